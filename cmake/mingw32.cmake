@@ -1,0 +1,15 @@
+# Cross-compiling the installer: 32-bit Windows with the POSIX-threads
+# variant of Debian's MinGW-w64 (GoogleTest needs std::mutex), run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Every program of this build runs under Wine, in a prefix of the build's own.
+set(BRONDALE_WINE_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${BRONDALE_WINE_RUN})

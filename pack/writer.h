@@ -1,0 +1,43 @@
+// The package writer: builds sections and whole installer files in the format
+// of package/format.h. Names handed to it are already in the package's ANSI
+// code page, with backslashes between folders.
+#ifndef BRONDALE_PACK_WRITER_H
+#define BRONDALE_PACK_WRITER_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SectionFile {
+    std::string name;                 // path-list line
+    std::string source;               // file to read, or empty to use bytes
+    std::vector<unsigned char> bytes; // the content when source is empty
+};
+
+struct SectionInfo {
+    uint32_t members = 0;   // path list included
+    uint32_t checksum = 0;
+    uint64_t plainBytes = 0;
+};
+
+// Appends one section to out. Returns false with a message in *error (and out
+// unchanged) when the section cannot be read back by the installer.
+bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, int level, std::vector<unsigned char>* out,
+                  std::string* error, SectionInfo* info = nullptr);
+
+// Compresses data as one gzip member with fixed header fields.
+bool GzipMember(const unsigned char* data, size_t size, int level, std::vector<unsigned char>* out);
+
+// Everything between the installer program and the end of the file: the
+// program is padded to the package start, then the signature and the sections.
+std::vector<unsigned char> PackagePrefix(const std::vector<unsigned char>& stub);
+
+// Where the plain signature occurs in data at or after kPackageStart, or -1.
+long long FindSignature(const std::vector<unsigned char>& data);
+
+// Writes stub + signature + three sections to outPath through a temporary
+// file, so that a failure leaves no output file.
+bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<SectionFile> sections[3],
+                    const std::string& outPath, int level, std::string* error);
+
+#endif

@@ -1,0 +1,367 @@
+// The section reader. Members are inflated in gzip mode straight from the
+// package handle, in blocks, bounded by each member's size; zlib checks every
+// stream's CRC-32 and length, and the reader checks that the stream fills its
+// member exactly. The whole header is validated before anything is written,
+// and a failure takes back exactly the files and folders the section wrote.
+#include "package/extract.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <zlib.h>
+
+#include "package/format.h"
+#include "package/locator.h"
+#include "package/record.h"
+#include "pages/state.h"
+#include "shell/files.h"
+#include "shell/names.h"
+#include "shell/scratch.h"
+
+char* tmp() {
+    static char buffer[MAX_PATH];
+    return buffer;
+}
+
+const char* header() { return "GZC"; }
+
+uint32_t* IlePlikow() {
+    static uint32_t count;
+    return &count;
+}
+
+uint64_t* crc32(unsigned char byte, bool query) {
+    static uint64_t sum;
+    if (!query)
+        sum = (sum + byte) % kChecksumModulus;
+    return &sum;
+}
+
+char* lista() {
+    static char path[MAX_PATH];
+    if (path[0] == '\0')
+        snprintf(path, sizeof path, "%s\\list.txt", tmp_dir());
+    return path;
+}
+
+namespace {
+
+// Read-ahead of the path-list file; one list is read at a time.
+struct ListReader {
+    unsigned char data[4096];
+    DWORD size;
+    DWORD next;
+    bool end;
+};
+
+ListReader* Reader() {
+    static ListReader reader;
+    return &reader;
+}
+
+void ReaderReset() {
+    ListReader* r = Reader();
+    r->size = r->next = 0;
+    r->end = false;
+}
+
+// -1 at the end of the file or on a read error.
+int ReaderByte(HANDLE list) {
+    ListReader* r = Reader();
+    if (r->next == r->size) {
+        if (r->end)
+            return -1;
+        DWORD got = 0;
+        if (!ReadFile(list, r->data, sizeof r->data, &got, nullptr) || got == 0) {
+            r->end = true;
+            return -1;
+        }
+        r->size = got;
+        r->next = 0;
+    }
+    return r->data[r->next++];
+}
+
+// The folder of the previous member, with its trailing backslash.
+char* LastParent() {
+    static char folder[MAX_PATH];
+    return folder;
+}
+
+void RecordFolder(const char* folder) {
+    // A folder the record cannot hold stays behind on failure; it is empty.
+    ZapisaneDodaj(folder, true);
+}
+
+// Output buffers live for the run: the reader is never entered twice at once.
+unsigned char* InputBlock() {
+    static unsigned char block[1 << 16];
+    return block;
+}
+const DWORD kInputBlock = 1 << 16;
+
+unsigned char* OutputBlock() {
+    static unsigned char block[1 << 18];
+    return block;
+}
+const DWORD kOutputBlock = 1 << 18;
+
+} // namespace
+
+int ffscanf(HANDLE list, char* buffer) {
+    size_t length = 0;
+    int c = ReaderByte(list);
+    if (c < 0)
+        return 0;
+    bool bad = false;
+    for (; c >= 0 && c != '\n'; c = ReaderByte(list)) {
+        if (c == '\r') {
+            int next = ReaderByte(list);
+            if (next == '\n')
+                break;
+            bad = true;
+            if (next < 0)
+                break;
+            c = next;
+        }
+        if (c < 0x20)
+            bad = true;
+        if (length < kMaxPath)
+            buffer[length] = static_cast<char>(c);
+        ++length;
+    }
+    if (length > kMaxPath) {
+        buffer[kMaxPath] = '\0';
+        return -1;
+    }
+    buffer[length] = '\0';
+    return bad ? -1 : 1;
+}
+
+SectionResult dircat(HANDLE list, const char* target) {
+    char line[MAX_PATH];
+    if (ffscanf(list, line) != 1)
+        return kSectionDamaged;
+    size_t lineLength = strlen(line);
+    if (!IsSafeMemberPath(line, lineLength))
+        return kSectionDamaged;
+    if (strlen(target) + 1 + lineLength > kMaxPath)
+        return kSectionDamaged;
+    if (snprintf(tmp(), MAX_PATH, "%s\\%s", target, line) >= MAX_PATH)
+        return kSectionDamaged;
+    // Consecutive members usually share a folder: create each one once.
+    char* parent = LastParent();
+    size_t parentLength = static_cast<size_t>(strrchr(tmp(), '\\') - tmp()) + 1;
+    if (strlen(parent) == parentLength && memcmp(parent, tmp(), parentLength) == 0)
+        return kSectionOk;
+    // The target and the folders above it are not the section's own and stay
+    // whatever happens; only folders created below the target are recorded.
+    char self[MAX_PATH];
+    snprintf(self, sizeof self, "%s\\", target);
+    CreateBaseDirectory(self, nullptr);
+    memcpy(parent, tmp(), parentLength);
+    parent[parentLength] = '\0';
+    CreateBaseDirectory(parent, RecordFolder);
+    return kSectionOk;
+}
+
+SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode) {
+    unsigned char key[kScrambleKeySize];
+    size_t keyPosition = 0;
+    if (mode == kModeScrambled)
+        ScrambleKey(RegRegister(), Brondale(), key);
+
+    z_stream z;
+    memset(&z, 0, sizeof z);
+    if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK)
+        return kSectionNoMemory;
+
+    SectionResult result = kSectionOk;
+    uint32_t left = memberSize;
+    uint64_t produced = 0;
+    for (;;) {
+        if (z.avail_in == 0 && left > 0) {
+            DWORD n = left < kInputBlock ? left : kInputBlock;
+            if (!winfread(InputBlock(), package, n)) {
+                result = kSectionDamaged;  // the package ends inside the member
+                break;
+            }
+            left -= n;
+            z.next_in = InputBlock();
+            z.avail_in = n;
+        }
+        z.next_out = OutputBlock();
+        z.avail_out = kOutputBlock;
+        int status = inflate(&z, Z_NO_FLUSH);
+        if (status != Z_OK && status != Z_STREAM_END) {
+            result = status == Z_MEM_ERROR ? kSectionNoMemory : kSectionDamaged;
+            break;
+        }
+        DWORD n = kOutputBlock - z.avail_out;
+        produced += n;
+        if (produced > UINT32_MAX) {
+            result = kSectionDamaged;
+            break;
+        }
+        if (n > 0) {
+            if (mode == kModeScrambled)
+                ScrambleBlock(OutputBlock(), n, key, &keyPosition);
+            uint64_t* sum = crc32(0, true);
+            *sum = ChecksumAdd(*sum, OutputBlock(), n);
+            if (output != INVALID_HANDLE_VALUE && !winfwrite(OutputBlock(), output, n)) {
+                result = kSectionWriteFailed;
+                break;
+            }
+        }
+        if (status == Z_STREAM_END) {
+            // The stream must fill its member: trailing bytes are damage.
+            if (z.avail_in != 0 || left != 0)
+                result = kSectionDamaged;
+            break;
+        }
+    }
+    inflateEnd(&z);
+    if (result == kSectionDamaged && left > 0) {
+        // Keep the handle at the member's end for a caller that goes on.
+        LONG high = 0;
+        SetFilePointer(package, static_cast<LONG>(left), &high, FILE_CURRENT);
+    }
+    return result;
+}
+
+namespace {
+
+// Current position and size of the package file, for bounds checks.
+bool PackageSpan(HANDLE package, uint64_t* position, uint64_t* size) {
+    LONG high = 0;
+    SetLastError(ERROR_SUCCESS);
+    DWORD low = SetFilePointer(package, 0, &high, FILE_CURRENT);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS)
+        return false;
+    *position = (static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | low;
+    DWORD sizeHigh = 0;
+    DWORD sizeLow = GetFileSize(package, &sizeHigh);
+    if (sizeLow == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
+        return false;
+    *size = (static_cast<uint64_t>(sizeHigh) << 32) | sizeLow;
+    return *position <= *size;
+}
+
+// Reads and checks the header and the offset table. On success *table holds
+// the N + 1 offsets (the caller frees it).
+SectionResult ReadHeader(HANDLE package, uint32_t* stored, uint32_t** table) {
+    *table = nullptr;
+    uint64_t start, fileSize;
+    if (!PackageSpan(package, &start, &fileSize))
+        return kSectionDamaged;
+    unsigned char head[kSectionHeaderSize];
+    if (!winfread(head, package, sizeof head))
+        return kSectionDamaged;
+    memcpy(tmp(), head, 3);
+    tmp()[3] = '\0';
+    if (strcmp(tmp(), header()) != 0)
+        return kSectionDamaged;
+    *stored = ReadLe32(head + 3);
+    uint32_t count = ReadLe32(head + 11);
+    *IlePlikow() = count;
+    uint64_t available = fileSize - start;
+    uint64_t tableBytes = 4 * (static_cast<uint64_t>(count) + 1);
+    if (count == 0 || kSectionHeaderSize + tableBytes > available)
+        return kSectionDamaged;
+    uint32_t* offsets = static_cast<uint32_t*>(malloc(static_cast<size_t>(tableBytes)));
+    if (!offsets)
+        return kSectionNoMemory;
+    *table = offsets;
+    unsigned char* raw = reinterpret_cast<unsigned char*>(offsets);
+    if (!winfread(raw, package, static_cast<DWORD>(tableBytes)))
+        return kSectionDamaged;
+    for (uint32_t i = 0; i <= count; ++i)
+        offsets[i] = ReadLe32(raw + 4 * i);
+    if (offsets[0] != kSectionFixedSize + 4 * static_cast<uint64_t>(count) || offsets[count] > available)
+        return kSectionDamaged;
+    for (uint32_t i = 0; i < count; ++i)
+        if (offsets[i + 1] < offsets[i] || offsets[i + 1] - offsets[i] < kMinMemberSize)
+            return kSectionDamaged;
+    return kSectionOk;
+}
+
+SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE package, const uint32_t* offsets) {
+    uint32_t count = *IlePlikow();
+    HANDLE list = winfopen(lista(), true);
+    if (list == INVALID_HANDLE_VALUE)
+        return kSectionWriteFailed;
+    SectionResult result = dekompresjagz(package, offsets[1] - offsets[0], list, kModePlain);
+    CloseHandle(list);
+    if (result != kSectionOk)
+        return result;
+    list = winfopen(lista(), false);
+    if (list == INVALID_HANDLE_VALUE)
+        return kSectionWriteFailed;
+    ReaderReset();
+    LastParent()[0] = '\0';
+    for (uint32_t k = 1; k < count && result == kSectionOk; ++k) {
+        result = dircat(list, target);
+        if (result != kSectionOk)
+            break;
+        if (!ZapisaneDodaj(tmp(), false)) {
+            result = kSectionNoMemory;
+            break;
+        }
+        HANDLE output = winfopen(tmp(), true);
+        if (output == INVALID_HANDLE_VALUE) {
+            result = kSectionWriteFailed;
+            break;
+        }
+        result = dekompresjagz(package, offsets[k + 1] - offsets[k], output, mode);
+        if (!CloseHandle(output) && result == kSectionOk)
+            result = kSectionWriteFailed;
+    }
+    CloseHandle(list);
+    return result;
+}
+
+} // namespace
+
+SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE package) {
+    *crc32(0, true) = 0;
+    ZapisaneReset();
+    uint32_t stored = 0;
+    uint32_t* offsets = nullptr;
+    SectionResult result = ReadHeader(package, &stored, &offsets);
+    if (result == kSectionOk)
+        result = ExtractMembers(target, mode, package, offsets);
+    free(offsets);
+    if (result == kSectionOk && static_cast<uint32_t>(*crc32(0, true)) != stored)
+        result = kSectionDamaged;
+    if (result != kSectionOk)
+        ZapisaneCofnij();
+    return result;
+}
+
+void Error_1() {
+    MessageBoxA(nullptr, "File is corupted.", Brondale(), MB_ICONERROR);
+    *Error_2() = 1;
+    SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
+}
+
+void Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
+    SectionResult result = RozpakujSekcje(target, mode, package);
+    if (result == kSectionNoMemory)
+        SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
+    else if (result != kSectionOk)
+        Error_1();
+}
+
+void RozpakujJezyki() {
+    if (WyszukajRc(HandleToGzc())) {
+        Error_1();
+        return;
+    }
+    for (int i = 0; i < 2; ++i) {
+        char key[4];
+        char target[MAX_PATH];
+        snprintf(key, sizeof key, "%d", 8 + i);
+        dircfg(key, target, 0, sizeof target);
+        Rozpakowanie(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
+    }
+}

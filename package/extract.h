@@ -1,0 +1,60 @@
+// The section reader: reads one section from the package handle's current
+// position, writes its files below a target folder, verifies every member's
+// stream and the section's checksum, and takes back what it wrote when the
+// section turns out damaged.
+#ifndef BRONDALE_PACKAGE_EXTRACT_H
+#define BRONDALE_PACKAGE_EXTRACT_H
+
+#include <cstdint>
+
+#include "platform/win32api.h"
+
+enum SectionResult {
+    kSectionOk,
+    kSectionDamaged,      // the package is damaged: format, stream, path or checksum
+    kSectionWriteFailed,  // the package may be whole; a file could not be written
+    kSectionNoMemory,     // the offset table or the record could not be allocated
+};
+
+// Extraction modes.
+const unsigned short kModePlain = 0;
+const unsigned short kModeScrambled = 2;
+
+// Work buffer of 260 bytes: the current path-list line, then its output path.
+char* tmp();
+// The section magic "GZC" as text.
+const char* header();
+// Member count of the section being extracted, path list included.
+uint32_t* IlePlikow();
+// The running checksum. With query false the byte is added; the pointer lets
+// the caller read the sum or reset it to 0.
+uint64_t* crc32(unsigned char byte, bool query);
+// Scratch file that holds the decompressed path list: SCRATCH\list.txt.
+char* lista();
+
+// Reads the next path-list line from list into a 260-byte buffer. Returns 1
+// for a line, 0 at the end of the list, -1 for a line that cannot be a path
+// (a control character, a CR not followed by LF, more than 259 characters).
+int ffscanf(HANDLE list, char* buffer);
+// Reads the next line into tmp, checks it, turns tmp into target\line and
+// creates the folders it needs. Returns kSectionOk or why not.
+SectionResult dircat(HANDLE list, const char* target);
+
+// Decompresses one member of memberSize bytes from the package handle into
+// output (INVALID_HANDLE_VALUE to only verify), descrambling in mode 2 and
+// summing every byte written. The member must be one clean gzip stream that
+// fills it exactly.
+SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode);
+
+// Extracts one section below target. On any failure everything the section
+// wrote is removed again and the reason is returned; nothing is shown.
+SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE package);
+// The same, reporting a failure to the user and the pages.
+void Rozpakowanie(char* target, unsigned short mode, HANDLE package);
+// Locates the package and extracts the Lang and Install sections.
+void RozpakujJezyki();
+
+// The damaged-package report: message, error flag, close request to page 0.
+void Error_1();
+
+#endif

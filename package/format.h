@@ -1,0 +1,187 @@
+// The package format, shared by the installer (which reads it) and the packing
+// tool (which writes it). Everything both sides must agree on lives here and
+// nowhere else: the signature, the section magic, the checksum, the scramble
+// key and the rule for member paths.
+//
+//  installer file
+//  +--------------------------------+ 0
+//  | installer program (+ padding)  |   never interpreted
+//  +--------------------------------+ >= kPackageStart (135300)
+//  | signature, 6 bytes             |
+//  +--------------------------------+
+//  | Lang section                   |   language files, plain
+//  | Install section                |   configuration, licence, uninstaller; scrambled
+//  | program section                |   the product's files, plain
+//  +--------------------------------+   (nothing behind it is read)
+//
+//  one section (integers little-endian, unsigned 32-bit)
+//  +0   magic "GZC"                 3 bytes
+//  +3   stored checksum             4
+//  +7   option word                 4   written 0, never interpreted
+//  +11  member count N              4   path list included, N >= 1
+//  +15  offset table, N+1 entries   4*(N+1)  entry i = start of member i from +0,
+//                                            entry 0 = 19+4N, entry N = section length
+//  +19+4N members 0..N-1            each one complete gzip stream (RFC 1952)
+//
+//  member 0 is the path list: N-1 lines ended by CR LF, line k naming member k
+//  relative to the target folder, with backslashes between folders. It is
+//  never scrambled; in the Install section every other member is XORed, after
+//  decompression, with the 29-byte scramble key (restarting at 0 per member).
+//  The checksum sums every byte written for the section (path list first)
+//  modulo 0xFFFFFFFF.
+#ifndef BRONDALE_PACKAGE_FORMAT_H
+#define BRONDALE_PACKAGE_FORMAT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+// The package starts no earlier than this offset of the installer file.
+const uint32_t kPackageStart = 135300;
+
+// The signature, stored one higher per byte so that the plain signature never
+// stands in the installer program itself. Its first byte does not recur among
+// the other five and no plain byte is 0xFF.
+const unsigned char kSignatureShifted[6] = {0xC8, 0x2E, 0x92, 0x5B, 0xE4, 0x7A};
+const size_t kSignatureSize = sizeof kSignatureShifted;
+static_assert(kSignatureSize == 6, "the signature is six bytes");
+
+// Plain signature byte j, computed at run time.
+inline unsigned char SignatureByte(size_t j) {
+    const volatile unsigned char* shifted = kSignatureShifted;
+    return static_cast<unsigned char>(shifted[j] - 1);
+}
+
+const char kSectionMagic[3] = {'G', 'Z', 'C'};
+const size_t kSectionHeaderSize = 15;   // magic, checksum, option word, member count
+const size_t kSectionFixedSize = 19;    // header plus the last offset-table entry
+static_assert(sizeof kSectionMagic + 4 + 4 + 4 == kSectionHeaderSize, "section header layout");
+
+// Smallest gzip stream: 10-byte header, an empty deflate block, 8-byte trailer.
+const uint32_t kMinMemberSize = 20;
+
+// Paths in fixed buffers: 259 characters and the terminating zero.
+const size_t kMaxPath = 259;
+
+// Texts the scramble key is derived from: the installer's name and its
+// vendor registry path.
+const char kInstallerName[] = "Brondale";
+const char kVendorRegistryPath[] = "Software\\Varkel\\Brondale";
+static_assert(sizeof kInstallerName - 1 == 8, "installer name length");
+static_assert(sizeof kVendorRegistryPath - 1 == 24, "vendor path length");
+
+const size_t kScrambleKeySize = 29;
+
+// Fills key[0..28] from the two texts; no key byte is zero, so every byte of
+// a scrambled member changes.
+inline void ScrambleKey(const char* registryPath, const char* name, unsigned char key[kScrambleKeySize]) {
+    size_t pathLength = strlen(registryPath), nameLength = strlen(name);
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < kScrambleKeySize; ++i) {
+        h ^= static_cast<unsigned char>(registryPath[i % pathLength]);
+        h *= 16777619u;
+        h ^= static_cast<unsigned char>(name[(i * 5) % nameLength]);
+        h *= 16777619u;
+        unsigned char b = static_cast<unsigned char>(h >> 13);
+        key[i] = b != 0 ? b : 0xA5;
+    }
+}
+
+// XORs a block of a member with the key; *position is the member's key
+// position, carried from block to block and starting at 0 for each member.
+inline void ScrambleBlock(unsigned char* data, size_t size, const unsigned char key[kScrambleKeySize],
+                          size_t* position) {
+    size_t p = *position;
+    for (size_t i = 0; i < size; ++i) {
+        data[i] ^= key[p];
+        if (++p == kScrambleKeySize)
+            p = 0;
+    }
+    *position = p;
+}
+
+// The running checksum: adding a byte b gives (S + b) mod 0xFFFFFFFF. The sum
+// is additive, so a block may be summed first and folded in once.
+const uint64_t kChecksumModulus = 0xFFFFFFFFu;
+
+inline uint64_t ChecksumAdd(uint64_t sum, const unsigned char* data, size_t size) {
+    // 255 * 2^32 bytes would still fit; fold well before that.
+    const size_t kChunk = size_t(1) << 24;
+    while (size > 0) {
+        size_t n = size < kChunk ? size : kChunk;
+        uint64_t block = 0;
+        for (size_t i = 0; i < n; ++i)
+            block += data[i];
+        sum = (sum + block) % kChecksumModulus;
+        data += n;
+        size -= n;
+    }
+    return sum;
+}
+
+inline uint32_t ReadLe32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+inline void WriteLe32(unsigned char* p, uint32_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+    p[2] = static_cast<unsigned char>(v >> 16);
+    p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+// The rule for a path-list line: a relative path that stays inside the target
+// folder and names an ordinary file there. Refused: an empty line or
+// component, a leading backslash, a drive or stream (any ':'), a forward
+// slash, control characters, the characters Windows forbids in names, a
+// component "." or ".." or one ending in a dot or a blank, and the reserved
+// device names with or without an extension.
+inline bool IsReservedDeviceName(const char* component, size_t length) {
+    size_t base = 0;
+    while (base < length && component[base] != '.')
+        ++base;
+    while (base > 0 && component[base - 1] == ' ')
+        --base;
+    char upper[8];
+    if (base < 3 || base > 7)
+        return false;
+    for (size_t i = 0; i < base; ++i) {
+        char c = component[i];
+        upper[i] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    upper[base] = '\0';
+    static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* name : kNames)
+        if (strcmp(upper, name) == 0)
+            return true;
+    if (base == 4 && (memcmp(upper, "COM", 3) == 0 || memcmp(upper, "LPT", 3) == 0))
+        return upper[3] >= '0' && upper[3] <= '9';
+    return false;
+}
+
+inline bool IsSafeMemberPath(const char* line, size_t length) {
+    if (length == 0 || length > kMaxPath)
+        return false;
+    size_t start = 0;
+    for (size_t i = 0; i <= length; ++i) {
+        unsigned char c = i < length ? static_cast<unsigned char>(line[i]) : '\\';
+        if (c < 0x20 || c == 0x7F || c == '/' || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' ||
+            c == '?' || c == '*')
+            return false;
+        if (c != '\\')
+            continue;
+        size_t n = i - start;
+        if (n == 0)
+            return false;
+        char last = line[i - 1];
+        if (last == '.' || last == ' ')
+            return false;
+        if (IsReservedDeviceName(line + start, n))
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+#endif

@@ -1,0 +1,18 @@
+// Page table and flags: single bytes and handles, written by one thread and
+// read by the other, handed over only through sent messages.
+#include "pages/state.h"
+
+HWND* HwndMain() {
+    static HWND hDlg[7];
+    return hDlg;
+}
+
+unsigned char* InstalacjaZakonczona() {
+    static unsigned char InstalacjaZakonczona_ = 1;
+    return &InstalacjaZakonczona_;
+}
+
+unsigned char* Error_2() {
+    static unsigned char Error_2_ = 0;
+    return &Error_2_;
+}

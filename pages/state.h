@@ -1,0 +1,16 @@
+// The page table and the wizard's flags. Every part that acts on a page from
+// outside that page's own procedure finds it here.
+#ifndef BRONDALE_PAGES_STATE_H
+#define BRONDALE_PAGES_STATE_H
+
+#include "platform/win32api.h"
+
+// Seven page windows: 0 language, 1 confirmation, 2 licence, 3 unused,
+// 4 destination, 5 progress, 6 options.
+HWND* HwndMain();
+// 1 until the finish sequence begins.
+unsigned char* InstalacjaZakonczona();
+// 1 once a damaged package has been reported.
+unsigned char* Error_2();
+
+#endif

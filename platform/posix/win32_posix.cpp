@@ -1,0 +1,752 @@
+// POSIX stand-in for the Win32 calls of the portable code (tests and fuzzing
+// only). It follows what Wine does where the two could differ: results, last
+// errors, "." and ".." in listings, read-only files refusing deletion.
+#include "posix/win32_posix.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct State {
+    DWORD lastError = 0;
+    unsigned long callCount = 0;
+    unsigned long failAt = 0;
+    unsigned long openHandles = 0;
+    std::string moduleName;
+    bool tickSet = false;
+    DWORD tick = 0;
+    DWORD tickStep = 0;
+    PosixUiLog ui{};
+};
+
+State& St() {
+    static State state;
+    return state;
+}
+
+enum Kind { kFile = 0x46494c45, kFind = 0x46494e44 };
+
+struct FileObject {
+    int kind;
+    int fd;
+    bool canRead;
+    bool canWrite;
+};
+
+struct FindObject {
+    int kind;
+    std::vector<WIN32_FIND_DATAA> entries;
+    size_t next;
+};
+
+std::string Unix(const char* path) {
+    std::string s = path ? path : "";
+    std::replace(s.begin(), s.end(), '\\', '/');
+    return s;
+}
+
+DWORD ErrorFromErrno(int e, const std::string& path) {
+    switch (e) {
+    case ENOENT: {
+        // Windows tells a missing file from a missing folder on its way.
+        std::string parent = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
+        struct stat st;
+        if (parent.empty() || (stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+            return ERROR_FILE_NOT_FOUND;
+        return ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+        return ERROR_ACCESS_DENIED;
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY:
+        return ERROR_DIR_NOT_EMPTY;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case ENAMETOOLONG:
+        return ERROR_INVALID_NAME;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+        return ERROR_WRITE_FAULT;
+    }
+}
+
+bool Fail(DWORD error) {
+    St().lastError = error;
+    return false;
+}
+
+// Counts a call; true when this is the call that the fault switch picked.
+bool Injected() {
+    State& s = St();
+    ++s.callCount;
+    if (s.failAt != 0 && s.callCount == s.failAt) {
+        s.lastError = ERROR_WRITE_FAULT;
+        return true;
+    }
+    return false;
+}
+
+bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
+
+FileObject* AsFile(HANDLE h) {
+    if (h == nullptr || h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    FileObject* f = static_cast<FileObject*>(h);
+    return f->kind == kFile ? f : nullptr;
+}
+
+bool MaskMatches(const char* mask, const char* name) {
+    // Case-blind wildcard match as the file system does it.
+    if (*mask == '\0')
+        return *name == '\0';
+    if (*mask == '*') {
+        for (const char* n = name;; ++n) {
+            if (MaskMatches(mask + 1, n))
+                return true;
+            if (*n == '\0')
+                return false;
+        }
+    }
+    if (*name == '\0')
+        return false;
+    if (*mask != '?' && tolower(static_cast<unsigned char>(*mask)) != tolower(static_cast<unsigned char>(*name)))
+        return false;
+    return MaskMatches(mask + 1, name + 1);
+}
+
+bool FillFindData(const std::string& dir, const char* name, WIN32_FIND_DATAA* out) {
+    std::string full = dir + "/" + name;
+    struct stat st;
+    if (lstat(full.c_str(), &st) != 0)
+        return false;
+    memset(out, 0, sizeof *out);
+    DWORD attributes = 0;
+    if (S_ISLNK(st.st_mode)) {
+        // A symbolic link plays the part of a junction or an NT link.
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        struct stat target;
+        if (stat(full.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
+            attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    } else if (S_ISDIR(st.st_mode)) {
+        attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    } else {
+        attributes |= FILE_ATTRIBUTE_ARCHIVE;
+    }
+    if (IsReadOnly(st))
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    out->dwFileAttributes = attributes;
+    out->nFileSizeLow = static_cast<DWORD>(st.st_size);
+    out->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+    snprintf(out->cFileName, sizeof out->cFileName, "%s", name);
+    return true;
+}
+
+// ---- private profiles -------------------------------------------------------
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+bool SameName(const std::string& a, const char* b) {
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+bool ReadLines(const char* file, std::vector<std::string>* lines) {
+    FILE* f = fopen(Unix(file).c_str(), "rb");
+    if (!f)
+        return false;
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    fclose(f);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t nl = text.find('\n', start);
+        if (nl == std::string::npos)
+            nl = text.size();
+        std::string line = text.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines->push_back(line);
+        start = nl + 1;
+    }
+    return true;
+}
+
+bool IsSection(const std::string& line, std::string* name) {
+    std::string t = Trim(line);
+    if (t.empty() || t[0] != '[')
+        return false;
+    size_t close = t.find(']');
+    *name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    return true;
+}
+
+bool IsKey(const std::string& line, std::string* key, std::string* value) {
+    std::string t = Trim(line);
+    if (t.empty() || t[0] == ';' || t[0] == '[')
+        return false;
+    size_t eq = t.find('=');
+    if (eq == std::string::npos) {
+        *key = t;
+        value->clear();
+        return true;
+    }
+    *key = Trim(t.substr(0, eq));
+    *value = Trim(t.substr(eq + 1));
+    return true;
+}
+
+// Finds the first section and the first key in it; -1 where missing.
+void Locate(const std::vector<std::string>& lines, const char* section, const char* key, long* sectionLine,
+            long* keyLine, std::string* value) {
+    *sectionLine = -1;
+    *keyLine = -1;
+    bool inside = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string name, k, v;
+        if (IsSection(lines[i], &name)) {
+            if (inside)
+                return;
+            inside = SameName(name, section);
+            if (inside)
+                *sectionLine = static_cast<long>(i);
+            continue;
+        }
+        if (inside && key && IsKey(lines[i], &k, &v) && SameName(k, key)) {
+            *keyLine = static_cast<long>(i);
+            *value = v;
+            return;
+        }
+    }
+}
+
+DWORD CopyOut(const std::string& text, LPSTR out, DWORD size) {
+    if (!out || size == 0)
+        return 0;
+    DWORD n = static_cast<DWORD>(std::min<size_t>(text.size(), size - 1));
+    memcpy(out, text.data(), n);
+    out[n] = '\0';
+    return n;
+}
+
+} // namespace
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE) {
+    if (Injected())
+        return INVALID_HANDLE_VALUE;
+    std::string path = Unix(name);
+    if (path.empty()) {
+        Fail(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        Fail(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    bool write = (access & GENERIC_WRITE) != 0;
+    if (exists && write && IsReadOnly(st)) {
+        Fail(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    int flags = write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+    switch (disposition) {
+    case CREATE_ALWAYS:
+        flags |= O_CREAT | O_TRUNC;
+        break;
+    case CREATE_NEW:
+        flags |= O_CREAT | O_EXCL;
+        break;
+    case OPEN_ALWAYS:
+        flags |= O_CREAT;
+        break;
+    case OPEN_EXISTING:
+        break;
+    default:
+        Fail(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    int fd = open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        Fail(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno, path));
+        return INVALID_HANDLE_VALUE;
+    }
+    FileObject* f = new FileObject{kFile, fd, (access & GENERIC_READ) != 0, write};
+    ++St().openHandles;
+    St().lastError = (exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
+                                                                                             : ERROR_SUCCESS;
+    return f;
+}
+
+BOOL ReadFile(HANDLE h, LPVOID buf, DWORD size, LPDWORD got, LPOVERLAPPED) {
+    if (got)
+        *got = 0;
+    if (Injected())
+        return FALSE;
+    FileObject* f = AsFile(h);
+    if (!f || !f->canRead)
+        return Fail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+    DWORD total = 0;
+    while (total < size) {
+        ssize_t n = read(f->fd, static_cast<char*>(buf) + total, size - total);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return Fail(ERROR_READ_FAULT);
+        }
+        if (n == 0)
+            break;
+        total += static_cast<DWORD>(n);
+    }
+    if (got)
+        *got = total;
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED) {
+    if (put)
+        *put = 0;
+    if (Injected()) {
+        St().lastError = ERROR_DISK_FULL;
+        return FALSE;
+    }
+    FileObject* f = AsFile(h);
+    if (!f || !f->canWrite)
+        return Fail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+    DWORD total = 0;
+    while (total < size) {
+        ssize_t n = write(f->fd, static_cast<const char*>(buf) + total, size - total);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (put)
+                *put = total;
+            return Fail(ErrorFromErrno(errno, ""));
+        }
+        total += static_cast<DWORD>(n);
+    }
+    if (put)
+        *put = total;
+    return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) {
+    if (Injected())
+        return INVALID_SET_FILE_POINTER;
+    FileObject* f = AsFile(h);
+    if (!f) {
+        Fail(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    int64_t move = distanceHigh ? ((static_cast<int64_t>(*distanceHigh) << 32) | static_cast<uint32_t>(distance))
+                                : static_cast<int64_t>(distance);
+    int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
+    off_t base = lseek(f->fd, 0, whence == SEEK_SET ? SEEK_CUR : whence);
+    if (whence == SEEK_SET)
+        base = 0;
+    if (base + move < 0) {
+        Fail(131); // ERROR_NEGATIVE_SEEK
+        return INVALID_SET_FILE_POINTER;
+    }
+    off_t pos = lseek(f->fd, base + move, SEEK_SET);
+    if (distanceHigh)
+        *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
+    St().lastError = ERROR_SUCCESS;
+    return static_cast<DWORD>(pos);
+}
+
+DWORD GetFileSize(HANDLE h, LPDWORD high) {
+    if (Injected())
+        return INVALID_FILE_SIZE;
+    FileObject* f = AsFile(h);
+    struct stat st;
+    if (!f || fstat(f->fd, &st) != 0) {
+        Fail(ERROR_INVALID_HANDLE);
+        return INVALID_FILE_SIZE;
+    }
+    if (high)
+        *high = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
+    St().lastError = ERROR_SUCCESS;
+    return static_cast<DWORD>(st.st_size);
+}
+
+BOOL CloseHandle(HANDLE h) {
+    FileObject* f = AsFile(h);
+    if (!f)
+        return Fail(ERROR_INVALID_HANDLE);
+    close(f->fd);
+    f->kind = 0;
+    delete f;
+    --St().openHandles;
+    return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR name) {
+    if (Injected())
+        return FALSE;
+    std::string path = Unix(name);
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return Fail(ErrorFromErrno(errno, path));
+    if (S_ISDIR(st.st_mode))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (!S_ISLNK(st.st_mode) && IsReadOnly(st))
+        return Fail(ERROR_ACCESS_DENIED);
+    if (unlink(path.c_str()) != 0)
+        return Fail(ErrorFromErrno(errno, path));
+    return TRUE;
+}
+
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+    if (Injected())
+        return FALSE;
+    std::string src = Unix(from), dst = Unix(to);
+    int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return Fail(ErrorFromErrno(errno, src));
+    struct stat st;
+    if (stat(dst.c_str(), &st) == 0 && (failIfExists || IsReadOnly(st) || S_ISDIR(st.st_mode))) {
+        close(in);
+        return Fail(failIfExists ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+    }
+    int out = open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        close(in);
+        return Fail(ErrorFromErrno(errno, dst));
+    }
+    char buf[65536];
+    ssize_t n;
+    bool ok = true;
+    while ((n = read(in, buf, sizeof buf)) > 0) {
+        if (write(out, buf, static_cast<size_t>(n)) != n) {
+            ok = false;
+            St().lastError = ErrorFromErrno(errno, dst);
+            break;
+        }
+    }
+    close(in);
+    close(out);
+    return ok ? TRUE : FALSE;
+}
+
+DWORD GetFileAttributesA(LPCSTR name) {
+    if (Injected())
+        return INVALID_FILE_ATTRIBUTES;
+    std::string path = Unix(name);
+    std::string dir = ".", base = path;
+    size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos) {
+        dir = path.substr(0, slash);
+        base = path.substr(slash + 1);
+    }
+    WIN32_FIND_DATAA data;
+    if (!FillFindData(dir.empty() ? std::string("") : dir, base.c_str(), &data)) {
+        Fail(ErrorFromErrno(errno, path));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return data.dwFileAttributes;
+}
+
+BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
+    if (Injected())
+        return FALSE;
+    std::string path = Unix(name);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return Fail(ErrorFromErrno(errno, path));
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    if (chmod(path.c_str(), mode) != 0)
+        return Fail(ErrorFromErrno(errno, path));
+    return TRUE;
+}
+
+BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
+    if (Injected())
+        return FALSE;
+    std::string path = Unix(name);
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (path.empty() || mkdir(path.c_str(), 0755) != 0)
+        return Fail(path.empty() ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno, path));
+    return TRUE;
+}
+
+BOOL RemoveDirectoryA(LPCSTR name) {
+    if (Injected())
+        return FALSE;
+    std::string path = Unix(name);
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return Fail(ErrorFromErrno(errno, path));
+    if (S_ISLNK(st.st_mode)) {
+        // Removing a junction removes the link, never what it points to.
+        struct stat target;
+        if (stat(path.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
+            return Fail(ERROR_DIRECTORY);
+        return unlink(path.c_str()) == 0 ? TRUE : Fail(ErrorFromErrno(errno, path));
+    }
+    if (!S_ISDIR(st.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    if (rmdir(path.c_str()) != 0)
+        return Fail(ErrorFromErrno(errno, path));
+    return TRUE;
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+    if (Injected())
+        return INVALID_HANDLE_VALUE;
+    std::string path = Unix(pattern);
+    size_t slash = path.find_last_of('/');
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    std::string mask = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (mask == "*.*")
+        mask = "*";
+    DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
+    if (!d) {
+        Fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno, dir));
+        return INVALID_HANDLE_VALUE;
+    }
+    std::vector<std::string> names;
+    while (struct dirent* e = readdir(d)) {
+        if (MaskMatches(mask.c_str(), e->d_name))
+            names.push_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    FindObject* f = new FindObject{kFind, {}, 0};
+    for (const std::string& n : names) {
+        WIN32_FIND_DATAA entry;
+        if (FillFindData(dir, n.c_str(), &entry))
+            f->entries.push_back(entry);
+    }
+    if (f->entries.empty()) {
+        delete f;
+        Fail(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    *data = f->entries[0];
+    f->next = 1;
+    ++St().openHandles;
+    St().lastError = ERROR_SUCCESS;
+    return f;
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
+    if (Injected())
+        return FALSE;
+    FindObject* f = static_cast<FindObject*>(find);
+    if (!f || find == INVALID_HANDLE_VALUE || f->kind != kFind)
+        return Fail(ERROR_INVALID_HANDLE);
+    if (f->next >= f->entries.size())
+        return Fail(ERROR_NO_MORE_FILES);
+    *data = f->entries[f->next++];
+    return TRUE;
+}
+
+BOOL FindClose(HANDLE find) {
+    FindObject* f = static_cast<FindObject*>(find);
+    if (!f || find == INVALID_HANDLE_VALUE || f->kind != kFind)
+        return Fail(ERROR_INVALID_HANDLE);
+    f->kind = 0;
+    delete f;
+    --St().openHandles;
+    return TRUE;
+}
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out, DWORD size, LPCSTR file) {
+    std::string fallback = Trim(def ? def : "");
+    if (Injected() || !section || !key)
+        return CopyOut(fallback, out, size);
+    std::vector<std::string> lines;
+    if (!ReadLines(file, &lines)) {
+        St().lastError = ERROR_FILE_NOT_FOUND;
+        return CopyOut(fallback, out, size);
+    }
+    long sectionLine, keyLine;
+    std::string value;
+    Locate(lines, section, key, &sectionLine, &keyLine, &value);
+    if (keyLine < 0)
+        return CopyOut(fallback, out, size);
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        value = value.substr(1, value.size() - 2);
+    St().lastError = ERROR_SUCCESS;
+    return CopyOut(value, out, size);
+}
+
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT def, LPCSTR file) {
+    char buf[64];
+    if (GetPrivateProfileStringA(section, key, "", buf, sizeof buf, file) == 0)
+        return static_cast<UINT>(def);
+    const char* p = buf;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    uint32_t value = 0;
+    while (*p >= '0' && *p <= '9')
+        value = value * 10u + static_cast<uint32_t>(*p++ - '0');
+    return negative ? 0u - value : value;
+}
+
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
+    if (Injected() || !section)
+        return FALSE;
+    std::vector<std::string> lines;
+    ReadLines(file, &lines);
+    long sectionLine, keyLine;
+    std::string old;
+    Locate(lines, section, key, &sectionLine, &keyLine, &old);
+    if (!key) {
+        if (sectionLine >= 0) {
+            size_t end = static_cast<size_t>(sectionLine) + 1;
+            std::string name;
+            while (end < lines.size() && !IsSection(lines[end], &name))
+                ++end;
+            lines.erase(lines.begin() + sectionLine, lines.begin() + static_cast<long>(end));
+        }
+    } else if (!value) {
+        if (keyLine >= 0)
+            lines.erase(lines.begin() + keyLine);
+    } else {
+        std::string line = std::string(key) + "=" + value;
+        if (keyLine >= 0) {
+            lines[static_cast<size_t>(keyLine)] = line;
+        } else if (sectionLine >= 0) {
+            size_t at = static_cast<size_t>(sectionLine) + 1;
+            std::string name;
+            while (at < lines.size() && !IsSection(lines[at], &name))
+                ++at;
+            while (at > static_cast<size_t>(sectionLine) + 1 && Trim(lines[at - 1]).empty())
+                --at;
+            lines.insert(lines.begin() + static_cast<long>(at), line);
+        } else {
+            lines.push_back(std::string("[") + section + "]");
+            lines.push_back(line);
+        }
+    }
+    std::string path = Unix(file);
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return Fail(ErrorFromErrno(errno, path));
+    for (const std::string& l : lines)
+        fprintf(f, "%s\r\n", l.c_str());
+    bool ok = fclose(f) == 0;
+    return ok ? TRUE : Fail(ERROR_WRITE_FAULT);
+}
+
+DWORD GetTempPathA(DWORD size, LPSTR out) {
+    const char* env = getenv("TMPDIR");
+    std::string path = env && *env ? env : "/tmp";
+    if (path.back() != '/')
+        path += '/';
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.size() + 1 > size)
+        return static_cast<DWORD>(path.size() + 1);
+    memcpy(out, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
+}
+
+DWORD GetTickCount(void) {
+    State& s = St();
+    if (s.tickSet) {
+        DWORD t = s.tick;
+        s.tick += s.tickStep;
+        return t;
+    }
+    using namespace std::chrono;
+    return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+DWORD GetModuleFileNameA(void*, LPSTR out, DWORD size) {
+    std::string name = St().moduleName;
+    if (name.empty()) {
+        char buf[4096];
+        ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+        name.assign(buf, n > 0 ? static_cast<size_t>(n) : 0);
+        std::replace(name.begin(), name.end(), '/', '\\');
+    }
+    if (size == 0)
+        return 0;
+    DWORD n = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
+    memcpy(out, name.data(), n);
+    out[n] = '\0';
+    St().lastError = name.size() >= size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
+    return n;
+}
+
+DWORD GetLastError(void) { return St().lastError; }
+
+void SetLastError(DWORD error) { St().lastError = error; }
+
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
+    PosixUiLog& ui = St().ui;
+    ++ui.messageBoxes;
+    snprintf(ui.text, sizeof ui.text, "%s", text ? text : "");
+    snprintf(ui.caption, sizeof ui.caption, "%s", caption ? caption : "");
+    ui.style = style;
+    return (style & MB_YESNO) ? IDYES : IDOK;
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM, LPARAM) {
+    PosixUiLog& ui = St().ui;
+    ++ui.messagesSent;
+    ui.lastWindow = window;
+    ui.lastMessage = message;
+    return 0;
+}
+
+int _access(const char* path, int mode) {
+    return access(Unix(path).c_str(), mode == 0 ? F_OK : mode);
+}
+
+void PosixFailCallNumber(unsigned long n) {
+    St().callCount = 0;
+    St().failAt = n;
+}
+
+unsigned long PosixCallCount(void) { return St().callCount; }
+
+unsigned long PosixOpenHandles(void) { return St().openHandles; }
+
+void PosixSetModuleFileName(const char* path) { St().moduleName = path ? path : ""; }
+
+void PosixSetTickCount(DWORD ticks, DWORD step) {
+    St().tickSet = true;
+    St().tick = ticks;
+    St().tickStep = step;
+}
+
+PosixUiLog* PosixUi(void) { return &St().ui; }

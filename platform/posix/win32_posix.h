@@ -1,0 +1,168 @@
+// POSIX stand-in for the few Win32 calls that the portable installer code
+// makes. Used only by the native test and fuzzing builds, never shipped.
+// Paths are Windows-style: every backslash is taken as a slash, so a test can
+// build "\tmp\x\file" exactly as it builds "C:\users\x\file" under Wine.
+// Each call records a last error the way the real API does, and every call
+// counts towards the fault-injection switch (PosixFailCallNumber).
+#ifndef BRONDALE_PLATFORM_POSIX_WIN32_POSIX_H
+#define BRONDALE_PLATFORM_POSIX_WIN32_POSIX_H
+
+#include <cstddef>
+#include <cstdint>
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef uint32_t UINT;
+typedef int INT;
+typedef void* HANDLE;
+typedef struct HWND__* HWND;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef void* LPVOID;
+typedef DWORD* LPDWORD;
+typedef LONG* PLONG;
+
+#ifndef TRUE
+#define TRUE 1
+#define FALSE 0
+#endif
+#define WINAPI
+
+#define MAX_PATH 260
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
+
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_TOO_MANY_OPEN_FILES 4L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_READ_FAULT 30L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_EOF 38L
+#define ERROR_FILE_EXISTS 80L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_DIRECTORY 267L
+
+#define MB_OK 0x0u
+#define MB_YESNO 0x4u
+#define MB_ICONERROR 0x10u
+#define MB_ICONQUESTION 0x20u
+#define IDOK 1
+#define IDYES 6
+#define IDNO 7
+#define WM_CLOSE 0x0010
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    char cFileName[MAX_PATH];
+    char cAlternateFileName[14];
+};
+typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+typedef struct SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+typedef struct OVERLAPPED* LPOVERLAPPED;
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
+                   DWORD flags, HANDLE tmpl);
+BOOL ReadFile(HANDLE h, LPVOID buf, DWORD size, LPDWORD got, LPOVERLAPPED ov);
+BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED ov);
+DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method);
+DWORD GetFileSize(HANDLE h, LPDWORD high);
+BOOL CloseHandle(HANDLE h);
+BOOL DeleteFileA(LPCSTR name);
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
+DWORD GetFileAttributesA(LPCSTR name);
+BOOL SetFileAttributesA(LPCSTR name, DWORD attributes);
+BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa);
+BOOL RemoveDirectoryA(LPCSTR name);
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
+BOOL FindClose(HANDLE find);
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out, DWORD size, LPCSTR file);
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT def, LPCSTR file);
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+
+DWORD GetTempPathA(DWORD size, LPSTR out);
+DWORD GetTickCount(void);
+DWORD GetModuleFileNameA(void* module, LPSTR out, DWORD size);
+DWORD GetLastError(void);
+void SetLastError(DWORD error);
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+int _access(const char* path, int mode);
+
+// Test controls of the stand-in; they exist only here.
+
+// Make the Nth counted call from now on (1 = the next one) fail with
+// ERROR_WRITE_FAULT-like errors; 0 switches fault injection off.
+void PosixFailCallNumber(unsigned long n);
+// Number of counted calls made since the last PosixFailCallNumber.
+unsigned long PosixCallCount(void);
+// Open file and find handles; a test compares it before and after.
+unsigned long PosixOpenHandles(void);
+// What GetModuleFileNameA reports and what GetTickCount returns next.
+void PosixSetModuleFileName(const char* path);
+void PosixSetTickCount(DWORD ticks, DWORD step);
+// The last message box and message that the code tried to show or send.
+struct PosixUiLog {
+    int messageBoxes;
+    char text[512];
+    char caption[64];
+    UINT style;
+    int messagesSent;
+    HWND lastWindow;
+    UINT lastMessage;
+};
+PosixUiLog* PosixUi(void);
+
+#endif

@@ -1,0 +1,31 @@
+// The one place where the portable code learns which platform it is built for.
+// On Windows it is <windows.h>; elsewhere it is the POSIX stand-in, which
+// implements exactly the Win32 calls listed below and nothing else.
+//
+// Win32 calls used by the portable code (adding one is a deliberate change,
+// and the stand-in must follow it):
+//   files:     CreateFileA ReadFile WriteFile SetFilePointer GetFileSize
+//              CloseHandle DeleteFileA CopyFileA GetFileAttributesA
+//              SetFileAttributesA
+//   folders:   CreateDirectoryA RemoveDirectoryA FindFirstFileA FindNextFileA
+//              FindClose
+//   profiles:  GetPrivateProfileStringA GetPrivateProfileIntA
+//              WritePrivateProfileStringA
+//   process:   GetTempPathA GetTickCount GetModuleFileNameA GetLastError
+//              SetLastError
+//   interface: MessageBoxA SendMessageA
+//   runtime:   _access
+#ifndef BRONDALE_PLATFORM_WIN32API_H
+#define BRONDALE_PLATFORM_WIN32API_H
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <io.h>
+#else
+#include "posix/win32_posix.h"
+#endif
+
+#endif

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Configures and builds both trees: build/native (packing tool and tests under
+# the sanitizers) and build/windows (the installer and its tests).
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+jobs="$(nproc)"
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build/native -j "$jobs"
+cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DBRONDALE_PACK="$here/build/native/brondale-pack" >/dev/null
+cmake --build build/windows -j "$jobs"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds the native and the Windows
+# trees, then runs both test suites through CTest (the Windows one under Wine).
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+jobs="$(nproc)"
+
+scripts/setup.sh
+scripts/build.sh
+scripts/wine-prefix.sh build/windows/wine-prefix
+
+status=0
+ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
+export BRONDALE_WINEPREFIX="$here/build/windows/wine-prefix"
+# One wineserver for the whole run, its helpers started away from our output.
+WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -p >/dev/null 2>&1 || true
+scripts/wine-run.sh wineboot >/dev/null 2>&1 || true
+ctest --test-dir build/windows --output-on-failure -j "$jobs" || status=1
+WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+exit $status

@@ -1,0 +1,60 @@
+// Folder chains and recursive deletion. Everything here works on ANSI paths of
+// at most 259 characters; longer names are passed over, never cut.
+#include "shell/files.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/win32api.h"
+
+void CreateBaseDirectory(const char* path, void (*created)(const char* folder)) {
+    char prefix[MAX_PATH];
+    size_t length = strlen(path);
+    for (size_t i = 0; i < length; ++i) {
+        if (path[i] != '\\')
+            continue;
+        if (i >= sizeof prefix)
+            return;
+        memcpy(prefix, path, i);
+        prefix[i] = '\0';
+        if (CreateDirectoryA(prefix, nullptr) && created)
+            created(prefix);
+    }
+}
+
+unsigned short katalog(const char* name) {
+    size_t n = strlen(name);
+    if ((n == 1 && name[0] == '.') || (n == 2 && strstr(name, "..") != nullptr))
+        return 1;
+    return 2;
+}
+
+unsigned short wyliczpliki(const char* dir) {
+    char pattern[MAX_PATH];
+    if (snprintf(pattern, sizeof pattern, "%s\\*.*", dir) >= static_cast<int>(sizeof pattern))
+        return 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (katalog(entry.cFileName) == 1)
+            continue;
+        char path[MAX_PATH];
+        if (snprintf(path, sizeof path, "%s\\%s", dir, entry.cFileName) >= static_cast<int>(sizeof path))
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            // A link to a folder goes with RemoveDirectoryA, a link to a file
+            // with DeleteFileA; neither touches the target.
+            if (!RemoveDirectoryA(path))
+                DeleteFileA(path);
+            continue;
+        }
+        RemoveDirectoryA(path);
+        if (wyliczpliki(path) == 0)
+            DeleteFileA(path);
+        RemoveDirectoryA(path);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return 1;
+}

@@ -1,0 +1,96 @@
+// Folder chains and the recursive delete.
+#include <gtest/gtest.h>
+
+#include "helpers.h"
+#include "platform/win32api.h"
+#include "shell/files.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+TEST(CreateBaseDirectory, CreatesParentsButNotTheLastName) {
+    std::string root = NewFolder("chain");
+    std::string file = root + "\\a\\b\\c.txt";
+    CreateBaseDirectory(file.c_str());
+    EXPECT_TRUE(IsFolder(root + "\\a"));
+    EXPECT_TRUE(IsFolder(root + "\\a\\b"));
+    EXPECT_FALSE(Exists(file));
+
+    std::string folder = root + "\\x\\y\\";
+    CreateBaseDirectory(folder.c_str());
+    EXPECT_TRUE(IsFolder(root + "\\x\\y")) << "a trailing backslash creates the folder itself";
+}
+
+TEST(CreateBaseDirectory, ReportsOnlyFoldersItCreated) {
+    std::string root = NewFolder("report");
+    ASSERT_TRUE(CreateDirectoryA((root + "\\old").c_str(), nullptr));
+    static std::vector<std::string> seen;
+    seen.clear();
+    CreateBaseDirectory((root + "\\old\\new\\deeper\\f").c_str(), [](const char* f) { seen.push_back(f); });
+    std::vector<std::string> expected = {root + "\\old\\new", root + "\\old\\new\\deeper"};
+    EXPECT_EQ(expected, seen);
+}
+
+TEST(Katalog, TellsDotEntriesFromNames) {
+    EXPECT_EQ(1, katalog("."));
+    EXPECT_EQ(1, katalog(".."));
+    EXPECT_EQ(2, katalog("..."));
+    EXPECT_EQ(2, katalog(".a"));
+    EXPECT_EQ(2, katalog("a"));
+    EXPECT_EQ(2, katalog(""));
+}
+
+TEST(Wyliczpliki, OnAFileReturnsZeroAndDeletesNothing) {
+    std::string root = NewFolder("onfile");
+    std::string file = root + "\\f.txt";
+    ASSERT_TRUE(WriteBytes(file, FromText("keep")));
+    EXPECT_EQ(0, wyliczpliki(file.c_str()));
+    EXPECT_TRUE(Exists(file));
+    EXPECT_EQ(0, wyliczpliki((root + "\\missing").c_str()));
+}
+
+TEST(Wyliczpliki, EmptiesTheTreeAndKeepsTheFolder) {
+    std::string root = NewFolder("tree");
+    CreateBaseDirectory((root + "\\a\\b\\c\\").c_str());
+    CreateBaseDirectory((root + "\\empty\\").c_str());
+    ASSERT_TRUE(WriteBytes(root + "\\top.txt", FromText("1")));
+    ASSERT_TRUE(WriteBytes(root + "\\a\\b\\c\\deep.txt", FromText("2")));
+    EXPECT_EQ(1, wyliczpliki(root.c_str()));
+    EXPECT_TRUE(IsFolder(root));
+    EXPECT_EQ(std::vector<std::string>{}, ListTree(root));
+}
+
+TEST(Wyliczpliki, ReadOnlyFileStaysAndTheRestGoes) {
+    std::string root = NewFolder("readonly");
+    CreateBaseDirectory((root + "\\sub\\").c_str());
+    ASSERT_TRUE(WriteBytes(root + "\\sub\\locked.txt", FromText("ro")));
+    ASSERT_TRUE(WriteBytes(root + "\\sub\\free.txt", FromText("rw")));
+    ASSERT_TRUE(WriteBytes(root + "\\other.txt", FromText("rw")));
+    ASSERT_TRUE(SetFileAttributesA((root + "\\sub\\locked.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(1, wyliczpliki(root.c_str()));
+    std::vector<std::string> expected = {"sub\\", "sub\\locked.txt"};
+    EXPECT_EQ(expected, ListTree(root));
+    SetFileAttributesA((root + "\\sub\\locked.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+#ifndef _WIN32
+// Wine cannot make junctions or NT links, so the link rule is held here,
+// where a symbolic link stands in for both.
+TEST(Wyliczpliki, RemovesALinkNeverWhatItPointsTo) {
+    std::string root = NewFolder("links");
+    std::string outside = NewFolder("outside");
+    ASSERT_TRUE(WriteBytes(outside + "\\precious.txt", FromText("keep me")));
+    auto unix = [](std::string p) {
+        for (char& c : p)
+            if (c == '\\')
+                c = '/';
+        return p;
+    };
+    ASSERT_EQ(0, symlink(unix(outside).c_str(), unix(root + "\\junction").c_str()));
+    ASSERT_EQ(0, symlink(unix(outside + "\\precious.txt").c_str(), unix(root + "\\filelink").c_str()));
+    EXPECT_EQ(1, wyliczpliki(root.c_str()));
+    EXPECT_EQ(std::vector<std::string>{}, ListTree(root));
+    EXPECT_TRUE(Exists(outside + "\\precious.txt"));
+}
+#endif

@@ -1,0 +1,37 @@
+// Shared helpers of the unit tests: scratch folders, whole-file access through
+// the same Win32 calls the installer makes, and packages built by the writer.
+#ifndef BRONDALE_TESTS_HELPERS_H
+#define BRONDALE_TESTS_HELPERS_H
+
+#include <string>
+#include <vector>
+
+#include "pack/writer.h"
+
+using Bytes = std::vector<unsigned char>;
+
+// A fresh, empty folder below the system temporary folder, removed again when
+// the test ends.
+std::string NewFolder(const char* label);
+
+bool WriteBytes(const std::string& path, const Bytes& data);
+bool ReadBytes(const std::string& path, Bytes* data);
+bool Exists(const std::string& path);
+bool IsFolder(const std::string& path);
+// Every file below folder as "relative\path" names, sorted.
+std::vector<std::string> ListTree(const std::string& folder);
+
+Bytes FromText(const std::string& text);
+// Deterministic pseudo-random bytes.
+Bytes Noise(size_t size, unsigned seed);
+
+// One section built by the writer (fails the test on a writer error).
+Bytes Section(const std::vector<SectionFile>& files, bool scrambled = false);
+// A whole installer file: a small program padded to the package start, the
+// signature, then the given section bytes.
+Bytes Installer(const Bytes& sections);
+
+// Opens path for reading; the caller closes it.
+void* OpenForReading(const std::string& path);
+
+#endif

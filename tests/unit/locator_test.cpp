@@ -1,0 +1,121 @@
+// Finding the package in the installer file.
+#include <gtest/gtest.h>
+
+#include "helpers.h"
+#include "package/format.h"
+#include "package/locator.h"
+
+namespace {
+
+Bytes Signature() {
+    Bytes s;
+    for (size_t j = 0; j < kSignatureSize; ++j)
+        s.push_back(SignatureByte(j));
+    return s;
+}
+
+// Runs the locator on data; *next is the byte the handle stands on (or -1
+// at the end of the file).
+bool Locate(const Bytes& data, int* next) {
+    std::string folder = NewFolder("locate");
+    std::string path = folder + "\\setup.exe";
+    EXPECT_TRUE(WriteBytes(path, data));
+    HANDLE h = nullptr;
+    bool notFound = WyszukajWPliku(path.c_str(), &h);
+    *next = -1;
+    if (h != INVALID_HANDLE_VALUE) {
+        unsigned char b;
+        if (winfread(&b, h))
+            *next = b;
+        CloseHandle(h);
+    }
+    return !notFound;
+}
+
+} // namespace
+
+TEST(Signature, FirstByteDoesNotRecurAndNoByteIsFF) {
+    Bytes s = Signature();
+    for (size_t j = 1; j < s.size(); ++j)
+        EXPECT_NE(s[0], s[j]);
+    for (unsigned char b : s)
+        EXPECT_NE(0xFF, b);
+}
+
+TEST(Locator, FindsThePackageAndStandsOnItsFirstByte) {
+    Bytes data(kPackageStart + 1000, 0);
+    Bytes s = Signature();
+    std::copy(s.begin(), s.end(), data.begin() + kPackageStart + 500);
+    data[kPackageStart + 506] = 'G';
+    int next;
+    EXPECT_TRUE(Locate(data, &next));
+    EXPECT_EQ('G', next);
+}
+
+TEST(Locator, SignatureAcrossABlockBoundaryIsFound) {
+    Bytes data(kPackageStart + 65536 + 100, 0x11);
+    Bytes s = Signature();
+    std::copy(s.begin(), s.end(), data.begin() + kPackageStart + 65533);
+    data[kPackageStart + 65539] = 0x42;
+    int next;
+    EXPECT_TRUE(Locate(data, &next));
+    EXPECT_EQ(0x42, next);
+}
+
+TEST(Locator, SignatureStartingBeforeThePackageStartIsNotFound) {
+    Bytes data(kPackageStart + 100, 0);
+    Bytes s = Signature();
+    std::copy(s.begin(), s.end(), data.begin() + kPackageStart - 1);
+    int next;
+    EXPECT_FALSE(Locate(data, &next));
+    // The same bytes one further on are found.
+    Bytes shifted(kPackageStart + 100, 0);
+    std::copy(s.begin(), s.end(), shifted.begin() + kPackageStart);
+    EXPECT_TRUE(Locate(shifted, &next));
+}
+
+TEST(Locator, SignatureAsTheLastSixBytesIsFound) {
+    Bytes data(kPackageStart + 50, 0);
+    Bytes s = Signature();
+    data.insert(data.end(), s.begin(), s.end());
+    int next;
+    EXPECT_TRUE(Locate(data, &next));
+    EXPECT_EQ(-1, next) << "the handle stands at the end of the file";
+}
+
+TEST(Locator, PartialMatchBrokenByTheFirstByteRestartsThere) {
+    Bytes s = Signature();
+    Bytes data(kPackageStart, 0);
+    data.insert(data.end(), s.begin(), s.begin() + 3);  // a partial match
+    data.insert(data.end(), s.begin(), s.end());         // broken by byte 0
+    data.push_back('Z');
+    int next;
+    EXPECT_TRUE(Locate(data, &next));
+    EXPECT_EQ('Z', next);
+}
+
+TEST(Locator, NoPackageOrNoFileIsNotFound) {
+    int next;
+    EXPECT_FALSE(Locate(Bytes(kPackageStart + 4096, 0x5A), &next));
+    EXPECT_FALSE(Locate(Bytes(100, 0), &next));
+    HANDLE h = nullptr;
+    std::string missing = NewFolder("missing") + "\\nothing.exe";
+    EXPECT_TRUE(WyszukajWPliku(missing.c_str(), &h));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+}
+
+TEST(Sygnatura, StepsOnlyAtItsOwnPosition) {
+    struct Row {
+        unsigned short state, j;
+        unsigned char expected, byte;
+        unsigned short after;
+    } rows[] = {
+        {0, 0, 'a', 'a', 1}, {0, 0, 'a', 'b', 0}, {3, 3, 'x', 'x', 4},
+        {3, 3, 'x', 'y', 0}, {2, 4, 'x', 'x', 2}, {5, 5, 'q', 'q', 6},
+    };
+    for (const Row& r : rows) {
+        unsigned short state = r.state;
+        Sygnatura(&state, r.j, r.expected, r.byte);
+        EXPECT_EQ(r.after, state) << "state " << r.state << " position " << r.j;
+    }
+}
