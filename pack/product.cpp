@@ -7,12 +7,34 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include "package/format.h"
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+bool ToCodePage(const std::string& utf8, int codePage, std::string* out) {
+    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (wide <= 0 && !utf8.empty())
+        return false;
+    std::wstring w(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(static_cast<UINT>(codePage), WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0,
+                                nullptr, &lossy);
+    if ((n <= 0 && !w.empty()) || lossy)
+        return false;
+    out->assign(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(static_cast<UINT>(codePage), WC_NO_BEST_FIT_CHARS, w.data(), wide, out->data(), n, nullptr,
+                        &lossy);
+    return !lossy;
+}
+#else
 bool ToCodePage(const std::string& utf8, int codePage, std::string* out) {
     std::string name = "CP" + std::to_string(codePage);
     iconv_t cd = iconv_open(name.c_str(), "UTF-8");
@@ -32,6 +54,7 @@ bool ToCodePage(const std::string& utf8, int codePage, std::string* out) {
     *out = result;
     return true;
 }
+#endif
 
 namespace {
 
@@ -50,7 +73,7 @@ bool Walk(const fs::path& root, int codePage, std::vector<SectionFile>* files, s
         const fs::path& p = it->path();
         if (!it->is_regular_file(ec))
             continue;
-        std::string relative = fs::relative(p, root, ec).generic_string();
+        std::string relative = fs::relative(p, root, ec).generic_u8string();
         std::string name;
         if (!ToCodePage(relative, codePage, &name)) {
             *error = "\"" + relative + "\" has a character outside code page " + std::to_string(codePage) +
@@ -68,7 +91,7 @@ bool Walk(const fs::path& root, int codePage, std::vector<SectionFile>* files, s
                      "or a name ending in a dot or a blank)";
             return false;
         }
-        files->push_back(SectionFile{name, p.string(), {}});
+        files->push_back(SectionFile{name, p.u8string(), {}});
     }
     if (ec) {
         *error = "cannot read " + root.string() + ": " + ec.message();

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <zlib.h>
 
 #include "package/format.h"
@@ -16,27 +18,25 @@ bool ReadSource(const SectionFile& file, std::vector<unsigned char>* data, std::
         *data = file.bytes;
         return true;
     }
-    FILE* f = fopen(file.source.c_str(), "rb");
-    if (!f) {
-        *error = "cannot read " + file.source + ": " + strerror(errno);
+    std::ifstream in(std::filesystem::u8path(file.source), std::ios::binary);
+    if (!in) {
+        *error = "cannot read " + file.source;
         return false;
     }
     data->clear();
-    unsigned char block[1 << 16];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0) {
-        data->insert(data->end(), block, block + n);
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        data->insert(data->end(), block, block + in.gcount());
         if (data->size() > UINT32_MAX) {
-            fclose(f);
             *error = file.source + " is 4 GiB or larger; a member holds less";
             return false;
         }
     }
-    bool failed = ferror(f) != 0;
-    fclose(f);
-    if (failed)
+    if (in.bad()) {
         *error = "cannot read " + file.source;
-    return !failed;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -169,17 +169,28 @@ bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<Se
     for (int s = 0; s < 3; ++s)
         if (!BuildSection(sections[s], s == 1, level, &data, error))
             return false;
-    std::string partial = outPath + ".partial";
-    FILE* f = fopen(partial.c_str(), "wb");
-    if (!f) {
-        *error = "cannot create " + partial + ": " + strerror(errno);
-        return false;
+    std::filesystem::path target = std::filesystem::u8path(outPath);
+    std::filesystem::path partial = std::filesystem::u8path(outPath + ".partial");
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            *error = "cannot create " + outPath + ".partial";
+            return false;
+        }
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        out.close();
+        if (!out) {
+            *error = "cannot write " + outPath + ".partial";
+            std::error_code ec;
+            std::filesystem::remove(partial, ec);
+            return false;
+        }
     }
-    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = fclose(f) == 0 && ok;
-    if (!ok || rename(partial.c_str(), outPath.c_str()) != 0) {
-        *error = "cannot write " + outPath + ": " + strerror(errno);
-        remove(partial.c_str());
+    std::error_code ec;
+    std::filesystem::rename(partial, target, ec);
+    if (ec) {
+        *error = "cannot write " + outPath + ": " + ec.message();
+        std::filesystem::remove(partial, ec);
         return false;
     }
     return true;

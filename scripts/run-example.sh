@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: builds everything, packs the example product into an
 # installer and runs it under Wine. With a display the user clicks through
-# it; without one it runs on Xvfb.
+# it; without one it runs on Xvfb in Wine's virtual desktop, where a walker
+# accepts every page and saves a screenshot of each into build/example/.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -10,14 +11,33 @@ scripts/setup.sh
 scripts/build.sh
 scripts/wine-prefix.sh build/windows/wine-prefix
 
-out="build/example"
+out="$here/build/example"
+rm -rf "$out"
 mkdir -p "$out"
-build/native/brondale-pack examples/demo -o "$out/BrondaleDemoSetup.exe" --stub build/windows/brondale.exe
+installer="$out/BrondaleDemoSetup.exe"
+build/native/brondale-pack examples/demo -o "$installer" --stub build/windows/brondale.exe
 
 export BRONDALE_WINEPREFIX="$here/build/windows/wine-prefix"
 if [ -n "${DISPLAY:-}" ]; then
-  scripts/wine-run.sh "$out/BrondaleDemoSetup.exe" || true
-else
-  xvfb-run -a -s "-screen 0 1024x768x24" scripts/wine-run.sh "$out/BrondaleDemoSetup.exe" || true
+  scripts/wine-run.sh "$installer" || true
+  echo "run-example: the installer is $installer"
+  exit 0
 fi
-echo "run-example: installer at $out/BrondaleDemoSetup.exe"
+
+. scripts/display.sh
+start_xvfb
+WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+win() { WINEPREFIX="$BRONDALE_WINEPREFIX" winepath -w "$1" 2>/dev/null; }
+status=0
+scripts/wine-run.sh explorer /desktop=Brondale,1024x768 "$(win build/windows/brondale-walk.exe)" \
+  "$(win "$installer")" "$(win "$out")" || status=$?
+WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+shots=0
+for bmp in "$out"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  shots=$((shots + 1))
+done
+echo "run-example: $shots screenshots in $out"
+ls "$out"/*.png 2>/dev/null || true
+[ "$shots" -gt 0 ] || { echo "run-example: no page was seen" >&2; exit 1; }

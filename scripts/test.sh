@@ -10,6 +10,10 @@ scripts/setup.sh
 scripts/build.sh
 scripts/wine-prefix.sh build/windows/wine-prefix
 
+# The end-to-end tests open windows: always on an X server of their own.
+. scripts/display.sh
+start_xvfb
+
 status=0
 ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
 export BRONDALE_WINEPREFIX="$here/build/windows/wine-prefix"

@@ -1,17 +1,17 @@
-// Process entry of the installer.
-#include "package/extract.h"
-#include "package/locator.h"
-#include "shell/files.h"
+// Process entry: every refusal exits with 0 before anything is created; a run
+// that reached the wizard exits with 1 after its clean-up.
+#include <windows.h>
+
+#include "pages/pages.h"
 #include "shell/scratch.h"
+#include "shell/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    if (ustawtmp())
+    RestrictDllSearch();
+    if (WinWer() || WinSemaphore())
         return 0;
-    GetCfg();
-    RozpakujJezyki();
-    if (*HandleToGzc() != nullptr && *HandleToGzc() != INVALID_HANDLE_VALUE)
-        CloseHandle(*HandleToGzc());
-    *HandleToGzc() = nullptr;
-    wyliczpliki(tmp_dir());
-    return 1;
+    StartMain(DialogProc, 50, nullptr);
+    MainMsgLoop();
+    KoniecProgramu();
+    return tmp_dir()[0] != '\0' ? 1 : 0;
 }

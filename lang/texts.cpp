@@ -1,0 +1,51 @@
+// Built-in texts are Polish in code page 1250: this file is compiled with
+// -fexec-charset=CP1250, so the literals below are stored as CP1250 bytes.
+#include "lang/texts.h"
+
+#include <cstdio>
+
+#include "platform/win32api.h"
+#include "shell/scratch.h"
+
+char* Zakoncz() {
+    static char text[] = "Zakończ";
+    return text;
+}
+
+char* Dalej() {
+    static char text[] = "Dalej";
+    return text;
+}
+
+char* DefaultText(unsigned int id) {
+    static char t1[] = "Czy napewno chcesz zainstalować program";
+    static char t3[] = "Instaluj";
+    static char t5[] = "Zgadzam się z warunkami umowy licencyjnej.";
+    static char t6[] = "Wybierz";
+    static char t7[] = "Wybierz folder w którym zostanie zainstalowany program:";
+    static char t8[] = "Wybrana ścieżka jest nieprawidłowa.";
+    static char t9[] = "Przerwać instalację?";
+    static char t10[] = "Postęp instalacji:";
+    static char t11[] = "Rozpakowane pliki:";
+    static char t13[] = "Wybierz z poniższych opcji, zadania które ma wykonać program instalacyjny podczas "
+                        "końcowej fazy instalacji programu.";
+    static char t14[] = "Utwórz skróty na pulpicie.";
+    static char t15[] = "Utwórz skróty w menu start.";
+    static char t16[] = "Pokaż plik informacji końcowej.";
+    static char t17[] = "Uruchom program";
+    static char t18[] = "po zakończeniu instalacji.";
+    static char none[] = "";
+    char* const table[] = {none, t1, Zakoncz(), t3, Dalej(), t5, t6, t7, t8, t9, t10, t11, none, t13, t14, t15, t16,
+                           t17, t18};
+    return id < sizeof table / sizeof table[0] ? table[id] : none;
+}
+
+char* GetLang(unsigned int id, char* def) {
+    static char buffor[256];
+    char path[MAX_PATH];
+    char key[16];
+    dircfg("8", path, 0, sizeof path);
+    snprintf(key, sizeof key, "%u", id);
+    GetPrivateProfileStringA("lng", key, def, buffor, sizeof buffor, path);
+    return buffor;
+}

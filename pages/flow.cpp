@@ -1,0 +1,47 @@
+// Page flow: the cancel question and the end of the wizard. The flags are
+// single bytes; the extraction worker's requests reach here as sent messages.
+#include "pages/pages.h"
+
+#include "lang/texts.h"
+#include "shell/names.h"
+#include "shell/startup.h"
+
+namespace {
+
+unsigned char* CancelEnabled() {
+    static unsigned char enable = 1;
+    return &enable;
+}
+
+} // namespace
+
+bool CancelInstall() {
+    if (*Error_2()) {
+        *CancelEnabled() = 0;
+        return false;
+    }
+    if (!*CancelEnabled() || !*InstalacjaZakonczona())
+        return false;
+    int answer = MessageBoxA(nullptr, GetLang(9, DefaultText(9)), Brondale(), MB_YESNO | MB_ICONQUESTION);
+    if (answer == IDYES) {
+        *CancelEnabled() = 0;
+        return false;
+    }
+    return answer == IDNO;
+}
+
+void ZakonczWszystko() {
+    HWND* pages = HwndMain();
+    for (int slot = 6; slot >= 0; --slot) {
+        if (pages[slot]) {
+            EndDialog(pages[slot], 1);
+            pages[slot] = nullptr;
+        }
+    }
+}
+
+void NextPage(HWND page, DLGPROC proc, int id) {
+    ShowWindow(page, SW_HIDE);
+    if (StartMain(proc, id, page) == -1)
+        ZakonczWszystko();
+}

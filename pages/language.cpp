@@ -1,0 +1,66 @@
+// The language page (template 50): prepares the run while it initialises,
+// then records the chosen language and leads on.
+#include <cstring>
+
+#include "lang/languages.h"
+#include "package/extract.h"
+#include "pages/pages.h"
+#include "shell/files.h"
+#include "shell/names.h"
+#include "shell/scratch.h"
+
+namespace {
+
+BOOL OnInit(HWND hwnd) {
+    if (ustawtmp()) {
+        tmp_dir()[0] = '\0';
+        MessageBoxA(nullptr, "The temporary folder cannot be used.", Brondale(), MB_ICONERROR);
+        EndDialog(hwnd, 0);
+        return FALSE;
+    }
+    GetCfg();
+    HwndMain()[0] = hwnd;
+    RozpakujJezyki();
+    WypelnijCombo();
+    // Every page shares the dialog class, so this is the icon of them all.
+    SetClassLongA(hwnd, GCL_HICON,
+                  static_cast<LONG>(reinterpret_cast<LONG_PTR>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(2)))));
+    return FALSE;
+}
+
+BOOL OnCommand(HWND hwnd, WORD id) {
+    switch (id) {
+    case 100:
+        ZapiszJezyk();
+        // The confirmation page follows here; until it exists the wizard
+        // ends with the language stored.
+        ShowWindow(hwnd, SW_HIDE);
+        ZakonczWszystko();
+        return TRUE;
+    case 101:
+        SendMessageA(hwnd, WM_CLOSE, 0, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInit(hwnd);
+    case WM_COMMAND:
+        return OnCommand(hwnd, LOWORD(wparam));
+    case WM_CLOSE:
+        if (!CancelInstall())
+            ZakonczWszystko();
+        return TRUE;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,84 @@
+// Start-up and shutdown. Refusals happen before anything is created; the
+// scratch folder is emptied only when this run chose one.
+#include "shell/startup.h"
+
+#include <cstring>
+
+#include "package/locator.h"
+#include "shell/files.h"
+#include "shell/names.h"
+#include "shell/scratch.h"
+
+void RestrictDllSearch() {
+    // SetDefaultDllDirectories exists from Windows 8 (and 7 with KB2533623);
+    // where it is missing, at least take the current folder out of the path.
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    SetDefaultDllDirectoriesFn restrict = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (!restrict || !restrict(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */))
+        SetDllDirectoryA("");
+}
+
+bool WinWer() {
+    OSVERSIONINFOA version;
+    memset(&version, 0, sizeof version);
+    version.dwOSVersionInfoSize = 148;
+    if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        MessageBoxA(nullptr, "This program requires Windows NT.", Brondale(), MB_ICONERROR);
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// The guard semaphore, open for the whole run so a later copy finds its name.
+HANDLE* InstanceGuard() {
+    static HANDLE guard = nullptr;
+    return &guard;
+}
+
+} // namespace
+
+bool CheckSemaphore(const char* name) {
+    HANDLE h = CreateSemaphoreA(nullptr, 0, 1, name);
+    if (h && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(h);
+        return true;
+    }
+    *InstanceGuard() = h;
+    return false;
+}
+
+bool WinSemaphore() {
+    char path[MAX_PATH];
+    Program(path);
+    const char* name = strrchr(path, '\\');
+    return CheckSemaphore(name ? name + 1 : path);
+}
+
+INT_PTR StartMain(DLGPROC proc, int id, HWND owner) {
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), owner, proc, 0);
+}
+
+void MainMsgLoop() {
+    MSG msg;
+    // GetMessage answers -1 on an error; that ends the loop as well.
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void KoniecProgramu() {
+    HANDLE* package = HandleToGzc();
+    if (*package != nullptr) {
+        if (*package != INVALID_HANDLE_VALUE)
+            CloseHandle(*package);
+        *package = nullptr;
+    }
+    // An empty path would name the root of the current drive.
+    if (tmp_dir()[0] != '\0')
+        wyliczpliki(tmp_dir());
+}

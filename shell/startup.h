@@ -1,0 +1,27 @@
+// Process start-up and shutdown of the installer (Windows only): platform
+// check, single-instance guard, the modal-dialog runner, the main message
+// loop and the final clean-up.
+#ifndef BRONDALE_SHELL_STARTUP_H
+#define BRONDALE_SHELL_STARTUP_H
+
+#include <windows.h>
+
+// Limits DLL loading to the system folder, so that a DLL planted beside the
+// installer (a downloads folder) is never loaded. Runs before anything else.
+void RestrictDllSearch();
+// True (refuse) on the Windows 95/98/Me line or when the version is unknown.
+bool WinWer();
+// True when another copy with the same file name runs.
+bool WinSemaphore();
+// True when a semaphore named name already exists; otherwise the new one is
+// kept open for the rest of the run.
+bool CheckSemaphore(const char* name);
+// Runs dialog template id modally with proc, owned by owner; returns its
+// result (-1 when the page cannot be created).
+INT_PTR StartMain(DLGPROC proc, int id, HWND owner);
+// Dispatches messages until the quit message.
+void MainMsgLoop();
+// Closes the package handle and empties the scratch folder.
+void KoniecProgramu();
+
+#endif

@@ -1,0 +1,360 @@
+// The end-to-end harness. Everything goes through the Win32 API of the same
+// Wine prefix; texts are read as UTF-16 and converted to code page 1250,
+// because ANSI messages across processes are not converted back by Wine.
+#include "harness.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::string FromWide(const wchar_t* text, int length) {
+    if (length <= 0)
+        return std::string();
+    int n = WideCharToMultiByte(1250, 0, text, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(1250, 0, text, length, &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+void CreateFolders(const std::string& path) {
+    for (size_t i = 3; i < path.size(); ++i)
+        if (path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+}
+
+void DeleteTree(const std::string& folder) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = entry.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = folder + "\\" + name;
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+} // namespace
+
+std::string CaseFolder(const std::string& name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folder = std::string(temp) + "brondale-e2e\\" + name;
+    DeleteTree(folder);
+    CreateFolders(folder + "\\");
+    return folder;
+}
+
+bool WriteFileText(const std::string& path, const std::string& text) {
+    CreateFolders(path);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD put = 0;
+    bool ok = text.empty() || (WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &put, nullptr) &&
+                               put == text.size());
+    CloseHandle(h);
+    return ok;
+}
+
+bool ReadFileText(const std::string& path, std::string* text) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    text->clear();
+    char block[65536];
+    DWORD got = 0;
+    while (ReadFile(h, block, sizeof block, &got, nullptr) && got > 0)
+        text->append(block, got);
+    CloseHandle(h);
+    return true;
+}
+
+void WriteTree(const std::string& folder, const ProductFiles& files) {
+    for (const auto& f : files)
+        WriteFileText(folder + "\\" + f.first, f.second);
+}
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        names.push_back(name + ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : ""));
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string BuildFolder() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string s = path;
+    return s.substr(0, s.find_last_of('\\'));
+}
+
+bool Pack(const std::string& product, const std::string& installer, std::string* log) {
+    std::string folder = BuildFolder();
+    std::string logFile = installer + ".pack.log";
+    std::string command = "\"" + folder + "\\brondale-pack.exe\" \"" + product + "\" -o \"" + installer +
+                          "\" --stub \"" + folder + "\\brondale.exe\"";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE out = CreateFileA(logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    si.hStdInput = INVALID_HANDLE_VALUE;
+    PROCESS_INFORMATION pi{};
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    CloseHandle(out);
+    DWORD code = 1;
+    if (started) {
+        WaitForSingleObject(pi.hProcess, 120000);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    ReadFileText(logFile, log);
+    DeleteFileA(logFile.c_str());
+    return started && code == 0;
+}
+
+bool Start(const std::string& exe, const std::string& tempFolder, Installer* run) {
+    run->tempFolder = tempFolder;
+    CreateFolders(tempFolder + "\\");
+    // The environment of the harness, with TMP and TEMP pointing elsewhere.
+    std::string block;
+    char* env = GetEnvironmentStringsA();
+    for (char* p = env; *p; p += strlen(p) + 1) {
+        std::string var = p;
+        std::string upper = var.substr(0, 5);
+        std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+        if (upper.compare(0, 4, "TMP=") == 0 || upper == "TEMP=")
+            continue;
+        block += var;
+        block.push_back('\0');
+    }
+    FreeEnvironmentStringsA(env);
+    block += "TMP=" + tempFolder;
+    block.push_back('\0');
+    block += "TEMP=" + tempFolder;
+    block.push_back('\0');
+    block.push_back('\0');
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string command = "\"" + exe + "\"";
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, &block[0], nullptr, &si,
+                          &run->process) != 0;
+}
+
+bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode) {
+    if (!run->process.hProcess)
+        return false;
+    if (WaitForSingleObject(run->process.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        Kill(run);
+        return false;
+    }
+    GetExitCodeProcess(run->process.hProcess, exitCode);
+    CloseHandle(run->process.hProcess);
+    CloseHandle(run->process.hThread);
+    run->process = PROCESS_INFORMATION{};
+    return true;
+}
+
+void Kill(Installer* run) {
+    if (!run->process.hProcess)
+        return;
+    TerminateProcess(run->process.hProcess, 99);
+    WaitForSingleObject(run->process.hProcess, 5000);
+    CloseHandle(run->process.hProcess);
+    CloseHandle(run->process.hThread);
+    run->process = PROCESS_INFORMATION{};
+}
+
+namespace {
+
+struct Search {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
+    Search* s = reinterpret_cast<Search*>(p);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    char cls[16] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (owner == s->pid && IsWindowVisible(w) && strcmp(cls, "#32770") == 0)
+        s->found.push_back(w);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> Dialogs(DWORD pid) {
+    Search search{pid, {}};
+    EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool IsMessageBox(HWND window) { return GetDlgItem(window, 0xFFFF) != nullptr; }
+
+HWND WaitForPage(const Installer& run, const char* caption, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
+        for (HWND w : Dialogs(run.process.dwProcessId))
+            if (!IsMessageBox(w) && (!caption || Text(w) == caption))
+                return w;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+HWND WaitForMessageBox(const Installer& run, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
+        for (HWND w : Dialogs(run.process.dwProcessId))
+            if (IsMessageBox(w))
+                return w;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string Text(HWND window) {
+    wchar_t buffer[1024];
+    LRESULT n = SendMessageW(window, WM_GETTEXT, sizeof buffer / sizeof buffer[0], reinterpret_cast<LPARAM>(buffer));
+    return FromWide(buffer, static_cast<int>(n));
+}
+
+std::string ItemText(HWND dialog, int id) {
+    HWND item = GetDlgItem(dialog, id);
+    return item ? Text(item) : "<no control " + std::to_string(id) + ">";
+}
+
+std::vector<std::string> ComboItems(HWND combo) {
+    std::vector<std::string> items;
+    LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        wchar_t buffer[256] = L"";
+        LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+        if (length < 0 || length >= 256)
+            continue;
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buffer));
+        items.push_back(FromWide(buffer, static_cast<int>(length)));
+    }
+    return items;
+}
+
+int ComboSelection(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+
+void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+void Answer(HWND box, int id) { PostMessageA(GetDlgItem(box, id), BM_CLICK, 0, 0); }
+
+BoxInfo ReadBox(HWND box) {
+    BoxInfo info;
+    info.text = ItemText(box, 0xFFFF);
+    info.caption = Text(box);
+    info.ok = GetDlgItem(box, IDOK) != nullptr;
+    info.yes = GetDlgItem(box, IDYES) != nullptr;
+    info.no = GetDlgItem(box, IDNO) != nullptr;
+    info.icon = GetDlgItem(box, 0x440) != nullptr;
+    return info;
+}
+
+namespace {
+
+// Pixels of a 32 x 32 icon drawn on a background colour.
+std::vector<COLORREF> Render(HICON icon, COLORREF background) {
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 32, 32);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, 32, 32};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(dc, 0, 0, icon, 32, 32, 0, nullptr, DI_NORMAL);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+long Distance(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b) {
+    long d = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        d += abs(GetRValue(a[i]) - GetRValue(b[i])) + abs(GetGValue(a[i]) - GetGValue(b[i])) +
+             abs(GetBValue(a[i]) - GetBValue(b[i]));
+    return d;
+}
+
+} // namespace
+
+// Which system icon a message box shows, told by its pixels: handles of
+// system icons differ between processes, their images do not.
+std::string IconKind(HWND box) {
+    HWND icon = GetDlgItem(box, 0x440);
+    if (!icon)
+        return "none";
+    struct Kind {
+        const char* name;
+        LPCSTR id;
+    } kinds[] = {{"question", IDI_QUESTION}, {"error", IDI_ERROR}, {"warning", IDI_WARNING},
+                 {"information", IDI_INFORMATION}};
+    std::string best = "unknown";
+    // A box that has just appeared may not be painted yet: look again until
+    // one icon matches to the pixel, for two seconds at most.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        RECT r;
+        GetWindowRect(icon, &r);
+        HDC screen = GetDC(nullptr);
+        std::vector<COLORREF> shown;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                shown.push_back(GetPixel(screen, r.left + x, r.top + y));
+        ReleaseDC(nullptr, screen);
+        long bestDistance = -1;
+        for (const Kind& k : kinds) {
+            long d = Distance(shown, Render(LoadIconA(nullptr, k.id), shown[0]));
+            if (bestDistance < 0 || d < bestDistance) {
+                best = k.name;
+                bestDistance = d;
+            }
+        }
+        if (bestDistance == 0)
+            break;
+        Sleep(20);
+    }
+    return best;
+}

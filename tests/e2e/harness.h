@@ -1,0 +1,77 @@
+// The end-to-end harness: runs in the same Wine prefix as the installer, packs
+// installers with the packing tool, starts them and drives their pages from
+// outside through the Win32 API, as a user's clicks would.
+#ifndef BRONDALE_TESTS_E2E_HARNESS_H
+#define BRONDALE_TESTS_E2E_HARNESS_H
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Files of a product folder: relative path (backslashes) to content.
+using ProductFiles = std::map<std::string, std::string>;
+
+// A fresh folder for one test case, below the harness's temporary folder.
+std::string CaseFolder(const std::string& name);
+// Writes files below folder, creating subfolders.
+void WriteTree(const std::string& folder, const ProductFiles& files);
+bool WriteFileText(const std::string& path, const std::string& text);
+bool ReadFileText(const std::string& path, std::string* text);
+bool PathExists(const std::string& path);
+// Names inside a folder (no "." and ".."), sorted; folders end in a backslash.
+std::vector<std::string> ListFolder(const std::string& folder);
+
+// Folder of the harness's own executable, where brondale.exe and
+// brondale-pack.exe are built.
+std::string BuildFolder();
+// Packs product into installer with brondale-pack.exe; false with the tool's
+// output in *log when it fails.
+bool Pack(const std::string& product, const std::string& installer, std::string* log);
+
+struct Installer {
+    PROCESS_INFORMATION process{};
+    std::string tempFolder;  // what the installer sees as TMP and TEMP
+};
+
+// Starts exe with TMP and TEMP set to tempFolder (created if missing).
+bool Start(const std::string& exe, const std::string& tempFolder, Installer* run);
+// Waits for the process to end; false on a timeout. Ends a process that is
+// still running when the test gives up on it.
+bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode);
+void Kill(Installer* run);
+
+// Visible top-level dialog windows of a process.
+std::vector<HWND> Dialogs(DWORD pid);
+// True for a message box (it has the static text control 0xFFFF).
+bool IsMessageBox(HWND window);
+// Waits for a visible page (not a message box) of the process with the given
+// caption, or any page when caption is null.
+HWND WaitForPage(const Installer& run, const char* caption, DWORD timeoutMs = 20000);
+HWND WaitForMessageBox(const Installer& run, DWORD timeoutMs = 20000);
+
+// Window texts in code page 1250, read across the process boundary.
+std::string Text(HWND window);
+std::string ItemText(HWND dialog, int id);
+std::vector<std::string> ComboItems(HWND combo);
+int ComboSelection(HWND combo);
+
+// Presses a button as a click would (posted, so a modal dialog it opens does
+// not block the harness).
+void Click(HWND dialog, int id);
+// Answers a message box with the button of that id.
+void Answer(HWND box, int id);
+
+// What a message box says: text, caption, which standard buttons it has.
+struct BoxInfo {
+    std::string text;
+    std::string caption;
+    bool ok = false, yes = false, no = false, icon = false;
+};
+BoxInfo ReadBox(HWND box);
+// "question", "error", "warning" or "information": the system icon a message
+// box shows, compared by its pixels on the screen.
+std::string IconKind(HWND box);
+
+#endif

@@ -1,0 +1,120 @@
+// brondale-walk: clicks through an installer the way a user accepting every
+// default would, saving a screenshot of each page on the way.
+//   brondale-walk INSTALLER.exe OUT_FOLDER
+// Pages are told apart by their controls; each is captured once it has been
+// painted, then its forward button is pressed. Message boxes are captured and
+// answered with their first button. Exits with the installer's exit code.
+#include <windows.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+#include "harness.h"
+
+namespace {
+
+bool SaveBitmap(HWND window, const std::string& path) {
+    RECT r;
+    GetWindowRect(window, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    DWORD stride = ((static_cast<DWORD>(w) * 3 + 3) & ~3u);
+    DWORD size = stride * static_cast<DWORD>(h);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + size;
+    std::string data(reinterpret_cast<const char*>(&file), sizeof file);
+    data.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    data.append(static_cast<const char*>(bits), size);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return WriteFileText(path, data);
+}
+
+// The page's name and the button that leads on, told by its controls.
+const char* PageName(HWND page, int* forward) {
+    struct Page {
+        int marker;
+        const char* name;
+        int forward;
+    } pages[] = {{600, "language", 100}, {201, "confirmation", 102}, {500, "licence", 104},
+                 {402, "destination", 109}, {700, "progress", 0},   {303, "options", 114}};
+    for (const Page& p : pages) {
+        if (GetDlgItem(page, p.marker)) {
+            *forward = p.forward;
+            return p.name;
+        }
+    }
+    *forward = 0;
+    return "page";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: brondale-walk INSTALLER.exe OUT_FOLDER\n");
+        return 2;
+    }
+    std::string out = argv[2];
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    Installer run;
+    if (!Start(argv[1], std::string(temp) + "brondale-walk", &run)) {
+        fprintf(stderr, "brondale-walk: cannot start %s\n", argv[1]);
+        return 2;
+    }
+    std::set<HWND> seen;
+    int shot = 0;
+    for (int tick = 0; tick < 6000; ++tick) {
+        if (WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0)
+            break;
+        for (HWND w : Dialogs(run.process.dwProcessId)) {
+            if (seen.count(w))
+                continue;
+            seen.insert(w);
+            Sleep(300);  // let it paint
+            int forward = 0;
+            const char* name = IsMessageBox(w) ? "message" : PageName(w, &forward);
+            char file[MAX_PATH];
+            snprintf(file, sizeof file, "%s\\%02d-%s.bmp", out.c_str(), ++shot, name);
+            SaveBitmap(w, file);
+            printf("%s: %s\n", file, Text(w).c_str());
+            fflush(stdout);
+            if (IsMessageBox(w)) {
+                Answer(w, GetDlgItem(w, IDOK) ? IDOK : IDYES);
+            } else if (strcmp(name, "licence") == 0) {
+                Click(w, 300);
+                Sleep(100);
+                Click(w, forward);
+            } else if (forward) {
+                Click(w, forward);
+            }
+        }
+        Sleep(20);
+    }
+    DWORD code = 0;
+    if (!WaitExit(&run, 10000, &code)) {
+        fprintf(stderr, "brondale-walk: the installer did not end\n");
+        return 3;
+    }
+    return static_cast<int>(code);
+}

@@ -1,0 +1,238 @@
+// The installer program's resources, read back from the built file: the page
+// templates exactly as the pages and the text set-up expect them, the icon
+// groups and the manifest.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shell/startup.h"
+
+namespace {
+
+struct Control {
+    int id;
+    std::string cls;
+    DWORD style;
+    short x, y, cx, cy;
+    std::string text;  // "#N" for an ordinal (the icon group of an icon)
+};
+
+struct Template {
+    DWORD style = 0, exStyle = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    std::string menu, cls, title, font;
+    WORD points = 0;
+    BYTE charset = 0;
+    std::vector<Control> controls;
+};
+
+// A cursor over the template bytes that never reads past their end.
+struct Cursor {
+    const BYTE* p;
+    const BYTE* end;
+    bool ok = true;
+    template <typename T> T Take() {
+        T v{};
+        if (end - p < static_cast<long>(sizeof v)) {
+            ok = false;
+            return v;
+        }
+        memcpy(&v, p, sizeof v);
+        p += sizeof v;
+        return v;
+    }
+    std::string Text() {
+        std::string s;
+        for (WORD c; (c = Take<WORD>()) != 0 && ok;)
+            s.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+        return s;
+    }
+    std::string TextOrOrdinal() {
+        WORD first = Take<WORD>();
+        if (first == 0)
+            return "";
+        if (first == 0xFFFF)
+            return "#" + std::to_string(Take<WORD>());
+        p -= 2;
+        return Text();
+    }
+    void Align() {
+        while ((reinterpret_cast<uintptr_t>(p) & 3) != 0)
+            ++p;
+    }
+};
+
+std::string ClassName(const std::string& cls) {
+    static const char* const kNames[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar", "ComboBox"};
+    if (cls.size() > 1 && cls[0] == '#') {
+        int ordinal = std::stoi(cls.substr(1));
+        if (ordinal >= 0x80 && ordinal <= 0x85)
+            return kNames[ordinal - 0x80];
+    }
+    return cls;
+}
+
+HMODULE Installer() {
+    static HMODULE module = LoadLibraryExA(BRONDALE_INSTALLER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return module;
+}
+
+bool LoadTemplate(int id, Template* t) {
+    HRSRC found = FindResourceExA(Installer(), reinterpret_cast<LPCSTR>(RT_DIALOG), MAKEINTRESOURCEA(id),
+                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    if (!found)
+        return false;
+    const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(Installer(), found)));
+    Cursor c{data, data + SizeofResource(Installer(), found)};
+    if (c.Take<WORD>() != 1 || c.Take<WORD>() != 0xFFFF)
+        return false;  // not an extended template
+    c.Take<DWORD>();
+    t->exStyle = c.Take<DWORD>();
+    t->style = c.Take<DWORD>();
+    WORD count = c.Take<WORD>();
+    t->x = c.Take<short>();
+    t->y = c.Take<short>();
+    t->cx = c.Take<short>();
+    t->cy = c.Take<short>();
+    t->menu = c.TextOrOrdinal();
+    t->cls = c.TextOrOrdinal();
+    t->title = c.Text();
+    if (t->style & DS_SETFONT) {
+        t->points = c.Take<WORD>();
+        c.Take<WORD>();
+        c.Take<BYTE>();
+        t->charset = c.Take<BYTE>();
+        t->font = c.Text();
+    }
+    for (WORD i = 0; i < count && c.ok; ++i) {
+        c.Align();
+        Control k;
+        c.Take<DWORD>();
+        c.Take<DWORD>();
+        k.style = c.Take<DWORD>();
+        k.x = c.Take<short>();
+        k.y = c.Take<short>();
+        k.cx = c.Take<short>();
+        k.cy = c.Take<short>();
+        k.id = static_cast<int>(c.Take<DWORD>());
+        k.cls = ClassName(c.TextOrOrdinal());
+        k.text = c.TextOrOrdinal();
+        WORD extra = c.Take<WORD>();
+        c.p += extra;
+        t->controls.push_back(k);
+    }
+    return c.ok;
+}
+
+const DWORD kPage = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_3DLOOK |
+                    DS_CENTER | DS_SETFONT;
+const DWORD kChild = WS_CHILD | WS_VISIBLE;
+const DWORD kButton = kChild | BS_PUSHBUTTON | BS_CENTER | WS_TABSTOP;
+const DWORD kLabel = kChild | SS_LEFT;
+const DWORD kIcon = kChild | SS_ICON | SS_REALSIZEIMAGE;
+
+void ExpectPage(int id, short cx, short cy, const std::string& title, const std::vector<Control>& expected) {
+    Template t;
+    ASSERT_TRUE(LoadTemplate(id, &t)) << "template " << id;
+    EXPECT_EQ(0x90CA08C4u, kPage);
+    EXPECT_EQ(kPage, t.style) << "template " << id;
+    EXPECT_EQ(0x00040001u, t.exStyle) << "template " << id;
+    EXPECT_EQ(cx, t.cx);
+    EXPECT_EQ(cy, t.cy);
+    EXPECT_EQ("", t.menu);
+    EXPECT_EQ("", t.cls) << "the system's dialog class";
+    EXPECT_EQ(title, t.title);
+    EXPECT_EQ("MS Sans Serif", t.font);
+    EXPECT_EQ(8, t.points);
+    EXPECT_EQ(DEFAULT_CHARSET, t.charset);
+    ASSERT_EQ(expected.size(), t.controls.size()) << "template " << id;
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const Control& e = expected[i];
+        const Control& a = t.controls[i];
+        std::string where = "template " + std::to_string(id) + ", control " + std::to_string(i + 1);
+        EXPECT_EQ(e.id, a.id) << where;
+        EXPECT_EQ(e.cls, a.cls) << where;
+        EXPECT_EQ(e.style, a.style) << where << " style " << std::hex << a.style;
+        EXPECT_EQ(e.x, a.x) << where;
+        EXPECT_EQ(e.y, a.y) << where;
+        EXPECT_EQ(e.cx, a.cx) << where;
+        EXPECT_EQ(e.cy, a.cy) << where;
+        EXPECT_EQ(e.text, a.text) << where;
+    }
+}
+
+BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+} // namespace
+
+TEST(Resources, LanguagePageTemplate) {
+    ExpectPage(50, 207, 94, "Choose Setup Language",
+               {
+                   {200, "Static", kLabel, 52, 14, 140, 18,
+                    "Select the language for the installation from the choices below."},
+                   {10, "Static", kIcon, 12, 12, 32, 30, "#2"},
+                   {600, "ComboBox", kChild | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 50, 45, 140, 43,
+                    ""},
+                   {101, "Button", kButton, 132, 68, 56, 15, "Cancel"},
+                   {100, "Button", kButton, 67, 68, 56, 15, "Ok"},
+               });
+}
+
+TEST(Resources, IconGroupsHaveTheirSizesIn32BitColour) {
+    struct Group {
+        int id;
+        std::vector<int> sizes;
+    } groups[] = {{1, {32, 16}}, {2, {48}}, {3, {64}}, {4, {64}}, {5, {64}}, {6, {64}}};
+    for (const Group& g : groups) {
+        HRSRC found = FindResourceA(Installer(), MAKEINTRESOURCEA(g.id), reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
+        ASSERT_NE(nullptr, found) << "icon group " << g.id;
+        const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(Installer(), found)));
+        WORD count;
+        memcpy(&count, data + 4, 2);
+        ASSERT_EQ(g.sizes.size(), count) << "icon group " << g.id;
+        for (WORD i = 0; i < count; ++i) {
+            const BYTE* entry = data + 6 + 14 * i;
+            WORD bits;
+            memcpy(&bits, entry + 6, 2);
+            EXPECT_EQ(g.sizes[i], entry[0]) << "icon group " << g.id;
+            EXPECT_EQ(g.sizes[i], entry[1]) << "icon group " << g.id;
+            EXPECT_EQ(32, bits) << "icon group " << g.id;
+        }
+    }
+}
+
+TEST(Resources, ManifestAsksForCommonControls6) {
+    int manifests = 0;
+    EnumResourceNamesA(Installer(), MAKEINTRESOURCEA(24), CountName, reinterpret_cast<LONG_PTR>(&manifests));
+    EXPECT_EQ(1, manifests);
+    HRSRC found = FindResourceA(Installer(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(nullptr, found);
+    std::string text(static_cast<const char*>(LockResource(LoadResource(Installer(), found))),
+                     SizeofResource(Installer(), found));
+    for (const char* part : {"<assemblyIdentity name=\"Brondale\" version=\"1.0.0.0\" processorArchitecture=\"x86\" "
+                             "type=\"win32\"/>",
+                             "<description>Brondale</description>", "name=\"Microsoft.Windows.Common-Controls\"",
+                             "version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\""})
+        EXPECT_NE(std::string::npos, text.find(part)) << part;
+}
+
+TEST(DllSearch, APlantedDllBesideTheProgramIsNotLoaded) {
+    // Without the restriction the DLL beside the program is found ...
+    HMODULE planted = LoadLibraryA("brondale_planted.dll");
+    ASSERT_NE(nullptr, planted) << "the test DLL must stand beside unit_tests.exe";
+    FreeLibrary(planted);
+    // ... with it, only the system folder is searched.
+    RestrictDllSearch();
+    EXPECT_EQ(nullptr, LoadLibraryA("brondale_planted.dll"));
+    HMODULE system = LoadLibraryA("version.dll");
+    EXPECT_NE(nullptr, system) << "system DLLs still load";
+    if (system)
+        FreeLibrary(system);
+}
