@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ pkg-config zlib1g-dev googletest
+  cmake make g++ pkg-config python3 zlib1g-dev googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
   wine wine32:i386 xvfb xauth x11-utils imagemagick locales
 )

@@ -155,7 +155,8 @@ void ExpectPage(int id, short cx, short cy, const std::string& title, const std:
         const Control& a = t.controls[i];
         std::string where = "template " + std::to_string(id) + ", control " + std::to_string(i + 1);
         EXPECT_EQ(e.id, a.id) << where;
-        EXPECT_EQ(e.cls, a.cls) << where;
+        // Class names compare without regard to case, as the system does.
+        EXPECT_EQ(0, _stricmp(e.cls.c_str(), a.cls.c_str())) << where << ": " << e.cls << " / " << a.cls;
         EXPECT_EQ(e.style, a.style) << where << " style " << std::hex << a.style;
         EXPECT_EQ(e.x, a.x) << where;
         EXPECT_EQ(e.y, a.y) << where;
@@ -182,6 +183,59 @@ TEST(Resources, LanguagePageTemplate) {
                     ""},
                    {101, "Button", kButton, 132, 68, 56, 15, "Cancel"},
                    {100, "Button", kButton, 67, 68, 56, 15, "Ok"},
+               });
+}
+
+TEST(Resources, WizardPageTemplates) {
+    const DWORD kCheck = kChild | BS_AUTOCHECKBOX | WS_TABSTOP;
+    const DWORD kProgress = kChild;
+    ExpectPage(51, 207, 92, "",
+               {
+                   {201, "Static", kLabel, 52, 20, 140, 31, ""},
+                   {10, "Static", kIcon, 12, 13, 32, 30, "#2"},
+                   {103, "Button", kButton, 136, 64, 56, 15, ""},
+                   {102, "Button", kButton, 68, 64, 56, 15, ""},
+               });
+    ExpectPage(52, 361, 210, "",
+               {
+                   {104, "Button", kButton | WS_DISABLED, 127, 186, 50, 14, ""},
+                   {105, "Button", kButton, 183, 186, 50, 14, ""},
+                   {500, "Edit",
+                    kChild | ES_MULTILINE | ES_READONLY | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_BORDER |
+                        WS_VSCROLL | WS_HSCROLL,
+                    12, 8, 336, 152, ""},
+                   {300, "Button", kCheck, 16, 171, 260, 9, ""},
+                   {10, "Static", kIcon, 291, 165, 43, 39, "#3"},
+               });
+    ExpectPage(54, 278, 76, "",
+               {
+                   {108, "Button", kButton, 79, 50, 50, 14, ""},
+                   {110, "Button", kButton, 214, 50, 50, 14, ""},
+                   {109, "Button", kButton, 147, 50, 50, 14, ""},
+                   {402, "Edit", kChild | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 78, 25, 186, 15, ""},
+                   {205, "Static", kLabel, 74, 8, 189, 10, ""},
+                   {10, "Static", kIcon, 20, 12, 43, 39, "#4"},
+               });
+    ExpectPage(53, 302, 84, "",
+               {
+                   {208, "Static", kLabel, 216, 25, 24, 13, "100 %"},
+                   {202, "Static", kLabel, 5, 12, 207, 9, ""},
+                   {204, "Static", kLabel, 5, 43, 207, 8, ""},
+                   {107, "Button", kButton, 241, 62, 50, 14, ""},
+                   {700, "msctls_progress32", kProgress, 11, 23, 201, 14, ""},
+                   {10, "Static", kIcon, 244, 15, 43, 39, "#5"},
+                   {209, "Static", kLabel, 216, 56, 24, 13, "100 %"},
+                   {701, "msctls_progress32", kProgress, 11, 53, 201, 14, ""},
+               });
+    ExpectPage(56, 279, 133, "",
+               {
+                   {114, "Button", kButton, 115, 111, 50, 14, ""},
+                   {203, "Static", kLabel, 16, 9, 256, 26, ""},
+                   {300, "Button", kCheck | WS_DISABLED, 16, 47, 208, 12, ""},
+                   {301, "Button", kCheck | WS_DISABLED, 16, 61, 208, 12, ""},
+                   {302, "Button", kCheck | WS_DISABLED, 16, 76, 208, 12, ""},
+                   {303, "Button", kCheck | WS_DISABLED, 16, 91, 208, 12, ""},
+                   {10, "Static", kIcon, 228, 52, 43, 39, "#6"},
                });
 }
 

@@ -1,0 +1,50 @@
+// The configuration accessor. Nothing is cached: a value written to a file
+// (the uninstaller's entry appended to lnk.cfg) is seen by the next read.
+#include "config/config.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/win32api.h"
+#include "shell/scratch.h"
+
+namespace {
+
+const char kFiles[3][10] = {"\\init.cfg", "\\lnk.cfg", "\\reg.cfg"};
+const char kSections[14][8] = {"cfg",  "index", "Run",  "index1", "index2", "desktop", "menu",
+                               "key",  "name",  "value", "type",  "silent", "RunU",    "dynam"};
+static_assert(sizeof kSections == 112, "fourteen 8-byte section names");
+
+} // namespace
+
+bool CfgPath(short file, char* path) {
+    path[0] = '\0';
+    if (file < 0 || file > 2)
+        return false;
+    dircfg("9", path, 0, kCfgValueSize);
+    strncat(path, kFiles[file], kCfgValueSize - 1 - strlen(path));
+    return true;
+}
+
+void GetFromCfg(const char* key, char* dest, short section, short file) {
+    dest[0] = '\0';
+    char path[kCfgValueSize];
+    if (section < 0 || section > 13 || !CfgPath(file, path))
+        return;
+    GetPrivateProfileStringA(kSections[section], key, "", dest, kCfgValueSize, path);
+    UINT quoted = GetPrivateProfileIntA("line", key, 0, path);
+    if (quoted != 0 && section == kSecValue) {
+        size_t length = strlen(dest);
+        memmove(dest + 1, dest, length + 1);
+        dest[0] = '"';
+        dest[length + 1] = '"';
+        dest[length + 2] = '\0';
+    }
+}
+
+int CfgListEnd(short indexSection, short file) {
+    char value[kCfgValueSize];
+    GetFromCfg("max", value, indexSection, file);
+    return atoi(value);
+}

@@ -1,0 +1,198 @@
+// The text set-up and the language list on the real templates: each page is
+// created from the installer's resources with a procedure that does nothing,
+// then set up and read back control by control. Needs a display.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "helpers.h"
+#include "lang/languages.h"
+#include "lang/pagetexts.h"
+#include "lang/texts.h"
+#include "pages/state.h"
+#include "shell/scratch.h"
+
+namespace {
+
+INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+void SetKey(const char* key, const std::string& value) {
+    std::vector<char> v(value.begin(), value.end());
+    v.push_back('\0');
+    dircfg(key, v.data(), 1, static_cast<int>(value.size()));
+}
+
+// A scratch folder with Lang and Install as the installer would have it.
+class Pages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(nullptr, getenv("DISPLAY")) << "these tests create windows: run them on a display (Xvfb)";
+        root = NewFolder("pages");
+        CreateDirectoryA((root + "\\Lang").c_str(), nullptr);
+        CreateDirectoryA((root + "\\Install").c_str(), nullptr);
+        SetKey("8", root + "\\Lang");
+        SetKey("9", root + "\\Install");
+    }
+    void TearDown() override {
+        for (int slot = 0; slot < 7; ++slot)
+            HwndMain()[slot] = nullptr;
+    }
+    HWND Open(int id) {
+        HWND page = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), nullptr, Inert, 0);
+        EXPECT_NE(nullptr, page) << "template " << id;
+        return page;
+    }
+    // Caption, then "id=text" for every control in child order.
+    std::vector<std::string> Read(HWND page) {
+        char text[512];
+        GetWindowTextA(page, text, sizeof text);
+        std::vector<std::string> out = {text};
+        for (HWND c = GetWindow(page, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            // An icon control keeps its picture; its text is the resource's
+            // ordinal, not a text.
+            if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && GetClassNameA(c, text, sizeof text) &&
+                _stricmp(text, "Static") == 0) {
+                bool shown = SendMessageA(c, STM_GETICON, 0, 0) != 0;
+                out.push_back(std::to_string(GetDlgCtrlID(c)) + (shown ? "=<icon>" : "=<no icon>"));
+                continue;
+            }
+            GetWindowTextA(c, text, sizeof text);
+            out.push_back(std::to_string(GetDlgCtrlID(c)) + "=" + text);
+        }
+        return out;
+    }
+    std::string root;
+};
+
+std::string T(unsigned id) { return DefaultText(id); }
+
+} // namespace
+
+TEST_F(Pages, EveryPageGetsTheDefaultTextsAndTheProductName) {
+    ASSERT_TRUE(WriteBytes(root + "\\Install\\init.cfg", FromText("[cfg]\r\n1=Edytor \xA3\xF3" "d\xBC\r\n")));
+    const std::string name = "Edytor \xA3\xF3" "d\xBC";
+    struct Row {
+        int id;
+        void (*init)(HWND);
+        std::vector<std::string> expected;
+    } rows[] = {
+        {51, InitLang1, {name, "201=" + T(1) + " " + name + "?", "10=<icon>", "103=" + T(2), "102=" + T(3)}},
+        {52, InitLang2, {name, "104=" + T(4), "105=" + T(2), "500=", "300=" + T(5), "10=<icon>"}},
+        {54, InitLang3, {name, "108=" + T(6), "110=" + T(2), "109=" + T(4), "402=", "205=" + T(7), "10=<icon>"}},
+        {53, InitLang4,
+         {name, "208=100 %", "202=" + T(10), "204=" + T(11), "107=" + T(2), "700=", "10=<icon>", "209=100 %", "701="}},
+        {56, InitLang5,
+         {name, "114=" + T(4), "203=" + T(13), "300=" + T(14), "301=" + T(15), "302=" + T(16),
+          "303=" + T(17) + " " + name + " " + T(18), "10=<icon>"}},
+    };
+    for (const Row& r : rows) {
+        HWND page = Open(r.id);
+        ASSERT_NE(nullptr, page);
+        r.init(page);
+        EXPECT_EQ(r.expected, Read(page)) << "template " << r.id;
+        DestroyWindow(page);
+    }
+}
+
+TEST_F(Pages, TranslatedTextsComeFromTheChosenFile) {
+    ASSERT_TRUE(WriteBytes(root + "\\Install\\init.cfg", FromText("[cfg]\r\n1=Writer\r\n")));
+    std::string lng = "[lng]\r\n";
+    for (unsigned id = 1; id <= 18; ++id)
+        if (id != 12 && id != 13)
+            lng += std::to_string(id) + "=E" + std::to_string(id) + "\r\n";
+    ASSERT_TRUE(WriteBytes(root + "\\Lang\\English.lng", FromText(lng)));
+    SetKey("8", root + "\\Lang\\English.lng");
+    HWND confirm = Open(51);
+    InitLang1(confirm);
+    std::vector<std::string> expected = {"Writer", "201=E1 Writer?", "10=<icon>", "103=E2", "102=E3"};
+    EXPECT_EQ(expected, Read(confirm));
+    DestroyWindow(confirm);
+    HWND options = Open(56);
+    InitLang5(options);
+    expected = {"Writer", "114=E4", "203=" + T(13), "300=E14", "301=E15", "302=E16", "303=E17 Writer E18", "10=<icon>"};
+    EXPECT_EQ(expected, Read(options)) << "a missing ID keeps its default";
+    DestroyWindow(options);
+}
+
+TEST_F(Pages, ComposedTextsAreCutToTheirFields) {
+    std::string name(63, 'N');
+    ASSERT_TRUE(WriteBytes(root + "\\Install\\init.cfg", FromText("[cfg]\r\n1=" + name + "\r\n")));
+    ASSERT_TRUE(WriteBytes(root + "\\Lang\\Long.lng",
+                           FromText("[lng]\r\n1=" + std::string(100, 'a') + "\r\n17=" + std::string(90, 'r') +
+                                    "\r\n18=" + std::string(200, 'z') + "\r\n")));
+    SetKey("8", root + "\\Lang\\Long.lng");
+    HWND confirm = Open(51);
+    InitLang1(confirm);
+    EXPECT_EQ("201=" + (std::string(100, 'a') + " " + name + "?").substr(0, 127), Read(confirm)[1]);
+    DestroyWindow(confirm);
+    HWND options = Open(56);
+    InitLang5(options);
+    EXPECT_EQ("303=" + (std::string(90, 'r') + " " + name + " " + std::string(63, 'z')).substr(0, 127),
+              Read(options)[6]);
+    DestroyWindow(options);
+}
+
+TEST_F(Pages, LanguageListIsSortedWithPolskiAndTheFourthSelected) {
+    struct Row {
+        const char* label;
+        std::vector<std::string> files;
+        std::vector<std::string> expected;
+        int selected;
+    } rows[] = {
+        {"three files", {"English.lng", "Czech.lng", "Deutsch.lng"}, {"Czech", "Deutsch", "English", "Polski"}, 3},
+        {"one file", {"English.lng"}, {"English", "Polski"}, CB_ERR},
+        {"none", {}, {"Polski"}, CB_ERR},
+        {"a package Polski.lng", {"Polski.lng", "A.lng", "B.lng"}, {"A", "B", "Polski", "Polski"}, 3},
+        {"a file named .lng", {".lng", "Zulu.lng", "Czech.lng"}, {"", "Czech", "Polski", "Zulu"}, 3},
+        {"other files", {"readme.txt", "English.lng"}, {"English", "Polski"}, CB_ERR},
+    };
+    for (const Row& r : rows) {
+        std::string lang = NewFolder("langlist");
+        for (const std::string& f : r.files)
+            ASSERT_TRUE(WriteBytes(lang + "\\" + f, FromText("[lng]\r\n")));
+        SetKey("8", lang);
+        HWND page = Open(50);
+        HwndMain()[0] = page;
+        WypelnijCombo();
+        HWND combo = GetDlgItem(page, 600);
+        std::vector<std::string> items;
+        for (LRESULT i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
+            char text[64] = "";
+            SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            items.push_back(text);
+        }
+        EXPECT_EQ(r.expected, items) << r.label;
+        EXPECT_EQ(r.selected, SendMessageA(combo, CB_GETCURSEL, 0, 0)) << r.label;
+        DestroyWindow(page);
+    }
+}
+
+TEST_F(Pages, ChosenLanguageIsRecordedUnderKey8) {
+    ASSERT_TRUE(WriteBytes(root + "\\Lang\\English.lng", FromText("[lng]\r\n")));
+    std::string longName(40, 'L');
+    ASSERT_TRUE(WriteBytes(root + "\\Lang\\" + longName + ".lng", FromText("[lng]\r\n")));
+    struct Row {
+        const char* label;
+        int select;
+        std::string expected;
+    } rows[] = {
+        {"English", 0, root + "\\Lang\\English.lng"},
+        {"nothing selected", -1, root + "\\Lang\\Polski.lng"},
+        {"a name over 27 characters", 1, root + "\\Lang\\" + std::string(27, 'L') + ".lng"},
+    };
+    for (const Row& r : rows) {
+        SetKey("8", root + "\\Lang");
+        HWND page = Open(50);
+        HwndMain()[0] = page;
+        WypelnijCombo();
+        SendDlgItemMessageA(page, 600, CB_SETCURSEL, static_cast<WPARAM>(r.select), 0);
+        ZapiszJezyk();
+        char value[MAX_PATH];
+        dircfg("8", value, 0, sizeof value);
+        EXPECT_EQ(r.expected, value) << r.label;
+        DestroyWindow(page);
+    }
+}
