@@ -32,10 +32,7 @@ BOOL OnCommand(HWND hwnd, WORD id) {
     switch (id) {
     case 100:
         ZapiszJezyk();
-        // The confirmation page follows here; until it exists the wizard
-        // ends with the language stored.
-        ShowWindow(hwnd, SW_HIDE);
-        ZakonczWszystko();
+        NextPage(hwnd, DialogProc2, 51);
         return TRUE;
     case 101:
         SendMessageA(hwnd, WM_CLOSE, 0, 0);

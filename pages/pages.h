@@ -7,8 +7,40 @@
 
 #include "pages/state.h"
 
-// Language page, template 50.
+// Dialog procedures of the pages, in page order: language (template 50),
+// confirmation (51), licence (52), destination (54), progress (53).
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK DialogProc2(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK DialogProc3(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Opens the licence page, or the destination page when init.cfg names no
+// licence file, owned by the confirmation page; returns StartMain's result.
+INT_PTR DialogLicencji();
+
+// Licence page: the licence text into edit 500 of page; button 104 follows
+// check box 300.
+void WypelniaOknoLicencji(HWND page);
+void CheckButton();
+
+// Destination page. The product name (64 bytes) and the Program Files path
+// are filled when the page initialises.
+char* NazwaProgramu();
+char* ProgramFiles();
+// Default of text ID 7, the page's label and the folder browser's title.
+char* Wybierzfolderwktrymzostaniezainstalowanyprogram();
+// Proposes Program Files\product in edit 402.
+void SciezkaInstalacyjna();
+// With a buffer: the Program Files path into it. Without: the folder browser,
+// whose choice replaces edit 402.
+void PobiezFolder(char* buffer);
+// Accepts a path whose second and third characters are ":\": creates its
+// folders and records it under key 10 (false). Otherwise reports it and
+// returns true; the page stays.
+bool SprawdzSciezke();
+// Button 109 is enabled while edit 402 is not empty.
+void EnableBtn();
 
 // Asks whether to abandon the installation, unless a package failure, an
 // earlier Yes or the finish sequence already decided. True means the close

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <gtest/gtest.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -358,3 +360,64 @@ std::string IconKind(HWND box) {
     }
     return best;
 }
+
+ProductFiles BasicProduct(const std::string& name, const std::vector<std::string>& languages) {
+    ProductFiles files;
+    for (const std::string& l : languages)
+        files["lang\\" + l + ".lng"] = "[lng]\r\n3=" + l + "\r\n";
+    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n";
+    files["install\\UnInst.dat"] = "MZ uninstaller";
+    files["program\\" + name + ".txt"] = name;
+    return files;
+}
+
+std::string BuildInstaller(const std::string& caseFolder, const std::string& exeName, const ProductFiles& files) {
+    std::string product = caseFolder + "\\product";
+    WriteTree(product, files);
+    std::string installer = caseFolder + "\\" + exeName + ".exe";
+    std::string log;
+    EXPECT_TRUE(Pack(product, installer, &log)) << log;
+    return installer;
+}
+
+void SetItemText(HWND dialog, int id, const std::string& text) {
+    int n = MultiByteToWideChar(1250, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(1250, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+bool WaitUntil(bool (*done)(HWND), HWND window, DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
+        if (done(window))
+            return true;
+        Sleep(20);
+    }
+    return done(window);
+}
+
+std::string ProgramFilesFolder() {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, path);
+    return path;
+}
+
+std::string ScratchKey(const std::string& scratch, const char* key) {
+    char value[MAX_PATH] = "";
+    GetPrivateProfileStringA("t1", key, "", value, sizeof value, (scratch + "\\init.cfg").c_str());
+    return value;
+}
+
+std::vector<std::string> ScratchFolders(const std::string& temp) {
+    std::vector<std::string> found;
+    for (const std::string& name : ListFolder(temp)) {
+        if (name.compare(0, 8, "Brondale") != 0 || name.back() != '\\')
+            continue;
+        std::string number = name.substr(8, name.size() - 9);
+        size_t digits = number[0] == '-' ? 1 : 0;
+        if (number.size() > digits && number.find_first_not_of("0123456789", digits) == std::string::npos)
+            found.push_back(temp + "\\" + name.substr(0, name.size() - 1));
+    }
+    return found;
+}
+

@@ -30,6 +30,12 @@ std::string BuildFolder();
 // output in *log when it fails.
 bool Pack(const std::string& product, const std::string& installer, std::string* log);
 
+// A small product: one language file per name (text 3 translated as the
+// language's name), init.cfg naming the product, an uninstaller and a file.
+ProductFiles BasicProduct(const std::string& name, const std::vector<std::string>& languages);
+// Writes files into CASE\product and packs them into CASE\exeName.exe.
+std::string BuildInstaller(const std::string& caseFolder, const std::string& exeName, const ProductFiles& files);
+
 struct Installer {
     PROCESS_INFORMATION process{};
     std::string tempFolder;  // what the installer sees as TMP and TEMP
@@ -56,6 +62,17 @@ std::string Text(HWND window);
 std::string ItemText(HWND dialog, int id);
 std::vector<std::string> ComboItems(HWND combo);
 int ComboSelection(HWND combo);
+
+// Replaces a control's text as typing would (the edit notifies its page).
+void SetItemText(HWND dialog, int id, const std::string& text);
+// Polls until done() holds, for timeoutMs at most.
+bool WaitUntil(bool (*done)(HWND), HWND window, DWORD timeoutMs = 5000);
+// The Program Files folder as the installer's shell reports it.
+std::string ProgramFilesFolder();
+// The scratch folders (Brondale followed by a signed number) in a TEMP folder.
+std::vector<std::string> ScratchFolders(const std::string& temp);
+// The scratch settings value of key in the installer's scratch folder.
+std::string ScratchKey(const std::string& scratch, const char* key);
 
 // Presses a button as a click would (posted, so a modal dialog it opens does
 // not block the harness).

@@ -12,40 +12,6 @@ namespace {
 const char kLanguageCaption[] = "Choose Setup Language";
 const char kCancelQuestion[] = "Przerwa\xE6 instalacj\xEA?";  // CP1250
 
-ProductFiles Product(const std::string& name, std::vector<std::string> languages) {
-    ProductFiles files;
-    for (const std::string& l : languages)
-        files["lang\\" + l + ".lng"] = "[lng]\r\n3=" + l + "\r\n";
-    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n";
-    files["install\\UnInst.dat"] = "MZ uninstaller";
-    files["program\\" + name + ".txt"] = name;
-    return files;
-}
-
-// Packs files into CASE\NAME.exe; the installer's TEMP is CASE\temp.
-std::string Build(const std::string& caseFolder, const std::string& name, const ProductFiles& files) {
-    std::string product = caseFolder + "\\product";
-    WriteTree(product, files);
-    std::string installer = caseFolder + "\\" + name + ".exe";
-    std::string log;
-    EXPECT_TRUE(Pack(product, installer, &log)) << log;
-    return installer;
-}
-
-// The scratch folders (Brondale followed by a number) in a TEMP folder.
-std::vector<std::string> ScratchFolders(const std::string& temp) {
-    std::vector<std::string> found;
-    for (const std::string& name : ListFolder(temp)) {
-        if (name.compare(0, 8, "Brondale") != 0 || name.back() != '\\')
-            continue;
-        std::string number = name.substr(8, name.size() - 9);
-        size_t digits = number[0] == '-' ? 1 : 0;
-        if (number.size() > digits && number.find_first_not_of("0123456789", digits) == std::string::npos)
-            found.push_back(temp + "\\" + name.substr(0, name.size() - 1));
-    }
-    return found;
-}
-
 class Startup : public ::testing::Test {
 protected:
     void TearDown() override { Kill(&run); }
@@ -56,7 +22,7 @@ protected:
 
 TEST_F(Startup, LanguagePageListsLanguagesAndScratchHoldsTheSections) {
     std::string folder = CaseFolder("languages");
-    std::string exe = Build(folder, "e2e-languages", Product("Languages Product", {"English", "Czech", "Deutsch"}));
+    std::string exe = BuildInstaller(folder, "e2e-languages", BasicProduct("Languages Product", {"English", "Czech", "Deutsch"}));
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
@@ -97,7 +63,7 @@ TEST_F(Startup, LanguagePageListsLanguagesAndScratchHoldsTheSections) {
 
 TEST_F(Startup, WithFewerThanFourEntriesNothingIsSelected) {
     std::string folder = CaseFolder("one-language");
-    std::string exe = Build(folder, "e2e-one-language", Product("One Language", {"English"}));
+    std::string exe = BuildInstaller(folder, "e2e-one-language", BasicProduct("One Language", {"English"}));
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
@@ -108,7 +74,7 @@ TEST_F(Startup, WithFewerThanFourEntriesNothingIsSelected) {
 
 TEST_F(Startup, CancelAsksAndNoKeepsThePage) {
     std::string folder = CaseFolder("cancel");
-    std::string exe = Build(folder, "e2e-cancel", Product("Cancel Product", {"English"}));
+    std::string exe = BuildInstaller(folder, "e2e-cancel", BasicProduct("Cancel Product", {"English"}));
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
@@ -141,7 +107,7 @@ TEST_F(Startup, CancelAsksAndNoKeepsThePage) {
 
 TEST_F(Startup, EscapeDoesNothing) {
     std::string folder = CaseFolder("escape");
-    std::string exe = Build(folder, "e2e-escape", Product("Escape Product", {"English"}));
+    std::string exe = BuildInstaller(folder, "e2e-escape", BasicProduct("Escape Product", {"English"}));
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
@@ -188,7 +154,7 @@ void ExpectCorrupt(Installer* run) {
 
 TEST_F(Startup, DamagedPackageIsReportedAndEnds) {
     std::string folder = CaseFolder("damaged");
-    std::string exe = Build(folder, "e2e-damaged", Product("Damaged Product", {"English", "Czech"}));
+    std::string exe = BuildInstaller(folder, "e2e-damaged", BasicProduct("Damaged Product", {"English", "Czech"}));
     std::string data;
     ASSERT_TRUE(ReadFileText(exe, &data));
     // Flip a byte inside the Lang section's last member, just before its
@@ -218,7 +184,7 @@ TEST_F(Startup, InstallerWithoutPackageIsReportedAndEnds) {
 
 TEST_F(Startup, SecondCopyOfTheSameFileExitsAtOnce) {
     std::string folder = CaseFolder("second");
-    std::string exe = Build(folder, "e2e-second", Product("Second Product", {"English"}));
+    std::string exe = BuildInstaller(folder, "e2e-second", BasicProduct("Second Product", {"English"}));
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
@@ -243,7 +209,7 @@ TEST_F(Startup, SecondCopyOfTheSameFileExitsAtOnce) {
 
 TEST_F(Startup, UnusableTempFolderIsReportedAndNothingIsCreated) {
     std::string folder = CaseFolder("longtemp");
-    std::string exe = Build(folder, "e2e-longtemp", Product("Long Temp", {"English"}));
+    std::string exe = BuildInstaller(folder, "e2e-longtemp", BasicProduct("Long Temp", {"English"}));
     std::string temp = folder + "\\" + std::string(100, 't') + "\\" + std::string(60, 'u');
     ASSERT_TRUE(Start(exe, temp, &run));
     HWND box = WaitForMessageBox(run);

@@ -1,0 +1,126 @@
+// The destination page (template 54): proposes Program Files\<product>, lets
+// the user browse or type another folder, and on 109 checks the path's form,
+// creates its folders and records it under key 10.
+#include <cstdio>
+#include <cstring>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include "config/config.h"
+#include "lang/pagetexts.h"
+#include "lang/texts.h"
+#include "pages/pages.h"
+#include "shell/files.h"
+#include "shell/names.h"
+#include "shell/scratch.h"
+
+char* NazwaProgramu() {
+    static char NazwaProgramu_[64];
+    return NazwaProgramu_;
+}
+
+char* ProgramFiles() {
+    static char ProgramFiles_[MAX_PATH];
+    return ProgramFiles_;
+}
+
+char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
+
+void PobiezFolder(char* buffer) {
+    HWND page = HwndMain()[4];
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator)
+        return;
+    LPITEMIDLIST programFiles = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(page, CSIDL_PROGRAM_FILES, &programFiles))) {
+        if (buffer) {
+            if (!SHGetPathFromIDListA(programFiles, buffer))
+                buffer[0] = '\0';
+        } else {
+            // The new dialog style needs COM in this thread.
+            HRESULT ole = OleInitialize(nullptr);
+            char chosen[MAX_PATH];
+            BROWSEINFOA info;
+            memset(&info, 0, sizeof info);
+            info.hwndOwner = page;
+            info.pszDisplayName = chosen;
+            info.lpszTitle = GetLang(7, Wybierzfolderwktrymzostaniezainstalowanyprogram());
+            info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+            LPITEMIDLIST result = SHBrowseForFolderA(&info);
+            if (result) {
+                if (SHGetPathFromIDListA(result, chosen))
+                    SetDlgItemTextA(page, 402, chosen);
+                allocator->Free(result);
+            }
+            if (SUCCEEDED(ole))
+                OleUninitialize();
+        }
+        allocator->Free(programFiles);
+    }
+    allocator->Release();
+}
+
+void SciezkaInstalacyjna() {
+    PobiezFolder(ProgramFiles());
+    char name[kCfgValueSize];
+    GetFromCfg("1", name, kSecCfg, kInitCfg);
+    snprintf(NazwaProgramu(), 64, "%s", name);
+    char proposal[MAX_PATH];
+    snprintf(proposal, sizeof proposal, "%s\\%s", ProgramFiles(), NazwaProgramu());
+    SetDlgItemTextA(HwndMain()[4], 402, proposal);
+}
+
+bool SprawdzSciezke() {
+    char path[MAX_PATH];
+    GetDlgItemTextA(HwndMain()[4], 402, path, sizeof path);
+    if (path[0] != '\0' && path[1] == ':' && path[2] == '\\') {
+        CreateBaseDirectory(path);
+        dircfg("10", path, 1, static_cast<int>(strlen(path)));
+        return false;
+    }
+    MessageBoxA(nullptr, GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR);
+    return true;
+}
+
+void EnableBtn() {
+    HWND page = HwndMain()[4];
+    char path[MAX_PATH];
+    GetDlgItemTextA(page, 402, path, sizeof path);
+    EnableWindow(GetDlgItem(page, 109), path[0] != '\0');
+}
+
+INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        HwndMain()[4] = hwnd;
+        InitLang3(hwnd);
+        SciezkaInstalacyjna();
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case 108:
+            PobiezFolder(nullptr);
+            return TRUE;
+        case 109:
+            if (!SprawdzSciezke())
+                NextPage(hwnd, DialogProc6, 53);
+            return TRUE;
+        case 110:
+            SendMessageA(hwnd, WM_CLOSE, 0, 0);
+            return TRUE;
+        case 402:
+            EnableBtn();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        if (!CancelInstall())
+            ZakonczWszystko();
+        return TRUE;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,218 @@
+// The wizard's page flow, the licence page and the destination page, driven
+// from outside as a user would.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace {
+
+const char kLanguageCaption[] = "Choose Setup Language";
+const char kPathRefused[] = "Wybrana \x9C" "cie\xBFka jest nieprawid\xB3owa.";  // CP1250
+
+bool Hidden(HWND w) { return IsWindow(w) && !IsWindowVisible(w); }
+bool Enabled109(HWND page) { return IsWindowEnabled(GetDlgItem(page, 109)) != 0; }
+bool Disabled109(HWND page) { return !Enabled109(page); }
+bool Enabled104(HWND page) { return IsWindowEnabled(GetDlgItem(page, 104)) != 0; }
+bool Disabled104(HWND page) { return !Enabled104(page); }
+
+class Flow : public ::testing::Test {
+protected:
+    void TearDown() override { Kill(&run); }
+
+    // Builds and starts the installer and presses Ok on the language page
+    // (Polski, the defaults). Returns the confirmation page.
+    HWND ToConfirmation(const std::string& name, const ProductFiles& files) {
+        folder = CaseFolder(name);
+        std::string exe = BuildInstaller(folder, "e2e-" + name, files);
+        EXPECT_TRUE(Start(exe, folder + "\\temp", &run));
+        language = WaitForPage(run, kLanguageCaption);
+        EXPECT_NE(nullptr, language);
+        if (!language)
+            return nullptr;
+        Click(language, 100);
+        return WaitForPageWith(201);
+    }
+    // The first visible page that holds control id.
+    HWND WaitForPageWith(int id) {
+        for (int i = 0; i < 1000; ++i) {
+            for (HWND w : Dialogs(run.process.dwProcessId))
+                if (!IsMessageBox(w) && GetDlgItem(w, id))
+                    return w;
+            Sleep(20);
+        }
+        return nullptr;
+    }
+    // Answers the cancel question with Yes and expects the program to end.
+    void CancelWithYes(HWND page, int cancelButton) {
+        Click(page, cancelButton);
+        HWND box = WaitForMessageBox(run);
+        ASSERT_NE(nullptr, box);
+        Answer(box, IDYES);
+        DWORD code = 0;
+        ASSERT_TRUE(WaitExit(&run, 20000, &code));
+        EXPECT_EQ(1u, code);
+    }
+    std::string Scratch() {
+        std::vector<std::string> found = ScratchFolders(run.tempFolder);
+        return found.size() == 1 ? found[0] : std::string();
+    }
+    Installer run;
+    std::string folder;
+    HWND language = nullptr;
+};
+
+ProductFiles WithLicence(const std::string& name, const std::string& licence) {
+    ProductFiles files = BasicProduct(name, {"English"});
+    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n2=licence.txt\r\n";
+    files["install\\licence.txt"] = licence;
+    return files;
+}
+
+} // namespace
+
+TEST_F(Flow, PagesFollowInOrderAndEachStepHidesThePageBefore) {
+    std::string licence = std::string("Licence terms\r\nLine two\0after the zero", 38);
+    HWND confirm = ToConfirmation("flow-order", WithLicence("Flow Order", licence));
+    ASSERT_NE(nullptr, confirm);
+    EXPECT_TRUE(Hidden(language)) << "the language page is hidden, not ended";
+    EXPECT_EQ("Flow Order", Text(confirm));
+    EXPECT_EQ("Czy napewno chcesz zainstalowa\xE6 program Flow Order?", ItemText(confirm, 201));
+
+    Click(confirm, 102);
+    HWND page = WaitForPageWith(500);
+    ASSERT_NE(nullptr, page) << "the licence page";
+    EXPECT_TRUE(Hidden(confirm));
+    EXPECT_EQ(confirm, GetWindow(page, GW_OWNER));
+    EXPECT_EQ("Licence terms\r\nLine two", ItemText(page, 500)) << "the file's bytes up to the first zero";
+    EXPECT_TRUE(Disabled104(page));
+    Click(page, 300);
+    EXPECT_TRUE(WaitUntil(Enabled104, page)) << "ticked";
+    Click(page, 300);
+    EXPECT_TRUE(WaitUntil(Disabled104, page)) << "unticked";
+    Click(page, 300);
+    EXPECT_TRUE(WaitUntil(Enabled104, page)) << "ticked again";
+
+    Click(page, 104);
+    HWND destination = WaitForPageWith(402);
+    ASSERT_NE(nullptr, destination);
+    EXPECT_TRUE(Hidden(page));
+    EXPECT_EQ(page, GetWindow(destination, GW_OWNER));
+    EXPECT_EQ(ProgramFilesFolder() + "\\Flow Order", ItemText(destination, 402));
+
+    std::string target = folder + "\\dest\\new\\";
+    SetItemText(destination, 402, target);
+    Click(destination, 109);
+    HWND progress = WaitForPageWith(700);
+    ASSERT_NE(nullptr, progress);
+    EXPECT_TRUE(Hidden(destination));
+    EXPECT_TRUE(PathExists(folder + "\\dest\\new")) << "a trailing backslash creates the last folder at once";
+    EXPECT_EQ(target, ScratchKey(Scratch(), "10")) << "the path exactly as typed";
+    for (HWND earlier : {language, confirm, page, destination})
+        EXPECT_FALSE(IsWindowVisible(earlier)) << "no page comes back";
+    CancelWithYes(progress, 107);
+}
+
+TEST_F(Flow, WithoutALicenceTheDestinationFollowsTheConfirmation) {
+    HWND confirm = ToConfirmation("flow-nolicence", BasicProduct("No Licence", {"English"}));
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND destination = WaitForPageWith(402);
+    ASSERT_NE(nullptr, destination);
+    EXPECT_EQ(confirm, GetWindow(destination, GW_OWNER)) << "owned by the confirmation page";
+    EXPECT_EQ(nullptr, GetDlgItem(destination, 500));
+    CancelWithYes(destination, 110);
+}
+
+TEST_F(Flow, MissingLicenceFileGivesAnEmptyEditAndTheUserGoesOn) {
+    ProductFiles files = BasicProduct("Lost Licence", {"English"});
+    files["install\\init.cfg"] = "[cfg]\r\n1=Lost Licence\r\n2=missing.txt\r\n";
+    HWND confirm = ToConfirmation("flow-lostlicence", files);
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND page = WaitForPageWith(500);
+    ASSERT_NE(nullptr, page);
+    EXPECT_EQ("", ItemText(page, 500));
+    Click(page, 300);
+    ASSERT_TRUE(WaitUntil(Enabled104, page));
+    Click(page, 104);
+    EXPECT_NE(nullptr, WaitForPageWith(402));
+}
+
+TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
+    HWND confirm = ToConfirmation("flow-paths", BasicProduct("Path Checks", {"English"}));
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND page = WaitForPageWith(402);
+    ASSERT_NE(nullptr, page);
+
+    SetItemText(page, 402, "");
+    EXPECT_TRUE(WaitUntil(Disabled109, page)) << "an empty edit disables 109";
+    SetItemText(page, 402, "C");
+    EXPECT_TRUE(WaitUntil(Enabled109, page)) << "one character enables it";
+
+    for (const char* refused : {"C", "C:", "relative\\folder", "\\\\server\\share\\x", "C:relative", "/unix/path"}) {
+        SetItemText(page, 402, refused);
+        Click(page, 109);
+        HWND box = WaitForMessageBox(run);
+        ASSERT_NE(nullptr, box) << refused;
+        BoxInfo info = ReadBox(box);
+        EXPECT_EQ(kPathRefused, info.text) << refused;
+        EXPECT_EQ("Brondale", info.caption);
+        EXPECT_EQ("error", IconKind(box));
+        Answer(box, IDOK);
+        while (IsWindow(box))
+            Sleep(20);
+        EXPECT_TRUE(IsWindowVisible(page)) << refused << ": the page stays";
+        EXPECT_EQ(refused, ItemText(page, 402)) << "and keeps its text";
+        EXPECT_EQ("", ScratchKey(Scratch(), "10")) << "nothing is recorded";
+    }
+    SetItemText(page, 402, "X:\\");
+    Click(page, 109);
+    HWND progress = WaitForPageWith(700);
+    ASSERT_NE(nullptr, progress) << "a drive root alone is accepted";
+    EXPECT_EQ("X:\\", ScratchKey(Scratch(), "10"));
+}
+
+TEST_F(Flow, CancelQuestionOnEveryPage) {
+    HWND confirm = ToConfirmation("flow-cancel", WithLicence("Cancel Everywhere", "terms"));
+    ASSERT_NE(nullptr, confirm);
+    struct Step {
+        int cancel;      // the page's cancel button
+        int forward;     // what leads on
+        int nextMarker;  // a control of the next page
+    };
+    HWND page = confirm;
+    for (Step s : {Step{103, 102, 500}, Step{105, 104, 402}, Step{110, 109, 700}}) {
+        // The cancel button and the title bar's close box both ask; No keeps
+        // the page as it was.
+        for (bool closeBox : {false, true}) {
+            if (closeBox)
+                PostMessageA(page, WM_SYSCOMMAND, SC_CLOSE, 0);
+            else
+                Click(page, s.cancel);
+            HWND box = WaitForMessageBox(run);
+            ASSERT_NE(nullptr, box) << "page with " << s.cancel;
+            EXPECT_EQ("Przerwa\xE6 instalacj\xEA?", ReadBox(box).text);
+            Answer(box, IDNO);
+            while (IsWindow(box))
+                Sleep(20);
+            EXPECT_TRUE(IsWindowVisible(page));
+        }
+        // Esc does nothing.
+        PostMessageA(page, WM_KEYDOWN, VK_ESCAPE, 0);
+        Sleep(200);
+        EXPECT_EQ(nullptr, WaitForMessageBox(run, 100));
+        EXPECT_TRUE(IsWindowVisible(page));
+        if (s.forward == 104) {
+            Click(page, 300);
+            ASSERT_TRUE(WaitUntil(Enabled104, page));
+        }
+        if (s.forward == 109)
+            SetItemText(page, 402, folder + "\\dest");
+        Click(page, s.forward);
+        page = WaitForPageWith(s.nextMarker);
+        ASSERT_NE(nullptr, page);
+    }
+    CancelWithYes(page, 107);
+    EXPECT_FALSE(IsWindow(confirm)) << "every page has ended";
+}
