@@ -46,5 +46,6 @@ void GetFromCfg(const char* key, char* dest, short section, short file) {
 int CfgListEnd(short indexSection, short file) {
     char value[kCfgValueSize];
     GetFromCfg("max", value, indexSection, file);
-    return atoi(value);
+    int end = atoi(value);
+    return end > kMaxListEnd ? kMaxListEnd : end;
 }

@@ -43,7 +43,10 @@ bool CfgPath(short file, char* path);
 
 // The list convention: the count key "max" of an index section holds one
 // more than the number of entries. Returns that count key as a decimal
-// integer: 0 (or anything below 1) means no list, 1 an empty one.
+// integer: 0 (or anything below 1) means no list, 1 an empty one. A count
+// key above kMaxListEnd reads as kMaxListEnd, so that no list can keep the
+// installer reading for hours.
 int CfgListEnd(short indexSection, short file);
+const int kMaxListEnd = 10001;
 
 #endif

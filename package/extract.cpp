@@ -37,6 +37,16 @@ uint64_t* crc32(unsigned char byte, bool query) {
     return &sum;
 }
 
+ProgressReport* RaportPostepu() {
+    static ProgressReport report = nullptr;
+    return &report;
+}
+
+unsigned char* ZatrzymajRozpakowywanie() {
+    static unsigned char stop = 0;
+    return &stop;
+}
+
 char* lista() {
     static char path[MAX_PATH];
     if (path[0] == '\0')
@@ -106,6 +116,33 @@ unsigned char* OutputBlock() {
 }
 const DWORD kOutputBlock = 1 << 18;
 
+// The values last reported per bar, so that only changes are sent.
+short* Reported() {
+    static short last[2] = {-1, -1};
+    return last;
+}
+
+void Report(short value, bool bar) {
+    short* last = Reported();
+    if (last[bar] == value)
+        return;
+    last[bar] = value;
+    (*RaportPostepu())(value, bar);
+}
+
+bool Reporting() { return *PaczkaZProgramem() && *RaportPostepu() != nullptr; }
+
+// The member's ISIZE, read from its last four bytes; the handle is put back
+// where it was. 0 when it cannot be read (the stream check then decides).
+uint32_t PeekIsize(HANDLE package, uint32_t memberSize) {
+    uint64_t here;
+    unsigned char trailer[4];
+    if (!FilePosition(package, &here) || !SeekTo(package, here + memberSize - 4))
+        return 0;
+    bool ok = winfread(trailer, package, 4);
+    return SeekTo(package, here) && ok ? ReadLe32(trailer) : 0;
+}
+
 } // namespace
 
 int ffscanf(HANDLE list, char* buffer) {
@@ -165,7 +202,13 @@ SectionResult dircat(HANDLE list, const char* target) {
     return kSectionOk;
 }
 
-SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode) {
+SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode,
+                            uint32_t index) {
+    bool reporting = Reporting();
+    uint32_t isize = reporting ? PeekIsize(package, memberSize) : 0;
+    // The path list counts as the first member: it shows 2/N, member k (k+1)/N.
+    double done = static_cast<double>(index == 0 ? 2 : index + 1) / *IlePlikow() * 100;
+    short sectionPercent = static_cast<short>(done < 100 ? done : 100);
     unsigned char key[kScrambleKeySize];
     size_t keyPosition = 0;
     if (mode == kModeScrambled)
@@ -180,6 +223,10 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
     uint32_t left = memberSize;
     uint64_t produced = 0;
     for (;;) {
+        if (*ZatrzymajRozpakowywanie()) {
+            result = kSectionStopped;
+            break;
+        }
         if (z.avail_in == 0 && left > 0) {
             DWORD n = left < kInputBlock ? left : kInputBlock;
             if (!winfread(InputBlock(), package, n)) {
@@ -208,6 +255,10 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
                 ScrambleBlock(OutputBlock(), n, key, &keyPosition);
             uint64_t* sum = crc32(0, true);
             *sum = ChecksumAdd(*sum, OutputBlock(), n);
+            if (reporting && isize != 0) {
+                Report(sectionPercent, false);
+                Report(static_cast<short>(static_cast<double>(produced < isize ? produced : isize) / isize * 100), true);
+            }
             if (output != INVALID_HANDLE_VALUE && !winfwrite(OutputBlock(), output, n)) {
                 result = kSectionWriteFailed;
                 break;
@@ -221,6 +272,11 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
         }
     }
     inflateEnd(&z);
+    // An empty member still moves the section bar on, and is complete.
+    if (reporting && isize == 0 && result == kSectionOk) {
+        Report(sectionPercent, false);
+        Report(100, true);
+    }
     if (result == kSectionDamaged && left > 0) {
         // Keep the handle at the member's end for a caller that goes on.
         LONG high = 0;
@@ -233,12 +289,8 @@ namespace {
 
 // Current position and size of the package file, for bounds checks.
 bool PackageSpan(HANDLE package, uint64_t* position, uint64_t* size) {
-    LONG high = 0;
-    SetLastError(ERROR_SUCCESS);
-    DWORD low = SetFilePointer(package, 0, &high, FILE_CURRENT);
-    if (low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS)
+    if (!FilePosition(package, position))
         return false;
-    *position = (static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | low;
     DWORD sizeHigh = 0;
     DWORD sizeLow = GetFileSize(package, &sizeHigh);
     if (sizeLow == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS)
@@ -290,7 +342,7 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
     HANDLE list = winfopen(lista(), true);
     if (list == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
-    SectionResult result = dekompresjagz(package, offsets[1] - offsets[0], list, kModePlain);
+    SectionResult result = dekompresjagz(package, offsets[1] - offsets[0], list, kModePlain, 0);
     CloseHandle(list);
     if (result != kSectionOk)
         return result;
@@ -300,6 +352,10 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
     ReaderReset();
     LastParent()[0] = '\0';
     for (uint32_t k = 1; k < count && result == kSectionOk; ++k) {
+        if (*ZatrzymajRozpakowywanie()) {
+            result = kSectionStopped;
+            break;
+        }
         result = dircat(list, target);
         if (result != kSectionOk)
             break;
@@ -312,7 +368,7 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
             result = kSectionWriteFailed;
             break;
         }
-        result = dekompresjagz(package, offsets[k + 1] - offsets[k], output, mode);
+        result = dekompresjagz(package, offsets[k + 1] - offsets[k], output, mode, k);
         if (!CloseHandle(output) && result == kSectionOk)
             result = kSectionWriteFailed;
     }
@@ -324,6 +380,7 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
 
 SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE package) {
     *crc32(0, true) = 0;
+    Reported()[0] = Reported()[1] = -1;
     ZapisaneReset();
     uint32_t stored = 0;
     uint32_t* offsets = nullptr;
@@ -348,7 +405,7 @@ void Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
     SectionResult result = RozpakujSekcje(target, mode, package);
     if (result == kSectionNoMemory)
         SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
-    else if (result != kSectionOk)
+    else if (result != kSectionOk && result != kSectionStopped)
         Error_1();
 }
 

@@ -14,7 +14,16 @@ enum SectionResult {
     kSectionDamaged,      // the package is damaged: format, stream, path or checksum
     kSectionWriteFailed,  // the package may be whole; a file could not be written
     kSectionNoMemory,     // the offset table or the record could not be allocated
+    kSectionStopped,      // a stop was requested; what the section wrote is gone
 };
+
+// Progress of the program section: called with a bar's whole-number
+// percentage (bar false: the section, true: the member being written), only
+// while *PaczkaZProgramem() is set and only when that bar's value changes.
+typedef void (*ProgressReport)(short value, bool bar);
+ProgressReport* RaportPostepu();
+// Set to 1 to stop the extraction under way; looked at between blocks.
+unsigned char* ZatrzymajRozpakowywanie();
 
 // Extraction modes.
 const unsigned short kModePlain = 0;
@@ -44,7 +53,10 @@ SectionResult dircat(HANDLE list, const char* target);
 // output (INVALID_HANDLE_VALUE to only verify), descrambling in mode 2 and
 // summing every byte written. The member must be one clean gzip stream that
 // fills it exactly.
-SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode);
+// index is the member's number in its section (0 for the path list); it
+// drives the section bar of the progress report.
+SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode,
+                            uint32_t index);
 
 // Extracts one section below target. On any failure everything the section
 // wrote is removed again and the reason is returned; nothing is shown.

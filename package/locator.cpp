@@ -34,7 +34,17 @@ bool winfwrite(const void* data, HANDLE file, DWORD size) {
     return WriteFile(file, data, size, &put, nullptr) && put == size;
 }
 
-static bool SeekTo(HANDLE file, uint64_t position) {
+bool FilePosition(HANDLE file, uint64_t* position) {
+    LONG high = 0;
+    SetLastError(ERROR_SUCCESS);
+    DWORD low = SetFilePointer(file, 0, &high, FILE_CURRENT);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS)
+        return false;
+    *position = (static_cast<uint64_t>(static_cast<uint32_t>(high)) << 32) | low;
+    return true;
+}
+
+bool SeekTo(HANDLE file, uint64_t position) {
     LONG high = static_cast<LONG>(position >> 32);
     SetLastError(ERROR_SUCCESS);
     DWORD low = SetFilePointer(file, static_cast<LONG>(position & 0xFFFFFFFFu), &high, FILE_BEGIN);

@@ -3,6 +3,8 @@
 #ifndef BRONDALE_PACKAGE_LOCATOR_H
 #define BRONDALE_PACKAGE_LOCATOR_H
 
+#include <cstdint>
+
 #include "platform/win32api.h"
 
 // The package handle: null until the locator runs, then the installer's own
@@ -20,6 +22,10 @@ HANDLE winfopen(const char* name, bool write);
 bool winfread(void* data, HANDLE file, DWORD size = 1);
 // Writes exactly size bytes; false when not all of them were written.
 bool winfwrite(const void* data, HANDLE file, DWORD size = 1);
+
+// The file position of a handle as 64 bits, and a move to one.
+bool FilePosition(HANDLE file, uint64_t* position);
+bool SeekTo(HANDLE file, uint64_t position);
 
 // Opens path into *slot (whatever the open returns) and looks for the
 // signature at or after kPackageStart. Returns false when found, with the

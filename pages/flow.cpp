@@ -3,6 +3,8 @@
 #include "pages/pages.h"
 
 #include "lang/texts.h"
+#include "package/record.h"
+#include "shell/scratch.h"
 #include "shell/names.h"
 #include "shell/startup.h"
 
@@ -44,4 +46,15 @@ void NextPage(HWND page, DLGPROC proc, int id) {
     ShowWindow(page, SW_HIDE);
     if (StartMain(proc, id, page) == -1)
         ZakonczWszystko();
+}
+
+void KasujZainstalowane() {
+    if (!*InstalacjaZakonczona())
+        return;
+    ZatrzymajWorker(false);
+    ZapisaneCofnij();
+    char destination[MAX_PATH];
+    dircfg("10", destination, 0, sizeof destination);
+    if (destination[0] != '\0')
+        RemoveDirectoryA(destination);
 }

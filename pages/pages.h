@@ -14,6 +14,7 @@ INT_PTR CALLBACK DialogProc2(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
 INT_PTR CALLBACK DialogProc3(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK DialogProc7(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Opens the licence page, or the destination page when init.cfg names no
 // licence file, owned by the confirmation page; returns StartMain's result.
@@ -42,12 +43,35 @@ bool SprawdzSciezke();
 // Button 109 is enabled while edit 402 is not empty.
 void EnableBtn();
 
+// Progress page: starts the extraction worker, whose thread procedure is
+// RozpakujBin. Progress puts a report on bar 700 + bar and, when the value
+// changed, on label 208 + bar; MsgLoop handles one waiting message.
+void RozpakujProgram();
+DWORD WINAPI RozpakujBin(LPVOID);
+int Progress(short value, bool bar);
+int MsgLoop(HWND window);
+// Asks a running worker to stop and waits for it, handling what it sends in
+// the meantime. With always false only a worker still extracting is waited
+// for (one waiting for its completion to be handled is left alone).
+void ZatrzymajWorker(bool always);
+
+// Options page: ticks the four boxes and enables those the configuration
+// provides something for.
+void OdznaczCheckBoxy(HWND page);
+void CheckInFile(const char* file, const char* section, int control, const char* key);
+void CheckRunPrograms();
+
 // Asks whether to abandon the installation, unless a package failure, an
 // earlier Yes or the finish sequence already decided. True means the close
 // request is dropped and the installation goes on.
 bool CancelInstall();
 // Ends every open page, innermost first, and clears the page table.
 void ZakonczWszystko();
+// Removes what a cancelled installation wrote into the destination: the
+// files the program section wrote, the folders that leaves empty, then the
+// destination folder itself if it is empty. Stops the worker first. Nothing
+// once the finish sequence has begun.
+void KasujZainstalowane();
 // Hides page, then runs template id with proc, owned by page. A page that
 // cannot be created ends the wizard, so the user is never left with nothing.
 void NextPage(HWND page, DLGPROC proc, int id);

@@ -16,3 +16,8 @@ unsigned char* Error_2() {
     static unsigned char Error_2_ = 0;
     return &Error_2_;
 }
+
+unsigned char* PaczkaZProgramem() {
+    static unsigned char PaczkaZProgramem_ = 0;
+    return &PaczkaZProgramem_;
+}

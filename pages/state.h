@@ -12,5 +12,8 @@ HWND* HwndMain();
 unsigned char* InstalacjaZakonczona();
 // 1 once a damaged package has been reported.
 unsigned char* Error_2();
+// 1 from just before the program section is extracted: switches on the
+// extractor's progress reports.
+unsigned char* PaczkaZProgramem();
 
 #endif

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "package/locator.h"
+#include "pages/pages.h"
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
@@ -72,6 +73,8 @@ void MainMsgLoop() {
 }
 
 void KoniecProgramu() {
+    // The worker reads the package and writes in the scratch folder.
+    ZatrzymajWorker(true);
     HANDLE* package = HandleToGzc();
     if (*package != nullptr) {
         if (*package != INVALID_HANDLE_VALUE)

@@ -2,11 +2,10 @@
 // from outside as a user would.
 #include <gtest/gtest.h>
 
-#include "harness.h"
+#include "wizard.h"
 
 namespace {
 
-const char kLanguageCaption[] = "Choose Setup Language";
 const char kPathRefused[] = "Wybrana \x9C" "cie\xBFka jest nieprawid\xB3owa.";  // CP1250
 
 bool Hidden(HWND w) { return IsWindow(w) && !IsWindowVisible(w); }
@@ -15,51 +14,7 @@ bool Disabled109(HWND page) { return !Enabled109(page); }
 bool Enabled104(HWND page) { return IsWindowEnabled(GetDlgItem(page, 104)) != 0; }
 bool Disabled104(HWND page) { return !Enabled104(page); }
 
-class Flow : public ::testing::Test {
-protected:
-    void TearDown() override { Kill(&run); }
-
-    // Builds and starts the installer and presses Ok on the language page
-    // (Polski, the defaults). Returns the confirmation page.
-    HWND ToConfirmation(const std::string& name, const ProductFiles& files) {
-        folder = CaseFolder(name);
-        std::string exe = BuildInstaller(folder, "e2e-" + name, files);
-        EXPECT_TRUE(Start(exe, folder + "\\temp", &run));
-        language = WaitForPage(run, kLanguageCaption);
-        EXPECT_NE(nullptr, language);
-        if (!language)
-            return nullptr;
-        Click(language, 100);
-        return WaitForPageWith(201);
-    }
-    // The first visible page that holds control id.
-    HWND WaitForPageWith(int id) {
-        for (int i = 0; i < 1000; ++i) {
-            for (HWND w : Dialogs(run.process.dwProcessId))
-                if (!IsMessageBox(w) && GetDlgItem(w, id))
-                    return w;
-            Sleep(20);
-        }
-        return nullptr;
-    }
-    // Answers the cancel question with Yes and expects the program to end.
-    void CancelWithYes(HWND page, int cancelButton) {
-        Click(page, cancelButton);
-        HWND box = WaitForMessageBox(run);
-        ASSERT_NE(nullptr, box);
-        Answer(box, IDYES);
-        DWORD code = 0;
-        ASSERT_TRUE(WaitExit(&run, 20000, &code));
-        EXPECT_EQ(1u, code);
-    }
-    std::string Scratch() {
-        std::vector<std::string> found = ScratchFolders(run.tempFolder);
-        return found.size() == 1 ? found[0] : std::string();
-    }
-    Installer run;
-    std::string folder;
-    HWND language = nullptr;
-};
+using Flow = Wizard;
 
 ProductFiles WithLicence(const std::string& name, const std::string& licence) {
     ProductFiles files = BasicProduct(name, {"English"});
@@ -107,9 +62,11 @@ TEST_F(Flow, PagesFollowInOrderAndEachStepHidesThePageBefore) {
     EXPECT_TRUE(Hidden(destination));
     EXPECT_TRUE(PathExists(folder + "\\dest\\new")) << "a trailing backslash creates the last folder at once";
     EXPECT_EQ(target, ScratchKey(Scratch(), "10")) << "the path exactly as typed";
-    for (HWND earlier : {language, confirm, page, destination})
+    HWND options = WaitForPageWith(303);
+    ASSERT_NE(nullptr, options);
+    for (HWND earlier : {language, confirm, page, destination, progress})
         EXPECT_FALSE(IsWindowVisible(earlier)) << "no page comes back";
-    CancelWithYes(progress, 107);
+    CancelWithYes(options, 0);
 }
 
 TEST_F(Flow, WithoutALicenceTheDestinationFollowsTheConfirmation) {
@@ -166,10 +123,12 @@ TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
         EXPECT_EQ(refused, ItemText(page, 402)) << "and keeps its text";
         EXPECT_EQ("", ScratchKey(Scratch(), "10")) << "nothing is recorded";
     }
+    // A drive root alone is accepted; the drive does not exist, so the
+    // unpacking fails as any unwritable destination does.
     SetItemText(page, 402, "X:\\");
     Click(page, 109);
-    HWND progress = WaitForPageWith(700);
-    ASSERT_NE(nullptr, progress) << "a drive root alone is accepted";
+    HWND box = WaitForMessageBox(run);
+    ASSERT_NE(nullptr, box);
     EXPECT_EQ("X:\\", ScratchKey(Scratch(), "10"));
 }
 
@@ -182,7 +141,7 @@ TEST_F(Flow, CancelQuestionOnEveryPage) {
         int nextMarker;  // a control of the next page
     };
     HWND page = confirm;
-    for (Step s : {Step{103, 102, 500}, Step{105, 104, 402}, Step{110, 109, 700}}) {
+    for (Step s : {Step{103, 102, 500}, Step{105, 104, 402}, Step{110, 109, 114}}) {
         // The cancel button and the title bar's close box both ask; No keeps
         // the page as it was.
         for (bool closeBox : {false, true}) {
@@ -213,6 +172,10 @@ TEST_F(Flow, CancelQuestionOnEveryPage) {
         page = WaitForPageWith(s.nextMarker);
         ASSERT_NE(nullptr, page);
     }
-    CancelWithYes(page, 107);
+    // The small product is unpacked at once; the options page follows. (The
+    // progress page's own question is tested on a package that takes long.)
+    page = WaitForPageWith(303);
+    ASSERT_NE(nullptr, page);
+    CancelWithYes(page, 0);
     EXPECT_FALSE(IsWindow(confirm)) << "every page has ended";
 }

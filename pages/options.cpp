@@ -1,0 +1,73 @@
+// The options page (template 56): four final choices, each ticked from the
+// start and enabled only when the configuration provides something for it.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "config/config.h"
+#include "finish/finish.h"
+#include "lang/pagetexts.h"
+#include "pages/pages.h"
+#include "shell/scratch.h"
+
+void CheckInFile(const char* file, const char* section, int control, const char* key) {
+    char path[MAX_PATH];
+    dircfg("9", path, 0, sizeof path);
+    strncat(path, file, sizeof path - 1 - strlen(path));
+    char value[128];
+    GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
+    if (value[0] != '\0')
+        EnableWindow(GetDlgItem(HwndMain()[6], control), TRUE);
+}
+
+void CheckRunPrograms() {
+    int end = CfgListEnd(kSecIndex, kInitCfg);
+    // The scan includes the count key's own number.
+    for (int i = 1; i <= end; ++i) {
+        char key[16];
+        char silent[kCfgValueSize];
+        snprintf(key, sizeof key, "%d", i);
+        GetFromCfg(key, silent, kSecSilent, kInitCfg);
+        if (silent[0] == '0') {
+            EnableWindow(GetDlgItem(HwndMain()[6], 303), TRUE);
+            return;
+        }
+    }
+}
+
+void OdznaczCheckBoxy(HWND page) {
+    for (int id = 300; id <= 303; ++id)
+        CheckDlgButton(page, id, BST_CHECKED);
+    CheckRunPrograms();
+    CheckInFile("\\init.cfg", "cfg", 302, "3");
+    CheckInFile("\\lnk.cfg", "index1", 300, "max");
+    CheckInFile("\\lnk.cfg", "index2", 301, "max");
+}
+
+INT_PTR CALLBACK DialogProc7(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        HwndMain()[6] = hwnd;
+        InitLang5(hwnd);
+        OdznaczCheckBoxy(hwnd);
+        return FALSE;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == 114) {
+            ShowWindow(hwnd, SW_HIDE);
+            ZakonczInstalace();
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        if (!CancelInstall()) {
+            KasujZainstalowane();
+            ZakonczWszystko();
+        }
+        return TRUE;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

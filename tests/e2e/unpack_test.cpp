@@ -1,0 +1,203 @@
+// Unpacking the program: the progress page and its worker, cancelling while
+// it runs, a damaged program section, and the options page.
+#include <algorithm>
+
+#include "wizard.h"
+
+namespace {
+
+using Unpack = Wizard;
+
+// Where the three sections of an installer file start.
+std::vector<size_t> SectionStarts(const std::string& data) {
+    std::string program;
+    EXPECT_TRUE(ReadFileText(BuildFolder() + "\\brondale.exe", &program));
+    size_t at = std::max<size_t>(program.size(), 135300) + 6;
+    std::vector<size_t> starts;
+    for (int s = 0; s < 3 && at + 15 <= data.size(); ++s) {
+        starts.push_back(at);
+        uint32_t count = *reinterpret_cast<const uint32_t*>(&data[at + 11]);
+        at += *reinterpret_cast<const uint32_t*>(&data[at + 15 + 4 * count]);
+    }
+    return starts;
+}
+
+ProductFiles Payload(const std::string& name) {
+    ProductFiles files = BasicProduct(name, {"English"});
+    files["program\\bin\\app.exe"] = std::string(3 << 20, 'x') + "end";
+    std::string noise(1 << 20, '\0');
+    uint32_t x = 1;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    files["program\\data\\noise.bin"] = noise;
+    files["program\\doc\\readme.txt"] = "Read me";
+    files["program\\empty.dat"] = "";
+    return files;
+}
+
+bool OptionsOpen(HWND w) { return w != nullptr; }
+
+} // namespace
+
+TEST_F(Unpack, FullRunReachesTheOptionsPageWithEveryFileInPlace) {
+    ProductFiles files = Payload("Unpack Full");
+    std::string destination = CaseFolder("unpack-full-dest") + "\\Target";
+    HWND progress = ToProgress("unpack-full", files, destination);
+    ASSERT_NE(nullptr, progress);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    EXPECT_TRUE(IsWindow(progress) && !IsWindowVisible(progress)) << "the progress page is hidden, not ended";
+    EXPECT_EQ(progress, GetWindow(options, GW_OWNER));
+    EXPECT_EQ("100%", ItemText(progress, 208));
+    EXPECT_EQ("100%", ItemText(progress, 209));
+    EXPECT_EQ(100, SendMessageW(GetDlgItem(progress, 700), PBM_GETPOS, 0, 0));
+    EXPECT_EQ(100, SendMessageW(GetDlgItem(progress, 701), PBM_GETPOS, 0, 0));
+    for (const auto& f : files) {
+        if (f.first.compare(0, 8, "program\\") != 0)
+            continue;
+        std::string got;
+        ASSERT_TRUE(ReadFileText(destination + "\\" + f.first.substr(8), &got)) << f.first;
+        EXPECT_TRUE(got == f.second) << f.first;
+    }
+    // Button 114 ends the wizard for now without asking.
+    Click(options, 114);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 30000, &code));
+    EXPECT_EQ(1u, code);
+}
+
+TEST_F(Unpack, CancelWhileUnpackingRemovesOnlyWhatTheInstallationWrote) {
+    ProductFiles files = BasicProduct("Unpack Cancel", {"English"});
+    for (int i = 0; i < 3; ++i)
+        files["program\\big\\part" + std::to_string(i) + ".bin"] = std::string(300u << 20, '\0');
+    std::string destination = CaseFolder("unpack-cancel-dest");
+    ASSERT_TRUE(WriteFileText(destination + "\\mine.txt", "was here"));
+    ASSERT_TRUE(CreateDirectoryA((destination + "\\big").c_str(), nullptr));
+    ASSERT_TRUE(WriteFileText(destination + "\\big\\keep.txt", "mine too"));
+    HWND progress = ToProgress("unpack-cancel", files, destination);
+    ASSERT_NE(nullptr, progress);
+    std::string scratch = Scratch();
+    CancelWithYes(progress, 107);
+    std::vector<std::string> expected = {"big\\", "mine.txt"};
+    EXPECT_EQ(expected, ListFolder(destination));
+    EXPECT_EQ(std::vector<std::string>{"keep.txt"}, ListFolder(destination + "\\big"));
+    ASSERT_FALSE(scratch.empty());
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(scratch)) << "the scratch folder is emptied";
+}
+
+TEST_F(Unpack, AnsweringNoLetsTheUnpackingFinish) {
+    ProductFiles files = BasicProduct("Unpack No", {"English"});
+    files["program\\big.bin"] = std::string(400u << 20, '\0');
+    std::string destination = CaseFolder("unpack-no-dest") + "\\App";
+    HWND progress = ToProgress("unpack-no", files, destination);
+    ASSERT_NE(nullptr, progress);
+    Click(progress, 107);
+    HWND box = WaitForMessageBox(run);
+    ASSERT_NE(nullptr, box);
+    Answer(box, IDNO);
+    HWND options = WaitForPageWith(303, 120000);
+    ASSERT_NE(nullptr, options);
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    ASSERT_TRUE(GetFileAttributesExA((destination + "\\big.bin").c_str(), GetFileExInfoStandard, &info));
+    EXPECT_EQ(400u << 20, info.nFileSizeLow);
+}
+
+TEST_F(Unpack, DamagedProgramSectionIsReportedAndTakenBack) {
+    ProductFiles files = Payload("Unpack Damaged");
+    folder = CaseFolder("unpack-damaged");
+    std::string exe = BuildInstaller(folder, "e2e-unpack-damaged", files);
+    std::string data;
+    ASSERT_TRUE(ReadFileText(exe, &data));
+    std::vector<size_t> starts = SectionStarts(data);
+    ASSERT_EQ(3u, starts.size());
+    // Inside the compressed data of the program section's largest member.
+    data[starts[2] + (data.size() - starts[2]) / 2] ^= 0x40;
+    ASSERT_TRUE(WriteFileText(exe, data));
+    std::string destination = CaseFolder("unpack-damaged-dest");
+    ASSERT_TRUE(WriteFileText(destination + "\\mine.txt", "was here"));
+
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
+    HWND page = WaitForPage(run, "Choose Setup Language");
+    ASSERT_NE(nullptr, page);
+    Click(page, 100);
+    HWND confirm = WaitForPageWith(201);
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND target = WaitForPageWith(402);
+    ASSERT_NE(nullptr, target);
+    SetItemText(target, 402, destination);
+    Click(target, 109);
+    HWND box = WaitForMessageBox(run, 60000);
+    ASSERT_NE(nullptr, box);
+    BoxInfo info = ReadBox(box);
+    EXPECT_EQ("File is corupted.", info.text);
+    EXPECT_EQ("Brondale", info.caption);
+    EXPECT_EQ("error", IconKind(box));
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination)) << "taken back before the message";
+    Answer(box, IDOK);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 30000, &code)) << "all pages end without a question";
+    EXPECT_EQ(1u, code);
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination));
+}
+
+TEST_F(Unpack, OptionBoxesAreEnabledByTheConfiguration) {
+    struct Row {
+        const char* label;
+        std::string init, lnk;
+        bool enabled[4];  // 300, 301, 302, 303
+    } rows[] = {
+        {"nothing configured", "", "", {false, false, false, false}},
+        {"desktop list count 1, information file, run on request",
+         "3=readme.txt\r\n[index]\r\nmax=2\r\n[Run]\r\n1=a.exe\r\n[silent]\r\n1=1\r\n2=0\r\n",
+         "[index1]\r\nmax=1\r\n", {true, false, true, true}},
+        {"start menu list; nothing on request", "[index]\r\nmax=3\r\n[silent]\r\n1=1\r\n2=1\r\n",
+         "[index2]\r\nmax=0\r\n", {false, true, false, false}},
+        {"an entry starting with 0", "[index]\r\nmax=3\r\n[silent]\r\n1=1\r\n2=01\r\n", "", {false, false, false, true}},
+    };
+    int n = 0;
+    for (const Row& r : rows) {
+        ProductFiles files = BasicProduct("Options " + std::to_string(n), {"English"});
+        files["install\\init.cfg"] = "[cfg]\r\n1=Options " + std::to_string(n) + "\r\n" + r.init;
+        if (!r.lnk.empty())
+            files["install\\lnk.cfg"] = r.lnk;
+        std::string name = "unpack-options-" + std::to_string(n++);
+        HWND progress = ToProgress(name, files, CaseFolder(name + "-dest") + "\\App");
+        ASSERT_NE(nullptr, progress) << r.label;
+        HWND options = WaitForPageWith(303);
+        ASSERT_NE(nullptr, options) << r.label;
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(Checked(options, 300 + i)) << r.label << ": every box starts ticked";
+            EXPECT_EQ(r.enabled[i], Enabled(GetDlgItem(options, 300 + i))) << r.label << ", box " << 300 + i;
+        }
+        Kill(&run);
+    }
+}
+
+TEST_F(Unpack, ClosingTheOptionsPageAsksAndCleansUp) {
+    ProductFiles files = Payload("Unpack Close");
+    std::string destination = CaseFolder("unpack-close-dest");
+    ASSERT_TRUE(WriteFileText(destination + "\\mine.txt", "was here"));
+    ASSERT_TRUE(CreateDirectoryA((destination + "\\doc").c_str(), nullptr));
+    HWND progress = ToProgress("unpack-close", files, destination);
+    ASSERT_NE(nullptr, progress);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    EXPECT_TRUE(PathExists(destination + "\\bin\\app.exe"));
+    CancelWithYes(options, 0);
+    std::vector<std::string> expected = {"doc\\", "mine.txt"};
+    EXPECT_EQ(expected, ListFolder(destination)) << "what was there before stays, the rest is gone";
+}
+
+TEST_F(Unpack, EmptiedDestinationIsRemovedAfterACancel) {
+    ProductFiles files = Payload("Unpack Fresh");
+    std::string destination = CaseFolder("unpack-fresh-dest") + "\\Fresh";
+    HWND progress = ToProgress("unpack-fresh", files, destination);
+    ASSERT_NE(nullptr, progress);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    CancelWithYes(options, 0);
+    EXPECT_FALSE(PathExists(destination));
+}

@@ -1,0 +1,96 @@
+// Walking an installer's pages from outside: the steps every end-to-end case
+// shares, as a fixture.
+#ifndef BRONDALE_TESTS_E2E_WIZARD_H
+#define BRONDALE_TESTS_E2E_WIZARD_H
+
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+#include <commctrl.h>
+
+inline bool Enabled(HWND control) { return IsWindowEnabled(control) != 0; }
+inline bool Checked(HWND page, int id) { return SendMessageW(GetDlgItem(page, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+class Wizard : public ::testing::Test {
+protected:
+    void TearDown() override { Kill(&run); }
+
+    // Builds CASE\e2e-NAME.exe from files and starts it with CASE\temp as TEMP.
+    bool Launch(const std::string& name, const ProductFiles& files) {
+        folder = CaseFolder(name);
+        std::string exe = BuildInstaller(folder, "e2e-" + name, files);
+        return Start(exe, folder + "\\temp", &run);
+    }
+    // Ok on the language page (the default, Polski); returns the
+    // confirmation page.
+    HWND ToConfirmation(const std::string& name, const ProductFiles& files) {
+        if (!Launch(name, files))
+            return nullptr;
+        language = WaitForPage(run, "Choose Setup Language");
+        if (!language)
+            return nullptr;
+        Click(language, 100);
+        return WaitForPageWith(201);
+    }
+    // On to the destination page (the product must name no licence).
+    HWND ToDestination(const std::string& name, const ProductFiles& files) {
+        HWND confirm = ToConfirmation(name, files);
+        if (!confirm)
+            return nullptr;
+        Click(confirm, 102);
+        return WaitForPageWith(402);
+    }
+    // On to the progress page with destination typed into the edit.
+    HWND ToProgress(const std::string& name, const ProductFiles& files, const std::string& destination) {
+        HWND page = ToDestination(name, files);
+        if (!page)
+            return nullptr;
+        SetItemText(page, 402, destination);
+        Click(page, 109);
+        return WaitForPageWith(700);
+    }
+    // The first visible page of the installer that holds control id.
+    HWND WaitForPageWith(int id, DWORD timeoutMs = 20000) {
+        for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
+            for (HWND w : Dialogs(run.process.dwProcessId))
+                if (!IsMessageBox(w) && GetDlgItem(w, id))
+                    return w;
+            if (WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0)
+                return nullptr;
+            Sleep(20);
+        }
+        return nullptr;
+    }
+    // Presses a page's cancel button, answers the question with Yes and
+    // expects the program to end with exit code 1.
+    void CancelWithYes(HWND page, int cancelButton) {
+        if (cancelButton)
+            Click(page, cancelButton);
+        else
+            PostMessageA(page, WM_SYSCOMMAND, SC_CLOSE, 0);
+        HWND box = WaitForMessageBox(run);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("Przerwa\xE6 instalacj\xEA?", ReadBox(box).text);
+        Answer(box, IDYES);
+        DWORD code = 0;
+        if (WaitForSingleObject(run.process.hProcess, 30000) != WAIT_OBJECT_0) {
+            for (HWND w : Dialogs(run.process.dwProcessId))
+                ADD_FAILURE() << "still open: \"" << Text(w) << "\" message box " << IsMessageBox(w) << " text \""
+                              << (IsMessageBox(w) ? ReadBox(w).text : "") << "\"";
+        }
+        ASSERT_TRUE(WaitExit(&run, 1000, &code));
+        EXPECT_EQ(1u, code);
+    }
+    // The run's scratch folder ("" until there is exactly one).
+    std::string Scratch() {
+        std::vector<std::string> found = ScratchFolders(run.tempFolder);
+        return found.size() == 1 ? found[0] : std::string();
+    }
+
+    Installer run;
+    std::string folder;
+    HWND language = nullptr;
+};
+
+#endif
