@@ -1,0 +1,332 @@
+// brondale-bench: the driver of the extraction benchmark (bench/run.sh). It
+// runs in the same Wine prefix as the programs it measures and prints figures;
+// it asserts nothing about speed.
+//
+//   brondale-bench installer SETUP.exe DEST TEMP RUNS LABEL
+//     Walks a Brondale installer to its destination page, types DEST\runK,
+//     and times from the press of the forward button (109) until the options
+//     page (control 303) appears, that is the whole extraction. Reads the
+//     installer's memory counters before the press and once the options page
+//     is up, then ends the process.
+//
+//   brondale-bench process SETUP.exe DEST TEMP RUNS LABEL
+//     Runs "SETUP.exe /S /D=DEST\runK" (an NSIS installer, silent) and times
+//     it from CreateProcess until the process has ended.
+//
+// Both print one line per run and a summary line
+//   RESULT KIND LABEL median min max peakWorkingSet peakPrivate
+//          workingSetBefore privateBefore          (seconds, MB)
+// that bench/run.sh collects into its table. Memory figures are the largest
+// over the runs; "before" is at the destination page (installer only).
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const DWORD kPageTimeoutMs = 30000;
+const DWORD kRunTimeoutMs = 600000;
+// How often the driver looks for the end of the extraction: a timing is late
+// by at most one interval. On a 2-core machine, polling every 1 to 5 ms made
+// the installer itself slower by up to a third (it competes with the
+// installer's threads and the wineserver); from 10 ms on it did not.
+// BRONDALE_BENCH_POLL_MS overrides the interval, to check that again.
+DWORD PollMs() {
+    const char* value = getenv("BRONDALE_BENCH_POLL_MS");
+    int ms = value ? atoi(value) : 0;
+    return ms > 0 ? static_cast<DWORD>(ms) : 10;
+}
+
+double Mb(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER Now() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t;
+}
+
+// Peak figures of a process, kept as the largest seen over several readings:
+// Wine fills the counters from /proc, where only the working set has a true
+// high-water mark (VmHWM); private bytes are the current RssAnon + VmSwap.
+struct Memory {
+    SIZE_T peakWorkingSet = 0;
+    SIZE_T peakPrivate = 0;
+    bool read = false;
+
+    void Sample(HANDLE process) {
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (!GetProcessMemoryInfo(process, &counters, sizeof counters))
+            return;
+        read = true;
+        peakWorkingSet = std::max({peakWorkingSet, counters.PeakWorkingSetSize, counters.WorkingSetSize});
+        peakPrivate = std::max({peakPrivate, counters.PeakPagefileUsage, counters.PagefileUsage});
+    }
+};
+
+// Starts command with TMP and TEMP set to temp.
+bool Launch(const std::string& exe, const std::string& arguments, const std::string& temp,
+            PROCESS_INFORMATION* process) {
+    CreateDirectoryA(temp.c_str(), nullptr);
+    std::string block;
+    char* env = GetEnvironmentStringsA();
+    for (char* p = env; *p; p += strlen(p) + 1) {
+        std::string var = p;
+        if (_strnicmp(p, "TMP=", 4) == 0 || _strnicmp(p, "TEMP=", 5) == 0)
+            continue;
+        block += var;
+        block.push_back('\0');
+    }
+    FreeEnvironmentStringsA(env);
+    block += "TMP=" + temp;
+    block.push_back('\0');
+    block += "TEMP=" + temp;
+    block.push_back('\0');
+    block.push_back('\0');
+
+    std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back('\0');
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, &block[0], nullptr, &startup,
+                          process) != 0;
+}
+
+void End(PROCESS_INFORMATION* process) {
+    if (!process->hProcess)
+        return;
+    TerminateProcess(process->hProcess, 99);
+    WaitForSingleObject(process->hProcess, 10000);
+    CloseHandle(process->hProcess);
+    CloseHandle(process->hThread);
+    *process = PROCESS_INFORMATION{};
+}
+
+struct Search {
+    DWORD pid;
+    const char* caption;  // null: any caption
+    int control;          // 0: any page
+    HWND found;
+};
+
+BOOL CALLBACK FindPage(HWND window, LPARAM parameter) {
+    Search* search = reinterpret_cast<Search*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->pid || !IsWindowVisible(window))
+        return TRUE;
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "#32770") != 0 || GetDlgItem(window, 0xFFFF))  // not a page, or a message box
+        return TRUE;
+    if (search->control && !GetDlgItem(window, search->control))
+        return TRUE;
+    if (search->caption) {
+        wchar_t text[256] = L"";
+        SendMessageW(window, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+        char caption[256] = "";
+        WideCharToMultiByte(1250, 0, text, -1, caption, sizeof caption, nullptr, nullptr);
+        if (strcmp(caption, search->caption) != 0)
+            return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+HWND PageNow(const PROCESS_INFORMATION& process, const char* caption, int control) {
+    Search search{process.dwProcessId, caption, control, nullptr};
+    EnumWindows(FindPage, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Waits for a visible page; null on a timeout or when the process ends.
+HWND WaitForPage(const PROCESS_INFORMATION& process, const char* caption, int control, DWORD pollMs,
+                 DWORD timeoutMs) {
+    LARGE_INTEGER start = Now();
+    for (;;) {
+        if (HWND page = PageNow(process, caption, control))
+            return page;
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+            return nullptr;
+        if (Seconds(start, Now()) * 1000 > timeoutMs)
+            return nullptr;
+        Sleep(pollMs);
+    }
+}
+
+// Waits for the options page (control 303), which opens once the extraction
+// is complete; null on a timeout or when the process ends. A full window
+// search costs the wineserver (one thread, shared with the installer's file
+// calls) some tens of requests, so while the progress page is up only its
+// visibility is polled; the page is hidden just before the options page opens.
+HWND WaitForOptions(const PROCESS_INFORMATION& process, DWORD pollMs, Memory* memory) {
+    LARGE_INTEGER start = Now();
+    LARGE_INTEGER sampled = start;
+    HWND progress = nullptr;
+    for (;;) {
+        if (!progress || !IsWindowVisible(progress)) {
+            if (HWND page = PageNow(process, nullptr, 303))
+                return page;
+            if (!progress)
+                progress = PageNow(process, nullptr, 700);
+        }
+        if (WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0)
+            return nullptr;
+        LARGE_INTEGER now = Now();
+        if (Seconds(start, now) * 1000 > kRunTimeoutMs)
+            return nullptr;
+        // Private bytes have no high-water mark under Wine: sample them every
+        // 50 ms while waiting.
+        if (Seconds(sampled, now) >= 0.05) {
+            memory->Sample(process.hProcess);
+            sampled = now;
+        }
+        Sleep(pollMs);
+    }
+}
+
+void Click(HWND page, int id) { PostMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0); }
+
+void SetText(HWND page, int id, const std::string& text) {
+    int n = MultiByteToWideChar(1250, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(1250, 0, text.c_str(), -1, &wide[0], n);
+    SendMessageW(GetDlgItem(page, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+struct Run {
+    double seconds = 0;
+    Memory before;  // installer only: at the destination page
+    Memory after;
+};
+
+bool InstallerRun(const std::string& exe, const std::string& destination, const std::string& temp, Run* run,
+                  std::string* error) {
+    PROCESS_INFORMATION process{};
+    if (!Launch(exe, "", temp, &process))
+        return *error = "cannot start " + exe, false;
+    HWND page = WaitForPage(process, "Choose Setup Language", 0, 20, kPageTimeoutMs);
+    if (page) {
+        Click(page, 100);
+        page = WaitForPage(process, nullptr, 201, 20, kPageTimeoutMs);
+    }
+    if (page) {
+        Click(page, 102);
+        page = WaitForPage(process, nullptr, 402, 20, kPageTimeoutMs);
+    }
+    if (!page) {
+        End(&process);
+        return *error = "the installer did not reach its destination page", false;
+    }
+    SetText(page, 402, destination);
+    run->before.Sample(process.hProcess);
+    run->after = run->before;
+
+    LARGE_INTEGER start = Now();
+    Click(page, 109);
+    HWND options = WaitForOptions(process, PollMs(), &run->after);
+    LARGE_INTEGER stop = Now();
+    run->seconds = Seconds(start, stop);
+    run->after.Sample(process.hProcess);
+    End(&process);
+    if (!options)
+        return *error = "the options page did not open (extraction failed or timed out)", false;
+    return true;
+}
+
+bool ProcessRun(const std::string& exe, const std::string& destination, const std::string& temp, Run* run,
+                std::string* error) {
+    PROCESS_INFORMATION process{};
+    LARGE_INTEGER start = Now();
+    if (!Launch(exe, "/S /D=" + destination, temp, &process))
+        return *error = "cannot start " + exe, false;
+    DWORD waited = 0;
+    while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+        run->after.Sample(process.hProcess);
+        if ((waited += 50) > kRunTimeoutMs) {
+            End(&process);
+            return *error = "the installer did not end", false;
+        }
+    }
+    LARGE_INTEGER stop = Now();
+    run->seconds = Seconds(start, stop);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    if (code != 0)
+        return *error = "the installer ended with exit code " + std::to_string(code), false;
+    return true;
+}
+
+int Usage() {
+    fprintf(stderr,
+            "usage: brondale-bench installer SETUP.exe DEST TEMP RUNS LABEL\n"
+            "       brondale-bench process SETUP.exe DEST TEMP RUNS LABEL\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 7)
+        return Usage();
+    std::string kind = argv[1], exe = argv[2], destination = argv[3], temp = argv[4], label = argv[6];
+    int runs = atoi(argv[5]);
+    if ((kind != "installer" && kind != "process") || runs < 1)
+        return Usage();
+    CreateDirectoryA(temp.c_str(), nullptr);
+
+    std::vector<double> times;
+    Memory peak, before;
+    for (int k = 1; k <= runs; ++k) {
+        std::string target = destination + "\\run" + std::to_string(k);
+        std::string scratch = temp + "\\run" + std::to_string(k);
+        Run run;
+        std::string error;
+        bool ok = kind == "installer" ? InstallerRun(exe, target, scratch, &run, &error)
+                                      : ProcessRun(exe, target, scratch, &run, &error);
+        if (!ok) {
+            fprintf(stderr, "%s %s run %d: %s\n", kind.c_str(), label.c_str(), k, error.c_str());
+            return 1;
+        }
+        times.push_back(run.seconds);
+        peak.peakWorkingSet = std::max(peak.peakWorkingSet, run.after.peakWorkingSet);
+        peak.peakPrivate = std::max(peak.peakPrivate, run.after.peakPrivate);
+        before.peakWorkingSet = std::max(before.peakWorkingSet, run.before.peakWorkingSet);
+        before.peakPrivate = std::max(before.peakPrivate, run.before.peakPrivate);
+        printf("%s %s run %d: %.3f s, peak working set %.1f MB, peak private %.1f MB", kind.c_str(), label.c_str(), k,
+               run.seconds, Mb(run.after.peakWorkingSet), Mb(run.after.peakPrivate));
+        if (kind == "installer")
+            printf(" (at the destination page: %.1f MB, %.1f MB)", Mb(run.before.peakWorkingSet),
+                   Mb(run.before.peakPrivate));
+        printf("\n");
+        fflush(stdout);
+    }
+    std::vector<double> sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    double median = sorted[sorted.size() / 2];
+    if (sorted.size() % 2 == 0)
+        median = (sorted[sorted.size() / 2 - 1] + median) / 2;
+    printf("%s %s: %.3f s (median of %d, min %.3f, max %.3f), peak working set %.1f MB, peak private %.1f MB\n",
+           kind.c_str(), label.c_str(), median, runs, sorted.front(), sorted.back(), Mb(peak.peakWorkingSet),
+           Mb(peak.peakPrivate));
+    printf("RESULT %s %s %.3f %.3f %.3f %.1f %.1f %.1f %.1f\n", kind.c_str(), label.c_str(), median, sorted.front(),
+           sorted.back(), Mb(peak.peakWorkingSet), Mb(peak.peakPrivate), Mb(before.peakWorkingSet),
+           Mb(before.peakPrivate));
+    return 0;
+}
