@@ -1,0 +1,220 @@
+#!/usr/bin/env bash
+# The extraction benchmark: how long the installer takes to unpack two
+# generated payloads (one of four big files, one of 5,000 small ones), next to
+# `gzip -dk` of the same files and the silent run of an NSIS installer of the
+# same payload, all under the same Wine prefix and onto tmpfs. Prints figures
+# and the targets beside them; it fails only when something does not work,
+# never on a figure.
+#
+#   bench/run.sh [RUNS]     (RUNS: repetitions per measurement, default 3)
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$here"
+runs="${1:-3}"
+jobs="$(nproc)"
+out="$here/build/bench"         # payloads and packed installers (cached)
+work="/dev/shm/brondale-bench"  # what the timed runs read and write
+level=9
+
+log() { printf '== %s\n' "$*"; }
+
+# --- What the benchmark needs -------------------------------------------------
+"$here/scripts/setup.sh"
+if ! dpkg-query -W -f='${Status}' nsis 2>/dev/null | grep -q "install ok installed"; then
+  echo "bench: installing nsis"
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q nsis
+fi
+
+log "building build/bench-native (packing tool) and build/bench-windows (installer, driver)"
+cmake --no-warn-unused-cli -S . -B build/bench-native -DCMAKE_BUILD_TYPE=Release -DBRONDALE_SANITIZE=OFF >/dev/null
+cmake --build build/bench-native -j "$jobs" --target brondale-pack >/dev/null
+cmake --no-warn-unused-cli -S . -B build/bench-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/bench-windows -j "$jobs" --target brondale brondale-bench >/dev/null
+pack="$here/build/bench-native/brondale-pack"
+stub="$here/build/bench-windows/brondale.exe"
+driver="$here/build/bench-windows/brondale-bench.exe"
+
+export BRONDALE_WINEPREFIX="$here/build/bench-windows/wine-prefix"
+"$here/scripts/wine-prefix.sh" "$BRONDALE_WINEPREFIX"
+
+# shellcheck source=SCRIPTDIR/../scripts/display.sh
+source "$here/scripts/display.sh"
+if [ -z "${DISPLAY:-}" ]; then
+  start_xvfb
+fi
+cleanup() {
+  WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+  if [ -n "${BRONDALE_XVFB_PID:-}" ]; then kill "$BRONDALE_XVFB_PID" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+# One wineserver for the whole run, so no program pays for starting it.
+WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -p >/dev/null 2>&1 </dev/null
+
+# Z:\... path of a Unix path, as Wine sees it.
+winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
+# True when $1 is missing or older than any of the others.
+stale() {
+  local target="$1" dep
+  shift
+  [ -e "$target" ] || return 0
+  for dep in "$@"; do [ "$dep" -nt "$target" ] && return 0; done
+  return 1
+}
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+# Every file of the payload arrived, byte for byte, and nothing else.
+verify() {
+  if ! diff -rq "$1" "$2" >/dev/null; then
+    echo "bench: $2 differs from $1" >&2
+    diff -rq "$1" "$2" | head -5 >&2
+    exit 1
+  fi
+}
+
+mkdir -p "$out"
+rm -rf "$work"
+mkdir -p "$work"
+results="$work/results.txt"
+: >"$results"
+
+for name in big small; do
+  product="$out/payload-$name"
+  stamp="$out/payload-$name.stamp"
+  if stale "$stamp" bench/make_payloads.py; then
+    log "$name: generating the payload"
+    python3 bench/make_payloads.py "$out" "$name"
+    touch "$stamp"
+  fi
+  files=$(find "$product/program" -type f | wc -l)
+  bytes=$(find "$product/program" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+  log "$name: $files files, $(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }') MB"
+
+  # The three programs under test, built once per payload and stub.
+  setup="$out/brondale-$name.exe"
+  if stale "$setup" "$stamp" "$stub" "$pack"; then
+    log "$name: packing the installer (level $level)"
+    "$pack" "$product" -o "$setup" --stub "$stub" --level "$level" >/dev/null
+  fi
+  nsis="$out/nsis-$name.exe"
+  if stale "$nsis" "$stamp" bench/run.sh; then
+    log "$name: building the NSIS installer (zlib, not solid)"
+    cat >"$out/nsis-$name.nsi" <<EOF
+Unicode true
+Name "Brondale Bench $name"
+OutFile "$nsis"
+RequestExecutionLevel user
+SetCompressor zlib
+InstallDir "\$LOCALAPPDATA\\BrondaleBench"
+SilentInstall silent
+Section
+  SetOutPath "\$INSTDIR"
+  File /r "$product/program/*"
+SectionEnd
+EOF
+    makensis -V1 "$out/nsis-$name.nsi" >/dev/null
+  fi
+  gz="$out/gzip-$name"
+  if stale "$gz.stamp" "$stamp"; then
+    log "$name: compressing a copy with gzip -$level -n"
+    rm -rf "$gz"
+    cp -r "$product/program" "$gz"
+    find "$gz" -type f -print0 | xargs -0 gzip "-$level" -n
+    touch "$gz.stamp"
+  fi
+
+  # Everything the timed runs touch lives on tmpfs.
+  dir="$work/$name"
+  mkdir -p "$dir"
+  cp "$setup" "$dir/brondale-setup.exe"
+  cp "$nsis" "$dir/nsis-setup.exe"
+  cp -r "$gz" "$dir/gzip"
+  log "$name: sizes: installer $(stat -c %s "$setup") bytes, NSIS $(stat -c %s "$nsis") bytes," \
+    "gzip files $(find "$dir/gzip" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }') bytes"
+
+  log "$name: the installer's extraction, $runs runs"
+  if ! "$here/scripts/wine-run.sh" "$driver" installer "$(winpath "$dir/brondale-setup.exe")" \
+      "$(winpath "$dir/installer")" "$(winpath "$dir/temp-installer")" "$runs" "$name" >"$dir/installer.txt" 2>&1; then
+    cat "$dir/installer.txt"
+    exit 1
+  fi
+  grep -v '^RESULT' "$dir/installer.txt"
+  grep '^RESULT' "$dir/installer.txt" >>"$results"
+  for k in $(seq 1 "$runs"); do verify "$product/program" "$dir/installer/run$k"; done
+  rm -rf "$dir/installer" "$dir/temp-installer"
+
+  log "$name: gzip -dk of all $files files in one invocation, $runs runs"
+  mapfile -d '' gzfiles < <(find "$dir/gzip" -type f -name '*.gz' -print0)
+  times=()
+  for k in $(seq 1 "$runs"); do
+    start=$EPOCHREALTIME
+    gzip -dk -- "${gzfiles[@]}"
+    stop=$EPOCHREALTIME
+    t=$(awk -v a="$start" -v b="$stop" 'BEGIN { printf "%.3f", b - a }')
+    times+=("$t")
+    echo "gzip $name run $k: $t s"
+    if ! diff -rq -x '*.gz' "$product/program" "$dir/gzip" >/dev/null; then
+      echo "bench: gzip -dk output differs from the payload" >&2
+      exit 1
+    fi
+    find "$dir/gzip" -type f ! -name '*.gz' -delete
+  done
+  m=$(printf '%s\n' "${times[@]}" | median)
+  lo=$(printf '%s\n' "${times[@]}" | sort -g | head -1)
+  hi=$(printf '%s\n' "${times[@]}" | sort -g | tail -1)
+  echo "gzip $name: $m s (median of $runs, min $lo, max $hi)"
+  echo "RESULT gzip $name $m $lo $hi - - - -" >>"$results"
+  rm -rf "$dir/gzip"
+
+  log "$name: NSIS silent install (/S), $runs runs"
+  if ! "$here/scripts/wine-run.sh" "$driver" process "$(winpath "$dir/nsis-setup.exe")" \
+      "$(winpath "$dir/nsis")" "$(winpath "$dir/temp-nsis")" "$runs" "$name" >"$dir/nsis.txt" 2>&1; then
+    cat "$dir/nsis.txt"
+    exit 1
+  fi
+  grep -v '^RESULT' "$dir/nsis.txt" | sed 's/^process /NSIS /'
+  sed 's/^RESULT process /RESULT nsis /' "$dir/nsis.txt" | grep '^RESULT' >>"$results"
+  for k in $(seq 1 "$runs"); do verify "$product/program" "$dir/nsis/run$k"; done
+  rm -rf "$dir"
+done
+
+# --- The table -----------------------------------------------------------------
+echo
+awk -v runs="$runs" '
+  { tool = $2; name = $3; t[tool, name] = $4; lo[tool, name] = $5; hi[tool, name] = $6
+    ws[tool, name] = $7; pv[tool, name] = $8; ws0[tool, name] = $9; pv0[tool, name] = $10 }
+  function verdict(ok) { return ok ? "met" : "NOT met" }
+  END {
+    printf "Extraction benchmark: median of %d runs (min-max), destinations on tmpfs\n\n", runs
+    printf "%-7s %-24s %-24s %-24s %-16s %-16s\n", "payload", "installer s", "gzip -dk s", "NSIS /S s", "installer/gzip", "installer/NSIS"
+    split("big small", names, " ")
+    for (i = 1; i <= 2; ++i) {
+      n = names[i]
+      printf "%-7s %-24s %-24s %-24s %-16.2f %-16.2f\n", n,
+        sprintf("%.3f (%.3f-%.3f)", t["installer", n], lo["installer", n], hi["installer", n]),
+        sprintf("%.3f (%.3f-%.3f)", t["gzip", n], lo["gzip", n], hi["gzip", n]),
+        sprintf("%.3f (%.3f-%.3f)", t["nsis", n], lo["nsis", n], hi["nsis", n]),
+        t["installer", n] / t["gzip", n], t["installer", n] / t["nsis", n]
+    }
+    printf "\nPeak memory (largest over the runs; Wine process, so Wine itself counts):\n"
+    printf "%-7s %-44s %-32s %-28s\n", "payload", "installer working set / private MB", "same at the destination page", "NSIS working set / private MB"
+    for (i = 1; i <= 2; ++i) {
+      n = names[i]
+      printf "%-7s %-44s %-32s %-28s\n", n,
+        sprintf("%.1f / %.1f", ws["installer", n], pv["installer", n]),
+        sprintf("%.1f / %.1f", ws0["installer", n], pv0["installer", n]),
+        sprintf("%.1f / %.1f", ws["nsis", n], pv["nsis", n])
+    }
+    printf "\nTargets (printed, not enforced):\n"
+    r = t["installer", "big"] / t["gzip", "big"]
+    printf "  big: installer/gzip <= 1.0          %.2f  %s\n", r, verdict(r <= 1.0)
+    r = t["installer", "big"] / t["nsis", "big"]
+    printf "  big: installer/NSIS < 1.0           %.2f  %s\n", r, verdict(r < 1.0)
+    r = t["installer", "small"] / t["nsis", "small"]
+    printf "  small: installer/NSIS < 1.0         %.2f  %s\n", r, verdict(r < 1.0)
+    m = ws["installer", "big"]; if (ws["installer", "small"] > m) m = ws["installer", "small"]
+    printf "  installer peak working set < 32 MB  %.1f  %s\n", m, verdict(m < 32)
+    m = pv["installer", "big"]; if (pv["installer", "small"] > m) m = pv["installer", "small"]
+    printf "  installer peak private < 32 MB      %.1f  %s\n", m, verdict(m < 32)
+  }' "$results"
