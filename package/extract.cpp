@@ -116,17 +116,34 @@ unsigned char* OutputBlock() {
 }
 const DWORD kOutputBlock = 1 << 18;
 
-// The values last reported per bar, so that only changes are sent.
+// The values last reported per bar, and when, so that only changes are
+// sent, and no faster than the page can show them.
 short* Reported() {
     static short last[2] = {-1, -1};
     return last;
 }
 
-void Report(short value, bool bar) {
+DWORD* ReportedAt() {
+    static DWORD at[2];
+    return at;
+}
+
+// Every report is a sent message and a repaint on the interface thread
+// (several milliseconds under Wine): more than about twenty a second shows
+// nothing more and only slows the extraction. A bar's first value in a
+// member (when it changes), and 100, always go through, so each member
+// shows that it started and the bars always end on 100.
+const DWORD kReportInterval = 50;
+
+void Report(short value, bool bar, bool first = false) {
     short* last = Reported();
     if (last[bar] == value)
         return;
+    DWORD now = GetTickCount();
+    if (!first && last[bar] != -1 && value != 100 && now - ReportedAt()[bar] < kReportInterval)
+        return;
     last[bar] = value;
+    ReportedAt()[bar] = now;
     (*RaportPostepu())(value, bar);
 }
 
@@ -222,6 +239,7 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
     SectionResult result = kSectionOk;
     uint32_t left = memberSize;
     uint64_t produced = 0;
+    bool firstBlock = true;
     for (;;) {
         if (*ZatrzymajRozpakowywanie()) {
             result = kSectionStopped;
@@ -256,8 +274,10 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
             uint64_t* sum = crc32(0, true);
             *sum = ChecksumAdd(*sum, OutputBlock(), n);
             if (reporting && isize != 0) {
-                Report(sectionPercent, false);
-                Report(static_cast<short>(static_cast<double>(produced < isize ? produced : isize) / isize * 100), true);
+                Report(sectionPercent, false, firstBlock);
+                Report(static_cast<short>(static_cast<double>(produced < isize ? produced : isize) / isize * 100), true,
+                       firstBlock);
+                firstBlock = false;
             }
             if (output != INVALID_HANDLE_VALUE && !winfwrite(OutputBlock(), output, n)) {
                 result = kSectionWriteFailed;
@@ -274,8 +294,8 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
     inflateEnd(&z);
     // An empty member still moves the section bar on, and is complete.
     if (reporting && isize == 0 && result == kSectionOk) {
-        Report(sectionPercent, false);
-        Report(100, true);
+        Report(sectionPercent, false, true);
+        Report(100, true, true);
     }
     if (result == kSectionDamaged && left > 0) {
         // Keep the handle at the member's end for a caller that goes on.

@@ -14,16 +14,6 @@
 #include "shell/names.h"
 #include "shell/scratch.h"
 
-char* NazwaProgramu() {
-    static char NazwaProgramu_[64];
-    return NazwaProgramu_;
-}
-
-char* ProgramFiles() {
-    static char ProgramFiles_[MAX_PATH];
-    return ProgramFiles_;
-}
-
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
 
 void PobiezFolder(char* buffer) {

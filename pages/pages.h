@@ -25,10 +25,7 @@ INT_PTR DialogLicencji();
 void WypelniaOknoLicencji(HWND page);
 void CheckButton();
 
-// Destination page. The product name (64 bytes) and the Program Files path
-// are filled when the page initialises.
-char* NazwaProgramu();
-char* ProgramFiles();
+// Destination page.
 // Default of text ID 7, the page's label and the folder browser's title.
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram();
 // Proposes Program Files\product in edit 402.

@@ -21,3 +21,13 @@ unsigned char* PaczkaZProgramem() {
     static unsigned char PaczkaZProgramem_ = 0;
     return &PaczkaZProgramem_;
 }
+
+char* NazwaProgramu() {
+    static char NazwaProgramu_[64];
+    return NazwaProgramu_;
+}
+
+char* ProgramFiles() {
+    static char ProgramFiles_[MAX_PATH];
+    return ProgramFiles_;
+}

@@ -15,5 +15,9 @@ unsigned char* Error_2();
 // 1 from just before the program section is extracted: switches on the
 // extractor's progress reports.
 unsigned char* PaczkaZProgramem();
+// The product name (64 bytes) and the Program Files path (260 bytes), filled
+// when the destination page initialises.
+char* NazwaProgramu();
+char* ProgramFiles();
 
 #endif

@@ -15,7 +15,15 @@ out="$here/build/example"
 rm -rf "$out"
 mkdir -p "$out"
 installer="$out/BrondaleDemoSetup.exe"
-build/native/brondale-pack examples/demo -o "$installer" --stub build/windows/brondale.exe
+# The product folder: the example's files, its program, and some data so that
+# the progress page stays up long enough to be seen.
+product="$out/product"
+cp -r examples/demo "$product"
+cp build/windows/brondale-demo.exe "$product/program/DemoApp.exe"
+cp build/windows/brondale-demo.exe "$product/install/UnInst.dat"
+mkdir -p "$product/program/data"
+head -c 96M /dev/urandom > "$product/program/data/sample.dat"
+build/native/brondale-pack "$product" -o "$installer" --stub build/windows/brondale.exe
 
 export BRONDALE_WINEPREFIX="$here/build/windows/wine-prefix"
 if [ -n "${DISPLAY:-}" ]; then
@@ -28,10 +36,20 @@ fi
 start_xvfb
 WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
 win() { WINEPREFIX="$BRONDALE_WINEPREFIX" winepath -w "$1" 2>/dev/null; }
-status=0
+# The virtual desktop lives on while anything runs in it; the walker leaves
+# walk-result.txt when it is done.
 scripts/wine-run.sh explorer /desktop=Brondale,1024x768 "$(win build/windows/brondale-walk.exe)" \
-  "$(win "$installer")" "$(win "$out")" || status=$?
+  "$(win "$installer")" "$(win "$out")" > "$out/walk.log" 2>&1 &
+desktop=$!
+for _ in $(seq 1 600); do
+  [ -e "$out/walk-result.txt" ] && break
+  sleep 0.5
+done
 WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+wait "$desktop" || true
+cat "$out/walk.log" 2>/dev/null || true
+status="$(tr -d '\r\n' < "$out/walk-result.txt" 2>/dev/null || echo none)"
+echo "run-example: the installer ended with exit code $status (1 is a finished installation)"
 shots=0
 for bmp in "$out"/*.bmp; do
   [ -e "$bmp" ] || continue

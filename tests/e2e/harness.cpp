@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <objbase.h>
 #include <shlobj.h>
 
 namespace {
@@ -144,7 +145,8 @@ bool Pack(const std::string& product, const std::string& installer, std::string*
     return started && code == 0;
 }
 
-bool Start(const std::string& exe, const std::string& tempFolder, Installer* run) {
+bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
+           const std::map<std::string, std::string>& extra) {
     run->tempFolder = tempFolder;
     CreateFolders(tempFolder + "\\");
     // The environment of the harness, with TMP and TEMP pointing elsewhere.
@@ -164,6 +166,10 @@ bool Start(const std::string& exe, const std::string& tempFolder, Installer* run
     block.push_back('\0');
     block += "TEMP=" + tempFolder;
     block.push_back('\0');
+    for (const auto& e : extra) {
+        block += e.first + "=" + e.second;
+        block.push_back('\0');
+    }
     block.push_back('\0');
 
     STARTUPINFOA si{};
@@ -421,3 +427,54 @@ std::vector<std::string> ScratchFolders(const std::string& temp) {
     return found;
 }
 
+
+Shortcut ReadShortcut(const std::string& path) {
+    Shortcut result;
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            WCHAR wide[MAX_PATH];
+            MultiByteToWideChar(1250, 0, path.c_str(), -1, wide, MAX_PATH);
+            if (SUCCEEDED(file->Load(wide, STGM_READ))) {
+                char text[MAX_PATH];
+                result.found = true;
+                if (SUCCEEDED(link->GetPath(text, sizeof text, nullptr, SLGP_RAWPATH)))
+                    result.target = text;
+                if (SUCCEEDED(link->GetWorkingDirectory(text, sizeof text)))
+                    result.folder = text;
+                if (SUCCEEDED(link->GetDescription(text, sizeof text)))
+                    result.description = text;
+            }
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return result;
+}
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+bool ReadValue(HKEY root, const std::string& key, const char* name, DWORD* type, std::string* data) {
+    HKEY h;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    bool ok = RegQueryValueExA(h, name, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
+    if (ok) {
+        data->assign(size, '\0');
+        ok = RegQueryValueExA(h, name, nullptr, type, reinterpret_cast<BYTE*>(&(*data)[0]), &size) == ERROR_SUCCESS;
+        data->resize(size);
+    }
+    RegCloseKey(h);
+    return ok;
+}
+
+void DeleteKey(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); }

@@ -41,8 +41,10 @@ struct Installer {
     std::string tempFolder;  // what the installer sees as TMP and TEMP
 };
 
-// Starts exe with TMP and TEMP set to tempFolder (created if missing).
-bool Start(const std::string& exe, const std::string& tempFolder, Installer* run);
+// Starts exe with TMP and TEMP set to tempFolder (created if missing) and
+// the extra environment variables given.
+bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
+           const std::map<std::string, std::string>& extra = {});
 // Waits for the process to end; false on a timeout. Ends a process that is
 // still running when the test gives up on it.
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode);
@@ -69,6 +71,19 @@ void SetItemText(HWND dialog, int id, const std::string& text);
 bool WaitUntil(bool (*done)(HWND), HWND window, DWORD timeoutMs = 5000);
 // The Program Files folder as the installer's shell reports it.
 std::string ProgramFilesFolder();
+// A shortcut file read back through IShellLink.
+struct Shortcut {
+    bool found = false;
+    std::string target, folder, description;
+};
+Shortcut ReadShortcut(const std::string& path);
+// A shell folder (CSIDL_...) of this prefix.
+std::string ShellFolder(int csidl);
+// A registry value: false when it is missing.
+bool ReadValue(HKEY root, const std::string& key, const char* name, DWORD* type, std::string* data);
+// Removes a key and everything below it.
+void DeleteKey(HKEY root, const std::string& key);
+
 // The scratch folders (Brondale followed by a signed number) in a TEMP folder.
 std::vector<std::string> ScratchFolders(const std::string& temp);
 // The scratch settings value of key in the installer's scratch folder.

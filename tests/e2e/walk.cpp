@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <set>
+#include <vector>
 #include <string>
 
 #include "harness.h"
@@ -67,6 +68,26 @@ const char* PageName(HWND page, int* forward) {
     return "page";
 }
 
+BOOL CALLBACK CollectLaunched(HWND w, LPARAM p) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    RECT r;
+    GetWindowRect(w, &r);
+    if (pid != GetCurrentProcessId() && IsWindowVisible(w) && strcmp(cls, "Progman") != 0 &&
+        strcmp(cls, "Shell_TrayWnd") != 0 && r.right - r.left < 1000)
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+    return TRUE;
+}
+
+// Visible top-level windows of other processes (the desktop's own excepted).
+std::vector<HWND> Launched() {
+    std::vector<HWND> windows;
+    EnumWindows(CollectLaunched, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -91,7 +112,7 @@ int main(int argc, char** argv) {
             if (seen.count(w))
                 continue;
             seen.insert(w);
-            Sleep(300);  // let it paint
+            Sleep(120);  // let it paint
             int forward = 0;
             const char* name = IsMessageBox(w) ? "message" : PageName(w, &forward);
             char file[MAX_PATH];
@@ -112,9 +133,20 @@ int main(int argc, char** argv) {
         Sleep(20);
     }
     DWORD code = 0;
-    if (!WaitExit(&run, 10000, &code)) {
+    int result = WaitExit(&run, 10000, &code) ? static_cast<int>(code) : 3;
+    if (result == 3)
         fprintf(stderr, "brondale-walk: the installer did not end\n");
-        return 3;
+    // What the installer started: capture it, then close it.
+    Sleep(1500);
+    for (HWND w : Launched()) {
+        char file[MAX_PATH];
+        snprintf(file, sizeof file, "%s\\%02d-started.bmp", out.c_str(), ++shot);
+        SaveBitmap(w, file);
+        printf("%s: %s\n", file, Text(w).c_str());
+        PostMessageA(w, WM_CLOSE, 0, 0);
     }
-    return static_cast<int>(code);
+    fflush(stdout);
+    // The caller waits for this file: the virtual desktop itself does not end.
+    WriteFileText(out + "\\walk-result.txt", std::to_string(result) + "\n");
+    return result;
 }

@@ -20,7 +20,7 @@ protected:
     bool Launch(const std::string& name, const ProductFiles& files) {
         folder = CaseFolder(name);
         std::string exe = BuildInstaller(folder, "e2e-" + name, files);
-        return Start(exe, folder + "\\temp", &run);
+        return Start(exe, folder + "\\temp", &run, environment);
     }
     // Ok on the language page (the default, Polski); returns the
     // confirmation page.
@@ -49,6 +49,12 @@ protected:
         SetItemText(page, 402, destination);
         Click(page, 109);
         return WaitForPageWith(700);
+    }
+    // On to the options page, once the program is unpacked.
+    HWND ToOptions(const std::string& name, const ProductFiles& files, const std::string& destination) {
+        if (!ToProgress(name, files, destination))
+            return nullptr;
+        return WaitForPageWith(303, 60000);
     }
     // The first visible page of the installer that holds control id.
     HWND WaitForPageWith(int id, DWORD timeoutMs = 20000) {
@@ -89,6 +95,7 @@ protected:
     }
 
     Installer run;
+    std::map<std::string, std::string> environment;  // extra variables for the installer
     std::string folder;
     HWND language = nullptr;
 };

@@ -1,0 +1,30 @@
+// brondale-launched: a program for the installer to start. It appends its own
+// file name and working folder to the file named by BRONDALE_LAUNCH_LOG, one
+// line per start, and ends at once.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    char log[MAX_PATH];
+    if (!GetEnvironmentVariableA("BRONDALE_LAUNCH_LOG", log, sizeof log))
+        return 1;
+    char exe[MAX_PATH], folder[MAX_PATH], line[3 * MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    GetCurrentDirectoryA(sizeof folder, folder);
+    const char* name = strrchr(exe, '\\');
+    int n = snprintf(line, sizeof line, "%s|%s\r\n", name ? name + 1 : exe, folder);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        HANDLE h = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            DWORD put = 0;
+            WriteFile(h, line, static_cast<DWORD>(n), &put, nullptr);
+            CloseHandle(h);
+            return 0;
+        }
+        Sleep(10);  // another start is writing
+    }
+    return 2;
+}
