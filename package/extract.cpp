@@ -129,11 +129,11 @@ DWORD* ReportedAt() {
 }
 
 // Every report is a sent message and a repaint on the interface thread
-// (several milliseconds under Wine): more than about twenty a second shows
+// (several milliseconds under Wine): more than about ten a second shows
 // nothing more and only slows the extraction. A bar's first value in a
 // member (when it changes), and 100, always go through, so each member
 // shows that it started and the bars always end on 100.
-const DWORD kReportInterval = 50;
+const DWORD kReportInterval = 100;
 
 void Report(short value, bool bar, bool first = false) {
     short* last = Reported();

@@ -111,7 +111,7 @@ TEST_F(Progress, AnEmptyLastMemberStillEndsAt100) {
 // With the clock moving on between reports (the stand-in's tick count),
 // every change of value goes through, with the formula's values.
 TEST_F(Progress, EveryChangeIsReportedWhenThePageCanShowIt) {
-    PosixSetTickCount(1000, 60);
+    PosixSetTickCount(1000, 120);
     std::vector<SectionFile> files = {
         {"a.txt", "", FromText("small")}, {"empty.dat", "", {}}, {"big.bin", "", Noise(1u << 20, 3)}};
     ASSERT_EQ(kSectionOk, Extract(files, NewFolder("progress-all")));
