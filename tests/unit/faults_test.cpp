@@ -1,0 +1,285 @@
+// Fault injection through the POSIX stand-in: every counted file, folder and
+// profile call of an extraction fails in turn, and each run must end in a
+// complete section or a clean refusal, with no handle left open, nothing
+// written outside the target and every file that was there before intact.
+// Native only: the switch exists only in the stand-in.
+#ifndef _WIN32
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "helpers.h"
+#include "package/extract.h"
+#include "package/format.h"
+#include "package/locator.h"
+#include "platform/win32api.h"
+#include "shell/scratch.h"
+
+namespace {
+
+using Files = std::map<std::string, Bytes>;  // relative path to content
+
+// What a sweep saw over all its positions.
+struct Figures {
+    unsigned long positions = 0;  // runs with a call made to fail
+    unsigned long completed = 0;  // of those, runs that still completed
+    unsigned long refused = 0;
+    unsigned long handleLeaks = 0;
+    unsigned long outsideWrites = 0;
+    unsigned long filesLost = 0;   // pre-existing files gone or changed
+    unsigned long leftBehind = 0;  // refused runs that left section files
+    unsigned long wrongResult = 0; // completed runs whose files are not exact
+};
+
+void Print(const char* label, const Figures& f) {
+    printf("faults: %s: %lu positions tried, %lu completed, %lu refused; handle leaks %lu, outside writes %lu, "
+           "pre-existing files lost %lu, refusals leaving files %lu, wrong completions %lu\n",
+           label, f.positions, f.completed, f.refused, f.handleLeaks, f.outsideWrites, f.filesLost, f.leftBehind,
+           f.wrongResult);
+    fflush(stdout);
+}
+
+void ExpectClean(const Figures& f) {
+    EXPECT_GT(f.positions, 10u);
+    EXPECT_GT(f.refused, 0u) << "no injected failure was ever noticed";
+    EXPECT_EQ(0u, f.handleLeaks);
+    EXPECT_EQ(0u, f.outsideWrites);
+    EXPECT_EQ(0u, f.filesLost);
+    EXPECT_EQ(0u, f.leftBehind);
+    EXPECT_EQ(0u, f.wrongResult);
+}
+
+// Every file below folder with its content; folders as "name\" with no bytes.
+Files Snapshot(const std::string& folder) {
+    Files out;
+    for (const std::string& name : ListTree(folder)) {
+        Bytes b;
+        if (name.back() != '\\')
+            EXPECT_TRUE(ReadBytes(folder + "\\" + name, &b)) << name;
+        out[name] = b;
+    }
+    return out;
+}
+
+// A root folder holding the target and a sentinel beside it; the target
+// starts with the given files.
+struct Place {
+    std::string root, target;
+    Files before;                     // root's snapshot outside the target
+    std::vector<std::string> scratch; // the scratch folder's names before
+};
+
+Place NewPlace(const Files& existing) {
+    Place p;
+    p.root = NewFolder("faults");
+    p.target = p.root + "\\target";
+    EXPECT_TRUE(CreateDirectoryA(p.target.c_str(), nullptr));
+    EXPECT_TRUE(WriteBytes(p.root + "\\sentinel.txt", FromText("outside")));
+    for (const auto& f : existing) {
+        if (f.first.back() == '\\')
+            EXPECT_TRUE(CreateDirectoryA((p.target + "\\" + f.first).c_str(), nullptr));
+        else
+            EXPECT_TRUE(WriteBytes(p.target + "\\" + f.first, f.second));
+    }
+    p.before = Snapshot(p.root);
+    p.scratch = ListTree(tmp_dir());
+    return p;
+}
+
+bool IsInside(const std::string& name) { return name.compare(0, 7, "target\\") == 0 || name == "target\\"; }
+
+// Files outside the target: same as before, else one outside write per
+// difference.
+unsigned long OutsideChanges(const Place& p) {
+    Files now = Snapshot(p.root), was = p.before;
+    unsigned long changes = 0;
+    for (auto it = now.begin(); it != now.end(); ++it)
+        if (!IsInside(it->first) && (was.count(it->first) == 0 || was[it->first] != it->second))
+            ++changes;
+    for (const auto& w : was)
+        if (!IsInside(w.first) && now.count(w.first) == 0)
+            ++changes;
+    // The scratch folder may gain the path list and nothing else.
+    for (const std::string& name : ListTree(tmp_dir()))
+        if (name != "list.txt" && std::find(p.scratch.begin(), p.scratch.end(), name) == p.scratch.end())
+            ++changes;
+    return changes;
+}
+
+// Pre-existing files of the target that are gone or changed (the section
+// names none of them).
+unsigned long Lost(const Place& p, const Files& existing) {
+    Files now = Snapshot(p.target);
+    unsigned long lost = 0;
+    for (const auto& e : existing)
+        if (now.count(e.first) == 0 || now[e.first] != e.second)
+            ++lost;
+    return lost;
+}
+
+Files Union(Files a, const Files& b) {
+    a.insert(b.begin(), b.end());
+    return a;
+}
+
+// The section's files with the folders their paths need.
+Files Expected(const std::vector<SectionFile>& files) {
+    Files out;
+    for (const SectionFile& f : files) {
+        out[f.name] = f.bytes;
+        for (size_t at = f.name.find('\\'); at != std::string::npos; at = f.name.find('\\', at + 1))
+            out[f.name.substr(0, at + 1)] = {};
+    }
+    return out;
+}
+
+// Fails call 1, 2, ... of one section's extraction until a run makes fewer
+// calls than the position picked (nothing failed, so it must complete).
+Figures Sweep(const std::vector<SectionFile>& files, unsigned short mode, const Files& existing) {
+    Bytes section = Section(files, mode == kModeScrambled);
+    std::string package = NewFolder("faults-pkg") + "\\section.bin";
+    EXPECT_TRUE(WriteBytes(package, section));
+    Files complete = Union(existing, Expected(files));
+    Figures f;
+    unsigned long handles = PosixOpenHandles();
+    for (unsigned long n = 1;; ++n) {
+        Place p = NewPlace(existing);
+        HANDLE h = OpenForReading(package);
+        EXPECT_NE(INVALID_HANDLE_VALUE, h);
+        PosixFailCallNumber(n);
+        SectionResult r = RozpakujSekcje(p.target.c_str(), mode, h);
+        unsigned long calls = PosixCallCount();
+        PosixFailCallNumber(0);
+        CloseHandle(h);
+        bool injected = calls >= n;
+        if (!injected) {
+            EXPECT_EQ(kSectionOk, r) << "no call failed, yet the section was refused";
+            EXPECT_EQ(complete, Snapshot(p.target));
+            break;
+        }
+        ++f.positions;
+        std::string at = "failing call " + std::to_string(n);
+        if (PosixOpenHandles() != handles) {
+            ++f.handleLeaks;
+            ADD_FAILURE() << at << ": " << PosixOpenHandles() - handles << " handles left open";
+        }
+        unsigned long outside = OutsideChanges(p);
+        f.outsideWrites += outside;
+        EXPECT_EQ(0u, outside) << at;
+        unsigned long lost = Lost(p, existing);
+        f.filesLost += lost;
+        EXPECT_EQ(0u, lost) << at;
+        if (r == kSectionOk) {
+            ++f.completed;
+            bool exact = Snapshot(p.target) == complete;
+            f.wrongResult += exact ? 0 : 1;
+            EXPECT_TRUE(exact) << at << ": completed with other files than the section's";
+        } else {
+            ++f.refused;
+            bool clean = Snapshot(p.target) == existing;
+            f.leftBehind += clean ? 0 : 1;
+            EXPECT_TRUE(clean) << at << ": refused (" << r << ") but the target is not as before";
+        }
+    }
+    return f;
+}
+
+std::vector<SectionFile> ProgramSection() {
+    return {{"a.txt", "", Noise(300000, 1)},
+            {"s\\b.txt", "", FromText("b")},
+            {"s\\t\\c.txt", "", {}},
+            {"new\\deep\\d.bin", "", Noise(70000, 2)}};
+}
+
+// Files a user had in the destination: beside the section's, and inside a
+// folder the section writes into.
+Files UsersFiles() {
+    return {{"keep.txt", FromText("was here")}, {"s\\", {}}, {"s\\mine.txt", FromText("mine")}, {"s\\t2\\", {}}};
+}
+
+} // namespace
+
+TEST(Faults, ProgramSectionOverUsersFilesKeepsThem) {
+    Figures f = Sweep(ProgramSection(), kModePlain, UsersFiles());
+    Print("program section over the user's files", f);
+    ExpectClean(f);
+}
+
+TEST(Faults, ScrambledInstallSectionEndsCleanly) {
+    std::vector<SectionFile> install = {{"init.cfg", "", FromText("[cfg]\r\n1=Product\r\n")},
+                                        {"lnk.cfg", "", FromText("[index1]\r\nmax=1\r\n")},
+                                        {"licence.txt", "", Noise(90000, 4)},
+                                        {"UnInst.dat", "", Noise(5000, 3)}};
+    Figures f = Sweep(install, kModeScrambled, {});
+    Print("scrambled Install section", f);
+    ExpectClean(f);
+}
+
+// The start of a run as the installer makes it: locate the package, then
+// the three sections in order, stopping at the first refusal.
+TEST(Faults, WholePackageThroughTheLocatorEndsCleanly) {
+    std::vector<SectionFile> lang = {{"English.lng", "", FromText("[lng]\r\n3=Install\r\n")}};
+    std::vector<SectionFile> install = {{"init.cfg", "", FromText("[cfg]\r\n1=Product\r\n")}};
+    std::vector<SectionFile> program = ProgramSection();
+    Bytes sections = Section(lang);
+    Bytes second = Section(install, true), third = Section(program);
+    sections.insert(sections.end(), second.begin(), second.end());
+    sections.insert(sections.end(), third.begin(), third.end());
+    std::string setup = NewFolder("faults-setup") + "\\setup.exe";
+    ASSERT_TRUE(WriteBytes(setup, Installer(sections)));
+    const std::vector<SectionFile>* contents[3] = {&lang, &install, &program};
+
+    Figures f;
+    unsigned long handles = PosixOpenHandles();
+    for (unsigned long n = 1;; ++n) {
+        Place p[3] = {NewPlace({}), NewPlace({}), NewPlace(UsersFiles())};
+        SectionResult r[3] = {kSectionStopped, kSectionStopped, kSectionStopped};
+        PosixFailCallNumber(n);
+        HANDLE h = nullptr;
+        bool found = !WyszukajWPliku(setup.c_str(), &h);
+        for (int s = 0; s < 3 && found; ++s) {
+            r[s] = RozpakujSekcje(p[s].target.c_str(), s == 1 ? kModeScrambled : kModePlain, h);
+            if (r[s] != kSectionOk)
+                break;
+        }
+        unsigned long calls = PosixCallCount();
+        PosixFailCallNumber(0);
+        if (h != nullptr && h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        std::string at = "failing call " + std::to_string(n);
+        if (calls < n) {
+            EXPECT_TRUE(found && r[2] == kSectionOk) << "no call failed, yet the package was refused";
+            break;
+        }
+        ++f.positions;
+        if (PosixOpenHandles() != handles) {
+            ++f.handleLeaks;
+            ADD_FAILURE() << at << ": handles left open";
+        }
+        bool all = found && r[2] == kSectionOk;
+        all ? ++f.completed : ++f.refused;
+        for (int s = 0; s < 3; ++s) {
+            Files existing = s == 2 ? UsersFiles() : Files();
+            unsigned long outside = OutsideChanges(p[s]), lost = Lost(p[s], existing);
+            f.outsideWrites += outside;
+            f.filesLost += lost;
+            EXPECT_EQ(0u, outside) << at << ", section " << s;
+            EXPECT_EQ(0u, lost) << at << ", section " << s;
+            Files now = Snapshot(p[s].target);
+            if (r[s] == kSectionOk) {
+                bool exact = now == Union(existing, Expected(*contents[s]));
+                f.wrongResult += exact ? 0 : 1;
+                EXPECT_TRUE(exact) << at << ", section " << s;
+            } else {
+                bool clean = now == existing;
+                f.leftBehind += clean ? 0 : 1;
+                EXPECT_TRUE(clean) << at << ", section " << s << " refused or never reached";
+            }
+        }
+    }
+    Print("whole package through the locator", f);
+    ExpectClean(f);
+}
+#endif
