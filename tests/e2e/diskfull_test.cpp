@@ -1,0 +1,62 @@
+// A destination drive that fills up while the program is unpacked: drive Q:
+// is an 8 MB tmpfs (scripts/diskfull-drive.sh, mounted by CTest's diskfull
+// fixture), smaller than the program section. The installer must report the
+// failure, take back what it wrote, keep what was there and end, not hang.
+#include "wizard.h"
+
+namespace {
+
+using DiskFull = Wizard;
+
+const char kDrive[] = "Q:\\";
+
+// Free bytes on drive Q:, or -1 when there is no such drive.
+long long FreeBytes() {
+    ULARGE_INTEGER free{}, total{}, totalFree{};
+    if (!GetDiskFreeSpaceExA(kDrive, &free, &total, &totalFree))
+        return -1;
+    return static_cast<long long>(free.QuadPart);
+}
+
+} // namespace
+
+TEST_F(DiskFull, FullDestinationIsReportedAndTakenBack) {
+    long long freeBefore = FreeBytes();
+    ASSERT_GT(freeBefore, 0) << "drive Q: is missing: CTest mounts it with the diskfull fixture "
+                                "(scripts/diskfull-drive.sh mount DIR, as root, BRONDALE_WINEPREFIX set)";
+    ASSERT_LT(freeBefore, 64ll << 20) << "drive Q: is not the small test drive";
+    std::string destination = std::string(kDrive) + "Dest";
+    CreateDirectoryA(destination.c_str(), nullptr);
+    ASSERT_TRUE(WriteFileText(destination + "\\mine.txt", "was here"));
+    long long freeWithMine = FreeBytes();
+
+    ProductFiles files = BasicProduct("Disk Full", {"English"});
+    files["program\\a-first.txt"] = "written before the drive fills";
+    // Zeros pack small, but unpacked they pass the drive's size twice.
+    files["program\\big\\zeros.bin"] = std::string(16u << 20, '\0');
+    files["program\\z-last.txt"] = "never reached";
+    HWND progress = ToProgress("diskfull", files, destination);
+    ASSERT_NE(nullptr, progress);
+
+    HWND box = WaitForMessageBox(run, 60000);
+    ASSERT_NE(nullptr, box) << "no message about the failed unpacking";
+    BoxInfo info = ReadBox(box);
+    // Every failed section shows the damaged-package text for now, also when
+    // the package is whole and the disk is full.
+    EXPECT_EQ("File is corupted.", info.text);
+    EXPECT_EQ("Brondale", info.caption);
+    EXPECT_TRUE(info.ok);
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination)) << "taken back before the message";
+    std::string mine;
+    EXPECT_TRUE(ReadFileText(destination + "\\mine.txt", &mine));
+    EXPECT_EQ("was here", mine);
+    EXPECT_EQ(freeWithMine, FreeBytes()) << "the space the unpacking took is free again";
+
+    Answer(box, IDOK);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 30000, &code)) << "the installer did not end after the message";
+    EXPECT_EQ(1u, code);
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination));
+    DeleteFileA((destination + "\\mine.txt").c_str());
+    RemoveDirectoryA(destination.c_str());
+}
