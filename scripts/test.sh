@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native and the Windows
-# trees, then runs both test suites through CTest (the Windows one under Wine).
+# trees, then runs both test suites through CTest (the Windows one under Wine)
+# and each fuzz target for a few seconds.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
@@ -22,4 +23,7 @@ WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -p >/dev/null 2>&1 || true
 scripts/wine-run.sh wineboot >/dev/null 2>&1 || true
 ctest --test-dir build/windows --output-on-failure -j "$jobs" || status=1
 WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+# Every fuzz target for a few seconds (it builds build/fuzz with clang first):
+# an input that crashes again fails the run.
+fuzz/run.sh 5 || status=1
 exit $status

@@ -1,0 +1,150 @@
+// Writes the seed corpus of the fuzz targets into a folder: good sections
+// from the package writer and one file per kind of damage the unit tests use.
+// The seeds in fuzz/corpus were written by it: fuzz_make_seeds fuzz/corpus
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "pack/writer.h"
+#include "package/format.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+bool Save(const std::string& folder, const std::string& name, const Bytes& data) {
+    mkdir(folder.c_str(), 0755);
+    std::string path = folder + "/" + name;
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && ok;
+}
+
+Bytes Built(const std::vector<SectionFile>& files, bool scrambled) {
+    Bytes out;
+    std::string error;
+    if (!BuildSection(files, scrambled, 9, &out, &error)) {
+        fprintf(stderr, "make_seeds: %s\n", error.c_str());
+        exit(1);
+    }
+    return out;
+}
+
+// A section assembled by hand, for a path list the writer refuses.
+Bytes Raw(const std::vector<Bytes>& plain) {
+    uint64_t sum = 0;
+    std::vector<Bytes> members;
+    for (const Bytes& p : plain) {
+        sum = ChecksumAdd(sum, p.data(), p.size());
+        Bytes m;
+        GzipMember(p.data(), p.size(), 9, &m);
+        members.push_back(m);
+    }
+    uint32_t count = static_cast<uint32_t>(members.size());
+    Bytes out(kSectionFixedSize + 4 * count);
+    memcpy(out.data(), kSectionMagic, 3);
+    WriteLe32(&out[3], static_cast<uint32_t>(sum));
+    WriteLe32(&out[11], count);
+    uint32_t offset = static_cast<uint32_t>(out.size());
+    for (uint32_t i = 0; i <= count; ++i) {
+        WriteLe32(&out[kSectionHeaderSize + 4 * i], offset);
+        if (i < count)
+            offset += static_cast<uint32_t>(members[i].size());
+    }
+    for (const Bytes& m : members)
+        out.insert(out.end(), m.begin(), m.end());
+    return out;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: fuzz_make_seeds FOLDER\n");
+        return 2;
+    }
+    std::string out = argv[1];
+    mkdir(out.c_str(), 0755);
+    bool ok = true;
+
+    // Sections.
+    std::string sections = out + "/fuzz_section";
+    Bytes program = Built({{"readme.txt", "", Of("Read me.\r\n")},
+                           {"bin\\app.exe", "", Of("MZ program bytes")},
+                           {"bin\\empty.dat", "", {}},
+                           {"doc\\pl\\instrukcja.txt", "", Of("Instrukcja")}},
+                          false);
+    Bytes install = Built({{"init.cfg", "", Of("[cfg]\r\n1=Product\r\n")}, {"UnInst.dat", "", Of("uninstaller")}}, true);
+    Bytes flipped = program;
+    flipped[flipped.size() / 2] ^= 0x10;
+    Bytes magic = program;
+    magic[2] = 'X';
+    Bytes zero = program;
+    WriteLe32(&zero[11], 0);
+    ok &= Save(sections, "program", program);
+    ok &= Save(sections, "install-scrambled", install);
+    ok &= Save(sections, "path-list-only", Built({}, false));
+    ok &= Save(sections, "truncated", Bytes(program.begin(), program.begin() + static_cast<long>(program.size() / 2)));
+    ok &= Save(sections, "flipped-byte", flipped);
+    ok &= Save(sections, "bad-magic", magic);
+    ok &= Save(sections, "member-count-0", zero);
+    ok &= Save(sections, "hostile-path", Raw({Of("first.txt\r\n..\\escape.txt\r\n"), Of("1"), Of("2")}));
+
+    // The locator's input follows 135300 zero bytes.
+    std::string locator = out + "/fuzz_locator";
+    Bytes signature;
+    for (size_t j = 0; j < kSignatureSize; ++j)
+        signature.push_back(SignatureByte(j));
+    Bytes package = signature;
+    package.insert(package.end(), install.begin(), install.end());
+    Bytes partial(signature.begin(), signature.begin() + 4);
+    partial.insert(partial.end(), signature.begin(), signature.end());
+    ok &= Save(locator, "signature-and-section", package);
+    ok &= Save(locator, "restarted-signature", partial);
+    ok &= Save(locator, "truncated-signature", Bytes(signature.begin(), signature.begin() + 5));
+    ok &= Save(locator, "no-signature", Of("MZ nothing here"));
+
+    // Value texts: parts separated by zero bytes.
+    std::string values = out + "/fuzz_values";
+    auto parts = [](std::vector<std::string> p) {
+        Bytes b;
+        for (size_t i = 0; i < p.size(); ++i) {
+            if (i)
+                b.push_back(0);
+            b.insert(b.end(), p[i].begin(), p[i].end());
+        }
+        return b;
+    };
+    ok &= Save(values, "typical",
+               parts({"0a1B2c", "HKEY_LOCAL_MACHINE\\Software\\Product", "%ProgramFiles%\\P",
+                      "%ProgramFiles%\\P\\app.exe", "C:\\Apps\\P", "C:\\Apps\\P\\", "P",
+                      "\"%ProgramFiles%\\P\\app.exe\" %ProgramFiles%\\P"}));
+    ok &= Save(values, "odd-hex-and-no-root",
+               parts({"fff", "HKEY_USERS", "a", "aaaa", "bb", "", "", "%ProgramFiles%\\"}));
+    ok &= Save(values, "growing-replacement",
+               parts({"", "Software\\HKEY_CLASSES_ROOT", "x", std::string(200, 'x'), "yy", std::string(250, 'd'),
+                      "Long Product Name", "%ProgramFiles%\\Long Product Name\\bin"}));
+
+    // INI files: ID, section, file and key bytes, then the content.
+    std::string profile = out + "/fuzz_profile";
+    auto ini = [](unsigned char id, unsigned char section, unsigned char file, unsigned char key,
+                  const std::string& text) {
+        Bytes b = {id, section, file, key};
+        b.insert(b.end(), text.begin(), text.end());
+        return b;
+    };
+    ok &= Save(profile, "language", ini(3, 2, 1, 0, "[lng]\r\n1=Do you want to install\r\n3=Install\r\n"));
+    ok &= Save(profile, "quoted-value",
+               ini(1, 11, 3, 0, "[value]\r\n1=C:\\Program Files\\P\\app.exe\r\n[line]\r\n1=1\r\n"));
+    ok &= Save(profile, "list-count", ini(0, 3, 2, 4, "[index]\r\nmax=99999999999\r\n[Run]\r\n1=a.exe\r\n"));
+    ok &= Save(profile, "long-value",
+               ini(5, 11, 3, 0, "[value]\r\n1=" + std::string(300, 'v') + "\r\n[line]\r\n1=7\r\n"));
+    ok &= Save(profile, "no-sections", ini(2, 0, 0, 2, "key=value\nmax\n;comment\n[unterminated\n"));
+    return ok ? 0 : 1;
+}
