@@ -105,6 +105,9 @@ def product(folder, name):
     shutil.copyfile(EXAMPLE_LANG, os.path.join(folder, "lang", "English.lng"))
     with open(os.path.join(folder, "install", "init.cfg"), "wb") as f:
         f.write(b"[cfg]\r\n1=" + name.encode("ascii") + b"\r\n")
+    # The packing tool wants an uninstaller; the benchmark never runs it.
+    with open(os.path.join(folder, "install", "UnInst.dat"), "wb") as f:
+        f.write(b"MZ placeholder uninstaller")
     return os.path.join(folder, "program")
 
 

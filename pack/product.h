@@ -17,5 +17,7 @@ bool ReadProduct(const std::string& productDir, int codePage, std::vector<Sectio
 // Converts a UTF-8 name to the ANSI code page; false when a character has no
 // place in it.
 bool ToCodePage(const std::string& utf8, int codePage, std::string* out);
+// And back, for names read from a package.
+bool FromCodePage(const std::string& ansi, int codePage, std::string* utf8);
 
 #endif

@@ -5,6 +5,7 @@
 #define BRONDALE_PACK_WRITER_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@ struct SectionFile {
     std::string name;                 // path-list line
     std::string source;               // file to read, or empty to use bytes
     std::vector<unsigned char> bytes; // the content when source is empty
+};
+
+struct PackOptions {
+    int level = 9;         // zlib compression level
+    unsigned threads = 0;  // 0: one per core
+    // Called now and then with the bytes read so far and in all.
+    std::function<void(uint64_t done, uint64_t total)> progress;
 };
 
 struct SectionInfo {
@@ -22,6 +30,10 @@ struct SectionInfo {
 
 // Appends one section to out. Returns false with a message in *error (and out
 // unchanged) when the section cannot be read back by the installer.
+// Members are compressed in parallel; the output is the same whatever the
+// number of threads.
+bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, const PackOptions& options,
+                  std::vector<unsigned char>* out, std::string* error, SectionInfo* info = nullptr);
 bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, int level, std::vector<unsigned char>* out,
                   std::string* error, SectionInfo* info = nullptr);
 
@@ -38,6 +50,12 @@ long long FindSignature(const std::vector<unsigned char>& data);
 // Writes stub + signature + three sections to outPath through a temporary
 // file, so that a failure leaves no output file.
 bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<SectionFile> sections[3],
+                    const std::string& outPath, const PackOptions& options, std::string* error);
+bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<SectionFile> sections[3],
                     const std::string& outPath, int level, std::string* error);
+
+// True when a Windows program carries an Authenticode signature (its
+// security directory is not empty): appending a package would break it.
+bool IsSignedProgram(const std::vector<unsigned char>& program);
 
 #endif

@@ -52,6 +52,16 @@ inline unsigned char SignatureByte(size_t j) {
     return static_cast<unsigned char>(shifted[j] - 1);
 }
 
+// One byte through the signature matcher, as the installer's locator runs
+// it (positions 5 down to 0 each get a look at the byte): state s counts the
+// bytes matched so far and becomes s + 1 on the next signature byte, 1 on a
+// byte equal to the first signature byte, else 0. 6 means found.
+inline unsigned short MatchSignatureByte(unsigned short state, unsigned char byte) {
+    if (state < kSignatureSize && byte == SignatureByte(state))
+        return static_cast<unsigned short>(state + 1);
+    return byte == SignatureByte(0) ? 1 : 0;
+}
+
 const char kSectionMagic[3] = {'G', 'Z', 'C'};
 const size_t kSectionHeaderSize = 15;   // magic, checksum, option word, member count
 const size_t kSectionFixedSize = 19;    // header plus the last offset-table entry

@@ -96,6 +96,10 @@ protected:
             lines.push_back(text.substr(at, end - at));
             at = end == std::string::npos ? text.size() : end + 2;
         }
+        // In the order the programs were created, without the time.
+        std::sort(lines.begin(), lines.end());
+        for (std::string& l : lines)
+            l = l.substr(l.find('|') + 1);
         return lines;
     }
     std::string product, desktop, menu, log;

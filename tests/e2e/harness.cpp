@@ -114,11 +114,11 @@ std::string BuildFolder() {
     return s.substr(0, s.find_last_of('\\'));
 }
 
-bool Pack(const std::string& product, const std::string& installer, std::string* log) {
+bool Pack(const std::string& product, const std::string& installer, std::string* log, const std::string& options) {
     std::string folder = BuildFolder();
     std::string logFile = installer + ".pack.log";
     std::string command = "\"" + folder + "\\brondale-pack.exe\" \"" + product + "\" -o \"" + installer +
-                          "\" --stub \"" + folder + "\\brondale.exe\"";
+                          "\" --stub \"" + folder + "\\brondale.exe\" " + options;
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE out = CreateFileA(logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -377,12 +377,13 @@ ProductFiles BasicProduct(const std::string& name, const std::vector<std::string
     return files;
 }
 
-std::string BuildInstaller(const std::string& caseFolder, const std::string& exeName, const ProductFiles& files) {
+std::string BuildInstaller(const std::string& caseFolder, const std::string& exeName, const ProductFiles& files,
+                           const std::string& packOptions) {
     std::string product = caseFolder + "\\product";
     WriteTree(product, files);
     std::string installer = caseFolder + "\\" + exeName + ".exe";
     std::string log;
-    EXPECT_TRUE(Pack(product, installer, &log)) << log;
+    EXPECT_TRUE(Pack(product, installer, &log, packOptions)) << log;
     return installer;
 }
 

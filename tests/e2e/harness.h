@@ -28,13 +28,15 @@ std::vector<std::string> ListFolder(const std::string& folder);
 std::string BuildFolder();
 // Packs product into installer with brondale-pack.exe; false with the tool's
 // output in *log when it fails.
-bool Pack(const std::string& product, const std::string& installer, std::string* log);
+// options go on the tool's command line (say, "--force").
+bool Pack(const std::string& product, const std::string& installer, std::string* log, const std::string& options = "");
 
 // A small product: one language file per name (text 3 translated as the
 // language's name), init.cfg naming the product, an uninstaller and a file.
 ProductFiles BasicProduct(const std::string& name, const std::vector<std::string>& languages);
 // Writes files into CASE\product and packs them into CASE\exeName.exe.
-std::string BuildInstaller(const std::string& caseFolder, const std::string& exeName, const ProductFiles& files);
+std::string BuildInstaller(const std::string& caseFolder, const std::string& exeName, const ProductFiles& files,
+                           const std::string& packOptions = "");
 
 struct Installer {
     PROCESS_INFORMATION process{};

@@ -1,6 +1,8 @@
 // brondale-launched: a program for the installer to start. It appends its own
-// file name and working folder to the file named by BRONDALE_LAUNCH_LOG, one
-// line per start, and ends at once.
+// file name, working folder and creation time to the file named by
+// BRONDALE_LAUNCH_LOG, one line per start, and ends at once. The creation time
+// orders the starts: two programs started close together may write their
+// lines the other way round.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +16,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     GetModuleFileNameA(nullptr, exe, sizeof exe);
     GetCurrentDirectoryA(sizeof folder, folder);
     const char* name = strrchr(exe, '\\');
-    int n = snprintf(line, sizeof line, "%s|%s\r\n", name ? name + 1 : exe, folder);
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    unsigned long long when = (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    int n = snprintf(line, sizeof line, "%020llu|%s|%s\r\n", when, name ? name + 1 : exe, folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
         HANDLE h = CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                nullptr);

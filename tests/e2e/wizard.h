@@ -19,7 +19,7 @@ protected:
     // Builds CASE\e2e-NAME.exe from files and starts it with CASE\temp as TEMP.
     bool Launch(const std::string& name, const ProductFiles& files) {
         folder = CaseFolder(name);
-        std::string exe = BuildInstaller(folder, "e2e-" + name, files);
+        std::string exe = BuildInstaller(folder, "e2e-" + name, files, packOptions);
         return Start(exe, folder + "\\temp", &run, environment);
     }
     // Ok on the language page (the default, Polski); returns the
@@ -96,6 +96,7 @@ protected:
 
     Installer run;
     std::map<std::string, std::string> environment;  // extra variables for the installer
+    std::string packOptions;                           // for the packing tool
     std::string folder;
     HWND language = nullptr;
 };

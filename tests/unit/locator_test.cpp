@@ -119,3 +119,15 @@ TEST(Sygnatura, StepsOnlyAtItsOwnPosition) {
         EXPECT_EQ(r.after, state) << "state " << r.state << " position " << r.j;
     }
 }
+
+TEST(Sygnatura, SharedMatcherAgreesWithTheLocatorsSteps) {
+    // Every state against bytes that continue, restart or break a match.
+    for (unsigned short state = 0; state < kSignatureSize; ++state) {
+        for (int b = 0; b < 256; ++b) {
+            unsigned short stepped = state;
+            for (int j = static_cast<int>(kSignatureSize) - 1; j >= 0; --j)
+                Sygnatura(&stepped, static_cast<unsigned short>(j), SignatureByte(j), static_cast<unsigned char>(b));
+            EXPECT_EQ(stepped, MatchSignatureByte(state, static_cast<unsigned char>(b))) << state << " " << b;
+        }
+    }
+}

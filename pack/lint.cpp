@@ -1,0 +1,217 @@
+// The configuration checks. The limits are those of the installer's fields:
+// 63 characters for names and paths held in 64-byte fields, one character of
+// [silent], 255 for a translated text, 27 for a language name.
+#include "pack/lint.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "pack/ini.h"
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Content(const SectionFile& f) {
+    if (f.source.empty())
+        return std::string(f.bytes.begin(), f.bytes.end());
+    std::ifstream in(std::filesystem::u8path(f.source), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool IsNumber(const std::string& s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+class Linter {
+public:
+    explicit Linter(const std::vector<SectionFile> sections[3]) {
+        for (const SectionFile& f : sections[1])
+            install_[Lower(f.name)] = &f;
+        for (const SectionFile& f : sections[2])
+            program_.insert(Lower(f.name));
+        for (const SectionFile& f : sections[0])
+            languages_.push_back(&f);
+        init_ = Load("init.cfg");
+        lnk_ = Load("lnk.cfg");
+        reg_ = Load("reg.cfg");
+    }
+
+    std::vector<Finding> Run() {
+        Product();
+        RunList();
+        Shortcuts();
+        Registry();
+        Languages();
+        if (!install_.count("uninst.dat"))
+            Error("install/UnInst.dat", "missing: the installer copies it as the uninstaller");
+        return findings_;
+    }
+
+private:
+    Ini Load(const std::string& name) {
+        auto it = install_.find(name);
+        return it == install_.end() ? Ini() : Ini(Content(*it->second));
+    }
+    void Error(const std::string& where, const std::string& message) { findings_.push_back({true, where, message}); }
+    void Warn(const std::string& where, const std::string& message) { findings_.push_back({false, where, message}); }
+
+    void Long(const std::string& where, const std::string& value, size_t limit) {
+        if (value.size() > limit)
+            Warn(where, std::to_string(value.size()) + " characters; the installer holds " + std::to_string(limit));
+    }
+    void InProgram(const std::string& where, const std::string& path) {
+        if (!path.empty() && !program_.count(Lower(path)))
+            Warn(where, "\"" + path + "\" is not in program/");
+    }
+
+    // A list: its count key and its entries; returns the count key (0 when
+    // there is no list).
+    long List(const Ini& ini, const std::string& file, const std::string& index, const std::string& countKey,
+              const std::vector<std::string>& sections) {
+        bool found = false;
+        std::string count = ini.Get(index, countKey, &found);
+        std::string where = file + " [" + index + "] " + countKey;
+        if (found && !IsNumber(count)) {
+            Warn(where, "\"" + count + "\" is not a number: the installer takes the list as absent");
+            return 0;
+        }
+        long end = found ? atol(count.c_str()) : 0;
+        long highest = 0;
+        for (const std::string& section : sections) {
+            for (const std::string& key : ini.Keys(section)) {
+                if (!IsNumber(key))
+                    continue;
+                long n = atol(key.c_str());
+                highest = std::max(highest, n);
+                if (n >= end)
+                    Warn(file + " [" + section + "] " + key,
+                         end == 0 ? "no count key " + countKey + " in [" + index + "]: the entry is never read"
+                                  : "past the count key (" + std::to_string(end) + "): never read");
+            }
+        }
+        if (end > 0 && highest > 0 && end != highest + 1 && highest < end)
+            Warn(where, std::to_string(end) + " where the entries end at " + std::to_string(highest) +
+                            " (the count key is one more than the last entry)");
+        return end;
+    }
+
+    void Product() {
+        std::string name = init_.Get("cfg", "1");
+        if (name.empty())
+            Error("init.cfg [cfg] 1", "no product name: page captions, the Uninstall key and the folder need one");
+        Long("init.cfg [cfg] 1", name, 63);
+        std::string licence = init_.Get("cfg", "2");
+        if (!licence.empty() && !install_.count(Lower(licence)))
+            Error("init.cfg [cfg] 2", "the licence file \"" + licence + "\" is not in install/");
+        std::string info = init_.Get("cfg", "3");
+        Long("init.cfg [cfg] 3", info, 63);
+        InProgram("init.cfg [cfg] 3", info);
+    }
+
+    void RunList() {
+        long end = List(init_, "init.cfg", "index", "max", {"Run", "silent"});
+        for (long i = 1; i < end && i <= 10000; ++i) {
+            std::string k = std::to_string(i);
+            std::string run = init_.Get("Run", k), silent = init_.Get("silent", k);
+            Long("init.cfg [Run] " + k, run, 63);
+            InProgram("init.cfg [Run] " + k, run);
+            if (!run.empty() && silent != "0" && silent != "1")
+                Warn("init.cfg [silent] " + k, "\"" + silent + "\": only \"1\" or \"0\" is ever launched");
+        }
+        long endU = List(init_, "init.cfg", "index", "maxU", {"RunU"});
+        for (long i = 1; i < endU && i <= 10000; ++i) {
+            std::string k = std::to_string(i), runU = init_.Get("RunU", k);
+            Long("init.cfg [RunU] " + k, runU, 63);
+            InProgram("init.cfg [RunU] " + k, runU);
+        }
+    }
+
+    void Shortcuts() {
+        const char* const kIndex[2] = {"index1", "index2"};
+        const char* const kList[2] = {"desktop", "menu"};
+        for (int kind = 0; kind < 2; ++kind) {
+            long end = List(lnk_, "lnk.cfg", kIndex[kind], "max", {kList[kind]});
+            for (long i = 1; i < end && i <= 10000; ++i) {
+                std::string k = std::to_string(i), target = lnk_.Get(kList[kind], k);
+                std::string where = std::string("lnk.cfg [") + kList[kind] + "] " + k;
+                Long(where, target, 63);
+                if (Lower(target) != "uninstall\\uninst.exe")
+                    InProgram(where, target);
+            }
+        }
+    }
+
+    void Registry() {
+        long end = List(reg_, "reg.cfg", "index", "max", {"key", "name", "value", "type", "dynam", "line"});
+        for (long i = 1; i < end && i <= 10000; ++i) {
+            std::string k = std::to_string(i);
+            std::string type = reg_.Get("type", k), key = reg_.Get("key", k), value = reg_.Get("value", k);
+            std::string name = reg_.Get("name", k);
+            Long("reg.cfg [name] " + k, name, 63);
+            long t = type.empty() ? 0 : (IsNumber(type) ? atol(type.c_str()) : -1);
+            if (t < 0 || t > 3) {
+                Warn("reg.cfg [type] " + k, "\"" + type + "\" is not 0 to 3: the value is never written");
+                continue;
+            }
+            static const char* const kRoots[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
+                                                 "HKEY_USERS"};
+            bool rooted = std::any_of(std::begin(kRoots), std::end(kRoots),
+                                      [&](const char* r) { return key.find(r) != std::string::npos; });
+            if (!rooted || key.find('\\') == std::string::npos)
+                Warn("reg.cfg [key] " + k, "\"" + key + "\" has no root key name and subkey: never written");
+            if (t <= 1) {
+                bool hex = std::all_of(value.begin(), value.end(), [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
+                if (!hex)
+                    Warn("reg.cfg [value] " + k, "\"" + value + "\" has characters that are not hexadecimal digits");
+                else if (value.size() % 2 != 0)
+                    Warn("reg.cfg [value] " + k, "an odd number of digits: the first digit is dropped");
+                if (t == 1 && value.size() != 8)
+                    Warn("reg.cfg [value] " + k, "a double word takes exactly eight hexadecimal digits");
+            }
+            Long("reg.cfg [value] " + k, value, 259);
+        }
+    }
+
+    void Languages() {
+        for (const SectionFile* f : languages_) {
+            std::string name = f->name;
+            if (name.size() < 4 || Lower(name.substr(name.size() - 4)) != ".lng")
+                continue;
+            Long("lang/" + name, name.substr(0, name.size() - 4), 27);
+            Ini lng(Content(*f));
+            for (const std::string& key : lng.Keys("lng"))
+                Long("lang/" + name + " [lng] " + key, lng.Get("lng", key), 255);
+        }
+    }
+
+    std::map<std::string, const SectionFile*> install_;
+    std::set<std::string> program_;
+    std::vector<const SectionFile*> languages_;
+    Ini init_, lnk_, reg_;
+    std::vector<Finding> findings_;
+};
+
+} // namespace
+
+std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3]) {
+    return Linter(sections).Run();
+}
+
+int PrintFindings(const std::vector<Finding>& findings) {
+    int errors = 0;
+    for (const Finding& f : findings) {
+        fprintf(stderr, "%s: %s: %s\n", f.error ? "error" : "warning", f.where.c_str(), f.message.c_str());
+        errors += f.error;
+    }
+    return errors;
+}

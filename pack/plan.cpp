@@ -1,0 +1,135 @@
+// The plan follows the installer's reading of its configuration: the list
+// convention, the quoting rule of [value], the dynamic path substitution and
+// the launch modes. DEST stands for the folder the user will choose.
+#include "pack/plan.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+
+#include "pack/ini.h"
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>& install,
+                         const std::vector<std::pair<std::string, uint32_t>>& program) {
+    Ini init, lnk, reg;
+    bool hasUninstaller = false;
+    for (const auto& f : install) {
+        std::string n = Lower(f.first);
+        if (n == "init.cfg")
+            init = Ini(f.second);
+        else if (n == "lnk.cfg")
+            lnk = Ini(f.second);
+        else if (n == "reg.cfg")
+            reg = Ini(f.second);
+        else if (n == "uninst.dat")
+            hasUninstaller = true;
+    }
+    std::ostringstream out;
+    std::string name = init.Get("cfg", "1");
+    out << "Product: " << name << "\n";
+    out << "Proposed folder (DEST): <Program Files>\\" << name << "\n";
+    std::string licence = init.Get("cfg", "2");
+    out << "Licence page: " << (licence.empty() ? "none" : licence) << "\n";
+
+    uint64_t bytes = 0;
+    for (const auto& p : program)
+        bytes += p.second;
+    out << "\nFiles written into DEST (" << program.size() << ", " << bytes << " bytes):\n";
+    for (const auto& p : program)
+        out << "  DEST\\" << p.first << " (" << p.second << " bytes)\n";
+    out << "  DEST\\UnInstall\\UnInst.cfg (the uninstall record)\n";
+    out << "  DEST\\UnInstall\\UnInst.exe" << (hasUninstaller ? "" : " (missing: no UnInst.dat in the package)") << "\n";
+
+    out << "\nUninstall entry: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" << name
+        << "\n  DisplayName = " << name << "\n  DisplayIcon = \"DEST\\Uninstall\\UnInst.exe\"\n"
+        << "  UninstallString = \"DEST\\Uninstall\\UnInst.exe\"\n";
+
+    out << "\nShortcuts:\n";
+    const char* const kIndex[2] = {"index1", "index2"};
+    const char* const kList[2] = {"desktop", "menu"};
+    const char* const kWhere[2] = {"<common desktop>", "<common Start-menu programs>\\"};
+    for (int kind = 0; kind < 2; ++kind) {
+        long end = atol(lnk.Get(kIndex[kind], "max").c_str());
+        std::vector<std::string> targets;
+        for (long i = 1; i < end && i <= 10000; ++i) {
+            std::string t = lnk.Get(kList[kind], std::to_string(i));
+            if (!t.empty())
+                targets.push_back(t);
+        }
+        if (kind == 1)
+            targets.push_back("UnInstall\\UnInst.exe");
+        out << "  " << (kind ? "Start menu" : "desktop") << " (when option \""
+            << (kind ? "Start-menu shortcuts" : "desktop shortcuts") << "\" is "
+            << (lnk.Get(kIndex[kind], "max").empty() ? "available: no, so none are made" : "ticked") << "):\n";
+        if (lnk.Get(kIndex[kind], "max").empty())
+            continue;
+        for (const std::string& t : targets) {
+            size_t slash = t.find_last_of('\\');
+            std::string file = slash == std::string::npos ? t : t.substr(slash + 1);
+            std::string dir = slash == std::string::npos ? "" : "\\" + t.substr(0, slash);
+            out << "    " << kWhere[kind] << (kind ? name + "\\" : "\\") << file << ".lnk -> DEST\\" << t
+                << " (working folder DEST" << dir << ")\n";
+        }
+    }
+
+    out << "\nRegistry values:\n";
+    static const char* const kTypes[4] = {"REG_BINARY", "REG_DWORD", "REG_EXPAND_SZ", "REG_SZ"};
+    long end = atol(reg.Get("index", "max").c_str());
+    std::string pattern = "%ProgramFiles%\\" + name.substr(0, 63);
+    for (long i = 1; i < end && i <= 10000; ++i) {
+        std::string k = std::to_string(i);
+        std::string key = reg.Get("key", k), value = reg.Get("value", k), type = reg.Get("type", k);
+        std::string valueName = reg.Get("name", k);
+        if (reg.Int("line", k) != 0)
+            value = "\"" + value + "\"";
+        bool substituted = false;
+        if (reg.Int("dynam", k) != 0) {
+            for (size_t at = value.find(pattern); at != std::string::npos; at = value.find(pattern, at + 4)) {
+                value.replace(at, pattern.size(), "DEST");
+                substituted = true;
+            }
+        }
+        long t = substituted ? 3 : (type.empty() ? 0 : atol(type.c_str()));
+        bool rooted = key.find("HKEY_") != std::string::npos && key.find('\\') != std::string::npos;
+        out << "  " << (key.empty() ? "(no key)" : key) << " : " << (valueName.empty() ? "(default)" : valueName);
+        if (t < 0 || t > 3 || (!type.empty() && !isdigit(static_cast<unsigned char>(type[0]))))
+            out << " -- not written: type \"" << type << "\" is not 0 to 3\n";
+        else if (!rooted)
+            out << " -- not written: no root key name\n";
+        else
+            out << " = " << kTypes[t] << " " << value << (substituted ? " (DEST substituted)" : "") << "\n";
+    }
+
+    out << "\nAt the end:\n";
+    std::string info = init.Get("cfg", "3");
+    out << "  information file: "
+        << (info.empty() ? "none" : info + " in DEST (when option \"show the information file\" is ticked)") << "\n";
+    long runEnd = atol(init.Get("index", "max").c_str());
+    for (int mode = 1; mode >= 0; --mode) {
+        for (long i = 1; i < runEnd && i <= 10000; ++i) {
+            std::string k = std::to_string(i), run = init.Get("Run", k), silent = init.Get("silent", k);
+            if (run.empty() || silent != std::to_string(mode))
+                continue;
+            out << "  start DEST\\" << run << (mode ? " (always)" : " (when option \"run the program\" is ticked)")
+                << "\n";
+        }
+    }
+    long endU = atol(init.Get("index", "maxU").c_str());
+    for (long i = 1; i < endU && i <= 10000; ++i) {
+        std::string run = init.Get("RunU", std::to_string(i));
+        if (!run.empty())
+            out << "  the uninstaller will first start DEST\\" << run << "\n";
+    }
+    return out.str();
+}
