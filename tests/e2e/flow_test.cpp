@@ -180,3 +180,28 @@ TEST_F(Flow, CancelQuestionOnEveryPage) {
     CancelWithYes(page, 0);
     EXPECT_FALSE(IsWindow(confirm)) << "every page has ended";
 }
+
+TEST_F(Flow, FolderBrowserOpensAndCancelKeepsThePath) {
+    HWND confirm = ToConfirmation("flow-browse", BasicProduct("Browse Product", {"English"}));
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND page = WaitForPageWith(402);
+    ASSERT_NE(nullptr, page);
+    std::string proposal = ItemText(page, 402);
+    Click(page, 108);
+    // The browser is a dialog of its own, owned by the destination page.
+    HWND browser = nullptr;
+    for (int i = 0; i < 500 && !browser; ++i) {
+        for (HWND w : Dialogs(run.process.dwProcessId))
+            if (w != page && !IsMessageBox(w) && GetWindow(w, GW_OWNER) == page)
+                browser = w;
+        Sleep(20);
+    }
+    ASSERT_NE(nullptr, browser) << "no folder browser";
+    PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 250 && IsWindow(browser); ++i)
+        Sleep(20);
+    EXPECT_FALSE(IsWindow(browser));
+    EXPECT_EQ(proposal, ItemText(page, 402)) << "a cancelled browser leaves the edit unchanged";
+    EXPECT_TRUE(IsWindowVisible(page));
+}
