@@ -57,6 +57,12 @@ void ZakonczInstalace() {
         addtouninstlist(value, record, path, number);
         dircfg("11", record, 1, static_cast<int>(strlen(record)));
 
+        char beside[MAX_PATH];
+        if (snprintf(beside, sizeof beside, "%s\\UnInstall\\Files.lst", destination) < MAX_PATH)
+            ZapiszListePlikow(destination, beside);
+        if (snprintf(beside, sizeof beside, "%s\\UnInstall\\Language.lng", destination) < MAX_PATH)
+            ZapiszJezyk(beside);
+
         char source[MAX_PATH], copy[MAX_PATH];
         dircfg("9", source, 0, sizeof source);
         strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));

@@ -3,9 +3,12 @@
 #include "finish/record.h"
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "config/config.h"
+#include "package/record.h"
 #include "platform/win32api.h"
 #include "shell/scratch.h"
 
@@ -37,4 +40,34 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
         if (path[0] != '\0')
             WritePrivateProfileStringA("RunU", number, path, recordPath);
     }
+}
+
+bool ZapiszListePlikow(const char* destination, const char* listPath) {
+    HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (list == INVALID_HANDLE_VALUE)
+        return false;
+    size_t prefix = strlen(destination);
+    bool ok = true;
+    for (size_t i = 0; i < ZapisaneIle() && ok; ++i) {
+        bool folder = false;
+        const char* path = ZapisaneWpis(i, &folder);
+        if (folder || strncmp(path, destination, prefix) != 0 || path[prefix] != '\\' || path[prefix + 1] == '\0')
+            continue;
+        uint32_t size = 0, crc = 0;
+        ZapisaneSuma(i, &size, &crc);
+        char line[MAX_PATH + 32];
+        int n = snprintf(line, sizeof line, "%lu %08lX %s\r\n", static_cast<unsigned long>(size),
+                         static_cast<unsigned long>(crc), path + prefix + 1);
+        DWORD put = 0;
+        ok = n > 0 && n < static_cast<int>(sizeof line) && WriteFile(list, line, static_cast<DWORD>(n), &put, nullptr) &&
+             put == static_cast<DWORD>(n);
+    }
+    return CloseHandle(list) && ok;
+}
+
+void ZapiszJezyk(const char* target) {
+    char chosen[MAX_PATH];
+    dircfg("8", chosen, 0, sizeof chosen);
+    DeleteFileA(target);
+    CopyFileA(chosen, target, FALSE);
 }

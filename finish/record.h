@@ -1,6 +1,8 @@
 // The uninstall record DEST\UnInstall\UnInst.cfg, an INI file that the
 // uninstaller reads: [lnk] the shortcut files, [reg] the registry keys with
 // [sub] their value names, [maxU] and [RunU] the programs it starts first.
+// Beside it, two files of its own: Files.lst, the installed files with their
+// sizes and CRC-32, and Language.lng, the language the installation used.
 #ifndef BRONDALE_FINISH_RECORD_H
 #define BRONDALE_FINISH_RECORD_H
 
@@ -14,5 +16,18 @@ bool WriteToUnInstall(bool reg, const char* entry, const char* valueName);
 // record at recordPath. The other arguments are working storage of at least
 // 260, 260 and 16 bytes.
 void addtouninstlist(char* value, const char* recordPath, char* path, char* number);
+
+// Writes listPath afresh with one line per file of the record of written
+// files (package/record.h) that lies below destination: its size in decimal,
+// a space, its CRC-32 as eight upper-case hexadecimal digits, a space and
+// its path relative to destination, each line ending in CR LF. Folders and
+// entries outside destination are left out. Returns false when the file
+// cannot be written.
+bool ZapiszListePlikow(const char* destination, const char* listPath);
+
+// Puts a copy of the chosen language file (scratch key 8) at target, first
+// deleting whatever target held: with the built-in language there is no
+// file, and target is left absent.
+void ZapiszJezyk(const char* target);
 
 #endif

@@ -37,6 +37,11 @@ uint64_t* crc32(unsigned char byte, bool query) {
     return &sum;
 }
 
+MemberSum* SumaCzlonka() {
+    static MemberSum sum;
+    return &sum;
+}
+
 ProgressReport* RaportPostepu() {
     static ProgressReport report = nullptr;
     return &report;
@@ -147,6 +152,12 @@ void Report(short value, bool bar, bool first = false) {
     (*RaportPostepu())(value, bar);
 }
 
+// zlib's CRC-32, named apart from this file's crc32 accessor above, which
+// would otherwise overload it.
+uint32_t ZlibCrc(uint32_t crc, const unsigned char* data, DWORD n) {
+    return static_cast<uint32_t>(::crc32(static_cast<uLong>(crc), data, static_cast<uInt>(n)));
+}
+
 bool Reporting() { return *PaczkaZProgramem() && *RaportPostepu() != nullptr; }
 
 // The member's ISIZE, read from its last four bytes; the handle is put back
@@ -239,6 +250,8 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
     SectionResult result = kSectionOk;
     uint32_t left = memberSize;
     uint64_t produced = 0;
+    uint32_t memberCrc = ZlibCrc(0, nullptr, 0);
+    *SumaCzlonka() = MemberSum{0, memberCrc};
     bool firstBlock = true;
     for (;;) {
         if (*ZatrzymajRozpakowywanie()) {
@@ -273,6 +286,7 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
                 ScrambleBlock(OutputBlock(), n, key, &keyPosition);
             uint64_t* sum = crc32(0, true);
             *sum = ChecksumAdd(*sum, OutputBlock(), n);
+            memberCrc = ZlibCrc(memberCrc, OutputBlock(), n);
             if (reporting && isize != 0) {
                 Report(sectionPercent, false, firstBlock);
                 Report(static_cast<short>(static_cast<double>(produced < isize ? produced : isize) / isize * 100), true,
@@ -292,6 +306,7 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
         }
     }
     inflateEnd(&z);
+    *SumaCzlonka() = MemberSum{static_cast<uint32_t>(produced), memberCrc};
     // An empty member still moves the section bar on, and is complete.
     if (reporting && isize == 0 && result == kSectionOk) {
         Report(sectionPercent, false, true);
@@ -383,6 +398,7 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
             result = kSectionNoMemory;
             break;
         }
+        size_t entry = ZapisaneIle() - 1;
         HANDLE output = winfopen(tmp(), true);
         if (output == INVALID_HANDLE_VALUE) {
             result = kSectionWriteFailed;
@@ -391,6 +407,8 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
         result = dekompresjagz(package, offsets[k + 1] - offsets[k], output, mode, k);
         if (!CloseHandle(output) && result == kSectionOk)
             result = kSectionWriteFailed;
+        if (result == kSectionOk)
+            ZapisaneUstawSume(entry, SumaCzlonka()->size, SumaCzlonka()->crc);
     }
     CloseHandle(list);
     return result;

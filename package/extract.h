@@ -29,6 +29,15 @@ unsigned char* ZatrzymajRozpakowywanie();
 const unsigned short kModePlain = 0;
 const unsigned short kModeScrambled = 2;
 
+// Size and CRC-32 (zlib's) of the bytes that the last dekompresjagz call
+// wrote, as far as it got; the section reader copies them into the record
+// of written files.
+struct MemberSum {
+    uint32_t size;
+    uint32_t crc;
+};
+MemberSum* SumaCzlonka();
+
 // Work buffer of 260 bytes: the current path-list line, then its output path.
 char* tmp();
 // The section magic "GZC" as text.

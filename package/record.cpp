@@ -1,5 +1,6 @@
 // A growing list of paths in one block of memory: a kind byte and the path,
-// zero-terminated, with an offset table beside it. No exceptions: an
+// zero-terminated, with a table beside it of each entry's offset and, for
+// files, the size and CRC-32 of what was written. No exceptions: an
 // allocation failure is reported to the caller.
 #include "package/record.h"
 
@@ -11,11 +12,17 @@
 
 namespace {
 
+struct Entry {
+    uint32_t offset;
+    uint32_t size;
+    uint32_t crc;
+};
+
 struct Record {
     char* text;
     size_t used;
     size_t capacity;
-    uint32_t* offsets;
+    Entry* offsets;
     size_t count;
     size_t slots;
 };
@@ -54,9 +61,9 @@ bool ZapisaneDodaj(const char* path, bool folder) {
     if (r->used + length > UINT32_MAX)
         return false;
     if (!Grow(reinterpret_cast<void**>(&r->text), &r->capacity, r->used + length, 1) ||
-        !Grow(reinterpret_cast<void**>(&r->offsets), &r->slots, r->count + 1, sizeof(uint32_t)))
+        !Grow(reinterpret_cast<void**>(&r->offsets), &r->slots, r->count + 1, sizeof(Entry)))
         return false;
-    r->offsets[r->count++] = static_cast<uint32_t>(r->used);
+    r->offsets[r->count++] = Entry{static_cast<uint32_t>(r->used), 0, 0};
     r->text[r->used] = folder ? 'D' : 'F';
     memcpy(r->text + r->used + 1, path, length - 1);
     r->used += length;
@@ -67,9 +74,23 @@ size_t ZapisaneIle() { return Zapisane()->count; }
 
 const char* ZapisaneWpis(size_t i, bool* folder) {
     Record* r = Zapisane();
-    const char* entry = r->text + r->offsets[i];
+    const char* entry = r->text + r->offsets[i].offset;
     *folder = entry[0] == 'D';
     return entry + 1;
+}
+
+void ZapisaneUstawSume(size_t i, uint32_t size, uint32_t crc) {
+    Record* r = Zapisane();
+    if (i < r->count) {
+        r->offsets[i].size = size;
+        r->offsets[i].crc = crc;
+    }
+}
+
+void ZapisaneSuma(size_t i, uint32_t* size, uint32_t* crc) {
+    Entry e = Zapisane()->offsets[i];
+    *size = e.size;
+    *crc = e.crc;
 }
 
 void ZapisaneCofnij() {

@@ -5,6 +5,7 @@
 #define BRONDALE_PACKAGE_RECORD_H
 
 #include <cstddef>
+#include <cstdint>
 
 // Forgets the record (and frees its memory).
 void ZapisaneReset();
@@ -16,5 +17,10 @@ void ZapisaneCofnij();
 // Number of recorded entries; entry i with its kind.
 size_t ZapisaneIle();
 const char* ZapisaneWpis(size_t i, bool* folder);
+// Size and CRC-32 (zlib's) of the bytes written to entry i, kept for the
+// uninstaller's list of installed files. Both are 0 until set, and for
+// folders; setting an entry that does not exist does nothing.
+void ZapisaneUstawSume(size_t i, uint32_t size, uint32_t crc);
+void ZapisaneSuma(size_t i, uint32_t* size, uint32_t* crc);
 
 #endif

@@ -8,6 +8,7 @@
 #include "package/extract.h"
 #include "package/format.h"
 #include "package/locator.h"
+#include "package/record.h"
 
 namespace {
 
@@ -142,6 +143,49 @@ TEST(Extract, WholePackageComesOutByteForByte) {
     unsigned char b;
     EXPECT_FALSE(winfread(&b, h)) << "the program section ends the file";
     CloseHandle(h);
+}
+
+// The record of written files keeps each file's size and zlib CRC-32 of the
+// bytes written (descrambled in mode 2), for the uninstaller's file list.
+TEST(Extract, RecordKeepsSizeAndCrcOfEveryFileWritten) {
+    struct Row {
+        const char* label;
+        std::vector<SectionFile> files;
+        unsigned short mode;
+    } rows[] = {
+        {"program, a file over many blocks", ProgramFiles(), kModePlain},
+        {"scrambled Install section", {{"init.cfg", "", FromText("[cfg]\r\n1=P\r\n")}, {"UnInst.dat", "", Noise(70000, 5)}},
+         kModeScrambled},
+    };
+    for (const Row& row : rows) {
+        std::string folder = NewFolder("sums");
+        ASSERT_TRUE(WriteBytes(folder + "\\setup.exe", Installer(Section(row.files, row.mode == kModeScrambled))));
+        HANDLE h = nullptr;
+        ASSERT_FALSE(WyszukajWPliku((folder + "\\setup.exe").c_str(), &h)) << row.label;
+        std::string target = folder + "\\out";
+        ASSERT_EQ(kSectionOk, RozpakujSekcje(target.c_str(), row.mode, h)) << row.label;
+        CloseHandle(h);
+        size_t seen = 0;
+        for (size_t i = 0; i < ZapisaneIle(); ++i) {
+            bool isFolder = false;
+            std::string path = ZapisaneWpis(i, &isFolder);
+            uint32_t size = 0xDEADBEEF, crc = 0xDEADBEEF;
+            ZapisaneSuma(i, &size, &crc);
+            if (isFolder) {
+                EXPECT_EQ(0u, size) << path;
+                continue;
+            }
+            for (const SectionFile& f : row.files) {
+                if (target + "\\" + f.name != path)
+                    continue;
+                ++seen;
+                uLong expected = crc32(0L, f.bytes.data(), static_cast<uInt>(f.bytes.size()));
+                EXPECT_EQ(f.bytes.size(), size) << row.label << ": " << f.name;
+                EXPECT_EQ(static_cast<uint32_t>(expected), crc) << row.label << ": " << f.name;
+            }
+        }
+        EXPECT_EQ(row.files.size(), seen) << row.label;
+    }
 }
 
 TEST(Extract, InstallSectionIsScrambledInThePackage) {

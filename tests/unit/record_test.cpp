@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "finish/record.h"
+#include "package/record.h"
 #include "platform/win32api.h"
 #include "helpers.h"
 #include "shell/scratch.h"
@@ -74,4 +75,39 @@ TEST_F(Record, NoMaxUWritesNothing) {
         EXPECT_EQ("<none>", Get("maxU", "1")) << init;
         EXPECT_EQ("<none>", Get("RunU", "1")) << init;
     }
+}
+
+TEST_F(Record, FileListHoldsEachFileBelowTheDestinationWithSizeAndCrc) {
+    std::string dest = NewFolder("record-list");
+    ZapisaneReset();
+    ASSERT_TRUE(ZapisaneDodaj((dest + "\\bin").c_str(), true));
+    ASSERT_TRUE(ZapisaneDodaj((dest + "\\bin\\app.exe").c_str(), false));
+    ZapisaneUstawSume(1, 3145728, 0x0A1B2C3D);
+    ASSERT_TRUE(ZapisaneDodaj((dest + "\\read me.txt").c_str(), false));
+    ZapisaneUstawSume(2, 0, 0);
+    ASSERT_TRUE(ZapisaneDodaj((dest + "2\\beside.txt").c_str(), false));
+    ASSERT_TRUE(ZapisaneDodaj("C:\\elsewhere\\x.txt", false));
+    ZapisaneUstawSume(99, 1, 1);  // no such entry: nothing happens
+    std::string list = dest + "\\Files.lst";
+    ASSERT_TRUE(WriteBytes(list, FromText("old content\r\n")));
+    ASSERT_TRUE(ZapiszListePlikow(dest.c_str(), list.c_str()));
+    Bytes got;
+    ASSERT_TRUE(ReadBytes(list, &got));
+    EXPECT_EQ("3145728 0A1B2C3D bin\\app.exe\r\n0 00000000 read me.txt\r\n", std::string(got.begin(), got.end()));
+    ZapisaneReset();
+}
+
+TEST_F(Record, ChosenLanguageIsCopiedAndTheBuiltInOneLeavesNoFile) {
+    std::string dest = NewFolder("record-lang");
+    std::string target = dest + "\\Language.lng";
+    std::string english = install + "\\English.lng";
+    ASSERT_TRUE(WriteBytes(english, FromText("[lng]\r\n30=Remove\r\n")));
+    Set("8", english);
+    ZapiszJezyk(target.c_str());
+    Bytes got;
+    ASSERT_TRUE(ReadBytes(target, &got));
+    EXPECT_EQ("[lng]\r\n30=Remove\r\n", std::string(got.begin(), got.end()));
+    Set("8", install + "\\Polski.lng");
+    ZapiszJezyk(target.c_str());
+    EXPECT_FALSE(Exists(target)) << "an earlier installation's language does not stay";
 }
