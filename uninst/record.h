@@ -1,0 +1,32 @@
+// What the uninstaller reads: the uninstall record UnInst.cfg (written by
+// the installer's finish sequence) and the list of installed files beside it.
+#ifndef BRONDALE_UNINST_RECORD_H
+#define BRONDALE_UNINST_RECORD_H
+
+#include <string>
+#include <vector>
+
+#include "uninst/rules.h"
+
+// One [reg] entry from 2 on, with its [sub] value name.
+struct RecordedValue {
+    std::string key;   // as recorded, root name included
+    std::string name;  // empty for the key's default value
+    bool named = false;  // false when [sub] has no entry for it
+};
+
+struct UninstallRecord {
+    std::string productKey;             // [reg] 1, under HKEY_LOCAL_MACHINE
+    std::vector<std::string> shortcuts;  // [lnk] 1..max
+    std::vector<RecordedValue> values;   // [reg] 2..max
+    std::vector<std::string> runFirst;   // [RunU], in order, relative paths
+};
+
+// Reads the record at path; false when the file does not exist.
+bool ReadRecord(const std::string& path, UninstallRecord* record);
+
+// Reads the list of installed files; lines that do not parse are skipped.
+// An absent list gives no files.
+std::vector<ListedFile> ReadFileList(const std::string& path);
+
+#endif

@@ -1,0 +1,114 @@
+// The uninstaller's rules about what it may touch. A record or file list
+// that someone has edited must not lead the uninstaller outside the product.
+#include "uninst/rules.h"
+
+#include <cctype>
+
+namespace {
+
+bool SameText(const std::string& a, size_t at, const std::string& b) {
+    if (a.size() < at + b.size())
+        return false;
+    for (size_t i = 0; i < b.size(); ++i)
+        if (tolower(static_cast<unsigned char>(a[at + i])) != tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+} // namespace
+
+bool ParseListLine(const std::string& line, ListedFile* file) {
+    size_t at = 0;
+    uint64_t size = 0;
+    while (at < line.size() && isdigit(static_cast<unsigned char>(line[at]))) {
+        size = size * 10 + static_cast<uint64_t>(line[at] - '0');
+        if (size > UINT32_MAX)
+            return false;
+        ++at;
+    }
+    if (at == 0 || at >= line.size() || line[at] != ' ')
+        return false;
+    ++at;
+    uint32_t crc = 0;
+    for (int i = 0; i < 8; ++i, ++at) {
+        int d = at < line.size() ? HexDigit(line[at]) : -1;
+        if (d < 0)
+            return false;
+        crc = crc << 4 | static_cast<uint32_t>(d);
+    }
+    if (at >= line.size() || line[at] != ' ' || at + 1 >= line.size())
+        return false;
+    file->size = static_cast<uint32_t>(size);
+    file->crc = crc;
+    file->path = line.substr(at + 1);
+    return true;
+}
+
+bool StaysInside(const std::string& relative) {
+    if (relative.empty() || relative[0] == '\\')
+        return false;
+    size_t start = 0;
+    for (size_t i = 0; i <= relative.size(); ++i) {
+        if (i < relative.size()) {
+            unsigned char c = static_cast<unsigned char>(relative[i]);
+            if (c < 0x20 || c == ':' || c == '/')
+                return false;
+            if (c != '\\')
+                continue;
+        }
+        std::string part = relative.substr(start, i - start);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        start = i + 1;
+    }
+    return true;
+}
+
+bool IsShortcutFile(const std::string& path) {
+    size_t name = path.find_last_of('\\');
+    name = name == std::string::npos ? 0 : name + 1;
+    return path.size() > name + 4 && SameText(path, path.size() - 4, ".lnk");
+}
+
+bool IsBelow(const std::string& path, const std::string& folder) {
+    return !folder.empty() && path.size() > folder.size() + 1 && SameText(path, 0, folder) &&
+           path[folder.size()] == '\\';
+}
+
+RegistryRoot SplitRegistryPath(const std::string& path, std::string* subkey) {
+    const char* names[] = {"HKEY_CURRENT_USER\\", "HKEY_LOCAL_MACHINE\\", "HKEY_CLASSES_ROOT\\", "HKEY_USERS\\"};
+    for (int r = 0; r < 4; ++r) {
+        std::string name = names[r];
+        if (path.compare(0, name.size(), name) == 0 && path.size() > name.size()) {
+            *subkey = path.substr(name.size());
+            return static_cast<RegistryRoot>(r);
+        }
+    }
+    return kNoRoot;
+}
+
+bool IsProductUninstallKey(const std::string& key, std::string* product) {
+    std::string prefix = kUninstallKey;
+    if (!SameText(key, 0, prefix) || key.size() == prefix.size())
+        return false;
+    // Registry paths know no "..": only an empty component could reach a
+    // key above the product's.
+    std::string rest = key.substr(prefix.size());
+    if (rest[0] == '\\' || rest.back() == '\\' || rest.find("\\\\") != std::string::npos)
+        return false;
+    size_t last = rest.find_last_of('\\');
+    *product = last == std::string::npos ? rest : rest.substr(last + 1);
+    return true;
+}

@@ -1,0 +1,237 @@
+// The uninstaller's steps. Nothing is removed that the record or the file
+// list does not name, and a file is only removed while it is still the one
+// the installer wrote.
+#include "uninst/steps.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace {
+
+std::string Parent(const std::string& path) {
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Size and CRC-32 of a file as it is now; false when it cannot be read.
+bool FileSum(const std::string& path, uint32_t* size, uint32_t* crc) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    static unsigned char block[1 << 16];
+    uLong sum = ::crc32(0L, Z_NULL, 0);
+    uint64_t total = 0;
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(h, block, sizeof block, &got, nullptr) != 0) && got > 0) {
+        sum = ::crc32(sum, block, got);
+        total += got;
+    }
+    CloseHandle(h);
+    *size = static_cast<uint32_t>(total);
+    *crc = static_cast<uint32_t>(sum);
+    return ok && total <= UINT32_MAX;
+}
+
+std::string ShellFolder(int csidl) {
+    char path[MAX_PATH] = "";
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path)) ? path : "";
+}
+
+// Removes folder and the empty folders above it while they lie below top.
+void RemoveEmptyFoldersBelow(std::string folder, const std::string& top) {
+    while (IsBelow(folder, top) && RemoveDirectoryA(folder.c_str()))
+        folder = Parent(folder);
+}
+
+HKEY RootKey(RegistryRoot root) {
+    switch (root) {
+    case kCurrentUser:
+        return HKEY_CURRENT_USER;
+    case kLocalMachine:
+        return HKEY_LOCAL_MACHINE;
+    case kClassesRoot:
+        return HKEY_CLASSES_ROOT;
+    default:
+        return HKEY_USERS;
+    }
+}
+
+const char* RootName(RegistryRoot root) {
+    const char* names[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT", "HKEY_USERS"};
+    return names[root];
+}
+
+// Deletes key and everything below it; the result of the last deletion.
+LONG DeleteKeyTree(HKEY root, const std::string& key) {
+    HKEY h;
+    LONG status = RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h);
+    if (status != ERROR_SUCCESS)
+        return status;
+    std::vector<std::string> children;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        children.push_back(name);
+    }
+    RegCloseKey(h);
+    for (const std::string& child : children)
+        DeleteKeyTree(root, key + "\\" + child);
+    return RegDeleteKeyA(root, key.c_str());
+}
+
+// Deletes key when it holds no values and no subkeys, then its parent the
+// same way, stopping at the first key that holds something or sits directly
+// under the root.
+void RemoveEmptyKeys(HKEY root, std::string key) {
+    while (key.find('\\') != std::string::npos) {
+        HKEY h;
+        if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+            return;
+        DWORD subkeys = 1, values = 1;
+        LONG status = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                                       nullptr, nullptr, nullptr);
+        RegCloseKey(h);
+        if (status != ERROR_SUCCESS || subkeys != 0 || values != 0 || RegDeleteKeyA(root, key.c_str()) != ERROR_SUCCESS)
+            return;
+        key = Parent(key);
+    }
+}
+
+void Collect(const std::string& folder, const std::string& skip, std::vector<std::string>* files, bool* any) {
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = folder + "\\" + name;
+        if (lstrcmpiA(path.c_str(), skip.c_str()) == 0)
+            continue;
+        *any = true;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                Collect(path, skip, files, any);
+        } else {
+            files->push_back(path);
+        }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+} // namespace
+
+void RunFirst(const std::string& destination, const std::vector<std::string>& programs) {
+    for (const std::string& program : programs) {
+        if (!StaysInside(program))
+            continue;
+        std::string path = destination + "\\" + program;
+        std::string folder = Parent(path);
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        SHELLEXECUTEINFOA run = {};
+        run.cbSize = sizeof run;
+        run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+        run.lpFile = path.c_str();
+        run.lpDirectory = folder.c_str();
+        run.nShow = SW_SHOWNORMAL;
+        if (ShellExecuteExA(&run) && run.hProcess) {
+            WaitForSingleObject(run.hProcess, INFINITE);
+            CloseHandle(run.hProcess);
+        }
+        CoUninitialize();
+    }
+}
+
+void RemoveShortcuts(const std::vector<std::string>& shortcuts, Outcome* outcome) {
+    std::string menus[] = {ShellFolder(CSIDL_COMMON_PROGRAMS), ShellFolder(CSIDL_PROGRAMS)};
+    for (const std::string& shortcut : shortcuts) {
+        if (!IsShortcutFile(shortcut))
+            continue;
+        if (!DeleteFileA(shortcut.c_str())) {
+            DWORD error = GetLastError();
+            if (!Gone(error)) {
+                outcome->failed.push_back(shortcut);
+                continue;
+            }
+        }
+        for (const std::string& menu : menus)
+            RemoveEmptyFoldersBelow(Parent(shortcut), menu);
+    }
+}
+
+void RemoveValues(const UninstallRecord& record, Outcome* outcome) {
+    std::string product;
+    if (IsProductUninstallKey(record.productKey, &product)) {
+        LONG status = DeleteKeyTree(HKEY_LOCAL_MACHINE, record.productKey);
+        if (status != ERROR_SUCCESS && !Gone(static_cast<DWORD>(status)))
+            outcome->failed.push_back(std::string("HKEY_LOCAL_MACHINE\\") + record.productKey);
+    }
+    for (const RecordedValue& value : record.values) {
+        std::string subkey;
+        RegistryRoot root = SplitRegistryPath(value.key, &subkey);
+        if (root == kNoRoot || !value.named)
+            continue;
+        HKEY h;
+        if (RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
+            continue;
+        LONG status = RegDeleteValueA(h, value.name.c_str());
+        RegCloseKey(h);
+        if (status != ERROR_SUCCESS && !Gone(static_cast<DWORD>(status)))
+            outcome->failed.push_back(std::string(RootName(root)) + "\\" + subkey + " (" + value.name + ")");
+        RemoveEmptyKeys(RootKey(root), subkey);
+    }
+}
+
+void RemoveFiles(const std::string& destination, const std::vector<ListedFile>& files, Outcome* outcome) {
+    std::vector<std::string> folders;
+    for (const ListedFile& file : files) {
+        if (!StaysInside(file.path))
+            continue;
+        std::string path = destination + "\\" + file.path;
+        for (std::string folder = Parent(path); IsBelow(folder, destination); folder = Parent(folder))
+            folders.push_back(folder);
+        DWORD attributes = GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        uint32_t size = 0, crc = 0;
+        if (!FileSum(path, &size, &crc)) {
+            outcome->failed.push_back(path);
+            continue;
+        }
+        if (size != file.size || crc != file.crc)
+            continue;  // changed since: the user's now
+        if (!DeleteFileA(path.c_str()) && !Gone(GetLastError()))
+            outcome->failed.push_back(path);
+    }
+    // Deepest first, so that a folder's subfolders go before it.
+    auto depth = [](const std::string& s) { return std::count(s.begin(), s.end(), '\\'); };
+    std::sort(folders.begin(), folders.end(), [&](const std::string& a, const std::string& b) {
+        return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
+    });
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders)
+        RemoveDirectoryA(folder.c_str());
+}
+
+void ListLeftovers(const std::string& destination, const std::string& uninstallFolder, bool uninstallerStays,
+                   Outcome* outcome) {
+    std::vector<std::string> files;
+    bool any = false;
+    Collect(destination, uninstallFolder, &files, &any);
+    for (const std::string& file : files)
+        if (std::find(outcome->failed.begin(), outcome->failed.end(), file) == outcome->failed.end())
+            outcome->kept.push_back(file);
+    outcome->folderKept = any || uninstallerStays;
+}

@@ -1,0 +1,44 @@
+// The uninstaller's steps, in the order it takes them: the programs of
+// [RunU], the shortcuts, the registry values, the installed files. Each
+// step adds to one outcome what it could not remove.
+#ifndef BRONDALE_UNINST_STEPS_H
+#define BRONDALE_UNINST_STEPS_H
+
+#include <string>
+#include <vector>
+
+#include "uninst/record.h"
+
+struct Outcome {
+    std::vector<std::string> failed;  // could not be removed (in use, read-only, ...)
+    std::vector<std::string> kept;    // files the user changed or added
+    bool folderKept = false;          // the destination folder is not empty
+};
+
+// Starts each program (relative to destination) in turn, in its own folder,
+// and waits for it to end. Entries that would leave the destination folder
+// are not started.
+void RunFirst(const std::string& destination, const std::vector<std::string>& programs);
+
+// Deletes the shortcut files (only names ending in .lnk), then the folders
+// below the Start-menu programs folders that this leaves empty.
+void RemoveShortcuts(const std::vector<std::string>& shortcuts, Outcome* outcome);
+
+// Deletes the product's Uninstall key with everything below it, and each
+// recorded value; then each key that the deletion left without values and
+// subkeys, walking up, but never a key directly under a root.
+void RemoveValues(const UninstallRecord& record, Outcome* outcome);
+
+// Deletes each listed file below destination whose size and CRC-32 are
+// still those the installer wrote, then the folders of listed files that
+// this leaves empty, deepest first. Entries outside destination are ignored.
+void RemoveFiles(const std::string& destination, const std::vector<ListedFile>& files, Outcome* outcome);
+
+// Names every file still below destination, except in the uninstaller's own
+// folder, as kept (unless it is already named as failed), and decides
+// whether the destination folder stays: it does when it holds anything but
+// the uninstaller's folder, or when that folder stays too.
+void ListLeftovers(const std::string& destination, const std::string& uninstallFolder, bool uninstallerStays,
+                   Outcome* outcome);
+
+#endif

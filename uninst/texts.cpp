@@ -1,0 +1,44 @@
+// The uninstaller's texts. Built-in texts are Polish in code page 1250: the
+// file is compiled with -fexec-charset=CP1250.
+#include "uninst/texts.h"
+
+#include <windows.h>
+
+namespace {
+
+std::string* LanguageFile() {
+    static std::string path;
+    return &path;
+}
+
+const char* Default(UninstallText id) {
+    switch (id) {
+    case kTextConfirm:
+        return "Czy na pewno chcesz odinstalować program";
+    case kTextDone:
+        return "Program został odinstalowany.";
+    case kTextFailed:
+        return "Nie udało się usunąć:";
+    case kTextKept:
+        return "Te pliki zostały zmienione lub dodane i pozostały na dysku:";
+    case kTextFolder:
+        return "Ten folder nie jest pusty i pozostał:";
+    case kTextNoRecord:
+        return "Nie znaleziono zapisu instalacji:";
+    case kTextAgain:
+        return "Uruchom dezinstalator ponownie, gdy te pliki nie będą używane.";
+    }
+    return "";
+}
+
+} // namespace
+
+void UseLanguageFile(const std::string& path) { *LanguageFile() = path; }
+
+std::string Text(UninstallText id) {
+    char text[256];
+    char key[16];
+    wsprintfA(key, "%d", static_cast<int>(id));
+    GetPrivateProfileStringA("lng", key, Default(id), text, sizeof text, LanguageFile()->c_str());
+    return text;
+}
