@@ -1,0 +1,351 @@
+// The uninstaller UnInst.exe, end to end: a product is installed with the
+// real installer, then its installed UnInst.exe is started and answered
+// from outside, and what stays behind is read back.
+#include <algorithm>
+
+#include "wizard.h"
+
+#include <shlobj.h>
+#include <zlib.h>
+
+namespace {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char kTestsKey[] = "Software\\Brondale Tests\\";
+
+std::string Built(const char* name) {
+    std::string bytes;
+    EXPECT_TRUE(ReadFileText(BuildFolder() + "\\" + name, &bytes)) << name;
+    return bytes;
+}
+
+// A product with shortcuts, registry values, [RunU] programs (the recording
+// program) and files in subfolders; English texts for the uninstaller.
+ProductFiles RemovableProduct(const std::string& name) {
+    ProductFiles files;
+    files["lang\\English.lng"] = "[lng]\r\n3=Install\r\n30=Really remove\r\n31=Removed.\r\n32=Could not remove:\r\n"
+                                 "33=Changed or added, kept:\r\n34=Folder kept:\r\n36=Run it again.\r\n";
+    files["install\\UnInst.dat"] = Built("UnInst.exe");
+    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[index]\r\nmaxU=4\r\n"
+                                 "[RunU]\r\n1=app.exe\r\n2=\r\n3=bin\\tool.exe\r\n";
+    files["install\\lnk.cfg"] = "[index1]\r\nmax=2\r\n[desktop]\r\n1=bin\\tool.exe\r\n"
+                                "[index2]\r\nmax=2\r\n[menu]\r\n1=app.exe\r\n";
+    std::string key = "HKEY_CURRENT_USER\\" + std::string(kTestsKey) + name;
+    files["install\\reg.cfg"] = "[index]\r\nmax=5\r\n"
+                                "[key]\r\n1=" + key + "\r\n2=" + key + "\\Settings\r\n3=" + key + "\\Settings\r\n"
+                                "4=Software\\No Root\r\n"
+                                "[name]\r\n1=Path\r\n2=Count\r\n3=\r\n4=X\r\n"
+                                "[type]\r\n1=3\r\n2=1\r\n3=3\r\n4=3\r\n"
+                                "[value]\r\n1=C:\\somewhere\r\n2=0000000a\r\n3=hello\r\n4=y\r\n";
+    std::string launched = Built("brondale-launched.exe");
+    files["program\\app.exe"] = launched;
+    files["program\\bin\\tool.exe"] = launched;
+    files["program\\data\\readme.txt"] = "read me";
+    files["program\\data\\config.ini"] = "[a]\r\nb=1\r\n";
+    files["program\\data\\deep\\empty.txt"] = "";
+    return files;
+}
+
+class Uninstall : public Wizard {
+protected:
+    void TearDown() override {
+        Kill(&remover);
+        Wizard::TearDown();
+    }
+    // Installs the product into destination with the language of that name
+    // chosen on the first page ("Polski" for the built-in one).
+    void Install(const std::string& name, const std::string& lang, const ProductFiles& files) {
+        product = name;
+        DeleteKey(HKEY_LOCAL_MACHINE, kUninstallKey + name);
+        DeleteKey(HKEY_CURRENT_USER, kTestsKey + name);
+        desktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+        menu = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + name;
+        DeleteFileA((desktop + "\\tool.exe.lnk").c_str());
+        log = CaseFolder(name + "-log") + "\\launches.log";
+        destination = CaseFolder(name + "-dest") + "\\" + name;
+        ASSERT_TRUE(Launch(name, files));
+        language = WaitForPage(run, "Choose Setup Language");
+        ASSERT_NE(nullptr, language);
+        std::vector<std::string> items = ComboItems(GetDlgItem(language, 600));
+        auto at = std::find(items.begin(), items.end(), lang);
+        ASSERT_NE(items.end(), at) << lang;
+        SendMessageW(GetDlgItem(language, 600), CB_SETCURSEL, static_cast<WPARAM>(at - items.begin()), 0);
+        Click(language, 100);
+        HWND confirm = WaitForPageWith(201);
+        ASSERT_NE(nullptr, confirm);
+        Click(confirm, 102);
+        HWND page = WaitForPageWith(402);
+        ASSERT_NE(nullptr, page);
+        SetItemText(page, 402, destination);
+        Click(page, 109);
+        HWND options = WaitForPageWith(303, 60000);
+        ASSERT_NE(nullptr, options);
+        Click(options, 114);
+        DWORD code = 0;
+        ASSERT_TRUE(WaitExit(&run, 60000, &code));
+        ASSERT_EQ(1u, code);
+        ASSERT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
+        ASSERT_TRUE(PathExists(menu + "\\app.exe.lnk"));
+        ASSERT_TRUE(PathExists(desktop + "\\tool.exe.lnk"));
+        DeleteFileA(log.c_str());
+    }
+    // Starts the installed uninstaller; returns its question box.
+    HWND StartRemover() {
+        removerTemp = CaseFolder(product + "-untemp");
+        if (!Start(destination + "\\UnInstall\\UnInst.exe", removerTemp, &remover, {{"BRONDALE_LAUNCH_LOG", log}}))
+            return nullptr;
+        return WaitForMessageBox(remover);
+    }
+    // Answers the question with Yes; returns the final message, answered
+    // with OK, and the exit code.
+    BoxInfo RemoveWithYes(DWORD* code) {
+        BoxInfo final;
+        HWND question = StartRemover();
+        EXPECT_NE(nullptr, question);
+        if (!question)
+            return final;
+        Answer(question, IDYES);
+        HWND box = nullptr;
+        for (int i = 0; i < 1500 && !box; ++i) {
+            for (HWND w : Dialogs(remover.process.dwProcessId))
+                if (w != question && IsMessageBox(w))
+                    box = w;
+            if (!box)
+                Sleep(20);
+        }
+        EXPECT_NE(nullptr, box) << "no final message";
+        if (!box)
+            return final;
+        final = ReadBox(box);
+        Answer(box, IDOK);
+        EXPECT_TRUE(WaitExit(&remover, 30000, code));
+        return final;
+    }
+    // Waits for the uninstaller's clean-up copy to end: the UnInstall folder
+    // goes, and so does the copy in the temporary folder.
+    bool CleanedUp() {
+        for (int i = 0; i < 500; ++i) {
+            if (!PathExists(destination + "\\UnInstall") && ListFolder(removerTemp).empty())
+                return true;
+            Sleep(20);
+        }
+        return false;
+    }
+    std::vector<std::string> Starts() {
+        std::string text;
+        ReadFileText(log, &text);
+        std::vector<std::string> names;
+        for (size_t at = 0; at < text.size();) {
+            size_t end = text.find("\r\n", at);
+            // "time|name|folder": the name and the folder it started in.
+            std::string line = text.substr(at, end - at);
+            size_t folder = line.rfind('|');
+            size_t name = folder == std::string::npos || folder == 0 ? std::string::npos : line.rfind('|', folder - 1);
+            names.push_back(name == std::string::npos ? line : line.substr(name + 1));
+            at = end == std::string::npos ? text.size() : end + 2;
+        }
+        return names;
+    }
+    bool KeyExists(HKEY root, const std::string& key) {
+        HKEY h;
+        if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+            return false;
+        RegCloseKey(h);
+        return true;
+    }
+    // Everything of the product outside its destination folder is gone.
+    void ExpectSystemClean() {
+        DWORD type = 0;
+        std::string data;
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product)) << "the Uninstall key";
+        EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product, "Path", &type, &data));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestsKey + product + "\\Settings")) << "left empty";
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kTestsKey + product)) << "left empty";
+        EXPECT_FALSE(PathExists(desktop + "\\tool.exe.lnk"));
+        EXPECT_FALSE(PathExists(menu)) << "the Start-menu folder, with both shortcuts";
+        EXPECT_TRUE(PathExists(ShellFolder(CSIDL_COMMON_PROGRAMS))) << "the shared folder above it stays";
+    }
+
+    Installer remover;
+    std::string product, desktop, menu, log, destination, removerTemp;
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Crc(const std::string& bytes) {
+    char hex[16];
+    snprintf(hex, sizeof hex, "%08lX",
+             crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+    return hex;
+}
+
+} // namespace
+
+TEST_F(Uninstall, InstallerLeavesTheFileListAndTheLanguageBesideTheRecord) {
+    ProductFiles files = RemovableProduct("Uninst List");
+    Install("Uninst List", "English", files);
+    std::string list, lang;
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
+    std::string expected;
+    for (const char* name : {"app.exe", "bin\\tool.exe", "data\\config.ini", "data\\deep\\empty.txt",
+                             "data\\readme.txt"}) {
+        const std::string& bytes = files.at(std::string("program\\") + name);
+        expected += std::to_string(bytes.size()) + " " + Crc(bytes) + " " + name + "\r\n";
+    }
+    // The packing tool chooses the member order; compare as sorted lines.
+    auto sorted = [](const std::string& text) {
+        std::vector<std::string> lines;
+        for (size_t at = 0; at < text.size();) {
+            size_t end = text.find("\r\n", at);
+            lines.push_back(text.substr(at, end - at));
+            at = end == std::string::npos ? text.size() : end + 2;
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    EXPECT_EQ(sorted(expected), sorted(list));
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Language.lng", &lang));
+    EXPECT_EQ(files.at("lang\\English.lng"), lang);
+}
+
+TEST_F(Uninstall, YesRemovesEverythingButWhatTheUserChangedOrAdded) {
+    Install("Uninst Whole", "English", RemovableProduct("Uninst Whole"));
+    ASSERT_TRUE(WriteFileText(destination + "\\data\\mine.txt", "the user's own"));
+    ASSERT_TRUE(WriteFileText(destination + "\\data\\config.ini", "[a]\r\nb=2\r\n"));
+
+    HWND question = StartRemover();
+    ASSERT_NE(nullptr, question);
+    BoxInfo asked = ReadBox(question);
+    EXPECT_EQ("Really remove Uninst Whole?", asked.text) << "the language of the installation";
+    EXPECT_EQ("Uninst Whole", asked.caption);
+    EXPECT_TRUE(asked.yes && asked.no);
+    EXPECT_EQ("question", IconKind(question));
+    Kill(&remover);
+
+    DWORD code = 99;
+    BoxInfo final = RemoveWithYes(&code);
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(0u, final.text.find("Removed.")) << final.text;
+    EXPECT_TRUE(Contains(final.text, "Changed or added, kept:")) << final.text;
+    EXPECT_TRUE(Contains(final.text, destination + "\\data\\mine.txt")) << final.text;
+    EXPECT_TRUE(Contains(final.text, destination + "\\data\\config.ini")) << final.text;
+    EXPECT_TRUE(Contains(final.text, "Folder kept:\r\n" + destination)) << final.text;
+    EXPECT_FALSE(Contains(final.text, "Could not remove")) << final.text;
+    EXPECT_FALSE(Contains(final.text, "readme.txt")) << final.text;
+
+    EXPECT_EQ((std::vector<std::string>{"app.exe|" + destination, "tool.exe|" + destination + "\\bin"}), Starts())
+        << "[RunU] in order, each in its own folder";
+    ASSERT_TRUE(CleanedUp()) << ::testing::PrintToString(ListFolder(destination)) << " temp "
+                             << ::testing::PrintToString(ListFolder(removerTemp));
+    EXPECT_EQ(std::vector<std::string>{"data\\"}, ListFolder(destination));
+    EXPECT_EQ((std::vector<std::string>{"config.ini", "mine.txt"}), ListFolder(destination + "\\data"));
+    ExpectSystemClean();
+}
+
+TEST_F(Uninstall, WithNothingChangedTheDestinationFolderGoesToo) {
+    Install("Uninst Clean", "Polski", RemovableProduct("Uninst Clean"));
+    DWORD code = 99;
+    BoxInfo final = RemoveWithYes(&code);
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ("Program zosta\xB3 odinstalowany.", final.text) << "Polish without a language file";
+    EXPECT_EQ("Uninst Clean", final.caption);
+    ASSERT_TRUE(CleanedUp());
+    EXPECT_FALSE(PathExists(destination));
+    ExpectSystemClean();
+}
+
+TEST_F(Uninstall, NoChangesNothing) {
+    Install("Uninst Cancel", "Polski", RemovableProduct("Uninst Cancel"));
+    std::vector<std::string> before = ListFolder(destination);
+    HWND question = StartRemover();
+    ASSERT_NE(nullptr, question);
+    BoxInfo asked = ReadBox(question);
+    EXPECT_EQ("Czy na pewno chcesz odinstalowa\xE6 program Uninst Cancel?", asked.text);
+    Answer(question, IDNO);
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&remover, 30000, &code));
+    EXPECT_EQ(1u, code);
+    EXPECT_EQ(before, ListFolder(destination));
+    EXPECT_EQ((std::vector<std::string>{"Files.lst", "UnInst.cfg", "UnInst.exe"}),
+              ListFolder(destination + "\\UnInstall")) << "no language file for the built-in language";
+    EXPECT_TRUE(PathExists(destination + "\\data\\readme.txt"));
+    EXPECT_TRUE(PathExists(menu + "\\app.exe.lnk"));
+    EXPECT_TRUE(PathExists(desktop + "\\tool.exe.lnk"));
+    DWORD type = 0;
+    std::string data;
+    EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "UninstallString", &type, &data));
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product, "Path", &type, &data));
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product + "\\Settings", "Count", &type, &data));
+    EXPECT_EQ(std::vector<std::string>{}, Starts()) << "no [RunU] program is started";
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(removerTemp)) << "no clean-up copy";
+}
+
+TEST_F(Uninstall, FileHeldOpenIsReportedAndASecondRunRemovesIt) {
+    Install("Uninst Held", "English", RemovableProduct("Uninst Held"));
+    std::string held = destination + "\\bin\\tool.exe";
+    HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD code = 99;
+    BoxInfo final = RemoveWithYes(&code);
+    EXPECT_EQ(3u, code);
+    EXPECT_TRUE(Contains(final.text, "Could not remove:\r\n" + held)) << final.text;
+    EXPECT_TRUE(Contains(final.text, "Run it again.")) << final.text;
+    EXPECT_FALSE(Contains(final.text, "kept:\r\n" + held)) << "reported once, as not removed: " << final.text;
+    CloseHandle(h);
+
+    // Everything else went; the uninstaller stays to be run again.
+    EXPECT_EQ((std::vector<std::string>{"UnInstall\\", "bin\\"}), ListFolder(destination));
+    EXPECT_EQ(std::vector<std::string>{"tool.exe"}, ListFolder(destination + "\\bin"));
+    EXPECT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
+    ExpectSystemClean();
+
+    final = RemoveWithYes(&code);
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ("Removed.", final.text);
+    ASSERT_TRUE(CleanedUp());
+    EXPECT_FALSE(PathExists(destination));
+}
+
+TEST_F(Uninstall, TamperedRecordIsNotFollowedOutOfTheProduct) {
+    Install("Uninst Tamper", "Polski", RemovableProduct("Uninst Tamper"));
+    // Files outside the destination folder, named in the list with their true
+    // size and CRC-32, and a record entry naming a file that is no shortcut.
+    std::string outside = CaseFolder("Uninst Tamper-outside");
+    std::string victim = outside + "\\victim.txt";
+    std::string text = "not the product's";
+    ASSERT_TRUE(WriteFileText(victim, text));
+    ASSERT_TRUE(WriteFileText(outside + "\\notes.txt", text));
+    std::string line = std::to_string(text.size()) + " " + Crc(text) + " ";
+    std::string list;
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
+    list += line + "..\\..\\Uninst Tamper-outside\\victim.txt\r\n" + line + victim + "\r\n" + line + "\\" +
+            victim.substr(3) + "\r\n" + line + "data\\..\\..\\..\\Uninst Tamper-outside\\victim.txt\r\n";
+    ASSERT_TRUE(WriteFileText(destination + "\\UnInstall\\Files.lst", list));
+    std::string record = destination + "\\UnInstall\\UnInst.cfg";
+    ASSERT_TRUE(WritePrivateProfileStringA("lnk", "max", "4", record.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("lnk", "4", (outside + "\\notes.txt").c_str(), record.c_str()));
+    // A value of someone else's in a key of the product: the key stays.
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (kTestsKey + product + "\\Settings").c_str(), 0,
+                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegSetValueExA(key, "Foreign", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+    RegCloseKey(key);
+
+    DWORD code = 99;
+    BoxInfo final = RemoveWithYes(&code);
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ("Program zosta\xB3 odinstalowany.", final.text);
+    std::string left;
+    EXPECT_TRUE(ReadFileText(victim, &left));
+    EXPECT_EQ(text, left);
+    EXPECT_TRUE(PathExists(outside + "\\notes.txt")) << "not a .lnk file";
+    ASSERT_TRUE(CleanedUp());
+    EXPECT_FALSE(PathExists(destination));
+    DWORD type = 0;
+    std::string data;
+    EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product + "\\Settings", "Foreign", &type, &data));
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product + "\\Settings", "Count", &type, &data));
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product, "Path", &type, &data));
+    DeleteKey(HKEY_CURRENT_USER, kTestsKey + product);
+}
