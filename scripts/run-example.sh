@@ -20,7 +20,7 @@ installer="$out/BrondaleDemoSetup.exe"
 product="$out/product"
 cp -r examples/demo "$product"
 cp build/windows/brondale-demo.exe "$product/program/DemoApp.exe"
-cp build/windows/brondale-demo.exe "$product/install/UnInst.dat"
+cp build/windows/UnInst.exe "$product/install/UnInst.dat"
 mkdir -p "$product/program/data"
 head -c 96M /dev/urandom > "$product/program/data/sample.dat"
 build/native/brondale-pack "$product" -o "$installer" --stub build/windows/brondale.exe
