@@ -117,6 +117,7 @@ protected:
         if (!box)
             return final;
         final = ReadBox(box);
+        finalIcon = IconKind(box);
         Answer(box, IDOK);
         EXPECT_TRUE(WaitExit(&remover, 30000, code));
         return final;
@@ -167,7 +168,7 @@ protected:
     }
 
     Installer remover;
-    std::string product, desktop, menu, log, destination, removerTemp;
+    std::string product, desktop, menu, log, destination, removerTemp, finalIcon;
 };
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -226,6 +227,7 @@ TEST_F(Uninstall, YesRemovesEverythingButWhatTheUserChangedOrAdded) {
     BoxInfo final = RemoveWithYes(&code);
     EXPECT_EQ(0u, code);
     EXPECT_EQ(0u, final.text.find("Removed.")) << final.text;
+    EXPECT_EQ("information", finalIcon) << "kept files are the user's, not a failure";
     EXPECT_TRUE(Contains(final.text, "Changed or added, kept:")) << final.text;
     EXPECT_TRUE(Contains(final.text, destination + "\\data\\mine.txt")) << final.text;
     EXPECT_TRUE(Contains(final.text, destination + "\\data\\config.ini")) << final.text;
@@ -291,6 +293,7 @@ TEST_F(Uninstall, FileHeldOpenIsReportedAndASecondRunRemovesIt) {
     EXPECT_EQ(3u, code);
     EXPECT_TRUE(Contains(final.text, "Could not remove:\r\n" + held)) << final.text;
     EXPECT_TRUE(Contains(final.text, "Run it again.")) << final.text;
+    EXPECT_EQ("warning", finalIcon);
     EXPECT_FALSE(Contains(final.text, "kept:\r\n" + held)) << "reported once, as not removed: " << final.text;
     CloseHandle(h);
 
