@@ -36,6 +36,17 @@ Bytes Built(const std::vector<SectionFile>& files, bool scrambled) {
     return out;
 }
 
+// Parts separated by zero bytes.
+Bytes Joined(const std::vector<std::string>& parts) {
+    Bytes b;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i)
+            b.push_back(0);
+        b.insert(b.end(), parts[i].begin(), parts[i].end());
+    }
+    return b;
+}
+
 // A section assembled by hand, for a path list the writer refuses.
 Bytes Raw(const std::vector<Bytes>& plain) {
     uint64_t sum = 0;
@@ -96,6 +107,16 @@ int main(int argc, char** argv) {
     ok &= Save(sections, "member-count-0", zero);
     ok &= Save(sections, "hostile-path", Raw({Of("first.txt\r\n..\\escape.txt\r\n"), Of("1"), Of("2")}));
 
+    // Path lists and file contents, separated by zero bytes.
+    std::string pathlists = out + "/fuzz_pathlist";
+    ok &= Save(pathlists, "folders",
+               Joined({"readme.txt\r\nbin\\app.exe\r\nbin\\lib\\x.dll\r\ndoc\\a.txt\r\n", "Read me", "MZ", "", "a"}));
+    ok &= Save(pathlists, "hostile", Joined({"first.txt\r\na\\..\\..\\escape.txt\r\n", "1", "2"}));
+    ok &= Save(pathlists, "devices-and-dots",
+               Joined({"ok.txt\r\ncon.txt\r\ndot.\\b.txt\r\nC:x\r\n", "1", "2", "3", "4"}));
+    ok &= Save(pathlists, "lf-and-no-end", Joined({"one.txt\ntwo\\three.txt", "1", "2"}));
+    ok &= Save(pathlists, "same-file-twice", Joined({"a\\b.txt\r\na\\b.txt\r\na\r\n", "1", "2", "3"}));
+
     // The locator's input follows 135300 zero bytes.
     std::string locator = out + "/fuzz_locator";
     Bytes signature;
@@ -112,23 +133,14 @@ int main(int argc, char** argv) {
 
     // Value texts: parts separated by zero bytes.
     std::string values = out + "/fuzz_values";
-    auto parts = [](std::vector<std::string> p) {
-        Bytes b;
-        for (size_t i = 0; i < p.size(); ++i) {
-            if (i)
-                b.push_back(0);
-            b.insert(b.end(), p[i].begin(), p[i].end());
-        }
-        return b;
-    };
     ok &= Save(values, "typical",
-               parts({"0a1B2c", "HKEY_LOCAL_MACHINE\\Software\\Product", "%ProgramFiles%\\P",
+               Joined({"0a1B2c", "HKEY_LOCAL_MACHINE\\Software\\Product", "%ProgramFiles%\\P",
                       "%ProgramFiles%\\P\\app.exe", "C:\\Apps\\P", "C:\\Apps\\P\\", "P",
                       "\"%ProgramFiles%\\P\\app.exe\" %ProgramFiles%\\P"}));
     ok &= Save(values, "odd-hex-and-no-root",
-               parts({"fff", "HKEY_USERS", "a", "aaaa", "bb", "", "", "%ProgramFiles%\\"}));
+               Joined({"fff", "HKEY_USERS", "a", "aaaa", "bb", "", "", "%ProgramFiles%\\"}));
     ok &= Save(values, "growing-replacement",
-               parts({"", "Software\\HKEY_CLASSES_ROOT", "x", std::string(200, 'x'), "yy", std::string(250, 'd'),
+               Joined({"", "Software\\HKEY_CLASSES_ROOT", "x", std::string(200, 'x'), "yy", std::string(250, 'd'),
                       "Long Product Name", "%ProgramFiles%\\Long Product Name\\bin"}));
 
     // INI files: ID, section, file and key bytes, then the content.

@@ -1,0 +1,89 @@
+// The extraction sandbox shared by the section targets: one work folder with
+// the input file, a root holding the target and a sentinel, and the scratch
+// folder; see sandbox.h for what each extraction is checked for.
+#include "sandbox.h"
+
+#include <cstdint>
+#include <string>
+#include <sys/stat.h>
+
+#include "common.h"
+#include "package/extract.h"
+#include "package/record.h"
+#include "pages/state.h"
+#include "platform/win32api.h"
+#include "shell/files.h"
+#include "shell/scratch.h"
+
+namespace {
+
+struct Layout {
+    std::string input, root, target, sentinel, scratch;
+};
+
+void IgnoreProgress(short, bool) {}
+
+const Layout& Folders() {
+    static Layout l;
+    if (l.input.empty()) {
+        const std::string& work = WorkFolder();
+        l.input = work + "\\input.bin";
+        l.root = work + "\\root";
+        l.target = l.root + "\\target";
+        l.sentinel = l.root + "\\sentinel.txt";
+        l.scratch = work + "\\scratch";
+        Check(CreateDirectoryA(l.root.c_str(), nullptr) && CreateDirectoryA(l.target.c_str(), nullptr) &&
+                  CreateDirectoryA(l.scratch.c_str(), nullptr),
+              "cannot create the folders in", work);
+        WriteWhole(l.sentinel, reinterpret_cast<const unsigned char*>("outside"), 7);
+        snprintf(tmp_dir(), MAX_PATH, "%s", l.scratch.c_str());
+        *RaportPostepu() = IgnoreProgress;
+        // Fixed ticks: the report throttle then behaves the same every run.
+        PosixSetTickCount(0, 20);
+    }
+    return l;
+}
+
+void CheckNothingOutside(const Layout& l) {
+    Check(Names(WorkFolder()) == std::vector<std::string>{"input.bin", "root", "scratch"},
+          "something appeared in", WorkFolder());
+    Check(Names(l.root) == std::vector<std::string>{"sentinel.txt", "target"}, "something appeared in", l.root);
+    std::vector<std::string> scratch = Names(l.scratch);
+    Check(scratch.empty() || scratch == std::vector<std::string>{"list.txt"}, "something appeared in", l.scratch);
+    struct stat st;
+    Check(stat(Posix(l.sentinel).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 7, "changed:",
+          l.sentinel);
+}
+
+void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
+    unsigned long handles = PosixOpenHandles();
+    *PaczkaZProgramem() = reporting ? 1 : 0;
+    HANDLE h = CreateFileA(l.input.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    Check(h != INVALID_HANDLE_VALUE, "cannot open", l.input);
+    SectionResult r = RozpakujSekcje(l.target.c_str(), mode, h);
+    if (r == kSectionOk) {
+        std::string prefix = l.target + "\\";
+        for (size_t i = 0; i < ZapisaneIle(); ++i) {
+            bool folder;
+            std::string path = ZapisaneWpis(i, &folder);
+            Check(path.compare(0, prefix.size(), prefix) == 0, "written outside the target:", path);
+        }
+    } else {
+        Check(Names(l.target).empty(), "a refused section left files in", l.target);
+    }
+    CloseHandle(h);
+    Check(PosixOpenHandles() == handles, "a file handle stayed open after mode", std::to_string(mode));
+    CheckNothingOutside(l);
+    wyliczpliki(l.target.c_str());
+    Check(Names(l.target).empty(), "cannot empty", l.target);
+}
+
+} // namespace
+
+void ExtractAndCheck(const unsigned char* section, size_t size) {
+    const Layout& l = Folders();
+    WriteWhole(l.input, section, size);
+    ExtractOnce(l, kModePlain, true);
+    ExtractOnce(l, kModeScrambled, false);
+}
