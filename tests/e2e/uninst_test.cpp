@@ -26,8 +26,8 @@ ProductFiles RemovableProduct(const std::string& name) {
     files["lang\\English.lng"] = "[lng]\r\n3=Install\r\n30=Really remove\r\n31=Removed.\r\n32=Could not remove:\r\n"
                                  "33=Changed or added, kept:\r\n34=Folder kept:\r\n36=Run it again.\r\n";
     files["install\\UnInst.dat"] = Built("UnInst.exe");
-    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[index]\r\nmaxU=4\r\n"
-                                 "[RunU]\r\n1=app.exe\r\n2=\r\n3=bin\\tool.exe\r\n";
+    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[index]\r\nmaxU=5\r\n"
+                                 "[RunU]\r\n1=slow.exe\r\n2=\r\n3=app.exe\r\n4=bin\\tool.exe\r\n";
     files["install\\lnk.cfg"] = "[index1]\r\nmax=2\r\n[desktop]\r\n1=bin\\tool.exe\r\n"
                                 "[index2]\r\nmax=2\r\n[menu]\r\n1=app.exe\r\n";
     std::string key = "HKEY_CURRENT_USER\\" + std::string(kTestsKey) + name;
@@ -39,6 +39,7 @@ ProductFiles RemovableProduct(const std::string& name) {
                                 "[value]\r\n1=C:\\somewhere\r\n2=0000000a\r\n3=hello\r\n4=y\r\n";
     std::string launched = Built("brondale-launched.exe");
     files["program\\app.exe"] = launched;
+    files["program\\slow.exe"] = Built("brondale-slow.exe");
     files["program\\bin\\tool.exe"] = launched;
     files["program\\data\\readme.txt"] = "read me";
     files["program\\data\\config.ini"] = "[a]\r\nb=1\r\n";
@@ -189,7 +190,7 @@ TEST_F(Uninstall, InstallerLeavesTheFileListAndTheLanguageBesideTheRecord) {
     ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
     std::string expected;
     for (const char* name : {"app.exe", "bin\\tool.exe", "data\\config.ini", "data\\deep\\empty.txt",
-                             "data\\readme.txt"}) {
+                             "data\\readme.txt", "slow.exe"}) {
         const std::string& bytes = files.at(std::string("program\\") + name);
         expected += std::to_string(bytes.size()) + " " + Crc(bytes) + " " + name + "\r\n";
     }
@@ -235,8 +236,10 @@ TEST_F(Uninstall, YesRemovesEverythingButWhatTheUserChangedOrAdded) {
     EXPECT_FALSE(Contains(final.text, "Could not remove")) << final.text;
     EXPECT_FALSE(Contains(final.text, "readme.txt")) << final.text;
 
-    EXPECT_EQ((std::vector<std::string>{"app.exe|" + destination, "tool.exe|" + destination + "\\bin"}), Starts())
-        << "[RunU] in order, each in its own folder";
+    EXPECT_EQ((std::vector<std::string>{"slow.exe:start|" + destination, "slow.exe:end|" + destination,
+                                        "app.exe|" + destination, "tool.exe|" + destination + "\\bin"}),
+              Starts())
+        << "[RunU] in order, each in its own folder, each waited for";
     ASSERT_TRUE(CleanedUp()) << ::testing::PrintToString(ListFolder(destination)) << " temp "
                              << ::testing::PrintToString(ListFolder(removerTemp));
     EXPECT_EQ(std::vector<std::string>{"data\\"}, ListFolder(destination));
