@@ -15,6 +15,8 @@ namespace {
 
 int RemoveOne(const char* path, const struct stat*, int, struct FTW*) { return remove(path); }
 
+int RemoveBelow(const char* path, const struct stat*, int, struct FTW* at) { return at->level > 0 ? remove(path) : 0; }
+
 void RemoveWork() { nftw(Posix(WorkFolder()).c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
 
 } // namespace
@@ -52,6 +54,10 @@ void WriteWhole(const std::string& path, const unsigned char* data, size_t size)
         done += static_cast<size_t>(n);
     }
     close(fd);
+}
+
+void EmptyFolder(const std::string& folder) {
+    nftw(Posix(folder).c_str(), RemoveBelow, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 std::vector<std::string> Names(const std::string& folder) {

@@ -16,6 +16,10 @@ std::string Posix(const std::string& windowsPath);
 
 // Writes data as the whole content of path (Windows-style); aborts on failure.
 void WriteWhole(const std::string& path, const unsigned char* data, size_t size);
+// Deletes everything inside folder (Windows-style path) and keeps folder.
+// Plain POSIX, so paths of any depth go, also those the installer's own
+// recursive delete passes over for their length.
+void EmptyFolder(const std::string& folder);
 // Names in a folder (Windows-style path), without "." and "..", sorted.
 std::vector<std::string> Names(const std::string& folder);
 // Prints what went wrong and aborts.

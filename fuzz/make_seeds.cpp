@@ -1,6 +1,7 @@
 // Writes the seed corpus of the fuzz targets into a folder: good sections
 // from the package writer and one file per kind of damage the unit tests use.
-// The seeds in fuzz/corpus were written by it: fuzz_make_seeds fuzz/corpus
+// The seeds in fuzz/corpus were written by it (fuzz_make_seeds fuzz/corpus),
+// except deep-folders-near-259, an input the path-list target found.
 #include <cstdio>
 #include <cstring>
 #include <string>

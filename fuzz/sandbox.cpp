@@ -12,7 +12,6 @@
 #include "package/record.h"
 #include "pages/state.h"
 #include "platform/win32api.h"
-#include "shell/files.h"
 #include "shell/scratch.h"
 
 namespace {
@@ -75,7 +74,7 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
     CloseHandle(h);
     Check(PosixOpenHandles() == handles, "a file handle stayed open after mode", std::to_string(mode));
     CheckNothingOutside(l);
-    wyliczpliki(l.target.c_str());
+    EmptyFolder(l.target);
     Check(Names(l.target).empty(), "cannot empty", l.target);
 }
 
