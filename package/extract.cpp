@@ -433,16 +433,28 @@ SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE pac
     return result;
 }
 
-void Error_1() {
-    MessageBoxA(nullptr, "File is corupted.", Brondale(), MB_ICONERROR);
+namespace {
+
+// A failure report: the message, the failure flag, and the close request
+// that ends every page without the cancel question.
+void ReportFailure(const char* text) {
+    MessageBoxA(nullptr, text, Brondale(), MB_ICONERROR);
     *Error_2() = 1;
     SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
 }
+
+} // namespace
+
+void Error_1() { ReportFailure("File is corupted."); }
+
+void BladZapisu() { ReportFailure(kWriteFailureText); }
 
 void Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
     SectionResult result = RozpakujSekcje(target, mode, package);
     if (result == kSectionNoMemory)
         SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
+    else if (result == kSectionWriteFailed)
+        BladZapisu();
     else if (result != kSectionOk && result != kSectionStopped)
         Error_1();
 }

@@ -77,5 +77,10 @@ void RozpakujJezyki();
 
 // The damaged-package report: message, error flag, close request to page 0.
 void Error_1();
+// The same for a package that is whole but whose files cannot be written
+// (a full disk, a read-only folder): telling the user the package is
+// damaged would send them looking in the wrong place.
+void BladZapisu();
+const char kWriteFailureText[] = "The files cannot be written. The disk may be full or the folder read-only.";
 
 #endif

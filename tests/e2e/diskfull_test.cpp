@@ -41,9 +41,8 @@ TEST_F(DiskFull, FullDestinationIsReportedAndTakenBack) {
     HWND box = WaitForMessageBox(run, 60000);
     ASSERT_NE(nullptr, box) << "no message about the failed unpacking";
     BoxInfo info = ReadBox(box);
-    // Every failed section shows the damaged-package text for now, also when
-    // the package is whole and the disk is full.
-    EXPECT_EQ("File is corupted.", info.text);
+    // The package is whole: the message says what really went wrong.
+    EXPECT_EQ("The files cannot be written. The disk may be full or the folder read-only.", info.text);
     EXPECT_EQ("Brondale", info.caption);
     EXPECT_TRUE(info.ok);
     EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination)) << "taken back before the message";

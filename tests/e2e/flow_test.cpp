@@ -130,6 +130,7 @@ TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
     Click(page, 109);
     HWND box = WaitForMessageBox(run);
     ASSERT_NE(nullptr, box);
+    EXPECT_EQ("The files cannot be written. The disk may be full or the folder read-only.", ReadBox(box).text);
     EXPECT_EQ("X:\\", ScratchKey(Scratch(), "10"));
 }
 
