@@ -104,12 +104,9 @@ INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
         }
         return FALSE;
     case WM_CLOSE:
-        if (!CancelInstall())
-            ZakonczWszystko();
-        return TRUE;
+        return OnPageClose(false);
     case WM_DESTROY:
-        PostQuitMessage(0);
-        return TRUE;
+        return OnPageDestroy();
     default:
         return FALSE;
     }

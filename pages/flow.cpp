@@ -42,6 +42,20 @@ void ZakonczWszystko() {
     }
 }
 
+INT_PTR OnPageClose(bool cleanUp) {
+    if (!CancelInstall()) {
+        if (cleanUp)
+            KasujZainstalowane();
+        ZakonczWszystko();
+    }
+    return TRUE;
+}
+
+INT_PTR OnPageDestroy() {
+    PostQuitMessage(0);
+    return TRUE;
+}
+
 void NextPage(HWND page, DLGPROC proc, int id) {
     ShowWindow(page, SW_HIDE);
     if (StartMain(proc, id, page) == -1)

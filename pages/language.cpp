@@ -51,12 +51,9 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     case WM_COMMAND:
         return OnCommand(hwnd, LOWORD(wparam));
     case WM_CLOSE:
-        if (!CancelInstall())
-            ZakonczWszystko();
-        return TRUE;
+        return OnPageClose(false);
     case WM_DESTROY:
-        PostQuitMessage(0);
-        return TRUE;
+        return OnPageDestroy();
     default:
         return FALSE;
     }

@@ -69,6 +69,12 @@ void ZakonczWszystko();
 // destination folder itself if it is empty. Stops the worker first. Nothing
 // once the finish sequence has begun.
 void KasujZainstalowane();
+// The close request of a page: unless the cancel question keeps the
+// installation going, ends every page, removing what was installed first
+// when cleanUp (the progress and options pages). Answers TRUE.
+INT_PTR OnPageClose(bool cleanUp);
+// A page's destruction posts the quit message. Answers TRUE.
+INT_PTR OnPageDestroy();
 // Hides page, then runs template id with proc, owned by page. A page that
 // cannot be created ends the wizard, so the user is never left with nothing.
 void NextPage(HWND page, DLGPROC proc, int id);

@@ -110,14 +110,9 @@ INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
         }
         return FALSE;
     case WM_CLOSE:
-        if (!CancelInstall()) {
-            KasujZainstalowane();
-            ZakonczWszystko();
-        }
-        return TRUE;
+        return OnPageClose(true);
     case WM_DESTROY:
-        PostQuitMessage(0);
-        return TRUE;
+        return OnPageDestroy();
     default:
         return FALSE;
     }

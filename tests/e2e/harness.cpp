@@ -114,14 +114,14 @@ std::string BuildFolder() {
     return s.substr(0, s.find_last_of('\\'));
 }
 
-bool Pack(const std::string& product, const std::string& installer, std::string* log, const std::string& options) {
-    std::string folder = BuildFolder();
-    std::string logFile = installer + ".pack.log";
-    std::string command = "\"" + folder + "\\brondale-pack.exe\" \"" + product + "\" -o \"" + installer +
-                          "\" --stub \"" + folder + "\\brondale.exe\" " + options;
+int RunTool(const std::string& command, std::string* output) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    char logFile[MAX_PATH];
+    GetTempFileNameA(temp, "brt", 0, logFile);
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE out = CreateFileA(logFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateFileA(logFile, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -131,18 +131,24 @@ bool Pack(const std::string& product, const std::string& installer, std::string*
     PROCESS_INFORMATION pi{};
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
-    bool started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(out);
-    DWORD code = 1;
-    if (started) {
+    DWORD code = 99;
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
         WaitForSingleObject(pi.hProcess, 120000);
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
     }
-    ReadFileText(logFile, log);
-    DeleteFileA(logFile.c_str());
-    return started && code == 0;
+    CloseHandle(out);
+    ReadFileText(logFile, output);
+    DeleteFileA(logFile);
+    return static_cast<int>(code);
+}
+
+bool Pack(const std::string& product, const std::string& installer, std::string* log, const std::string& options) {
+    std::string folder = BuildFolder();
+    return RunTool("\"" + folder + "\\brondale-pack.exe\" \"" + product + "\" -o \"" + installer + "\" --stub \"" + folder +
+                       "\\brondale.exe\" " + options,
+                   log) == 0;
 }
 
 bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
@@ -341,6 +347,8 @@ std::string IconKind(HWND box) {
     } kinds[] = {{"question", IDI_QUESTION}, {"error", IDI_ERROR}, {"warning", IDI_WARNING},
                  {"information", IDI_INFORMATION}};
     std::string best = "unknown";
+    // Other windows on the display (the unit tests' pages) must not cover it.
+    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     // A box that has just appeared may not be painted yet: look again until
     // one icon matches to the pixel, for two seconds at most.
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -28,6 +28,9 @@ std::vector<std::string> ListFolder(const std::string& folder);
 std::string BuildFolder();
 // Packs product into installer with brondale-pack.exe; false with the tool's
 // output in *log when it fails.
+// Runs a command line, waits for it (two minutes at most) and returns its
+// exit code (99 when it could not start) with its output.
+int RunTool(const std::string& command, std::string* output);
 // options go on the tool's command line (say, "--force").
 bool Pack(const std::string& product, const std::string& installer, std::string* log, const std::string& options = "");
 

@@ -9,30 +9,7 @@ namespace {
 
 // Runs brondale-pack.exe with args; returns its exit code and output.
 int RunPackTool(const std::string& args, std::string* output) {
-    std::string log = CaseFolder("packtool-log") + "\\out.txt";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = out;
-    si.hStdError = out;
-    si.hStdInput = INVALID_HANDLE_VALUE;
-    PROCESS_INFORMATION pi{};
-    std::string command = "\"" + BuildFolder() + "\\brondale-pack.exe\" " + args;
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back('\0');
-    DWORD code = 99;
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        WaitForSingleObject(pi.hProcess, 120000);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(out);
-    ReadFileText(log, output);
-    return static_cast<int>(code);
+    return RunTool("\"" + BuildFolder() + "\\brondale-pack.exe\" " + args, output);
 }
 
 using PackTool = Wizard;
