@@ -60,6 +60,22 @@ void EmptyFolder(const std::string& folder) {
     nftw(Posix(folder).c_str(), RemoveBelow, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+std::string PaddedInstaller(const unsigned char* data, size_t size) {
+    static std::string path;
+    static int fd = -1;
+    const size_t kPadding = 135300;  // kPackageStart
+    if (fd < 0) {
+        path = Posix(WorkFolder()) + "/setup.exe";
+        std::vector<unsigned char> zeros(kPadding, 0);
+        WriteWhole(path, zeros.data(), zeros.size());
+        fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        Check(fd >= 0, "cannot reopen", path);
+    }
+    Check(ftruncate(fd, kPadding) == 0, "cannot cut", path);
+    Check(pwrite(fd, data, size, kPadding) == static_cast<ssize_t>(size), "cannot write", path);
+    return path;
+}
+
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
     DIR* d = opendir(Posix(folder).c_str());

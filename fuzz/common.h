@@ -20,6 +20,9 @@ void WriteWhole(const std::string& path, const unsigned char* data, size_t size)
 // Plain POSIX, so paths of any depth go, also those the installer's own
 // recursive delete passes over for their length.
 void EmptyFolder(const std::string& folder);
+// The work folder's setup.exe: 135300 zero bytes (written once), then data
+// (replacing what the previous input put there). Returns its POSIX path.
+std::string PaddedInstaller(const unsigned char* data, size_t size);
 // Names in a folder (Windows-style path), without "." and "..", sorted.
 std::vector<std::string> Names(const std::string& folder);
 // Prints what went wrong and aborts.

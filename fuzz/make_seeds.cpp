@@ -132,6 +132,26 @@ int main(int argc, char** argv) {
     ok &= Save(locator, "truncated-signature", Bytes(signature.begin(), signature.begin() + 5));
     ok &= Save(locator, "no-signature", Of("MZ nothing here"));
 
+    // Whole packages for the packing tool's verify and extract: what follows
+    // the 135300 zero bytes.
+    Bytes lang = Built({{"English.lng", "", Of("[lng]\r\n3=Install\r\n")}}, false);
+    Bytes whole = signature;
+    for (const Bytes* part : {&lang, &install, &program})
+        whole.insert(whole.end(), part->begin(), part->end());
+    Bytes damaged = whole;
+    damaged[damaged.size() - 20] ^= 0x40;
+    Bytes hostile = signature;
+    Bytes hostileProgram = Raw({Of("first.txt\r\n..\\escape.txt\r\n"), Of("1"), Of("2")});
+    for (const Bytes* part : {&lang, &install, &hostileProgram})
+        hostile.insert(hostile.end(), part->begin(), part->end());
+    for (const char* target : {"/fuzz_inspect", "/fuzz_unpack"}) {
+        std::string folder = out + target;
+        ok &= Save(folder, "whole-package", whole);
+        ok &= Save(folder, "damaged-program", damaged);
+        ok &= Save(folder, "hostile-path", hostile);
+        ok &= Save(folder, "truncated", Bytes(whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)));
+    }
+
     // Value texts: parts separated by zero bytes.
     std::string values = out + "/fuzz_values";
     ok &= Save(values, "typical",
