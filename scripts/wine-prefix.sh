@@ -4,7 +4,10 @@
 # stall about 2 s every time a window is hidden or destroyed.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-export BRONDALE_WINEPREFIX="${1:-$here/build/windows/wine-prefix}"
+prefix="${1:-$here/build/windows/wine-prefix}"
+# Wine takes only an absolute prefix path.
+mkdir -p "$prefix"
+export BRONDALE_WINEPREFIX="$(cd "$prefix" && pwd)"
 if [ -f "$BRONDALE_WINEPREFIX/.brondale-ready" ]; then
   exit 0
 fi
