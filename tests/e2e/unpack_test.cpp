@@ -172,7 +172,7 @@ TEST_F(Unpack, OptionBoxesAreEnabledByTheConfiguration) {
             EXPECT_TRUE(Checked(options, 300 + i)) << r.label << ": every box starts ticked";
             EXPECT_EQ(r.enabled[i], Enabled(GetDlgItem(options, 300 + i))) << r.label << ", box " << 300 + i;
         }
-        Kill(&run);
+        CancelWithYes(options, 0);
     }
 }
 

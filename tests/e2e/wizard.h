@@ -56,16 +56,24 @@ protected:
             return nullptr;
         return WaitForPageWith(303, 60000);
     }
-    // The first visible page of the installer that holds control id.
+    // The first visible page of the installer that holds control id. When
+    // it does not come, what is on screen instead is reported.
     HWND WaitForPageWith(int id, DWORD timeoutMs = 20000) {
         for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
             for (HWND w : Dialogs(run.process.dwProcessId))
                 if (!IsMessageBox(w) && GetDlgItem(w, id))
                     return w;
-            if (WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0)
+            if (WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0) {
+                DWORD code = 0;
+                GetExitCodeProcess(run.process.hProcess, &code);
+                ADD_FAILURE() << "waiting for control " << id << ": the installer ended with " << code;
                 return nullptr;
+            }
             Sleep(20);
         }
+        for (HWND w : Dialogs(run.process.dwProcessId))
+            ADD_FAILURE() << "waiting for control " << id << ", on screen: \"" << Text(w) << "\""
+                          << (IsMessageBox(w) ? " saying \"" + ReadBox(w).text + "\"" : std::string());
         return nullptr;
     }
     // Presses a page's cancel button, answers the question with Yes and
