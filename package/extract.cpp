@@ -214,6 +214,10 @@ SectionResult dircat(HANDLE list, const char* target) {
         return kSectionDamaged;
     if (snprintf(tmp(), MAX_PATH, "%s\\%s", target, line) >= MAX_PATH)
         return kSectionDamaged;
+    // A folder path takes at most 247 characters (MAX_PATH less room for an
+    // 8.3 name): one longer could not be created, nor emptied again.
+    if (strrchr(tmp(), '\\') - tmp() > static_cast<long>(kMaxFolderPath))
+        return kSectionDamaged;
     // Consecutive members usually share a folder: create each one once.
     char* parent = LastParent();
     size_t parentLength = static_cast<size_t>(strrchr(tmp(), '\\') - tmp()) + 1;

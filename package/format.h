@@ -70,8 +70,10 @@ static_assert(sizeof kSectionMagic + 4 + 4 + 4 == kSectionHeaderSize, "section h
 // Smallest gzip stream: 10-byte header, an empty deflate block, 8-byte trailer.
 const uint32_t kMinMemberSize = 20;
 
-// Paths in fixed buffers: 259 characters and the terminating zero.
+// Paths in fixed buffers: 259 characters and the terminating zero; a
+// folder's path at most 247 (what CreateDirectory takes).
 const size_t kMaxPath = 259;
+const size_t kMaxFolderPath = 247;
 
 // Texts the scramble key is derived from: the installer's name and its
 // vendor registry path.

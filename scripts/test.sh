@@ -16,6 +16,9 @@ scripts/wine-prefix.sh build/windows/wine-prefix
 start_xvfb
 
 status=0
+# Every fuzz target for a few seconds (it builds build/fuzz with clang first):
+# an input that crashes again fails the run.
+fuzz/run.sh 5 || status=1
 ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
 export BRONDALE_WINEPREFIX="$here/build/windows/wine-prefix"
 # One wineserver for the whole run, its helpers started away from our output.
@@ -23,7 +26,5 @@ WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -p >/dev/null 2>&1 || true
 scripts/wine-run.sh wineboot >/dev/null 2>&1 || true
 ctest --test-dir build/windows --output-on-failure -j "$jobs" || status=1
 WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
-# Every fuzz target for a few seconds (it builds build/fuzz with clang first):
-# an input that crashes again fails the run.
-fuzz/run.sh 5 || status=1
+# The last lines are CTest's summary of the Windows run.
 exit $status

@@ -437,6 +437,18 @@ TEST(Extract, OutputPathOver259CharactersIsRefused) {
     EXPECT_EQ(std::vector<std::string>{}, ListTree(u.target));
 }
 
+TEST(Extract, FolderPathOver247CharactersIsRefused) {
+    Tree t = NewTree("deep");
+    size_t folder = kMaxFolderPath - t.target.size() - 1;  // the longest folder part of a line
+    std::string fits = std::string(folder / 2, 'a') + "\\" + std::string(folder - folder / 2 - 1, 'b') + "\\f";
+    ASSERT_EQ(kMaxFolderPath, t.target.size() + 1 + fits.size() - 2);
+    EXPECT_EQ(kSectionOk, ExtractBytes(PlainSection(fits + "\r\n", {FromText("x")}), t.target));
+    Tree u = NewTree("deep");
+    std::string over = std::string(folder / 2, 'a') + "\\" + std::string(folder - folder / 2, 'b') + "\\f";
+    EXPECT_EQ(kSectionDamaged, ExtractBytes(PlainSection(over + "\r\n", {FromText("x")}), u.target));
+    EXPECT_EQ(std::vector<std::string>{}, ListTree(u.target));
+}
+
 TEST(Extract, DamagedLastMemberTakesBackOnlyWhatTheSectionWrote) {
     Tree t = NewTree("undo");
     ASSERT_TRUE(WriteBytes(t.target + "\\keep.txt", FromText("was here")));
