@@ -2,7 +2,6 @@
 // name, no time and a fixed system byte, and members come in the order given.
 #include "pack/writer.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>

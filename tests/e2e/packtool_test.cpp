@@ -65,17 +65,7 @@ TEST_F(PackTool, BytesAppendedAfterThePackageStillInstall) {
     EXPECT_EQ(0, RunPackTool("verify \"" + exe + "\"", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("8192 bytes after the package")) << out;
 
-    ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
-    HWND page = WaitForPage(run, "Choose Setup Language");
-    ASSERT_NE(nullptr, page);
-    Click(page, 100);
-    HWND confirm = WaitForPageWith(201);
-    ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND target = WaitForPageWith(402);
-    ASSERT_NE(nullptr, target);
-    SetItemText(target, 402, destination);
-    Click(target, 109);
+    ASSERT_NE(nullptr, StartAndPress109(exe, destination));
     ASSERT_NE(nullptr, WaitForPageWith(303, 60000));
     std::string installed;
     ASSERT_TRUE(ReadFileText(destination + "\\Signed Product.txt", &installed));

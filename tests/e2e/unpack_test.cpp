@@ -118,17 +118,7 @@ TEST_F(Unpack, DamagedProgramSectionIsReportedAndTakenBack) {
     std::string destination = CaseFolder("unpack-damaged-dest");
     ASSERT_TRUE(WriteFileText(destination + "\\mine.txt", "was here"));
 
-    ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
-    HWND page = WaitForPage(run, "Choose Setup Language");
-    ASSERT_NE(nullptr, page);
-    Click(page, 100);
-    HWND confirm = WaitForPageWith(201);
-    ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND target = WaitForPageWith(402);
-    ASSERT_NE(nullptr, target);
-    SetItemText(target, 402, destination);
-    Click(target, 109);
+    ASSERT_NE(nullptr, StartAndPress109(exe, destination));
     HWND box = WaitForMessageBox(run, 60000);
     ASSERT_NE(nullptr, box);
     BoxInfo info = ReadBox(box);

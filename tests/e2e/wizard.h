@@ -41,6 +41,27 @@ protected:
         Click(confirm, 102);
         return WaitForPageWith(402);
     }
+    // Starts an installer file made beforehand (CASE\temp as TEMP) and
+    // presses on to the destination page's forward button with destination
+    // typed in. Returns the destination page.
+    HWND StartAndPress109(const std::string& exe, const std::string& destination) {
+        if (!Start(exe, folder + "\\temp", &run, environment))
+            return nullptr;
+        language = WaitForPage(run, "Choose Setup Language");
+        if (!language)
+            return nullptr;
+        Click(language, 100);
+        HWND confirm = WaitForPageWith(201);
+        if (!confirm)
+            return nullptr;
+        Click(confirm, 102);
+        HWND page = WaitForPageWith(402);
+        if (!page)
+            return nullptr;
+        SetItemText(page, 402, destination);
+        Click(page, 109);
+        return page;
+    }
     // On to the progress page with destination typed into the edit.
     HWND ToProgress(const std::string& name, const ProductFiles& files, const std::string& destination) {
         HWND page = ToDestination(name, files);
