@@ -7,6 +7,7 @@
 
 #include "config/config.h"
 #include "finish/record.h"
+#include "finish/seal.h"
 #include "pages/pages.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
@@ -82,6 +83,7 @@ void ZakonczInstalace() {
         MakeShortcut(0);
         MakeShortcut(1);
         DodajDoRejestru();
+        SealRecord();
 
         if (OptionChosen(302)) {
             char info[kCfgValueSize];

@@ -1,17 +1,125 @@
 // Launches at the end of the installation, through the shell, never waited
-// for.
+// for. An elevated installer has the desktop shell start them, so that they
+// run with the logged-on user's rights, not the administrator's.
 #include <cstdio>
 #include <cstring>
 #include <objbase.h>
+#include <exdisp.h>
+#include <servprov.h>
 #include <shellapi.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shobjidl.h>
 
 #include "config/config.h"
 #include "finish/finish.h"
+#include "finish/launchas.h"
 #include "shell/scratch.h"
+
+namespace {
+
+// The elevation of this process's token and whether it is SYSTEM's.
+void TokenFacts(int* elevation, bool* isSystem) {
+    *elevation = kElevationDefault;
+    *isSystem = false;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return;
+    TOKEN_ELEVATION_TYPE type;
+    DWORD got = 0;
+    if (GetTokenInformation(token, TokenElevationType, &type, sizeof type, &got))
+        *elevation = static_cast<int>(type);
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } info;
+    if (GetTokenInformation(token, TokenUser, &info, sizeof info, &got))
+        *isSystem = IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid) != FALSE;
+    CloseHandle(token);
+}
+
+template <typename T> void Release(T** p) {
+    if (*p)
+        (*p)->Release();
+    *p = nullptr;
+}
+
+// The shell of the logged-on user's desktop, reached through its window's
+// view: a process of the user's, so what it starts gets the user's rights.
+// Null when there is no such shell.
+IShellDispatch2* DesktopShell() {
+    IShellWindows* windows = nullptr;
+    IDispatch* found = nullptr;
+    IServiceProvider* provider = nullptr;
+    IShellBrowser* browser = nullptr;
+    IShellView* view = nullptr;
+    IDispatch* background = nullptr;
+    IShellFolderViewDual* folderView = nullptr;
+    IDispatch* application = nullptr;
+    IShellDispatch2* shell = nullptr;
+    VARIANT empty;
+    VariantInit(&empty);
+    long window = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                                   reinterpret_cast<void**>(&windows))) &&
+        windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &found) == S_OK && found &&
+        SUCCEEDED(found->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&provider))) &&
+        SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(&browser))) &&
+        SUCCEEDED(browser->QueryActiveShellView(&view)) &&
+        SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, reinterpret_cast<void**>(&background))) &&
+        SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, reinterpret_cast<void**>(&folderView))) &&
+        SUCCEEDED(folderView->get_Application(&application)) && application)
+        application->QueryInterface(IID_IShellDispatch2, reinterpret_cast<void**>(&shell));
+    Release(&application);
+    Release(&folderView);
+    Release(&background);
+    Release(&view);
+    Release(&browser);
+    Release(&provider);
+    Release(&found);
+    Release(&windows);
+    return shell;
+}
+
+// Has the desktop shell open file with the working folder directory (or
+// none) and SW_SHOWNORMAL. False when the shell refused the call.
+bool RunAsDesktopUser(IShellDispatch2* shell, const char* file, const char* directory) {
+    WCHAR wide[MAX_PATH], folder[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, file, -1, wide, MAX_PATH))
+        return false;
+    BSTR name = SysAllocString(wide);
+    VARIANT args, dir, verb, show;
+    VariantInit(&args);
+    VariantInit(&dir);
+    VariantInit(&verb);
+    VariantInit(&show);
+    if (directory && MultiByteToWideChar(CP_ACP, 0, directory, -1, folder, MAX_PATH)) {
+        dir.vt = VT_BSTR;
+        dir.bstrVal = SysAllocString(folder);
+    }
+    show.vt = VT_I4;
+    show.lVal = SW_SHOWNORMAL;
+    HRESULT result = name ? shell->ShellExecute(name, args, dir, verb, show) : E_OUTOFMEMORY;
+    VariantClear(&dir);
+    SysFreeString(name);
+    return SUCCEEDED(result);
+}
+
+} // namespace
 
 void howtorun(const char* file, const char* directory) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL);
+    int elevation = kElevationDefault;
+    bool isSystem = false;
+    TokenFacts(&elevation, &isSystem);
+    IShellDispatch2* shell = nullptr;
+    if (ChooseLaunchRoute(elevation, isSystem, true) == kLaunchAsDesktopUser)
+        shell = DesktopShell();
+    bool done = ChooseLaunchRoute(elevation, isSystem, shell != nullptr) == kLaunchAsDesktopUser &&
+                RunAsDesktopUser(shell, file, directory);
+    Release(&shell);
+    if (!done)
+        ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL);
     CoUninitialize();
 }
 

@@ -13,6 +13,12 @@
 //              WritePrivateProfileStringA
 //   process:   GetTempPathA GetTickCount GetModuleFileNameA GetLastError
 //              SetLastError
+//   security:  GetCurrentProcess OpenProcessToken GetTokenInformation
+//              ConvertSidToStringSidA LocalFree
+//              ConvertStringSecurityDescriptorToSecurityDescriptorA
+//   hashing:   BCryptOpenAlgorithmProvider BCryptCloseAlgorithmProvider
+//              BCryptCreateHash BCryptHashData BCryptFinishHash
+//              BCryptDestroyHash
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access
 #ifndef BRONDALE_PLATFORM_WIN32API_H
@@ -23,7 +29,9 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <bcrypt.h>
 #include <io.h>
+#include <sddl.h>
 #else
 #include "posix/win32_posix.h"
 #endif

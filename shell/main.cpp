@@ -5,6 +5,7 @@
 #include "pages/pages.h"
 #include "shell/scratch.h"
 #include "shell/startup.h"
+#include "trust/dllsearch.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     RestrictDllSearch();

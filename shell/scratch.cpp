@@ -1,4 +1,5 @@
-// Scratch folder and scratch settings file. Nothing is cached: every dircfg
+// Scratch folder and scratch settings file. The folder is always one this run
+// created, with the protected descriptor; nothing is cached: every dircfg
 // call goes to the file, so the extraction worker may read key 10 safely.
 #include "shell/scratch.h"
 
@@ -6,41 +7,60 @@
 #include <cstring>
 
 #include "platform/win32api.h"
+#include "shell/files.h"
+#include "trust/folder.h"
 
 char* tmp_dir() {
     static char path[MAX_PATH];
     return path;
 }
 
+namespace {
+
+// The next tick count after last; the clock of a running system always moves
+// on, so the bound only guards against one that has stopped.
+bool NextTick(DWORD last, DWORD* tick) {
+    for (unsigned long reads = 0; reads < 100000000ul; ++reads) {
+        *tick = GetTickCount();
+        if (*tick != last)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool ustawtmp() {
     char temp[MAX_PATH];
     DWORD length = GetTempPathA(sizeof temp, temp);
     if (length == 0 || length > kMaxTempPath)
         return true;
-    for (;;) {
-        int n = snprintf(tmp_dir(), MAX_PATH, "%sBrondale%d", temp, static_cast<int>(GetTickCount()));
-        if (n < MAX_PATH && _access(tmp_dir(), 0) != 0)
+    // Each name is tried once, by creating it: a name that exists (planted,
+    // or another run's) is never used, and after kScratchNames taken names
+    // the run refuses rather than borrow one.
+    DWORD tick = GetTickCount();
+    for (unsigned i = 0; i < kScratchNames; ++i) {
+        if (i > 0 && !NextTick(tick, &tick))
+            break;
+        snprintf(tmp_dir(), MAX_PATH, "%sBrondale%d", temp, static_cast<int>(tick));
+        if (CreateProtectedFolder(tmp_dir()))
             return false;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
     }
+    tmp_dir()[0] = '\0';
+    return true;
 }
 
 void AddToReg(char* path, const char* key, const char* name) {
     strncat(path, name, MAX_PATH - 1 - strlen(path));
-    CreateDirectoryA(path, nullptr);
+    CreateProtectedFolder(path);
     dircfg(key, path, 1, static_cast<int>(strlen(path)));
 }
 
 void GetCfg() {
     char base[MAX_PATH];
-    // A folder of that name may have appeared since ustawtmp looked (planted,
-    // or another copy started in the same tick): never use one we did not
-    // create.
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        snprintf(base, sizeof base, "%s\\", tmp_dir());
-        if (CreateDirectoryA(base, nullptr) || GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-        ustawtmp();
-    }
+    snprintf(base, sizeof base, "%s\\", tmp_dir());
     char copy[MAX_PATH];
     memcpy(copy, base, sizeof copy);
     AddToReg(base, "8", "Lang");
@@ -55,4 +75,16 @@ int dircfg(const char* key, char* buffer, unsigned short mode, int size) {
     if (mode == 1)
         return WritePrivateProfileStringA("t1", key, buffer, file);
     return mode;
+}
+
+bool OproznijScratch() {
+    // An empty path would name the root of the current drive.
+    if (tmp_dir()[0] == '\0')
+        return false;
+    // A link put in the folder's place leads somewhere else: not entered.
+    DWORD attributes = GetFileAttributesA(tmp_dir());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return false;
+    return wyliczpliki(tmp_dir()) == 1;
 }

@@ -8,15 +8,22 @@
 // The scratch folder path, no trailing backslash; a 260-byte buffer.
 char* tmp_dir();
 
-// Chooses a scratch folder name that does not exist yet and stores it in
-// tmp_dir. Returns true (stop) when the temporary folder cannot be had or is
-// so long that the scratch paths would pass 259 characters.
+// Chooses the scratch folder name from the tick count and creates that
+// folder with the protected descriptor (trust/folder.h), storing its path in
+// tmp_dir. A name that exists already is never used: the next tick's name is
+// tried, at most kScratchNames names in all. Returns true (stop, tmp_dir
+// empty) when the temporary folder cannot be had, is so long that the
+// scratch paths would pass 259 characters, or every name tried was taken.
 bool ustawtmp();
 
-// Creates the scratch folder with Lang and Install and records them under
-// keys 8 and 9. The folder is always one that this call created: when the
-// chosen name has been taken meanwhile, the next free name is used.
+// Creates Lang and Install in the scratch folder (protected like it) and
+// records them under keys 8 and 9.
 void GetCfg();
+
+// Empties the scratch folder at shutdown. Does nothing (false) when no
+// folder was chosen or the folder is no longer a plain folder (a link put in
+// its place); links inside are removed as links, never followed.
+bool OproznijScratch();
 
 // Appends name to path (a buffer of 260 bytes ending in a backslash), creates
 // that folder and records it under key.
@@ -29,5 +36,7 @@ int dircfg(const char* key, char* buffer, unsigned short mode, int size);
 
 // Longest temporary-folder path that leaves room for every scratch path.
 const unsigned kMaxTempPath = 168;
+// How many scratch folder names ustawtmp tries before it refuses.
+const unsigned kScratchNames = 100;
 
 #endif

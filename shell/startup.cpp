@@ -6,20 +6,8 @@
 
 #include "package/locator.h"
 #include "pages/pages.h"
-#include "shell/files.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
-
-void RestrictDllSearch() {
-    // SetDefaultDllDirectories exists from Windows 8 (and 7 with KB2533623);
-    // where it is missing, at least take the current folder out of the path.
-    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    SetDefaultDllDirectoriesFn restrict = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (!restrict || !restrict(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */))
-        SetDllDirectoryA("");
-}
 
 bool WinWer() {
     OSVERSIONINFOA version;
@@ -81,7 +69,5 @@ void KoniecProgramu() {
             CloseHandle(*package);
         *package = nullptr;
     }
-    // An empty path would name the root of the current drive.
-    if (tmp_dir()[0] != '\0')
-        wyliczpliki(tmp_dir());
+    OproznijScratch();
 }

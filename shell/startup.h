@@ -6,9 +6,6 @@
 
 #include <windows.h>
 
-// Limits DLL loading to the system folder, so that a DLL planted beside the
-// installer (a downloads folder) is never loaded. Runs before anything else.
-void RestrictDllSearch();
 // True (refuse) on the Windows 95/98/Me line or when the version is unknown.
 bool WinWer();
 // True when another copy with the same file name runs.

@@ -1,13 +1,16 @@
-// Removing the uninstaller once it has ended. The copy in the temporary
-// folder is opened with FILE_FLAG_DELETE_ON_CLOSE and that handle is
-// inherited by the copy's own process: when the copy ends, the last handle
-// closes and the file is deleted (Wine does the same when its last handle
-// goes, since the running image does not keep the file from being unlinked).
+// Removing the uninstaller once it has ended. The copy goes into a new
+// protected folder of the temporary folder and is opened with
+// FILE_FLAG_DELETE_ON_CLOSE; that handle is inherited by the copy's own
+// process: when the copy ends, the last handle closes and the file is
+// deleted (Wine does the same when its last handle goes, since the running
+// image does not keep the file from being unlinked).
 #include "uninst/cleanup.h"
 
 #include <windows.h>
 
 #include <cstdlib>
+
+#include "trust/folder.h"
 
 namespace {
 
@@ -26,51 +29,94 @@ void DeleteWithRetries(const std::string& path) {
     }
 }
 
+// Removes the copy's own folder. Wine lets a running program's file go at
+// once; Windows keeps it until the program ends (its handle deletes it
+// then), so there the empty folder goes at the next restart.
+void RemoveOwnFolder() {
+    char self[MAX_PATH], system[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n == 0 || n >= sizeof self || !GetSystemDirectoryA(system, sizeof system))
+        return;
+    std::string folder = Parent(self);
+    SetCurrentDirectoryA(system);
+    DeleteFileA(self);
+    if (!RemoveDirectoryA(folder.c_str()))
+        MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 } // namespace
 
-bool StartCleanup(const std::string& uninstallFolder) {
-    char self[MAX_PATH], temp[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+bool CreatePrivateFolder(std::string* folder) {
+    char temp[MAX_PATH];
     DWORD t = GetTempPathA(sizeof temp, temp);
-    if (n == 0 || n >= sizeof self || t == 0 || t >= sizeof temp)
+    unsigned char random[8];
+    if (t == 0 || t >= sizeof temp ||
+        !BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
         return false;
-    char copy[MAX_PATH + 64];
-    wsprintfA(copy, "%sBrondaleUnInst%lu.exe", temp, GetTickCount());
-    if (!CopyFileA(self, copy, FALSE))
+    char name[MAX_PATH + 32];
+    wsprintfA(name, "%sBrondaleUnInst", temp);
+    for (unsigned char byte : random)
+        wsprintfA(name + lstrlenA(name), "%02x", byte);
+    if (!CreateProtectedFolder(name))
         return false;
+    *folder = name;
+    return true;
+}
 
+bool StartCleanup(const std::string& uninstallFolder) {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n == 0 || n >= sizeof self)
+        return false;
+    std::string folder;
+    if (!CreatePrivateFolder(&folder))
+        return false;
+    std::string copy = folder + "\\UnInst.exe";
+    if (!CopyFileA(self, copy.c_str(), TRUE)) {
+        RemoveDirectoryA(folder.c_str());
+        return false;
+    }
+
+    // Open against writers from here on; the copy inherits the handle, so
+    // the file goes when the copy ends.
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE file = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, OPEN_EXISTING,
-                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE file = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
+                              OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DeleteFileA(copy.c_str());
+        RemoveDirectoryA(folder.c_str());
+        return false;
+    }
     HANDLE original = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &original, SYNCHRONIZE, TRUE, 0);
-    std::string command = std::string("\"") + copy + "\" " + kCleanupSwitch + " " +
+    std::string command = "\"" + copy + "\" " + kCleanupSwitch + " " +
                           std::to_string(reinterpret_cast<uintptr_t>(original)) + " \"" + uninstallFolder + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    // The copy works in the temporary folder, so that no process keeps the
-    // uninstaller's folder as its current folder.
-    BOOL started = CreateProcessA(copy, &command[0], nullptr, nullptr, TRUE, 0, nullptr, temp, &si, &pi);
+    // The copy works in its own folder, so that no process keeps the
+    // uninstaller's folder as its current folder and nothing is looked up
+    // in a folder that others can write.
+    BOOL started =
+        CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
     if (started) {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
     }
     if (original)
         CloseHandle(original);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    else if (started)
-        MoveFileExA(copy, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    else
-        DeleteFileA(copy);
+    CloseHandle(file);
+    if (!started)
+        RemoveDirectoryA(folder.c_str());
     return started != FALSE;
 }
 
 int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
     size_t slash = uninstallFolder.find_last_of('\\');
-    if (slash == std::string::npos || lstrcmpiA(uninstallFolder.c_str() + slash + 1, "UnInstall") != 0)
+    if (slash == std::string::npos || lstrcmpiA(uninstallFolder.c_str() + slash + 1, "UnInstall") != 0) {
+        RemoveOwnFolder();
         return 1;
+    }
     HANDLE original = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoul(originalHandle, nullptr, 10)));
     if (original) {
         WaitForSingleObject(original, 60000);
@@ -80,5 +126,7 @@ int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
         DeleteWithRetries(uninstallFolder + "\\" + name);
     RemoveDirectoryA(uninstallFolder.c_str());
     RemoveDirectoryA(Parent(uninstallFolder).c_str());
-    return GetFileAttributesA(uninstallFolder.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : 1;
+    int result = GetFileAttributesA(uninstallFolder.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : 1;
+    RemoveOwnFolder();
+    return result;
 }

@@ -6,21 +6,30 @@
 
 #include <string>
 
+// Creates a new folder of the uninstaller's own in the temporary folder:
+// protected (trust/folder.h), under a random name ("BrondaleUnInst" and 16
+// hexadecimal digits) that nobody can take or fill in advance. False when it
+// cannot be made; a name that exists is never used.
+bool CreatePrivateFolder(std::string* folder);
+
 // The argument that makes a copy of the uninstaller do the clean-up.
 const char kCleanupSwitch[] = "/cleanup";
 
-// Copies the running program to the temporary folder and starts the copy
+// Copies the running program into a new private folder (the copy never
+// replaces a file) and starts the copy there, with that folder as its working folder,
 // with kCleanupSwitch, a handle to this process and uninstallFolder. The
-// copy's file is opened for deletion on close and the handle is inherited,
-// so it goes away when the copy ends. False when the copy cannot be started.
+// copy's file is held open against writers and for deletion on close; the
+// handle is inherited, so the file goes away when the copy ends. False when
+// the copy cannot be started.
 bool StartCleanup(const std::string& uninstallFolder);
 
 // The copy's side: waits (60 s at most) for the process of the handle given
 // as decimal text to end, then deletes the uninstaller's files in
 // uninstallFolder (UnInst.exe, UnInst.cfg, Files.lst, Language.lng), the
 // folder itself and the destination folder above it when they are empty.
-// Does nothing unless the folder's name is "UnInstall". Returns 0 when the
-// folder is gone, else 1.
+// Does nothing unless the folder's name is "UnInstall". Last removes its own
+// folder (at the next restart where Windows still holds the file). Returns 0
+// when the uninstall folder is gone, else 1.
 int RunCleanup(const char* originalHandle, const std::string& uninstallFolder);
 
 #endif

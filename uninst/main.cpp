@@ -1,6 +1,7 @@
 // UnInst.exe: removes a product that Brondale installed. It lives in
-// DEST\UnInstall beside the record UnInst.cfg, asks once, then takes away
-// what the record and the file list name, and last removes itself.
+// DEST\UnInstall beside the record UnInst.cfg, obeys the record only while
+// it is the one the installer sealed, asks once, then takes away what the
+// record and the file list name, and last removes itself.
 #include <windows.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "uninst/record.h"
 #include "uninst/steps.h"
 #include "uninst/texts.h"
+#include "trust/dllsearch.h"
 
 namespace {
 
@@ -18,6 +20,7 @@ const int kRemoved = 0;
 const int kCancelled = 1;
 const int kNoRecord = 2;
 const int kSomethingStayed = 3;
+const int kNotTrusted = 4;
 
 std::string Parent(const std::string& path) {
     size_t slash = path.find_last_of('\\');
@@ -36,6 +39,11 @@ void AddList(std::string* message, UninstallText heading, const std::vector<std:
         *message += "\r\n... (" + std::to_string(paths.size() - kShown) + ")";
 }
 
+// Every message of the uninstaller goes through here.
+int Say(const std::string& text, const std::string& caption, UINT style) {
+    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
+}
+
 std::string FinalMessage(const Outcome& outcome, const std::string& destination) {
     std::string message = Text(kTextDone);
     AddList(&message, kTextFailed, outcome.failed);
@@ -47,47 +55,94 @@ std::string FinalMessage(const Outcome& outcome, const std::string& destination)
     return message;
 }
 
+// The record and the file list as this run reads them: copies in a private
+// folder, so that nothing can change them between the check of their
+// digests and their last use.
+struct PrivateRecord {
+    std::string folder, record, list;
+};
+
+bool CopyRecord(const std::string& uninstallFolder, PrivateRecord* copy) {
+    if (!CreatePrivateFolder(&copy->folder))
+        return false;
+    copy->record = copy->folder + "\\UnInst.cfg";
+    copy->list = copy->folder + "\\Files.lst";
+    // A missing list stays missing here, and so has no digest.
+    CopyFileA((uninstallFolder + "\\Files.lst").c_str(), copy->list.c_str(), TRUE);
+    return CopyFileA((uninstallFolder + "\\UnInst.cfg").c_str(), copy->record.c_str(), TRUE) != FALSE;
+}
+
+void DropRecord(const PrivateRecord& copy) {
+    if (copy.folder.empty())
+        return;
+    DeleteFileA(copy.record.c_str());
+    DeleteFileA(copy.list.c_str());
+    RemoveDirectoryA(copy.folder.c_str());
+}
+
+int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder) {
+    std::string destination = Parent(uninstallFolder);
+    std::string recordPath = uninstallFolder + "\\UnInst.cfg";
+    UninstallRecord record;
+    std::string caption = "Brondale";
+    if (!ReadRecord(copy.record, &record)) {
+        Say(Text(kTextNoRecord) + "\r\n" + recordPath, caption, MB_ICONERROR);
+        return kNoRecord;
+    }
+    std::string product;
+    if (IsProductUninstallKey(record.productKey, &product))
+        caption = product;
+    // The record and the file list lie in the product's folder, which need
+    // not be an administrators-only one: obeyed only as the installer left
+    // them.
+    if (!RecordIsSealed(record, copy.record, copy.list)) {
+        Say(Text(kTextNotSealed) + "\r\n" + recordPath, caption, MB_ICONERROR);
+        return kNotTrusted;
+    }
+    std::string question = Text(kTextConfirm) + " " + caption + "?";
+    if (Say(question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return kCancelled;
+
+    RunFirst(destination, record.runFirst);
+    Outcome outcome;
+    RemoveShortcuts(record, &outcome);
+    RemoveValues(record, &outcome);
+    RemoveFiles(destination, ReadFileList(copy.list), &outcome);
+    // With something left that could not be removed, the uninstaller, its
+    // record and its entry in the list of installed programs stay, so that
+    // it can be run again from there.
+    if (outcome.failed.empty())
+        RemoveEntry(record, &outcome);
+    bool stays = !outcome.failed.empty();
+    ListLeftovers(destination, uninstallFolder, stays, &outcome);
+    Say(FinalMessage(outcome, destination), caption, stays ? MB_ICONWARNING : MB_ICONINFORMATION);
+    if (!stays)
+        StartCleanup(uninstallFolder);
+    return stays ? kSomethingStayed : kRemoved;
+}
+
 int Uninstall() {
     char self[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     std::string uninstallFolder = Parent(n > 0 && n < sizeof self ? self : "");
     std::string destination = Parent(uninstallFolder);
     UseLanguageFile(uninstallFolder + "\\Language.lng");
-
-    UninstallRecord record;
-    std::string recordPath = uninstallFolder + "\\UnInst.cfg";
-    std::string caption = "Brondale";
+    PrivateRecord copy;
     // A destination that is a drive's root is never the product's own folder.
-    if (destination.find('\\') == std::string::npos || !ReadRecord(recordPath, &record)) {
-        MessageBoxA(nullptr, (Text(kTextNoRecord) + "\r\n" + recordPath).c_str(), caption.c_str(), MB_ICONERROR);
+    if (destination.find('\\') == std::string::npos || !CopyRecord(uninstallFolder, &copy)) {
+        DropRecord(copy);
+        Say(Text(kTextNoRecord) + "\r\n" + uninstallFolder + "\\UnInst.cfg", "Brondale", MB_ICONERROR);
         return kNoRecord;
     }
-    std::string product;
-    if (IsProductUninstallKey(record.productKey, &product))
-        caption = product;
-    std::string question = Text(kTextConfirm) + " " + caption + "?";
-    if (MessageBoxA(nullptr, question.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return kCancelled;
-
-    RunFirst(destination, record.runFirst);
-    Outcome outcome;
-    RemoveShortcuts(record.shortcuts, &outcome);
-    RemoveValues(record, &outcome);
-    RemoveFiles(destination, ReadFileList(uninstallFolder + "\\Files.lst"), &outcome);
-    // With something left that could not be removed, the uninstaller and its
-    // record stay, so that it can be run again.
-    bool stays = !outcome.failed.empty();
-    ListLeftovers(destination, uninstallFolder, stays, &outcome);
-    MessageBoxA(nullptr, FinalMessage(outcome, destination).c_str(), caption.c_str(),
-                stays ? MB_ICONWARNING : MB_ICONINFORMATION);
-    if (!stays)
-        StartCleanup(uninstallFolder);
-    return stays ? kSomethingStayed : kRemoved;
+    int code = UninstallWith(copy, uninstallFolder);
+    DropRecord(copy);
+    return code;
 }
 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    RestrictDllSearch();
     if (__argc == 4 && lstrcmpiA(__argv[1], kCleanupSwitch) == 0)
         return RunCleanup(__argv[2], __argv[3]);
     return Uninstall();

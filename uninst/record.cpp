@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "trust/digest.h"
+
 namespace {
 
 // A value of the record; *present is false when the key is absent.
@@ -81,4 +83,39 @@ std::vector<ListedFile> ReadFileList(const std::string& path) {
         at = end + 1;
     }
     return files;
+}
+
+namespace {
+
+// A REG_SZ value of the product's Uninstall key; "" when it is missing or of
+// another type.
+std::string UninstallValue(const std::string& key, const char* name) {
+    HKEY h;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
+        return "";
+    char data[kDigestTextSize + 1] = "";
+    DWORD type = 0, size = sizeof data - 1;
+    LONG status = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(h);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return "";
+    data[size < sizeof data ? size : sizeof data - 1] = '\0';
+    return data;
+}
+
+// True when the file's digest is the stored one; a missing value or file
+// never matches.
+bool Matches(const std::string& stored, const std::string& file) {
+    char digest[kDigestTextSize];
+    return !stored.empty() && FileDigest(file.c_str(), digest) && stored == digest;
+}
+
+} // namespace
+
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordPath, const std::string& listPath) {
+    std::string product;
+    if (!IsProductUninstallKey(record.productKey, &product))
+        return false;
+    return Matches(UninstallValue(record.productKey, kRecordDigestValue), recordPath) &&
+           Matches(UninstallValue(record.productKey, kFileListDigestValue), listPath);
 }

@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+#include "package/format.h"
+
 namespace {
 
 bool SameText(const std::string& a, size_t at, const std::string& b) {
@@ -57,23 +59,9 @@ bool ParseListLine(const std::string& line, ListedFile* file) {
 }
 
 bool StaysInside(const std::string& relative) {
-    if (relative.empty() || relative[0] == '\\')
-        return false;
-    size_t start = 0;
-    for (size_t i = 0; i <= relative.size(); ++i) {
-        if (i < relative.size()) {
-            unsigned char c = static_cast<unsigned char>(relative[i]);
-            if (c < 0x20 || c == ':' || c == '/')
-                return false;
-            if (c != '\\')
-                continue;
-        }
-        std::string part = relative.substr(start, i - start);
-        if (part.empty() || part == "." || part == "..")
-            return false;
-        start = i + 1;
-    }
-    return true;
+    // The package reader's rule: what it would refuse to write, nothing
+    // here removes or starts.
+    return relative.find('\0') == std::string::npos && IsSafeMemberPath(relative.data(), relative.size());
 }
 
 bool IsShortcutFile(const std::string& path) {
@@ -85,6 +73,23 @@ bool IsShortcutFile(const std::string& path) {
 bool IsBelow(const std::string& path, const std::string& folder) {
     return !folder.empty() && path.size() > folder.size() + 1 && SameText(path, 0, folder) &&
            path[folder.size()] == '\\';
+}
+
+bool IsOwnShortcut(const std::string& path, const std::string& desktop, const std::string& menuFolder) {
+    if (!IsShortcutFile(path))
+        return false;
+    const std::string* folders[] = {&desktop, &menuFolder};
+    for (const std::string* folder : folders) {
+        if (!IsBelow(path, *folder))
+            continue;
+        std::string rest = path.substr(folder->size() + 1);
+        // The desktop takes the shortcut itself, no subfolder.
+        if (folder == &desktop && rest.find('\\') != std::string::npos)
+            continue;
+        if (StaysInside(rest))
+            return true;
+    }
+    return false;
 }
 
 RegistryRoot SplitRegistryPath(const std::string& path, std::string* subkey) {
@@ -99,7 +104,7 @@ RegistryRoot SplitRegistryPath(const std::string& path, std::string* subkey) {
     return kNoRoot;
 }
 
-bool IsProductUninstallKey(const std::string& key, std::string* product) {
+bool IsProductUninstallKey(const std::string& key, std::string* product, std::string* name) {
     std::string prefix = kUninstallKey;
     if (!SameText(key, 0, prefix) || key.size() == prefix.size())
         return false;
@@ -110,5 +115,7 @@ bool IsProductUninstallKey(const std::string& key, std::string* product) {
         return false;
     size_t last = rest.find_last_of('\\');
     *product = last == std::string::npos ? rest : rest.substr(last + 1);
+    if (name)
+        *name = rest;
     return true;
 }

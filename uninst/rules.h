@@ -20,9 +20,11 @@ struct ListedFile {
 // a non-empty path.
 bool ParseListLine(const std::string& line, ListedFile* file);
 
-// True when relative names a file below the destination folder: not empty,
-// no drive or stream colon, no leading backslash or slash, no "." or ".."
-// component, no forward slash, no empty component and no control character.
+// True when relative names a file below the destination folder by the
+// package reader's path rule (package/format.h): not empty, no drive or
+// stream colon, no leading backslash, no "." or ".." component, no forward
+// slash, no empty component, no control or forbidden character, no
+// component ending in a dot or blank, no device name.
 bool StaysInside(const std::string& relative);
 
 // True when path names a shortcut file: its name ends in ".lnk" (any case)
@@ -33,6 +35,12 @@ bool IsShortcutFile(const std::string& path);
 // case; folder given without a trailing backslash).
 bool IsBelow(const std::string& path, const std::string& folder);
 
+// True when path is one of the product's own shortcuts: a .lnk file directly
+// in the common desktop folder, or below menuFolder (the product's folder of
+// the common Start-menu programs) by a path that stays inside it. Folders
+// are given without a trailing backslash; an empty one matches nothing.
+bool IsOwnShortcut(const std::string& path, const std::string& desktop, const std::string& menuFolder);
+
 // Roots of the record's registry paths, in the installer's order.
 enum RegistryRoot { kCurrentUser, kLocalMachine, kClassesRoot, kUsers, kNoRoot };
 // Splits "HKEY_...\subkey" into its root and subkey. kNoRoot when the path
@@ -41,7 +49,8 @@ enum RegistryRoot { kCurrentUser, kLocalMachine, kClassesRoot, kUsers, kNoRoot }
 RegistryRoot SplitRegistryPath(const std::string& path, std::string* subkey);
 
 // The product's own key of [reg] 1: true when key is the Uninstall key path
-// followed by a non-empty product name; *product gets the last component.
-bool IsProductUninstallKey(const std::string& key, std::string* product);
+// followed by a non-empty product name; *product gets the last component,
+// *name (when given) everything after the Uninstall key path.
+bool IsProductUninstallKey(const std::string& key, std::string* product, std::string* name = nullptr);
 
 #endif

@@ -154,10 +154,15 @@ void RunFirst(const std::string& destination, const std::vector<std::string>& pr
     }
 }
 
-void RemoveShortcuts(const std::vector<std::string>& shortcuts, Outcome* outcome) {
-    std::string menus[] = {ShellFolder(CSIDL_COMMON_PROGRAMS), ShellFolder(CSIDL_PROGRAMS)};
-    for (const std::string& shortcut : shortcuts) {
-        if (!IsShortcutFile(shortcut))
+void RemoveShortcuts(const UninstallRecord& record, Outcome* outcome) {
+    std::string product, name;
+    std::string desktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    std::string programs = ShellFolder(CSIDL_COMMON_PROGRAMS);
+    std::string menu = IsProductUninstallKey(record.productKey, &product, &name) && !programs.empty()
+                           ? programs + "\\" + name
+                           : std::string();
+    for (const std::string& shortcut : record.shortcuts) {
+        if (!IsOwnShortcut(shortcut, desktop, menu))
             continue;
         if (!DeleteFileA(shortcut.c_str())) {
             DWORD error = GetLastError();
@@ -166,18 +171,20 @@ void RemoveShortcuts(const std::vector<std::string>& shortcuts, Outcome* outcome
                 continue;
             }
         }
-        for (const std::string& menu : menus)
-            RemoveEmptyFoldersBelow(Parent(shortcut), menu);
+        RemoveEmptyFoldersBelow(Parent(shortcut), programs);
     }
 }
 
-void RemoveValues(const UninstallRecord& record, Outcome* outcome) {
+void RemoveEntry(const UninstallRecord& record, Outcome* outcome) {
     std::string product;
-    if (IsProductUninstallKey(record.productKey, &product)) {
-        LONG status = DeleteKeyTree(HKEY_LOCAL_MACHINE, record.productKey);
-        if (status != ERROR_SUCCESS && !Gone(static_cast<DWORD>(status)))
-            outcome->failed.push_back(std::string("HKEY_LOCAL_MACHINE\\") + record.productKey);
-    }
+    if (!IsProductUninstallKey(record.productKey, &product))
+        return;
+    LONG status = DeleteKeyTree(HKEY_LOCAL_MACHINE, record.productKey);
+    if (status != ERROR_SUCCESS && !Gone(static_cast<DWORD>(status)))
+        outcome->failed.push_back(std::string("HKEY_LOCAL_MACHINE\\") + record.productKey);
+}
+
+void RemoveValues(const UninstallRecord& record, Outcome* outcome) {
     for (const RecordedValue& value : record.values) {
         std::string subkey;
         RegistryRoot root = SplitRegistryPath(value.key, &subkey);

@@ -20,14 +20,20 @@ struct Outcome {
 // are not started.
 void RunFirst(const std::string& destination, const std::vector<std::string>& programs);
 
-// Deletes the shortcut files (only names ending in .lnk), then the folders
-// below the Start-menu programs folders that this leaves empty.
-void RemoveShortcuts(const std::vector<std::string>& shortcuts, Outcome* outcome);
+// Deletes the record's shortcut files that are the product's own (a .lnk
+// file in the common desktop or in the product's folder of the common
+// Start-menu programs, see IsOwnShortcut), then the folders below the common
+// Start-menu programs that this leaves empty.
+void RemoveShortcuts(const UninstallRecord& record, Outcome* outcome);
 
-// Deletes the product's Uninstall key with everything below it, and each
-// recorded value; then each key that the deletion left without values and
-// subkeys, walking up, but never a key directly under a root.
+// Deletes each recorded value; then each key that the deletion left without
+// values and subkeys, walking up, but never a key directly under a root.
 void RemoveValues(const UninstallRecord& record, Outcome* outcome);
+
+// Deletes the product's Uninstall key with everything below it: the last
+// step, taken only when everything else is gone, so that the list of
+// installed programs keeps starting the uninstaller until then.
+void RemoveEntry(const UninstallRecord& record, Outcome* outcome);
 
 // Deletes each listed file below destination whose size and CRC-32 are
 // still those the installer wrote, then the folders of listed files that

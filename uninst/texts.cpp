@@ -27,6 +27,9 @@ const char* Default(UninstallText id) {
         return "Nie znaleziono zapisu instalacji:";
     case kTextAgain:
         return "Uruchom dezinstalator ponownie, gdy te pliki nie będą używane.";
+    case kTextNotSealed:
+        return "Zapis instalacji został zmieniony po instalacji albo brak jego sumy kontrolnej, więc nic nie "
+               "zostało usunięte. Zainstaluj program ponownie, aby zapisać nowy zapis, i wtedy go odinstaluj.";
     }
     return "";
 }

@@ -14,6 +14,7 @@ enum UninstallText {
     kTextFolder = 34,    // heading of the destination folder that stays
     kTextNoRecord = 35,  // the record is missing
     kTextAgain = 36,     // the uninstaller stays to be run again
+    kTextNotSealed = 37, // the record was changed or has no digest
 };
 
 // Chooses the language file; a missing file gives the built-in texts.

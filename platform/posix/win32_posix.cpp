@@ -402,6 +402,8 @@ DWORD GetFileSize(HANDLE h, LPDWORD high) {
 }
 
 BOOL CloseHandle(HANDLE h) {
+    if (h == POSIX_TOKEN_HANDLE)
+        return TRUE;
     FileObject* f = AsFile(h);
     if (!f)
         return Fail(ERROR_INVALID_HANDLE);
@@ -492,13 +494,14 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     return TRUE;
 }
 
-BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES) {
+BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa) {
     if (Injected())
         return FALSE;
     std::string path = Unix(name);
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    if (path.empty() || mkdir(path.c_str(), 0755) != 0)
+    mode_t mode = sa && PosixDescriptorIsPrivate(sa->lpSecurityDescriptor) ? 0700 : 0755;
+    if (path.empty() || mkdir(path.c_str(), mode) != 0)
         return Fail(path.empty() ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno, path));
     return TRUE;
 }

@@ -141,6 +141,56 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 int _access(const char* path, int mode);
 
+// Security: the protected folder descriptor. A SID and a descriptor are kept
+// as their text; a folder created with a protected descriptor (text "D:P...")
+// that names no group of other users gets mode 0700, as Wine derives mode
+// bits from the descriptor a folder was created with.
+typedef void* PSID;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef void* HLOCAL;
+typedef uint32_t ULONG;
+typedef ULONG* PULONG;
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+struct TOKEN_OWNER {
+    PSID Owner;
+};
+enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenOwner = 4 };
+#define TOKEN_QUERY 0x0008u
+#define SDDL_REVISION_1 1
+
+HANDLE GetCurrentProcess(void);
+BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
+BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, LPDWORD got);
+BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text);
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
+                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size);
+HLOCAL LocalFree(HLOCAL memory);
+// The one token handle OpenProcessToken gives; CloseHandle accepts it.
+#define POSIX_TOKEN_HANDLE ((HANDLE)(intptr_t)0x70C0)
+// True for a descriptor that keeps everyone but SYSTEM, the Administrators
+// and the owner out (what the stand-in's CreateDirectoryA looks at).
+bool PosixDescriptorIsPrivate(const void* descriptor);
+
+// CNG hashing (SHA-256 only), with a SHA-256 of the stand-in's own.
+typedef int32_t NTSTATUS;
+typedef void* BCRYPT_ALG_HANDLE;
+typedef void* BCRYPT_HASH_HANDLE;
+typedef unsigned char* PUCHAR;
+typedef const wchar_t* LPCWSTR;
+#define BCRYPT_SHA256_ALGORITHM L"SHA256"
+#define BCRYPT_SUCCESS(status) (((NTSTATUS)(status)) >= 0)
+NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR implementation, ULONG flags);
+NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE algorithm, ULONG flags);
+NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE* hash, PUCHAR object, ULONG objectSize,
+                          PUCHAR secret, ULONG secretSize, ULONG flags);
+NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE hash, PUCHAR input, ULONG size, ULONG flags);
+NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG size, ULONG flags);
+NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash);
+
 // Test controls of the stand-in; they exist only here.
 
 // Make the Nth counted call from now on (1 = the next one) fail with

@@ -8,6 +8,8 @@
 #include <shlobj.h>
 #include <zlib.h>
 
+#include "trust/digest.h"
+
 namespace {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -24,7 +26,8 @@ std::string Built(const char* name) {
 ProductFiles RemovableProduct(const std::string& name) {
     ProductFiles files;
     files["lang\\English.lng"] = "[lng]\r\n3=Install\r\n30=Really remove\r\n31=Removed.\r\n32=Could not remove:\r\n"
-                                 "33=Changed or added, kept:\r\n34=Folder kept:\r\n36=Run it again.\r\n";
+                                 "33=Changed or added, kept:\r\n34=Folder kept:\r\n36=Run it again.\r\n"
+                                 "37=The record was changed.\r\n";
     files["install\\UnInst.dat"] = Built("UnInst.exe");
     files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[index]\r\nmaxU=5\r\n"
                                  "[RunU]\r\n1=slow.exe\r\n2=\r\n3=app.exe\r\n4=bin\\tool.exe\r\n";
@@ -168,6 +171,21 @@ protected:
         EXPECT_TRUE(PathExists(ShellFolder(CSIDL_COMMON_PROGRAMS))) << "the shared folder above it stays";
     }
 
+    // Stores the digests of the record and the file list as they are now.
+    void Seal() {
+        const char* names[] = {kRecordDigestValue, kFileListDigestValue};
+        const char* files[] = {"UnInst.cfg", "Files.lst"};
+        for (int i = 0; i < 2; ++i) {
+            char digest[kDigestTextSize];
+            ASSERT_TRUE(FileDigest((destination + "\\UnInstall\\" + files[i]).c_str(), digest));
+            HKEY key;
+            ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), 0,
+                                                   KEY_SET_VALUE, &key));
+            RegSetValueExA(key, names[i], 0, REG_SZ, reinterpret_cast<const BYTE*>(digest), kDigestTextSize - 1);
+            RegCloseKey(key);
+        }
+    }
+
     Installer remover;
     std::string product, desktop, menu, log, destination, removerTemp, finalIcon;
 };
@@ -300,11 +318,17 @@ TEST_F(Uninstall, FileHeldOpenIsReportedAndASecondRunRemovesIt) {
     EXPECT_FALSE(Contains(final.text, "kept:\r\n" + held)) << "reported once, as not removed: " << final.text;
     CloseHandle(h);
 
-    // Everything else went; the uninstaller stays to be run again.
+    // Everything else went; the uninstaller stays to be run again, and the
+    // list of installed programs still starts it.
     EXPECT_EQ((std::vector<std::string>{"UnInstall\\", "bin\\"}), ListFolder(destination));
     EXPECT_EQ(std::vector<std::string>{"tool.exe"}, ListFolder(destination + "\\bin"));
     EXPECT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
-    ExpectSystemClean();
+    DWORD type = 0;
+    std::string entry;
+    EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "UninstallString", &type, &entry));
+    EXPECT_EQ("\"" + destination + "\\Uninstall\\UnInst.exe\"", entry.c_str());
+    EXPECT_FALSE(PathExists(desktop + "\\tool.exe.lnk"));
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product, "Path", &type, &entry));
 
     final = RemoveWithYes(&code);
     EXPECT_EQ(0u, code);
@@ -329,8 +353,12 @@ TEST_F(Uninstall, TamperedRecordIsNotFollowedOutOfTheProduct) {
             victim.substr(3) + "\r\n" + line + "data\\..\\..\\..\\Uninst Tamper-outside\\victim.txt\r\n";
     ASSERT_TRUE(WriteFileText(destination + "\\UnInstall\\Files.lst", list));
     std::string record = destination + "\\UnInstall\\UnInst.cfg";
-    ASSERT_TRUE(WritePrivateProfileStringA("lnk", "max", "4", record.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("lnk", "max", "5", record.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("lnk", "4", (outside + "\\notes.txt").c_str(), record.c_str()));
+    ASSERT_TRUE(WriteFileText(outside + "\\notes.lnk", text));
+    ASSERT_TRUE(WritePrivateProfileStringA("lnk", "5", (outside + "\\notes.lnk").c_str(), record.c_str()));
+    // Sealed again as if by an administrator: the rules below hold even then.
+    Seal();
     // A value of someone else's in a key of the product: the key stays.
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (kTestsKey + product + "\\Settings").c_str(), 0,
@@ -346,6 +374,7 @@ TEST_F(Uninstall, TamperedRecordIsNotFollowedOutOfTheProduct) {
     EXPECT_TRUE(ReadFileText(victim, &left));
     EXPECT_EQ(text, left);
     EXPECT_TRUE(PathExists(outside + "\\notes.txt")) << "not a .lnk file";
+    EXPECT_TRUE(PathExists(outside + "\\notes.lnk")) << "not in the desktop or the product's menu folder";
     ASSERT_TRUE(CleanedUp());
     EXPECT_FALSE(PathExists(destination));
     DWORD type = 0;
@@ -354,4 +383,68 @@ TEST_F(Uninstall, TamperedRecordIsNotFollowedOutOfTheProduct) {
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product + "\\Settings", "Count", &type, &data));
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product, "Path", &type, &data));
     DeleteKey(HKEY_CURRENT_USER, kTestsKey + product);
+}
+
+TEST_F(Uninstall, AChangedOrUnsealedRecordRemovesNothing) {
+    Install("Uninst Sealed", "English", RemovableProduct("Uninst Sealed"));
+    std::string record = destination + "\\UnInstall\\UnInst.cfg";
+    std::string list = destination + "\\UnInstall\\Files.lst";
+    std::string recordBytes, listBytes, digest;
+    ASSERT_TRUE(ReadFileText(record, &recordBytes));
+    ASSERT_TRUE(ReadFileText(list, &listBytes));
+    DWORD type = 0;
+    ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, kRecordDigestValue, &type, &digest));
+    EXPECT_EQ(64u, strlen(digest.c_str()));
+    // Someone else's value, and a file that was there before the product.
+    std::string foreign = "HKEY_CURRENT_USER\\" + std::string(kTestsKey) + "Someone Else";
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kTestsKey) + "Someone Else").c_str(), 0,
+                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegSetValueExA(key, "Theirs", 0, REG_SZ, reinterpret_cast<const BYTE*>("x"), 2);
+    RegCloseKey(key);
+    std::string theirs = destination + "\\theirs.txt";
+    ASSERT_TRUE(WriteFileText(theirs, "theirs"));
+    std::vector<std::string> before = ListFolder(destination);
+
+    struct Row {
+        const char* label;
+        std::string record, list;
+        bool dropDigest;
+    } rows[] = {
+        {"a value of another program added to [reg]",
+         recordBytes + "[reg]\r\nmax=9\r\n9=" + foreign + "\r\n[sub]\r\n9=Theirs\r\n", listBytes, false},
+        {"a line added to the file list", recordBytes, listBytes + "6 " + Crc("theirs") + " theirs.txt\r\n", false},
+        {"no digest", recordBytes, listBytes, true},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(WriteFileText(record, r.record));
+        ASSERT_TRUE(WriteFileText(list, r.list));
+        if (r.dropDigest) {
+            ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), 0,
+                                                   KEY_SET_VALUE, &key));
+            RegDeleteValueA(key, kFileListDigestValue);
+            RegCloseKey(key);
+        }
+        HWND box = StartRemover();
+        ASSERT_NE(nullptr, box) << r.label;
+        BoxInfo info = ReadBox(box);
+        EXPECT_EQ("The record was changed.\r\n" + record, info.text) << r.label;
+        EXPECT_TRUE(info.ok && !info.yes) << r.label << ": nothing is asked";
+        EXPECT_EQ("error", IconKind(box)) << r.label;
+        Answer(box, IDOK);
+        DWORD code = 99;
+        ASSERT_TRUE(WaitExit(&remover, 30000, &code));
+        EXPECT_EQ(4u, code) << r.label;
+        EXPECT_EQ(before, ListFolder(destination)) << r.label;
+        EXPECT_TRUE(PathExists(theirs)) << r.label;
+        EXPECT_TRUE(PathExists(destination + "\\data\\readme.txt")) << r.label;
+        EXPECT_TRUE(PathExists(menu + "\\app.exe.lnk")) << r.label;
+        EXPECT_TRUE(PathExists(desktop + "\\tool.exe.lnk")) << r.label;
+        std::string data;
+        EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, std::string(kTestsKey) + "Someone Else", "Theirs", &type, &data));
+        EXPECT_TRUE(ReadValue(HKEY_CURRENT_USER, kTestsKey + product, "Path", &type, &data)) << r.label;
+        EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "UninstallString", &type, &data));
+        EXPECT_EQ(std::vector<std::string>{}, Starts()) << r.label << ": no [RunU] program";
+    }
+    DeleteKey(HKEY_CURRENT_USER, std::string(kTestsKey) + "Someone Else");
 }

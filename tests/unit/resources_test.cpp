@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/startup.h"
+#include "trust/dllsearch.h"
 
 namespace {
 
@@ -262,19 +262,49 @@ TEST(Resources, IconGroupsHaveTheirSizesIn32BitColour) {
     }
 }
 
-TEST(Resources, ManifestAsksForCommonControls6) {
+// The manifest resource of a program, loaded as data.
+std::string Manifest(HMODULE module) {
     int manifests = 0;
-    EnumResourceNamesA(Installer(), MAKEINTRESOURCEA(24), CountName, reinterpret_cast<LONG_PTR>(&manifests));
+    EnumResourceNamesA(module, MAKEINTRESOURCEA(24), CountName, reinterpret_cast<LONG_PTR>(&manifests));
     EXPECT_EQ(1, manifests);
-    HRSRC found = FindResourceA(Installer(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
-    ASSERT_NE(nullptr, found);
-    std::string text(static_cast<const char*>(LockResource(LoadResource(Installer(), found))),
-                     SizeofResource(Installer(), found));
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    if (!found)
+        return "";
+    return std::string(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                       SizeofResource(module, found));
+}
+
+TEST(Resources, ManifestAsksForCommonControls6) {
+    std::string text = Manifest(Installer());
+    ASSERT_NE("", text);
     for (const char* part : {"<assemblyIdentity name=\"Brondale\" version=\"1.0.0.0\" processorArchitecture=\"x86\" "
                              "type=\"win32\"/>",
                              "<description>Brondale</description>", "name=\"Microsoft.Windows.Common-Controls\"",
                              "version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\""})
         EXPECT_NE(std::string::npos, text.find(part)) << part;
+}
+
+TEST(Resources, BothProgramsAskForAdministratorRights) {
+    HMODULE uninstaller = LoadLibraryExA(BRONDALE_UNINSTALLER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, uninstaller);
+    struct Row {
+        const char* program;
+        HMODULE module;
+        const char* identity;
+    } rows[] = {
+        {"installer", Installer(), "name=\"Brondale\""},
+        {"uninstaller", uninstaller, "name=\"Brondale.UnInst\""},
+    };
+    for (const Row& r : rows) {
+        std::string text = Manifest(r.module);
+        EXPECT_NE(std::string::npos, text.find(r.identity)) << r.program;
+        EXPECT_NE(std::string::npos, text.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">")) << r.program;
+        EXPECT_NE(std::string::npos,
+                  text.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"))
+            << r.program;
+        EXPECT_EQ(std::string::npos, text.find("asInvoker")) << r.program;
+    }
+    FreeLibrary(uninstaller);
 }
 
 TEST(DllSearch, APlantedDllBesideTheProgramIsNotLoaded) {

@@ -61,6 +61,16 @@ TEST(UninstRules, OnlyPathsBelowTheDestinationAreFollowed) {
         {"file.txt:stream", false},
         {"bad\x01name", false},
         {"", false},
+        // The package reader's rule: device names and names Windows cuts.
+        {"CON", false},
+        {"bin\\nul.txt", false},
+        {"lpt1\\x.txt", false},
+        {"bin\\com9", false},
+        {"console.txt", true},
+        {"bin.\\x", false},
+        {"x ", false},
+        {"what?.txt", false},
+        {"a|b", false},
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.inside, StaysInside(r.path)) << "\"" << r.path << "\"";
@@ -81,6 +91,34 @@ TEST(UninstRules, OnlyLnkFilesCountAsShortcuts) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.shortcut, IsShortcutFile(r.path)) << "\"" << r.path << "\"";
+}
+
+TEST(UninstRules, OnlyTheProductsOwnShortcutsAreDeleted) {
+    const std::string desktop = "C:\\Users\\Public\\Desktop";
+    const std::string menu = "C:\\ProgramData\\Start Menu\\Programs\\Vendor\\Demo";
+    struct Row {
+        std::string path;
+        bool own;
+    } rows[] = {
+        {desktop + "\\tool.exe.lnk", true},
+        {"c:\\users\\public\\desktop\\Tool.exe.LNK", true},
+        {menu + "\\app.exe.lnk", true},
+        {menu + "\\Tools\\app.exe.lnk", true},
+        {desktop + "\\Sub\\tool.exe.lnk", false},
+        {desktop + "\\notes.txt", false},
+        {"C:\\Users\\Public\\Desktop2\\tool.exe.lnk", false},
+        {"C:\\ProgramData\\Start Menu\\Programs\\Other.lnk", false},
+        {"C:\\ProgramData\\Start Menu\\Programs\\Vendor\\Other\\x.lnk", false},
+        {menu + "\\..\\..\\Other.lnk", false},
+        {menu + "\\.\\x.lnk", false},
+        {menu + "\\x.lnk:stream.lnk", false},
+        {"C:\\Windows\\x.lnk", false},
+        {"", false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.own, IsOwnShortcut(r.path, desktop, menu)) << "\"" << r.path << "\"";
+    EXPECT_FALSE(IsOwnShortcut("x.lnk", "", "")) << "unknown folders hold nothing";
+    EXPECT_FALSE(IsOwnShortcut("\\x.lnk", "", ""));
 }
 
 TEST(UninstRules, FolderBelowAnotherIsComparedWithoutCase) {
@@ -132,8 +170,10 @@ TEST(UninstRules, OnlyAProductsOwnUninstallKeyIsDeletedWhole) {
         {"", false, ""},
     };
     for (const Row& r : rows) {
-        std::string name;
-        EXPECT_EQ(r.product, IsProductUninstallKey(r.key, &name)) << "\"" << r.key << "\"";
+        std::string name, whole;
+        EXPECT_EQ(r.product, IsProductUninstallKey(r.key, &name, &whole)) << "\"" << r.key << "\"";
         EXPECT_EQ(r.name, name) << "\"" << r.key << "\"";
+        if (r.product)
+            EXPECT_EQ(std::string(r.key).substr(52), whole) << "the Start-menu folder's name";
     }
 }
