@@ -18,24 +18,39 @@
 
 namespace {
 
-// The elevation of this process's token and whether it is SYSTEM's.
-void TokenFacts(int* elevation, bool* isSystem) {
-    *elevation = kElevationDefault;
-    *isSystem = false;
+// The elevation type of a process's token (0 when it cannot be read) and,
+// when isSystem is given, whether it is SYSTEM's.
+int ElevationOf(HANDLE process, bool* isSystem) {
     HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return 0;
     TOKEN_ELEVATION_TYPE type;
     DWORD got = 0;
-    if (GetTokenInformation(token, TokenElevationType, &type, sizeof type, &got))
-        *elevation = static_cast<int>(type);
+    int elevation = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &got) ? type : 0;
     union {
         TOKEN_USER user;
         BYTE bytes[256];
     } info;
-    if (GetTokenInformation(token, TokenUser, &info, sizeof info, &got))
+    if (isSystem && GetTokenInformation(token, TokenUser, &info, sizeof info, &got))
         *isSystem = IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid) != FALSE;
     CloseHandle(token);
+    return elevation;
+}
+
+// The elevation type of the desktop shell's process; 0 when there is none.
+// Wine reports every process as the elevated half of a split token, the
+// shell too, so there the launches stay direct.
+int DesktopShellElevation() {
+    HWND desktop = GetShellWindow();
+    DWORD id = 0;
+    if (!desktop || !GetWindowThreadProcessId(desktop, &id) || id == 0)
+        return 0;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process)
+        return 0;
+    int elevation = ElevationOf(process, nullptr);
+    CloseHandle(process);
+    return elevation;
 }
 
 template <typename T> void Release(T** p) {
@@ -109,15 +124,16 @@ bool RunAsDesktopUser(IShellDispatch2* shell, const char* file, const char* dire
 
 void howtorun(const char* file, const char* directory) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    int elevation = kElevationDefault;
     bool isSystem = false;
-    TokenFacts(&elevation, &isSystem);
-    IShellDispatch2* shell = nullptr;
-    if (ChooseLaunchRoute(elevation, isSystem, true) == kLaunchAsDesktopUser)
-        shell = DesktopShell();
-    bool done = ChooseLaunchRoute(elevation, isSystem, shell != nullptr) == kLaunchAsDesktopUser &&
-                RunAsDesktopUser(shell, file, directory);
-    Release(&shell);
+    int elevation = ElevationOf(GetCurrentProcess(), &isSystem);
+    int shellElevation = elevation == kElevationFull ? DesktopShellElevation() : 0;
+    bool done = false;
+    if (ChooseLaunchRoute(elevation, isSystem, shellElevation) == kLaunchAsDesktopUser) {
+        IShellDispatch2* shell = DesktopShell();
+        done = shell && RunAsDesktopUser(shell, file, directory);
+        Release(&shell);
+    }
+    // Where the desktop shell cannot start it, the program still starts.
     if (!done)
         ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL);
     CoUninitialize();

@@ -1,8 +1,8 @@
 // The choice of launch route; no system calls, so both builds test it.
 #include "finish/launchas.h"
 
-LaunchRoute ChooseLaunchRoute(int elevation, bool isSystem, bool desktopShellFound) {
-    if (elevation != kElevationFull || isSystem || !desktopShellFound)
+LaunchRoute ChooseLaunchRoute(int elevation, bool isSystem, int shellElevation) {
+    if (elevation != kElevationFull || isSystem || shellElevation != kElevationLimited)
         return kLaunchDirect;
     return kLaunchAsDesktopUser;
 }

@@ -16,9 +16,13 @@ enum LaunchRoute {
     kLaunchAsDesktopUser,  // ShellExecute of the desktop shell, as the user
 };
 
-// The desktop shell's route only for an elevated split token of an account
-// other than SYSTEM, and only when the desktop shell was found; every other
-// case starts the program directly, as before.
-LaunchRoute ChooseLaunchRoute(int elevation, bool isSystem, bool desktopShellFound);
+// elevation is this process's, shellElevation that of the desktop shell's
+// process (0 when there is no desktop shell or its token cannot be read).
+// The desktop shell's route only for the elevated half of a split token of
+// an account other than SYSTEM, and only when the desktop shell runs with
+// the unelevated half: then it has fewer rights to hand on. Every other case
+// (no split token, a shell as elevated as this process, no shell) starts the
+// program directly, as before.
+LaunchRoute ChooseLaunchRoute(int elevation, bool isSystem, int shellElevation);
 
 #endif
