@@ -18,7 +18,8 @@
 //              ConvertStringSecurityDescriptorToSecurityDescriptorA
 //   hashing:   BCryptOpenAlgorithmProvider BCryptCloseAlgorithmProvider
 //              BCryptCreateHash BCryptHashData BCryptFinishHash
-//              BCryptDestroyHash
+//              BCryptDestroyHash (on Windows bound at run time from the
+//              system folder by trust/cng.cpp, never imported)
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access
 #ifndef BRONDALE_PLATFORM_WIN32API_H

@@ -42,7 +42,8 @@ bool ustawtmp() {
     for (unsigned i = 0; i < kScratchNames; ++i) {
         if (i > 0 && !NextTick(tick, &tick))
             break;
-        snprintf(tmp_dir(), MAX_PATH, "%sBrondale%d", temp, static_cast<int>(tick));
+        if (snprintf(tmp_dir(), MAX_PATH, "%sBrondale%d", temp, static_cast<int>(tick)) >= MAX_PATH)
+            break;
         if (CreateProtectedFolder(tmp_dir()))
             return false;
         if (GetLastError() != ERROR_ALREADY_EXISTS)

@@ -29,19 +29,23 @@ void DeleteWithRetries(const std::string& path) {
     }
 }
 
-// Removes the copy's own folder. Wine lets a running program's file go at
-// once; Windows keeps it until the program ends (its handle deletes it
-// then), so there the empty folder goes at the next restart.
-void RemoveOwnFolder() {
+// Lets the copy's own folder go after the copy: a handle of this process,
+// opened after the inherited one of the file, deletes the folder when it
+// closes at the end, if the file has gone by then; and the folder is also
+// marked for deletion at the next start of Windows. (Wine keeps the running
+// file until the program's image is gone, after its handles, so there the
+// empty folder waits for that start.)
+void RemoveOwnFolderAtEnd() {
     char self[MAX_PATH], system[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     if (n == 0 || n >= sizeof self || !GetSystemDirectoryA(system, sizeof system))
         return;
     std::string folder = Parent(self);
+    // The current folder is held open without delete sharing.
     SetCurrentDirectoryA(system);
-    DeleteFileA(self);
-    if (!RemoveDirectoryA(folder.c_str()))
-        MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    CreateFileA(folder.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 } // namespace
@@ -114,7 +118,7 @@ bool StartCleanup(const std::string& uninstallFolder) {
 int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
     size_t slash = uninstallFolder.find_last_of('\\');
     if (slash == std::string::npos || lstrcmpiA(uninstallFolder.c_str() + slash + 1, "UnInstall") != 0) {
-        RemoveOwnFolder();
+        RemoveOwnFolderAtEnd();
         return 1;
     }
     HANDLE original = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoul(originalHandle, nullptr, 10)));
@@ -127,6 +131,6 @@ int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
     RemoveDirectoryA(uninstallFolder.c_str());
     RemoveDirectoryA(Parent(uninstallFolder).c_str());
     int result = GetFileAttributesA(uninstallFolder.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : 1;
-    RemoveOwnFolder();
+    RemoveOwnFolderAtEnd();
     return result;
 }

@@ -27,9 +27,9 @@ bool StartCleanup(const std::string& uninstallFolder);
 // as decimal text to end, then deletes the uninstaller's files in
 // uninstallFolder (UnInst.exe, UnInst.cfg, Files.lst, Language.lng), the
 // folder itself and the destination folder above it when they are empty.
-// Does nothing unless the folder's name is "UnInstall". Last removes its own
-// folder (at the next restart where Windows still holds the file). Returns 0
-// when the uninstall folder is gone, else 1.
+// Does nothing unless the folder's name is "UnInstall". Last leaves its own
+// folder to go once it has ended, or at the latest at the next start of
+// Windows. Returns 0 when the uninstall folder is gone, else 1.
 int RunCleanup(const char* originalHandle, const std::string& uninstallFolder);
 
 #endif

@@ -127,14 +127,36 @@ protected:
         return final;
     }
     // Waits for the uninstaller's clean-up copy to end: the UnInstall folder
-    // goes, and so does the copy in the temporary folder.
+    // goes, and so does the copy in the temporary folder. Its private folder
+    // goes with it, or, where the system holds the file until its image is
+    // gone (Wine), waits empty for the next start of Windows.
     bool CleanedUp() {
         for (int i = 0; i < 500; ++i) {
-            if (!PathExists(destination + "\\UnInstall") && ListFolder(removerTemp).empty())
+            if (!PathExists(destination + "\\UnInstall") && OnlyCopyFoldersLeft())
                 return true;
             Sleep(20);
         }
+        for (const std::string& left : ListFolder(removerTemp))
+            ADD_FAILURE() << "left in the temporary folder: " << left << " holding "
+                          << ::testing::PrintToString(ListFolder(removerTemp + "\\" + left));
         return false;
+    }
+    // True when the temporary folder holds nothing but empty private folders
+    // of the copy ("BrondaleUnInst" and 16 hexadecimal digits), each marked
+    // for deletion at the next start.
+    bool OnlyCopyFoldersLeft() {
+        DWORD type = 0;
+        std::string pending;
+        ReadValue(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                  "PendingFileRenameOperations", &type, &pending);
+        for (const std::string& left : ListFolder(removerTemp)) {
+            bool copyFolder = left.size() == 31 && left.compare(0, 14, "BrondaleUnInst") == 0 && left.back() == '\\' &&
+                              left.find_first_not_of("0123456789abcdef", 14) == 30;
+            if (!copyFolder || !ListFolder(removerTemp + "\\" + left).empty() ||
+                pending.find(removerTemp + "\\" + left.substr(0, 30)) == std::string::npos)
+                return false;
+        }
+        return true;
     }
     std::vector<std::string> Starts() {
         std::string text;
