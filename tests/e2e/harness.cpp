@@ -3,10 +3,12 @@
 // because ANSI messages across processes are not converted back by Wine.
 #include "harness.h"
 
+#include <aclapi.h>
 #include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 namespace {
@@ -487,3 +489,24 @@ bool ReadValue(HKEY root, const std::string& key, const char* name, DWORD* type,
 }
 
 void DeleteKey(HKEY root, const std::string& key) { RegDeleteTreeA(root, key.c_str()); }
+
+std::string FolderDacl(const std::string& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return "";
+    LPSTR text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                         &text, nullptr);
+    std::string dacl = text ? text : "";
+    LocalFree(text);
+    LocalFree(descriptor);
+    return dacl;
+}
+
+bool LetsOthersIn(const std::string& dacl) {
+    for (const char* other : {";WD)", ";BU)", ";AU)", ";S-1-1-0)", ";S-1-5-32-545)", ";S-1-5-11)"})
+        if (dacl.find(other) != std::string::npos)
+            return true;
+    return false;
+}

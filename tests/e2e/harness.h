@@ -94,6 +94,12 @@ std::vector<std::string> ScratchFolders(const std::string& temp);
 // The scratch settings value of key in the installer's scratch folder.
 std::string ScratchKey(const std::string& scratch, const char* key);
 
+// The DACL of a file or folder in its text form (SDDL), "" when it cannot be
+// read; and whether such a DACL grants Everyone, Users or Authenticated
+// Users anything.
+std::string FolderDacl(const std::string& path);
+bool LetsOthersIn(const std::string& dacl);
+
 // Presses a button as a click would (posted, so a modal dialog it opens does
 // not block the harness).
 void Click(HWND dialog, int id);

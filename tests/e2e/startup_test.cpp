@@ -9,6 +9,7 @@
 
 namespace {
 
+
 const char kLanguageCaption[] = "Choose Setup Language";
 const char kCancelQuestion[] = "Przerwa\xE6 instalacj\xEA?";  // CP1250
 
@@ -37,6 +38,13 @@ TEST_F(Startup, LanguagePageListsLanguagesAndScratchHoldsTheSections) {
 
     std::vector<std::string> scratch = ScratchFolders(run.tempFolder);
     ASSERT_EQ(1u, scratch.size()) << "TEMP holds " << ::testing::PrintToString(ListFolder(run.tempFolder));
+    // Wine derives a folder's descriptor from the one it was made with: the
+    // scratch folder keeps others out, a folder made the default way does not.
+    std::string dacl = FolderDacl(scratch[0]);
+    EXPECT_NE("", dacl);
+    EXPECT_FALSE(LetsOthersIn(dacl)) << dacl;
+    EXPECT_FALSE(LetsOthersIn(FolderDacl(scratch[0] + "\\Lang"))) << FolderDacl(scratch[0] + "\\Lang");
+    EXPECT_TRUE(LetsOthersIn(FolderDacl(run.tempFolder))) << FolderDacl(run.tempFolder);
     std::vector<std::string> lang = {"Czech.lng", "Deutsch.lng", "English.lng"};
     EXPECT_EQ(lang, ListFolder(scratch[0] + "\\Lang"));
     std::vector<std::string> install = {"UnInst.dat", "init.cfg"};

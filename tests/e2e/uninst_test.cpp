@@ -143,7 +143,7 @@ protected:
     }
     // True when the temporary folder holds nothing but empty private folders
     // of the copy ("BrondaleUnInst" and 16 hexadecimal digits), each marked
-    // for deletion at the next start.
+    // for deletion at the next start and protected.
     bool OnlyCopyFoldersLeft() {
         DWORD type = 0;
         std::string pending;
@@ -152,9 +152,11 @@ protected:
         for (const std::string& left : ListFolder(removerTemp)) {
             bool copyFolder = left.size() == 31 && left.compare(0, 14, "BrondaleUnInst") == 0 && left.back() == '\\' &&
                               left.find_first_not_of("0123456789abcdef", 14) == 30;
-            if (!copyFolder || !ListFolder(removerTemp + "\\" + left).empty() ||
-                pending.find(removerTemp + "\\" + left.substr(0, 30)) == std::string::npos)
+            std::string path = removerTemp + "\\" + left.substr(0, 30);
+            if (!copyFolder || !ListFolder(path).empty() || pending.find(path) == std::string::npos)
                 return false;
+            EXPECT_FALSE(LetsOthersIn(FolderDacl(path))) << "the copy's folder is the uninstaller's alone: "
+                                                         << FolderDacl(path);
         }
         return true;
     }

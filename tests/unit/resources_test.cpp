@@ -307,6 +307,65 @@ TEST(Resources, BothProgramsAskForAdministratorRights) {
     FreeLibrary(uninstaller);
 }
 
+namespace {
+
+// The names of the DLLs that a program file imports, read from its import
+// directory; empty when the file is no PE image.
+std::vector<std::string> ImportedDlls(const char* file) {
+    std::vector<std::string> names;
+    HANDLE h = CreateFileA(file, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    std::string bytes(GetFileSize(h, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(h, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(h);
+    auto at = [&](size_t offset, size_t size) { return offset + size <= bytes.size() ? &bytes[offset] : nullptr; };
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(at(0, sizeof(IMAGE_DOS_HEADER)));
+    const IMAGE_NT_HEADERS32* nt =
+        dos ? reinterpret_cast<const IMAGE_NT_HEADERS32*>(at(dos->e_lfanew, sizeof(IMAGE_NT_HEADERS32))) : nullptr;
+    if (!nt)
+        return names;
+    const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
+            if (rva >= sections[i].VirtualAddress && rva < sections[i].VirtualAddress + sections[i].SizeOfRawData)
+                return rva - sections[i].VirtualAddress + sections[i].PointerToRawData;
+        return bytes.size();
+    };
+    DWORD rva = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (size_t d = fileOffset(rva);; d += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        const IMAGE_IMPORT_DESCRIPTOR* entry =
+            reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(d, sizeof(IMAGE_IMPORT_DESCRIPTOR)));
+        if (!entry || entry->Name == 0)
+            break;
+        const char* name = at(fileOffset(entry->Name), 1);
+        names.push_back(name ? name : "?");
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(DllSearch, BothProgramsImportOnlyTheSystemsKnownDlls) {
+    // A DLL imported at load time is looked for beside the program before
+    // any restriction can act, unless the system keeps it among its known
+    // DLLs; everything else (CNG, say) is bound at run time from the system
+    // folder.
+    const std::vector<std::string> known = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll", "ole32.dll", "OLEAUT32.dll",
+                                            "SHELL32.dll", "USER32.dll", "GDI32.dll", "COMDLG32.dll", "SHLWAPI.dll"};
+    for (const char* program : {BRONDALE_INSTALLER_EXE, BRONDALE_UNINSTALLER_EXE}) {
+        std::vector<std::string> imported = ImportedDlls(program);
+        EXPECT_GE(imported.size(), 3u) << program;
+        for (const std::string& name : imported) {
+            bool isKnown = false;
+            for (const std::string& k : known)
+                isKnown = isKnown || _stricmp(k.c_str(), name.c_str()) == 0;
+            EXPECT_TRUE(isKnown) << program << " imports " << name;
+        }
+    }
+}
+
 TEST(DllSearch, APlantedDllBesideTheProgramIsNotLoaded) {
     // Without the restriction the DLL beside the program is found ...
     HMODULE planted = LoadLibraryA("brondale_planted.dll");
