@@ -359,6 +359,7 @@ TEST_F(Uninstall, FileHeldOpenIsReportedAndASecondRunRemovesIt) {
     EXPECT_EQ("Removed.", final.text);
     ASSERT_TRUE(CleanedUp());
     EXPECT_FALSE(PathExists(destination));
+    ExpectSystemClean();
 }
 
 TEST_F(Uninstall, TamperedRecordIsNotFollowedOutOfTheProduct) {
