@@ -2,8 +2,7 @@
 // protected folder of the temporary folder and is opened with
 // FILE_FLAG_DELETE_ON_CLOSE; that handle is inherited by the copy's own
 // process: when the copy ends, the last handle closes and the file is
-// deleted (Wine does the same when its last handle goes, since the running
-// image does not keep the file from being unlinked).
+// deleted (Wine deletes it too, once the ended copy's image is gone).
 #include "uninst/cleanup.h"
 
 #include <windows.h>
