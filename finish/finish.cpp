@@ -8,11 +8,9 @@
 
 #include "config/config.h"
 #include "finish/record.h"
-#include "lang/texts.h"
 #include "package/extract.h"
 #include "package/record.h"
 #include "pages/pages.h"
-#include "shell/names.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
 
@@ -67,15 +65,7 @@ namespace {
 void CofnijZakonczenie(SectionResult result) {
     ZapisaneCofnij();
     UsunFolderyStrony();
-    if (result == kSectionNoMemory) {
-        BrakPamieci();
-    } else if (result == kSectionLink) {
-        char text[512];
-        snprintf(text, sizeof text, "%s\n\n%s", GetLang(21, DefaultText(21)), SciezkaOdmowy());
-        MessageBoxA(nullptr, text, Brondale(), MB_ICONERROR);
-    } else if (result != kSectionCancelled) {
-        MessageBoxA(nullptr, kWriteFailureText, Brondale(), MB_ICONERROR);
-    }
+    ZglosWynik(result);
     ZakonczWszystko();
 }
 

@@ -641,6 +641,11 @@ void BrakPamieci() { ReportFailure(GetLang(19, DefaultText(19))); }
 
 SectionResult Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
     SectionResult result = RozpakujSekcje(target, mode, package);
+    ZglosWynik(result);
+    return result;
+}
+
+void ZglosWynik(SectionResult result) {
     if (result == kSectionNoMemory) {
         BrakPamieci();
     } else if (result == kSectionWriteFailed) {
@@ -656,7 +661,6 @@ SectionResult Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
     } else if (result != kSectionOk && result != kSectionStopped) {
         Error_1();
     }
-    return result;
 }
 
 void RozpakujJezyki() {

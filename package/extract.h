@@ -112,6 +112,10 @@ void Error_1();
 void BladZapisu();
 // Memory that could not be had (text ID 19).
 void BrakPamieci();
+// Reports a failed section's result to the user and the pages: the one
+// place that shows what went wrong (nothing for kSectionOk and a stop; a
+// cancel at a file in use ends the wizard without a message).
+void ZglosWynik(SectionResult result);
 const char kWriteFailureText[] = "The files cannot be written. The disk may be full or the folder read-only.";
 
 #endif
