@@ -355,7 +355,7 @@ SectionResult ZrobMiejsce(const char* path) {
     }
     // Hidden, so that it does not show among the product's files while the
     // installation runs, and so that a later run can tell it from the user's.
-    SetFileAttributesA(kept, attributes | FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesA(kept, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
     if (!ZapisaneKopia(path, kept, attributes)) {
         MoveFileA(kept, path);
         SetFileAttributesA(path, attributes);
@@ -506,6 +506,16 @@ SectionResult ReadHeader(HANDLE package, uint32_t* stored, uint32_t** table) {
     return kSectionOk;
 }
 
+HANDLE CreateNew(const char* path) {
+    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The errors of CREATE_NEW when a name is taken: a file or link (exists), or
+// a folder or a file that refuses (access denied).
+bool InTheWay(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+}
+
 SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE package, const uint32_t* offsets) {
     uint32_t count = *IlePlikow();
     HANDLE list = winfopen(lista(), true);
@@ -526,14 +536,18 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
             break;
         }
         result = dircat(list, target);
-        if (result == kSectionOk)
-            result = ZrobMiejsce(tmp());
         if (result != kSectionOk)
             break;
-        // CREATE_NEW: whatever stood there has been moved aside, so nothing
-        // that appears meanwhile is ever written over or followed.
-        HANDLE output =
-            CreateFileA(tmp(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // CREATE_NEW never opens what is there, a link included. Only when
+        // something is in the way is it looked at and moved aside, so that a
+        // fresh installation costs one call per file as it always did.
+        HANDLE output = CreateNew(tmp());
+        if (output == INVALID_HANDLE_VALUE && InTheWay(GetLastError())) {
+            result = ZrobMiejsce(tmp());
+            if (result != kSectionOk)
+                break;
+            output = CreateNew(tmp());
+        }
         if (output == INVALID_HANDLE_VALUE) {
             result = kSectionWriteFailed;
             break;

@@ -68,10 +68,13 @@ bool Add(EntryKind kind, const char* path, const char* second, uint32_t size) {
     return true;
 }
 
-// Deletes a file whatever its attributes; a read-only one refuses otherwise.
-void DeleteKept(const char* path) {
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path);
+// Deletes a file whatever its attributes: a read-only one refuses until it
+// is made plain (asked only then: each call costs, thousands in an upgrade).
+void DeleteKept(const char* path, uint32_t attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(path) && !(attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+        DeleteFileA(path);
 }
 
 } // namespace
@@ -171,7 +174,7 @@ void ZapisaneZatwierdz() {
     for (size_t i = 0; i < ZapisaneIle(); ++i) {
         EntryKind kind = ZapisaneRodzaj(i);
         if (kind == kEntryKept || kind == kEntryStale)
-            DeleteKept(ZapisaneKept(i));
+            DeleteKept(ZapisaneKept(i), kind == kEntryKept ? Zapisane()->offsets[i].size : 0);
     }
     ZapisaneReset();
 }

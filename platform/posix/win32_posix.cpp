@@ -314,7 +314,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
         Fail(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (exists && write && HeldOpen(path))
+    if (exists && write && disposition != CREATE_NEW && HeldOpen(path))
         return INVALID_HANDLE_VALUE;
     int flags = write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (disposition) {

@@ -666,16 +666,6 @@ TEST(Extract, KeptCopiesOfAnInterruptedRunGoWithTheNextCommit) {
     }
 }
 
-TEST(Extract, KeptNamesAreRecognisedOnlyInTheirOwnForm) {
-    struct Row {
-        const char* name;
-        bool kept;
-    } rows[] = {{"~BDK0000000", true},  {"~bdk0a1b2c3", true},  {"~BDK000000", false}, {"~BDK00000000", false},
-                {"~BDK000000G", false}, {"BDK00000000", false}, {"~BDX0000000", false}, {"", false}};
-    for (const Row& r : rows)
-        EXPECT_EQ(r.kept, IsKeptName(r.name)) << r.name;
-}
-
 // Which destinations take a section's paths and the uninstall record.
 TEST(Extract, DestinationMustLeaveRoomForEveryPath) {
     struct Row {
