@@ -77,50 +77,50 @@ void ZakonczInstalace() {
     char destination[MAX_PATH];
     char record[MAX_PATH];
     dircfg("10", destination, 0, sizeof destination);
-    char productKey[MAX_PATH];
-    KluczProduktu(productKey, sizeof productKey);
-    char source[MAX_PATH];
-    dircfg("9", source, 0, sizeof source);
-    strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));
+    bool fits = snprintf(record, sizeof record, "%s\\UnInstall\\UnInst.cfg", destination) < MAX_PATH;
     // Up to here an installation can still be taken back as a whole: the
     // record, the file list and the uninstaller are written over kept files.
-    SectionResult start = snprintf(record, sizeof record, "%s\\UnInstall\\UnInst.cfg", destination) < MAX_PATH
-                              ? ZacznijRekord(destination, productKey[0] ? productKey : nullptr, source)
-                              : kSectionWriteFailed;
+    char productKey[MAX_PATH], source[MAX_PATH];
+    KluczProduktu(productKey, sizeof productKey);
+    dircfg("9", source, 0, sizeof source);
+    strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));
+    SectionResult start = fits ? ZacznijRekord(destination, productKey[0] ? productKey : nullptr, source)
+                               : kSectionWriteFailed;
     if (start != kSectionOk) {
         CofnijZakonczenie(start);
         return;
     }
     ZapisaneZatwierdz();
+    if (fits) {
+        WritePrivateProfileStringA("lnk", nullptr, nullptr, record);
+        WritePrivateProfileStringA("reg", nullptr, nullptr, record);
+        char value[kCfgValueSize], path[kCfgValueSize], number[16];
+        addtouninstlist(value, record, path, number);
+        dircfg("11", record, 1, static_cast<int>(strlen(record)));
 
-    WritePrivateProfileStringA("lnk", nullptr, nullptr, record);
-    WritePrivateProfileStringA("reg", nullptr, nullptr, record);
-    char value[kCfgValueSize], path[kCfgValueSize], number[16];
-    addtouninstlist(value, record, path, number);
-    dircfg("11", record, 1, static_cast<int>(strlen(record)));
+        char lnk[MAX_PATH];
+        CfgPath(kLnkCfg, lnk);
+        UINT m = GetPrivateProfileIntA("index2", "max", 1, lnk);
+        char entry[16];
+        snprintf(entry, sizeof entry, "%u", m);
+        WritePrivateProfileStringA("menu", entry, "UnInstall\\UnInst.exe", lnk);
+        snprintf(entry, sizeof entry, "%u", m + 1);
+        WritePrivateProfileStringA("index2", "max", entry, lnk);
 
-    char lnk[MAX_PATH];
-    CfgPath(kLnkCfg, lnk);
-    UINT m = GetPrivateProfileIntA("index2", "max", 1, lnk);
-    char entry[16];
-    snprintf(entry, sizeof entry, "%u", m);
-    WritePrivateProfileStringA("menu", entry, "UnInstall\\UnInst.exe", lnk);
-    snprintf(entry, sizeof entry, "%u", m + 1);
-    WritePrivateProfileStringA("index2", "max", entry, lnk);
+        DodajDlListy();
+        MakeShortcut(0);
+        MakeShortcut(1);
+        DodajDoRejestru();
 
-    DodajDlListy();
-    MakeShortcut(0);
-    MakeShortcut(1);
-    DodajDoRejestru();
-
-    if (OptionChosen(302)) {
-        char info[kCfgValueSize];
-        GetFromCfg("3", info, kSecCfg, kInitCfg);
-        howtorun(info, destination);
+        if (OptionChosen(302)) {
+            char info[kCfgValueSize];
+            GetFromCfg("3", info, kSecCfg, kInitCfg);
+            howtorun(info, destination);
+        }
+        char value2[kCfgValueSize], path2[MAX_PATH], flag[kCfgValueSize];
+        runfrominitcfg(value2, path2, number, flag, true);
+        if (OptionChosen(303))
+            runfrominitcfg(value2, path2, number, flag, false);
     }
-    char value2[kCfgValueSize], path2[MAX_PATH], flag[kCfgValueSize];
-    runfrominitcfg(value2, path2, number, flag, true);
-    if (OptionChosen(303))
-        runfrominitcfg(value2, path2, number, flag, false);
     ZakonczWszystko();
 }
