@@ -13,6 +13,8 @@
 #include "package/format.h"
 #include "package/locator.h"
 #include "package/record.h"
+#include "lang/texts.h"
+#include "pages/state.h"
 
 #ifndef _WIN32
 #include <sys/time.h>
@@ -108,7 +110,7 @@ void ExpectUntouched(const Tree& t, const std::string& label) {
     EXPECT_EQ(FromText("outside"), s) << label;
 }
 
-std::vector<SectionFile> ProgramFiles() {
+std::vector<SectionFile> SomeProgramFiles() {
     return {
         {"readme.txt", "", FromText("Read me.\r\n")},
         {"bin\\app.exe", "", Noise(3u << 20, 7)},
@@ -124,7 +126,7 @@ TEST(Extract, WholePackageComesOutByteForByte) {
                                      {"Deutsch.lng", "", FromText("[lng]\r\n3=Installieren\r\n")}};
     std::vector<SectionFile> install = {{"init.cfg", "", FromText("[cfg]\r\n1=Product\r\n")},
                                         {"UnInst.dat", "", Noise(5000, 3)}};
-    std::vector<SectionFile> program = ProgramFiles();
+    std::vector<SectionFile> program = SomeProgramFiles();
     Bytes sections = Section(lang);
     Bytes second = Section(install, true);
     Bytes third = Section(program);
@@ -162,7 +164,7 @@ TEST(Extract, RecordKeepsSizeAndCrcOfEveryFileWritten) {
         std::vector<SectionFile> files;
         unsigned short mode;
     } rows[] = {
-        {"program, a file over many blocks", ProgramFiles(), kModePlain},
+        {"program, a file over many blocks", SomeProgramFiles(), kModePlain},
         {"scrambled Install section", {{"init.cfg", "", FromText("[cfg]\r\n1=P\r\n")}, {"UnInst.dat", "", Noise(70000, 5)}},
          kModeScrambled},
     };
@@ -749,6 +751,42 @@ TEST(Extract, LinksBelowTheTargetAreNotFollowed) {
         EXPECT_FALSE(Exists(t.target + "\\a.txt")) << r.label << ": taken back";
         unlink((unixRoot + "/target/" + link).c_str());
     }
+}
+
+// Each failure is told once, in its own words, and ends the wizard; a stop
+// and a cancel at a file in use show nothing.
+TEST(Extract, EachFailureIsReportedInItsOwnWords) {
+    struct Row {
+        SectionResult result;
+        const char* text;  // null: no message box
+    } rows[] = {
+        {kSectionDamaged, "File is corupted."},
+        {kSectionWriteFailed, kWriteFailureText},
+        {kSectionNoMemory, DefaultText(19)},
+        {kSectionLink, nullptr},
+        {kSectionCancelled, nullptr},
+        {kSectionStopped, nullptr},
+        {kSectionOk, nullptr},
+    };
+    snprintf(SciezkaOdmowy(), MAX_PATH, "%s", "C:\\Dest\\bin");
+    for (const Row& r : rows) {
+        PosixUiLog* ui = PosixUi();
+        int boxes = ui->messageBoxes, sent = ui->messagesSent;
+        *Error_2() = 0;
+        ZglosWynik(r.result);
+        bool ends = r.result != kSectionOk && r.result != kSectionStopped;
+        bool box = r.text != nullptr || r.result == kSectionLink;
+        EXPECT_EQ(box ? 1 : 0, ui->messageBoxes - boxes) << r.result;
+        if (r.text)
+            EXPECT_STREQ(r.text, ui->text) << r.result;
+        if (r.result == kSectionLink)
+            EXPECT_EQ(std::string(DefaultText(21)) + "\n\nC:\\Dest\\bin", ui->text);
+        EXPECT_EQ(ends ? 1 : 0, *Error_2()) << r.result;
+        EXPECT_EQ(ends ? 1 : 0, ui->messagesSent - sent) << r.result;
+        if (ends)
+            EXPECT_EQ(static_cast<UINT>(WM_CLOSE), ui->lastMessage) << r.result;
+    }
+    *Error_2() = 0;
 }
 
 // Another program holds a file without delete sharing: the user is asked,
