@@ -627,6 +627,13 @@ TEST(Extract, ReplacedFilesComeBackWithBytesAttributesAndTime) {
 
 TEST(Extract, CommitDeletesKeptCopiesAndRecordsOnlyWhatWasWritten) {
     Earlier e = EarlierVersion("commit");
+#ifndef _WIN32
+    // Windows (and the stand-in, unlike Wine) refuses to open a hidden or
+    // system file with CREATE_ALWAYS and plain attributes: replacing it must
+    // not depend on that open.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA((e.tree.target + "\\bin\\state.dat").c_str(), GENERIC_WRITE, 0,
+                                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+#endif
     ASSERT_EQ(kSectionOk, ExtractBytes(NextVersion(false), e.tree.target));
     std::vector<std::string> written;
     for (size_t i = 0; i < ZapisaneIle(); ++i) {
