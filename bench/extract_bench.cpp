@@ -9,6 +9,15 @@
 //     installer's memory counters before the press and once the options page
 //     is up, then ends the process.
 //
+//   brondale-bench upgrade SETUP.exe DEST TEMP RUNS LABEL
+//     Installs SETUP.exe into DEST\runK completely (untimed: walk, unpack,
+//     finish), then runs it again into the same folder, as an upgrade over
+//     every file: times the extraction as above (each file replaced over a
+//     kept copy of the earlier one) and then the finish, from the press of
+//     114 until the process has ended (record, merged file list, kept
+//     copies deleted). The summary's min and max columns are the finish's
+//     median and maximum.
+//
 //   brondale-bench process SETUP.exe DEST TEMP RUNS LABEL
 //     Runs "SETUP.exe /S /D=DEST\runK" (an NSIS installer, silent) and times
 //     it from CreateProcess until the process has ended.
@@ -214,8 +223,23 @@ struct Run {
     Memory after;
 };
 
+// Ends an installer at its options page with the finish button; the time
+// until the process is gone. Negative when it does not end.
+double FinishRun(PROCESS_INFORMATION* process, HWND options) {
+    // The finish starts nothing of the bench payload's and shows no box.
+    LARGE_INTEGER start = Now();
+    Click(options, 114);
+    if (WaitForSingleObject(process->hProcess, kRunTimeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    double seconds = Seconds(start, Now());
+    CloseHandle(process->hProcess);
+    CloseHandle(process->hThread);
+    *process = PROCESS_INFORMATION{};
+    return seconds;
+}
+
 bool InstallerRun(const std::string& exe, const std::string& destination, const std::string& temp, Run* run,
-                  std::string* error) {
+                  std::string* error, double* finish = nullptr) {
     PROCESS_INFORMATION process{};
     if (!Launch(exe, "", temp, &process))
         return *error = "cannot start " + exe, false;
@@ -242,6 +266,13 @@ bool InstallerRun(const std::string& exe, const std::string& destination, const 
     LARGE_INTEGER stop = Now();
     run->seconds = Seconds(start, stop);
     run->after.Sample(process.hProcess);
+    if (options && finish) {
+        *finish = FinishRun(&process, options);
+        if (*finish < 0) {
+            End(&process);
+            return *error = "the finish did not end", false;
+        }
+    }
     End(&process);
     if (!options)
         return *error = "the options page did not open (extraction failed or timed out)", false;
@@ -276,6 +307,7 @@ bool ProcessRun(const std::string& exe, const std::string& destination, const st
 int Usage() {
     fprintf(stderr,
             "usage: brondale-bench installer SETUP.exe DEST TEMP RUNS LABEL\n"
+            "       brondale-bench upgrade SETUP.exe DEST TEMP RUNS LABEL\n"
             "       brondale-bench process SETUP.exe DEST TEMP RUNS LABEL\n");
     return 2;
 }
@@ -287,19 +319,28 @@ int main(int argc, char** argv) {
         return Usage();
     std::string kind = argv[1], exe = argv[2], destination = argv[3], temp = argv[4], label = argv[6];
     int runs = atoi(argv[5]);
-    if ((kind != "installer" && kind != "process") || runs < 1)
+    if ((kind != "installer" && kind != "process" && kind != "upgrade") || runs < 1)
         return Usage();
     CreateDirectoryA(temp.c_str(), nullptr);
 
-    std::vector<double> times;
+    std::vector<double> times, finishes;
     Memory peak, before;
     for (int k = 1; k <= runs; ++k) {
         std::string target = destination + "\\run" + std::to_string(k);
         std::string scratch = temp + "\\run" + std::to_string(k);
         Run run;
         std::string error;
-        bool ok = kind == "installer" ? InstallerRun(exe, target, scratch, &run, &error)
-                                      : ProcessRun(exe, target, scratch, &run, &error);
+        bool ok;
+        if (kind == "upgrade") {
+            Run first;
+            double finish = 0;
+            ok = InstallerRun(exe, target, scratch + "-first", &first, &error, &finish) &&
+                 InstallerRun(exe, target, scratch, &run, &error, &finish);
+            finishes.push_back(finish);
+        } else {
+            ok = kind == "installer" ? InstallerRun(exe, target, scratch, &run, &error)
+                                     : ProcessRun(exe, target, scratch, &run, &error);
+        }
         if (!ok) {
             fprintf(stderr, "%s %s run %d: %s\n", kind.c_str(), label.c_str(), k, error.c_str());
             return 1;
@@ -311,9 +352,11 @@ int main(int argc, char** argv) {
         before.peakPrivate = std::max(before.peakPrivate, run.before.peakPrivate);
         printf("%s %s run %d: %.3f s, peak working set %.1f MB, peak private %.1f MB", kind.c_str(), label.c_str(), k,
                run.seconds, Mb(run.after.peakWorkingSet), Mb(run.after.peakPrivate));
-        if (kind == "installer")
+        if (kind != "process")
             printf(" (at the destination page: %.1f MB, %.1f MB)", Mb(run.before.peakWorkingSet),
                    Mb(run.before.peakPrivate));
+        if (kind == "upgrade")
+            printf(", then the finish %.3f s", finishes.back());
         printf("\n");
         fflush(stdout);
     }
@@ -325,8 +368,14 @@ int main(int argc, char** argv) {
     printf("%s %s: %.3f s (median of %d, min %.3f, max %.3f), peak working set %.1f MB, peak private %.1f MB\n",
            kind.c_str(), label.c_str(), median, runs, sorted.front(), sorted.back(), Mb(peak.peakWorkingSet),
            Mb(peak.peakPrivate));
-    printf("RESULT %s %s %.3f %.3f %.3f %.1f %.1f %.1f %.1f\n", kind.c_str(), label.c_str(), median, sorted.front(),
-           sorted.back(), Mb(peak.peakWorkingSet), Mb(peak.peakPrivate), Mb(before.peakWorkingSet),
-           Mb(before.peakPrivate));
+    double low = sorted.front(), high = sorted.back();
+    if (kind == "upgrade") {
+        std::sort(finishes.begin(), finishes.end());
+        low = finishes[finishes.size() / 2];
+        high = finishes.back();
+        printf("upgrade %s: the finish %.3f s (median), max %.3f\n", label.c_str(), low, high);
+    }
+    printf("RESULT %s %s %.3f %.3f %.3f %.1f %.1f %.1f %.1f\n", kind.c_str(), label.c_str(), median, low, high,
+           Mb(peak.peakWorkingSet), Mb(peak.peakPrivate), Mb(before.peakWorkingSet), Mb(before.peakPrivate));
     return 0;
 }

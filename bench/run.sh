@@ -144,6 +144,27 @@ EOF
   for k in $(seq 1 "$runs"); do verify "$product/program" "$dir/installer/run$k"; done
   rm -rf "$dir/installer" "$dir/temp-installer"
 
+  if [ "$name" = small ]; then
+    log "$name: an upgrade over every file (installed once, then again into the same folder), $runs runs"
+    if ! "$here/scripts/wine-run.sh" "$driver" upgrade "$(winpath "$dir/brondale-setup.exe")" \
+        "$(winpath "$dir/upgrade")" "$(winpath "$dir/temp-upgrade")" "$runs" "$name" >"$dir/upgrade.txt" 2>&1; then
+      cat "$dir/upgrade.txt"
+      exit 1
+    fi
+    grep -v '^RESULT' "$dir/upgrade.txt"
+    grep '^RESULT' "$dir/upgrade.txt" >>"$results"
+    for k in $(seq 1 "$runs"); do
+      # The payload, the uninstall record beside it, and no kept copy.
+      if find "$dir/upgrade/run$k" -name '~BDK*' | grep -q .; then
+        echo "bench: kept copies left in $dir/upgrade/run$k" >&2
+        exit 1
+      fi
+      rm -rf "$dir/upgrade/run$k/UnInstall"
+      verify "$product/program" "$dir/upgrade/run$k"
+    done
+    rm -rf "$dir/upgrade" "$dir/temp-upgrade"
+  fi
+
   log "$name: gzip -dk of all $files files in one invocation, $runs runs"
   mapfile -d '' gzfiles < <(find "$dir/gzip" -type f -name '*.gz' -print0)
   times=()
@@ -197,6 +218,9 @@ awk -v runs="$runs" '
         sprintf("%.3f (%.3f-%.3f)", t["nsis", n], lo["nsis", n], hi["nsis", n]),
         t["installer", n] / t["gzip", n], t["installer", n] / t["nsis", n]
     }
+    if (("upgrade", "small") in t)
+      printf "\nUpgrade over the small payload (every file replaced over a kept copy): extraction %.3f s (%.2f x a fresh installation), then the finish %.3f s (max %.3f)\n",
+        t["upgrade", "small"], t["upgrade", "small"] / t["installer", "small"], lo["upgrade", "small"], hi["upgrade", "small"]
     printf "\nPeak memory (largest over the runs; Wine process, so Wine itself counts):\n"
     printf "%-7s %-44s %-32s %-28s\n", "payload", "installer working set / private MB", "same at the destination page", "NSIS working set / private MB"
     for (i = 1; i <= 2; ++i) {

@@ -1,5 +1,6 @@
-// The finish sequence and the Uninstall registry key. No step's result stops
-// the sequence; nothing is reported to the user.
+// The finish sequence and the Uninstall registry key. Its start (the record,
+// the file list, the uninstaller) can fail and then takes the whole
+// installation back; after it, no step's result stops the sequence.
 #include "finish/finish.h"
 
 #include <cstdio>
@@ -8,6 +9,8 @@
 #include "config/config.h"
 #include "finish/record.h"
 #include "finish/seal.h"
+#include "package/extract.h"
+#include "package/record.h"
 #include "pages/pages.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
@@ -25,9 +28,22 @@ bool OptionChosen(int id) {
     return box && IsWindowEnabled(box) && SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+void KluczProduktu(char* key, size_t size) {
+    char name[kCfgValueSize];
+    GetFromCfg("1", name, kSecCfg, kInitCfg);
+    if (name[0] == '\0')
+        key[0] = '\0';
+    else
+        snprintf(key, size, "%s%.*s", kUninstallKey, static_cast<int>(kKeyNameField), name);
+}
+
 LONG DodajDlListy() {
     char name[kCfgValueSize];
     GetFromCfg("1", name, kSecCfg, kInitCfg);
+    // Without a name the key would be the Uninstall key itself, which holds
+    // every product's entry: nothing is registered.
+    if (name[0] == '\0')
+        return ERROR_SUCCESS;
     char key[MAX_PATH];
     snprintf(key, sizeof key, "%s%.*s", kUninstallKey, static_cast<int>(kKeyNameField), name);
     WriteToUnInstall(true, key, nullptr);
@@ -43,6 +59,19 @@ LONG DodajDlListy() {
                        static_cast<int>(strlen(uninstaller)), REG_SZ);
 }
 
+namespace {
+
+// A finish whose start failed: everything this run wrote is taken back and
+// the wizard ends with the reason.
+void CofnijZakonczenie(SectionResult result) {
+    ZapisaneCofnij();
+    UsunFolderyStrony();
+    ZglosWynik(result);
+    ZakonczWszystko();
+}
+
+} // namespace
+
 void ZakonczInstalace() {
     *InstalacjaZakonczona() = 0;
 
@@ -50,25 +79,25 @@ void ZakonczInstalace() {
     char record[MAX_PATH];
     dircfg("10", destination, 0, sizeof destination);
     bool fits = snprintf(record, sizeof record, "%s\\UnInstall\\UnInst.cfg", destination) < MAX_PATH;
+    // Up to here an installation can still be taken back as a whole: the
+    // record, the file list and the uninstaller are written over kept files.
+    char productKey[MAX_PATH], source[MAX_PATH];
+    KluczProduktu(productKey, sizeof productKey);
+    dircfg("9", source, 0, sizeof source);
+    strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));
+    SectionResult start = fits ? ZacznijRekord(destination, productKey[0] ? productKey : nullptr, source)
+                               : kSectionWriteFailed;
+    if (start != kSectionOk) {
+        CofnijZakonczenie(start);
+        return;
+    }
+    ZapisaneZatwierdz();
     if (fits) {
         WritePrivateProfileStringA("lnk", nullptr, nullptr, record);
         WritePrivateProfileStringA("reg", nullptr, nullptr, record);
-        CreateBaseDirectory(record);
         char value[kCfgValueSize], path[kCfgValueSize], number[16];
         addtouninstlist(value, record, path, number);
         dircfg("11", record, 1, static_cast<int>(strlen(record)));
-
-        char beside[MAX_PATH];
-        if (snprintf(beside, sizeof beside, "%s\\UnInstall\\Files.lst", destination) < MAX_PATH)
-            ZapiszListePlikow(destination, beside);
-        if (snprintf(beside, sizeof beside, "%s\\UnInstall\\Language.lng", destination) < MAX_PATH)
-            ZapiszJezyk(beside);
-
-        char source[MAX_PATH], copy[MAX_PATH];
-        dircfg("9", source, 0, sizeof source);
-        strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));
-        if (snprintf(copy, sizeof copy, "%s\\UnInstall\\UnInst.exe", destination) < MAX_PATH)
-            CopyFileA(source, copy, FALSE);
 
         char lnk[MAX_PATH];
         CfgPath(kLnkCfg, lnk);

@@ -10,8 +10,12 @@
 // first, writes the record, the uninstaller, the Uninstall key, shortcuts,
 // registry values and launches, and ends every page last.
 void ZakonczInstalace();
+// The product's Uninstall key path into key (size bytes); empty when the
+// product has no name.
+void KluczProduktu(char* key, size_t size);
 // Records and writes the Uninstall key of the product under
-// HKEY_LOCAL_MACHINE. Returns the last registry result.
+// HKEY_LOCAL_MACHINE. Returns the last registry result. A product without a
+// name is not registered.
 LONG DodajDlListy();
 
 // Registry accessor: creates or opens subkey under root index 0..3 and sets

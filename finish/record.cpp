@@ -8,8 +8,10 @@
 #include <cstring>
 
 #include "config/config.h"
+#include "package/format.h"
 #include "package/record.h"
 #include "platform/win32api.h"
+#include "shell/files.h"
 #include "shell/scratch.h"
 
 bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
@@ -42,27 +44,226 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
     }
 }
 
-bool ZapiszListePlikow(const char* destination, const char* listPath) {
+namespace {
+
+// ASCII letters compare without case, as Windows names do.
+int CompareNames(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        int x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+        x = (x >= 'a' && x <= 'z') ? x - 32 : x;
+        y = (y >= 'a' && y <= 'z') ? y - 32 : y;
+        if (x != y || x == 0)
+            return x - y;
+    }
+}
+
+int CompareEntries(const void* a, const void* b) {
+    return CompareNames(*static_cast<const char* const*>(a), *static_cast<const char* const*>(b));
+}
+
+// The relative path of record entry i when it is a file written below
+// destination (prefix characters long), else null.
+const char* WrittenBelow(size_t i, const char* destination, size_t prefix) {
+    if (ZapisaneRodzaj(i) != kEntryFile)
+        return nullptr;
+    bool folder = false;
+    const char* path = ZapisaneWpis(i, &folder);
+    if (strncmp(path, destination, prefix) != 0 || path[prefix] != '\\' || path[prefix + 1] == '\0')
+        return nullptr;
+    return path + prefix + 1;
+}
+
+bool PutLine(HANDLE list, uint32_t size, uint32_t crc, const char* relative) {
+    char line[MAX_PATH + 32];
+    int n = snprintf(line, sizeof line, "%lu %08lX %s\r\n", static_cast<unsigned long>(size),
+                     static_cast<unsigned long>(crc), relative);
+    DWORD put = 0;
+    return n > 0 && n < static_cast<int>(sizeof line) && WriteFile(list, line, static_cast<DWORD>(n), &put, nullptr) &&
+           put == static_cast<DWORD>(n);
+}
+
+// Parses "size crc path" (the line without its end) as the uninstaller does.
+bool ParseLine(char* line, uint32_t* size, uint32_t* crc, const char** relative) {
+    char* end = nullptr;
+    if (line[0] < '0' || line[0] > '9')
+        return false;
+    unsigned long long s = strtoull(line, &end, 10);
+    if (*end != ' ' || s > UINT32_MAX)
+        return false;
+    char* hex = end + 1;
+    for (int i = 0; i < 8; ++i)
+        if (!((hex[i] >= '0' && hex[i] <= '9') || (hex[i] >= 'A' && hex[i] <= 'F') || (hex[i] >= 'a' && hex[i] <= 'f')))
+            return false;
+    if (hex[8] != ' ')
+        return false;
+    hex[8] = '\0';
+    *size = static_cast<uint32_t>(s);
+    *crc = static_cast<uint32_t>(strtoul(hex, nullptr, 16));
+    *relative = hex + 9;
+    return IsSafeMemberPath(*relative, strlen(*relative));
+}
+
+// The whole of a file of at most limit bytes, zero-terminated, in memory the
+// caller frees; null when it cannot be read or held.
+char* ReadWhole(const char* path, DWORD limit, bool* noMemory) {
+    *noMemory = false;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    char* text = nullptr;
+    if (size != INVALID_FILE_SIZE && high == 0 && size <= limit) {
+        text = static_cast<char*>(malloc(size + 1));
+        DWORD got = 0;
+        *noMemory = text == nullptr;
+        if (text && (!ReadFile(file, text, size, &got, nullptr) || got != size)) {
+            free(text);
+            text = nullptr;
+        }
+        if (text)
+            text[size] = '\0';
+    }
+    CloseHandle(file);
+    return text;
+}
+
+// Appends the earlier list's lines for files that this run did not write.
+// written holds this run's relative paths, sorted.
+bool KeepEarlier(HANDLE list, const char* earlierList, const char** written, size_t count) {
+    // An earlier list is at most one line per member of a section; 64 MB is
+    // far beyond any real one, and a larger file is not a list of ours.
+    bool noMemory = false;
+    char* text = ReadWhole(earlierList, 64u << 20, &noMemory);
+    if (!text)
+        return !noMemory;
+    bool ok = true;
+    for (char* line = text; ok && *line != '\0';) {
+        char* end = line + strcspn(line, "\r\n");
+        char* next = end + strspn(end, "\r\n");
+        *end = '\0';
+        uint32_t size = 0, crc = 0;
+        const char* relative = nullptr;
+        if (ParseLine(line, &size, &crc, &relative) &&
+            !bsearch(&relative, written, count, sizeof *written, CompareEntries))
+            ok = PutLine(list, size, crc, relative);
+        line = next;
+    }
+    free(text);
+    return ok;
+}
+
+} // namespace
+
+bool ZapiszListePlikow(const char* destination, const char* listPath, const char* earlierList) {
     HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (list == INVALID_HANDLE_VALUE)
         return false;
     size_t prefix = strlen(destination);
-    bool ok = true;
+    size_t count = 0;
+    const char** written = static_cast<const char**>(malloc((ZapisaneIle() + 1) * sizeof(const char*)));
+    bool ok = written != nullptr;
     for (size_t i = 0; i < ZapisaneIle() && ok; ++i) {
-        bool folder = false;
-        const char* path = ZapisaneWpis(i, &folder);
-        if (folder || strncmp(path, destination, prefix) != 0 || path[prefix] != '\\' || path[prefix + 1] == '\0')
+        const char* relative = WrittenBelow(i, destination, prefix);
+        if (!relative)
             continue;
+        written[count++] = relative;
         uint32_t size = 0, crc = 0;
         ZapisaneSuma(i, &size, &crc);
-        char line[MAX_PATH + 32];
-        int n = snprintf(line, sizeof line, "%lu %08lX %s\r\n", static_cast<unsigned long>(size),
-                         static_cast<unsigned long>(crc), path + prefix + 1);
-        DWORD put = 0;
-        ok = n > 0 && n < static_cast<int>(sizeof line) && WriteFile(list, line, static_cast<DWORD>(n), &put, nullptr) &&
-             put == static_cast<DWORD>(n);
+        ok = PutLine(list, size, crc, relative);
     }
+    if (ok && earlierList) {
+        qsort(written, count, sizeof *written, CompareEntries);
+        ok = KeepEarlier(list, earlierList, written, count);
+    }
+    free(written);
     return CloseHandle(list) && ok;
+}
+
+bool TenSamProdukt(const char* recordPath, const char* productKey) {
+    UINT max = GetPrivateProfileIntA("reg", "max", 0, recordPath);
+    if (max > static_cast<UINT>(kMaxListEnd))
+        max = kMaxListEnd;
+    for (UINT n = 1; n <= max; ++n) {
+        char number[16], entry[MAX_PATH];
+        snprintf(number, sizeof number, "%u", n);
+        GetPrivateProfileStringA("reg", number, "", entry, sizeof entry, recordPath);
+        if (entry[0] != '\0' && CompareNames(entry, productKey) == 0)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+void RecordCreatedFolder(const char* folder) { ZapisaneDodaj(folder, true); }
+
+// The kept name of original when this run moved it aside, else null.
+const char* KeptFor(const char* original) {
+    for (size_t i = ZapisaneIle(); i-- > 0;) {
+        bool folder;
+        if (ZapisaneRodzaj(i) == kEntryKept && strcmp(ZapisaneWpis(i, &folder), original) == 0)
+            return ZapisaneKept(i);
+    }
+    return nullptr;
+}
+
+// Records path as written when it exists; false only when memory ran out.
+bool RecordIfThere(const char* path) {
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || ZapisaneDodaj(path, false);
+}
+
+} // namespace
+
+SectionResult ZacznijRekord(const char* destination, const char* productKey, const char* uninstallerSource) {
+    char folder[MAX_PATH], record[MAX_PATH], list[MAX_PATH], language[MAX_PATH], uninstaller[MAX_PATH];
+    if (snprintf(folder, sizeof folder, "%s\\UnInstall", destination) >= static_cast<int>(kMaxFolderPath) ||
+        snprintf(record, sizeof record, "%s\\UnInst.cfg", folder) >= MAX_PATH ||
+        snprintf(list, sizeof list, "%s\\Files.lst", folder) >= MAX_PATH ||
+        snprintf(language, sizeof language, "%s\\Language.lng", folder) >= MAX_PATH ||
+        snprintf(uninstaller, sizeof uninstaller, "%s\\UnInst.exe", folder) >= MAX_PATH)
+        return kSectionWriteFailed;
+    DWORD attributes = GetFileAttributesA(folder);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", folder);
+        return kSectionLink;
+    }
+    CreateBaseDirectory(record, RecordCreatedFolder);
+    const char* const made[] = {record, list, language, uninstaller};
+    for (const char* path : made) {
+        SectionResult result = ZrobMiejsce(path);
+        if (result != kSectionOk)
+            return result;
+    }
+    // Copies: the record's memory moves as it grows.
+    char earlierRecord[MAX_PATH] = "", earlierList[MAX_PATH] = "";
+    if (const char* kept = KeptFor(record))
+        snprintf(earlierRecord, sizeof earlierRecord, "%s", kept);
+    if (const char* kept = KeptFor(list))
+        snprintf(earlierList, sizeof earlierList, "%s", kept);
+    bool same = earlierRecord[0] && earlierList[0] && productKey && TenSamProdukt(earlierRecord, productKey);
+    // The list first, while the record holds only what the sections wrote.
+    if (!ZapiszListePlikow(destination, list, same ? earlierList : nullptr)) {
+        DeleteFileA(list);
+        return kSectionWriteFailed;
+    }
+    if (!ZapisaneDodaj(list, false))
+        return kSectionNoMemory;
+    HANDLE created = CreateFileA(record, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE)
+        return kSectionWriteFailed;
+    CloseHandle(created);
+    if (!ZapisaneDodaj(record, false))
+        return kSectionNoMemory;
+    ZapiszJezyk(language);
+    if (!RecordIfThere(language))
+        return kSectionNoMemory;
+    if (!CopyFileA(uninstallerSource, uninstaller, TRUE)) {
+        DeleteFileA(uninstaller);
+        return kSectionWriteFailed;
+    }
+    return ZapisaneDodaj(uninstaller, false) ? kSectionOk : kSectionNoMemory;
 }
 
 void ZapiszJezyk(const char* target) {

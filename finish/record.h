@@ -6,6 +6,8 @@
 #ifndef BRONDALE_FINISH_RECORD_H
 #define BRONDALE_FINISH_RECORD_H
 
+#include "package/extract.h"
+
 // Appends entry to [lnk] (reg false) or [reg] (reg true) of the record named
 // by scratch key 11, numbering from 1 with "max" the last number; with a
 // value name, [sub] of that number gets it (an empty name too). Returns
@@ -20,10 +22,27 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
 // Writes listPath afresh with one line per file of the record of written
 // files (package/record.h) that lies below destination: its size in decimal,
 // a space, its CRC-32 as eight upper-case hexadecimal digits, a space and
-// its path relative to destination, each line ending in CR LF. Folders and
-// entries outside destination are left out. Returns false when the file
-// cannot be written.
-bool ZapiszListePlikow(const char* destination, const char* listPath);
+// its path relative to destination, each line ending in CR LF. Folders, kept
+// files and entries outside destination are left out. With earlierList (the
+// list of an earlier installation of the same product), its lines for files
+// that this run did not write follow, so that an upgrade stays removable;
+// lines that are malformed or whose path breaks the member path rule are
+// dropped. Returns false when the file cannot be written or read.
+bool ZapiszListePlikow(const char* destination, const char* listPath, const char* earlierList = nullptr);
+
+// True when the record at recordPath lists productKey (the product's
+// Uninstall key) in [reg]: an earlier installation of the same product.
+bool TenSamProdukt(const char* recordPath, const char* productKey);
+
+// The start of the finish, which can still be taken back: creates
+// DEST\UnInstall, moves an earlier record, file list, language file and
+// uninstaller aside as kept files, and writes the file list (merged with
+// the earlier one when it is the same product's, productKey), the language
+// file and the uninstaller copied from uninstallerSource; every file and
+// folder is recorded. The record UnInst.cfg is created empty for the finish
+// to fill. Returns the first failure as a section result (kSectionOk when
+// all went well); the caller takes back.
+SectionResult ZacznijRekord(const char* destination, const char* productKey, const char* uninstallerSource);
 
 // Puts a copy of the chosen language file (scratch key 8) at target, first
 // deleting whatever target held: with the built-in language there is no

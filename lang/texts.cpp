@@ -34,9 +34,14 @@ char* DefaultText(unsigned int id) {
     static char t16[] = "Pokaż plik informacji końcowej.";
     static char t17[] = "Uruchom program";
     static char t18[] = "po zakończeniu instalacji.";
+    static char t19[] = "Zabrakło pamięci. Instalacja została wycofana, pliki pozostały bez zmian.";
+    static char t20[] = "Plik jest otwarty w innym programie. Zamknij ten program i wybierz Ponów albo wybierz "
+                        "Anuluj, aby przerwać instalację bez zmian w plikach:";
+    static char t21[] = "Instalacja nie zapisuje przez dowiązanie ani punkt połączenia. Instalacja została "
+                        "wycofana:";
     static char none[] = "";
-    char* const table[] = {none, t1, Zakoncz(), t3, Dalej(), t5, t6, t7, t8, t9, t10, t11, none, t13, t14, t15, t16,
-                           t17, t18};
+    char* const table[] = {none, t1,  Zakoncz(), t3,  Dalej(), t5,  t6,  t7,  t8,  t9,  t10,
+                           t11,  none, t13,      t14, t15,     t16, t17, t18, t19, t20, t21};
     return id < sizeof table / sizeof table[0] ? table[id] : none;
 }
 

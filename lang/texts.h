@@ -10,7 +10,9 @@ char* GetLang(unsigned int id, char* def);
 // Shared defaults of IDs 2 ("Zakończ") and 4 ("Dalej").
 char* Zakoncz();
 char* Dalej();
-// The built-in default of a text ID (1 to 18; 12 has none and gives "").
+// The built-in default of a text ID (1 to 21; 12 has none and gives ""):
+// 19 memory that cannot be had, 20 a file held open (Retry/Cancel), 21 a
+// link or junction where the installation writes.
 char* DefaultText(unsigned int id);
 
 #endif

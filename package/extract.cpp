@@ -13,6 +13,7 @@
 #include "package/format.h"
 #include "package/locator.h"
 #include "package/record.h"
+#include "lang/texts.h"
 #include "pages/state.h"
 #include "shell/files.h"
 #include "shell/names.h"
@@ -50,6 +51,11 @@ ProgressReport* RaportPostepu() {
 unsigned char* ZatrzymajRozpakowywanie() {
     static unsigned char stop = 0;
     return &stop;
+}
+
+char* SciezkaOdmowy() {
+    static char path[MAX_PATH];
+    return path;
 }
 
 char* lista() {
@@ -171,6 +177,84 @@ uint32_t PeekIsize(HANDLE package, uint32_t memberSize) {
     return SeekTo(package, here) && ok ? ReadLe32(trailer) : 0;
 }
 
+
+// Walks the folders of path between the target (its first targetLength
+// characters) and the file's folder (parentLength, with the backslash). A
+// link or junction among those that exist is refused and named; so is a
+// file standing where a folder goes. *existed tells whether every one of
+// them was there already. Folders missing are created by this run, so
+// nothing below them needs a look.
+SectionResult CheckFolders(const char* path, size_t targetLength, size_t parentLength, bool* existed) {
+    char folder[MAX_PATH];
+    *existed = false;
+    for (size_t i = targetLength + 1; i < parentLength; ++i) {
+        if (path[i] != '\\')
+            continue;
+        memcpy(folder, path, i);
+        folder[i] = '\0';
+        DWORD attributes = GetFileAttributesA(folder);
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return kSectionOk;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            snprintf(SciezkaOdmowy(), MAX_PATH, "%s", folder);
+            return kSectionLink;
+        }
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return kSectionWriteFailed;
+    }
+    *existed = true;
+    return kSectionOk;
+}
+
+// Records the kept files that an interrupted run left in folder (with its
+// trailing backslash), so that this run's commit deletes them. Only hidden
+// files of the kept form count; anything else is the user's.
+SectionResult RecordStale(const char* folder) {
+    char pattern[MAX_PATH];
+    if (snprintf(pattern, sizeof pattern, "%s%s*", folder, kKeptPrefix) >= static_cast<int>(sizeof pattern))
+        return kSectionOk;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return kSectionOk;
+    SectionResult result = kSectionOk;
+    do {
+        const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+        if (!IsKeptName(entry.cFileName) || (entry.dwFileAttributes & kNotPlain) ||
+            !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
+            continue;
+        char path[MAX_PATH];
+        if (snprintf(path, sizeof path, "%s%s", folder, entry.cFileName) < static_cast<int>(sizeof path) &&
+            !ZapisaneStara(path))
+            result = kSectionNoMemory;
+    } while (result == kSectionOk && FindNextFileA(find, &entry));
+    FindClose(find);
+    return result;
+}
+
+// A kept name in path's folder that is not taken: kept receives it. The
+// digits run on from a value drawn once per run, so that names of one run
+// differ and a name left by an earlier run is passed over.
+bool MoveAside(const char* path, char* kept, DWORD* error) {
+    static uint32_t next = GetTickCount() * 2654435761u;
+    size_t folder = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        uint32_t digits = next++ & 0x0FFFFFFFu;
+        if (folder + kKeptNameLength > kMaxPath) {
+            *error = ERROR_INVALID_NAME;
+            return false;
+        }
+        memcpy(kept, path, folder);
+        snprintf(kept + folder, MAX_PATH - folder, "%s%07lX", kKeptPrefix, static_cast<unsigned long>(digits));
+        if (MoveFileA(path, kept))
+            return true;
+        *error = GetLastError();
+        if (*error != ERROR_ALREADY_EXISTS && *error != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
+}
+
 } // namespace
 
 int ffscanf(HANDLE list, char* buffer) {
@@ -223,6 +307,10 @@ SectionResult dircat(HANDLE list, const char* target) {
     size_t parentLength = static_cast<size_t>(strrchr(tmp(), '\\') - tmp()) + 1;
     if (strlen(parent) == parentLength && memcmp(parent, tmp(), parentLength) == 0)
         return kSectionOk;
+    bool existed = false;
+    SectionResult checked = CheckFolders(tmp(), strlen(target), parentLength, &existed);
+    if (checked != kSectionOk)
+        return checked;
     // The target and the folders above it are not the section's own and stay
     // whatever happens; only folders created below the target are recorded.
     char self[MAX_PATH];
@@ -230,7 +318,49 @@ SectionResult dircat(HANDLE list, const char* target) {
     CreateBaseDirectory(self, nullptr);
     memcpy(parent, tmp(), parentLength);
     parent[parentLength] = '\0';
+    if (existed)
+        return RecordStale(parent);
     CreateBaseDirectory(parent, RecordFolder);
+    return kSectionOk;
+}
+
+bool PlikWUzyciu(const char* path) {
+    char text[512];
+    snprintf(text, sizeof text, "%s\n\n%s", GetLang(20, DefaultText(20)), path);
+    return MessageBoxA(nullptr, text, Brondale(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+}
+
+SectionResult ZrobMiejsce(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return kSectionOk;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", path);
+        return kSectionLink;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return kSectionWriteFailed;
+    char kept[MAX_PATH];
+    DWORD error = ERROR_SUCCESS;
+    while (!MoveAside(path, kept, &error)) {
+        // Held open without delete sharing; a running program's file can be
+        // renamed, so this is an editor or a viewer the user can close.
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+            return kSectionWriteFailed;
+        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", path);
+        if (!PlikWUzyciu(path))
+            return kSectionCancelled;
+        if (*ZatrzymajRozpakowywanie())
+            return kSectionStopped;
+    }
+    // Hidden, so that it does not show among the product's files while the
+    // installation runs, and so that a later run can tell it from the user's.
+    SetFileAttributesA(kept, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+    if (!ZapisaneKopia(path, kept, attributes)) {
+        MoveFileA(kept, path);
+        SetFileAttributesA(path, attributes);
+        return kSectionNoMemory;
+    }
     return kSectionOk;
 }
 
@@ -376,6 +506,16 @@ SectionResult ReadHeader(HANDLE package, uint32_t* stored, uint32_t** table) {
     return kSectionOk;
 }
 
+HANDLE CreateNew(const char* path) {
+    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The errors of CREATE_NEW when a name is taken: a file or link (exists), or
+// a folder or a file that refuses (access denied).
+bool InTheWay(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+}
+
 SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE package, const uint32_t* offsets) {
     uint32_t count = *IlePlikow();
     HANDLE list = winfopen(lista(), true);
@@ -398,16 +538,27 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
         result = dircat(list, target);
         if (result != kSectionOk)
             break;
-        if (!ZapisaneDodaj(tmp(), false)) {
-            result = kSectionNoMemory;
-            break;
+        // CREATE_NEW never opens what is there, a link included. Only when
+        // something is in the way is it looked at and moved aside, so that a
+        // fresh installation costs one call per file as it always did.
+        HANDLE output = CreateNew(tmp());
+        if (output == INVALID_HANDLE_VALUE && InTheWay(GetLastError())) {
+            result = ZrobMiejsce(tmp());
+            if (result != kSectionOk)
+                break;
+            output = CreateNew(tmp());
         }
-        size_t entry = ZapisaneIle() - 1;
-        HANDLE output = winfopen(tmp(), true);
         if (output == INVALID_HANDLE_VALUE) {
             result = kSectionWriteFailed;
             break;
         }
+        if (!ZapisaneDodaj(tmp(), false)) {
+            CloseHandle(output);
+            DeleteFileA(tmp());
+            result = kSectionNoMemory;
+            break;
+        }
+        size_t entry = ZapisaneIle() - 1;
         result = dekompresjagz(package, offsets[k + 1] - offsets[k], output, mode, k);
         if (!CloseHandle(output) && result == kSectionOk)
             result = kSectionWriteFailed;
@@ -437,6 +588,53 @@ SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE pac
     return result;
 }
 
+bool MiejsceNaSciezki(size_t destinationLength, size_t longestPath, size_t longestFolder) {
+    size_t uninstallFolder = destinationLength + kRecordSuffixLongest - strlen("\\Language.lng");
+    return destinationLength + kRecordSuffixLongest <= kMaxPath && uninstallFolder <= kMaxFolderPath &&
+           destinationLength + 1 + longestPath <= kMaxPath && destinationLength + 1 + longestFolder <= kMaxFolderPath;
+}
+
+SectionResult NajdluzszeSciezki(HANDLE package, size_t* longestPath, size_t* longestFolder) {
+    *longestPath = *longestFolder = 0;
+    uint64_t start;
+    if (!FilePosition(package, &start))
+        return kSectionDamaged;
+    uint32_t stored = 0;
+    uint32_t* offsets = nullptr;
+    SectionResult result = ReadHeader(package, &stored, &offsets);
+    if (result == kSectionOk) {
+        HANDLE list = winfopen(lista(), true);
+        if (list == INVALID_HANDLE_VALUE) {
+            result = kSectionWriteFailed;
+        } else {
+            result = dekompresjagz(package, offsets[1] - offsets[0], list, kModePlain, 0);
+            CloseHandle(list);
+        }
+    }
+    free(offsets);
+    HANDLE list = result == kSectionOk ? winfopen(lista(), false) : INVALID_HANDLE_VALUE;
+    if (list != INVALID_HANDLE_VALUE) {
+        ReaderReset();
+        char line[MAX_PATH];
+        int got;
+        while ((got = ffscanf(list, line)) == 1) {
+            size_t length = strlen(line);
+            const char* slash = strrchr(line, '\\');
+            size_t folder = slash ? static_cast<size_t>(slash - line) : 0;
+            *longestPath = length > *longestPath ? length : *longestPath;
+            *longestFolder = folder > *longestFolder ? folder : *longestFolder;
+        }
+        if (got < 0)
+            result = kSectionDamaged;
+        CloseHandle(list);
+    } else if (result == kSectionOk) {
+        result = kSectionWriteFailed;
+    }
+    if (!SeekTo(package, start) && result == kSectionOk)
+        result = kSectionDamaged;
+    return result;
+}
+
 namespace {
 
 // A failure report: the message, the failure flag, and the close request
@@ -453,14 +651,30 @@ void Error_1() { ReportFailure("File is corupted."); }
 
 void BladZapisu() { ReportFailure(kWriteFailureText); }
 
-void Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
+void BrakPamieci() { ReportFailure(GetLang(19, DefaultText(19))); }
+
+SectionResult Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
     SectionResult result = RozpakujSekcje(target, mode, package);
-    if (result == kSectionNoMemory)
-        SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
-    else if (result == kSectionWriteFailed)
+    ZglosWynik(result);
+    return result;
+}
+
+void ZglosWynik(SectionResult result) {
+    if (result == kSectionNoMemory) {
+        BrakPamieci();
+    } else if (result == kSectionWriteFailed) {
         BladZapisu();
-    else if (result != kSectionOk && result != kSectionStopped)
+    } else if (result == kSectionLink) {
+        char text[512];
+        snprintf(text, sizeof text, "%s\n\n%s", GetLang(21, DefaultText(21)), SciezkaOdmowy());
+        ReportFailure(text);
+    } else if (result == kSectionCancelled) {
+        // The user's own choice: nothing to tell, the wizard ends.
+        *Error_2() = 1;
+        SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
+    } else if (result != kSectionOk && result != kSectionStopped) {
         Error_1();
+    }
 }
 
 void RozpakujJezyki() {

@@ -15,7 +15,12 @@ enum SectionResult {
     kSectionWriteFailed,  // the package may be whole; a file could not be written
     kSectionNoMemory,     // the offset table or the record could not be allocated
     kSectionStopped,      // a stop was requested; what the section wrote is gone
+    kSectionLink,         // a link or junction stands where a folder or file goes
+    kSectionCancelled,    // the user cancelled at a file in use
 };
+
+// The path that the last kSectionLink (or file in use) was about.
+char* SciezkaOdmowy();
 
 // Progress of the program section: called with a bar's whole-number
 // percentage (bar false: the section, true: the member being written), only
@@ -67,11 +72,35 @@ SectionResult dircat(HANDLE list, const char* target);
 SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode,
                             uint32_t index);
 
+// Makes way at path for a file that this run will create there with
+// CREATE_NEW: nothing there is fine; a link or junction is refused (never
+// followed); a file is moved aside under a hidden kept name in its folder
+// and recorded, asking Retry or Cancel while another program holds it.
+SectionResult ZrobMiejsce(const char* path);
+// The question for a file that another program holds: true for Retry. The
+// one place where the extraction asks the user anything.
+bool PlikWUzyciu(const char* path);
+
+// The longest member path (line) of the section at the package handle's
+// position and the longest folder part of one (the line up to its last
+// backslash, 0 for a file at the top), without writing anything but the
+// scratch path list; the handle is put back where it was.
+SectionResult NajdluzszeSciezki(HANDLE package, size_t* longestPath, size_t* longestFolder);
+
+// The longest path that the finish writes below the destination:
+// "\UnInstall\Language.lng".
+const size_t kRecordSuffixLongest = 23;
+// Whether a destination of destinationLength characters takes a section
+// whose longest line and folder part are given, and the uninstall record:
+// every path within 259 characters and every folder within 247.
+bool MiejsceNaSciezki(size_t destinationLength, size_t longestPath, size_t longestFolder);
+
 // Extracts one section below target. On any failure everything the section
 // wrote is removed again and the reason is returned; nothing is shown.
 SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE package);
-// The same, reporting a failure to the user and the pages.
-void Rozpakowanie(char* target, unsigned short mode, HANDLE package);
+// The same, reporting a failure to the user and the pages; returns the
+// result.
+SectionResult Rozpakowanie(char* target, unsigned short mode, HANDLE package);
 // Locates the package and extracts the Lang and Install sections.
 void RozpakujJezyki();
 
@@ -81,6 +110,12 @@ void Error_1();
 // (a full disk, a read-only folder): telling the user the package is
 // damaged would send them looking in the wrong place.
 void BladZapisu();
+// Memory that could not be had (text ID 19).
+void BrakPamieci();
+// Reports a failed section's result to the user and the pages: the one
+// place that shows what went wrong (nothing for kSectionOk and a stop; a
+// cancel at a file in use ends the wizard without a message).
+void ZglosWynik(SectionResult result);
 const char kWriteFailureText[] = "The files cannot be written. The disk may be full or the folder read-only.";
 
 #endif

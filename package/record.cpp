@@ -1,6 +1,7 @@
 // A growing list of paths in one block of memory: a kind byte and the path,
-// zero-terminated, with a table beside it of each entry's offset and, for
-// files, the size and CRC-32 of what was written. No exceptions: an
+// zero-terminated (a kept entry adds its kept name), with a table beside it
+// of each entry's offset and, for files, the size and CRC-32 of what was
+// written (for kept entries: the original's attributes). No exceptions: an
 // allocation failure is reported to the caller.
 #include "package/record.h"
 
@@ -46,7 +47,51 @@ bool Grow(void** block, size_t* capacity, size_t need, size_t unit) {
     return true;
 }
 
+const char kKindLetters[] = "FDKS";
+
+bool Add(EntryKind kind, const char* path, const char* second, uint32_t size) {
+    Record* r = Zapisane();
+    size_t first = strlen(path) + 1;
+    size_t length = 1 + first + (second ? strlen(second) + 1 : 0);
+    if (r->used + length > UINT32_MAX)
+        return false;
+    if (!Grow(reinterpret_cast<void**>(&r->text), &r->capacity, r->used + length, 1) ||
+        !Grow(reinterpret_cast<void**>(&r->offsets), &r->slots, r->count + 1, sizeof(Entry)))
+        return false;
+    r->offsets[r->count++] = Entry{static_cast<uint32_t>(r->used), size, 0};
+    char* at = r->text + r->used;
+    at[0] = kKindLetters[kind];
+    memcpy(at + 1, path, first);
+    if (second)
+        memcpy(at + 1 + first, second, length - 1 - first);
+    r->used += length;
+    return true;
+}
+
+// Deletes a file whatever its attributes: a read-only one refuses until it
+// is made plain (asked only then: each call costs, thousands in an upgrade).
+void DeleteKept(const char* path, uint32_t attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(path) && !(attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+        DeleteFileA(path);
+}
+
 } // namespace
+
+bool IsKeptName(const char* name) {
+    if (strlen(name) != kKeptNameLength)
+        return false;
+    for (size_t i = 0; i < kKeptNameLength; ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        bool ok = i < 4 ? c == kKeptPrefix[i] : ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
+        if (!ok)
+            return false;
+    }
+    return true;
+}
 
 void ZapisaneReset() {
     Record* r = Zapisane();
@@ -55,33 +100,37 @@ void ZapisaneReset() {
     memset(r, 0, sizeof *r);
 }
 
-bool ZapisaneDodaj(const char* path, bool folder) {
-    Record* r = Zapisane();
-    size_t length = strlen(path) + 2;
-    if (r->used + length > UINT32_MAX)
-        return false;
-    if (!Grow(reinterpret_cast<void**>(&r->text), &r->capacity, r->used + length, 1) ||
-        !Grow(reinterpret_cast<void**>(&r->offsets), &r->slots, r->count + 1, sizeof(Entry)))
-        return false;
-    r->offsets[r->count++] = Entry{static_cast<uint32_t>(r->used), 0, 0};
-    r->text[r->used] = folder ? 'D' : 'F';
-    memcpy(r->text + r->used + 1, path, length - 1);
-    r->used += length;
-    return true;
+bool ZapisaneDodaj(const char* path, bool folder) { return Add(folder ? kEntryFolder : kEntryFile, path, nullptr, 0); }
+
+bool ZapisaneKopia(const char* original, const char* kept, uint32_t attributes) {
+    return Add(kEntryKept, original, kept, attributes);
 }
 
+bool ZapisaneStara(const char* kept) { return Add(kEntryStale, kept, nullptr, 0); }
+
 size_t ZapisaneIle() { return Zapisane()->count; }
+
+EntryKind ZapisaneRodzaj(size_t i) {
+    const char* entry = Zapisane()->text + Zapisane()->offsets[i].offset;
+    return static_cast<EntryKind>(strchr(kKindLetters, entry[0]) - kKindLetters);
+}
 
 const char* ZapisaneWpis(size_t i, bool* folder) {
     Record* r = Zapisane();
     const char* entry = r->text + r->offsets[i].offset;
-    *folder = entry[0] == 'D';
+    *folder = entry[0] == kKindLetters[kEntryFolder];
     return entry + 1;
+}
+
+const char* ZapisaneKept(size_t i) {
+    bool folder;
+    const char* original = ZapisaneWpis(i, &folder);
+    return ZapisaneRodzaj(i) == kEntryKept ? original + strlen(original) + 1 : original;
 }
 
 void ZapisaneUstawSume(size_t i, uint32_t size, uint32_t crc) {
     Record* r = Zapisane();
-    if (i < r->count) {
+    if (i < r->count && ZapisaneRodzaj(i) != kEntryKept) {
         r->offsets[i].size = size;
         r->offsets[i].crc = crc;
     }
@@ -89,16 +138,27 @@ void ZapisaneUstawSume(size_t i, uint32_t size, uint32_t crc) {
 
 void ZapisaneSuma(size_t i, uint32_t* size, uint32_t* crc) {
     Entry e = Zapisane()->offsets[i];
-    *size = e.size;
-    *crc = e.crc;
+    bool kept = ZapisaneRodzaj(i) == kEntryKept;
+    *size = kept ? 0 : e.size;
+    *crc = kept ? 0 : e.crc;
 }
 
 void ZapisaneCofnij() {
     bool folder;
+    // Backwards, so that a file written over a kept one is gone before the
+    // kept one comes back (and a path written twice unwinds in turn).
     for (size_t i = ZapisaneIle(); i-- > 0;) {
         const char* path = ZapisaneWpis(i, &folder);
-        if (!folder)
+        EntryKind kind = ZapisaneRodzaj(i);
+        if (kind == kEntryFile) {
             DeleteFileA(path);
+        } else if (kind == kEntryKept) {
+            uint32_t attributes = Zapisane()->offsets[i].size;
+            // MoveFile keeps the bytes and times; the attributes went hidden
+            // with the kept name and are given back here.
+            if (MoveFileA(ZapisaneKept(i), path))
+                SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+        }
     }
     // Folders were recorded parent first, so going backwards removes children
     // before their parents; a folder that still holds something stays.
@@ -106,6 +166,15 @@ void ZapisaneCofnij() {
         const char* path = ZapisaneWpis(i, &folder);
         if (folder)
             RemoveDirectoryA(path);
+    }
+    ZapisaneReset();
+}
+
+void ZapisaneZatwierdz() {
+    for (size_t i = 0; i < ZapisaneIle(); ++i) {
+        EntryKind kind = ZapisaneRodzaj(i);
+        if (kind == kEntryKept || kind == kEntryStale)
+            DeleteKept(ZapisaneKept(i), kind == kEntryKept ? Zapisane()->offsets[i].size : 0);
     }
     ZapisaneReset();
 }

@@ -1,22 +1,52 @@
-// The record of what one section extraction has written: the files it opened
-// for writing and the folders it created. A failed section takes back exactly
-// these, so nothing that was in the target before is ever deleted.
+// The record of what this run has written: the files it created, the folders
+// it created, and the files it moved aside (kept) to replace them. Taking back
+// deletes exactly what it wrote and puts every kept file back with its bytes,
+// attributes and times; committing deletes the kept files. A path enters the
+// record only once this run has created or replaced it.
 #ifndef BRONDALE_PACKAGE_RECORD_H
 #define BRONDALE_PACKAGE_RECORD_H
 
 #include <cstddef>
 #include <cstdint>
 
+enum EntryKind {
+    kEntryFile,    // a file this run created (possibly over a kept one)
+    kEntryFolder,  // a folder this run created
+    kEntryKept,    // an existing file moved aside under a kept name
+    kEntryStale,   // a kept file that an earlier, interrupted run left behind
+};
+
+// Kept files are named "~BDK" and seven upper-case hexadecimal digits, in the
+// folder of the file they stand for: eleven characters, so that beside any
+// folder of at most 247 characters the name still fits in 259.
+const char kKeptPrefix[] = "~BDK";
+const size_t kKeptNameLength = 11;
+// True for a name of that form (case-blind).
+bool IsKeptName(const char* name);
+
 // Forgets the record (and frees its memory).
 void ZapisaneReset();
 // Adds a file or a folder; false when memory ran out (nothing was added).
 bool ZapisaneDodaj(const char* path, bool folder);
-// Deletes the recorded files, then removes the recorded folders deepest first
-// where this leaves them empty; the record is then forgotten.
+// Adds a kept file: original moved to kept, with its attributes before the
+// move. False when memory ran out (nothing was added).
+bool ZapisaneKopia(const char* original, const char* kept, uint32_t attributes);
+// Adds a kept file left by an earlier run; it is deleted on commit only.
+bool ZapisaneStara(const char* kept);
+// Takes back in reverse order: deletes the recorded files, puts every kept
+// file back under its name with its attributes, then removes the recorded
+// folders deepest first where this leaves them empty; the record is then
+// forgotten. A kept file whose name has been taken meanwhile stays kept.
 void ZapisaneCofnij();
-// Number of recorded entries; entry i with its kind.
+// Deletes the kept files (this run's and stale ones) and forgets the record:
+// what was written stays and can no longer be taken back.
+void ZapisaneZatwierdz();
+// Number of recorded entries; entry i with its kind. For a kept entry the
+// path is the original's; ZapisaneKept gives the kept name.
 size_t ZapisaneIle();
+EntryKind ZapisaneRodzaj(size_t i);
 const char* ZapisaneWpis(size_t i, bool* folder);
+const char* ZapisaneKept(size_t i);
 // Size and CRC-32 (zlib's) of the bytes written to entry i, kept for the
 // uninstaller's list of installed files. Both are 0 until set, and for
 // folders; setting an entry that does not exist does nothing.

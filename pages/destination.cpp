@@ -1,6 +1,7 @@
 // The destination page (template 54): proposes Program Files\<product>, lets
-// the user browse or type another folder, and on 109 checks the path's form,
-// creates its folders and records it under key 10.
+// the user browse or type another folder, and on 109 checks the path's form
+// and length, creates its folders (remembered, so that a cancel removes
+// them) and records it under key 10.
 #include <cstdio>
 #include <cstring>
 #include <ole2.h>
@@ -9,6 +10,8 @@
 #include "config/config.h"
 #include "lang/pagetexts.h"
 #include "lang/texts.h"
+#include "package/extract.h"
+#include "package/locator.h"
 #include "pages/pages.h"
 #include "shell/files.h"
 #include "shell/names.h"
@@ -60,12 +63,59 @@ void SciezkaInstalacyjna() {
     SetDlgItemTextA(HwndMain()[4], 402, proposal);
 }
 
+namespace {
+
+// The folders an accepted destination created, parent first.
+struct PageFolders {
+    char path[32][MAX_PATH];
+    int count;
+};
+
+PageFolders* FolderyStrony() {
+    static PageFolders folders;
+    return &folders;
+}
+
+void RememberFolder(const char* folder) {
+    PageFolders* f = FolderyStrony();
+    if (f->count < 32)
+        snprintf(f->path[f->count++], MAX_PATH, "%s", folder);
+}
+
+// Whether every path of this package fits below destination. The program
+// section's path list is read once, from where the package handle stands;
+// when it cannot be read the section reader judges each path itself.
+bool SciezkiMieszczaSie(const char* destination) {
+    static bool known = false;
+    static size_t longestPath = 0, longestFolder = 0;
+    if (!known && *HandleToGzc() && *HandleToGzc() != INVALID_HANDLE_VALUE) {
+        NajdluzszeSciezki(*HandleToGzc(), &longestPath, &longestFolder);
+        known = true;
+    }
+    return MiejsceNaSciezki(strlen(destination), longestPath, longestFolder);
+}
+
+} // namespace
+
+void UsunFolderyStrony() {
+    PageFolders* f = FolderyStrony();
+    while (f->count > 0)
+        RemoveDirectoryA(f->path[--f->count]);
+}
+
 bool SprawdzSciezke() {
     char path[MAX_PATH];
     GetDlgItemTextA(HwndMain()[4], 402, path, sizeof path);
-    if (path[0] != '\0' && path[1] == ':' && path[2] == '\\') {
-        CreateBaseDirectory(path);
-        dircfg("10", path, 1, static_cast<int>(strlen(path)));
+    if (path[0] != '\0' && path[1] == ':' && path[2] == '\\' && SciezkiMieszczaSie(path)) {
+        UsunFolderyStrony();
+        size_t length = strlen(path);
+        bool missing = path[length - 1] != '\\' && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+        CreateBaseDirectory(path, RememberFolder);
+        // The chosen folder itself is created with the first file; it is
+        // this run's when it is missing now.
+        if (missing)
+            RememberFolder(path);
+        dircfg("10", path, 1, static_cast<int>(length));
         return false;
     }
     MessageBoxA(nullptr, GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR);

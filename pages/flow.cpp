@@ -51,6 +51,14 @@ INT_PTR OnPageClose(bool cleanUp) {
     return TRUE;
 }
 
+INT_PTR OnEndSession(WPARAM ending) {
+    // Windows ends the process after this message: take back now, as a
+    // cancel would, without asking.
+    if (ending)
+        KasujZainstalowane();
+    return FALSE;
+}
+
 INT_PTR OnPageDestroy() {
     PostQuitMessage(0);
     return TRUE;
@@ -71,4 +79,5 @@ void KasujZainstalowane() {
     dircfg("10", destination, 0, sizeof destination);
     if (destination[0] != '\0')
         RemoveDirectoryA(destination);
+    UsunFolderyStrony();
 }

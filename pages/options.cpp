@@ -60,6 +60,8 @@ INT_PTR CALLBACK DialogProc7(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
         return FALSE;
     case WM_CLOSE:
         return OnPageClose(true);
+    case WM_ENDSESSION:
+        return OnEndSession(wparam);
     case WM_DESTROY:
         return OnPageDestroy();
     default:

@@ -33,10 +33,14 @@ void SciezkaInstalacyjna();
 // With a buffer: the Program Files path into it. Without: the folder browser,
 // whose choice replaces edit 402.
 void PobiezFolder(char* buffer);
-// Accepts a path whose second and third characters are ":\": creates its
-// folders and records it under key 10 (false). Otherwise reports it and
-// returns true; the page stays.
+// Accepts a path whose second and third characters are ":\" and under
+// which every path of the program section and of the uninstall record fits
+// in 259 characters: creates its folders and records it under key 10
+// (false). Otherwise reports it and returns true; the page stays.
 bool SprawdzSciezke();
+// Removes the folders that an accepted destination created (the chosen
+// folder and its parents), deepest first, where they are empty.
+void UsunFolderyStrony();
 // Button 109 is enabled while edit 402 is not empty.
 void EnableBtn();
 
@@ -73,6 +77,9 @@ void KasujZainstalowane();
 // installation going, ends every page, removing what was installed first
 // when cleanUp (the progress and options pages). Answers TRUE.
 INT_PTR OnPageClose(bool cleanUp);
+// The end of the Windows session (ending true): what the installation wrote
+// so far is taken back, as a confirmed cancel would.
+INT_PTR OnEndSession(WPARAM ending);
 // A page's destruction posts the quit message. Answers TRUE.
 INT_PTR OnPageDestroy();
 // Hides page, then runs template id with proc, owned by page. A page that

@@ -57,7 +57,11 @@ DWORD WINAPI RozpakujBin(LPVOID) {
     dircfg("10", destination, 0, sizeof destination);
     *PaczkaZProgramem() = 1;
     *RaportPostepu() = ReportToPage;
-    Rozpakowanie(destination, kModePlain, *HandleToGzc());
+    SectionResult result = Rozpakowanie(destination, kModePlain, *HandleToGzc());
+    // A failed section has taken back its files and ended the pages; the
+    // folders the destination page made for it go too.
+    if (result != kSectionOk && result != kSectionStopped)
+        UsunFolderyStrony();
     InterlockedExchange(WorkerExtracting(), 0);
     if (!*ZatrzymajRozpakowywanie())
         SendMessageA(HwndMain()[5], WM_COMMAND, 112, 0);
@@ -111,6 +115,8 @@ INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
         return FALSE;
     case WM_CLOSE:
         return OnPageClose(true);
+    case WM_ENDSESSION:
+        return OnEndSession(wparam);
     case WM_DESTROY:
         return OnPageDestroy();
     default:

@@ -5,7 +5,7 @@
 // Win32 calls used by the portable code (adding one is a deliberate change,
 // and the stand-in must follow it):
 //   files:     CreateFileA ReadFile WriteFile SetFilePointer GetFileSize
-//              CloseHandle DeleteFileA CopyFileA GetFileAttributesA
+//              CloseHandle DeleteFileA CopyFileA MoveFileA GetFileAttributesA
 //              SetFileAttributesA
 //   folders:   CreateDirectoryA RemoveDirectoryA FindFirstFileA FindNextFileA
 //              FindClose

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +29,11 @@ struct State {
     DWORD tick = 0;
     DWORD tickStep = 0;
     PosixUiLog ui{};
+    // Hidden and system attributes, which POSIX has no place for, by file
+    // identity so that they follow a rename and go with a deletion.
+    std::map<std::pair<dev_t, ino_t>, DWORD> dosAttributes;
+    std::string heldPath;
+    int heldRefusals = 0;
 };
 
 State& St() {
@@ -110,6 +116,23 @@ bool Injected() {
 
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
+const DWORD kDosOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+DWORD DosAttributes(const struct stat& st) {
+    auto it = St().dosAttributes.find({st.st_dev, st.st_ino});
+    return it == St().dosAttributes.end() ? 0 : it->second;
+}
+
+// True (with the last error set) when path is the file a test holds open.
+bool HeldOpen(const std::string& path) {
+    State& s = St();
+    if (s.heldRefusals <= 0 || path != s.heldPath)
+        return false;
+    --s.heldRefusals;
+    s.lastError = ERROR_SHARING_VIOLATION;
+    return true;
+}
+
 FileObject* AsFile(HANDLE h) {
     if (h == nullptr || h == INVALID_HANDLE_VALUE)
         return nullptr;
@@ -156,7 +179,13 @@ bool FillFindData(const std::string& dir, const char* name, WIN32_FIND_DATAA* ou
     }
     if (IsReadOnly(st))
         attributes |= FILE_ATTRIBUTE_READONLY;
+    attributes |= DosAttributes(st);
     out->dwFileAttributes = attributes;
+    // 100-nanosecond steps since 1601, as Windows counts.
+    uint64_t written = (static_cast<uint64_t>(st.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
+                       static_cast<uint64_t>(st.st_mtim.tv_nsec) / 100;
+    out->ftLastWriteTime.dwLowDateTime = static_cast<DWORD>(written);
+    out->ftLastWriteTime.dwHighDateTime = static_cast<DWORD>(written >> 32);
     out->nFileSizeLow = static_cast<DWORD>(st.st_size);
     out->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
     snprintf(out->cFileName, sizeof out->cFileName, "%s", name);
@@ -280,6 +309,13 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
         Fail(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    // Windows refuses to replace a hidden or system file with a plain one.
+    if (exists && disposition == CREATE_ALWAYS && (DosAttributes(st) & kDosOnly) != 0) {
+        Fail(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (exists && write && disposition != CREATE_NEW && HeldOpen(path))
+        return INVALID_HANDLE_VALUE;
     int flags = write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (disposition) {
     case CREATE_ALWAYS:
@@ -425,8 +461,29 @@ BOOL DeleteFileA(LPCSTR name) {
         return Fail(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(st.st_mode) && IsReadOnly(st))
         return Fail(ERROR_ACCESS_DENIED);
+    if (HeldOpen(path))
+        return FALSE;
     if (unlink(path.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, path));
+    if (st.st_nlink <= 1)
+        St().dosAttributes.erase({st.st_dev, st.st_ino});
+    return TRUE;
+}
+
+BOOL MoveFileA(LPCSTR from, LPCSTR to) {
+    if (Injected())
+        return FALSE;
+    std::string src = Unix(from), dst = Unix(to);
+    struct stat st;
+    if (lstat(src.c_str(), &st) != 0)
+        return Fail(ErrorFromErrno(errno, src));
+    if (lstat(dst.c_str(), &st) == 0)
+        return Fail(ERROR_ALREADY_EXISTS);
+    if (HeldOpen(src))
+        return FALSE;
+    if (rename(src.c_str(), dst.c_str()) != 0)
+        return Fail(ErrorFromErrno(errno, dst));
+    St().lastError = ERROR_SUCCESS;
     return TRUE;
 }
 
@@ -491,6 +548,10 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
     if (chmod(path.c_str(), mode) != 0)
         return Fail(ErrorFromErrno(errno, path));
+    if (attributes & kDosOnly)
+        St().dosAttributes[{st.st_dev, st.st_ino}] = attributes & kDosOnly;
+    else
+        St().dosAttributes.erase({st.st_dev, st.st_ino});
     return TRUE;
 }
 
@@ -720,6 +781,12 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     snprintf(ui.text, sizeof ui.text, "%s", text ? text : "");
     snprintf(ui.caption, sizeof ui.caption, "%s", caption ? caption : "");
     ui.style = style;
+    if ((style & 0xFu) == MB_RETRYCANCEL) {
+        int answer = ui.retryAnswers[0];
+        memmove(ui.retryAnswers, ui.retryAnswers + 1, sizeof ui.retryAnswers - sizeof ui.retryAnswers[0]);
+        ui.retryAnswers[7] = 0;
+        return answer == IDRETRY ? IDRETRY : IDCANCEL;
+    }
     return (style & MB_YESNO) ? IDYES : IDOK;
 }
 
@@ -753,3 +820,8 @@ void PosixSetTickCount(DWORD ticks, DWORD step) {
 }
 
 PosixUiLog* PosixUi(void) { return &St().ui; }
+
+void PosixHoldOpen(const char* path, int refusals) {
+    St().heldPath = Unix(path);
+    St().heldRefusals = refusals;
+}

@@ -53,6 +53,8 @@ typedef LONG* PLONG;
 #define FILE_END 2
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002u
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004u
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
@@ -69,6 +71,7 @@ typedef LONG* PLONG;
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_LOCK_VIOLATION 33L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
@@ -80,10 +83,14 @@ typedef LONG* PLONG;
 #define ERROR_DIRECTORY 267L
 
 #define MB_OK 0x0u
+#define MB_RETRYCANCEL 0x5u
 #define MB_YESNO 0x4u
 #define MB_ICONERROR 0x10u
 #define MB_ICONQUESTION 0x20u
+#define MB_ICONWARNING 0x30u
 #define IDOK 1
+#define IDCANCEL 2
+#define IDRETRY 4
 #define IDYES 6
 #define IDNO 7
 #define WM_CLOSE 0x0010
@@ -118,6 +125,7 @@ DWORD GetFileSize(HANDLE h, LPDWORD high);
 BOOL CloseHandle(HANDLE h);
 BOOL DeleteFileA(LPCSTR name);
 BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
+BOOL MoveFileA(LPCSTR from, LPCSTR to);
 DWORD GetFileAttributesA(LPCSTR name);
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes);
 BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa);
@@ -212,7 +220,14 @@ struct PosixUiLog {
     int messagesSent;
     HWND lastWindow;
     UINT lastMessage;
+    // The answer of the next Retry/Cancel boxes, in order (0 ends the list:
+    // Cancel from then on).
+    int retryAnswers[8];
 };
 PosixUiLog* PosixUi(void);
+// Makes the next refusals calls that replace, rename or delete path fail
+// with ERROR_SHARING_VIOLATION, as a file held open by another program
+// without delete sharing does; 0 lets them through again.
+void PosixHoldOpen(const char* path, int refusals);
 
 #endif

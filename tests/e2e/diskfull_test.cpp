@@ -2,6 +2,8 @@
 // is an 8 MB tmpfs (scripts/diskfull-drive.sh, mounted by CTest's diskfull
 // fixture), smaller than the program section. The installer must report the
 // failure, take back what it wrote, keep what was there and end, not hang.
+#include <cstdio>
+
 #include "wizard.h"
 
 namespace {
@@ -58,4 +60,73 @@ TEST_F(DiskFull, FullDestinationIsReportedAndTakenBack) {
     EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination));
     DeleteFileA((destination + "\\mine.txt").c_str());
     RemoveDirectoryA(destination.c_str());
+}
+
+namespace {
+
+// Bytes, attributes and write time of every file below folder.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+    std::map<std::string, std::string> out;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return out;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            for (const auto& inner : Snapshot(folder + "\\" + name))
+                out[name + "\\" + inner.first] = inner.second;
+            out[name + "\\"] = "";
+            continue;
+        }
+        std::string bytes;
+        ReadFileText(folder + "\\" + name, &bytes);
+        char stamp[64];
+        snprintf(stamp, sizeof stamp, "|%lx|%lx%08lx", entry.dwFileAttributes, entry.ftLastWriteTime.dwHighDateTime,
+                 entry.ftLastWriteTime.dwLowDateTime);
+        out[name] = bytes + stamp;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return out;
+}
+
+} // namespace
+
+// Version 1 installed on the small drive; version 2 fills it while
+// replacing version 1's files: every one comes back as it was.
+TEST_F(DiskFull, FullDiskDuringAnUpgradeGivesVersion1Back) {
+    ASSERT_GT(FreeBytes(), 0) << "drive Q: is missing (see above)";
+    std::string destination = std::string(kDrive) + "Upgrade";
+    ProductFiles v1 = BasicProduct("Disk Full Upgrade", {"English"});
+    v1["program\\a-first.txt"] = "version 1";
+    v1["program\\bin\\tool.dat"] = std::string(100000, 'v');
+    HWND options = ToOptions("diskfull-upgrade-1", v1, destination);
+    ASSERT_NE(nullptr, options);
+    Click(options, 114);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    ASSERT_TRUE(SetFileAttributesA((destination + "\\a-first.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    std::map<std::string, std::string> before = Snapshot(destination);
+    ASSERT_TRUE(before.count("UnInstall\\Files.lst"));
+
+    ProductFiles v2 = v1;
+    v2["program\\a-first.txt"] = "version 2";
+    v2["program\\bin\\tool.dat"] = std::string(100000, '2');
+    v2["program\\big\\zeros.bin"] = std::string(16u << 20, '\0');
+    ASSERT_NE(nullptr, ToProgress("diskfull-upgrade-2", v2, destination));
+    HWND box = WaitForMessageBox(run, 60000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("The files cannot be written. The disk may be full or the folder read-only.", ReadBox(box).text);
+    Answer(box, IDOK);
+    ASSERT_TRUE(WaitExit(&run, 30000, &code));
+    std::map<std::string, std::string> after = Snapshot(destination);
+    EXPECT_TRUE(before == after) << "version 1's files, with attributes and times, and nothing else";
+    SetFileAttributesA((destination + "\\a-first.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (const auto& f : after)
+        if (f.first.back() != '\\')
+            DeleteFileA((destination + "\\" + f.first).c_str());
+    for (const char* sub : {"\\bin", "\\UnInstall", ""})
+        RemoveDirectoryA((destination + sub).c_str());
 }

@@ -248,3 +248,30 @@ TEST_F(Finish, SecondInstallationIntoTheSameFolderStartsTheListsAgain) {
     ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\UnInst.exe", &uninstaller));
     EXPECT_EQ("the second uninstaller", uninstaller);
 }
+
+// Without a product name the Uninstall key would be the list of every
+// product itself: nothing is registered there, the rest of the finish runs.
+TEST_F(Finish, EmptyProductNameRegistersNothingAndFinishes) {
+    Prepare("Finish No Name");  // for the launch log; the product has no name
+    std::string listKey(kUninstallKey, sizeof kUninstallKey - 2);
+    HKEY list;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, listKey.c_str(), 0, KEY_ALL_ACCESS, &list));
+    for (const char* name : {"DisplayName", "DisplayIcon", "UninstallString"})
+        RegDeleteValueA(list, name);
+    RegCloseKey(list);
+    std::string destination = CaseFolder("finish-noname-dest") + "\\App";
+    ProductFiles files = BasicProduct("", {"English"});
+    files["program\\app.exe"] = Launched();
+    files["install\\init.cfg"] = "[cfg]\r\n1=\r\n[index]\r\nmax=2\r\n[Run]\r\n1=app.exe\r\n[silent]\r\n1=1\r\n";
+    packOptions = "--force";  // the packing tool warns of the missing name
+    HWND options = ToOptions("finish-noname", files, destination);
+    ASSERT_NE(nullptr, options);
+    Finish114(options);
+    DWORD type = 0;
+    std::string data;
+    for (const char* name : {"DisplayName", "DisplayIcon", "UninstallString"})
+        EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, listKey, name, &type, &data)) << name;
+    EXPECT_EQ("<none>", Record(destination, "reg", "1")) << "nothing registered, nothing recorded";
+    EXPECT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
+    EXPECT_EQ(1u, Starts(1).size()) << "the launches still run";
+}

@@ -124,6 +124,24 @@ TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
         EXPECT_EQ(refused, ItemText(page, 402)) << "and keeps its text";
         EXPECT_EQ("", ScratchKey(Scratch(), "10")) << "nothing is recorded";
     }
+    // A folder under which the uninstall record would pass 259 characters:
+    // refused on the page, nothing created.
+    std::string deep = CaseFolder("flow-paths-long") + "\\";
+    std::string parent = deep + std::string(120, 'p');
+    std::string tooLong = parent + "\\" + std::string(240 - parent.size() - 1, 'x');
+    ASSERT_EQ(240u, tooLong.size());
+    SetItemText(page, 402, tooLong);
+    Click(page, 109);
+    HWND longBox = WaitForMessageBox(run);
+    ASSERT_NE(nullptr, longBox);
+    EXPECT_EQ(kPathRefused, ReadBox(longBox).text);
+    Answer(longBox, IDOK);
+    while (IsWindow(longBox))
+        Sleep(20);
+    EXPECT_TRUE(IsWindowVisible(page)) << "the page stays";
+    EXPECT_EQ("", ScratchKey(Scratch(), "10"));
+    EXPECT_FALSE(PathExists(parent)) << "nothing is created";
+
     // A drive root alone is accepted; the drive does not exist, so the
     // unpacking fails as any unwritable destination does.
     SetItemText(page, 402, "X:\\");

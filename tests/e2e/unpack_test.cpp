@@ -191,3 +191,52 @@ TEST_F(Unpack, EmptiedDestinationIsRemovedAfterACancel) {
     CancelWithYes(options, 0);
     EXPECT_FALSE(PathExists(destination));
 }
+
+// The destination page created the chosen folder's parents as well: a
+// cancel removes every one of them, as they are empty again.
+TEST_F(Unpack, CancelRemovesTheFoldersTheDestinationPageCreated) {
+    std::string root = CaseFolder("unpack-parents-dest");
+    std::string destination = root + "\\New\\Parent\\Fresh";
+    HWND progress = ToProgress("unpack-parents", Payload("Unpack Parents"), destination);
+    ASSERT_NE(nullptr, progress);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    CancelWithYes(options, 0);
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(root));
+}
+
+namespace {
+
+using Links = Wizard;
+
+} // namespace
+
+// A link planted beforehand from the Linux side (the links fixture of
+// CTest): below folder-dest, bin\\sub leads to the folder outside. Wine shows
+// it as a reparse point and would write through it. (A link to a file reads
+// back under Wine as a plain file, and a rename moves what it points to, so
+// that case is shown by the unit tests on the stand-in.)
+TEST_F(Links, LinkBelowAnExistingDestinationIsNotFollowed) {
+    std::string root = std::string("Z:") + BRONDALE_LINKS_DIR;
+    std::replace(root.begin(), root.end(), '/', '\\');
+    ASSERT_TRUE(PathExists(root + "\\outside")) << "the links fixture of CTest plants the layout";
+    ProductFiles files = BasicProduct("Links Folder", {"English"});
+    files["program\\bin\\sub\\app.exe"] = "would land outside";
+    files["program\\bin\\sub\\deeper\\x.txt"] = "would land outside";
+    std::string destination = root + "\\folder-dest";
+    std::vector<std::string> before = ListFolder(destination);
+    HWND progress = ToProgress("links-folder", files, destination);
+    ASSERT_NE(nullptr, progress);
+    HWND box = WaitForMessageBox(run, 60000);
+    ASSERT_NE(nullptr, box);
+    BoxInfo info = ReadBox(box);
+    EXPECT_NE(std::string::npos, info.text.find(destination + "\\bin\\sub")) << info.text;
+    EXPECT_EQ(0u, info.text.find("Instalacja nie zapisuje przez dowi\xB9zanie")) << info.text;
+    EXPECT_EQ("error", IconKind(box));
+    Answer(box, IDOK);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 30000, &code));
+    EXPECT_EQ(1u, code);
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(root + "\\outside")) << "nothing written through the link";
+    EXPECT_EQ(before, ListFolder(destination)) << "taken back";
+}

@@ -4,11 +4,22 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstring>
+#include <map>
+
 #include "helpers.h"
 #include "package/extract.h"
 #include "package/format.h"
 #include "package/locator.h"
 #include "package/record.h"
+#include "lang/texts.h"
+#include "pages/state.h"
+
+#ifndef _WIN32
+#include <sys/time.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -99,7 +110,7 @@ void ExpectUntouched(const Tree& t, const std::string& label) {
     EXPECT_EQ(FromText("outside"), s) << label;
 }
 
-std::vector<SectionFile> ProgramFiles() {
+std::vector<SectionFile> SomeProgramFiles() {
     return {
         {"readme.txt", "", FromText("Read me.\r\n")},
         {"bin\\app.exe", "", Noise(3u << 20, 7)},
@@ -115,7 +126,7 @@ TEST(Extract, WholePackageComesOutByteForByte) {
                                      {"Deutsch.lng", "", FromText("[lng]\r\n3=Installieren\r\n")}};
     std::vector<SectionFile> install = {{"init.cfg", "", FromText("[cfg]\r\n1=Product\r\n")},
                                         {"UnInst.dat", "", Noise(5000, 3)}};
-    std::vector<SectionFile> program = ProgramFiles();
+    std::vector<SectionFile> program = SomeProgramFiles();
     Bytes sections = Section(lang);
     Bytes second = Section(install, true);
     Bytes third = Section(program);
@@ -153,7 +164,7 @@ TEST(Extract, RecordKeepsSizeAndCrcOfEveryFileWritten) {
         std::vector<SectionFile> files;
         unsigned short mode;
     } rows[] = {
-        {"program, a file over many blocks", ProgramFiles(), kModePlain},
+        {"program, a file over many blocks", SomeProgramFiles(), kModePlain},
         {"scrambled Install section", {{"init.cfg", "", FromText("[cfg]\r\n1=P\r\n")}, {"UnInst.dat", "", Noise(70000, 5)}},
          kModeScrambled},
     };
@@ -465,6 +476,360 @@ TEST(Extract, DamagedLastMemberTakesBackOnlyWhatTheSectionWrote) {
     EXPECT_EQ(expected, ListTree(t.target));
     ExpectUntouched(t, "undo");
 }
+
+
+namespace {
+
+// A file as the installer would find it again: bytes, attributes and the
+// time of its last write.
+struct FileState {
+    Bytes bytes;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    uint64_t written = 0;
+    bool operator==(const FileState& o) const {
+        return bytes == o.bytes && attributes == o.attributes && written == o.written;
+    }
+};
+
+FileState StateOf(const std::string& path) {
+    FileState s;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return s;
+    FindClose(find);
+    ReadBytes(path, &s.bytes);
+    s.attributes = data.dwFileAttributes;
+    s.written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return s;
+}
+
+// Dates a file back by a day, so that a copy made now would show.
+void MakeOld(const std::string& path) {
+#ifdef _WIN32
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME t;
+    GetFileTime(h, nullptr, nullptr, &t);
+    ULARGE_INTEGER u{{t.dwLowDateTime, t.dwHighDateTime}};
+    u.QuadPart -= 864000000000ull;
+    t.dwLowDateTime = u.LowPart;
+    t.dwHighDateTime = u.HighPart;
+    SetFileTime(h, nullptr, nullptr, &t);
+    CloseHandle(h);
+#else
+    std::string unix = path;
+    std::replace(unix.begin(), unix.end(), '\\', '/');
+    struct timeval times[2];
+    gettimeofday(&times[0], nullptr);
+    times[0].tv_sec -= 86400;
+    times[1] = times[0];
+    utimes(unix.c_str(), times);
+#endif
+}
+
+std::vector<std::string> KeptNames(const std::string& folder) {
+    std::vector<std::string> kept;
+    for (const std::string& name : ListTree(folder)) {
+        std::string last = name.substr(name.find_last_of('\\') == std::string::npos ? 0 : name.find_last_of('\\') + 1);
+        if (IsKeptName(last.c_str()))
+            kept.push_back(name);
+    }
+    return kept;
+}
+
+// A target holding an earlier version: a plain file, a read-only one and a
+// hidden system one, all a day old, and a file of the user's.
+struct Earlier {
+    Tree tree;
+    std::map<std::string, FileState> files;
+};
+
+Earlier EarlierVersion(const char* label) {
+    Earlier e{NewTree(label), {}};
+    const std::string& t = e.tree.target;
+    EXPECT_TRUE(CreateDirectoryA((t + "\\bin").c_str(), nullptr));
+    struct {
+        const char* name;
+        DWORD attributes;
+    } files[] = {{"readme.txt", 0},
+                 {"bin\\app.exe", FILE_ATTRIBUTE_READONLY},
+                 {"bin\\state.dat", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+                 {"mine.txt", 0}};
+    unsigned seed = 1;
+    for (const auto& f : files) {
+        EXPECT_TRUE(WriteBytes(t + "\\" + f.name, Noise(1000 + seed * 300, seed)));
+        ++seed;
+        MakeOld(t + "\\" + f.name);
+        if (f.attributes)
+            EXPECT_TRUE(SetFileAttributesA((t + "\\" + f.name).c_str(), f.attributes));
+    }
+    for (const auto& f : files)
+        e.files[f.name] = StateOf(t + "\\" + f.name);
+    return e;
+}
+
+void ExpectAsBefore(const Earlier& e, const std::string& label) {
+    for (const auto& f : e.files)
+        EXPECT_TRUE(StateOf(e.tree.target + "\\" + f.first) == f.second)
+            << label << ": " << f.first << " lost its bytes, attributes or time";
+    EXPECT_EQ(std::vector<std::string>{}, KeptNames(e.tree.target)) << label;
+    EXPECT_FALSE(Exists(e.tree.target + "\\new\\added.txt")) << label;
+    ExpectUntouched(e.tree, label);
+}
+
+void ClearAttributes(const Earlier& e) {
+    for (const std::string& name : ListTree(e.tree.target))
+        SetFileAttributesA((e.tree.target + "\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// The next version: replaces the three product files, adds one, and ends
+// with a member that is whole or damaged.
+Bytes NextVersion(bool damagedLast) {
+    Bytes list = FromText("bin\\app.exe\r\nbin\\state.dat\r\nnew\\added.txt\r\nreadme.txt\r\nz.bin\r\n");
+    std::vector<Bytes> plain = {list, FromText("app 2"), FromText("state 2"), FromText("added"), FromText("readme 2"),
+                                Noise(60000, 9)};
+    std::vector<Bytes> members;
+    for (const Bytes& p : plain)
+        members.push_back(Gzip(p));
+    if (damagedLast)
+        members.back()[members.back().size() / 2] ^= 0x55;
+    return RawSection(Sum(plain), members);
+}
+
+} // namespace
+
+// Every way a section over an earlier version can be taken back gives the
+// earlier files back exactly, and leaves no kept copy.
+TEST(Extract, ReplacedFilesComeBackWithBytesAttributesAndTime) {
+    struct Row {
+        const char* label;
+        bool damaged;
+        SectionResult expected;
+        bool takeBackAfter;  // the section completes; a later cancel takes it back
+    } rows[] = {
+        {"damaged last member", true, kSectionDamaged, false},
+        {"cancel after the section completed", false, kSectionOk, true},
+    };
+    for (const Row& row : rows) {
+        Earlier e = EarlierVersion("replace");
+        EXPECT_EQ(row.expected, ExtractBytes(NextVersion(row.damaged), e.tree.target)) << row.label;
+        if (row.takeBackAfter) {
+            Bytes got;
+            ASSERT_TRUE(ReadBytes(e.tree.target + "\\bin\\state.dat", &got));
+            EXPECT_EQ(FromText("state 2"), got) << "a hidden system file is replaced like any other";
+            EXPECT_EQ(3u, KeptNames(e.tree.target).size()) << "one kept copy per replaced file";
+            ZapisaneCofnij();
+        }
+        ExpectAsBefore(e, row.label);
+        ClearAttributes(e);
+    }
+}
+
+TEST(Extract, CommitDeletesKeptCopiesAndRecordsOnlyWhatWasWritten) {
+    Earlier e = EarlierVersion("commit");
+#ifndef _WIN32
+    // Windows (and the stand-in, unlike Wine) refuses to open a hidden or
+    // system file with CREATE_ALWAYS and plain attributes: replacing it must
+    // not depend on that open.
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA((e.tree.target + "\\bin\\state.dat").c_str(), GENERIC_WRITE, 0,
+                                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+#endif
+    ASSERT_EQ(kSectionOk, ExtractBytes(NextVersion(false), e.tree.target));
+    std::vector<std::string> written;
+    for (size_t i = 0; i < ZapisaneIle(); ++i) {
+        bool folder;
+        if (ZapisaneRodzaj(i) == kEntryFile)
+            written.push_back(ZapisaneWpis(i, &folder) + e.tree.target.size() + 1);
+    }
+    std::vector<std::string> expected = {"bin\\app.exe", "bin\\state.dat", "new\\added.txt", "readme.txt", "z.bin"};
+    EXPECT_EQ(expected, written);
+    ZapisaneZatwierdz();
+    EXPECT_EQ(0u, ZapisaneIle());
+    EXPECT_EQ(std::vector<std::string>{}, KeptNames(e.tree.target));
+    FileState app = StateOf(e.tree.target + "\\bin\\app.exe");
+    EXPECT_EQ(FromText("app 2"), app.bytes);
+    EXPECT_EQ(0u, app.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) << "the new file is plain";
+    EXPECT_TRUE(StateOf(e.tree.target + "\\mine.txt") == e.files["mine.txt"]);
+    ClearAttributes(e);
+}
+
+// Kept copies that a killed run left behind: removed by the next run's
+// commit, kept through its take-back; a look-alike that is not hidden is
+// the user's and stays.
+TEST(Extract, KeptCopiesOfAnInterruptedRunGoWithTheNextCommit) {
+    for (bool commit : {true, false}) {
+        Earlier e = EarlierVersion("stale");
+        std::string stale = e.tree.target + "\\bin\\~BDK00C0FFE";
+        std::string lookalike = e.tree.target + "\\bin\\~BDK0000001";
+        ASSERT_TRUE(WriteBytes(stale, FromText("old app")));
+        ASSERT_TRUE(SetFileAttributesA(stale.c_str(), FILE_ATTRIBUTE_HIDDEN));
+        ASSERT_TRUE(WriteBytes(lookalike, FromText("the user's")));
+        ASSERT_EQ(kSectionOk, ExtractBytes(NextVersion(false), e.tree.target));
+        commit ? ZapisaneZatwierdz() : ZapisaneCofnij();
+        EXPECT_EQ(!commit, Exists(stale)) << commit;
+        EXPECT_TRUE(Exists(lookalike)) << commit;
+        DeleteFileA(lookalike.c_str());
+        SetFileAttributesA(stale.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(stale.c_str());
+        ClearAttributes(e);
+    }
+}
+
+// Which destinations take a section's paths and the uninstall record.
+TEST(Extract, DestinationMustLeaveRoomForEveryPath) {
+    struct Row {
+        const char* label;
+        size_t destination, longestPath, longestFolder;
+        bool fits;
+    } rows[] = {
+        {"short", 20, 30, 10, true},
+        {"record file at 259", 259 - kRecordSuffixLongest, 10, 0, true},
+        {"record file at 260", 260 - kRecordSuffixLongest, 10, 0, false},
+        {"240 characters", 240, 10, 0, false},
+        {"member at 259", 100, 158, 0, true},
+        {"member at 260", 100, 159, 0, false},
+        {"member folder at 247", 100, 150, 146, true},
+        {"member folder at 248", 100, 150, 147, false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.fits, MiejsceNaSciezki(r.destination, r.longestPath, r.longestFolder)) << r.label;
+}
+
+TEST(Extract, LongestPathsAreReadWithoutMovingThePackage) {
+    Bytes section = PlainSection("a.txt\r\nsub\\deeper\\long-name.txt\r\nsubfolder\\b.txt\r\n",
+                                 {FromText("1"), FromText("2"), FromText("3")});
+    section.push_back('N');
+    std::string file = NewFolder("longest") + "\\section.bin";
+    ASSERT_TRUE(WriteBytes(file, section));
+    HANDLE h = OpenForReading(file);
+    size_t path = 0, folder = 0;
+    EXPECT_EQ(kSectionOk, NajdluzszeSciezki(h, &path, &folder));
+    EXPECT_EQ(strlen("sub\\deeper\\long-name.txt"), path);
+    EXPECT_EQ(strlen("sub\\deeper"), folder);
+    Tree t = NewTree("longest");
+    EXPECT_EQ(kSectionOk, RozpakujSekcje(t.target.c_str(), kModePlain, h)) << "the section is still there to read";
+    unsigned char b = 0;
+    EXPECT_TRUE(winfread(&b, h));
+    EXPECT_EQ('N', b);
+    CloseHandle(h);
+}
+
+#ifndef _WIN32
+// A link planted below the target, to a folder or a file outside it, is
+// never followed: the section is refused naming it, nothing outside changes.
+TEST(Extract, LinksBelowTheTargetAreNotFollowed) {
+    struct Row {
+        const char* label;
+        const char* link;      // below the target
+        const char* pointsTo;  // below the root, beside the target
+        bool folder;
+    } rows[] = {
+        {"link to a folder", "bin", "outside", true},
+        {"link to a folder, deeper", "bin\\sub", "outside", true},
+        {"link to a file", "readme.txt", "outside.txt", false},
+    };
+    for (const Row& r : rows) {
+        Tree t = NewTree("link");
+        std::string unixRoot = t.root;
+        std::replace(unixRoot.begin(), unixRoot.end(), '\\', '/');
+        std::string link = std::string(r.link);
+        std::replace(link.begin(), link.end(), '\\', '/');
+        if (link.find('/') != std::string::npos)
+            ASSERT_TRUE(CreateDirectoryA((t.target + "\\bin").c_str(), nullptr));
+        std::string target = unixRoot + "/" + r.pointsTo;
+        if (r.folder)
+            ASSERT_EQ(0, mkdir(target.c_str(), 0755));
+        else
+            ASSERT_TRUE(WriteBytes(t.root + "\\" + r.pointsTo, FromText("outside")));
+        ASSERT_EQ(0, symlink(target.c_str(), (unixRoot + "/target/" + link).c_str())) << r.label;
+        std::vector<std::string> outsideBefore = ListTree(t.root + "\\" + r.pointsTo);
+
+        SectionResult result = ExtractBytes(
+            PlainSection("a.txt\r\nbin\\sub\\app.exe\r\nreadme.txt\r\n", {FromText("a"), FromText("app"), FromText("r")}),
+            t.target);
+        EXPECT_EQ(kSectionLink, result) << r.label;
+        EXPECT_EQ(t.target + "\\" + r.link, SciezkaOdmowy()) << r.label;
+        EXPECT_EQ(outsideBefore, ListTree(t.root + "\\" + r.pointsTo)) << r.label;
+        Bytes got;
+        if (!r.folder) {
+            ASSERT_TRUE(ReadBytes(t.root + "\\" + r.pointsTo, &got));
+            EXPECT_EQ(FromText("outside"), got) << r.label;
+        }
+        EXPECT_FALSE(Exists(t.target + "\\a.txt")) << r.label << ": taken back";
+        unlink((unixRoot + "/target/" + link).c_str());
+    }
+}
+
+// Each failure is told once, in its own words, and ends the wizard; a stop
+// and a cancel at a file in use show nothing.
+TEST(Extract, EachFailureIsReportedInItsOwnWords) {
+    struct Row {
+        SectionResult result;
+        const char* text;  // null: no message box
+    } rows[] = {
+        {kSectionDamaged, "File is corupted."},
+        {kSectionWriteFailed, kWriteFailureText},
+        {kSectionNoMemory, DefaultText(19)},
+        {kSectionLink, nullptr},
+        {kSectionCancelled, nullptr},
+        {kSectionStopped, nullptr},
+        {kSectionOk, nullptr},
+    };
+    snprintf(SciezkaOdmowy(), MAX_PATH, "%s", "C:\\Dest\\bin");
+    for (const Row& r : rows) {
+        PosixUiLog* ui = PosixUi();
+        int boxes = ui->messageBoxes, sent = ui->messagesSent;
+        *Error_2() = 0;
+        ZglosWynik(r.result);
+        bool ends = r.result != kSectionOk && r.result != kSectionStopped;
+        bool box = r.text != nullptr || r.result == kSectionLink;
+        EXPECT_EQ(box ? 1 : 0, ui->messageBoxes - boxes) << r.result;
+        if (r.text)
+            EXPECT_STREQ(r.text, ui->text) << r.result;
+        if (r.result == kSectionLink)
+            EXPECT_EQ(std::string(DefaultText(21)) + "\n\nC:\\Dest\\bin", ui->text);
+        EXPECT_EQ(ends ? 1 : 0, *Error_2()) << r.result;
+        EXPECT_EQ(ends ? 1 : 0, ui->messagesSent - sent) << r.result;
+        if (ends)
+            EXPECT_EQ(static_cast<UINT>(WM_CLOSE), ui->lastMessage) << r.result;
+    }
+    *Error_2() = 0;
+}
+
+// Another program holds a file without delete sharing: the user is asked,
+// Retry goes on once it is free, Cancel takes the whole section back.
+TEST(Extract, FileInUseAsksRetryOrCancel) {
+    struct Row {
+        const char* label;
+        int refusals;
+        int answers[3];
+        SectionResult expected;
+        int boxes;
+    } rows[] = {
+        {"Retry after it was closed", 1, {IDRETRY}, kSectionOk, 1},
+        {"Retry while still held, then Retry", 2, {IDRETRY, IDRETRY}, kSectionOk, 2},
+        {"Cancel", 5, {IDCANCEL}, kSectionCancelled, 1},
+    };
+    for (const Row& r : rows) {
+        Earlier e = EarlierVersion("held");
+        std::string held = e.tree.target + "\\readme.txt";
+        PosixUiLog* ui = PosixUi();
+        memset(ui->retryAnswers, 0, sizeof ui->retryAnswers);
+        memcpy(ui->retryAnswers, r.answers, sizeof r.answers);
+        int boxes = ui->messageBoxes;
+        PosixHoldOpen(held.c_str(), r.refusals);
+        EXPECT_EQ(r.expected, ExtractBytes(NextVersion(false), e.tree.target)) << r.label;
+        PosixHoldOpen(nullptr, 0);
+        EXPECT_EQ(r.boxes, ui->messageBoxes - boxes) << r.label;
+        EXPECT_NE(nullptr, strstr(ui->text, held.c_str())) << r.label << ": the box names the file";
+        EXPECT_EQ(static_cast<UINT>(MB_RETRYCANCEL), ui->style & 0xFu) << r.label;
+        if (r.expected == kSectionOk)
+            ZapisaneCofnij();
+        ExpectAsBefore(e, r.label);
+        ClearAttributes(e);
+    }
+}
+#endif
 
 #ifndef _WIN32
 // Every file, folder and profile call of an extraction failing in turn: each

@@ -14,6 +14,7 @@
 #include "package/extract.h"
 #include "package/format.h"
 #include "package/locator.h"
+#include "package/record.h"
 #include "platform/win32api.h"
 #include "shell/scratch.h"
 
@@ -141,7 +142,12 @@ Figures Sweep(const std::vector<SectionFile>& files, unsigned short mode, const 
     Bytes section = Section(files, mode == kModeScrambled);
     std::string package = NewFolder("faults-pkg") + "\\section.bin";
     EXPECT_TRUE(WriteBytes(package, section));
-    Files complete = Union(existing, Expected(files));
+    // The section's files replace existing ones of the same name.
+    Files complete = Union(Expected(files), existing);
+    Files untouched;  // existing files that the section does not name
+    for (const auto& e : existing)
+        if (complete.count(e.first) && Expected(files).count(e.first) == 0)
+            untouched.insert(e);
     Figures f;
     unsigned long handles = PosixOpenHandles();
     for (unsigned long n = 1;; ++n) {
@@ -153,6 +159,10 @@ Figures Sweep(const std::vector<SectionFile>& files, unsigned short mode, const 
         unsigned long calls = PosixCallCount();
         PosixFailCallNumber(0);
         CloseHandle(h);
+        // A completed section keeps the files it replaced until the
+        // installation finishes.
+        if (r == kSectionOk)
+            ZapisaneZatwierdz();
         bool injected = calls >= n;
         if (!injected) {
             EXPECT_EQ(kSectionOk, r) << "no call failed, yet the section was refused";
@@ -168,7 +178,7 @@ Figures Sweep(const std::vector<SectionFile>& files, unsigned short mode, const 
         unsigned long outside = OutsideChanges(p);
         f.outsideWrites += outside;
         EXPECT_EQ(0u, outside) << at;
-        unsigned long lost = Lost(p, existing);
+        unsigned long lost = Lost(p, r == kSectionOk ? untouched : existing);
         f.filesLost += lost;
         EXPECT_EQ(0u, lost) << at;
         if (r == kSectionOk) {
@@ -204,6 +214,18 @@ Files UsersFiles() {
 TEST(Faults, ProgramSectionOverUsersFilesKeepsThem) {
     Figures f = Sweep(ProgramSection(), kModePlain, UsersFiles());
     Print("program section over the user's files", f);
+    ExpectClean(f);
+}
+
+// An upgrade: the section replaces some of the files that are there;
+// whatever call fails, each one is back as it was.
+TEST(Faults, ProgramSectionReplacingFilesGivesThemBack) {
+    Files existing = UsersFiles();
+    existing["a.txt"] = Noise(5000, 8);
+    existing["s\\t\\"] = {};
+    existing["s\\t\\c.txt"] = FromText("version 1");
+    Figures f = Sweep(ProgramSection(), kModePlain, existing);
+    Print("program section replacing existing files", f);
     ExpectClean(f);
 }
 

@@ -111,3 +111,111 @@ TEST_F(Record, ChosenLanguageIsCopiedAndTheBuiltInOneLeavesNoFile) {
     ZapiszJezyk(target.c_str());
     EXPECT_FALSE(Exists(target)) << "an earlier installation's language does not stay";
 }
+
+namespace {
+
+std::string Text(const std::string& path) {
+    Bytes b;
+    EXPECT_TRUE(ReadBytes(path, &b)) << path;
+    return std::string(b.begin(), b.end());
+}
+
+const char kProductKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\P";
+
+} // namespace
+
+// An upgrade's list: this run's files with their new sums, then the earlier
+// installation's files this run did not write; damaged or hostile lines of
+// the earlier list are dropped.
+TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
+    std::string dest = NewFolder("record-upgrade");
+    ZapisaneReset();
+    ASSERT_TRUE(ZapisaneDodaj((dest + "\\app.exe").c_str(), false));
+    ZapisaneUstawSume(0, 5, 0x11111111);
+    ASSERT_TRUE(ZapisaneKopia((dest + "\\Data\\Same.txt").c_str(), (dest + "\\Data\\~BDK0000001").c_str(), 0x20));
+    ASSERT_TRUE(ZapisaneDodaj((dest + "\\Data\\Same.txt").c_str(), false));
+    ZapisaneUstawSume(2, 7, 0x22222222);
+    std::string earlier = dest + "\\earlier.lst";
+    ASSERT_TRUE(WriteBytes(earlier, FromText("4 AAAAAAAA app.exe\r\n"
+                                             "9 BBBBBBBB data\\same.txt\r\n"
+                                             "3 CCCCCCCC old\\only-v1.txt\r\n"
+                                             "x DDDDDDDD not-a-size.txt\r\n"
+                                             "1 EEEEEEE short-crc.txt\r\n"
+                                             "2 FFFFFFFF ..\\outside.txt\r\n"
+                                             "2 FFFFFFFF C:\\Windows\\x.dll\r\n"
+                                             "2 FFFFFFFF con.txt\r\n"
+                                             "\r\n"
+                                             "6 0a0b0c0d lower-hex.txt")));
+    std::string list = dest + "\\Files.lst";
+    ASSERT_TRUE(ZapiszListePlikow(dest.c_str(), list.c_str(), earlier.c_str()));
+    EXPECT_EQ("5 11111111 app.exe\r\n"
+              "7 22222222 Data\\Same.txt\r\n"
+              "3 CCCCCCCC old\\only-v1.txt\r\n"
+              "6 0A0B0C0D lower-hex.txt\r\n",
+              Text(list));
+    ZapisaneReset();
+}
+
+TEST_F(Record, SameProductIsTheOneWhoseUninstallKeyTheRecordLists) {
+    struct Row {
+        const char* label;
+        std::string record;
+        bool same;
+    } rows[] = {
+        {"listed first", std::string("[reg]\r\nmax=2\r\n1=") + kProductKey + "\r\n2=HKEY_CURRENT_USER\\x\r\n", true},
+        {"listed later, other case", "[reg]\r\nmax=3\r\n1=HKEY_CURRENT_USER\\x\r\n3=software\\microsoft\\windows\\"
+                                     "currentversion\\uninstall\\p\r\n", true},
+        {"another product", std::string("[reg]\r\nmax=1\r\n1=") + kProductKey + "2\r\n", false},
+        {"beyond max", std::string("[reg]\r\nmax=1\r\n2=") + kProductKey + "\r\n", false},
+        {"no [reg]", "[lnk]\r\nmax=1\r\n", false},
+    };
+    for (const Row& r : rows) {
+        std::string path = NewFolder("record-same") + "\\UnInst.cfg";
+        ASSERT_TRUE(WriteBytes(path, FromText(r.record)));
+        EXPECT_EQ(r.same, TenSamProdukt(path.c_str(), kProductKey)) << r.label;
+    }
+}
+
+// The start of the finish over an earlier installation: taken back, the
+// earlier record, list, language and uninstaller are as they were; committed,
+// the new ones stand and no kept copy remains.
+TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
+    for (bool sameProduct : {true, false}) {
+        std::string dest = NewFolder("record-start");
+        std::string un = dest + "\\UnInstall";
+        ASSERT_TRUE(CreateDirectoryA(un.c_str(), nullptr));
+        std::string earlierRecord = std::string("[reg]\r\nmax=1\r\n1=") + kProductKey + (sameProduct ? "" : "X") + "\r\n";
+        const std::pair<const char*, std::string> earlier[] = {{"UnInst.cfg", earlierRecord},
+                                                               {"Files.lst", "3 CCCCCCCC only-v1.txt\r\n"},
+                                                               {"Language.lng", "[lng]\r\n30=Old\r\n"},
+                                                               {"UnInst.exe", "old uninstaller"}};
+        for (const auto& f : earlier)
+            ASSERT_TRUE(WriteBytes(un + "\\" + f.first, FromText(f.second)));
+        ASSERT_TRUE(WriteBytes(install + "\\UnInst.dat", FromText("new uninstaller")));
+        Set("8", install + "\\Polski.lng");
+
+        for (bool commit : {false, true}) {
+            ZapisaneReset();
+            ASSERT_TRUE(WriteBytes(dest + "\\app.exe", FromText("app")));
+            ASSERT_TRUE(ZapisaneDodaj((dest + "\\app.exe").c_str(), false));
+            ASSERT_EQ(kSectionOk, ZacznijRekord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str()));
+            EXPECT_EQ("new uninstaller", Text(un + "\\UnInst.exe"));
+            EXPECT_EQ(sameProduct ? "0 00000000 app.exe\r\n3 CCCCCCCC only-v1.txt\r\n" : "0 00000000 app.exe\r\n",
+                      Text(un + "\\Files.lst"))
+                << sameProduct;
+            EXPECT_FALSE(Exists(un + "\\Language.lng")) << "the built-in language leaves none";
+            if (!commit) {
+                ZapisaneCofnij();
+                for (const auto& f : earlier)
+                    EXPECT_EQ(f.second, Text(un + "\\" + f.first)) << f.first;
+                EXPECT_FALSE(Exists(dest + "\\app.exe"));
+                EXPECT_EQ(4u, ListTree(un).size());
+            } else {
+                ZapisaneZatwierdz();
+                std::vector<std::string> expected = {"Files.lst", "UnInst.cfg", "UnInst.exe"};
+                EXPECT_EQ(expected, ListTree(un)) << "no kept copy stays";
+                EXPECT_EQ("", Text(un + "\\UnInst.cfg")) << "a fresh record for the finish to fill";
+            }
+        }
+    }
+}

@@ -1,0 +1,371 @@
+// Installing over an earlier installation: version 1 of the example product,
+// then version 2 into the same folder, cancelled, damaged, held up by a file
+// in use, or finished and removed again. Whatever happens to version 2,
+// every file of version 1 stays as it was, down to attributes and times.
+#include <algorithm>
+
+#include "wizard.h"
+
+namespace {
+
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+std::string Built(const char* name) {
+    std::string bytes;
+    EXPECT_TRUE(ReadFileText(BuildFolder() + "\\" + name, &bytes)) << name;
+    return bytes;
+}
+
+// A folder of the build machine as this Wine prefix sees it (drive Z: is /).
+std::string UnixFolder(const char* path) {
+    std::string out = std::string("Z:") + path;
+    std::replace(out.begin(), out.end(), '/', '\\');
+    return out;
+}
+
+void ReadTree(const std::string& root, const std::string& relative, ProductFiles* files) {
+    for (const std::string& name : ListFolder(relative.empty() ? root : root + "\\" + relative)) {
+        std::string sub = relative.empty() ? name : relative + "\\" + name;
+        if (name.back() == '\\') {
+            ReadTree(root, sub.substr(0, sub.size() - 1), files);
+            continue;
+        }
+        std::string bytes;
+        EXPECT_TRUE(ReadFileText(root + "\\" + sub, &bytes)) << sub;
+        (*files)[sub] = bytes;
+    }
+}
+
+void Rename(std::string* text, const std::string& from, const std::string& to) {
+    for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
+        text->replace(at, from.size(), to);
+}
+
+// The example product under its own name. Version 2 changes readme.txt,
+// adds v2\added.txt and no longer has v1\only.txt; data\same.txt is in both.
+// The programs are the recording program, the uninstaller the real one.
+ProductFiles Example(const std::string& name, int version) {
+    ProductFiles files;
+    ReadTree(UnixFolder(BRONDALE_EXAMPLE_DIR), "", &files);
+    for (const char* cfg : {"install\\init.cfg", "install\\reg.cfg", "install\\lnk.cfg"})
+        Rename(&files[cfg], "Brondale Demo", name);
+    files["install\\UnInst.dat"] = Built("UnInst.exe");
+    files["program\\DemoApp.exe"] = Built("brondale-launched.exe");
+    files["program\\data\\same.txt"] = "in both versions";
+    if (version == 1) {
+        files["program\\v1\\only.txt"] = "only version 1 has this";
+    } else {
+        files["program\\readme.txt"] += "\r\nVersion 2.";
+        files["program\\v2\\added.txt"] = "new in version 2";
+    }
+    return files;
+}
+
+// One file as found on disk.
+struct Seen {
+    std::string bytes;
+    DWORD attributes = 0;
+    FILETIME written{};
+    bool operator==(const Seen& o) const {
+        return bytes == o.bytes && attributes == o.attributes && CompareFileTime(&written, &o.written) == 0;
+    }
+};
+
+// Every file below folder with bytes, attributes and modification time.
+std::map<std::string, Seen> Snapshot(const std::string& folder, const std::string& relative = "") {
+    std::map<std::string, Seen> out;
+    std::string here = relative.empty() ? folder : folder + "\\" + relative;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((here + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return out;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string sub = relative.empty() ? name : relative + "\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            std::map<std::string, Seen> inner = Snapshot(folder, sub);
+            out.insert(inner.begin(), inner.end());
+            out[sub + "\\"] = Seen{};
+            continue;
+        }
+        Seen s;
+        EXPECT_TRUE(ReadFileText(folder + "\\" + sub, &s.bytes)) << sub;
+        s.attributes = entry.dwFileAttributes;
+        s.written = entry.ftLastWriteTime;
+        out[sub] = s;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return out;
+}
+
+std::string Names(const std::map<std::string, Seen>& files) {
+    std::string out;
+    for (const auto& f : files)
+        out += f.first + "  ";
+    return out;
+}
+
+// Where the program section starts in an installer file.
+size_t ProgramSectionStart(const std::string& data) {
+    std::string program;
+    EXPECT_TRUE(ReadFileText(BuildFolder() + "\\brondale.exe", &program));
+    size_t at = std::max<size_t>(program.size(), 135300) + 6;
+    for (int s = 0; s < 2; ++s) {
+        uint32_t count = *reinterpret_cast<const uint32_t*>(&data[at + 11]);
+        at += *reinterpret_cast<const uint32_t*>(&data[at + 15 + 4 * count]);
+    }
+    return at;
+}
+
+class Upgrade : public Wizard {
+protected:
+    void TearDown() override {
+        Kill(&remover);
+        Wizard::TearDown();
+        Forget();
+    }
+    void Forget() {
+        DeleteKey(HKEY_LOCAL_MACHINE, kUninstallKey + product);
+        DeleteKey(HKEY_CURRENT_USER, "Software\\" + product);
+        DeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + product);
+    }
+    // Packs both versions of product name and chooses a destination.
+    void Prepare(const std::string& name, const ProductFiles& second) {
+        product = name;
+        Forget();
+        folder = CaseFolder(name);
+        v1 = BuildInstaller(folder, "e2e-" + name + "-1", Example(name, 1));
+        v2 = BuildInstaller(CaseFolder(name + "-v2"), "e2e-" + name + "-2", second);
+        destination = CaseFolder(name + "-dest") + "\\" + name;
+    }
+    // Starts exe and walks it to the progress page (the licence accepted).
+    HWND ToProgressOf(const std::string& exe) {
+        if (!Start(exe, folder + "\\temp", &run, environment))
+            return nullptr;
+        language = WaitForPage(run, "Choose Setup Language");
+        if (!language)
+            return nullptr;
+        // The built-in texts, whatever the list preselects.
+        std::vector<std::string> items = ComboItems(GetDlgItem(language, 600));
+        auto polski = std::find(items.begin(), items.end(), "Polski");
+        if (polski == items.end())
+            return nullptr;
+        SendMessageW(GetDlgItem(language, 600), CB_SETCURSEL, static_cast<WPARAM>(polski - items.begin()), 0);
+        Click(language, 100);
+        HWND confirm = WaitForPageWith(201);
+        if (!confirm)
+            return nullptr;
+        Click(confirm, 102);
+        HWND licence = WaitForPageWith(500);
+        if (!licence)
+            return nullptr;
+        Click(licence, 300);
+        if (!WaitUntil([](HWND p) { return IsWindowEnabled(GetDlgItem(p, 104)) != 0; }, licence))
+            return nullptr;
+        Click(licence, 104);
+        HWND page = WaitForPageWith(402);
+        if (!page)
+            return nullptr;
+        SetItemText(page, 402, destination);
+        Click(page, 109);
+        return WaitForPageWith(700);
+    }
+    // A whole installation of exe, every option box unticked (the
+    // information file would open a viewer).
+    void InstallWhole(const std::string& exe) {
+        ASSERT_NE(nullptr, ToProgressOf(exe));
+        HWND options = WaitForPageWith(303, 60000);
+        ASSERT_NE(nullptr, options);
+        for (int id = 300; id <= 303; ++id)
+            if (Enabled(GetDlgItem(options, id)) && Checked(options, id))
+                Click(options, id);
+        Click(options, 114);
+        DWORD code = 0;
+        ASSERT_TRUE(WaitExit(&run, 60000, &code));
+        ASSERT_EQ(1u, code);
+        ASSERT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
+        Sleep(200);  // the program started at the end has ended
+    }
+    // Version 1 installed, readme.txt made hidden and read-only, a file of
+    // the user's beside the product; returns the snapshot to compare with.
+    std::map<std::string, Seen> InstallFirst() {
+        InstallWhole(v1);
+        EXPECT_TRUE(WriteFileText(destination + "\\data\\mine.txt", "the user's own"));
+        EXPECT_TRUE(SetFileAttributesA((destination + "\\readme.txt").c_str(),
+                                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+        return Snapshot(destination);
+    }
+    // Version 1 is still installed: its files as they were, no kept copy
+    // and nothing of version 2, its Uninstall entry naming its uninstaller.
+    void ExpectFirstIntact(const std::map<std::string, Seen>& before) {
+        std::map<std::string, Seen> now = Snapshot(destination);
+        EXPECT_EQ(Names(before), Names(now));
+        for (const auto& f : before)
+            EXPECT_TRUE(now.count(f.first) && now[f.first] == f.second)
+                << f.first << ": bytes, attributes or time differ";
+        DWORD type = 0;
+        std::string data;
+        ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "UninstallString", &type, &data));
+        EXPECT_EQ("\"" + destination + "\\Uninstall\\UnInst.exe\"" + std::string(1, '\0'), data);
+    }
+    // Runs the installed uninstaller with Yes and waits until its clean-up
+    // copy has removed the UnInstall folder.
+    void Uninstall() {
+        ASSERT_TRUE(Start(destination + "\\UnInstall\\UnInst.exe", CaseFolder(product + "-untemp"), &remover));
+        HWND question = WaitForMessageBox(remover);
+        ASSERT_NE(nullptr, question);
+        Answer(question, IDYES);
+        HWND box = nullptr;
+        for (int i = 0; i < 1500 && !box; ++i) {
+            for (HWND w : Dialogs(remover.process.dwProcessId))
+                if (w != question && IsMessageBox(w))
+                    box = w;
+            if (!box)
+                Sleep(20);
+        }
+        ASSERT_NE(nullptr, box) << "no final message";
+        Answer(box, IDOK);
+        DWORD code = 99;
+        ASSERT_TRUE(WaitExit(&remover, 30000, &code));
+        for (int i = 0; i < 500 && PathExists(destination + "\\UnInstall"); ++i)
+            Sleep(20);
+        EXPECT_FALSE(PathExists(destination + "\\UnInstall"));
+    }
+    // Ends a run that shows a message box with text, answering it with OK.
+    void EndsWithBox(const std::string& text) {
+        HWND box = WaitForMessageBox(run, 60000);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(text, ReadBox(box).text);
+        Answer(box, IDOK);
+        DWORD code = 0;
+        ASSERT_TRUE(WaitExit(&run, 30000, &code));
+        EXPECT_EQ(1u, code);
+    }
+
+    Installer remover;
+    std::string product, v1, v2, destination;
+};
+
+bool NoKeptCopies(const std::map<std::string, Seen>& files) {
+    for (const auto& f : files) {
+        std::string name = f.first.substr(f.first.rfind('\\', f.first.size() - 2) + 1);
+        if (name.compare(0, 4, "~BDK") == 0)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST_F(Upgrade, CancelWhileUnpackingVersion2GivesVersion1Back) {
+    ProductFiles second = Example("Upgrade Cancel", 2);
+    for (int i = 0; i < 3; ++i)
+        second["program\\zz\\part" + std::to_string(i) + ".bin"] = std::string(300u << 20, '\0');
+    Prepare("Upgrade Cancel", second);
+    std::map<std::string, Seen> before = InstallFirst();
+    ASSERT_FALSE(HasFailure());
+
+    HWND progress = ToProgressOf(v2);
+    ASSERT_NE(nullptr, progress);
+    // Past the files that replace version 1's, into the large ones.
+    for (int i = 0; i < 1500 && !PathExists(destination + "\\zz"); ++i)
+        Sleep(20);
+    ASSERT_TRUE(PathExists(destination + "\\v2\\added.txt"));
+    CancelWithYes(progress, 107);
+    ExpectFirstIntact(before);
+    EXPECT_TRUE(NoKeptCopies(Snapshot(destination)));
+
+    // The earlier record still works: the uninstaller removes version 1.
+    SetFileAttributesA((destination + "\\readme.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    Uninstall();
+    EXPECT_EQ(std::vector<std::string>{"data\\"}, ListFolder(destination));
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination + "\\data"));
+}
+
+TEST_F(Upgrade, DamagedVersion2GivesVersion1Back) {
+    ProductFiles second = Example("Upgrade Damaged", 2);
+    std::string noise(1 << 20, '\0');
+    uint32_t x = 7;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    second["program\\zz\\noise.bin"] = noise;
+    Prepare("Upgrade Damaged", second);
+    std::string data;
+    ASSERT_TRUE(ReadFileText(v2, &data));
+    ASSERT_GT(data.size() - ProgramSectionStart(data), 1000000u);
+    // Inside the compressed data of the last member, the noise.
+    data[data.size() - 5000] ^= 0x40;
+    ASSERT_TRUE(WriteFileText(v2, data));
+    std::map<std::string, Seen> before = InstallFirst();
+    ASSERT_FALSE(HasFailure());
+
+    ASSERT_NE(nullptr, ToProgressOf(v2));
+    EndsWithBox("File is corupted.");
+    ExpectFirstIntact(before);
+    EXPECT_TRUE(NoKeptCopies(Snapshot(destination)));
+}
+
+TEST_F(Upgrade, UninstallAfterAnUpgradeRemovesBothVersions) {
+    Prepare("Upgrade Remove", Example("Upgrade Remove", 2));
+    InstallWhole(v1);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(WriteFileText(destination + "\\data\\mine.txt", "the user's own"));
+    InstallWhole(v2);
+    ASSERT_FALSE(HasFailure());
+    std::map<std::string, Seen> upgraded = Snapshot(destination);
+    EXPECT_TRUE(NoKeptCopies(upgraded)) << Names(upgraded);
+    EXPECT_TRUE(upgraded.count("v1\\only.txt")) << "the upgrade leaves version 1's other files";
+    EXPECT_EQ("new in version 2", upgraded["v2\\added.txt"].bytes);
+    std::string list;
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
+    EXPECT_NE(std::string::npos, list.find(" v1\\only.txt\r\n")) << list;
+    EXPECT_NE(std::string::npos, list.find(" v2\\added.txt\r\n")) << list;
+    EXPECT_EQ(std::string::npos, list.find("mine.txt")) << list;
+
+    Uninstall();
+    EXPECT_EQ(std::vector<std::string>{"data\\"}, ListFolder(destination));
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination + "\\data"));
+}
+
+// Another program holds readme.txt open without delete sharing: the
+// installer names it and waits for Retry or Cancel.
+TEST_F(Upgrade, FileHeldOpenIsNamedAndRetryOrCancelIsTheUsersChoice) {
+    Prepare("Upgrade Held", Example("Upgrade Held", 2));
+    std::map<std::string, Seen> before = InstallFirst();
+    ASSERT_FALSE(HasFailure());
+    std::string held = destination + "\\readme.txt";
+
+    for (bool retry : {false, true}) {
+        HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        ASSERT_NE(nullptr, ToProgressOf(v2)) << retry;
+        HWND box = WaitForMessageBox(run, 60000);
+        ASSERT_NE(nullptr, box) << retry;
+        BoxInfo info = ReadBox(box);
+        EXPECT_NE(std::string::npos, info.text.find(held)) << info.text;
+        EXPECT_EQ(0u, info.text.find("Plik jest otwarty w innym programie.")) << info.text;
+        EXPECT_EQ("Brondale", info.caption);
+        CloseHandle(h);
+        if (!retry) {
+            Answer(box, IDCANCEL);
+            DWORD code = 0;
+            ASSERT_TRUE(WaitExit(&run, 30000, &code)) << "Cancel ends the installation";
+            EXPECT_EQ(1u, code);
+            ExpectFirstIntact(before);
+            continue;
+        }
+        Answer(box, IDRETRY);
+        HWND options = WaitForPageWith(303, 60000);
+        ASSERT_NE(nullptr, options) << "Retry goes on once the file is free";
+        std::string readme;
+        ASSERT_TRUE(ReadFileText(held, &readme));
+        EXPECT_NE(std::string::npos, readme.find("Version 2.")) << "replaced";
+        CancelWithYes(options, 0);
+        ExpectFirstIntact(before);
+    }
+}
