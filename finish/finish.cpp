@@ -10,6 +10,7 @@
 #include "pages/pages.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ const size_t kKeyNameField = 64;
 } // namespace
 
 bool OptionChosen(int id) {
+    if (Unattended())
+        return SilentChoice(id);
     HWND box = GetDlgItem(HwndMain()[6], id);
     return box && IsWindowEnabled(box) && SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -38,8 +41,16 @@ LONG DodajDlListy() {
     snprintf(uninstaller, sizeof uninstaller, "\"%s\\Uninstall\\UnInst.exe\"", destination);
     addregister(key, "DisplayIcon", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
                 static_cast<int>(strlen(uninstaller)), REG_SZ);
-    return addregister(key, "UninstallString", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
-                       static_cast<int>(strlen(uninstaller)), REG_SZ);
+    LONG result = addregister(key, "UninstallString", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
+                              static_cast<int>(strlen(uninstaller)), REG_SZ);
+    LogLine("Uninstall key HKEY_LOCAL_MACHINE\\%s: %s (%ld)", key, result == ERROR_SUCCESS ? "written" : "failed",
+            static_cast<long>(result));
+    // Deployment tools remove a product without questions through this
+    // value, beside the interactive one.
+    strncat(uninstaller, " /S", sizeof uninstaller - 1 - strlen(uninstaller));
+    addregister(key, "QuietUninstallString", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
+                static_cast<int>(strlen(uninstaller)), REG_SZ);
+    return result;
 }
 
 void ZakonczInstalace() {
@@ -59,7 +70,7 @@ void ZakonczInstalace() {
 
         char beside[MAX_PATH];
         if (snprintf(beside, sizeof beside, "%s\\UnInstall\\Files.lst", destination) < MAX_PATH)
-            ZapiszListePlikow(destination, beside);
+            LogLine("file list %s: %s", beside, ZapiszListePlikow(destination, beside) ? "written" : "failed");
         if (snprintf(beside, sizeof beside, "%s\\UnInstall\\Language.lng", destination) < MAX_PATH)
             ZapiszJezyk(beside);
 
@@ -67,7 +78,7 @@ void ZakonczInstalace() {
         dircfg("9", source, 0, sizeof source);
         strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));
         if (snprintf(copy, sizeof copy, "%s\\UnInstall\\UnInst.exe", destination) < MAX_PATH)
-            CopyFileA(source, copy, FALSE);
+            LogLine("uninstaller %s: %s", copy, CopyFileA(source, copy, FALSE) ? "written" : "failed");
 
         char lnk[MAX_PATH];
         CfgPath(kLnkCfg, lnk);

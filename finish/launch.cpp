@@ -8,10 +8,12 @@
 #include "config/config.h"
 #include "finish/finish.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 void howtorun(const char* file, const char* directory) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL);
+    HINSTANCE result = ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL);
+    LogLine("launch %s: %s", file, reinterpret_cast<INT_PTR>(result) > 32 ? "started" : "failed");
     CoUninitialize();
 }
 

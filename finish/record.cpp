@@ -11,6 +11,7 @@
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     char record[MAX_PATH];
@@ -23,6 +24,8 @@ bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     ok = WritePrivateProfileStringA(section, number, entry, record);
     if (valueName)
         ok = WritePrivateProfileStringA("sub", number, valueName, record);
+    LogLine("record [%s] %s=%s%s%s: %s", section, number, entry, valueName ? ", value " : "", valueName ? valueName : "",
+            ok ? "written" : "failed");
     return ok != FALSE;
 }
 
@@ -38,7 +41,8 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
         snprintf(number, 16, "%d", k);
         GetFromCfg(number, path, kSecRunU, kInitCfg);
         if (path[0] != '\0')
-            WritePrivateProfileStringA("RunU", number, path, recordPath);
+            LogLine("record [RunU] %s=%s: %s", number, path,
+                    WritePrivateProfileStringA("RunU", number, path, recordPath) ? "written" : "failed");
     }
 }
 

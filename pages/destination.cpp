@@ -13,6 +13,7 @@
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
 
@@ -66,9 +67,10 @@ bool SprawdzSciezke() {
     if (path[0] != '\0' && path[1] == ':' && path[2] == '\\') {
         CreateBaseDirectory(path);
         dircfg("10", path, 1, static_cast<int>(strlen(path)));
+        LogLine("destination: %s", path);
         return false;
     }
-    MessageBoxA(nullptr, GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR);
+    Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
     return true;
 }
 
@@ -85,6 +87,8 @@ INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
         HwndMain()[4] = hwnd;
         InitLang3(hwnd);
         SciezkaInstalacyjna();
+        if (RunSwitches()->destination[0] != '\0')
+            SetDlgItemTextA(hwnd, 402, RunSwitches()->destination);
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {

@@ -9,6 +9,7 @@
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 void RestrictDllSearch() {
     // SetDefaultDllDirectories exists from Windows 8 (and 7 with KB2533623);
@@ -26,7 +27,7 @@ bool WinWer() {
     memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = 148;
     if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        MessageBoxA(nullptr, "This program requires Windows NT.", Brondale(), MB_ICONERROR);
+        Tell("This program requires Windows NT.", Brondale(), MB_ICONERROR, IDOK);
         return true;
     }
     return false;

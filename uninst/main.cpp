@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "shell/switches.h"
 #include "uninst/cleanup.h"
+#include "uninst/quiet.h"
 #include "uninst/record.h"
 #include "uninst/steps.h"
 #include "uninst/texts.h"
@@ -59,14 +61,14 @@ int Uninstall() {
     std::string caption = "Brondale";
     // A destination that is a drive's root is never the product's own folder.
     if (destination.find('\\') == std::string::npos || !ReadRecord(recordPath, &record)) {
-        MessageBoxA(nullptr, (Text(kTextNoRecord) + "\r\n" + recordPath).c_str(), caption.c_str(), MB_ICONERROR);
+        Tell((Text(kTextNoRecord) + "\r\n" + recordPath).c_str(), caption.c_str(), MB_ICONERROR, IDOK);
         return kNoRecord;
     }
     std::string product;
     if (IsProductUninstallKey(record.productKey, &product))
         caption = product;
     std::string question = Text(kTextConfirm) + " " + caption + "?";
-    if (MessageBoxA(nullptr, question.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (Tell(question.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
         return kCancelled;
 
     RunFirst(destination, record.runFirst);
@@ -78,17 +80,20 @@ int Uninstall() {
     // record stay, so that it can be run again.
     bool stays = !outcome.failed.empty();
     ListLeftovers(destination, uninstallFolder, stays, &outcome);
-    MessageBoxA(nullptr, FinalMessage(outcome, destination).c_str(), caption.c_str(),
-                stays ? MB_ICONWARNING : MB_ICONINFORMATION);
+    Tell(FinalMessage(outcome, destination).c_str(), caption.c_str(), stays ? MB_ICONWARNING : MB_ICONINFORMATION,
+         IDOK);
     if (!stays)
         StartCleanup(uninstallFolder);
-    return stays ? kSomethingStayed : kRemoved;
+    return RemovalExitCode(stays ? kSomethingStayed : kRemoved, outcome);
 }
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     if (__argc == 4 && lstrcmpiA(__argv[1], kCleanupSwitch) == 0)
         return RunCleanup(__argv[2], __argv[3]);
-    return Uninstall();
+    int code = 0;
+    if (TakeUninstallSwitches(arguments, &code))
+        return code;
+    return EndUninstall(Uninstall());
 }
