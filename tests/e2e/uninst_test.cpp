@@ -386,7 +386,7 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothing) {
     size_t close = command.find('"', 1);
     ASSERT_EQ(" /S", command.substr(close + 1));
     ASSERT_TRUE(Start(command.substr(1, close - 1), removerTemp, &remover, {{"BRONDALE_LAUNCH_LOG", log}},
-                      "/S /LOG=" + removeLog));
+                      "/S \"/LOG=" + removeLog + "\""));
     std::vector<std::string> windows;
     ASSERT_TRUE(WaitExitWatching(&remover, 60000, &code, &windows));
     EXPECT_EQ(0u, code);
