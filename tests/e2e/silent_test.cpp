@@ -45,14 +45,16 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
         bool damage;
         bool destinationIsAFile;
         bool anotherCopy;
+        bool longTemp;  // a temporary folder too long for the scratch paths
         DWORD code;
         const char* logSays;
     } rows[] = {
-        {"silent-damaged", "/S", "Damaged App", true, false, false, 3, "damaged, taken back"},
-        {"silent-nocolon", "/S", "*", false, false, false, 4, "not a folder path"},
-        {"silent-isfile", "/S", "Taken", false, true, false, 4, "the folder cannot be created"},
-        {"silent-unknown", "/S /BOGUS", "Never", false, false, false, 2, "message: Unknown switch: /BOGUS"},
-        {"silent-second", "/S", "Second", false, false, true, 6, "another copy of this installer is running"},
+        {"silent-damaged", "/S", "Damaged App", true, false, false, false, 3, "damaged, taken back"},
+        {"silent-nocolon", "/S", "*", false, false, false, false, 4, "not a folder path"},
+        {"silent-isfile", "/S", "Taken", false, true, false, false, 4, "the folder cannot be created"},
+        {"silent-unknown", "/S /BOGUS", "Never", false, false, false, false, 2, "message: Unknown switch: /BOGUS"},
+        {"silent-second", "/S", "Second", false, false, true, false, 6, "another copy of this installer is running"},
+        {"silent-longtemp", "/S", "Long", false, false, false, true, 7, "the temporary folder cannot be used"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -75,6 +77,8 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
         std::string log = caseFolder + "\\logs\\install.log";
         CreateDirectoryA((caseFolder + "\\logs").c_str(), nullptr);
         std::string temp = caseFolder + "\\temp";
+        if (r.longTemp)
+            temp += "\\" + std::string(100, 't') + "\\" + std::string(60, 'u');
         ASSERT_TRUE(Start(exe, temp, &run, {}, std::string(r.arguments) + " /LOG=" + log + " /D=" + destination));
         DWORD code = 99;
         std::vector<std::string> windows;

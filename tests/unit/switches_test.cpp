@@ -178,7 +178,9 @@ TEST(Tell, SilentRunAnswersWithoutABoxAndLogsTheText) {
     LogClose();
     Bytes data;
     ASSERT_TRUE(ReadBytes(path, &data));
-    EXPECT_EQ("message: Remove?\r\n    Really\r\nmessage: File is corupted.\r\n", std::string(data.begin(), data.end()));
+    EXPECT_EQ("message: Remove?\r\n    Really\r\n    answered without asking: Yes\r\n"
+              "message: File is corupted.\r\n    answered without asking: OK\r\n",
+              std::string(data.begin(), data.end()));
 }
 
 #ifndef _WIN32
