@@ -34,7 +34,8 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
     int end = atoi(value);
     if (end == 0)
         return;
-    WritePrivateProfileStringA("maxU", "1", value, recordPath);
+    LogLine("record [maxU] 1=%s: %s", value,
+            WritePrivateProfileStringA("maxU", "1", value, recordPath) ? "written" : "failed");
     if (end > kMaxListEnd)
         end = kMaxListEnd;
     for (int k = 1; k < end; ++k) {

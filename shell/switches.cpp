@@ -38,7 +38,8 @@ void NoteUnknown(Switches* out, const char* text, size_t n) {
 }
 
 // The rest of the line after /D=: trailing blanks cut, one pair of
-// enclosing quotes removed.
+// enclosing quotes removed, and trailing backslashes cut unless the path is
+// a drive's root (deployment tools often write the folder with one).
 void TakeDestination(const char* value, Switches* out) {
     size_t n = strlen(value);
     while (n > 0 && IsBlank(value[n - 1]))
@@ -47,6 +48,8 @@ void TakeDestination(const char* value, Switches* out) {
         ++value;
         n -= 2;
     }
+    while (n > 3 && value[n - 1] == '\\')
+        --n;
     if (n == 0 || !Store(out->destination, sizeof out->destination, value, n)) {
         out->destination[0] = '\0';
         out->badDestination = true;

@@ -11,14 +11,14 @@
 #include "platform/win32api.h"
 
 struct Switches {
-    bool silent;        // /S
-    bool help;          // /?
-    bool noDesktop;     // /NODESKTOP
-    bool noStartMenu;   // /NOSTARTMENU
-    bool noInfo;        // /NOINFO
-    bool noRun;         // /NORUN
-    bool run;           // /RUN
-    bool badDestination;  // /D= was given with nothing or more than a path can hold
+    bool silent;                 // /S
+    bool help;                   // /?
+    bool noDesktop;              // /NODESKTOP
+    bool noStartMenu;            // /NOSTARTMENU
+    bool noInfo;                 // /NOINFO
+    bool noRun;                  // /NORUN
+    bool run;                    // /RUN
+    bool badDestination;         // /D= with nothing, or more than a path holds
     char destination[MAX_PATH];  // /D=, "" when not given
     char language[32];           // /LANG=, "" when not given
     char log[MAX_PATH];          // /LOG=, "" when not given
@@ -30,10 +30,11 @@ struct Switches {
 // names are compared without regard to case; blanks separate them and
 // double quotes group blanks into one (the quotes are dropped). /D= takes
 // the rest of the line, blanks included; one pair of enclosing quotes is
-// removed and trailing blanks are cut. The uninstaller (installer false)
-// knows only /S, /LOG= and /?. Returns false, with the offending argument in
-// out->unknown, when an argument is not a switch of this program, lacks its
-// value or has a value too long for it.
+// removed, trailing blanks and backslashes (but for a drive's root) are cut.
+// The uninstaller (installer false) knows only /S, /LOG= and /?. Returns
+// false, with the offending argument in out->unknown, when an argument is
+// not a switch of this program, lacks its value or has a value too long for
+// it.
 bool ParseSwitches(const char* arguments, bool installer, Switches* out);
 
 // The switches of this run; all clear until the entry point parses them.

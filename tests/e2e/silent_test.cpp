@@ -41,25 +41,31 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
     struct Row {
         const char* name;
         const char* arguments;  // before /LOG= and /D=
-        const char* destination;  // below the case folder; "" none, "*" the literal text below
+        const char* destination;  // a folder below the case folder, or "*" for a relative path
         bool damage;
         bool destinationIsAFile;
         bool anotherCopy;
         bool longTemp;  // a temporary folder too long for the scratch paths
+        bool noPackage;  // the installer program without a package
         DWORD code;
         const char* logSays;
     } rows[] = {
-        {"silent-damaged", "/S", "Damaged App", true, false, false, false, 3, "damaged, taken back"},
-        {"silent-nocolon", "/S", "*", false, false, false, false, 4, "not a folder path"},
-        {"silent-isfile", "/S", "Taken", false, true, false, false, 4, "the folder cannot be created"},
-        {"silent-unknown", "/S /BOGUS", "Never", false, false, false, false, 2, "message: Unknown switch: /BOGUS"},
-        {"silent-second", "/S", "Second", false, false, true, false, 6, "another copy of this installer is running"},
-        {"silent-longtemp", "/S", "Long", false, false, false, true, 7, "the temporary folder cannot be used"},
+        {"silent-damaged", "/S", "Damaged App", true, false, false, false, false, 3, "damaged, taken back"},
+        {"silent-nopackage", "/S", "Empty", false, false, false, false, true, 3, "no package found"},
+        {"silent-nocolon", "/S", "*", false, false, false, false, false, 4, "not a folder path"},
+        {"silent-isfile", "/S", "Taken", false, true, false, false, false, 4, "the folder cannot be created"},
+        {"silent-unknown", "/S /BOGUS", "Never", false, false, false, false, false, 2,
+         "message: Unknown switch: /BOGUS"},
+        {"silent-second", "/S", "Second", false, false, true, false, false, 6,
+         "another copy of this installer is running"},
+        {"silent-longtemp", "/S", "Long", false, false, false, true, false, 7, "the temporary folder cannot be used"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         std::string caseFolder = CaseFolder(r.name);
         std::string exe = BuildInstaller(caseFolder, "e2e-" + std::string(r.name), NoisyProduct(r.name));
+        if (r.noPackage)
+            ASSERT_TRUE(CopyFileA((BuildFolder() + "\\brondale.exe").c_str(), exe.c_str(), FALSE));
         if (r.damage) {
             std::string data;
             ASSERT_TRUE(ReadFileText(exe, &data));

@@ -67,6 +67,8 @@ TEST(ParseSwitches, Table) {
         {"destination keeps what looks like a switch", "/D=C:\\a /S b", true, true, "", "C:\\a /S b", "", "", "",
          false},
         {"destination trailing blanks cut", "/S /d=D:\\App  \t", true, true, "S", "D:\\App", "", "", "", false},
+        {"destination trailing backslash cut", "/D=C:\\App\\\\", true, true, "", "C:\\App", "", "", "", false},
+        {"drive root keeps its backslash", "/D=D:\\", true, true, "", "D:\\", "", "", "", false},
         {"destination in enclosing quotes", "/D=\"C:\\Program Files\\App\"", true, true, "", "C:\\Program Files\\App",
          "", "", "", false},
         {"quoted destination argument", "/S \"/D=C:\\x y\"", true, true, "S", "C:\\x y", "", "", "", false},
