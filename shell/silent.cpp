@@ -118,11 +118,13 @@ int PrepareDestination(const char* destination) {
         LogLine("destination: %s: the folder cannot be created", destination);
         return kExitDestination;
     }
-    // A probe that nobody else can have made (new name, gone on close).
+    // A probe file that this run creates (a new name, never through a link
+    // planted under it) and that goes away when it is closed.
     char probe[MAX_PATH];
     snprintf(probe, sizeof probe, "%s\\Brondale%lu.tmp", destination, static_cast<unsigned long>(GetTickCount()));
     HANDLE h = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         LogLine("destination: %s: the folder cannot be written (error %lu)", destination,
                 static_cast<unsigned long>(GetLastError()));
