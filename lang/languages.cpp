@@ -7,9 +7,9 @@
 #include <windows.h>
 
 #include "pages/state.h"
-#include "shell/switches.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 namespace {
 

@@ -239,12 +239,11 @@ int Tell(const char* text, const char* caption, UINT type, int silentAnswer) {
         }
         LogWrite("\r\n", 2);
     }
-    if (Unattended()) {
-        // Standard button ids, as the box would have answered.
-        static const char* const kAnswers[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
-        if (silentAnswer > 0 && silentAnswer < static_cast<int>(sizeof kAnswers / sizeof kAnswers[0]))
-            LogLine("    answered without asking: %s", kAnswers[silentAnswer]);
-        return silentAnswer;
-    }
-    return MessageBoxA(nullptr, text, caption, type);
+    bool silent = Unattended();
+    int answer = silent ? silentAnswer : MessageBoxA(nullptr, text, caption, type);
+    // Standard button ids.
+    static const char* const kAnswers[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+    if (answer > 0 && answer < static_cast<int>(sizeof kAnswers / sizeof kAnswers[0]))
+        LogLine("    %s: %s", silent ? "answered without asking" : "answered", kAnswers[answer]);
+    return answer;
 }

@@ -68,7 +68,7 @@ void LogClose();
 
 // Shows text in a message box (no owner, caption and type as MessageBoxA)
 // and returns the answer; in a silent run shows nothing and returns
-// silentAnswer. Whenever a log is open the text goes to it as well.
+// silentAnswer. Whenever a log is open the text and the answer go to it.
 int Tell(const char* text, const char* caption, UINT type, int silentAnswer);
 
 #endif
