@@ -14,6 +14,7 @@
 #include "pages/pages.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 namespace {
 
@@ -24,6 +25,8 @@ const size_t kKeyNameField = 64;
 } // namespace
 
 bool OptionChosen(int id) {
+    if (Unattended())
+        return SilentChoice(id);
     HWND box = GetDlgItem(HwndMain()[6], id);
     return box && IsWindowEnabled(box) && SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -55,8 +58,16 @@ LONG DodajDlListy() {
     snprintf(uninstaller, sizeof uninstaller, "\"%s\\Uninstall\\UnInst.exe\"", destination);
     addregister(key, "DisplayIcon", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
                 static_cast<int>(strlen(uninstaller)), REG_SZ);
-    return addregister(key, "UninstallString", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
-                       static_cast<int>(strlen(uninstaller)), REG_SZ);
+    LONG result = addregister(key, "UninstallString", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
+                              static_cast<int>(strlen(uninstaller)), REG_SZ);
+    LogLine("Uninstall key HKEY_LOCAL_MACHINE\\%s: %s (%ld)", key, result == ERROR_SUCCESS ? "written" : "failed",
+            static_cast<long>(result));
+    // Deployment tools remove a product without questions through this
+    // value, beside the interactive one.
+    strncat(uninstaller, " /S", sizeof uninstaller - 1 - strlen(uninstaller));
+    addregister(key, "QuietUninstallString", reinterpret_cast<unsigned char*>(uninstaller), 1, 1,
+                static_cast<int>(strlen(uninstaller)), REG_SZ);
+    return result;
 }
 
 namespace {
@@ -87,6 +98,8 @@ void ZakonczInstalace() {
     strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));
     SectionResult start = fits ? ZacznijRekord(destination, productKey[0] ? productKey : nullptr, source)
                                : kSectionWriteFailed;
+    LogLine("record, file list and uninstaller in %s\\UnInstall: %s", destination,
+            start == kSectionOk ? "written" : "failed, taken back");
     if (start != kSectionOk) {
         CofnijZakonczenie(start);
         return;

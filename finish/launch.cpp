@@ -15,6 +15,7 @@
 #include "finish/finish.h"
 #include "finish/launchas.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 namespace {
 
@@ -135,7 +136,8 @@ void howtorun(const char* file, const char* directory) {
     }
     // Where the desktop shell cannot start it, the program still starts.
     if (!done)
-        ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL);
+        done = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL)) > 32;
+    LogLine("launch %s: %s", file, done ? "started" : "failed");
     CoUninitialize();
 }
 

@@ -13,6 +13,7 @@
 #include "platform/win32api.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     char record[MAX_PATH];
@@ -25,6 +26,8 @@ bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     ok = WritePrivateProfileStringA(section, number, entry, record);
     if (valueName)
         ok = WritePrivateProfileStringA("sub", number, valueName, record);
+    LogLine("record [%s] %s=%s%s%s: %s", section, number, entry, valueName ? ", value " : "", valueName ? valueName : "",
+            ok ? "written" : "failed");
     return ok != FALSE;
 }
 
@@ -33,14 +36,16 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
     int end = atoi(value);
     if (end == 0)
         return;
-    WritePrivateProfileStringA("maxU", "1", value, recordPath);
+    LogLine("record [maxU] 1=%s: %s", value,
+            WritePrivateProfileStringA("maxU", "1", value, recordPath) ? "written" : "failed");
     if (end > kMaxListEnd)
         end = kMaxListEnd;
     for (int k = 1; k < end; ++k) {
         snprintf(number, 16, "%d", k);
         GetFromCfg(number, path, kSecRunU, kInitCfg);
         if (path[0] != '\0')
-            WritePrivateProfileStringA("RunU", number, path, recordPath);
+            LogLine("record [RunU] %s=%s: %s", number, path,
+                    WritePrivateProfileStringA("RunU", number, path, recordPath) ? "written" : "failed");
     }
 }
 

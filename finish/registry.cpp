@@ -7,6 +7,7 @@
 #include "finish/finish.h"
 #include "finish/record.h"
 #include "finish/values.h"
+#include "shell/switches.h"
 
 LONG addregister(char* subkey, const char* name, unsigned char* data, short operation, short root, int size,
                  unsigned long type) {
@@ -63,13 +64,19 @@ void DodajDoRejestru() {
             fits = SciezkaDynamicznie(value, type);
         GetFromCfg(number, name, kSecName, kRegCfg);
         WriteToUnInstall(true, key, name);
+        char named[kCfgValueSize];
+        snprintf(named, sizeof named, "%s", key);
         short root = FindKeyType(key);
         // A type outside the table, a key without a root or a value that
         // grew past its buffer is recorded but not written.
         int t = strlen(type) <= 15 ? atoi(type) : -1;
-        if (root > 3 || t < 0 || t > 3 || !fits)
+        if (root > 3 || t < 0 || t > 3 || !fits) {
+            LogLine("registry value %s, %s: recorded, not written", named, name);
             continue;
-        addregister(key, name, reinterpret_cast<unsigned char*>(value), 1, root, static_cast<int>(strlen(value)),
-                    kTypes[t]);
+        }
+        LONG result = addregister(key, name, reinterpret_cast<unsigned char*>(value), 1, root,
+                                  static_cast<int>(strlen(value)), kTypes[t]);
+        LogLine("registry value %s, %s: %s (%ld)", named, name, result == ERROR_SUCCESS ? "written" : "failed",
+                static_cast<long>(result));
     }
 }

@@ -9,6 +9,7 @@
 #include "finish/record.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 namespace {
 
@@ -70,7 +71,8 @@ void DodajSkrot(const char* target, bool menu) {
         if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
             WCHAR wide[MAX_PATH];
             MultiByteToWideChar(CP_ACP, 0, shortcut, -1, wide, MAX_PATH);
-            file->Save(wide, TRUE);
+            HRESULT saved = file->Save(wide, TRUE);
+            LogLine("shortcut %s -> %s: %s", shortcut, target, SUCCEEDED(saved) ? "made" : "failed");
             file->Release();
         }
         link->Release();

@@ -179,5 +179,11 @@ int main(int argc, char** argv) {
     ok &= Save(profile, "long-value",
                ini(5, 11, 3, 0, "[value]\r\n1=" + std::string(300, 'v') + "\r\n[line]\r\n1=7\r\n"));
     ok &= Save(profile, "no-sections", ini(2, 0, 0, 2, "key=value\nmax\n;comment\n[unterminated\n"));
+
+    // Command lines of the installer and the uninstaller.
+    std::string switches = out + "/fuzz_switches";
+    ok &= Save(switches, "silent-destination", Of("/S /NODESKTOP /LOG=\"C:\\a b\\x.log\" /D=C:\\Some Folder\\App"));
+    ok &= Save(switches, "quoted-and-unknown", Of("-s \"/LANG=English\" /X /D=\"C:\\q\""));
+    ok &= Save(switches, "long-values", Of("/LOG=" + std::string(300, 'l') + " /D=" + std::string(300, 'd')));
     return ok ? 0 : 1;
 }

@@ -11,7 +11,7 @@ cd "$here"
 seconds="${1:?usage: fuzz/run.sh SECONDS [TARGET...]}"
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_section fuzz_pathlist fuzz_locator fuzz_values fuzz_profile fuzz_inspect fuzz_unpack)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_section fuzz_pathlist fuzz_locator fuzz_values fuzz_profile fuzz_switches fuzz_inspect fuzz_unpack)
 seed="${BRONDALE_FUZZ_SEED:-1}"
 build="$here/build/fuzz"
 

@@ -9,11 +9,22 @@
 #include "pages/state.h"
 #include "shell/files.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 namespace {
 
 const int kLanguageList = 600;
 const size_t kLanguageField = 32;
+
+// Records Lang folder\name.lng under key 8.
+void RecordLanguage(const char* name) {
+    char folder[MAX_PATH];
+    char path[MAX_PATH];
+    dircfg("8", folder, 0, sizeof folder);
+    snprintf(path, sizeof path, "%s\\%s.lng", folder, name);
+    dircfg("8", path, 1, static_cast<int>(strlen(path)));
+    LogLine("language: %s", name);
+}
 
 } // namespace
 
@@ -38,6 +49,12 @@ void WypelnijCombo() {
     }
     SendDlgItemMessageA(page, kLanguageList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Polski"));
     SendDlgItemMessageA(page, kLanguageList, CB_SETCURSEL, 3, 0);
+    const char* wanted = RunSwitches()->language;
+    LRESULT found = wanted[0] ? SendDlgItemMessageA(page, kLanguageList, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                    reinterpret_cast<LPARAM>(wanted))
+                              : CB_ERR;
+    if (found != CB_ERR)
+        SendDlgItemMessageA(page, kLanguageList, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
 }
 
 void ZapiszJezyk() {
@@ -51,10 +68,47 @@ void ZapiszJezyk() {
             SendDlgItemMessageA(page, kLanguageList, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text)) != CB_ERR)
             snprintf(name, sizeof name - 4, "%s", text);
     }
-    strcat(name, ".lng");
-    char folder[MAX_PATH];
-    char path[MAX_PATH];
-    dircfg("8", folder, 0, sizeof folder);
-    snprintf(path, sizeof path, "%s\\%s", folder, name);
-    dircfg("8", path, 1, static_cast<int>(strlen(path)));
+    RecordLanguage(name);
+}
+
+void WybierzJezyk(const char* wanted, char* chosen) {
+    // The list as the page builds it: names cut like its entries, and
+    // sorted as its sorted list box sorts them (the user's locale, case
+    // ignored).
+    const int kMaxEntries = 256;
+    static char names[kMaxEntries][kLanguageField];
+    int count = 0;
+    char pattern[MAX_PATH];
+    dircfg("8", pattern, 0, sizeof pattern);
+    strncat(pattern, "\\*.lng", sizeof pattern - 1 - strlen(pattern));
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (katalog(entry.cFileName) == 1 || count == kMaxEntries - 1)
+                continue;
+            size_t n = strlen(entry.cFileName);
+            if (n >= 4 && entry.cFileName[n - 4] == '.')
+                entry.cFileName[n - 4] = '\0';
+            entry.cFileName[kLanguageField - 5] = '\0';
+            snprintf(names[count++], kLanguageField, "%s", entry.cFileName);
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
+    }
+    snprintf(names[count++], kLanguageField, "%s", "Polski");
+    for (int i = 1; i < count; ++i)
+        for (int j = i; j > 0 && lstrcmpiA(names[j - 1], names[j]) > 0; --j) {
+            char swap[kLanguageField];
+            memcpy(swap, names[j], sizeof swap);
+            memcpy(names[j], names[j - 1], sizeof swap);
+            memcpy(names[j - 1], swap, sizeof swap);
+        }
+    const char* pick = count > 3 ? names[3] : "Polski";
+    for (int i = 0; wanted[0] != '\0' && i < count; ++i)
+        if (lstrcmpiA(names[i], wanted) == 0)
+            pick = names[i];
+    if (wanted[0] != '\0' && lstrcmpiA(pick, wanted) != 0)
+        LogLine("language: the package has no language %s", wanted);
+    snprintf(chosen, kLanguageField, "%s", pick);
+    RecordLanguage(chosen);
 }

@@ -18,6 +18,7 @@
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 char* tmp() {
     static char buffer[MAX_PATH];
@@ -585,6 +586,8 @@ SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE pac
         result = kSectionDamaged;
     if (result != kSectionOk)
         ZapisaneCofnij();
+    LogLine("section %s: %u members, checksum %08lX: %s", target, *IlePlikow(), static_cast<unsigned long>(stored),
+            result == kSectionOk ? "ok" : result == kSectionDamaged ? "damaged, taken back" : "not written, taken back");
     return result;
 }
 
@@ -640,7 +643,7 @@ namespace {
 // A failure report: the message, the failure flag, and the close request
 // that ends every page without the cancel question.
 void ReportFailure(const char* text) {
-    MessageBoxA(nullptr, text, Brondale(), MB_ICONERROR);
+    Tell(text, Brondale(), MB_ICONERROR, IDOK);
     *Error_2() = 1;
     SendMessageA(HwndMain()[0], WM_CLOSE, 0, 0);
 }

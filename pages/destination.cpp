@@ -16,6 +16,7 @@
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
 
@@ -116,9 +117,10 @@ bool SprawdzSciezke() {
         if (missing)
             RememberFolder(path);
         dircfg("10", path, 1, static_cast<int>(length));
+        LogLine("destination: %s", path);
         return false;
     }
-    MessageBoxA(nullptr, GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR);
+    Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
     return true;
 }
 
@@ -135,6 +137,8 @@ INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
         HwndMain()[4] = hwnd;
         InitLang3(hwnd);
         SciezkaInstalacyjna();
+        if (RunSwitches()->destination[0] != '\0')
+            SetDlgItemTextA(hwnd, 402, RunSwitches()->destination);
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {

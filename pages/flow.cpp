@@ -7,6 +7,7 @@
 #include "shell/scratch.h"
 #include "shell/names.h"
 #include "shell/startup.h"
+#include "shell/switches.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ bool CancelInstall() {
     }
     if (!*CancelEnabled() || !*InstalacjaZakonczona())
         return false;
-    int answer = MessageBoxA(nullptr, GetLang(9, DefaultText(9)), Brondale(), MB_YESNO | MB_ICONQUESTION);
+    int answer = Tell(GetLang(9, DefaultText(9)), Brondale(), MB_YESNO | MB_ICONQUESTION, IDYES);
     if (answer == IDYES) {
         *CancelEnabled() = 0;
         return false;

@@ -8,17 +8,19 @@
 #include "shell/files.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 namespace {
 
 BOOL OnInit(HWND hwnd) {
     if (ustawtmp()) {
         tmp_dir()[0] = '\0';
-        MessageBoxA(nullptr, "The temporary folder cannot be used.", Brondale(), MB_ICONERROR);
+        Tell("The temporary folder cannot be used.", Brondale(), MB_ICONERROR, IDOK);
         EndDialog(hwnd, 0);
         return FALSE;
     }
     GetCfg();
+    LogLine("scratch folder: %s", tmp_dir());
     HwndMain()[0] = hwnd;
     RozpakujJezyki();
     WypelnijCombo();

@@ -9,6 +9,7 @@
 #include "lang/pagetexts.h"
 #include "pages/pages.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 void CheckInFile(const char* file, const char* section, int control, const char* key) {
     char path[MAX_PATH];
@@ -37,7 +38,7 @@ void CheckRunPrograms() {
 
 void OdznaczCheckBoxy(HWND page) {
     for (int id = 300; id <= 303; ++id)
-        CheckDlgButton(page, id, BST_CHECKED);
+        CheckDlgButton(page, id, SwitchUnticks(id) ? BST_UNCHECKED : BST_CHECKED);
     CheckRunPrograms();
     CheckInFile("\\init.cfg", "cfg", 302, "3");
     CheckInFile("\\lnk.cfg", "index1", 300, "max");

@@ -1,18 +1,26 @@
 // Process entry: every refusal exits with 0 before anything is created; a run
-// that reached the wizard exits with 1 after its clean-up.
+// that reached the wizard exits with 1 after its clean-up. Started with
+// switches, the run may be silent instead and answers with its own codes.
 #include <windows.h>
 
 #include "pages/pages.h"
 #include "shell/scratch.h"
+#include "shell/silent.h"
 #include "shell/startup.h"
+#include "shell/switches.h"
 #include "trust/dllsearch.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     RestrictDllSearch();
+    int code = 0;
+    if (TakeSwitches(arguments, &code))
+        return code;
+    if (Unattended())
+        return EndRun(InstallSilently());
     if (WinWer() || WinSemaphore())
-        return 0;
+        return EndRun(0);
     StartMain(DialogProc, 50, nullptr);
     MainMsgLoop();
     KoniecProgramu();
-    return tmp_dir()[0] != '\0' ? 1 : 0;
+    return EndRun(tmp_dir()[0] != '\0' ? 1 : 0);
 }

@@ -8,13 +8,14 @@
 #include "pages/pages.h"
 #include "shell/names.h"
 #include "shell/scratch.h"
+#include "shell/switches.h"
 
 bool WinWer() {
     OSVERSIONINFOA version;
     memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = 148;
     if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
-        MessageBoxA(nullptr, "This program requires Windows NT.", Brondale(), MB_ICONERROR);
+        Tell("This program requires Windows NT.", Brondale(), MB_ICONERROR, IDOK);
         return true;
     }
     return false;

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "shell/switches.h"
 #include "uninst/cleanup.h"
+#include "uninst/quiet.h"
 #include "uninst/record.h"
 #include "uninst/steps.h"
 #include "uninst/texts.h"
@@ -20,7 +22,7 @@ const int kRemoved = 0;
 const int kCancelled = 1;
 const int kNoRecord = 2;
 const int kSomethingStayed = 3;
-const int kNotTrusted = 4;
+const int kNotTrusted = 6;
 
 std::string Parent(const std::string& path) {
     size_t slash = path.find_last_of('\\');
@@ -39,9 +41,10 @@ void AddList(std::string* message, UninstallText heading, const std::vector<std:
         *message += "\r\n... (" + std::to_string(paths.size() - kShown) + ")";
 }
 
-// Every message of the uninstaller goes through here.
-int Say(const std::string& text, const std::string& caption, UINT style) {
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
+// Every message of the uninstaller goes through here; a silent removal logs
+// it and takes silentAnswer instead.
+int Say(const std::string& text, const std::string& caption, UINT style, int silentAnswer = IDOK) {
+    return Tell(text.c_str(), caption.c_str(), style, silentAnswer);
 }
 
 std::string FinalMessage(const Outcome& outcome, const std::string& destination) {
@@ -100,7 +103,7 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
         return kNotTrusted;
     }
     std::string question = Text(kTextConfirm) + " " + caption + "?";
-    if (Say(question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES)
+    if (Say(question, caption, MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
         return kCancelled;
 
     RunFirst(destination, record.runFirst);
@@ -118,7 +121,7 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     Say(FinalMessage(outcome, destination), caption, stays ? MB_ICONWARNING : MB_ICONINFORMATION);
     if (!stays)
         StartCleanup(uninstallFolder);
-    return stays ? kSomethingStayed : kRemoved;
+    return RemovalExitCode(stays ? kSomethingStayed : kRemoved, outcome);
 }
 
 int Uninstall() {
@@ -141,9 +144,12 @@ int Uninstall() {
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     RestrictDllSearch();
     if (__argc == 4 && lstrcmpiA(__argv[1], kCleanupSwitch) == 0)
         return RunCleanup(__argv[2], __argv[3]);
-    return Uninstall();
+    int code = 0;
+    if (TakeUninstallSwitches(arguments, &code))
+        return code;
+    return EndUninstall(Uninstall());
 }

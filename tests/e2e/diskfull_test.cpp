@@ -130,3 +130,27 @@ TEST_F(DiskFull, FullDiskDuringAnUpgradeGivesVersion1Back) {
     for (const char* sub : {"\\bin", "\\UnInstall", ""})
         RemoveDirectoryA((destination + sub).c_str());
 }
+
+TEST_F(DiskFull, SilentRunTakesBackAndExitsWithTheWriteFailureCode) {
+    long long freeBefore = FreeBytes();
+    ASSERT_GT(freeBefore, 0) << "drive Q: is missing";
+    ProductFiles files = BasicProduct("Disk Full Silent", {"English"});
+    files["program\\big\\zeros.bin"] = std::string(16u << 20, '\0');
+    folder = CaseFolder("diskfull-silent");
+    std::string exe = BuildInstaller(folder, "e2e-diskfull-silent", files);
+    std::string destination = std::string(kDrive) + "Silent\\Deeper";
+    std::string log = folder + "\\install.log";
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, "/S /LOG=" + log + " /D=" + destination));
+    DWORD code = 99;
+    std::vector<std::string> windows;
+    ASSERT_TRUE(WaitExitWatching(&run, 60000, &code, &windows));
+    EXPECT_EQ(5u, code);
+    EXPECT_EQ(std::vector<std::string>{}, windows);
+    EXPECT_FALSE(PathExists(std::string(kDrive) + "Silent")) << "the folders made for the destination are gone";
+    EXPECT_EQ(freeBefore, FreeBytes());
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(folder + "\\temp"));
+    std::string text;
+    ASSERT_TRUE(ReadFileText(log, &text));
+    EXPECT_NE(std::string::npos, text.find("not written, taken back")) << text;
+    EXPECT_NE(std::string::npos, text.find("exit code: 5\r\n")) << text;
+}

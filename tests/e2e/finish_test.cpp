@@ -275,3 +275,135 @@ TEST_F(Finish, EmptyProductNameRegistersNothingAndFinishes) {
     EXPECT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
     EXPECT_EQ(1u, Starts(1).size()) << "the launches still run";
 }
+
+namespace {
+
+// Every value of a registry key as "name = type: bytes", sorted.
+std::vector<std::string> KeyValues(HKEY root, const std::string& key) {
+    std::vector<std::string> values;
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        BYTE data[1024];
+        DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+        if (RegEnumValueA(h, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+            break;
+        values.push_back(std::string(name) + " = " + std::to_string(type) + ": " +
+                         std::string(reinterpret_cast<char*>(data), dataSize));
+    }
+    RegCloseKey(h);
+    std::sort(values.begin(), values.end());
+    return values;
+}
+
+class FinishSilent : public Finish {
+protected:
+    // Everything an installation into destination leaves behind: files with
+    // their contents, the Uninstall key, the registry values, shortcuts and
+    // the programs started.
+    std::vector<std::string> InstalledState(const std::string& destination) {
+        std::vector<std::string> state;
+        std::vector<std::string> folders = {""};
+        for (size_t i = 0; i < folders.size(); ++i) {
+            for (const std::string& name : ListFolder(destination + folders[i])) {
+                std::string relative = folders[i] + "\\" + name;
+                if (name.back() == '\\') {
+                    folders.push_back(relative.substr(0, relative.size() - 1));
+                    state.push_back("folder " + relative);
+                    continue;
+                }
+                std::string content;
+                ReadFileText(destination + relative, &content);
+                state.push_back("file " + relative + ": " + content);
+            }
+        }
+        for (const std::string& v : KeyValues(HKEY_LOCAL_MACHINE, kUninstallKey + product))
+            state.push_back("Uninstall key " + v);
+        for (const std::string& v : KeyValues(HKEY_CURRENT_USER, "Software\\Brondale Tests\\" + product))
+            state.push_back("value " + v);
+        for (const std::string& link : {desktop + "\\tool.exe.lnk", menu + "\\app.exe.lnk", menu + "\\UnInst.exe.lnk"}) {
+            Shortcut s = ReadShortcut(link);
+            state.push_back(link + (s.found ? " -> " + s.target + " in " + s.folder + ", " + s.description : " missing"));
+        }
+        for (const std::string& name : ListFolder(menu))
+            state.push_back("menu " + name);
+        for (const std::string& start : Starts(4))
+            state.push_back("started " + start);
+        return state;
+    }
+};
+
+} // namespace
+
+TEST_F(FinishSilent, SilentInstallationLeavesWhatTheWalkLeaves) {
+    // Both installations go into the same folder (emptied in between), so
+    // that everything they leave compares byte for byte.
+    const std::string kDestination = "\\Some Folder\\With Blanks";
+    Prepare("Finish Silent");
+    std::string destination = CaseFolder("finish-silent-dest") + kDestination;
+    HWND options = ToOptions("finish-silent", FullProduct(product), destination);
+    ASSERT_NE(nullptr, options);
+    Finish114(options);
+    std::vector<std::string> walked = InstalledState(destination);
+    std::string exe = folder + "\\e2e-finish-silent.exe";
+
+    Prepare("Finish Silent");
+    ASSERT_EQ(destination, CaseFolder("finish-silent-dest") + kDestination);
+    std::string logFile = CaseFolder("finish-silent-log") + "\\install.log";
+    std::string temp = folder + "\\temp-silent";
+    ASSERT_TRUE(Start(exe, temp, &run, environment, "/S /RUN /LOG=" + logFile + " /D=" + destination));
+    DWORD code = 99;
+    std::vector<std::string> windows;
+    ASSERT_TRUE(WaitExitWatching(&run, 60000, &code, &windows));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(std::vector<std::string>{}, windows) << "no window at any moment";
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(temp)) << "no scratch folder stays";
+    std::vector<std::string> state = InstalledState(destination);
+    EXPECT_EQ(walked, state);
+    std::string quiet = "Uninstall key QuietUninstallString = 1: \"" + destination + "\\Uninstall\\UnInst.exe\" /S";
+    EXPECT_NE(state.end(), std::find(state.begin(), state.end(), quiet + std::string(1, '\0')))
+        << ::testing::PrintToString(state);
+
+    std::string text;
+    ASSERT_TRUE(ReadFileText(logFile, &text));
+    std::string menuLink = menu + "\\app.exe.lnk";
+    std::string uninstallKey = std::string(kUninstallKey) + product;
+    const std::vector<std::string> lines = {
+          std::string("silent installation\r\n"), "scratch folder: " + temp + "\\Brondale",
+          "section " + temp + "\\Brondale", std::string("language: Polski\r\n"),
+          "destination: " + destination + "\r\n", "section " + destination + ": 5 members, checksum ",
+          "record [reg] 1=" + uninstallKey + ": written\r\n", std::string("record [RunU] 3=bin\\tool.exe: written\r\n"),
+          "uninstaller " + destination + "\\UnInstall\\UnInst.exe: written\r\n",
+          "Uninstall key HKEY_LOCAL_MACHINE\\" + uninstallKey + ": written (0)\r\n",
+          "shortcut " + desktop + "\\tool.exe.lnk -> " + destination + "\\bin\\tool.exe: made\r\n",
+          "record [lnk] 2=" + menuLink + ": written\r\n",
+          "shortcut " + menuLink + " -> " + destination + "\\app.exe: made\r\n",
+          "registry value HKEY_CURRENT_USER\\Software\\Brondale Tests\\Finish Silent, Count: written (0)\r\n",
+          std::string("registry value Software\\No Root, X: recorded, not written\r\n"),
+          std::string("launch info.exe: started\r\n"), "launch " + destination + "\\second.exe: started\r\n",
+          "launch " + destination + "\\bin\\tool.exe: started\r\n", std::string("exit code: 0\r\n")};
+    for (const std::string& line : lines)
+        EXPECT_NE(std::string::npos, text.find(line)) << line << " in\n" << text;
+}
+
+TEST_F(FinishSilent, SwitchesLeaveOutShortcutsAndTheChosenLaunches) {
+    Prepare("Finish Silent Plain");
+    folder = CaseFolder("finish-silent-plain");
+    std::string exe = BuildInstaller(folder, "e2e-finish-silent-plain", FullProduct(product));
+    std::string destination = CaseFolder("finish-silent-plain-dest") + "\\App";
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run, environment, "-s -nodesktop -NOSTARTMENU -d=" + destination));
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
+    EXPECT_FALSE(PathExists(desktop + "\\tool.exe.lnk"));
+    EXPECT_FALSE(PathExists(menu)) << "no Start-menu folder, not even for the uninstaller";
+    EXPECT_EQ("<none>", Record(destination, "lnk", "max"));
+    // Without /RUN only what the vendor always starts is started.
+    std::vector<std::string> starts = Starts(2);
+    ASSERT_EQ(2u, starts.size()) << ::testing::PrintToString(starts);
+    EXPECT_EQ(0u, starts[0].find("app.exe|"));
+    EXPECT_EQ(0u, starts[1].find("second.exe|"));
+}

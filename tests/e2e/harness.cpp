@@ -154,7 +154,7 @@ bool Pack(const std::string& product, const std::string& installer, std::string*
 }
 
 bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
-           const std::map<std::string, std::string>& extra) {
+           const std::map<std::string, std::string>& extra, const std::string& arguments) {
     run->tempFolder = tempFolder;
     CreateFolders(tempFolder + "\\");
     // The environment of the harness, with TMP and TEMP pointing elsewhere.
@@ -182,7 +182,7 @@ bool Start(const std::string& exe, const std::string& tempFolder, Installer* run
 
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    std::string command = "\"" + exe + "\"";
+    std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
     return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, &block[0], nullptr, &si,
@@ -232,6 +232,40 @@ BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
 }
 
 } // namespace
+
+namespace {
+
+struct Watch {
+    DWORD pid;
+    std::vector<HWND>* known;
+    std::vector<std::string>* seen;
+};
+
+BOOL CALLBACK NoteWindow(HWND w, LPARAM p) {
+    Watch* watch = reinterpret_cast<Watch*>(p);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner != watch->pid || std::find(watch->known->begin(), watch->known->end(), w) != watch->known->end())
+        return TRUE;
+    watch->known->push_back(w);
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    watch->seen->push_back(std::string(cls) + " \"" + Text(w) + "\"" + (IsWindowVisible(w) ? " visible" : ""));
+    return TRUE;
+}
+
+} // namespace
+
+bool WaitExitWatching(Installer* run, DWORD timeoutMs, DWORD* exitCode, std::vector<std::string>* seen) {
+    std::vector<HWND> known;
+    Watch watch{run->process.dwProcessId, &known, seen};
+    for (DWORD waited = 0; waited < timeoutMs; waited += 5) {
+        EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&watch));
+        if (WaitForSingleObject(run->process.hProcess, 5) == WAIT_OBJECT_0)
+            return WaitExit(run, 0, exitCode);
+    }
+    return WaitExit(run, 0, exitCode);
+}
 
 std::vector<HWND> Dialogs(DWORD pid) {
     Search search{pid, {}};

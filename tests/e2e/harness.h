@@ -47,13 +47,18 @@ struct Installer {
 };
 
 // Starts exe with TMP and TEMP set to tempFolder (created if missing) and
-// the extra environment variables given.
+// the extra environment variables given; arguments follow the program's
+// quoted name on its command line.
 bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
-           const std::map<std::string, std::string>& extra = {});
+           const std::map<std::string, std::string>& extra = {}, const std::string& arguments = "");
 // Waits for the process to end; false on a timeout. Ends a process that is
 // still running when the test gives up on it.
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode);
 void Kill(Installer* run);
+// WaitExit for a run that must show nothing: until the process ends, looks
+// every few milliseconds for top-level windows of its process, visible or
+// not, and adds each one's class and caption to *seen once.
+bool WaitExitWatching(Installer* run, DWORD timeoutMs, DWORD* exitCode, std::vector<std::string>* seen);
 
 // Visible top-level dialog windows of a process.
 std::vector<HWND> Dialogs(DWORD pid);

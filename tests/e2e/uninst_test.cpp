@@ -459,7 +459,7 @@ TEST_F(Uninstall, AChangedOrUnsealedRecordRemovesNothing) {
         Answer(box, IDOK);
         DWORD code = 99;
         ASSERT_TRUE(WaitExit(&remover, 30000, &code));
-        EXPECT_EQ(4u, code) << r.label;
+        EXPECT_EQ(6u, code) << r.label;
         EXPECT_EQ(before, ListFolder(destination)) << r.label;
         EXPECT_TRUE(PathExists(theirs)) << r.label;
         EXPECT_TRUE(PathExists(destination + "\\data\\readme.txt")) << r.label;
@@ -472,4 +472,69 @@ TEST_F(Uninstall, AChangedOrUnsealedRecordRemovesNothing) {
         EXPECT_EQ(std::vector<std::string>{}, Starts()) << r.label << ": no [RunU] program";
     }
     DeleteKey(HKEY_CURRENT_USER, std::string(kTestsKey) + "Someone Else");
+}
+
+TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
+    struct Row {
+        const char* product;
+        bool userFile;  // the user added a file to the product's folder
+        DWORD code;
+    } rows[] = {
+        {"Uninst Silent", false, 0},
+        {"Uninst Silent Kept", true, 4},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.product);
+        product = r.product;
+        DeleteKey(HKEY_LOCAL_MACHINE, kUninstallKey + product);
+        DeleteKey(HKEY_CURRENT_USER, kTestsKey + product);
+        desktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+        menu = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + product;
+        log = CaseFolder(product + "-log") + "\\launches.log";
+        std::string parent = CaseFolder(product + "-dest");
+        destination = parent + "\\" + product;
+        folder = CaseFolder(product + "-setup");
+        std::string exe = BuildInstaller(folder, "e2e-" + std::string(r.userFile ? "uninst-kept" : "uninst-silent"),
+                                         RemovableProduct(product));
+        ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {{"BRONDALE_LAUNCH_LOG", log}}, "/S /D=" + destination));
+        DWORD code = 99;
+        ASSERT_TRUE(WaitExit(&run, 60000, &code));
+        ASSERT_EQ(0u, code);
+        ASSERT_TRUE(PathExists(menu + "\\app.exe.lnk"));
+        ASSERT_TRUE(PathExists(desktop + "\\tool.exe.lnk"));
+        DWORD type = 0;
+        std::string quiet;
+        ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "QuietUninstallString", &type, &quiet));
+        DeleteFileA(log.c_str());
+        if (r.userFile)
+            ASSERT_TRUE(WriteFileText(destination + "\\data\\notes.txt", "the user's"));
+
+        // What a deployment tool runs: the QuietUninstallString, with a log.
+        std::string removeLog = CaseFolder(product + "-removelog") + "\\remove.log";
+        removerTemp = CaseFolder(product + "-untemp");
+        std::string command = quiet.c_str();
+        ASSERT_EQ(0u, command.find('"'));
+        size_t close = command.find('"', 1);
+        ASSERT_EQ(" /S", command.substr(close + 1));
+        ASSERT_TRUE(Start(command.substr(1, close - 1), removerTemp, &remover, {{"BRONDALE_LAUNCH_LOG", log}},
+                          "/S \"/LOG=" + removeLog + "\""));
+        std::vector<std::string> windows;
+        ASSERT_TRUE(WaitExitWatching(&remover, 60000, &code, &windows));
+        EXPECT_EQ(r.code, code);
+        EXPECT_EQ(std::vector<std::string>{}, windows) << "no question, no message";
+        EXPECT_EQ((std::vector<std::string>{"slow.exe:start|" + destination, "slow.exe:end|" + destination,
+                                            "app.exe|" + destination, "tool.exe|" + destination + "\\bin"}),
+                  Starts());
+        ASSERT_TRUE(CleanedUp());
+        if (r.userFile)
+            EXPECT_EQ(std::vector<std::string>{"notes.txt"}, ListFolder(destination + "\\data"));
+        else
+            EXPECT_EQ(std::vector<std::string>{}, ListFolder(parent)) << "nothing of the product stays";
+        ExpectSystemClean();
+        std::string text;
+        ASSERT_TRUE(ReadFileText(removeLog, &text));
+        EXPECT_TRUE(Contains(text, "silent removal\r\n")) << text;
+        EXPECT_EQ(r.userFile, Contains(text, destination + "\\data\\notes.txt")) << text;
+        EXPECT_TRUE(Contains(text, "exit code: " + std::to_string(r.code) + "\r\n")) << text;
+    }
 }

@@ -1,0 +1,239 @@
+// The run with switches. The silent installation calls the same steps the
+// pages call, in the same order, with the choices the pages would offer
+// taken from the switches; no window is created at any point, so every
+// report goes through Tell or the log. What it created is taken back on any
+// failure: the section reader takes back its own files, this file the
+// destination folders it made.
+#include "shell/silent.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/config.h"
+#include "finish/finish.h"
+#include "lang/languages.h"
+#include "package/extract.h"
+#include "package/locator.h"
+#include "pages/pages.h"
+#include "shell/files.h"
+#include "shell/names.h"
+#include "shell/scratch.h"
+#include "shell/startup.h"
+#include "shell/switches.h"
+
+namespace {
+
+const char kUsage[] =
+    "Switches (with / or -, in any case):\r\n"
+    "/S\tinstall silently: no page, no message\r\n"
+    "/D=folder\tthe destination; last, to the end of the line, without quotes\r\n"
+    "/LANG=name\ta language of the package, or Polski\r\n"
+    "/NODESKTOP\tno desktop shortcuts\r\n"
+    "/NOSTARTMENU\tno Start-menu shortcuts\r\n"
+    "/NOINFO\tdo not open the information file\r\n"
+    "/NORUN\tdo not start the programs to run\r\n"
+    "/RUN\tin a silent run, open the information file and start the programs\r\n"
+    "/LOG=file\twrite a log of every step\r\n"
+    "/?\tthis list";
+
+// The longest name the finish adds below the destination.
+const char kLongestRecordName[] = "\\UnInstall\\Language.lng";
+
+// Folders this run created on the way to the destination, in creation
+// order (outermost first).
+struct CreatedFolders {
+    char path[MAX_PATH / 2 + 1][MAX_PATH];
+    int count;
+};
+
+CreatedFolders* Created() {
+    static CreatedFolders created;
+    return &created;
+}
+
+void NoteCreated(const char* folder) {
+    CreatedFolders* c = Created();
+    if (c->count < static_cast<int>(sizeof c->path / sizeof c->path[0]))
+        snprintf(c->path[c->count++], MAX_PATH, "%s", folder);
+}
+
+// Removes the noted folders, innermost first, where they are empty.
+void RemoveCreated() {
+    CreatedFolders* c = Created();
+    while (c->count > 0)
+        RemoveDirectoryA(c->path[--c->count]);
+}
+
+const char* ResultName(SectionResult result) {
+    switch (result) {
+    case kSectionOk:
+        return "ok";
+    case kSectionDamaged:
+        return "the package is damaged";
+    case kSectionWriteFailed:
+        return "a file could not be written";
+    case kSectionNoMemory:
+        return "out of memory";
+    default:
+        return "stopped";
+    }
+}
+
+int ExitFor(SectionResult result) { return result == kSectionDamaged ? kExitDamaged : kExitWriteFailed; }
+
+// The destination of /D=, or the page's proposal Program Files\product.
+// Fills the product name and Program Files path the way the page does.
+bool ChooseDestination(char* destination) {
+    SciezkaInstalacyjna();
+    const Switches* s = RunSwitches();
+    if (s->badDestination) {
+        LogLine("destination: /D= names no path that fits");
+        return false;
+    }
+    if (s->destination[0] != '\0')
+        snprintf(destination, MAX_PATH, "%s", s->destination);
+    else
+        snprintf(destination, MAX_PATH, "%s\\%s", ProgramFiles(), NazwaProgramu());
+    return true;
+}
+
+// The destination page's check, plus what the page learns only later: the
+// record must fit below it, and the folder must exist and take a new file.
+int PrepareDestination(const char* destination) {
+    if (!(destination[0] != '\0' && destination[1] == ':' && destination[2] == '\\')) {
+        LogLine("destination: %s: not a folder path of the form X:\\folder", destination);
+        return kExitDestination;
+    }
+    if (strlen(destination) + strlen(kLongestRecordName) >= MAX_PATH) {
+        LogLine("destination: %s: too long", destination);
+        return kExitDestination;
+    }
+    char folder[MAX_PATH];
+    snprintf(folder, sizeof folder, "%s\\", destination);
+    CreateBaseDirectory(folder, NoteCreated);
+    DWORD attributes = GetFileAttributesA(destination);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        LogLine("destination: %s: the folder cannot be created", destination);
+        return kExitDestination;
+    }
+    // A probe file that this run creates (a new name, never through a link
+    // planted under it) and that goes away when it is closed.
+    char probe[MAX_PATH];
+    snprintf(probe, sizeof probe, "%s\\Brondale%lu.tmp", destination, static_cast<unsigned long>(GetTickCount()));
+    HANDLE h = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        LogLine("destination: %s: the folder cannot be written (error %lu)", destination,
+                static_cast<unsigned long>(GetLastError()));
+        return kExitDestination;
+    }
+    CloseHandle(h);
+    char record[MAX_PATH];
+    snprintf(record, sizeof record, "%s", destination);
+    dircfg("10", record, 1, static_cast<int>(strlen(record)));
+    LogLine("destination: %s", destination);
+    return kExitInstalled;
+}
+
+// Everything after the scratch folder. The package handle and the scratch
+// folder are left to the caller's clean-up.
+int Install() {
+    if (WyszukajRc(HandleToGzc())) {
+        LogLine("package: no package found in the installer");
+        return kExitDamaged;
+    }
+    for (int i = 0; i < 2; ++i) {
+        char key[4];
+        char target[MAX_PATH];
+        snprintf(key, sizeof key, "%d", 8 + i);
+        dircfg(key, target, 0, sizeof target);
+        SectionResult result = RozpakujSekcje(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
+        if (result != kSectionOk)
+            return ExitFor(result);
+    }
+    char language[32];
+    WybierzJezyk(RunSwitches()->language, language);
+
+    char destination[MAX_PATH];
+    if (!ChooseDestination(destination))
+        return kExitDestination;
+    int code = PrepareDestination(destination);
+    if (code != kExitInstalled) {
+        RemoveCreated();
+        return code;
+    }
+    *PaczkaZProgramem() = 1;
+    SectionResult result = RozpakujSekcje(destination, kModePlain, *HandleToGzc());
+    if (result != kSectionOk) {
+        LogLine("installation taken back: %s", ResultName(result));
+        RemoveCreated();
+        return ExitFor(result);
+    }
+    // The page leaves the information file's box disabled when init.cfg
+    // names none.
+    char info[kCfgValueSize];
+    GetFromCfg("3", info, kSecCfg, kInitCfg);
+    if (info[0] == '\0')
+        RunSwitches()->noInfo = true;
+    ZakonczInstalace();
+    return kExitInstalled;
+}
+
+} // namespace
+
+bool TakeSwitches(const char* arguments, int* exitCode) {
+    if (!arguments || arguments[strspn(arguments, " \t")] == '\0')
+        return false;
+    bool understood = ParseSwitches(arguments, true, RunSwitches());
+    if (RunSwitches()->log[0] != '\0' && LogOpen(RunSwitches()->log)) {
+        char self[MAX_PATH];
+        Program(self);
+        LogLine("Brondale installer %s", self);
+        LogLine("arguments: %s", arguments);
+    }
+    if (!understood) {
+        char text[sizeof kUsage + 128];
+        snprintf(text, sizeof text, "Unknown switch: %s\r\n\r\n%s", RunSwitches()->unknown, kUsage);
+        Tell(text, Brondale(), MB_ICONERROR, IDOK);
+        *exitCode = EndRun(kExitUsage);
+        return true;
+    }
+    if (RunSwitches()->help) {
+        Tell(kUsage, Brondale(), MB_ICONINFORMATION, IDOK);
+        *exitCode = EndRun(0);
+        return true;
+    }
+    return false;
+}
+
+int InstallSilently() {
+    LogLine("silent installation");
+    if (WinWer())
+        return kExitRefused;
+    if (WinSemaphore()) {
+        LogLine("start-up: another copy of this installer is running");
+        return kExitAnotherCopy;
+    }
+    if (ustawtmp()) {
+        tmp_dir()[0] = '\0';
+        LogLine("scratch folder: the temporary folder cannot be used");
+        return kExitRefused;
+    }
+    GetCfg();
+    LogLine("scratch folder: %s", tmp_dir());
+    int code = Install();
+    KoniecProgramu();
+    // The interactive run keeps the emptied folder; a silent one leaves
+    // nothing but its log.
+    RemoveDirectoryA(tmp_dir());
+    return code;
+}
+
+int EndRun(int code) {
+    LogLine("exit code: %d", code);
+    LogClose();
+    return code;
+}

@@ -1,0 +1,249 @@
+// The command-line switches, the run's log and Tell. The parser reads a
+// bounded cursor and never writes past a field; the log is one handle,
+// written a whole line at a time, and its failure is never the run's.
+#include "shell/switches.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when text (length n) is name, ignoring ASCII case.
+bool SameName(const char* text, size_t n, const char* name) {
+    if (strlen(name) != n)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        if (Lower(text[i]) != Lower(name[i]))
+            return false;
+    return true;
+}
+
+// Copies text (length n) into field of size bytes; false when it does not fit.
+bool Store(char* field, size_t size, const char* text, size_t n) {
+    if (n >= size)
+        return false;
+    memcpy(field, text, n);
+    field[n] = '\0';
+    return true;
+}
+
+void NoteUnknown(Switches* out, const char* text, size_t n) {
+    if (out->unknown[0] == '\0')
+        Store(out->unknown, sizeof out->unknown, text, n < sizeof out->unknown ? n : sizeof out->unknown - 1);
+}
+
+// The rest of the line after /D=: trailing blanks cut, one pair of
+// enclosing quotes removed, and trailing backslashes cut unless the path is
+// a drive's root (deployment tools often write the folder with one).
+void TakeDestination(const char* value, Switches* out) {
+    size_t n = strlen(value);
+    while (n > 0 && IsBlank(value[n - 1]))
+        --n;
+    if (n >= 2 && value[0] == '"' && value[n - 1] == '"') {
+        ++value;
+        n -= 2;
+    }
+    while (n > 3 && value[n - 1] == '\\')
+        --n;
+    if (n == 0 || !Store(out->destination, sizeof out->destination, value, n)) {
+        out->destination[0] = '\0';
+        out->badDestination = true;
+    }
+}
+
+// One switch without its leading / or -: name, then =value when it has one.
+bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
+    const char* equals = static_cast<const char*>(memchr(text, '=', n));
+    size_t nameLength = equals ? static_cast<size_t>(equals - text) : n;
+    const char* value = equals ? equals + 1 : nullptr;
+    size_t valueLength = equals ? n - nameLength - 1 : 0;
+    struct Flag {
+        const char* name;
+        bool Switches::*field;
+        bool installerOnly;
+    };
+    static const Flag kFlags[] = {
+        {"S", &Switches::silent, false},          {"?", &Switches::help, false},
+        {"NODESKTOP", &Switches::noDesktop, true}, {"NOSTARTMENU", &Switches::noStartMenu, true},
+        {"NOINFO", &Switches::noInfo, true},       {"NORUN", &Switches::noRun, true},
+        {"RUN", &Switches::run, true},
+    };
+    for (const Flag& f : kFlags) {
+        if (SameName(text, nameLength, f.name)) {
+            if (value || (f.installerOnly && !installer))
+                return false;
+            out->*f.field = true;
+            return true;
+        }
+    }
+    if (!value || valueLength == 0)
+        return false;
+    if (SameName(text, nameLength, "LOG"))
+        return Store(out->log, sizeof out->log, value, valueLength);
+    if (installer && SameName(text, nameLength, "D")) {
+        // A quoted "/D=..." arrives here as one argument.
+        char path[MAX_PATH + 2];
+        if (!Store(path, sizeof path, value, valueLength))
+            return false;
+        TakeDestination(path, out);
+        return true;
+    }
+    if (installer && SameName(text, nameLength, "LANG"))
+        return Store(out->language, sizeof out->language, value, valueLength);
+    return false;
+}
+
+HANDLE* LogHandle() {
+    static HANDLE log = INVALID_HANDLE_VALUE;
+    return &log;
+}
+
+void LogWrite(const char* text, size_t n) {
+    DWORD put = 0;
+    if (*LogHandle() != INVALID_HANDLE_VALUE && n > 0)
+        WriteFile(*LogHandle(), text, static_cast<DWORD>(n), &put, nullptr);
+}
+
+} // namespace
+
+bool ParseSwitches(const char* arguments, bool installer, Switches* out) {
+    memset(out, 0, sizeof *out);
+    const char* p = arguments ? arguments : "";
+    char token[1024];
+    for (;;) {
+        while (IsBlank(*p))
+            ++p;
+        if (*p == '\0')
+            break;
+        if ((p[0] == '/' || p[0] == '-') && Lower(p[1]) == 'd' && p[2] == '=') {
+            if (!installer) {
+                NoteUnknown(out, p, strlen(p));
+                break;
+            }
+            TakeDestination(p + 3, out);
+            break;
+        }
+        // One argument: up to a blank outside quotes; the quotes are dropped.
+        const char* start = p;
+        size_t n = 0;
+        bool quoted = false;
+        bool fits = true;
+        for (; *p != '\0' && (quoted || !IsBlank(*p)); ++p) {
+            if (*p == '"') {
+                quoted = !quoted;
+                continue;
+            }
+            if (n + 1 < sizeof token)
+                token[n++] = *p;
+            else
+                fits = false;
+        }
+        token[n] = '\0';
+        bool known = fits && n >= 2 && (token[0] == '/' || token[0] == '-') &&
+                     TakeSwitch(token + 1, n - 1, installer, out);
+        if (!known)
+            NoteUnknown(out, start, static_cast<size_t>(p - start));
+    }
+    return out->unknown[0] == '\0';
+}
+
+Switches* RunSwitches() {
+    static Switches switches;
+    return &switches;
+}
+
+bool Unattended() { return RunSwitches()->silent; }
+
+bool SwitchUnticks(int box) {
+    const Switches* s = RunSwitches();
+    switch (box) {
+    case 300:
+        return s->noDesktop;
+    case 301:
+        return s->noStartMenu;
+    case 302:
+        return s->noInfo;
+    case 303:
+        return s->noRun;
+    default:
+        return false;
+    }
+}
+
+bool SilentChoice(int box) {
+    if (SwitchUnticks(box))
+        return false;
+    return box == 300 || box == 301 || ((box == 302 || box == 303) && RunSwitches()->run);
+}
+
+bool LogOpen(const char* path) {
+    LogClose();
+    if (!path || path[0] == '\0')
+        return false;
+    // Whatever has the name goes first: a file, or a link as a link (never
+    // what it points to). Then the name must be free: with
+    // FILE_FLAG_OPEN_REPARSE_POINT a link planted meanwhile makes the
+    // creation fail instead of being followed.
+    DeleteFileA(path);
+    HANDLE log = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (log == INVALID_HANDLE_VALUE)
+        return false;
+    *LogHandle() = log;
+    return true;
+}
+
+void LogLine(const char* format, ...) {
+    if (*LogHandle() == INVALID_HANDLE_VALUE)
+        return;
+    char line[1026];
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(line, sizeof line - 2, format, args);
+    va_end(args);
+    if (n < 0)
+        return;
+    size_t length = static_cast<size_t>(n) < sizeof line - 2 ? static_cast<size_t>(n) : sizeof line - 3;
+    line[length++] = '\r';
+    line[length++] = '\n';
+    LogWrite(line, length);
+}
+
+bool LogIsOpen() { return *LogHandle() != INVALID_HANDLE_VALUE; }
+
+void LogClose() {
+    if (*LogHandle() != INVALID_HANDLE_VALUE)
+        CloseHandle(*LogHandle());
+    *LogHandle() = INVALID_HANDLE_VALUE;
+}
+
+int Tell(const char* text, const char* caption, UINT type, int silentAnswer) {
+    if (LogIsOpen()) {
+        // A message of several lines stays one entry: its lines are indented.
+        LogWrite("message: ", 9);
+        for (const char* p = text; *p != '\0';) {
+            size_t n = strcspn(p, "\r\n");
+            LogWrite(p, n);
+            p += n;
+            if (*p == '\r' && p[1] == '\n')
+                ++p;
+            if (*p != '\0') {
+                ++p;
+                LogWrite("\r\n    ", 6);
+            }
+        }
+        LogWrite("\r\n", 2);
+    }
+    bool silent = Unattended();
+    int answer = silent ? silentAnswer : MessageBoxA(nullptr, text, caption, type);
+    // Standard button ids.
+    static const char* const kAnswers[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+    if (answer > 0 && answer < static_cast<int>(sizeof kAnswers / sizeof kAnswers[0]))
+        LogLine("    %s: %s", silent ? "answered without asking" : "answered", kAnswers[answer]);
+    return answer;
+}

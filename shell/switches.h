@@ -1,0 +1,74 @@
+// The switches of this run (/S, /D=, /LOG=, ...), its log, and Tell, the one
+// way a message reaches the user. A leaf: it includes nothing of the
+// installer but the platform header, so that every layer (package, config,
+// lang, pages, finish) and the uninstaller may ask "is this run silent?"
+// here without pointing an include upwards; it sits in shell/ beside names
+// and scratch, the other leaves of that kind. A silent run never shows a
+// box: whatever would have been shown goes to the log.
+#ifndef BRONDALE_SHELL_SWITCHES_H
+#define BRONDALE_SHELL_SWITCHES_H
+
+#include "platform/win32api.h"
+
+struct Switches {
+    bool silent;                 // /S
+    bool help;                   // /?
+    bool noDesktop;              // /NODESKTOP
+    bool noStartMenu;            // /NOSTARTMENU
+    bool noInfo;                 // /NOINFO
+    bool noRun;                  // /NORUN
+    bool run;                    // /RUN
+    bool badDestination;         // /D= with nothing, or more than a path holds
+    char destination[MAX_PATH];  // /D=, "" when not given
+    char language[32];           // /LANG=, "" when not given
+    char log[MAX_PATH];          // /LOG=, "" when not given
+    char unknown[64];            // the first argument not understood, "" when none
+};
+
+// Parses the arguments of a command line (the program's name already left
+// out) into *out, which is cleared first. Switches start with / or -, their
+// names are compared without regard to case; blanks separate them and
+// double quotes group blanks into one (the quotes are dropped). /D= takes
+// the rest of the line, blanks included; one pair of enclosing quotes is
+// removed, trailing blanks and backslashes (but for a drive's root) are cut.
+// The uninstaller (installer false) knows only /S, /LOG= and /?. Returns
+// false, with the offending argument in out->unknown, when an argument is
+// not a switch of this program, lacks its value or has a value too long for
+// it.
+bool ParseSwitches(const char* arguments, bool installer, Switches* out);
+
+// The switches of this run; all clear until the entry point parses them.
+Switches* RunSwitches();
+// True in a silent run (/S).
+bool Unattended();
+
+// Whether the options page's box (300 desktop shortcuts, 301 Start-menu
+// shortcuts, 302 information file, 303 programs to run) starts unticked
+// because of a /NO... switch.
+bool SwitchUnticks(int box);
+// Whether a silent run takes box's choice: the shortcuts unless /NODESKTOP
+// or /NOSTARTMENU; the information file and the programs to run only with
+// /RUN, and not with /NOINFO or /NORUN.
+bool SilentChoice(int box);
+
+// Opens the log at path, replacing a file of that name. A link planted at
+// path is removed as a link and never written through; the new file is
+// created only if nothing took the name meanwhile. False (and no log) when
+// it cannot be had: a missing log never stops the run.
+bool LogOpen(const char* path);
+// Appends one line (printf format, at most 1023 characters, CR LF added)
+// when a log is open; does nothing otherwise.
+void LogLine(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+bool LogIsOpen();
+void LogClose();
+
+// Shows text in a message box (no owner, caption and type as MessageBoxA)
+// and returns the answer; in a silent run shows nothing and returns
+// silentAnswer. Whenever a log is open the text and the answer go to it.
+int Tell(const char* text, const char* caption, UINT type, int silentAnswer);
+
+#endif

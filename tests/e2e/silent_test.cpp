@@ -1,0 +1,174 @@
+// The installer started with switches: silent runs that must fail, each with
+// its own exit code, without a window and with nothing left but the log;
+// and the switches that preset the pages of an interactive run.
+#include "wizard.h"
+
+namespace {
+
+// A product whose program files do not compress to nothing, so that a byte
+// near the end of the installer lies inside the last member's stream.
+ProductFiles NoisyProduct(const std::string& name) {
+    ProductFiles files = BasicProduct(name, {"English"});
+    std::string noise;
+    unsigned x = 12345;
+    for (int i = 0; i < 4000; ++i) {
+        x = x * 1103515245u + 12345u;
+        noise.push_back(static_cast<char>('A' + (x >> 16) % 26));
+    }
+    files["program\\data\\a.txt"] = noise;
+    files["program\\data\\z.txt"] = noise.substr(100) + noise.substr(0, 100);
+    return files;
+}
+
+std::string LogOf(const std::string& path) {
+    std::string text;
+    ReadFileText(path, &text);
+    return text;
+}
+
+class Silent : public Wizard {
+protected:
+    void TearDown() override {
+        Kill(&first);
+        Wizard::TearDown();
+    }
+    Installer first;  // a copy already running
+};
+
+} // namespace
+
+TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
+    struct Row {
+        const char* name;
+        const char* arguments;  // before /LOG= and /D=
+        const char* destination;  // a folder below the case folder, or "*" for a relative path
+        bool damage;
+        bool destinationIsAFile;
+        bool anotherCopy;
+        bool longTemp;  // a temporary folder too long for the scratch paths
+        bool noPackage;  // the installer program without a package
+        DWORD code;
+        const char* logSays;
+    } rows[] = {
+        {"silent-damaged", "/S", "Damaged App", true, false, false, false, false, 3, "damaged, taken back"},
+        {"silent-nopackage", "/S", "Empty", false, false, false, false, true, 3, "no package found"},
+        {"silent-nocolon", "/S", "*", false, false, false, false, false, 4, "not a folder path"},
+        {"silent-isfile", "/S", "Taken", false, true, false, false, false, 4, "the folder cannot be created"},
+        {"silent-unknown", "/S /BOGUS", "Never", false, false, false, false, false, 2,
+         "message: Unknown switch: /BOGUS"},
+        {"silent-second", "/S", "Second", false, false, true, false, false, 6,
+         "another copy of this installer is running"},
+        {"silent-longtemp", "/S", "Long", false, false, false, true, false, 7, "the temporary folder cannot be used"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::string caseFolder = CaseFolder(r.name);
+        std::string exe = BuildInstaller(caseFolder, "e2e-" + std::string(r.name), NoisyProduct(r.name));
+        if (r.noPackage)
+            ASSERT_TRUE(CopyFileA((BuildFolder() + "\\brondale.exe").c_str(), exe.c_str(), FALSE));
+        if (r.damage) {
+            std::string data;
+            ASSERT_TRUE(ReadFileText(exe, &data));
+            data[data.size() - 12] ^= 0x20;
+            ASSERT_TRUE(WriteFileText(exe, data));
+        }
+        std::string destination = std::string(r.destination) == "*" ? std::string("relative\\folder")
+                                                                     : caseFolder + "\\dest\\" + r.destination;
+        if (r.destinationIsAFile)
+            ASSERT_TRUE(WriteFileText(destination, "a file, not a folder"));
+        if (r.anotherCopy) {
+            ASSERT_TRUE(Start(exe, caseFolder + "\\temp-first", &first));
+            ASSERT_NE(nullptr, WaitForPage(first, "Choose Setup Language"));
+        }
+        std::string log = caseFolder + "\\logs\\install.log";
+        CreateDirectoryA((caseFolder + "\\logs").c_str(), nullptr);
+        std::string temp = caseFolder + "\\temp";
+        if (r.longTemp)
+            temp += "\\" + std::string(100, 't') + "\\" + std::string(60, 'u');
+        ASSERT_TRUE(Start(exe, temp, &run, {}, std::string(r.arguments) + " /LOG=" + log + " /D=" + destination));
+        DWORD code = 99;
+        std::vector<std::string> windows;
+        ASSERT_TRUE(WaitExitWatching(&run, 60000, &code, &windows));
+        EXPECT_EQ(r.code, code);
+        EXPECT_EQ(std::vector<std::string>{}, windows);
+        EXPECT_EQ(std::vector<std::string>{}, ListFolder(temp)) << "no scratch folder stays";
+        if (r.destinationIsAFile)
+            EXPECT_EQ(std::vector<std::string>{"Taken"}, ListFolder(caseFolder + "\\dest"));
+        else
+            EXPECT_FALSE(PathExists(caseFolder + "\\dest")) << "every folder made for the destination is gone";
+        std::string text = LogOf(log);
+        EXPECT_NE(std::string::npos, text.find(r.logSays)) << text;
+        EXPECT_NE(std::string::npos, text.find("exit code: " + std::to_string(r.code) + "\r\n")) << text;
+        EXPECT_EQ(std::vector<std::string>{"install.log"}, ListFolder(caseFolder + "\\logs"));
+        Kill(&first);
+    }
+}
+
+TEST_F(Silent, SwitchesPresetThePagesAndTheLogFollowsTheWalk) {
+    ProductFiles files = BasicProduct("Silent Preset", {"Czech", "Deutsch", "English", "Francais"});
+    files["install\\lnk.cfg"] = "[index1]\r\nmax=2\r\n[desktop]\r\n1=Silent Preset.txt\r\n"
+                                "[index2]\r\nmax=2\r\n[menu]\r\n1=Silent Preset.txt\r\n";
+    folder = CaseFolder("silent-preset");
+    std::string exe = BuildInstaller(folder, "e2e-silent-preset", files);
+    std::string destination = folder + "\\dest\\Preset App";
+    std::string log = folder + "\\preset.log";
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {},
+                      "/LANG=english /NODESKTOP /NOSTARTMENU /LOG=\"" + log + "\" /D=" + destination));
+    language = WaitForPage(run, "Choose Setup Language");
+    ASSERT_NE(nullptr, language);
+    std::vector<std::string> items = ComboItems(GetDlgItem(language, 600));
+    int selected = ComboSelection(GetDlgItem(language, 600));
+    ASSERT_GE(selected, 0);
+    EXPECT_EQ("English", items[static_cast<size_t>(selected)]) << "instead of the fourth entry, Francais";
+    Click(language, 100);
+    HWND confirm = WaitForPageWith(201);
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND page = WaitForPageWith(402);
+    ASSERT_NE(nullptr, page);
+    EXPECT_EQ(destination, ItemText(page, 402));
+    Click(page, 109);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    EXPECT_TRUE(Enabled(GetDlgItem(options, 300)));
+    EXPECT_FALSE(Checked(options, 300));
+    EXPECT_FALSE(Checked(options, 301));
+    EXPECT_TRUE(Checked(options, 302));
+    Click(options, 114);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(1u, code) << "an interactive run keeps its exit codes";
+    EXPECT_TRUE(PathExists(destination + "\\Silent Preset.txt"));
+    std::string text = LogOf(log);
+    const std::vector<std::string> lines = {"language: English\r\n", "destination: " + destination + "\r\n",
+                                            "section " + destination + ": 2 members, checksum ", "exit code: 1\r\n"};
+    for (const std::string& line : lines)
+        EXPECT_NE(std::string::npos, text.find(line)) << line << " in\n" << text;
+    EXPECT_EQ(std::string::npos, text.find("shortcut ")) << text;
+}
+
+TEST_F(Silent, QuestionMarkListsTheSwitchesAndUnknownOnesAreShown) {
+    folder = CaseFolder("silent-help");
+    std::string exe = BuildInstaller(folder, "e2e-silent-help", BasicProduct("Silent Help", {"English"}));
+    struct Row {
+        const char* arguments;
+        const char* starts;
+        DWORD code;
+    } rows[] = {
+        {"/?", "Switches (with / or -, in any case):", 0},
+        {"/NOSUCH", "Unknown switch: /NOSUCH", 2},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, r.arguments));
+        HWND box = WaitForMessageBox(run);
+        ASSERT_NE(nullptr, box) << r.arguments;
+        BoxInfo info = ReadBox(box);
+        EXPECT_EQ(0u, info.text.find(r.starts)) << info.text;
+        EXPECT_NE(std::string::npos, info.text.find("/D=folder")) << info.text;
+        Answer(box, IDOK);
+        DWORD code = 99;
+        ASSERT_TRUE(WaitExit(&run, 20000, &code));
+        EXPECT_EQ(r.code, code) << r.arguments;
+        EXPECT_EQ(std::vector<std::string>{}, ListFolder(folder + "\\temp")) << "nothing is unpacked";
+    }
+}

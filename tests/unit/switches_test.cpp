@@ -1,0 +1,217 @@
+// The command-line switches, the choices they make for the options page, the
+// log and Tell.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "helpers.h"
+#include "platform/win32api.h"
+#include "shell/switches.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A command line and what the installer (or the uninstaller) makes of it.
+struct ParseRow {
+    const char* label;
+    const char* arguments;
+    bool installer;
+    bool understood;
+    const char* flags;  // letters of the flags set: S silent, ? help, d s i r nodesktop/startmenu/info/run, R run
+    const char* destination;
+    const char* language;
+    const char* log;
+    const char* unknown;
+    bool badDestination;
+};
+
+std::string Flags(const Switches& s) {
+    std::string f;
+    if (s.silent) f += 'S';
+    if (s.help) f += '?';
+    if (s.noDesktop) f += 'd';
+    if (s.noStartMenu) f += 's';
+    if (s.noInfo) f += 'i';
+    if (s.noRun) f += 'r';
+    if (s.run) f += 'R';
+    return f;
+}
+
+void SetSwitches(const char* arguments) {
+    ASSERT_TRUE(ParseSwitches(arguments, true, RunSwitches())) << arguments;
+}
+
+struct SilentReset {
+    ~SilentReset() {
+        memset(RunSwitches(), 0, sizeof *RunSwitches());
+        LogClose();
+    }
+};
+
+} // namespace
+
+TEST(ParseSwitches, Table) {
+    const ParseRow rows[] = {
+        {"nothing", "", true, true, "", "", "", "", "", false},
+        {"blanks only", " \t ", true, true, "", "", "", "", "", false},
+        {"silent", "/S", true, true, "S", "", "", "", "", false},
+        {"dash and lower case", "-s", true, true, "S", "", "", "", "", false},
+        {"every flag", "/S /NODESKTOP -nostartmenu /NoInfo /NORUN /RUN /?", true, true, "S?dsirR", "", "", "", "",
+         false},
+        {"destination with blanks to the end", "/S /D=C:\\Some Folder\\With Blanks", true, true, "S",
+         "C:\\Some Folder\\With Blanks", "", "", "", false},
+        {"destination keeps what looks like a switch", "/D=C:\\a /S b", true, true, "", "C:\\a /S b", "", "", "",
+         false},
+        {"destination trailing blanks cut", "/S /d=D:\\App  \t", true, true, "S", "D:\\App", "", "", "", false},
+        {"destination trailing backslash cut", "/D=C:\\App\\\\", true, true, "", "C:\\App", "", "", "", false},
+        {"drive root keeps its backslash", "/D=D:\\", true, true, "", "D:\\", "", "", "", false},
+        {"destination in enclosing quotes", "/D=\"C:\\Program Files\\App\"", true, true, "", "C:\\Program Files\\App",
+         "", "", "", false},
+        {"quoted destination argument", "/S \"/D=C:\\x y\"", true, true, "S", "C:\\x y", "", "", "", false},
+        {"empty destination", "/S /D=", true, true, "S", "", "", "", "", true},
+        {"destination without form still parsed", "/D=relative", true, true, "", "relative", "", "", "", false},
+        {"language", "/LANG=English /S", true, true, "S", "", "English", "", "", false},
+        {"log with quotes around a blank", "/LOG=\"C:\\my logs\\a.log\" /S", true, true, "S", "", "",
+         "C:\\my logs\\a.log", "", false},
+        {"whole argument quoted", "\"/LOG=C:\\my logs\\b.log\"", true, true, "", "", "", "C:\\my logs\\b.log", "",
+         false},
+        {"unknown switch", "/S /Q", true, false, "S", "", "", "", "/Q", false},
+        {"not a switch", "/S install", true, false, "S", "", "", "", "install", false},
+        {"flag with a value", "/S=1", true, false, "", "", "", "", "/S=1", false},
+        {"value switch without value", "/LOG", true, false, "", "", "", "", "/LOG", false},
+        {"value switch with empty value", "/LANG=", true, false, "", "", "", "", "/LANG=", false},
+        {"language too long for its field", "/LANG=ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", true, false, "", "", "", "",
+         "/LANG=ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", false},
+        {"lone slash", "/", true, false, "", "", "", "", "/", false},
+        {"first unknown is named", "/X /Y", true, false, "", "", "", "", "/X", false},
+        {"uninstaller: silent and log", "/S /LOG=C:\\u.log", false, true, "S", "", "", "C:\\u.log", "", false},
+        {"uninstaller: no destination", "/S /D=C:\\x", false, false, "S", "", "", "", "/D=C:\\x", false},
+        {"uninstaller: no installer flags", "/S /NODESKTOP", false, false, "S", "", "", "", "/NODESKTOP", false},
+        {"uninstaller: no language", "/LANG=English", false, false, "", "", "", "", "/LANG=English", false},
+    };
+    for (const ParseRow& r : rows) {
+        Switches s;
+        memset(&s, 0x5A, sizeof s);
+        EXPECT_EQ(r.understood, ParseSwitches(r.arguments, r.installer, &s)) << r.label;
+        EXPECT_EQ(r.flags, Flags(s)) << r.label;
+        EXPECT_STREQ(r.destination, s.destination) << r.label;
+        EXPECT_STREQ(r.language, s.language) << r.label;
+        EXPECT_STREQ(r.log, s.log) << r.label;
+        EXPECT_STREQ(r.unknown, s.unknown) << r.label;
+        EXPECT_EQ(r.badDestination, s.badDestination) << r.label;
+    }
+}
+
+TEST(ParseSwitches, DestinationLongerThanAPathIsRefused) {
+    std::string arguments = "/S /D=C:\\" + std::string(300, 'a');
+    Switches s;
+    EXPECT_TRUE(ParseSwitches(arguments.c_str(), true, &s));
+    EXPECT_TRUE(s.badDestination);
+    EXPECT_STREQ("", s.destination);
+}
+
+TEST(SilentChoice, OptionBoxesFollowTheSwitches) {
+    SilentReset reset;
+    struct Row {
+        const char* arguments;
+        bool unticked[4];  // boxes 300..303 on the interactive options page
+        bool silent[4];    // what a silent run takes
+    } rows[] = {
+        {"/S", {false, false, false, false}, {true, true, false, false}},
+        {"/S /RUN", {false, false, false, false}, {true, true, true, true}},
+        {"/S /NODESKTOP /NOSTARTMENU", {true, true, false, false}, {false, false, false, false}},
+        {"/S /RUN /NOINFO", {false, false, true, false}, {true, true, false, true}},
+        {"/S /RUN /NORUN", {false, false, false, true}, {true, true, true, false}},
+    };
+    for (const Row& r : rows) {
+        SetSwitches(r.arguments);
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(r.unticked[i], SwitchUnticks(300 + i)) << r.arguments << " box " << 300 + i;
+            EXPECT_EQ(r.silent[i], SilentChoice(300 + i)) << r.arguments << " box " << 300 + i;
+        }
+    }
+}
+
+TEST(Log, WritesLinesAndReplacesAnOldFile) {
+    SilentReset reset;
+    std::string folder = NewFolder("log");
+    std::string path = folder + "\\install.log";
+    ASSERT_TRUE(WriteBytes(path, FromText("an older log that is much longer than the new one\r\n")));
+    LogLine("before the log: %d", 1);
+    ASSERT_TRUE(LogOpen(path.c_str()));
+    LogLine("section %s: %u members", "C:\\x", 3u);
+    LogLine("exit code: %d", 0);
+    LogClose();
+    LogLine("after the log");
+    Bytes data;
+    ASSERT_TRUE(ReadBytes(path, &data));
+    EXPECT_EQ("section C:\\x: 3 members\r\nexit code: 0\r\n", std::string(data.begin(), data.end()));
+}
+
+TEST(Log, ALogThatCannotBeOpenedIsNoFailure) {
+    SilentReset reset;
+    std::string folder = NewFolder("nolog");
+    EXPECT_FALSE(LogOpen((folder + "\\missing\\install.log").c_str()));
+    EXPECT_FALSE(LogIsOpen());
+    LogLine("nowhere");
+    EXPECT_FALSE(LogOpen(folder.c_str())) << "a folder of that name";
+    EXPECT_TRUE(IsFolder(folder));
+}
+
+TEST(Tell, SilentRunAnswersWithoutABoxAndLogsTheText) {
+    SilentReset reset;
+    std::string folder = NewFolder("tell");
+    std::string path = folder + "\\tell.log";
+    SetSwitches("/S");
+    ASSERT_TRUE(LogOpen(path.c_str()));
+#ifndef _WIN32
+    int boxes = PosixUi()->messageBoxes;
+#endif
+    // A box would wait for an answer here; a silent run must not.
+    EXPECT_EQ(IDYES, Tell("Remove?\r\nReally", "Brondale", MB_YESNO | MB_ICONQUESTION, IDYES));
+    EXPECT_EQ(IDOK, Tell("File is corupted.", "Brondale", MB_ICONERROR, IDOK));
+#ifndef _WIN32
+    EXPECT_EQ(boxes, PosixUi()->messageBoxes);
+#endif
+    LogClose();
+    Bytes data;
+    ASSERT_TRUE(ReadBytes(path, &data));
+    EXPECT_EQ("message: Remove?\r\n    Really\r\n    answered without asking: Yes\r\n"
+              "message: File is corupted.\r\n    answered without asking: OK\r\n",
+              std::string(data.begin(), data.end()));
+}
+
+#ifndef _WIN32
+// Wine cannot make NT links; a symbolic link stands in for one planted where
+// the elevated installer is told to write its log.
+TEST(Log, APlantedLinkIsReplacedNeverWrittenThrough) {
+    SilentReset reset;
+    std::string root = NewFolder("loglink");
+    std::string outside = NewFolder("logoutside");
+    ASSERT_TRUE(WriteBytes(outside + "\\precious.txt", FromText("keep me")));
+    auto unix = [](std::string p) {
+        for (char& c : p)
+            if (c == '\\')
+                c = '/';
+        return p;
+    };
+    ASSERT_EQ(0, symlink(unix(outside + "\\precious.txt").c_str(), unix(root + "\\install.log").c_str()));
+    ASSERT_EQ(0, symlink(unix(outside + "\\absent.txt").c_str(), unix(root + "\\dangling.log").c_str()));
+    ASSERT_TRUE(LogOpen((root + "\\install.log").c_str()));
+    LogLine("written");
+    LogClose();
+    ASSERT_TRUE(LogOpen((root + "\\dangling.log").c_str()));
+    LogLine("written");
+    LogClose();
+    Bytes data;
+    ASSERT_TRUE(ReadBytes(outside + "\\precious.txt", &data));
+    EXPECT_EQ("keep me", std::string(data.begin(), data.end()));
+    EXPECT_FALSE(Exists(outside + "\\absent.txt"));
+    ASSERT_TRUE(ReadBytes(root + "\\install.log", &data));
+    EXPECT_EQ("written\r\n", std::string(data.begin(), data.end()));
+}
+#endif
