@@ -83,7 +83,7 @@ void CofnijZakonczenie(SectionResult result) {
 
 } // namespace
 
-void ZakonczInstalace() {
+SectionResult ZakonczInstalace() {
     *InstalacjaZakonczona() = 0;
 
     char destination[MAX_PATH];
@@ -102,7 +102,7 @@ void ZakonczInstalace() {
             start == kSectionOk ? "written" : "failed, taken back");
     if (start != kSectionOk) {
         CofnijZakonczenie(start);
-        return;
+        return start;
     }
     ZapisaneZatwierdz();
     if (fits) {
@@ -138,4 +138,5 @@ void ZakonczInstalace() {
             runfrominitcfg(value2, path2, number, flag, false);
     }
     ZakonczWszystko();
+    return kSectionOk;
 }

@@ -6,10 +6,13 @@
 
 #include <windows.h>
 
+#include "package/extract.h"
+
 // Run by the options page's finish button: clears the in-progress flag
 // first, writes the record, the uninstaller, the Uninstall key, shortcuts,
-// registry values and launches, and ends every page last.
-void ZakonczInstalace();
+// registry values and launches, and ends every page last. Returns kSectionOk,
+// or why the start of the finish failed (everything was then taken back).
+SectionResult ZakonczInstalace();
 // The product's Uninstall key path into key (size bytes); empty when the
 // product has no name.
 void KluczProduktu(char* key, size_t size);

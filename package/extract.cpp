@@ -328,7 +328,8 @@ SectionResult dircat(HANDLE list, const char* target) {
 bool PlikWUzyciu(const char* path) {
     char text[512];
     snprintf(text, sizeof text, "%s\n\n%s", GetLang(20, DefaultText(20)), path);
-    return MessageBoxA(nullptr, text, Brondale(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+    // A silent run has nobody to close the other program: it cancels.
+    return Tell(text, Brondale(), MB_RETRYCANCEL | MB_ICONWARNING, IDCANCEL) == IDRETRY;
 }
 
 SectionResult ZrobMiejsce(const char* path) {

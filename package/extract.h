@@ -78,7 +78,8 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
 // and recorded, asking Retry or Cancel while another program holds it.
 SectionResult ZrobMiejsce(const char* path);
 // The question for a file that another program holds: true for Retry. The
-// one place where the extraction asks the user anything.
+// one place where the extraction asks the user anything; a silent run
+// answers Cancel.
 bool PlikWUzyciu(const char* path);
 
 // The longest member path (line) of the section at the package handle's

@@ -107,6 +107,13 @@ void UsunFolderyStrony() {
 bool SprawdzSciezke() {
     char path[MAX_PATH];
     GetDlgItemTextA(HwndMain()[4], 402, path, sizeof path);
+    if (!PrzyjmijSciezke(path))
+        return false;
+    Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
+    return true;
+}
+
+bool PrzyjmijSciezke(const char* path) {
     if (path[0] != '\0' && path[1] == ':' && path[2] == '\\' && SciezkiMieszczaSie(path)) {
         UsunFolderyStrony();
         size_t length = strlen(path);
@@ -116,11 +123,13 @@ bool SprawdzSciezke() {
         // this run's when it is missing now.
         if (missing)
             RememberFolder(path);
-        dircfg("10", path, 1, static_cast<int>(length));
+        char stored[MAX_PATH];
+        snprintf(stored, sizeof stored, "%s", path);
+        dircfg("10", stored, 1, static_cast<int>(length));
         LogLine("destination: %s", path);
         return false;
     }
-    Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
+    LogLine("destination: %s: not a folder path of the form X:\\folder, or too long for the package", path);
     return true;
 }
 

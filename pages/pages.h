@@ -38,6 +38,9 @@ void PobiezFolder(char* buffer);
 // in 259 characters: creates its folders and records it under key 10
 // (false). Otherwise reports it and returns true; the page stays.
 bool SprawdzSciezke();
+// The check and the folders of SprawdzSciezke for a path given as text,
+// without a message: false when path is accepted, true when it is refused.
+bool PrzyjmijSciezke(const char* path);
 // Removes the folders that an accepted destination created (the chosen
 // folder and its parents), deepest first, where they are empty.
 void UsunFolderyStrony();

@@ -38,34 +38,6 @@ const char kUsage[] =
     "/LOG=file\twrite a log of every step\r\n"
     "/?\tthis list";
 
-// The longest name the finish adds below the destination.
-const char kLongestRecordName[] = "\\UnInstall\\Language.lng";
-
-// Folders this run created on the way to the destination, in creation
-// order (outermost first).
-struct CreatedFolders {
-    char path[MAX_PATH / 2 + 1][MAX_PATH];
-    int count;
-};
-
-CreatedFolders* Created() {
-    static CreatedFolders created;
-    return &created;
-}
-
-void NoteCreated(const char* folder) {
-    CreatedFolders* c = Created();
-    if (c->count < static_cast<int>(sizeof c->path / sizeof c->path[0]))
-        snprintf(c->path[c->count++], MAX_PATH, "%s", folder);
-}
-
-// Removes the noted folders, innermost first, where they are empty.
-void RemoveCreated() {
-    CreatedFolders* c = Created();
-    while (c->count > 0)
-        RemoveDirectoryA(c->path[--c->count]);
-}
-
 const char* ResultName(SectionResult result) {
     switch (result) {
     case kSectionOk:
@@ -76,12 +48,20 @@ const char* ResultName(SectionResult result) {
         return "a file could not be written";
     case kSectionNoMemory:
         return "out of memory";
+    case kSectionLink:
+        return "a link or junction stands in the destination";
+    case kSectionCancelled:
+        return "a file is held open by another program";
     default:
         return "stopped";
     }
 }
 
-int ExitFor(SectionResult result) { return result == kSectionDamaged ? kExitDamaged : kExitWriteFailed; }
+int ExitFor(SectionResult result) {
+    if (result == kSectionDamaged)
+        return kExitDamaged;
+    return result == kSectionLink ? kExitDestination : kExitWriteFailed;
+}
 
 // The destination of /D=, or the page's proposal Program Files\product.
 // Fills the product name and Program Files path the way the page does.
@@ -99,20 +79,13 @@ bool ChooseDestination(char* destination) {
     return true;
 }
 
-// The destination page's check, plus what the page learns only later: the
-// record must fit below it, and the folder must exist and take a new file.
+// The destination page's check and folders (PrzyjmijSciezke), plus what a
+// person at the page would notice only later: the folder must exist once
+// created and take a new file.
 int PrepareDestination(const char* destination) {
-    if (!(destination[0] != '\0' && destination[1] == ':' && destination[2] == '\\')) {
-        LogLine("destination: %s: not a folder path of the form X:\\folder", destination);
+    if (PrzyjmijSciezke(destination))
         return kExitDestination;
-    }
-    if (strlen(destination) + strlen(kLongestRecordName) >= MAX_PATH) {
-        LogLine("destination: %s: too long", destination);
-        return kExitDestination;
-    }
-    char folder[MAX_PATH];
-    snprintf(folder, sizeof folder, "%s\\", destination);
-    CreateBaseDirectory(folder, NoteCreated);
+    CreateDirectoryA(destination, nullptr);
     DWORD attributes = GetFileAttributesA(destination);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         LogLine("destination: %s: the folder cannot be created", destination);
@@ -131,10 +104,6 @@ int PrepareDestination(const char* destination) {
         return kExitDestination;
     }
     CloseHandle(h);
-    char record[MAX_PATH];
-    snprintf(record, sizeof record, "%s", destination);
-    dircfg("10", record, 1, static_cast<int>(strlen(record)));
-    LogLine("destination: %s", destination);
     return kExitInstalled;
 }
 
@@ -162,14 +131,14 @@ int Install() {
         return kExitDestination;
     int code = PrepareDestination(destination);
     if (code != kExitInstalled) {
-        RemoveCreated();
+        UsunFolderyStrony();
         return code;
     }
     *PaczkaZProgramem() = 1;
     SectionResult result = RozpakujSekcje(destination, kModePlain, *HandleToGzc());
     if (result != kSectionOk) {
         LogLine("installation taken back: %s", ResultName(result));
-        RemoveCreated();
+        UsunFolderyStrony();
         return ExitFor(result);
     }
     // The page leaves the information file's box disabled when init.cfg
@@ -178,7 +147,11 @@ int Install() {
     GetFromCfg("3", info, kSecCfg, kInitCfg);
     if (info[0] == '\0')
         RunSwitches()->noInfo = true;
-    ZakonczInstalace();
+    result = ZakonczInstalace();
+    if (result != kSectionOk) {
+        LogLine("installation taken back: %s", ResultName(result));
+        return ExitFor(result);
+    }
     return kExitInstalled;
 }
 
