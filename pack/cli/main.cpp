@@ -12,6 +12,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -79,7 +81,7 @@ struct Args {
     bool force = false;
 };
 
-bool Parse(int argc, char** argv, int first, Args* a, std::string* error) {
+bool Parse(int argc, const std::vector<std::string>& argv, int first, Args* a, std::string* error) {
     for (int i = first; i < argc; ++i) {
         std::string s = argv[i];
         auto value = [&](std::string* out) {
@@ -106,6 +108,10 @@ bool Parse(int argc, char** argv, int first, Args* a, std::string* error) {
             int n = atoi(v.c_str());
             if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) {
                 *error = s + " takes a number, not \"" + v + "\"";
+                return false;
+            }
+            if (v.size() > 5) {
+                *error = s + " takes a smaller number than " + v;
                 return false;
             }
             if (s == "--level" && n > 9) {
@@ -347,18 +353,37 @@ int Plan(const Args& a) {
     return 0;
 }
 
+// The command line in UTF-8, the encoding every path here is taken in. On
+// Windows argv holds the ANSI code page, which cannot name every file: the
+// wide command line is converted instead.
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+#ifdef _WIN32
+    int n = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (wide && n == argc) {
+        for (int i = 0; i < n; ++i)
+            args[i] = fs::path(wide[i]).u8string();
+    }
+    if (wide)
+        LocalFree(wide);
+#endif
+    return args;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> args = Arguments(argc, argv);
     if (argc < 2)
         return Usage("no command given");
-    std::string command = argv[1];
+    std::string command = args[1];
     Args a;
     std::string error;
     bool known = command == "build" || command == "lint" || command == "list" || command == "plan" ||
                  command == "verify" || command == "extract" || command == "new";
     // The first form, without a command, is a build.
-    bool parsed = Parse(argc, argv, known ? 2 : 1, &a, &error);
+    bool parsed = Parse(argc, args, known ? 2 : 1, &a, &error);
     if (a.help)
         return fputs(kUsage, stdout), 0;
     if (a.version)
@@ -366,11 +391,11 @@ int main(int argc, char** argv) {
     if (!parsed)
         return Usage(error);
     if (!known || command == "build")
-        return Build(a, argv[0]);
+        return Build(a, args[0].c_str());
     if (command == "new")
-        return New(a, argv[0]);
+        return New(a, args[0].c_str());
     if (command == "lint")
-        return Lint(a, argv[0]);
+        return Lint(a, args[0].c_str());
     if (command == "list" || command == "verify")
         return Verify(a, command == "list");
     if (command == "extract")
