@@ -22,7 +22,11 @@ pack="$here/build/bench-native/brondale-pack"
 stubSize=135306  # the installer program padded to the package start, and the signature
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-seconds() { local s e; s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N); echo "$e - $s" | bc -l; }
+# Elapsed and CPU (user + system) seconds of a command: "elapsed cpu".
+seconds() {
+  /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null 2>&1
+  awk '{printf "%s %.2f\n", $1, $2 + $3}' "$work/time"
+}
 # Peak resident set of a command in MB, from /usr/bin/time -v.
 peak_mb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident/ {printf "%.1f", $2 / 1024}'; }
 
@@ -71,26 +75,34 @@ head -c 4096 /dev/zero > "$stub"  # the installer program's size does not matter
 for p in one two big small; do cp -rL "$out/pack-$p" "$work/$p"; done
 
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg) (2 cores may be shared: figures are medians)"
-printf '%-7s %-9s %-9s %-7s %-12s %-12s %-8s %-8s\n' payload "pack s" "gzip s" speed "pack bytes" "gzip bytes" "size" "peak MB"
+printf '%-7s %-8s %-8s %-7s %-9s %-9s %-7s %-11s %-11s %-7s %-7s\n' payload "pack s" "gzip s" speed \
+  "pack cpu" "gzip cpu" "cpu" "pack bytes" "gzip bytes" size "peak MB"
 for payload in one two big small; do
   product="$work/$payload"
-  pt=(); gt=()
+  pt=(); gt=(); pc=(); gc=()
   for _ in $(seq 1 "$runs"); do
-    pt+=("$(seconds "$pack" build "$product" -o "$work/setup.exe" --stub "$stub" --level "$level")")
-    gt+=("$(seconds bash -c "cd '$product/program' && find . -type f -print0 | sort -z | xargs -0 -n 200 sh -c 'for f; do gzip -$level -n -c \"\$f\"; done' sh > '$work/all.gz'")")
+    read -r e c < <(seconds "$pack" build "$product" -o "$work/setup.exe" --stub "$stub" --level "$level")
+    pt+=("$e"); pc+=("$c")
+    read -r e c < <(seconds bash -c "cd '$product/program' && find . -type f -print0 | sort -z | xargs -0 -n 200 sh -c 'for f; do gzip -$level -n -c \"\$f\"; done' sh > '$work/all.gz'")
+    gt+=("$e"); gc+=("$c")
   done
   p=$(printf '%s\n' "${pt[@]}" | median)
   g=$(printf '%s\n' "${gt[@]}" | median)
+  pcpu=$(printf '%s\n' "${pc[@]}" | median)
+  gcpu=$(printf '%s\n' "${gc[@]}" | median)
   mb=$(peak_mb "$pack" build "$product" -o "$work/setup.exe" --stub "$stub" --level "$level")
   "$pack" verify "$work/setup.exe" >/dev/null || { echo "pack.sh: the $payload installer is not sound" >&2; exit 1; }
   packBytes=$(( $(stat -c %s "$work/setup.exe") - stubSize ))
   gzipBytes=$(stat -c %s "$work/all.gz")
-  printf '%-7s %-9.3f %-9.3f %-7.2f %-12s %-12s %+-8.2f %-8s\n' "$payload" "$p" "$g" "$(echo "$g / $p" | bc -l)" \
+  printf '%-7s %-8.2f %-8.2f %-7.2f %-9.2f %-9.2f %-7.2f %-11s %-11s %+-7.2f %-7s\n' "$payload" "$p" "$g" \
+    "$(echo "$g / $p" | bc -l)" "$pcpu" "$gcpu" "$(echo "$gcpu / $pcpu" | bc -l)" \
     "$packBytes" "$gzipBytes" "$(echo "($packBytes - $gzipBytes) * 100 / $gzipBytes" | bc -l)" "$mb"
 done
 echo
 echo "one: one 200 MB file (100 MB random, 100 MB log text); two: a 100 MB random file and a 70 MB log;"
 echo "big: the extraction benchmark's four files (200 MiB); small: its 5,000 small files."
 echo "speed = gzip -$level time / packing time on $jobs cores (target: at least 1.7 for one and two);"
+echo "cpu = gzip CPU seconds / packing CPU seconds (user + system): on a shared machine the elapsed"
+echo "times depend on the other load; 2 free cores give at most cpu x 2 as the speed."
 echo "size = package bytes (all three sections) over gzip's, in percent (target: within 0.5%)."
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

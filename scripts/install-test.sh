@@ -28,6 +28,14 @@ use() {
   cmp -n "$size" Setup.exe "$share/brondale.exe" || fail "$3: the installer is not the installed brondale.exe"
   "$tool" list Setup.exe | grep -q 'UnInst.dat' || fail "$3: the installed uninstaller was not packed"
   "$tool" list Setup.exe | grep -q 'Install Test.exe' || fail "$3: no placeholder program"
+  # Findings on standard error, one a line; the summary last, on its own line.
+  printf '[cfg]\r\n1=Install Test   ; the name\r\n2=gone.txt\r\n' > Product/install/init.cfg
+  if "$tool" lint Product > both.out 2>&1; then fail "$3: lint passed a missing licence"; fi
+  [ "$(tail -n 1 both.out)" = "2 findings, 1 error" ] || fail "$3: summary not last: $(cat both.out)"
+  grep -qx "warning: init.cfg \[cfg\] 1: .*looks like a comment.*" both.out || fail "$3: $(cat both.out)"
+  grep -qx "error: init.cfg \[cfg\] 2: .*" both.out || fail "$3: $(cat both.out)"
+  "$tool" lint Product > summary.out 2>/dev/null || true
+  [ "$(cat summary.out)" = "2 findings, 1 error" ] || fail "$3: standard output is not the summary alone"
   cd "$work"
 }
 
