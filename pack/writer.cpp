@@ -243,7 +243,8 @@ bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<Se
     bool ok = true;
     for (int s = 0; s < 3 && ok; ++s) {
         SectionInfo info;
-        ok = WriteSection(sections[s], s == 1, options, std::string("the ") + kLabels[s] + " section", done, total, &sink, error, &info);
+        std::string label = std::string("the ") + kLabels[s] + " section";
+        ok = WriteSection(sections[s], s == 1, options, label, done, total, &sink, error, &info);
         done += info.plainBytes;
     }
     if (fclose(sink.file) != 0 && ok) {
