@@ -56,7 +56,7 @@ peak=0
 while kill -0 "$launcher" 2>/dev/null; do
   for pid in $(pgrep -f 'brondale-pack.exe' || true); do
     # Only this prefix's process: other Wine prefixes may pack too.
-    tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    tr '\0' '\n' 2>/dev/null < "/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
     hwm=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null || echo 0)
     [ "${hwm:-0}" -gt "$peak" ] && peak=$hwm
   done
