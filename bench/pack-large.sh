@@ -15,7 +15,11 @@ export BRONDALE_WINEPREFIX="$windows/wine-prefix"
 export WINEPREFIX="$BRONDALE_WINEPREFIX"
 name="Brondale Pack Large"
 installed="$WINEPREFIX/drive_c/Program Files/$name"
-cleanup() { rm -rf "$work" "$installed"; }
+cleanup() {
+  rm -rf "$work" "$installed"
+  wine reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" /f >/dev/null 2>&1 || true
+  WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+}
 trap cleanup EXIT
 rm -rf "$work"
 mkdir -p "$work/product/lang" "$work/product/install" "$work/product/program"
@@ -74,6 +78,8 @@ echo "verify under Wine: $(cat "$work/time") s"
 if [ "${BRONDALE_LARGE_INSTALL:-1}" = 1 ]; then
   . scripts/display.sh
   start_xvfb
+  # start_xvfb keeps its own exit trap; this one does both.
+  trap 'cleanup; kill "$BRONDALE_XVFB_PID" 2>/dev/null || true' EXIT
   rm -rf "$installed"
   mkdir -p "$work/walk"
   start=$(date +%s.%N)
