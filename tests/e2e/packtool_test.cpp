@@ -76,7 +76,9 @@ TEST_F(PackTool, BytesAppendedAfterThePackageStillInstall) {
 }
 
 TEST_F(PackTool, ANewProductLintsBuildsWithoutStubAndInstalls) {
-    const std::string name = "Nowy Produkt E2E";
+    // A Polish name: the tool takes its command line as Unicode, so the
+    // name reaches the configuration in code page 1250.
+    const std::string name = "Nowy \xBF\xF3\xB3w E2E";
     const std::string key = "Software\\" + name;
     DeleteKey(HKEY_CURRENT_USER, key);
     folder = CaseFolder("packtool-new");
