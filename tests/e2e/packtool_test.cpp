@@ -158,3 +158,30 @@ TEST_F(PackTool, HelpVersionAndUnknownOptionsUnderWindows) {
     EXPECT_NE(std::string::npos, out.find("unknown option --frob")) << out;
     EXPECT_NE(std::string::npos, out.find("brondale-pack --help")) << out;
 }
+
+TEST_F(PackTool, TheWindowsToolFindsItsProgramsInShareBrondale) {
+    // The layout cmake --install makes: bin\brondale-pack.exe and the
+    // programs it packs in share\brondale.
+    folder = CaseFolder("packtool-installed");
+    std::string bin = folder + "\\bin", share = folder + "\\share\\brondale";
+    ASSERT_TRUE(CreateDirectoryA(bin.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\share").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(share.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA((BuildFolder() + "\\brondale-pack.exe").c_str(), (bin + "\\brondale-pack.exe").c_str(), TRUE));
+    for (const char* program : {"brondale.exe", "UnInst.exe", "placeholder.exe"})
+        ASSERT_TRUE(CopyFileA((BuildFolder() + "\\" + program).c_str(), (share + "\\" + program).c_str(), TRUE));
+    std::string tool = "\"" + bin + "\\brondale-pack.exe\" ", product = folder + "\\product";
+    std::string exe = folder + "\\e2e-packtool-installed.exe", out;
+    ASSERT_EQ(0, RunTool(tool + "new \"" + product + "\" --name \"Installed Tool\"", &out)) << out;
+    ASSERT_EQ(0, RunTool(tool + "build \"" + product + "\" -o \"" + exe + "\"", &out)) << out;
+    EXPECT_EQ(0, RunTool(tool + "list \"" + exe + "\"", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("UnInst.dat")) << out;
+    std::string setup, stub;
+    ASSERT_TRUE(ReadFileText(exe, &setup));
+    ASSERT_TRUE(ReadFileText(share + "\\brondale.exe", &stub));
+    EXPECT_EQ(0, setup.compare(0, stub.size(), stub)) << "the installer starts with share\\brondale\\brondale.exe";
+    DeleteFileA((share + "\\UnInst.exe").c_str());
+    EXPECT_EQ(1, RunTool(tool + "build \"" + product + "\" -o \"" + exe + "\"", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("no UnInst.exe in")) << out;
+    EXPECT_NE(std::string::npos, out.find("--uninstaller")) << out;
+}
