@@ -85,3 +85,11 @@ std::vector<std::string> Ini::Keys(const std::string& section) const {
             keys.push_back(e.first);
     return keys;
 }
+
+std::vector<std::string> Ini::Sections() const {
+    std::vector<std::string> names;
+    for (const Section& s : sections_)
+        if (Find(s.name) == &s)
+            names.push_back(s.name);
+    return names;
+}

@@ -20,6 +20,8 @@ public:
     bool HasSection(const std::string& section) const;
     // Keys of the first section of that name, in file order.
     std::vector<std::string> Keys(const std::string& section) const;
+    // Section names in file order, each once (the first of a name counts).
+    std::vector<std::string> Sections() const;
 
 private:
     struct Section {

@@ -52,6 +52,9 @@ public:
         Shortcuts();
         Registry();
         Languages();
+        SameLineComments(init_, "init.cfg");
+        SameLineComments(lnk_, "lnk.cfg");
+        SameLineComments(reg_, "reg.cfg");
         if (!install_.count("uninst.dat"))
             Error("install/UnInst.dat", "missing: the installer copies it as the uninstaller");
         return findings_;
@@ -194,6 +197,24 @@ private:
         }
     }
 
+    // The installer's profile reader takes everything after "=" as the
+    // value: a comment after it on the same line becomes part of it.
+    void SameLineComments(const Ini& ini, const std::string& file) {
+        for (const std::string& section : ini.Sections()) {
+            for (const std::string& key : ini.Keys(section)) {
+                std::string value = ini.Get(section, key);
+                size_t at = value.find(';');
+                while (at != std::string::npos && at > 0 && value[at - 1] != ' ' && value[at - 1] != '\t')
+                    at = value.find(';', at + 1);
+                if (at == std::string::npos)
+                    continue;
+                Warn(file + " [" + section + "] " + key,
+                     "\"" + value + "\" ends in what looks like a comment; the installer keeps it as part of "
+                     "the value: put comments on lines of their own, starting with \";\"");
+            }
+        }
+    }
+
     std::map<std::string, const SectionFile*> install_;
     std::set<std::string> program_;
     std::vector<const SectionFile*> languages_;
@@ -213,5 +234,6 @@ int PrintFindings(const std::vector<Finding>& findings) {
         fprintf(stderr, "%s: %s: %s\n", f.error ? "error" : "warning", f.where.c_str(), f.message.c_str());
         errors += f.error;
     }
+    fflush(stderr);
     return errors;
 }

@@ -19,7 +19,8 @@ struct Finding {
 // the Install section's files are read through their sources.
 std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3]);
 
-// Prints findings to stderr; returns how many are errors.
+// Prints findings to stderr, each on a line of its own, and flushes it;
+// returns how many are errors.
 int PrintFindings(const std::vector<Finding>& findings);
 
 #endif

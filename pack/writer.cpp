@@ -1,23 +1,16 @@
-// Section and package writer. Output is reproducible: the gzip headers carry no
-// name, no time and a fixed system byte, and members come in the order given.
+// Section and package writer. The installer file is written as it is
+// compressed, through a temporary file renamed at the end. Output is
+// reproducible: the gzip headers carry no name, no time and a fixed system
+// byte, members come in the order given, blocks are cut by content alone.
 #include "pack/writer.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <zlib.h>
 
-#include <algorithm>
-#include <atomic>
-#include <mutex>
-#include <thread>
-
+#include "pack/stream/gzblocks.h"
 #include "package/format.h"
-
-namespace {
-
-} // namespace
 
 bool GzipMember(const unsigned char* data, size_t size, int level, std::vector<unsigned char>* out) {
     z_stream z;
@@ -48,72 +41,110 @@ bool GzipMember(const unsigned char* data, size_t size, int level, std::vector<u
 
 namespace {
 
-struct Member {
-    std::vector<unsigned char> bytes;
-    uint64_t sum = 0;
-    uint64_t plain = 0;
-    std::string error;
-};
+// The first file of 4 GiB or more, refused by name before anything is
+// written: a member's length is a 32-bit field.
+bool CheckSizes(const std::vector<SectionFile>& files, uint64_t* total, std::string* error) {
+    for (const SectionFile& f : files) {
+        uint64_t size = f.bytes.size();
+        if (!f.source.empty()) {
+            std::error_code ec;
+            size = std::filesystem::file_size(std::filesystem::u8path(f.source), ec);
+            if (ec) {
+                *error = "cannot read " + f.source;
+                return false;
+            }
+        }
+        if (size > UINT32_MAX) {
+            *error = (f.source.empty() ? f.name : f.source) + " is " + std::to_string(size) +
+                     " bytes; a file in a package must stay below 4 GiB (4294967296 bytes)";
+            return false;
+        }
+        *total += size;
+    }
+    return true;
+}
 
-// Reads, sums, scrambles and compresses one file, a block at a time, so a
-// member costs memory for its compressed bytes only.
-void MakeMember(const SectionFile& file, bool scrambled, int level, const unsigned char* key, Member* m) {
-    std::ifstream in;
-    if (!file.source.empty()) {
-        in.open(std::filesystem::u8path(file.source), std::ios::binary);
-        if (!in) {
-            m->error = "cannot read " + file.source;
-            return;
+// Writes one section to sink: a header with a blank offset table, the
+// members, then the header filled in. label ("the program section") names
+// it in messages.
+bool WriteSection(const std::vector<SectionFile>& files, bool scrambled, const PackOptions& options,
+                  const std::string& label, uint64_t doneBefore, uint64_t total, Sink* sink, std::string* error,
+                  SectionInfo* info) {
+    const uint64_t maxMembers = (UINT32_MAX - kSectionFixedSize) / 4 - 1;
+    if (files.size() + 1 > maxMembers) {
+        *error = "too many files for " + label;
+        return false;
+    }
+    std::string pathList;
+    for (const SectionFile& f : files) {
+        if (!IsSafeMemberPath(f.name.c_str(), f.name.size())) {
+            *error = "unusable file name in the package: \"" + f.name + "\"";
+            return false;
+        }
+        pathList += f.name + "\r\n";
+    }
+    uint64_t plainTotal = pathList.size();
+    if (!CheckSizes(files, &plainTotal, error))
+        return false;
+
+    std::vector<SectionFile> members;
+    members.reserve(files.size() + 1);
+    members.push_back(SectionFile{"", "", std::vector<unsigned char>(pathList.begin(), pathList.end())});
+    members.insert(members.end(), files.begin(), files.end());
+    std::vector<bool> scrambledFlags(members.size(), scrambled);
+    scrambledFlags[0] = false;
+    uint32_t count = static_cast<uint32_t>(members.size());
+
+    uint64_t start = sink->size;
+    std::vector<unsigned char> head(kSectionFixedSize + 4 * static_cast<size_t>(count), 0);
+    SinkWrite(sink, head.data(), head.size());
+
+    CompressWork work;
+    work.files = &members;
+    work.scrambled = &scrambledFlags;
+    work.level = options.level;
+    work.threads = options.threads;
+    work.limit = start + UINT32_MAX;
+    work.tooLarge = label + " passes 4 GiB once compressed, more than the package format "
+                    "addresses; move some of its files to another installer";
+    if (options.progress)
+        work.progress = [&](uint64_t done) { options.progress(doneBefore + done, total); };
+    std::vector<MemberOutput> outputs;
+    if (!CompressMembers(work, sink, &outputs, error))
+        return false;
+
+    uint64_t sum = 0, plain = 0, offset = head.size();
+    memcpy(head.data(), kSectionMagic, sizeof kSectionMagic);
+    WriteLe32(&head[7], 0);
+    WriteLe32(&head[11], count);
+    for (uint32_t i = 0; i <= count; ++i) {
+        WriteLe32(&head[kSectionHeaderSize + 4 * i], static_cast<uint32_t>(offset));
+        if (i < count) {
+            offset += outputs[i].compressed;
+            sum = (sum + outputs[i].sum) % kChecksumModulus;
+            plain += outputs[i].plain;
         }
     }
-    z_stream z;
-    memset(&z, 0, sizeof z);
-    if (deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        m->error = "out of memory";
-        return;
+    WriteLe32(&head[3], static_cast<uint32_t>(sum));
+    SinkPatch(sink, start, head.data(), head.size());
+    if (sink->failed) {
+        *error = "cannot write the output (is the disk full?)";
+        return false;
     }
-    gz_header head;
-    memset(&head, 0, sizeof head);
-    head.os = 255;
-    deflateSetHeader(&z, &head);
-    std::vector<unsigned char> block(1 << 20), packed(1 << 16);
-    size_t position = 0, offset = 0;
-    for (bool last = false; !last && m->error.empty();) {
-        size_t n;
-        if (file.source.empty()) {
-            n = std::min(block.size(), file.bytes.size() - offset);
-            if (n > 0)
-                memcpy(block.data(), file.bytes.data() + offset, n);
-            offset += n;
-            last = offset == file.bytes.size();
-        } else {
-            in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
-            n = static_cast<size_t>(in.gcount());
-            if (in.bad())
-                m->error = "cannot read " + file.source;
-            last = !in;
-        }
-        m->plain += n;
-        if (m->plain > UINT32_MAX) {
-            m->error = (file.source.empty() ? file.name : file.source) + " is 4 GiB or larger; a member holds less";
-            break;
-        }
-        m->sum = ChecksumAdd(m->sum, block.data(), n);
-        if (scrambled)
-            ScrambleBlock(block.data(), n, key, &position);
-        z.next_in = block.data();
-        z.avail_in = static_cast<uInt>(n);
-        int status;
-        do {
-            z.next_out = packed.data();
-            z.avail_out = static_cast<uInt>(packed.size());
-            status = deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
-            m->bytes.insert(m->bytes.end(), packed.data(), packed.data() + (packed.size() - z.avail_out));
-        } while (z.avail_out == 0 || (last && status == Z_OK));
-        if (status == Z_STREAM_ERROR)
-            m->error = "compression failed for " + file.name;
+    if (info) {
+        info->members = count;
+        info->checksum = static_cast<uint32_t>(sum);
+        info->plainBytes = plain;
     }
-    deflateEnd(&z);
+    return true;
+}
+
+FILE* OpenForWriting(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.wstring().c_str(), L"wb");
+#else
+    return fopen(path.c_str(), "wb");
+#endif
 }
 
 } // namespace
@@ -127,92 +158,14 @@ bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, int lev
 
 bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, const PackOptions& options,
                   std::vector<unsigned char>* out, std::string* error, SectionInfo* info) {
-    const uint64_t maxMembers = (UINT32_MAX - kSectionFixedSize) / 4 - 1;
-    if (files.size() + 1 > maxMembers) {
-        *error = "too many files for one section";
-        return false;
-    }
-    std::string pathList;
-    for (const SectionFile& f : files) {
-        if (!IsSafeMemberPath(f.name.c_str(), f.name.size())) {
-            *error = "unusable file name in the package: \"" + f.name + "\"";
-            return false;
-        }
-        pathList += f.name + "\r\n";
-    }
-    unsigned char key[kScrambleKeySize];
-    ScrambleKey(kVendorRegistryPath, kInstallerName, key);
-
-    uint32_t count = static_cast<uint32_t>(files.size() + 1);
-    std::vector<Member> members(count);
-    SectionFile list{"", "", std::vector<unsigned char>(pathList.begin(), pathList.end())};
-    MakeMember(list, false, options.level, key, &members[0]);
-
-    // Members go to the threads one at a time in file order; each lands in
-    // its own slot, so the output does not depend on
-    // how many threads there are or how they interleave.
-    unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-    threads = std::min<unsigned>(threads, static_cast<unsigned>(std::max<size_t>(files.size(), 1)));
-    std::atomic<size_t> next{0};
-    std::atomic<uint64_t> done{0};
-    uint64_t total = 0;
-    for (const SectionFile& f : files) {
-        std::error_code ec;
-        total += f.source.empty() ? f.bytes.size()
-                                  : static_cast<uint64_t>(std::filesystem::file_size(std::filesystem::u8path(f.source), ec));
-    }
-    std::mutex progressLock;
-    auto work = [&]() {
-        for (size_t i; (i = next++) < files.size();) {
-            MakeMember(files[i], scrambled, options.level, key, &members[i + 1]);
-            done += members[i + 1].plain;
-            if (options.progress) {
-                std::lock_guard<std::mutex> hold(progressLock);
-                options.progress(done, total);
-            }
-        }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool)
-        t.join();
-
-    uint64_t sum = 0, plain = 0;
-    for (const Member& m : members) {
-        if (!m.error.empty()) {
-            *error = m.error;
-            return false;
-        }
-        sum = (sum + m.sum) % kChecksumModulus;
-        plain += m.plain;
-    }
-
-    uint64_t offset = kSectionFixedSize + 4 * static_cast<uint64_t>(count);
-    std::vector<unsigned char> head(static_cast<size_t>(offset));
-    memcpy(head.data(), kSectionMagic, sizeof kSectionMagic);
-    WriteLe32(&head[3], static_cast<uint32_t>(sum));
-    WriteLe32(&head[7], 0);
-    WriteLe32(&head[11], count);
-    for (uint32_t i = 0; i <= count; ++i) {
-        if (offset > UINT32_MAX) {
-            *error = "section larger than 4 GiB once compressed; the format cannot address it";
-            return false;
-        }
-        WriteLe32(&head[kSectionHeaderSize + 4 * i], static_cast<uint32_t>(offset));
-        if (i < count)
-            offset += members[i].bytes.size();
-    }
-    out->insert(out->end(), head.begin(), head.end());
-    for (const Member& m : members)
-        out->insert(out->end(), m.bytes.begin(), m.bytes.end());
-    if (info) {
-        info->members = count;
-        info->checksum = static_cast<uint32_t>(sum);
-        info->plainBytes = plain;
-    }
-    return true;
+    size_t before = out->size();
+    Sink sink;
+    sink.memory = out;
+    sink.size = before;
+    if (WriteSection(files, scrambled, options, "the section", 0, 0, &sink, error, info))
+        return true;
+    out->resize(before);
+    return false;
 }
 
 long long FindSignature(const std::vector<unsigned char>& data) {
@@ -269,31 +222,42 @@ bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<Se
         *error = "the installer program itself holds the package signature; the installer would stop there";
         return false;
     }
-    std::vector<unsigned char> data = PackagePrefix(stub);
+    uint64_t total = 0;
     for (int s = 0; s < 3; ++s)
-        if (!BuildSection(sections[s], s == 1, options, &data, error))
+        if (!CheckSizes(sections[s], &total, error))
             return false;
     std::filesystem::path target = std::filesystem::u8path(outPath);
     std::filesystem::path partial = std::filesystem::u8path(outPath + ".partial");
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            *error = "cannot create " + outPath + ".partial";
-            return false;
-        }
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        out.close();
-        if (!out) {
-            *error = "cannot write " + outPath + ".partial";
-            std::error_code ec;
-            std::filesystem::remove(partial, ec);
-            return false;
-        }
+    Sink sink;
+    sink.file = OpenForWriting(partial);
+    if (!sink.file) {
+        *error = "cannot create " + outPath + ".partial";
+        return false;
+    }
+    std::vector<char> buffer(1 << 20);
+    setvbuf(sink.file, buffer.data(), _IOFBF, buffer.size());
+    std::vector<unsigned char> prefix = PackagePrefix(stub);
+    SinkWrite(&sink, prefix.data(), prefix.size());
+    static const char* const kLabels[3] = {"Lang", "Install", "program"};
+    uint64_t done = 0;
+    bool ok = true;
+    for (int s = 0; s < 3 && ok; ++s) {
+        SectionInfo info;
+        std::string label = std::string("the ") + kLabels[s] + " section";
+        ok = WriteSection(sections[s], s == 1, options, label, done, total, &sink, error, &info);
+        done += info.plainBytes;
+    }
+    if (fclose(sink.file) != 0 && ok) {
+        *error = "cannot write " + outPath + ".partial (is the disk full?)";
+        ok = false;
     }
     std::error_code ec;
-    std::filesystem::rename(partial, target, ec);
-    if (ec) {
-        *error = "cannot write " + outPath + ": " + ec.message();
+    if (ok) {
+        std::filesystem::rename(partial, target, ec);
+        if (ec)
+            *error = "cannot write " + outPath + ": " + ec.message();
+    }
+    if (!ok || ec) {
         std::filesystem::remove(partial, ec);
         return false;
     }

@@ -29,9 +29,9 @@ struct SectionInfo {
 };
 
 // Appends one section to out. Returns false with a message in *error (and out
-// unchanged) when the section cannot be read back by the installer.
-// Members are compressed in parallel; the output is the same whatever the
-// number of threads.
+// unchanged) when the section cannot be read back by the installer or a
+// file is 4 GiB or larger. Members are compressed in blocks in parallel; the
+// output is the same whatever the number of threads.
 bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, const PackOptions& options,
                   std::vector<unsigned char>* out, std::string* error, SectionInfo* info = nullptr);
 bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, int level, std::vector<unsigned char>* out,
@@ -47,8 +47,11 @@ std::vector<unsigned char> PackagePrefix(const std::vector<unsigned char>& stub)
 // Where the plain signature occurs in data at or after kPackageStart, or -1.
 long long FindSignature(const std::vector<unsigned char>& data);
 
-// Writes stub + signature + three sections to outPath through a temporary
-// file, so that a failure leaves no output file.
+// Writes stub + signature + three sections to outPath as they are
+// compressed, through a temporary file, so that a failure leaves no output
+// file (and an older one as it was). Memory stays bounded whatever the
+// product's size; files of 4 GiB or more are refused by name before anything
+// is written.
 bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<SectionFile> sections[3],
                     const std::string& outPath, const PackOptions& options, std::string* error);
 bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<SectionFile> sections[3],

@@ -5,7 +5,8 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
 jobs="$(nproc)"
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+# The native tree installs the Windows programs built afterwards beside the tool.
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DBRONDALE_WINDOWS_BUILD="$here/build/windows" >/dev/null
 cmake --build build/native -j "$jobs"
 cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DCMAKE_BUILD_TYPE=Release \
   -DBRONDALE_PACK="$here/build/native/brondale-pack" >/dev/null

@@ -1,9 +1,12 @@
 // The Windows packing tool under Wine: verify, list, plan and extract of the
-// installers it builds, and an installer with bytes appended after its
-// package (as a signature would be) that still installs.
+// installers it builds, an installer with bytes appended after its package
+// (as a signature would be) that still installs, and a new product taken
+// from `new` through lint and build to a finished installation.
 #include <gtest/gtest.h>
 
 #include "wizard.h"
+
+#include <shlobj.h>
 
 namespace {
 
@@ -70,4 +73,115 @@ TEST_F(PackTool, BytesAppendedAfterThePackageStillInstall) {
     std::string installed;
     ASSERT_TRUE(ReadFileText(destination + "\\Signed Product.txt", &installed));
     EXPECT_EQ("Signed Product", installed);
+}
+
+TEST_F(PackTool, ANewProductLintsBuildsWithoutStubAndInstalls) {
+    // A Polish name: the tool takes its command line as Unicode, so the
+    // name reaches the configuration in code page 1250.
+    const std::string name = "Nowy \xBF\xF3\xB3w E2E";
+    const std::string key = "Software\\" + name;
+    DeleteKey(HKEY_CURRENT_USER, key);
+    folder = CaseFolder("packtool-new");
+    std::string product = folder + "\\product", exe = folder + "\\e2e-packtool-new.exe";
+    std::string destination = CaseFolder("packtool-new-dest") + "\\App";
+    std::string out;
+    ASSERT_EQ(0, RunPackTool("new \"" + product + "\" --name \"" + name + "\"", &out)) << out;
+    ASSERT_EQ(0, RunPackTool("lint \"" + product + "\"", &out)) << out;
+    EXPECT_EQ("0 findings, 0 errors\r\n", out) << "the uninstaller beside the tool fills in install\\UnInst.dat";
+    ASSERT_EQ(0, RunPackTool("build \"" + product + "\" -o \"" + exe + "\"", &out)) << out;
+    EXPECT_EQ(2, RunPackTool("lint \"" + product + "\" --frob", &out));
+    EXPECT_NE(std::string::npos, out.find("unknown option --frob")) << out;
+    EXPECT_NE(std::string::npos, out.find("--help")) << out;
+
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
+    language = WaitForPage(run, "Choose Setup Language");
+    ASSERT_NE(nullptr, language);
+    Click(language, 100);
+    HWND confirm = WaitForPageWith(201);
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND licence = WaitForPageWith(500);
+    ASSERT_NE(nullptr, licence) << "the new product has a licence";
+    EXPECT_NE(std::string::npos, ItemText(licence, 500).find("The licence of " + name)) << ItemText(licence, 500);
+    Click(licence, 300);
+    EXPECT_TRUE(WaitUntil([](HWND page) { return Enabled(GetDlgItem(page, 104)); }, licence));
+    Click(licence, 104);
+    HWND page = WaitForPageWith(402);
+    ASSERT_NE(nullptr, page);
+    EXPECT_EQ(ProgramFilesFolder() + "\\" + name, ItemText(page, 402));
+    SetItemText(page, 402, destination);
+    Click(page, 109);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    for (int id : {300, 301}) {  // no shortcuts left behind in the shared prefix
+        Click(options, id);
+        for (int i = 0; i < 100 && Checked(options, id); ++i)
+            Sleep(20);
+    }
+    Click(options, 114);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(1u, code);
+
+    // The placeholder program is installed and started: its message box
+    // carries the product's name.
+    std::string installed, placeholder;
+    ASSERT_TRUE(ReadFileText(destination + "\\" + name + ".exe", &installed));
+    ASSERT_TRUE(ReadFileText(BuildFolder() + "\\placeholder.exe", &placeholder));
+    EXPECT_TRUE(installed == placeholder);
+    EXPECT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.exe"));
+    HWND box = nullptr;
+    for (int i = 0; i < 500 && !box; ++i) {
+        box = FindWindowA("#32770", name.c_str());
+        Sleep(box ? 0 : 20);
+    }
+    ASSERT_NE(nullptr, box) << "the placeholder did not start";
+    PostMessageA(box, WM_CLOSE, 0, 0);
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(ReadValue(HKEY_CURRENT_USER, key, "InstallFolder", &type, &data));
+    EXPECT_EQ(destination, data.c_str()) << "the chosen folder";
+    DeleteKey(HKEY_CURRENT_USER, key);
+    DeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name);
+    RemoveDirectoryA((ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + name).c_str());
+}
+
+TEST_F(PackTool, HelpVersionAndUnknownOptionsUnderWindows) {
+    std::string out;
+    EXPECT_EQ(0, RunPackTool("--help", &out));
+    EXPECT_NE(std::string::npos, out.find("brondale-pack new PRODUCT_DIR")) << out;
+    EXPECT_EQ(0, RunPackTool("build -h", &out));
+    EXPECT_NE(std::string::npos, out.find("Usage:")) << out;
+    EXPECT_EQ(0, RunPackTool("--version", &out));
+    EXPECT_EQ(0u, out.find("brondale-pack ")) << out;
+    EXPECT_EQ(2, RunPackTool("verify --frob x.exe", &out));
+    EXPECT_NE(std::string::npos, out.find("unknown option --frob")) << out;
+    EXPECT_NE(std::string::npos, out.find("brondale-pack --help")) << out;
+}
+
+TEST_F(PackTool, TheWindowsToolFindsItsProgramsInShareBrondale) {
+    // The layout cmake --install makes: bin\brondale-pack.exe and the
+    // programs it packs in share\brondale.
+    folder = CaseFolder("packtool-installed");
+    std::string bin = folder + "\\bin", share = folder + "\\share\\brondale";
+    ASSERT_TRUE(CreateDirectoryA(bin.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\share").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(share.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA((BuildFolder() + "\\brondale-pack.exe").c_str(), (bin + "\\brondale-pack.exe").c_str(), TRUE));
+    for (const char* program : {"brondale.exe", "UnInst.exe", "placeholder.exe"})
+        ASSERT_TRUE(CopyFileA((BuildFolder() + "\\" + program).c_str(), (share + "\\" + program).c_str(), TRUE));
+    std::string tool = "\"" + bin + "\\brondale-pack.exe\" ", product = folder + "\\product";
+    std::string exe = folder + "\\e2e-packtool-installed.exe", out;
+    ASSERT_EQ(0, RunTool(tool + "new \"" + product + "\" --name \"Installed Tool\"", &out)) << out;
+    ASSERT_EQ(0, RunTool(tool + "build \"" + product + "\" -o \"" + exe + "\"", &out)) << out;
+    EXPECT_EQ(0, RunTool(tool + "list \"" + exe + "\"", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("UnInst.dat")) << out;
+    std::string setup, stub;
+    ASSERT_TRUE(ReadFileText(exe, &setup));
+    ASSERT_TRUE(ReadFileText(share + "\\brondale.exe", &stub));
+    EXPECT_EQ(0, setup.compare(0, stub.size(), stub)) << "the installer starts with share\\brondale\\brondale.exe";
+    DeleteFileA((share + "\\UnInst.exe").c_str());
+    EXPECT_EQ(1, RunTool(tool + "build \"" + product + "\" -o \"" + exe + "\"", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("no UnInst.exe in")) << out;
+    EXPECT_NE(std::string::npos, out.find("--uninstaller")) << out;
 }

@@ -1,12 +1,16 @@
-// The packing tool's commands on real product folders: build (parallel and
-// reproducible), verify, list, extract, lint and plan.
+// The packing tool's commands on real product folders: build (parallel,
+// streamed and reproducible), verify, list, extract, lint, plan and new, and
+// the README's configuration examples.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
+#include "pack/cli/companions.h"
 #include "pack/inspect.h"
 #include "pack/lint.h"
+#include "pack/newproduct.h"
 #include "pack/plan.h"
 #include "pack/product.h"
 #include "pack/writer.h"
@@ -57,6 +61,7 @@ fs::path Product(const std::string& label) {
     Put(p / "program/app.exe", Noise(300000, 1));
     Put(p / "program/doc/readme.txt", std::string(200000, 'r'));
     Put(p / "program/empty.dat", "");
+    Put(p / "program/big/log.txt", std::string(600000, 'x') + Noise(200000, 5));  // several blocks
     for (int i = 0; i < 20; ++i)
         Put(p / ("program/data/f" + std::to_string(i) + ".bin"), Noise(1000 + 37 * i, i));
     return p;
@@ -105,7 +110,7 @@ TEST(PackTool, VerifyListsEverySectionAndExtractBuildsTheSamePackageAgain) {
     EXPECT_EQ(kPackageStart, report.signatureAt) << "a short program is padded to the package start";
     EXPECT_EQ(2u, report.sections[0].members.size());
     EXPECT_EQ(5u, report.sections[1].members.size());
-    ASSERT_EQ(24u, report.sections[2].members.size());
+    ASSERT_EQ(25u, report.sections[2].members.size());
     EXPECT_EQ("app.exe", report.sections[2].members[1].name);
     EXPECT_EQ(300000u, report.sections[2].members[1].size);
     EXPECT_EQ(0u, report.trailing);
@@ -113,6 +118,7 @@ TEST(PackTool, VerifyListsEverySectionAndExtractBuildsTheSamePackageAgain) {
     ASSERT_TRUE(ExtractPackage((out / "setup.exe").string(), (out / "x").string(), 1250, &error)) << error;
     EXPECT_TRUE(Load(out / "x/install/init.cfg") == Load(product / "install/init.cfg")) << "descrambled";
     EXPECT_TRUE(Load(out / "x/program/doc/readme.txt") == Load(product / "program/doc/readme.txt"));
+    EXPECT_TRUE(Load(out / "x/program/big/log.txt") == Load(product / "program/big/log.txt"));
     EXPECT_TRUE(fs::exists(out / "x/program/empty.dat"));
     ASSERT_TRUE(Pack(out / "x", out / "again.exe", 0, &error)) << error;
     EXPECT_TRUE(Load(out / "setup.exe") == Load(out / "again.exe")) << "the same package again";
@@ -229,7 +235,8 @@ TEST(PackTool, LintNamesEveryMistakeWithFileSectionAndKey) {
     Put(p / "install/init.cfg", "[cfg]\r\n1=" + std::string(70, 'P') + "\r\n2=missing.txt\r\n3=info.txt\r\n"
                                 "[index]\r\nmax=2\r\nmaxU=x\r\n[Run]\r\n1=app.exe\r\n2=late.exe\r\n[silent]\r\n1=11\r\n");
     Put(p / "install/lnk.cfg", "[index1]\r\nmax=3\r\n[desktop]\r\n1=app.exe\r\n[menu]\r\n1=nowhere.exe\r\n");
-    Put(p / "install/reg.cfg", "[index]\r\nmax=6\r\n[key]\r\n1=HKEY_CURRENT_USER\\S\r\n2=Software\\S\r\n"
+    Put(p / "install/reg.cfg", "[index]\r\nmax=6\r\n[name]\r\n1=a;b\r\n2=Runs   ; times started\r\n3=\t; nameless\r\n"
+                               "[key]\r\n1=HKEY_CURRENT_USER\\S\r\n2=Software\\S\r\n"
                                "3=HKEY_CURRENT_USER\\S\r\n4=HKEY_CURRENT_USER\\S\r\n5=HKEY_CURRENT_USER\\S\r\n"
                                "[type]\r\n1=5\r\n2=3\r\n3=1\r\n4=0\r\n5=0\r\n[value]\r\n3=0a\r\n4=01g2\r\n5=123\r\n");
     Put(p / "program/app.exe", "x");
@@ -258,6 +265,8 @@ TEST(PackTool, LintNamesEveryMistakeWithFileSectionAndKey) {
         {false, "reg.cfg [value] 5", "odd number"},
         {false, "lang/", "30 characters"},
         {false, "[lng] 7", "300 characters"},
+        {false, "reg.cfg [name] 2", "looks like a comment"},
+        {false, "reg.cfg [name] 3", "looks like a comment"},
     };
     for (const Expect& e : expected) {
         bool found = false;
@@ -266,10 +275,13 @@ TEST(PackTool, LintNamesEveryMistakeWithFileSectionAndKey) {
                               f.message.find(e.says) != std::string::npos);
         EXPECT_TRUE(found) << e.where << ": " << e.says;
     }
-    int errors = 0;
-    for (const Finding& f : findings)
+    int errors = 0, comments = 0;
+    for (const Finding& f : findings) {
         errors += f.error;
+        comments += f.message.find("looks like a comment") != std::string::npos;
+    }
     EXPECT_EQ(2, errors) << "only what breaks the installation stops a build";
+    EXPECT_EQ(2, comments) << "a semicolon inside a value (\"a;b\") is no comment";
     fs::remove_all(p);
 }
 
@@ -300,4 +312,131 @@ TEST(PackTool, PlanTellsWhatTheInstallerWillDo) {
          })
         EXPECT_NE(std::string::npos, plan.find(line)) << line << "\n" << plan;
     EXPECT_LT(plan.find("b.exe (always)"), plan.find("a.exe (when")) << "the always-started come first";
+}
+
+namespace {
+
+// The indented blocks of the README that follow a line "`install/NAME`:".
+std::map<std::string, std::string> ReadmeExamples() {
+    std::ifstream in(BRONDALE_README);
+    std::map<std::string, std::string> blocks;
+    std::string line, current;
+    while (std::getline(in, line)) {
+        if (line.size() > 4 && line.compare(0, 9, "`install/") == 0 && line.compare(line.size() - 2, 2, "`:") == 0) {
+            current = line.substr(9, line.size() - 11);
+            blocks[current];
+        } else if (!current.empty() && line.compare(0, 4, "    ") == 0) {
+            blocks[current] += line.substr(4) + "\r\n";
+        } else if (!current.empty() && !line.empty() && !blocks[current].empty()) {
+            current.clear();
+        }
+    }
+    return blocks;
+}
+
+} // namespace
+
+TEST(PackTool, TheReadmeConfigurationExamplesLintClean) {
+    std::map<std::string, std::string> examples = ReadmeExamples();
+    for (const char* name : {"init.cfg", "lnk.cfg", "reg.cfg"})
+        ASSERT_FALSE(examples[name].empty()) << "the vendor guide has no example of install/" << name;
+    fs::path p = Folder("readme");
+    for (const auto& e : examples)
+        Put(p / "install" / e.first, e.second);
+    // The files the examples name.
+    Put(p / "install/licence.txt", "terms");
+    Put(p / "install/UnInst.dat", "MZ");
+    Put(p / "program/MyApp.exe", "MZ");
+    Put(p / "program/Tools/Setup.exe", "MZ");
+    Put(p / "program/readme.txt", "read me");
+    std::vector<SectionFile> sections[3];
+    std::string error;
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &error)) << error;
+    for (const Finding& f : LintProduct(sections))
+        ADD_FAILURE() << f.where << ": " << f.message;
+    fs::path out = Folder("readme-out");
+    ASSERT_TRUE(WriteInstaller(Stub(), sections, (out / "setup.exe").string(), PackOptions(), &error)) << error;
+    std::vector<std::pair<std::string, std::string>> install;
+    ASSERT_TRUE(ReadInstallSection((out / "setup.exe").string(), &install, &error)) << error;
+    std::string plan = DescribePlan(install, {{"MyApp.exe", 2}, {"Tools\\Setup.exe", 2}, {"readme.txt", 7}});
+    EXPECT_NE(std::string::npos, plan.find("Product: My Product\n")) << plan;
+    fs::remove_all(p);
+    fs::remove_all(out);
+}
+
+TEST(PackTool, ANewProductLintsCleanAndPacks) {
+    fs::path out = Folder("new-out");
+    std::string file, error;
+    fs::path p = out / "product";
+    ASSERT_TRUE(CreateProduct(p.string(), "  Nowy \xC5\xBC\xC3\xB3\xC5\x82w ", 1250, {'M', 'Z'}, &file, &error)) << error;
+    EXPECT_EQ("Nowy \xC5\xBC\xC3\xB3\xC5\x82w.exe", file) << "named after the product, trimmed";
+    EXPECT_TRUE(fs::exists(p / "program" / fs::u8path(file)));
+    Put(p / "install/UnInst.dat", "MZ");  // the tool adds its own uninstaller
+    std::vector<SectionFile> sections[3];
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &error)) << error;
+    for (const Finding& f : LintProduct(sections))
+        ADD_FAILURE() << f.where << ": " << f.message;
+    Bytes raw = Load(p / "install/init.cfg");
+    std::string init(raw.begin(), raw.end());
+    EXPECT_NE(std::string::npos, init.find("\r\n1=Nowy \xBF\xF3\xB3w\r\n")) << "the name in code page 1250";
+    ASSERT_TRUE(WriteInstaller(Stub(), sections, (out / "setup.exe").string(), PackOptions(), &error)) << error;
+    PackageReport report;
+    ASSERT_TRUE(InspectPackage((out / "setup.exe").string(), &report, &error));
+    EXPECT_TRUE(report.ok());
+
+    struct Row {
+        const char* label;
+        std::string name;
+        const char* says;
+    } rows[] = {
+        {"empty", "   ", "needs a name"},
+        {"too long", std::string(64, 'N'), "64 characters"},
+        {"outside the code page", "\xE6\x97\xA5", "code page 1250"},
+        {"control character", "A\tB\nC", "control character"},
+        {"folder not empty", "Fine", "not an empty folder"},
+    };
+    for (const Row& r : rows) {
+        fs::path target = std::string(r.label) == "folder not empty" ? p : out / "refused";
+        EXPECT_FALSE(CreateProduct(target.string(), r.name, 1250, {'M', 'Z'}, &file, &error)) << r.label;
+        EXPECT_NE(std::string::npos, error.find(r.says)) << r.label << ": " << error;
+    }
+    EXPECT_FALSE(fs::exists(out / "refused")) << "nothing is left of a refused product";
+    ASSERT_TRUE(CreateProduct((out / "odd").string(), "A\\B", 1250, {'M', 'Z'}, &file, &error)) << error;
+    EXPECT_EQ("Program.exe", file) << "a name that makes no file name";
+    fs::remove_all(out);
+}
+
+TEST(PackTool, CompanionsAreFoundBesideTheToolThenInShare) {
+    fs::path root = Folder("companions");
+    fs::path bin = root / "bin", share = root / "share/brondale";
+    Put(bin / "brondale-pack", "");
+    Put(share / "brondale.exe", "installed");
+    Put(share / "UnInst.exe", "installed");
+    Put(bin / "UnInst.exe", "beside");
+    fs::create_directories(bin / "placeholder.exe");  // a folder of that name does not count
+    EXPECT_EQ((share / "brondale.exe").string(), FindCompanion(bin.string(), "brondale.exe"));
+    EXPECT_EQ((bin / "UnInst.exe").string(), FindCompanion(bin.string(), "UnInst.exe")) << "beside comes first";
+    EXPECT_EQ("", FindCompanion(bin.string(), "placeholder.exe"));
+    EXPECT_EQ("", FindCompanion(share.string(), "UnInst.dat"));
+    fs::remove_all(root);
+}
+
+TEST(PackTool, AFileOf4GiBIsRefusedByNameBeforeAnythingIsWritten) {
+    fs::path p = Product("huge");
+    fs::path huge = p / "program/disk.img";
+    {
+        std::ofstream(huge, std::ios::binary).put('x');
+    }
+    fs::resize_file(huge, uint64_t(1) << 32);  // sparse: no disk space taken
+    fs::path out = Folder("huge-out");
+    Put(out / "setup.exe", "the old installer");
+    std::string error;
+    EXPECT_FALSE(Pack(p, out / "setup.exe", 0, &error));
+    EXPECT_NE(std::string::npos, error.find(huge.string())) << error;
+    EXPECT_NE(std::string::npos, error.find("4 GiB")) << error;
+    Bytes old = Load(out / "setup.exe");
+    EXPECT_EQ("the old installer", std::string(old.begin(), old.end())) << "the old installer stays";
+    EXPECT_FALSE(fs::exists(out / "setup.exe.partial"));
+    fs::remove_all(p);
+    fs::remove_all(out);
 }

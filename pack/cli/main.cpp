@@ -1,5 +1,5 @@
-// brondale-pack: the vendor's tool. Builds an installer from a product
-// folder, and lists, plans, verifies and extracts existing installers.
+// brondale-pack: the vendor's tool. Starts and checks product folders, builds
+// an installer from one, and lists, plans, verifies and extracts installers.
 // Exit codes: 0 done, 1 refused or damaged, 2 bad usage.
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +12,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
 #include <io.h>
 #define isatty _isatty
 #define fileno _fileno
@@ -19,8 +21,10 @@
 #include <unistd.h>
 #endif
 
+#include "pack/cli/companions.h"
 #include "pack/inspect.h"
 #include "pack/lint.h"
+#include "pack/newproduct.h"
 #include "pack/plan.h"
 #include "pack/product.h"
 #include "pack/writer.h"
@@ -29,34 +33,55 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char kUsage[] =
-    "usage:\n"
-    "  brondale-pack build PRODUCT_DIR -o SETUP.exe [--stub brondale.exe] [--uninstaller UnInst.exe]\n"
-    "                [--level 0-9] [--threads N] [--codepage N] [--force]\n"
-    "  brondale-pack lint PRODUCT_DIR [--codepage N]\n"
-    "  brondale-pack list SETUP.exe\n"
-    "  brondale-pack plan SETUP.exe\n"
-    "  brondale-pack verify SETUP.exe\n"
-    "  brondale-pack extract SETUP.exe DIR [--codepage N]\n"
-    "PRODUCT_DIR holds lang/ (language files), install/ (init.cfg, lnk.cfg, reg.cfg, the licence,\n"
-    "UnInst.dat) and program/ (the files to install). See the README's vendor guide.\n";
+#ifndef BRONDALE_VERSION
+#define BRONDALE_VERSION "0"
+#endif
 
-int Usage(const char* why = nullptr) {
-    if (why)
-        fprintf(stderr, "brondale-pack: %s\n", why);
-    fputs(kUsage, stderr);
+const char kUsage[] =
+    "Usage:\n"
+    "  brondale-pack new PRODUCT_DIR --name \"My Product\"   start a product folder\n"
+    "  brondale-pack lint PRODUCT_DIR                      check its configuration\n"
+    "  brondale-pack build PRODUCT_DIR -o SETUP.exe        pack it into an installer\n"
+    "  brondale-pack verify SETUP.exe                      check an installer's package\n"
+    "  brondale-pack list SETUP.exe                        sections, files, sizes, CRC-32\n"
+    "  brondale-pack plan SETUP.exe                        what the installer will do\n"
+    "  brondale-pack extract SETUP.exe DIR                 unpack into a product folder\n"
+    "\n"
+    "Options:\n"
+    "  -o FILE              the installer to write (build)\n"
+    "  --name TEXT          the product's name (new)\n"
+    "  --program FILE       the program a new product starts with (default: placeholder.exe)\n"
+    "  --stub FILE          the installer program (default: brondale.exe)\n"
+    "  --uninstaller FILE   packed as install/UnInst.dat when the product has none\n"
+    "                       (default: UnInst.exe)\n"
+    "  --level 0-9          compression level (default 9)\n"
+    "  --threads N          compressing threads; 0: one per core (default)\n"
+    "  --codepage N         the ANSI code page the installer runs under (default 1250)\n"
+    "  --force              build even when lint finds errors\n"
+    "  -h, --help           show this help and exit\n"
+    "  --version            show the version and exit\n"
+    "\n"
+    "PRODUCT_DIR holds lang/ (language files), install/ (init.cfg, lnk.cfg, reg.cfg, the\n"
+    "licence) and program/ (the files to install). brondale.exe, UnInst.exe and the\n"
+    "placeholder program of `new` are looked for beside brondale-pack, then in\n"
+    "../share/brondale. Exit codes: 0 done, 1 refused or damaged, 2 bad usage.\n";
+
+// A usage mistake: names it and points to --help.
+int Usage(const std::string& why) {
+    fprintf(stderr, "brondale-pack: %s\nTry 'brondale-pack --help' for more information.\n", why.c_str());
     return 2;
 }
 
 struct Args {
     std::vector<std::string> positional;
-    std::string output, stub, uninstaller;
+    std::string output, stub, uninstaller, name, program;
+    bool help = false, version = false;
     int level = 9, codePage = 1250;
     unsigned threads = 0;
     bool force = false;
 };
 
-bool Parse(int argc, char** argv, int first, Args* a, std::string* error) {
+bool Parse(int argc, const std::vector<std::string>& argv, int first, Args* a, std::string* error) {
     for (int i = first; i < argc; ++i) {
         std::string s = argv[i];
         auto value = [&](std::string* out) {
@@ -81,12 +106,16 @@ bool Parse(int argc, char** argv, int first, Args* a, std::string* error) {
             if (!value(&v))
                 return false;
             int n = atoi(v.c_str());
-            if (s == "--level" && (n < 0 || n > 9 || v.empty())) {
-                *error = "--level takes 0 to 9";
+            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) {
+                *error = s + " takes a number, not \"" + v + "\"";
                 return false;
             }
-            if (s == "--threads" && n < 0) {
-                *error = "--threads takes a number of threads (0: one per core)";
+            if (v.size() > 5) {
+                *error = s + " takes a smaller number than " + v;
+                return false;
+            }
+            if (s == "--level" && n > 9) {
+                *error = "--level takes 0 to 9";
                 return false;
             }
             if (s == "--level")
@@ -95,9 +124,19 @@ bool Parse(int argc, char** argv, int first, Args* a, std::string* error) {
                 a->codePage = n;
             else
                 a->threads = static_cast<unsigned>(n);
+        } else if (s == "--name") {
+            if (!value(&a->name))
+                return false;
+        } else if (s == "--program") {
+            if (!value(&a->program))
+                return false;
         } else if (s == "--force") {
             a->force = true;
-        } else if (!s.empty() && s[0] == '-') {
+        } else if (s == "-h" || s == "--help") {
+            a->help = true;
+        } else if (s == "--version") {
+            a->version = true;
+        } else if (s.size() > 1 && s[0] == '-') {
             *error = "unknown option " + s;
             return false;
         } else {
@@ -105,14 +144,6 @@ bool Parse(int argc, char** argv, int first, Args* a, std::string* error) {
         }
     }
     return true;
-}
-
-fs::path SelfFolder(const char* argv0) {
-    std::error_code ec;
-    fs::path self = fs::canonical("/proc/self/exe", ec);
-    if (ec)
-        self = fs::absolute(argv0, ec);
-    return self.parent_path();
 }
 
 bool ReadWhole(const std::string& path, std::vector<unsigned char>* data) {
@@ -123,8 +154,25 @@ bool ReadWhole(const std::string& path, std::vector<unsigned char>* data) {
     return true;
 }
 
-// Adds the project's uninstaller when the product brings none.
-void AddUninstaller(std::vector<SectionFile>* install, const std::string& uninstaller) {
+// The companion program called name: the one given, else the first found
+// beside the tool or in ../share/brondale. Prints why when there is none.
+std::string Companion(const std::string& given, const char* name, const char* option, const char* argv0) {
+    if (!given.empty())
+        return given;
+    std::string tool = ToolFolder(argv0);
+    std::string found = FindCompanion(tool, name);
+    if (found.empty()) {
+        std::string searched;
+        for (const std::string& folder : CompanionFolders(tool))
+            searched += (searched.empty() ? "" : " or ") + folder;
+        fprintf(stderr, "brondale-pack: no %s in %s (name it with %s)\n", name, searched.c_str(), option);
+    }
+    return found;
+}
+
+// Adds the project's uninstaller (the one given, else the one found with
+// the tool) when the product brings none; says so when there is none.
+void AddUninstaller(std::vector<SectionFile>* install, const std::string& given, const char* argv0) {
     for (const SectionFile& f : *install) {
         std::string lower = f.name;
         for (char& c : lower)
@@ -132,6 +180,7 @@ void AddUninstaller(std::vector<SectionFile>* install, const std::string& uninst
         if (lower == "uninst.dat")
             return;
     }
+    std::string uninstaller = Companion(given, "UnInst.exe", "--uninstaller", argv0);
     std::error_code ec;
     if (uninstaller.empty() || !fs::is_regular_file(fs::u8path(uninstaller), ec))
         return;
@@ -139,15 +188,28 @@ void AddUninstaller(std::vector<SectionFile>* install, const std::string& uninst
     std::sort(install->begin(), install->end(), [](const SectionFile& a, const SectionFile& b) { return a.name < b.name; });
 }
 
+// Prints the findings and the summary: findings on standard error, each on
+// a line of its own, then the summary on standard output, in that order
+// even where both go to one file.
+int Report(const std::vector<Finding>& findings, bool always) {
+    int errors = PrintFindings(findings);
+    if (always || !findings.empty()) {
+        printf("%zu finding%s, %d error%s\n", findings.size(), findings.size() == 1 ? "" : "s", errors,
+               errors == 1 ? "" : "s");
+        fflush(stdout);
+    }
+    return errors;
+}
+
 int Build(const Args& a, const char* argv0) {
     if (a.positional.size() != 1 || a.output.empty())
         return Usage("build takes PRODUCT_DIR and -o SETUP.exe");
-    fs::path self = SelfFolder(argv0);
-    std::string stub = a.stub.empty() ? (self / "brondale.exe").u8string() : a.stub;
-    std::string uninstaller = a.uninstaller.empty() ? (self / "UnInst.exe").u8string() : a.uninstaller;
+    std::string stub = Companion(a.stub, "brondale.exe", "--stub", argv0);
+    if (stub.empty())
+        return 1;
     std::vector<unsigned char> program;
     if (!ReadWhole(stub, &program)) {
-        fprintf(stderr, "brondale-pack: cannot read the installer program %s (name it with --stub)\n", stub.c_str());
+        fprintf(stderr, "brondale-pack: cannot read the installer program %s\n", stub.c_str());
         return 1;
     }
     std::vector<SectionFile> sections[3];
@@ -156,8 +218,8 @@ int Build(const Args& a, const char* argv0) {
         fprintf(stderr, "brondale-pack: %s\n", error.c_str());
         return 1;
     }
-    AddUninstaller(&sections[1], uninstaller);
-    int errors = PrintFindings(LintProduct(sections));
+    AddUninstaller(&sections[1], a.uninstaller, argv0);
+    int errors = Report(LintProduct(sections), false);
     if (errors > 0 && !a.force) {
         fprintf(stderr, "brondale-pack: %d error%s in the configuration; nothing written (--force packs anyway)\n",
                 errors, errors == 1 ? "" : "s");
@@ -169,7 +231,8 @@ int Build(const Args& a, const char* argv0) {
     bool terminal = isatty(fileno(stderr));
     if (terminal) {
         options.progress = [](uint64_t done, uint64_t total) {
-            fprintf(stderr, "\rpacking: %3d%%", total ? static_cast<int>(done * 100 / total) : 100);
+            int percent = total ? static_cast<int>(std::min<uint64_t>(done * 100 / total, 100)) : 100;
+            fprintf(stderr, "\rpacking: %3d%%", percent);
             fflush(stderr);
         };
     }
@@ -194,17 +257,37 @@ int Lint(const Args& a, const char* argv0) {
         fprintf(stderr, "brondale-pack: %s\n", error.c_str());
         return 1;
     }
-    AddUninstaller(&sections[1], a.uninstaller.empty() ? (SelfFolder(argv0) / "UnInst.exe").u8string() : a.uninstaller);
-    std::vector<Finding> findings = LintProduct(sections);
-    int errors = PrintFindings(findings);
-    printf("%zu finding%s, %d error%s\n", findings.size(), findings.size() == 1 ? "" : "s", errors,
-           errors == 1 ? "" : "s");
-    return errors ? 1 : 0;
+    AddUninstaller(&sections[1], a.uninstaller, argv0);
+    return Report(LintProduct(sections), true) ? 1 : 0;
+}
+
+int New(const Args& a, const char* argv0) {
+    if (a.positional.size() != 1)
+        return Usage("new takes PRODUCT_DIR and --name \"Product name\"");
+    if (a.name.empty())
+        return Usage("new needs the product's name: --name \"My Product\"");
+    std::string placeholder = Companion(a.program, "placeholder.exe", "--program", argv0);
+    std::vector<unsigned char> program;
+    if (placeholder.empty())
+        return 1;
+    if (!ReadWhole(placeholder, &program)) {
+        fprintf(stderr, "brondale-pack: cannot read %s\n", placeholder.c_str());
+        return 1;
+    }
+    std::string error, file;
+    if (!CreateProduct(a.positional[0], a.name, a.codePage, program, &file, &error)) {
+        fprintf(stderr, "brondale-pack: %s\n", error.c_str());
+        return 1;
+    }
+    printf("%s: a new product. Put your program in place of program/%s, edit install/*.cfg, then:\n"
+           "  brondale-pack build %s -o Setup.exe\n",
+           a.positional[0].c_str(), file.c_str(), a.positional[0].c_str());
+    return 0;
 }
 
 int Verify(const Args& a, bool list) {
     if (a.positional.size() != 1)
-        return Usage("takes SETUP.exe");
+        return Usage("list and verify take SETUP.exe");
     PackageReport report;
     std::string error;
     if (!InspectPackage(a.positional[0], &report, &error)) {
@@ -270,25 +353,49 @@ int Plan(const Args& a) {
     return 0;
 }
 
+// The command line in UTF-8, the encoding every path here is taken in. On
+// Windows argv holds the ANSI code page, which cannot name every file: the
+// wide command line is converted instead.
+std::vector<std::string> Arguments(int argc, char** argv) {
+    std::vector<std::string> args(argv, argv + argc);
+#ifdef _WIN32
+    int n = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
+    if (wide && n == argc) {
+        for (int i = 0; i < n; ++i)
+            args[i] = fs::path(wide[i]).u8string();
+    }
+    if (wide)
+        LocalFree(wide);
+#endif
+    return args;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> args = Arguments(argc, argv);
     if (argc < 2)
-        return Usage();
-    std::string command = argv[1];
+        return Usage("no command given");
+    std::string command = args[1];
     Args a;
     std::string error;
     bool known = command == "build" || command == "lint" || command == "list" || command == "plan" ||
-                 command == "verify" || command == "extract";
+                 command == "verify" || command == "extract" || command == "new";
     // The first form, without a command, is a build.
-    if (!Parse(argc, argv, known ? 2 : 1, &a, &error))
-        return Usage(error.c_str());
-    if (command == "-h" || command == "--help")
+    bool parsed = Parse(argc, args, known ? 2 : 1, &a, &error);
+    if (a.help)
         return fputs(kUsage, stdout), 0;
+    if (a.version)
+        return printf("brondale-pack %s\n", BRONDALE_VERSION), 0;
+    if (!parsed)
+        return Usage(error);
     if (!known || command == "build")
-        return Build(a, argv[0]);
+        return Build(a, args[0].c_str());
+    if (command == "new")
+        return New(a, args[0].c_str());
     if (command == "lint")
-        return Lint(a, argv[0]);
+        return Lint(a, args[0].c_str());
     if (command == "list" || command == "verify")
         return Verify(a, command == "list");
     if (command == "extract")
