@@ -98,12 +98,14 @@ SectionResult ZakonczInstalace() {
     strncat(source, "\\UnInst.dat", sizeof source - 1 - strlen(source));
     SectionResult start = fits ? ZacznijRekord(destination, productKey[0] ? productKey : nullptr, source)
                                : kSectionWriteFailed;
-    LogLine("record, file list and uninstaller in %s\\UnInstall: %s", destination,
-            start == kSectionOk ? "written" : "failed, taken back");
     if (start != kSectionOk) {
+        LogLine("record, file list and uninstaller in %s\\UnInstall: not written, taken back", destination);
         CofnijZakonczenie(start);
         return start;
     }
+    const char* const written[][2] = {{"file list", "Files.lst"}, {"record", "UnInst.cfg"}, {"uninstaller", "UnInst.exe"}};
+    for (const auto& file : written)
+        LogLine("%s %s\\UnInstall\\%s: written", file[0], destination, file[1]);
     ZapisaneZatwierdz();
     if (fits) {
         WritePrivateProfileStringA("lnk", nullptr, nullptr, record);

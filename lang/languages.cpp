@@ -26,27 +26,45 @@ void RecordLanguage(const char* name) {
     LogLine("language: %s", name);
 }
 
-} // namespace
-
-void WypelnijCombo() {
-    HWND page = HwndMain()[0];
+// Calls add with each language file of the Lang folder as the language list
+// shows it: without ".lng" and cut to the list's field.
+void ForEachLanguageFile(void (*add)(const char* name, void* context), void* context) {
     char pattern[MAX_PATH];
     dircfg("8", pattern, 0, sizeof pattern);
     strncat(pattern, "\\*.lng", sizeof pattern - 1 - strlen(pattern));
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA(pattern, &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (katalog(entry.cFileName) == 1)
-                continue;
-            size_t n = strlen(entry.cFileName);
-            if (n >= 4 && entry.cFileName[n - 4] == '.')
-                entry.cFileName[n - 4] = '\0';
-            entry.cFileName[kLanguageField - 5] = '\0';
-            SendDlgItemMessageA(page, kLanguageList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.cFileName));
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (katalog(entry.cFileName) == 1)
+            continue;
+        size_t n = strlen(entry.cFileName);
+        if (n >= 4 && entry.cFileName[n - 4] == '.')
+            entry.cFileName[n - 4] = '\0';
+        entry.cFileName[kLanguageField - 5] = '\0';
+        add(entry.cFileName, context);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+// The language list's names, for a run without the page.
+struct LanguageNames {
+    static const int kMaxEntries = 256;
+    char names[kMaxEntries][kLanguageField];
+    int count;
+};
+
+} // namespace
+
+void WypelnijCombo() {
+    HWND page = HwndMain()[0];
+    ForEachLanguageFile(
+        [](const char* name, void* context) {
+            SendDlgItemMessageA(static_cast<HWND>(context), kLanguageList, CB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(name));
+        },
+        page);
     SendDlgItemMessageA(page, kLanguageList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Polski"));
     SendDlgItemMessageA(page, kLanguageList, CB_SETCURSEL, 3, 0);
     const char* wanted = RunSwitches()->language;
@@ -75,26 +93,17 @@ void WybierzJezyk(const char* wanted, char* chosen) {
     // The list as the page builds it: names cut like its entries, and
     // sorted as its sorted list box sorts them (the user's locale, case
     // ignored).
-    const int kMaxEntries = 256;
-    static char names[kMaxEntries][kLanguageField];
-    int count = 0;
-    char pattern[MAX_PATH];
-    dircfg("8", pattern, 0, sizeof pattern);
-    strncat(pattern, "\\*.lng", sizeof pattern - 1 - strlen(pattern));
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA(pattern, &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (katalog(entry.cFileName) == 1 || count == kMaxEntries - 1)
-                continue;
-            size_t n = strlen(entry.cFileName);
-            if (n >= 4 && entry.cFileName[n - 4] == '.')
-                entry.cFileName[n - 4] = '\0';
-            entry.cFileName[kLanguageField - 5] = '\0';
-            snprintf(names[count++], kLanguageField, "%s", entry.cFileName);
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
+    static LanguageNames list;
+    list.count = 0;
+    ForEachLanguageFile(
+        [](const char* name, void* context) {
+            LanguageNames* l = static_cast<LanguageNames*>(context);
+            if (l->count < LanguageNames::kMaxEntries - 1)
+                snprintf(l->names[l->count++], kLanguageField, "%s", name);
+        },
+        &list);
+    char (*names)[kLanguageField] = list.names;
+    int& count = list.count;
     snprintf(names[count++], kLanguageField, "%s", "Polski");
     for (int i = 1; i < count; ++i)
         for (int j = i; j > 0 && lstrcmpiA(names[j - 1], names[j]) > 0; --j) {

@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include "pack/product.h"
+#include "pack/stream/largefile.h"
 #include "package/format.h"
 
 namespace fs = std::filesystem;
@@ -27,25 +28,6 @@ struct File {
             fclose(f);
     }
 };
-
-// Installer files may pass 2 GiB: 64-bit positions on both systems.
-bool SeekTo(FILE* f, uint64_t at) {
-#ifdef _WIN32
-    return _fseeki64(f, static_cast<__int64>(at), SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0;
-#endif
-}
-
-uint64_t FileSize(FILE* f) {
-#ifdef _WIN32
-    _fseeki64(f, 0, SEEK_END);
-    return static_cast<uint64_t>(_ftelli64(f));
-#else
-    fseeko(f, 0, SEEK_END);
-    return static_cast<uint64_t>(ftello(f));
-#endif
-}
 
 FILE* OpenForReading(const std::string& path) {
 #ifdef _WIN32

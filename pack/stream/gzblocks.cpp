@@ -14,17 +14,10 @@
 #include <thread>
 #include <zlib.h>
 
+#include "pack/stream/largefile.h"
 #include "package/format.h"
 
 namespace {
-
-bool SeekTo(FILE* f, uint64_t at) {
-#ifdef _WIN32
-    return _fseeki64(f, static_cast<__int64>(at), SEEK_SET) == 0;
-#else
-    return fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0;
-#endif
-}
 
 // One block of one member: its plain input (scrambled where the section
 // is), the 32 KiB before it and, once a worker is done, its deflate output.
