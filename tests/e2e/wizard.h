@@ -69,7 +69,9 @@ protected:
             return nullptr;
         SetItemText(page, 402, destination);
         Click(page, 109);
-        return WaitForPageWith(700);
+        // A small program section can be unpacked before the progress page
+        // is seen: the options page that follows it will do.
+        return WaitForPageWith(700, 20000, 303);
     }
     // On to the options page, once the program is unpacked.
     HWND ToOptions(const std::string& name, const ProductFiles& files, const std::string& destination) {
@@ -77,12 +79,13 @@ protected:
             return nullptr;
         return WaitForPageWith(303, 60000);
     }
-    // The first visible page of the installer that holds control id. When
-    // it does not come, what is on screen instead is reported.
-    HWND WaitForPageWith(int id, DWORD timeoutMs = 20000) {
+    // The first visible page of the installer that holds control id (or
+    // orId, when given). When it does not come, what is on screen instead is
+    // reported.
+    HWND WaitForPageWith(int id, DWORD timeoutMs = 20000, int orId = 0) {
         for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
             for (HWND w : Dialogs(run.process.dwProcessId))
-                if (!IsMessageBox(w) && GetDlgItem(w, id))
+                if (!IsMessageBox(w) && (GetDlgItem(w, id) || (orId && GetDlgItem(w, orId))))
                     return w;
             if (WaitForSingleObject(run.process.hProcess, 0) == WAIT_OBJECT_0) {
                 DWORD code = 0;
