@@ -103,7 +103,8 @@ SectionResult ZakonczInstalace() {
         CofnijZakonczenie(start);
         return start;
     }
-    const char* const written[][2] = {{"file list", "Files.lst"}, {"record", "UnInst.cfg"}, {"uninstaller", "UnInst.exe"}};
+    const char* const written[][2] = {
+        {"file list", "Files.lst"}, {"record", "UnInst.cfg"}, {"uninstaller", "UnInst.exe"}};
     for (const auto& file : written)
         LogLine("%s %s\\UnInstall\\%s: written", file[0], destination, file[1]);
     ZapisaneZatwierdz();

@@ -18,8 +18,9 @@ bool ProtectedFolderSddl(const char* userSid, char* out, size_t size);
 
 // Security attributes with that descriptor for the default owner of this
 // process's token (the account it runs as; for an elevated administrator
-// with a split token, the Administrators group), built once and kept for the life of the process. Null
-// when the token or the descriptor cannot be had.
+// with a split token, the Administrators group), built once and kept for
+// the life of the process. Null when the token or the descriptor cannot be
+// had.
 SECURITY_ATTRIBUTES* ProtectedFolderSecurity();
 
 // Creates the folder path with that descriptor. False when it cannot be
