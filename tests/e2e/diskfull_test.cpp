@@ -62,38 +62,6 @@ TEST_F(DiskFull, FullDestinationIsReportedAndTakenBack) {
     RemoveDirectoryA(destination.c_str());
 }
 
-namespace {
-
-// Bytes, attributes and write time of every file below folder.
-std::map<std::string, std::string> Snapshot(const std::string& folder) {
-    std::map<std::string, std::string> out;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return out;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            for (const auto& inner : Snapshot(folder + "\\" + name))
-                out[name + "\\" + inner.first] = inner.second;
-            out[name + "\\"] = "";
-            continue;
-        }
-        std::string bytes;
-        ReadFileText(folder + "\\" + name, &bytes);
-        char stamp[64];
-        snprintf(stamp, sizeof stamp, "|%lx|%lx%08lx", entry.dwFileAttributes, entry.ftLastWriteTime.dwHighDateTime,
-                 entry.ftLastWriteTime.dwLowDateTime);
-        out[name] = bytes + stamp;
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return out;
-}
-
-} // namespace
-
 // Version 1 installed on the small drive; version 2 fills it while
 // replacing version 1's files: every one comes back as it was.
 TEST_F(DiskFull, FullDiskDuringAnUpgradeGivesVersion1Back) {
@@ -108,7 +76,7 @@ TEST_F(DiskFull, FullDiskDuringAnUpgradeGivesVersion1Back) {
     DWORD code = 0;
     ASSERT_TRUE(WaitExit(&run, 60000, &code));
     ASSERT_TRUE(SetFileAttributesA((destination + "\\a-first.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    std::map<std::string, std::string> before = Snapshot(destination);
+    std::map<std::string, Seen> before = Snapshot(destination);
     ASSERT_TRUE(before.count("UnInstall\\Files.lst"));
 
     ProductFiles v2 = v1;
@@ -121,7 +89,7 @@ TEST_F(DiskFull, FullDiskDuringAnUpgradeGivesVersion1Back) {
     EXPECT_EQ("The files cannot be written. The disk may be full or the folder read-only.", ReadBox(box).text);
     Answer(box, IDOK);
     ASSERT_TRUE(WaitExit(&run, 30000, &code));
-    std::map<std::string, std::string> after = Snapshot(destination);
+    std::map<std::string, Seen> after = Snapshot(destination);
     EXPECT_TRUE(before == after) << "version 1's files, with attributes and times, and nothing else";
     SetFileAttributesA((destination + "\\a-first.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
     for (const auto& f : after)

@@ -285,10 +285,10 @@ HWND WaitForPage(const Installer& run, const char* caption, DWORD timeoutMs) {
     return nullptr;
 }
 
-HWND WaitForMessageBox(const Installer& run, DWORD timeoutMs) {
+HWND WaitForMessageBox(const Installer& run, DWORD timeoutMs, HWND besides) {
     for (DWORD waited = 0; waited < timeoutMs; waited += 20) {
         for (HWND w : Dialogs(run.process.dwProcessId))
-            if (IsMessageBox(w))
+            if (w != besides && IsMessageBox(w))
                 return w;
         Sleep(20);
     }
@@ -543,4 +543,33 @@ bool LetsOthersIn(const std::string& dacl) {
         if (dacl.find(other) != std::string::npos)
             return true;
     return false;
+}
+
+// Every file below folder with bytes, attributes and modification time.
+std::map<std::string, Seen> Snapshot(const std::string& folder, const std::string& relative) {
+    std::map<std::string, Seen> out;
+    std::string here = relative.empty() ? folder : folder + "\\" + relative;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((here + "\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return out;
+    do {
+        std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string sub = relative.empty() ? name : relative + "\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            std::map<std::string, Seen> inner = Snapshot(folder, sub);
+            out.insert(inner.begin(), inner.end());
+            out[sub + "\\"] = Seen{};
+            continue;
+        }
+        Seen s;
+        EXPECT_TRUE(ReadFileText(folder + "\\" + sub, &s.bytes)) << sub;
+        s.attributes = entry.dwFileAttributes;
+        s.written = entry.ftLastWriteTime;
+        out[sub] = s;
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return out;
 }

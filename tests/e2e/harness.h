@@ -23,6 +23,19 @@ bool PathExists(const std::string& path);
 // Names inside a folder (no "." and ".."), sorted; folders end in a backslash.
 std::vector<std::string> ListFolder(const std::string& folder);
 
+// One file as found on disk: bytes, attributes and modification time.
+struct Seen {
+    std::string bytes;
+    DWORD attributes = 0;
+    FILETIME written{};
+    bool operator==(const Seen& o) const {
+        return bytes == o.bytes && attributes == o.attributes && CompareFileTime(&written, &o.written) == 0;
+    }
+};
+// Every file below folder (and every folder, as "name\\" with nothing seen),
+// by its path relative to folder.
+std::map<std::string, Seen> Snapshot(const std::string& folder, const std::string& relative = "");
+
 // Folder of the harness's own executable, where brondale.exe and
 // brondale-pack.exe are built.
 std::string BuildFolder();
@@ -67,7 +80,8 @@ bool IsMessageBox(HWND window);
 // Waits for a visible page (not a message box) of the process with the given
 // caption, or any page when caption is null.
 HWND WaitForPage(const Installer& run, const char* caption, DWORD timeoutMs = 20000);
-HWND WaitForMessageBox(const Installer& run, DWORD timeoutMs = 20000);
+// Waits for a message box of the process other than besides.
+HWND WaitForMessageBox(const Installer& run, DWORD timeoutMs = 20000, HWND besides = nullptr);
 
 // Window texts in code page 1250, read across the process boundary.
 std::string Text(HWND window);

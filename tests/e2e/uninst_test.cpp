@@ -109,14 +109,7 @@ protected:
         if (!question)
             return final;
         Answer(question, IDYES);
-        HWND box = nullptr;
-        for (int i = 0; i < 1500 && !box; ++i) {
-            for (HWND w : Dialogs(remover.process.dwProcessId))
-                if (w != question && IsMessageBox(w))
-                    box = w;
-            if (!box)
-                Sleep(20);
-        }
+        HWND box = WaitForMessageBox(remover, 30000, question);
         EXPECT_NE(nullptr, box) << "no final message";
         if (!box)
             return final;

@@ -61,45 +61,6 @@ ProductFiles Example(const std::string& name, int version) {
     return files;
 }
 
-// One file as found on disk.
-struct Seen {
-    std::string bytes;
-    DWORD attributes = 0;
-    FILETIME written{};
-    bool operator==(const Seen& o) const {
-        return bytes == o.bytes && attributes == o.attributes && CompareFileTime(&written, &o.written) == 0;
-    }
-};
-
-// Every file below folder with bytes, attributes and modification time.
-std::map<std::string, Seen> Snapshot(const std::string& folder, const std::string& relative = "") {
-    std::map<std::string, Seen> out;
-    std::string here = relative.empty() ? folder : folder + "\\" + relative;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((here + "\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return out;
-    do {
-        std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        std::string sub = relative.empty() ? name : relative + "\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            std::map<std::string, Seen> inner = Snapshot(folder, sub);
-            out.insert(inner.begin(), inner.end());
-            out[sub + "\\"] = Seen{};
-            continue;
-        }
-        Seen s;
-        EXPECT_TRUE(ReadFileText(folder + "\\" + sub, &s.bytes)) << sub;
-        s.attributes = entry.dwFileAttributes;
-        s.written = entry.ftLastWriteTime;
-        out[sub] = s;
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return out;
-}
-
 std::string Names(const std::map<std::string, Seen>& files) {
     std::string out;
     for (const auto& f : files)
@@ -217,14 +178,7 @@ protected:
         HWND question = WaitForMessageBox(remover);
         ASSERT_NE(nullptr, question);
         Answer(question, IDYES);
-        HWND box = nullptr;
-        for (int i = 0; i < 1500 && !box; ++i) {
-            for (HWND w : Dialogs(remover.process.dwProcessId))
-                if (w != question && IsMessageBox(w))
-                    box = w;
-            if (!box)
-                Sleep(20);
-        }
+        HWND box = WaitForMessageBox(remover, 30000, question);
         ASSERT_NE(nullptr, box) << "no final message";
         Answer(box, IDOK);
         DWORD code = 99;
