@@ -188,6 +188,19 @@ void AddUninstaller(std::vector<SectionFile>* install, const std::string& given,
     std::sort(install->begin(), install->end(), [](const SectionFile& a, const SectionFile& b) { return a.name < b.name; });
 }
 
+// Reads the product folder of a build or lint into sections, with the
+// project's uninstaller where the product brings none. False (said on
+// standard error) when the folder cannot be read.
+bool ReadForPacking(const Args& a, const char* argv0, std::vector<SectionFile> sections[3]) {
+    std::string error;
+    if (!ReadProduct(a.positional[0], a.codePage, sections, &error)) {
+        fprintf(stderr, "brondale-pack: %s\n", error.c_str());
+        return false;
+    }
+    AddUninstaller(&sections[1], a.uninstaller, argv0);
+    return true;
+}
+
 // Prints the findings and the summary: findings on standard error, each on
 // a line of its own, then the summary on standard output, in that order
 // even where both go to one file.
@@ -213,12 +226,8 @@ int Build(const Args& a, const char* argv0) {
         return 1;
     }
     std::vector<SectionFile> sections[3];
-    std::string error;
-    if (!ReadProduct(a.positional[0], a.codePage, sections, &error)) {
-        fprintf(stderr, "brondale-pack: %s\n", error.c_str());
+    if (!ReadForPacking(a, argv0, sections))
         return 1;
-    }
-    AddUninstaller(&sections[1], a.uninstaller, argv0);
     int errors = Report(LintProduct(sections), false);
     if (errors > 0 && !a.force) {
         fprintf(stderr, "brondale-pack: %d error%s in the configuration; nothing written (--force packs anyway)\n",
@@ -236,6 +245,7 @@ int Build(const Args& a, const char* argv0) {
             fflush(stderr);
         };
     }
+    std::string error;
     bool ok = WriteInstaller(program, sections, a.output, options, &error);
     if (terminal)
         fprintf(stderr, "\r              \r");
@@ -252,12 +262,8 @@ int Lint(const Args& a, const char* argv0) {
     if (a.positional.size() != 1)
         return Usage("lint takes PRODUCT_DIR");
     std::vector<SectionFile> sections[3];
-    std::string error;
-    if (!ReadProduct(a.positional[0], a.codePage, sections, &error)) {
-        fprintf(stderr, "brondale-pack: %s\n", error.c_str());
+    if (!ReadForPacking(a, argv0, sections))
         return 1;
-    }
-    AddUninstaller(&sections[1], a.uninstaller, argv0);
     return Report(LintProduct(sections), true) ? 1 : 0;
 }
 
