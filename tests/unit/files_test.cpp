@@ -5,10 +5,6 @@
 #include "platform/win32api.h"
 #include "shell/files.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 TEST(CreateBaseDirectory, CreatesParentsButNotTheLastName) {
     std::string root = NewFolder("chain");
     std::string file = root + "\\a\\b\\c.txt";
@@ -81,14 +77,8 @@ TEST(Wyliczpliki, RemovesALinkNeverWhatItPointsTo) {
     std::string root = NewFolder("links");
     std::string outside = NewFolder("outside");
     ASSERT_TRUE(WriteBytes(outside + "\\precious.txt", FromText("keep me")));
-    auto unix = [](std::string p) {
-        for (char& c : p)
-            if (c == '\\')
-                c = '/';
-        return p;
-    };
-    ASSERT_EQ(0, symlink(unix(outside).c_str(), unix(root + "\\junction").c_str()));
-    ASSERT_EQ(0, symlink(unix(outside + "\\precious.txt").c_str(), unix(root + "\\filelink").c_str()));
+    ASSERT_TRUE(MakeLink(outside, root + "\\junction"));
+    ASSERT_TRUE(MakeLink(outside + "\\precious.txt", root + "\\filelink"));
     EXPECT_EQ(1, wyliczpliki(root.c_str()));
     EXPECT_EQ(std::vector<std::string>{}, ListTree(root));
     EXPECT_TRUE(Exists(outside + "\\precious.txt"));

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "platform/win32api.h"
 #include "shell/files.h"
@@ -155,3 +158,13 @@ int main(int argc, char** argv) {
     RemoveDirectoryA(tmp_dir());
     return result;
 }
+
+#ifndef _WIN32
+bool MakeLink(const std::string& target, const std::string& path) {
+    auto unix = [](std::string p) {
+        std::replace(p.begin(), p.end(), '\\', '/');
+        return p;
+    };
+    return symlink(unix(target).c_str(), unix(path).c_str()) == 0;
+}
+#endif

@@ -31,6 +31,12 @@ Bytes Section(const std::vector<SectionFile>& files, bool scrambled = false);
 // signature, then the given section bytes.
 Bytes Installer(const Bytes& sections);
 
+#ifndef _WIN32
+// A symbolic link at path to target (both with backslashes), made the POSIX
+// way: the stand-in's picture of a junction or NT link. False on failure.
+bool MakeLink(const std::string& target, const std::string& path);
+#endif
+
 // Opens path for reading; the caller closes it.
 void* OpenForReading(const std::string& path);
 

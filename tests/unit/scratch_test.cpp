@@ -13,7 +13,6 @@
 #include <aclapi.h>
 #else
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -64,13 +63,7 @@ bool MakeFolderLink(const std::string& path, const std::string& target) {
     (void)target;
     return WriteBytes(path, FromText("not a folder"));
 #else
-    auto unix = [](std::string s) {
-        for (char& c : s)
-            if (c == '\\')
-                c = '/';
-        return s;
-    };
-    return symlink(unix(target).c_str(), unix(path).c_str()) == 0;
+    return MakeLink(target, path);
 #endif
 }
 

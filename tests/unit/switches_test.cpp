@@ -9,10 +9,6 @@
 #include "platform/win32api.h"
 #include "shell/switches.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 namespace {
 
 // A command line and what the installer (or the uninstaller) makes of it.
@@ -193,14 +189,8 @@ TEST(Log, APlantedLinkIsReplacedNeverWrittenThrough) {
     std::string root = NewFolder("loglink");
     std::string outside = NewFolder("logoutside");
     ASSERT_TRUE(WriteBytes(outside + "\\precious.txt", FromText("keep me")));
-    auto unix = [](std::string p) {
-        for (char& c : p)
-            if (c == '\\')
-                c = '/';
-        return p;
-    };
-    ASSERT_EQ(0, symlink(unix(outside + "\\precious.txt").c_str(), unix(root + "\\install.log").c_str()));
-    ASSERT_EQ(0, symlink(unix(outside + "\\absent.txt").c_str(), unix(root + "\\dangling.log").c_str()));
+    ASSERT_TRUE(MakeLink(outside + "\\precious.txt", root + "\\install.log"));
+    ASSERT_TRUE(MakeLink(outside + "\\absent.txt", root + "\\dangling.log"));
     ASSERT_TRUE(LogOpen((root + "\\install.log").c_str()));
     LogLine("written");
     LogClose();
