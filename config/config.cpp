@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/win32api.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

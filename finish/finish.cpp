@@ -12,9 +12,9 @@
 #include "package/extract.h"
 #include "package/record.h"
 #include "pages/pages.h"
-#include "shell/files.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/files.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 namespace {
 

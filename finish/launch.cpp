@@ -14,8 +14,8 @@
 #include "config/config.h"
 #include "finish/finish.h"
 #include "finish/launchas.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <cstring>
 
 #include "config/config.h"
-#include "package/format.h"
+#include "base/format.h"
 #include "package/record.h"
 #include "platform/win32api.h"
-#include "shell/files.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/files.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     char record[MAX_PATH];

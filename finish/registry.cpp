@@ -7,7 +7,7 @@
 #include "finish/finish.h"
 #include "finish/record.h"
 #include "finish/values.h"
-#include "shell/switches.h"
+#include "base/switches.h"
 
 LONG addregister(char* subkey, const char* name, unsigned char* data, short operation, short root, int size,
                  unsigned long type) {

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "finish/finish.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 #include "trust/digest.h"
 
 namespace {

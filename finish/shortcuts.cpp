@@ -7,9 +7,9 @@
 #include "config/config.h"
 #include "finish/finish.h"
 #include "finish/record.h"
-#include "shell/files.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/files.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pages/state.h"
+#include "base/state.h"
 #include "platform/win32api.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 int hextoi(char c) {
     if (c >= '0' && c <= '9')

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common.h"
-#include "package/format.h"
+#include "base/format.h"
 #include "package/locator.h"
 #include "platform/win32api.h"
 

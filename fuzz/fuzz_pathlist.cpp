@@ -10,7 +10,7 @@
 #include <zlib.h>
 
 #include "common.h"
-#include "package/format.h"
+#include "base/format.h"
 #include "sandbox.h"
 
 namespace {

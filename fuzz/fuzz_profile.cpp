@@ -11,7 +11,7 @@
 #include "config/config.h"
 #include "lang/texts.h"
 #include "platform/win32api.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 
 #include "common.h"
 #include "finish/values.h"
-#include "pages/state.h"
+#include "base/state.h"
 #include "platform/win32api.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

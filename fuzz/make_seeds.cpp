@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "pack/writer.h"
-#include "package/format.h"
+#include "base/format.h"
 
 namespace {
 

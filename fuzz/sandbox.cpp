@@ -10,9 +10,9 @@
 #include "common.h"
 #include "package/extract.h"
 #include "package/record.h"
-#include "pages/state.h"
+#include "base/state.h"
 #include "platform/win32api.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <windows.h>
 
-#include "pages/state.h"
-#include "shell/files.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/state.h"
+#include "base/files.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "platform/win32api.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 char* Zakoncz() {
     static char text[] = "Zakończ";

@@ -12,7 +12,7 @@
 
 #include "pack/product.h"
 #include "pack/stream/largefile.h"
-#include "package/format.h"
+#include "base/format.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "pack/product.h"
-#include "package/format.h"
+#include "base/format.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include <iconv.h>
 #endif
 
-#include "package/format.h"
+#include "base/format.h"
 
 namespace fs = std::filesystem;
 

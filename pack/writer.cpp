@@ -10,7 +10,7 @@
 #include <zlib.h>
 
 #include "pack/stream/gzblocks.h"
-#include "package/format.h"
+#include "base/format.h"
 
 bool GzipMember(const unsigned char* data, size_t size, int level, std::vector<unsigned char>* out) {
     z_stream z;

@@ -1,5 +1,5 @@
 // The package writer: builds sections and whole installer files in the format
-// of package/format.h. Names handed to it are already in the package's ANSI
+// of base/format.h. Names handed to it are already in the package's ANSI
 // code page, with backslashes between folders.
 #ifndef BRONDALE_PACK_WRITER_H
 #define BRONDALE_PACK_WRITER_H

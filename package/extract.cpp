@@ -10,15 +10,15 @@
 #include <cstring>
 #include <zlib.h>
 
-#include "package/format.h"
+#include "base/format.h"
 #include "package/locator.h"
 #include "package/record.h"
 #include "lang/texts.h"
-#include "pages/state.h"
-#include "shell/files.h"
-#include "shell/names.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/state.h"
+#include "base/files.h"
+#include "base/names.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 char* tmp() {
     static char buffer[MAX_PATH];

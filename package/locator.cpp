@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "package/format.h"
-#include "shell/names.h"
+#include "base/format.h"
+#include "base/names.h"
 
 HANDLE* HandleToGzc() {
     static HANDLE handle = nullptr;

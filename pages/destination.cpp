@@ -13,10 +13,10 @@
 #include "package/extract.h"
 #include "package/locator.h"
 #include "pages/pages.h"
-#include "shell/files.h"
-#include "shell/names.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/files.h"
+#include "base/names.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
 

@@ -4,10 +4,10 @@
 
 #include "lang/texts.h"
 #include "package/record.h"
-#include "shell/scratch.h"
-#include "shell/names.h"
+#include "base/scratch.h"
+#include "base/names.h"
 #include "shell/startup.h"
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

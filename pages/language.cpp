@@ -5,10 +5,10 @@
 #include "lang/languages.h"
 #include "package/extract.h"
 #include "pages/pages.h"
-#include "shell/files.h"
-#include "shell/names.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/files.h"
+#include "base/names.h"
+#include "trust/scratch.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "config/config.h"
 #include "lang/pagetexts.h"
 #include "pages/pages.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 void WypelniaOknoLicencji(HWND page) {
     char folder[MAX_PATH];

@@ -8,8 +8,8 @@
 #include "finish/finish.h"
 #include "lang/pagetexts.h"
 #include "pages/pages.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 
 void CheckInFile(const char* file, const char* section, int control, const char* key) {
     char path[MAX_PATH];

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "pages/state.h"
+#include "base/state.h"
 
 // Dialog procedures of the pages, in page order: language (template 50),
 // confirmation (51), licence (52), destination (54), progress (53).

@@ -11,7 +11,7 @@
 #include "package/extract.h"
 #include "package/locator.h"
 #include "pages/pages.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

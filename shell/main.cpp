@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include "pages/pages.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 #include "shell/silent.h"
 #include "shell/startup.h"
-#include "shell/switches.h"
+#include "base/switches.h"
 #include "trust/dllsearch.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {

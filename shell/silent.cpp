@@ -17,11 +17,11 @@
 #include "package/extract.h"
 #include "package/locator.h"
 #include "pages/pages.h"
-#include "shell/files.h"
-#include "shell/names.h"
-#include "shell/scratch.h"
+#include "base/files.h"
+#include "base/names.h"
+#include "trust/scratch.h"
 #include "shell/startup.h"
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

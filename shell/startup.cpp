@@ -6,9 +6,9 @@
 
 #include "package/locator.h"
 #include "pages/pages.h"
-#include "shell/names.h"
-#include "shell/scratch.h"
-#include "shell/switches.h"
+#include "base/names.h"
+#include "trust/scratch.h"
+#include "base/switches.h"
 
 bool WinWer() {
     OSVERSIONINFOA version;

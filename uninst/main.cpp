@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "shell/switches.h"
+#include "base/switches.h"
 #include "uninst/cleanup.h"
 #include "uninst/quiet.h"
 #include "uninst/record.h"

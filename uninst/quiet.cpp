@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

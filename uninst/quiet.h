@@ -1,6 +1,6 @@
 // The uninstaller's switches: /S removes without a question or a message,
 // /LOG=file keeps a log of the removal, /? lists them. What a silent removal
-// would have shown goes to the log (shell/switches.h, shared with the
+// would have shown goes to the log (base/switches.h, shared with the
 // installer) and its exit code tells whether anything stayed.
 #ifndef BRONDALE_UNINST_QUIET_H
 #define BRONDALE_UNINST_QUIET_H

@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "package/format.h"
+#include "base/format.h"
 
 namespace {
 

@@ -21,7 +21,7 @@ struct ListedFile {
 bool ParseListLine(const std::string& line, ListedFile* file);
 
 // True when relative names a file below the destination folder by the
-// package reader's path rule (package/format.h): not empty, no drive or
+// package reader's path rule (base/format.h): not empty, no drive or
 // stream colon, no leading backslash, no "." or ".." component, no forward
 // slash, no empty component, no control or forbidden character, no
 // component ending in a dot or blank, no device name.

@@ -15,7 +15,7 @@
 #include <zlib.h>
 
 #include "pack/stream/largefile.h"
-#include "package/format.h"
+#include "base/format.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "pack/plan.h"
 #include "pack/product.h"
 #include "pack/writer.h"
-#include "package/format.h"
+#include "base/format.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 
 #include "helpers.h"
 #include "package/extract.h"
-#include "package/format.h"
+#include "base/format.h"
 
 TEST(Checksum, AddsBytesModuloAllOnes) {
     const unsigned char abc[] = {'a', 'b', 'c'};

@@ -6,7 +6,7 @@
 
 #include "config/config.h"
 #include "helpers.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include "helpers.h"
 #include "package/extract.h"
-#include "package/format.h"
+#include "base/format.h"
 #include "package/locator.h"
 #include "package/record.h"
 #include "lang/texts.h"
-#include "pages/state.h"
+#include "base/state.h"
 
 #ifndef _WIN32
 #include <sys/time.h>

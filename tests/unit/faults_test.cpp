@@ -12,11 +12,11 @@
 
 #include "helpers.h"
 #include "package/extract.h"
-#include "package/format.h"
+#include "base/format.h"
 #include "package/locator.h"
 #include "package/record.h"
 #include "platform/win32api.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

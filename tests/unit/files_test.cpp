@@ -3,7 +3,7 @@
 
 #include "helpers.h"
 #include "platform/win32api.h"
-#include "shell/files.h"
+#include "base/files.h"
 
 TEST(CreateBaseDirectory, CreatesParentsButNotTheLastName) {
     std::string root = NewFolder("chain");

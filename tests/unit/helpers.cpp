@@ -10,8 +10,8 @@
 #endif
 
 #include "platform/win32api.h"
-#include "shell/files.h"
-#include "shell/scratch.h"
+#include "base/files.h"
+#include "base/scratch.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.h"
-#include "package/format.h"
+#include "base/format.h"
 #include "package/locator.h"
 
 namespace {

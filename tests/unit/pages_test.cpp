@@ -12,8 +12,8 @@
 #include "lang/languages.h"
 #include "lang/pagetexts.h"
 #include "lang/texts.h"
-#include "pages/state.h"
-#include "shell/scratch.h"
+#include "base/state.h"
+#include "base/scratch.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "helpers.h"
 #include "package/extract.h"
-#include "pages/state.h"
+#include "base/state.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "helpers.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

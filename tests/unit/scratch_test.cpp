@@ -6,8 +6,8 @@
 
 #include "helpers.h"
 #include "platform/win32api.h"
-#include "shell/files.h"
-#include "shell/scratch.h"
+#include "base/files.h"
+#include "trust/scratch.h"
 #include "trust/folder.h"
 #ifdef _WIN32
 #include <aclapi.h>

@@ -7,7 +7,7 @@
 
 #include "helpers.h"
 #include "platform/win32api.h"
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

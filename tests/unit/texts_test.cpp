@@ -5,7 +5,7 @@
 
 #include "helpers.h"
 #include "lang/texts.h"
-#include "shell/scratch.h"
+#include "base/scratch.h"
 
 namespace {
 

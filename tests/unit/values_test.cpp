@@ -6,8 +6,8 @@
 
 #include "finish/values.h"
 #include "helpers.h"
-#include "pages/state.h"
-#include "shell/scratch.h"
+#include "base/state.h"
+#include "base/scratch.h"
 
 TEST(Hex, DigitsAndTextToBytes) {
     EXPECT_EQ(0, hextoi('0'));

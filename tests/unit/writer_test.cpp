@@ -7,7 +7,7 @@
 
 #include "helpers.h"
 #include "pack/stream/gzblocks.h"
-#include "package/format.h"
+#include "base/format.h"
 
 TEST(Writer, RefusesNamesTheInstallerCouldNotWrite) {
     const char* names[] = {"..\\x", "a/b", "C:\\x", "con.txt", "", "a\\", "x:y"};

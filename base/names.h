@@ -1,6 +1,6 @@
 // The installer's fixed texts and its own file name.
-#ifndef BRONDALE_SHELL_NAMES_H
-#define BRONDALE_SHELL_NAMES_H
+#ifndef BRONDALE_BASE_NAMES_H
+#define BRONDALE_BASE_NAMES_H
 
 // "Brondale": the caption of every message box.
 const char* Brondale();

@@ -1,12 +1,10 @@
-// The run's scratch folder (TEMP\Brondale<tick>) and its settings file, the
-// INI file through which the parts of the installer hand paths to each other:
-// key 8 the Lang folder and later the chosen language file, key 9 the Install
-// folder, key 10 the destination folder, key 11 the uninstall record.
-#ifndef BRONDALE_SHELL_SCRATCH_H
-#define BRONDALE_SHELL_SCRATCH_H
+// The scratch folder itself (TEMP\Brondale<tick>): always one this run
+// created, with the protected descriptor of trust/folder.h, emptied at the
+// end without following a link.
+#ifndef BRONDALE_TRUST_SCRATCH_H
+#define BRONDALE_TRUST_SCRATCH_H
 
-// The scratch folder path, no trailing backslash; a 260-byte buffer.
-char* tmp_dir();
+#include "base/scratch.h"
 
 // Chooses the scratch folder name from the tick count and creates that
 // folder with the protected descriptor (trust/folder.h), storing its path in
@@ -28,15 +26,5 @@ bool OproznijScratch();
 // Appends name to path (a buffer of 260 bytes ending in a backslash), creates
 // that folder and records it under key.
 void AddToReg(char* path, const char* key, const char* name);
-
-// Mode 0 reads key into buffer (at most size bytes with the terminator, "" when
-// missing); mode 1 writes buffer as the key's value. Returns what the profile
-// call returned; any other mode does nothing and returns the mode.
-int dircfg(const char* key, char* buffer, unsigned short mode, int size);
-
-// Longest temporary-folder path that leaves room for every scratch path.
-const unsigned kMaxTempPath = 168;
-// How many scratch folder names ustawtmp tries before it refuses.
-const unsigned kScratchNames = 100;
 
 #endif

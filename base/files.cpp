@@ -1,6 +1,6 @@
 // Folder chains and recursive deletion. Everything here works on ANSI paths of
 // at most 259 characters; longer names are passed over, never cut.
-#include "shell/files.h"
+#include "base/files.h"
 
 #include <cstdio>
 #include <cstring>

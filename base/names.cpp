@@ -1,8 +1,8 @@
 // The installer's fixed texts come from the shared package header, so the
 // packing tool derives the scramble key from exactly the same bytes.
-#include "shell/names.h"
+#include "base/names.h"
 
-#include "package/format.h"
+#include "base/format.h"
 #include "platform/win32api.h"
 
 const char* Brondale() { return kInstallerName; }

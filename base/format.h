@@ -29,8 +29,8 @@
 //  decompression, with the 29-byte scramble key (restarting at 0 per member).
 //  The checksum sums every byte written for the section (path list first)
 //  modulo 0xFFFFFFFF.
-#ifndef BRONDALE_PACKAGE_FORMAT_H
-#define BRONDALE_PACKAGE_FORMAT_H
+#ifndef BRONDALE_BASE_FORMAT_H
+#define BRONDALE_BASE_FORMAT_H
 
 #include <cstddef>
 #include <cstdint>
@@ -66,6 +66,17 @@ const char kSectionMagic[3] = {'G', 'Z', 'C'};
 const size_t kSectionHeaderSize = 15;   // magic, checksum, option word, member count
 const size_t kSectionFixedSize = 19;    // header plus the last offset-table entry
 static_assert(sizeof kSectionMagic + 4 + 4 + 4 == kSectionHeaderSize, "section header layout");
+
+// What is wrong with a section's header or offset table.
+enum SectionProblem {
+    kSectionSound,
+    kSectionNoMagic,        // no "GZC" where the section starts
+    kSectionNoMembers,      // member count 0
+    kSectionTableTooLarge,  // the offset table does not fit the file (or 32 bits)
+    kSectionFirstMember,    // entry 0 is not the end of the table
+    kSectionPastEnd,        // the last entry lies past the end of the file
+    kSectionMemberSize,     // a member shorter than the smallest gzip stream
+};
 
 // Smallest gzip stream: 10-byte header, an empty deflate block, 8-byte trailer.
 const uint32_t kMinMemberSize = 20;
@@ -141,6 +152,43 @@ inline void WriteLe32(unsigned char* p, uint32_t v) {
     p[1] = static_cast<unsigned char>(v >> 8);
     p[2] = static_cast<unsigned char>(v >> 16);
     p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+// Checks the fixed header of a section that has available bytes from its
+// start; fills the stored checksum and the member count, and the size of the
+// offset table in bytes (N + 1 entries), which stays within 32 bits.
+inline SectionProblem CheckSectionHeader(const unsigned char head[kSectionHeaderSize], uint64_t available,
+                                         uint32_t* stored, uint32_t* count, uint32_t* tableBytes) {
+    if (memcmp(head, kSectionMagic, sizeof kSectionMagic) != 0)
+        return kSectionNoMagic;
+    *stored = ReadLe32(head + 3);
+    *count = ReadLe32(head + 11);
+    uint64_t bytes = 4 * (static_cast<uint64_t>(*count) + 1);
+    if (*count == 0)
+        return kSectionNoMembers;
+    if (kSectionHeaderSize + bytes > available || bytes > UINT32_MAX)
+        return kSectionTableTooLarge;
+    *tableBytes = static_cast<uint32_t>(bytes);
+    return kSectionSound;
+}
+
+// Checks the N + 1 offsets of a section that has available bytes: the first
+// member starts right after the table, members follow each other, each at
+// least a smallest gzip stream, and the last ends inside the file. *member
+// is the member at fault for kSectionMemberSize.
+inline SectionProblem CheckOffsetTable(const uint32_t* offsets, uint32_t count, uint64_t available,
+                                       uint32_t* member) {
+    if (offsets[0] != kSectionFixedSize + 4 * static_cast<uint64_t>(count))
+        return kSectionFirstMember;
+    if (offsets[count] > available)
+        return kSectionPastEnd;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (offsets[i + 1] < offsets[i] || offsets[i + 1] - offsets[i] < kMinMemberSize) {
+            *member = i;
+            return kSectionMemberSize;
+        }
+    }
+    return kSectionSound;
 }
 
 // The rule for a path-list line: a relative path that stays inside the target

@@ -1,7 +1,7 @@
 // The page table and the wizard's flags. Every part that acts on a page from
 // outside that page's own procedure finds it here.
-#ifndef BRONDALE_PAGES_STATE_H
-#define BRONDALE_PAGES_STATE_H
+#ifndef BRONDALE_BASE_STATE_H
+#define BRONDALE_BASE_STATE_H
 
 #include "platform/win32api.h"
 

@@ -1,6 +1,6 @@
 // Page table and flags: single bytes and handles, written by one thread and
 // read by the other, handed over only through sent messages.
-#include "pages/state.h"
+#include "base/state.h"
 
 HWND* HwndMain() {
     static HWND hDlg[7];

@@ -5,8 +5,8 @@
 // here without pointing an include upwards; it sits in shell/ beside names
 // and scratch, the other leaves of that kind. A silent run never shows a
 // box: whatever would have been shown goes to the log.
-#ifndef BRONDALE_SHELL_SWITCHES_H
-#define BRONDALE_SHELL_SWITCHES_H
+#ifndef BRONDALE_BASE_SWITCHES_H
+#define BRONDALE_BASE_SWITCHES_H
 
 #include "platform/win32api.h"
 

@@ -1,8 +1,8 @@
 // File-system helpers shared by the whole installer: creating a chain of
 // folders and emptying a folder recursively. Results of single deletions are
 // not reported; what cannot be deleted stays where it is.
-#ifndef BRONDALE_SHELL_FILES_H
-#define BRONDALE_SHELL_FILES_H
+#ifndef BRONDALE_BASE_FILES_H
+#define BRONDALE_BASE_FILES_H
 
 // Creates every folder along path up to its last backslash; the text after
 // it is never created. When created is given, it is called with each folder

@@ -1,7 +1,7 @@
 // The command-line switches, the run's log and Tell. The parser reads a
 // bounded cursor and never writes past a field; the log is one handle,
 // written a whole line at a time, and its failure is never the run's.
-#include "shell/switches.h"
+#include "base/switches.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,19 +1,13 @@
-// Scratch folder and scratch settings file. The folder is always one this run
-// created, with the protected descriptor; nothing is cached: every dircfg
-// call goes to the file, so the extraction worker may read key 10 safely.
-#include "shell/scratch.h"
+// The scratch folder: always one this run created, with the protected
+// descriptor; a name that exists already is never used.
+#include "trust/scratch.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "base/files.h"
 #include "platform/win32api.h"
-#include "shell/files.h"
 #include "trust/folder.h"
-
-char* tmp_dir() {
-    static char path[MAX_PATH];
-    return path;
-}
 
 namespace {
 
@@ -66,16 +60,6 @@ void GetCfg() {
     memcpy(copy, base, sizeof copy);
     AddToReg(base, "8", "Lang");
     AddToReg(copy, "9", "Install");
-}
-
-int dircfg(const char* key, char* buffer, unsigned short mode, int size) {
-    char file[MAX_PATH];
-    snprintf(file, sizeof file, "%s\\init.cfg", tmp_dir());
-    if (mode == 0)
-        return static_cast<int>(GetPrivateProfileStringA("t1", key, "", buffer, static_cast<DWORD>(size), file));
-    if (mode == 1)
-        return WritePrivateProfileStringA("t1", key, buffer, file);
-    return mode;
 }
 
 bool OproznijScratch() {

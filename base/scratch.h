@@ -1,0 +1,21 @@
+// The run's scratch settings file, the INI file in the scratch folder through
+// which the parts of the installer hand paths to each other: key 8 the Lang
+// folder and later the chosen language file, key 9 the Install folder, key 10
+// the destination folder, key 11 the uninstall record.
+#ifndef BRONDALE_BASE_SCRATCH_H
+#define BRONDALE_BASE_SCRATCH_H
+
+// The scratch folder path, no trailing backslash; a 260-byte buffer.
+char* tmp_dir();
+
+// Mode 0 reads key into buffer (at most size bytes with the terminator, "" when
+// missing); mode 1 writes buffer as the key's value. Returns what the profile
+// call returned; any other mode does nothing and returns the mode.
+int dircfg(const char* key, char* buffer, unsigned short mode, int size);
+
+// Longest temporary-folder path that leaves room for every scratch path.
+const unsigned kMaxTempPath = 168;
+// How many scratch folder names ustawtmp tries before it refuses.
+const unsigned kScratchNames = 100;
+
+#endif
