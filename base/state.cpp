@@ -1,5 +1,6 @@
-// Page table and flags: single bytes and handles, written by one thread and
-// read by the other, handed over only through sent messages.
+// Page table, flags and the finish hook: single bytes and handles, written
+// by one thread and read by the other, handed over only through sent
+// messages.
 #include "base/state.h"
 
 HWND* HwndMain() {
@@ -30,4 +31,9 @@ char* NazwaProgramu() {
 char* ProgramFiles() {
     static char ProgramFiles_[MAX_PATH];
     return ProgramFiles_;
+}
+
+FinishSequence* OnFinish() {
+    static FinishSequence sequence = nullptr;
+    return &sequence;
 }

@@ -1,5 +1,6 @@
-// The page table and the wizard's flags. Every part that acts on a page from
-// outside that page's own procedure finds it here.
+// The run's state: the page table, the wizard's flags, the product name and
+// Program Files path, and the final choices. Every part that acts on a page
+// from outside that page's own procedure finds it here.
 #ifndef BRONDALE_BASE_STATE_H
 #define BRONDALE_BASE_STATE_H
 
@@ -19,5 +20,19 @@ unsigned char* PaczkaZProgramem();
 // when the destination page initialises.
 char* NazwaProgramu();
 char* ProgramFiles();
+
+// The four final choices: filled from the options page's boxes or, in a
+// silent run, from the switches, and handed to the finish sequence.
+struct FinishOptions {
+    bool desktop;  // desktop shortcuts (box 300)
+    bool menu;     // Start-menu shortcuts (box 301)
+    bool info;     // open the information file (box 302)
+    bool run;      // start the programs the user may choose (box 303)
+};
+
+// The finish sequence that the options page's finish button runs; the
+// process entry sets it before the first page opens.
+typedef void (*FinishSequence)(const FinishOptions& options);
+FinishSequence* OnFinish();
 
 #endif

@@ -12,7 +12,7 @@
 #include <shobjidl.h>
 
 #include "config/config.h"
-#include "finish/finish.h"
+#include "finish/launch.h"
 #include "finish/launchas.h"
 #include "base/scratch.h"
 #include "base/switches.h"

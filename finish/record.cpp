@@ -9,6 +9,7 @@
 
 #include "config/config.h"
 #include "base/format.h"
+#include "base/installed.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "base/files.h"
@@ -223,11 +224,11 @@ bool RecordIfThere(const char* path) {
 
 SectionResult ZacznijRekord(const char* destination, const char* productKey, const char* uninstallerSource) {
     char folder[MAX_PATH], record[MAX_PATH], list[MAX_PATH], language[MAX_PATH], uninstaller[MAX_PATH];
-    if (snprintf(folder, sizeof folder, "%s\\UnInstall", destination) >= static_cast<int>(kMaxFolderPath) ||
-        snprintf(record, sizeof record, "%s\\UnInst.cfg", folder) >= MAX_PATH ||
-        snprintf(list, sizeof list, "%s\\Files.lst", folder) >= MAX_PATH ||
-        snprintf(language, sizeof language, "%s\\Language.lng", folder) >= MAX_PATH ||
-        snprintf(uninstaller, sizeof uninstaller, "%s\\UnInst.exe", folder) >= MAX_PATH)
+    if (snprintf(folder, sizeof folder, "%s\\%s", destination, kRecordFolder) >= static_cast<int>(kMaxFolderPath) ||
+        snprintf(record, sizeof record, "%s\\%s", folder, kRecordFile) >= MAX_PATH ||
+        snprintf(list, sizeof list, "%s\\%s", folder, kFileListFile) >= MAX_PATH ||
+        snprintf(language, sizeof language, "%s\\%s", folder, kLanguageRecordFile) >= MAX_PATH ||
+        snprintf(uninstaller, sizeof uninstaller, "%s\\%s", folder, kUninstallerFile) >= MAX_PATH)
         return kSectionWriteFailed;
     DWORD attributes = GetFileAttributesA(folder);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {

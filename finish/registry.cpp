@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "config/config.h"
-#include "finish/finish.h"
+#include "finish/registry.h"
 #include "finish/record.h"
 #include "finish/values.h"
 #include "base/switches.h"

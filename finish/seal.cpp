@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "finish/finish.h"
+#include "base/installed.h"
+#include "finish/product.h"
+#include "finish/registry.h"
 #include "base/scratch.h"
 #include "base/switches.h"
 #include "trust/digest.h"
@@ -29,7 +31,7 @@ void SealRecord() {
     dircfg("11", record, 0, sizeof record);
     dircfg("10", destination, 0, sizeof destination);
     if (key[0] == '\0' || record[0] == '\0' ||
-        snprintf(list, sizeof list, "%s\\UnInstall\\Files.lst", destination) >= static_cast<int>(sizeof list))
+        snprintf(list, sizeof list, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >= static_cast<int>(sizeof list))
         return;
     StoreDigest(key, kRecordDigestValue, record);
     StoreDigest(key, kFileListDigestValue, list);

@@ -5,7 +5,7 @@
 #include <shlobj.h>
 
 #include "config/config.h"
-#include "finish/finish.h"
+#include "finish/shortcuts.h"
 #include "finish/record.h"
 #include "base/files.h"
 #include "base/scratch.h"
@@ -81,8 +81,6 @@ void DodajSkrot(const char* target, bool menu) {
 }
 
 void MakeShortcut(short kind) {
-    if (!OptionChosen(300 + kind))
-        return;
     int end = CfgListEnd(static_cast<short>(kSecIndex1 + kind), kLnkCfg);
     char destination[MAX_PATH];
     dircfg("10", destination, 0, sizeof destination);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/installed.h"
 #include "base/state.h"
 #include "platform/win32api.h"
 #include "base/scratch.h"
@@ -33,18 +34,12 @@ void convertvalue(unsigned char* text) {
 }
 
 short FindKeyType(char* path) {
-    static const char* const kRoots[4] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
-                                          "HKEY_USERS"};
-    for (short r = 0; r < 4; ++r) {
-        if (!strstr(path, kRoots[r]))
-            continue;
-        char* first = strchr(path, '\\');
-        if (!first)
-            return 4;
-        memmove(path, first + 1, strlen(first + 1) + 1);
-        return r;
-    }
-    return 4;
+    short root = RegistryRootOf(path);
+    if (root == kNoRegistryRoot)
+        return 4;
+    char* first = strchr(path, '\\');
+    memmove(path, first + 1, strlen(first + 1) + 1);
+    return root;
 }
 
 bool replacestr(const char* pattern, char* text, char* work, char* marker, const char* replacement) {

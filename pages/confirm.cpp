@@ -2,7 +2,6 @@
 #include "config/config.h"
 #include "lang/pagetexts.h"
 #include "pages/pages.h"
-#include "shell/startup.h"
 
 INT_PTR DialogLicencji() {
     char licence[kCfgValueSize];

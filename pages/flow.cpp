@@ -1,13 +1,15 @@
-// Page flow: the cancel question and the end of the wizard. The flags are
-// single bytes; the extraction worker's requests reach here as sent messages.
+// Page flow: the modal-dialog runner, the cancel question and the end of the
+// wizard. The flags are single bytes; the extraction worker's requests reach
+// here as sent messages.
 #include "pages/pages.h"
 
-#include "lang/texts.h"
-#include "package/record.h"
-#include "base/scratch.h"
 #include "base/names.h"
-#include "shell/startup.h"
+#include "base/scratch.h"
 #include "base/switches.h"
+#include "lang/texts.h"
+#include "package/destination.h"
+#include "package/record.h"
+#include "pages/worker.h"
 
 namespace {
 
@@ -17,6 +19,10 @@ unsigned char* CancelEnabled() {
 }
 
 } // namespace
+
+INT_PTR StartMain(DLGPROC proc, int id, HWND owner) {
+    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), owner, proc, 0);
+}
 
 bool CancelInstall() {
     if (*Error_2()) {

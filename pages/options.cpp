@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "config/config.h"
-#include "finish/finish.h"
 #include "lang/pagetexts.h"
 #include "pages/pages.h"
 #include "base/scratch.h"
@@ -45,6 +44,15 @@ void OdznaczCheckBoxy(HWND page) {
     CheckInFile("\\lnk.cfg", "index2", 301, "max");
 }
 
+FinishOptions ChosenOptions(HWND page) {
+    bool chosen[4];
+    for (int i = 0; i < 4; ++i) {
+        HWND box = GetDlgItem(page, 300 + i);
+        chosen[i] = box && IsWindowEnabled(box) && SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    return FinishOptions{chosen[0], chosen[1], chosen[2], chosen[3]};
+}
+
 INT_PTR CALLBACK DialogProc7(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
@@ -55,7 +63,9 @@ INT_PTR CALLBACK DialogProc7(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     case WM_COMMAND:
         if (LOWORD(wparam) == 114) {
             ShowWindow(hwnd, SW_HIDE);
-            ZakonczInstalace();
+            if (*OnFinish())
+                (*OnFinish())(ChosenOptions(hwnd));
+            ZakonczWszystko();
             return TRUE;
         }
         return FALSE;

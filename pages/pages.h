@@ -16,6 +16,10 @@ INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
 INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 INT_PTR CALLBACK DialogProc7(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 
+// Runs dialog template id modally with proc, owned by owner; returns its
+// result (-1 when the page cannot be created).
+INT_PTR StartMain(DLGPROC proc, int id, HWND owner);
+
 // Opens the licence page, or the destination page when init.cfg names no
 // licence file, owned by the confirmation page; returns StartMain's result.
 INT_PTR DialogLicencji();
@@ -38,32 +42,16 @@ void PobiezFolder(char* buffer);
 // in 259 characters: creates its folders and records it under key 10
 // (false). Otherwise reports it and returns true; the page stays.
 bool SprawdzSciezke();
-// The check and the folders of SprawdzSciezke for a path given as text,
-// without a message: false when path is accepted, true when it is refused.
-bool PrzyjmijSciezke(const char* path);
-// Removes the folders that an accepted destination created (the chosen
-// folder and its parents), deepest first, where they are empty.
-void UsunFolderyStrony();
 // Button 109 is enabled while edit 402 is not empty.
 void EnableBtn();
-
-// Progress page: starts the extraction worker, whose thread procedure is
-// RozpakujBin. Progress puts a report on bar 700 + bar and, when the value
-// changed, on label 208 + bar; MsgLoop handles one waiting message.
-void RozpakujProgram();
-DWORD WINAPI RozpakujBin(LPVOID);
-int Progress(short value, bool bar);
-int MsgLoop(HWND window);
-// Asks a running worker to stop and waits for it, handling what it sends in
-// the meantime. With always false only a worker still extracting is waited
-// for (one waiting for its completion to be handled is left alone).
-void ZatrzymajWorker(bool always);
 
 // Options page: ticks the four boxes and enables those the configuration
 // provides something for.
 void OdznaczCheckBoxy(HWND page);
 void CheckInFile(const char* file, const char* section, int control, const char* key);
 void CheckRunPrograms();
+// The four choices as the boxes stand: each counts when enabled and ticked.
+FinishOptions ChosenOptions(HWND page);
 
 // Asks whether to abandon the installation, unless a package failure, an
 // earlier Yes or the finish sequence already decided. True means the close

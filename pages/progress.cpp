@@ -1,97 +1,10 @@
-// The progress page (template 53) and the extraction worker. The worker
-// reaches the interface only through sent messages; the interface thread
-// never waits for it without handling those messages, so neither can block
-// the other.
+// The progress page (template 53): starts the extraction worker and, on its
+// completion command, opens the options page.
 #include <windows.h>
 
-#include <commctrl.h>
-#include <cstdio>
-
 #include "lang/pagetexts.h"
-#include "package/extract.h"
-#include "package/locator.h"
 #include "pages/pages.h"
-#include "base/scratch.h"
-
-namespace {
-
-HANDLE* WorkerThread() {
-    static HANDLE thread = nullptr;
-    return &thread;
-}
-
-// 1 while the worker extracts; cleared before it sends its completion.
-volatile LONG* WorkerExtracting() {
-    static volatile LONG extracting = 0;
-    return &extracting;
-}
-
-void ReportToPage(short value, bool bar) { Progress(value, bar); }
-
-} // namespace
-
-int MsgLoop(HWND window) {
-    MSG msg;
-    if (!PeekMessageA(&msg, window, 0, 0, PM_REMOVE))
-        return 0;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-    return 1;
-}
-
-int Progress(short value, bool bar) {
-    static short posprev[2] = {100, 100};
-    HWND page = HwndMain()[5];
-    SendDlgItemMessageA(page, 700 + bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
-    if (value != posprev[bar]) {
-        char label[16];
-        snprintf(label, sizeof label, "%d%%", value);
-        SetDlgItemTextA(page, 208 + bar, label);
-        posprev[bar] = value;
-    }
-    return MsgLoop(HwndMain()[0]);
-}
-
-DWORD WINAPI RozpakujBin(LPVOID) {
-    char destination[MAX_PATH];
-    dircfg("10", destination, 0, sizeof destination);
-    *PaczkaZProgramem() = 1;
-    *RaportPostepu() = ReportToPage;
-    SectionResult result = Rozpakowanie(destination, kModePlain, *HandleToGzc());
-    // A failed section has taken back its files and ended the pages; the
-    // folders the destination page made for it go too.
-    if (result != kSectionOk && result != kSectionStopped)
-        UsunFolderyStrony();
-    InterlockedExchange(WorkerExtracting(), 0);
-    if (!*ZatrzymajRozpakowywanie())
-        SendMessageA(HwndMain()[5], WM_COMMAND, 112, 0);
-    return 1;
-}
-
-void RozpakujProgram() {
-    InterlockedExchange(WorkerExtracting(), 1);
-    *WorkerThread() = CreateThread(nullptr, 0, RozpakujBin, nullptr, 0, nullptr);
-    if (!*WorkerThread())
-        InterlockedExchange(WorkerExtracting(), 0);
-}
-
-void ZatrzymajWorker(bool always) {
-    HANDLE thread = *WorkerThread();
-    if (!thread || (!always && *WorkerExtracting() == 0))
-        return;
-    *ZatrzymajRozpakowywanie() = 1;
-    // Wait for the thread while handling what it sends us (progress, the
-    // close request of a damaged section).
-    for (;;) {
-        DWORD r = MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-        if (r != WAIT_OBJECT_0 + 1)
-            break;
-        MSG msg;
-        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    CloseHandle(thread);
-    *WorkerThread() = nullptr;
-}
+#include "pages/worker.h"
 
 INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {

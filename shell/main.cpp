@@ -3,12 +3,20 @@
 // switches, the run may be silent instead and answers with its own codes.
 #include <windows.h>
 
-#include "pages/pages.h"
 #include "base/scratch.h"
+#include "base/state.h"
+#include "base/switches.h"
+#include "finish/finish.h"
+#include "pages/pages.h"
 #include "shell/silent.h"
 #include "shell/startup.h"
-#include "base/switches.h"
 #include "trust/dllsearch.h"
+
+namespace {
+
+void RunFinish(const FinishOptions& options) { ZakonczInstalace(options); }
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     RestrictDllSearch();
@@ -19,6 +27,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
         return EndRun(InstallSilently());
     if (WinWer() || WinSemaphore())
         return EndRun(0);
+    *OnFinish() = RunFinish;
     StartMain(DialogProc, 50, nullptr);
     MainMsgLoop();
     KoniecProgramu();

@@ -11,17 +11,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/files.h"
+#include "base/names.h"
+#include "base/state.h"
+#include "base/switches.h"
 #include "config/config.h"
 #include "finish/finish.h"
 #include "lang/languages.h"
+#include "package/destination.h"
 #include "package/extract.h"
 #include "package/locator.h"
-#include "pages/pages.h"
-#include "base/files.h"
-#include "base/names.h"
-#include "trust/scratch.h"
 #include "shell/startup.h"
-#include "base/switches.h"
+#include "trust/scratch.h"
 
 namespace {
 
@@ -66,7 +67,8 @@ int ExitFor(SectionResult result) {
 // The destination of /D=, or the page's proposal Program Files\product.
 // Fills the product name and Program Files path the way the page does.
 bool ChooseDestination(char* destination) {
-    SciezkaInstalacyjna();
+    char proposal[MAX_PATH];
+    ProposeDestination(proposal);
     const Switches* s = RunSwitches();
     if (s->badDestination) {
         LogLine("destination: /D= names no path that fits");
@@ -75,7 +77,7 @@ bool ChooseDestination(char* destination) {
     if (s->destination[0] != '\0')
         snprintf(destination, MAX_PATH, "%s", s->destination);
     else
-        snprintf(destination, MAX_PATH, "%s\\%s", ProgramFiles(), NazwaProgramu());
+        snprintf(destination, MAX_PATH, "%s", proposal);
     return true;
 }
 
@@ -147,7 +149,8 @@ int Install() {
     GetFromCfg("3", info, kSecCfg, kInitCfg);
     if (info[0] == '\0')
         RunSwitches()->noInfo = true;
-    result = ZakonczInstalace();
+    FinishOptions options{SilentChoice(300), SilentChoice(301), SilentChoice(302), SilentChoice(303)};
+    result = ZakonczInstalace(options);
     if (result != kSectionOk) {
         LogLine("installation taken back: %s", ResultName(result));
         return ExitFor(result);

@@ -4,16 +4,18 @@
 
 #include <cstring>
 
-#include "package/locator.h"
-#include "pages/pages.h"
 #include "base/names.h"
-#include "trust/scratch.h"
 #include "base/switches.h"
+#include "package/locator.h"
+#include "pages/worker.h"
+#include "trust/scratch.h"
+
+static_assert(sizeof(OSVERSIONINFOA) == 148, "the version structure the platform check hands over");
 
 bool WinWer() {
     OSVERSIONINFOA version;
     memset(&version, 0, sizeof version);
-    version.dwOSVersionInfoSize = 148;
+    version.dwOSVersionInfoSize = sizeof version;
     if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         Tell("This program requires Windows NT.", Brondale(), MB_ICONERROR, IDOK);
         return true;
@@ -46,10 +48,6 @@ bool WinSemaphore() {
     Program(path);
     const char* name = strrchr(path, '\\');
     return CheckSemaphore(name ? name + 1 : path);
-}
-
-INT_PTR StartMain(DLGPROC proc, int id, HWND owner) {
-    return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), owner, proc, 0);
 }
 
 void MainMsgLoop() {

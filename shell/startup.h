@@ -1,6 +1,6 @@
 // Process start-up and shutdown of the installer (Windows only): platform
-// check, single-instance guard, the modal-dialog runner, the main message
-// loop and the final clean-up.
+// check, single-instance guard, the main message loop and the final
+// clean-up.
 #ifndef BRONDALE_SHELL_STARTUP_H
 #define BRONDALE_SHELL_STARTUP_H
 
@@ -13,9 +13,6 @@ bool WinSemaphore();
 // True when a semaphore named name already exists; otherwise the new one is
 // kept open for the rest of the run.
 bool CheckSemaphore(const char* name);
-// Runs dialog template id modally with proc, owned by owner; returns its
-// result (-1 when the page cannot be created).
-INT_PTR StartMain(DLGPROC proc, int id, HWND owner);
 // Dispatches messages until the quit message.
 void MainMsgLoop();
 // Closes the package handle and empties the scratch folder.

@@ -1,0 +1,18 @@
+// The product's Uninstall key under HKEY_LOCAL_MACHINE (Windows only): its
+// path, taken from the product name, and the values that register it.
+#ifndef BRONDALE_FINISH_PRODUCT_H
+#define BRONDALE_FINISH_PRODUCT_H
+
+#include <windows.h>
+
+#include <cstddef>
+
+// The product's Uninstall key path into key (size bytes); empty when the
+// product has no name.
+void KluczProduktu(char* key, size_t size);
+// Records and writes the Uninstall key of the product under
+// HKEY_LOCAL_MACHINE. Returns the last registry result. A product without a
+// name is not registered.
+LONG DodajDlListy();
+
+#endif

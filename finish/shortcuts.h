@@ -1,0 +1,13 @@
+// Shortcuts in the common desktop and the product's folder of the common
+// Start-menu programs (Windows only).
+#ifndef BRONDALE_FINISH_SHORTCUTS_H
+#define BRONDALE_FINISH_SHORTCUTS_H
+
+// Makes the desktop (kind 0) or Start-menu (kind 1) shortcuts of lnk.cfg.
+// The caller decides whether they are wanted.
+void MakeShortcut(short kind);
+// One shortcut to target in the common desktop or the product's folder of
+// the common Start-menu programs.
+void DodajSkrot(const char* target, bool menu);
+
+#endif

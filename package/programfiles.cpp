@@ -1,0 +1,32 @@
+// The proposed destination, Program Files\<product>, for the destination
+// page and the silent run alike (Windows only: the shell names the folder).
+#include <windows.h>
+
+#include <cstdio>
+#include <shlobj.h>
+
+#include "base/state.h"
+#include "config/config.h"
+#include "package/destination.h"
+
+void ProgramFilesFolder(char* buffer) {
+    buffer[0] = '\0';
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator)
+        return;
+    LPITEMIDLIST programFiles = nullptr;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, CSIDL_PROGRAM_FILES, &programFiles))) {
+        if (!SHGetPathFromIDListA(programFiles, buffer))
+            buffer[0] = '\0';
+        allocator->Free(programFiles);
+    }
+    allocator->Release();
+}
+
+void ProposeDestination(char* proposal) {
+    ProgramFilesFolder(ProgramFiles());
+    char name[kCfgValueSize];
+    GetFromCfg("1", name, kSecCfg, kInitCfg);
+    snprintf(NazwaProgramu(), 64, "%s", name);
+    snprintf(proposal, MAX_PATH, "%s\\%s", ProgramFiles(), NazwaProgramu());
+}

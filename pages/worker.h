@@ -1,0 +1,21 @@
+// The extraction worker of the progress page (Windows only): a thread that
+// extracts the program section into the destination and reports progress
+// on the page's two bars.
+#ifndef BRONDALE_PAGES_WORKER_H
+#define BRONDALE_PAGES_WORKER_H
+
+#include <windows.h>
+
+// Starts the extraction worker, whose thread procedure is RozpakujBin.
+void RozpakujProgram();
+DWORD WINAPI RozpakujBin(LPVOID);
+// Puts a report on bar 700 + bar of the progress page and, when the value
+// changed, on label 208 + bar; then handles one waiting message (MsgLoop).
+int Progress(short value, bool bar);
+int MsgLoop(HWND window);
+// Asks a running worker to stop and waits for it, handling what it sends in
+// the meantime. With always false only a worker still extracting is waited
+// for (one waiting for its completion to be handled is left alone).
+void ZatrzymajWorker(bool always);
+
+#endif
