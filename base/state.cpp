@@ -4,7 +4,7 @@
 #include "base/state.h"
 
 HWND* HwndMain() {
-    static HWND hDlg[7];
+    static HWND hDlg[PAGE_SLOTS];
     return hDlg;
 }
 

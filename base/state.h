@@ -4,6 +4,7 @@
 #ifndef BRONDALE_BASE_STATE_H
 #define BRONDALE_BASE_STATE_H
 
+#include "base/resource.h"
 #include "platform/win32api.h"
 
 // Seven page windows: 0 language, 1 confirmation, 2 licence, 3 unused,

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/resource.h"
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -162,13 +164,13 @@ bool Unattended() { return RunSwitches()->silent; }
 bool SwitchUnticks(int box) {
     const Switches* s = RunSwitches();
     switch (box) {
-    case 300:
+    case IDC_OPTION_DESKTOP:
         return s->noDesktop;
-    case 301:
+    case IDC_OPTION_MENU:
         return s->noStartMenu;
-    case 302:
+    case IDC_OPTION_INFO:
         return s->noInfo;
-    case 303:
+    case IDC_OPTION_RUN:
         return s->noRun;
     default:
         return false;
@@ -178,7 +180,8 @@ bool SwitchUnticks(int box) {
 bool SilentChoice(int box) {
     if (SwitchUnticks(box))
         return false;
-    return box == 300 || box == 301 || ((box == 302 || box == 303) && RunSwitches()->run);
+    return box == IDC_OPTION_DESKTOP || box == IDC_OPTION_MENU ||
+           ((box == IDC_OPTION_INFO || box == IDC_OPTION_RUN) && RunSwitches()->run);
 }
 
 bool LogOpen(const char* path) {

@@ -13,7 +13,7 @@
 
 namespace {
 
-const int kLanguageList = 600;
+const int kLanguageList = IDC_LANGUAGE_LIST;
 const size_t kLanguageField = 32;
 
 // Records Lang folder\name.lng under key 8.
@@ -58,7 +58,7 @@ struct LanguageNames {
 } // namespace
 
 void WypelnijCombo() {
-    HWND page = HwndMain()[0];
+    HWND page = HwndMain()[PAGE_LANGUAGE];
     ForEachLanguageFile(
         [](const char* name, void* context) {
             SendDlgItemMessageA(static_cast<HWND>(context), kLanguageList, CB_ADDSTRING, 0,
@@ -76,7 +76,7 @@ void WypelnijCombo() {
 }
 
 void ZapiszJezyk() {
-    HWND page = HwndMain()[0];
+    HWND page = HwndMain()[PAGE_LANGUAGE];
     char name[kLanguageField] = "Polski";
     LRESULT index = SendDlgItemMessageA(page, kLanguageList, CB_GETCURSEL, 0, 0);
     if (index != CB_ERR) {

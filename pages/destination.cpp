@@ -21,7 +21,7 @@ void PobiezFolder(char* buffer) {
         ProgramFilesFolder(buffer);
         return;
     }
-    HWND page = HwndMain()[4];
+    HWND page = HwndMain()[PAGE_DESTINATION];
     // The new dialog style needs COM in this thread.
     HRESULT ole = OleInitialize(nullptr);
     IMalloc* allocator = nullptr;
@@ -36,7 +36,7 @@ void PobiezFolder(char* buffer) {
         LPITEMIDLIST result = SHBrowseForFolderA(&info);
         if (result) {
             if (SHGetPathFromIDListA(result, chosen))
-                SetDlgItemTextA(page, 402, chosen);
+                SetDlgItemTextA(page, IDC_DESTINATION_PATH, chosen);
             allocator->Free(result);
         }
         allocator->Release();
@@ -48,12 +48,12 @@ void PobiezFolder(char* buffer) {
 void SciezkaInstalacyjna() {
     char proposal[MAX_PATH];
     ProposeDestination(proposal);
-    SetDlgItemTextA(HwndMain()[4], 402, proposal);
+    SetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, proposal);
 }
 
 bool SprawdzSciezke() {
     char path[MAX_PATH];
-    GetDlgItemTextA(HwndMain()[4], 402, path, sizeof path);
+    GetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, path, sizeof path);
     if (!PrzyjmijSciezke(path))
         return false;
     Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
@@ -61,34 +61,34 @@ bool SprawdzSciezke() {
 }
 
 void EnableBtn() {
-    HWND page = HwndMain()[4];
+    HWND page = HwndMain()[PAGE_DESTINATION];
     char path[MAX_PATH];
-    GetDlgItemTextA(page, 402, path, sizeof path);
-    EnableWindow(GetDlgItem(page, 109), path[0] != '\0');
+    GetDlgItemTextA(page, IDC_DESTINATION_PATH, path, sizeof path);
+    EnableWindow(GetDlgItem(page, IDC_DESTINATION_NEXT), path[0] != '\0');
 }
 
 INT_PTR CALLBACK DialogProc5(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        HwndMain()[4] = hwnd;
+        HwndMain()[PAGE_DESTINATION] = hwnd;
         InitLang3(hwnd);
         SciezkaInstalacyjna();
         if (RunSwitches()->destination[0] != '\0')
-            SetDlgItemTextA(hwnd, 402, RunSwitches()->destination);
+            SetDlgItemTextA(hwnd, IDC_DESTINATION_PATH, RunSwitches()->destination);
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
-        case 108:
+        case IDC_DESTINATION_BROWSE:
             PobiezFolder(nullptr);
             return TRUE;
-        case 109:
+        case IDC_DESTINATION_NEXT:
             if (!SprawdzSciezke())
-                NextPage(hwnd, DialogProc6, 53);
+                NextPage(hwnd, DialogProc6, IDD_PROGRESS);
             return TRUE;
-        case 110:
+        case IDC_DESTINATION_CANCEL:
             SendMessageA(hwnd, WM_CLOSE, 0, 0);
             return TRUE;
-        case 402:
+        case IDC_DESTINATION_PATH:
             EnableBtn();
             return TRUE;
         }

@@ -41,7 +41,7 @@ bool CancelInstall() {
 
 void ZakonczWszystko() {
     HWND* pages = HwndMain();
-    for (int slot = 6; slot >= 0; --slot) {
+    for (int slot = PAGE_SLOTS - 1; slot >= 0; --slot) {
         if (pages[slot]) {
             EndDialog(pages[slot], 1);
             pages[slot] = nullptr;

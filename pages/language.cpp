@@ -21,22 +21,22 @@ BOOL OnInit(HWND hwnd) {
     }
     GetCfg();
     LogLine("scratch folder: %s", tmp_dir());
-    HwndMain()[0] = hwnd;
+    HwndMain()[PAGE_LANGUAGE] = hwnd;
     RozpakujJezyki();
     WypelnijCombo();
     // Every page shares the dialog class, so this is the icon of them all.
     SetClassLongA(hwnd, GCL_HICON,
-                  static_cast<LONG>(reinterpret_cast<LONG_PTR>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(2)))));
+                  static_cast<LONG>(reinterpret_cast<LONG_PTR>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_LANGUAGE)))));
     return FALSE;
 }
 
 BOOL OnCommand(HWND hwnd, WORD id) {
     switch (id) {
-    case 100:
+    case IDC_LANGUAGE_OK:
         ZapiszJezyk();
-        NextPage(hwnd, DialogProc2, 51);
+        NextPage(hwnd, DialogProc2, IDD_CONFIRM);
         return TRUE;
-    case 101:
+    case IDC_LANGUAGE_CANCEL:
         SendMessageA(hwnd, WM_CLOSE, 0, 0);
         return TRUE;
     default:

@@ -32,7 +32,7 @@ void WypelniaOknoLicencji(HWND page) {
         DWORD got = 0;
         if (ReadFile(file, text, size, &got, nullptr)) {
             text[got] = '\0';
-            SetDlgItemTextA(page, 500, text);
+            SetDlgItemTextA(page, IDC_LICENCE_TEXT, text);
         }
         free(text);
     }
@@ -40,26 +40,26 @@ void WypelniaOknoLicencji(HWND page) {
 }
 
 void CheckButton() {
-    HWND page = HwndMain()[2];
-    EnableWindow(GetDlgItem(page, 104), IsDlgButtonChecked(page, 300) != 0);
+    HWND page = HwndMain()[PAGE_LICENCE];
+    EnableWindow(GetDlgItem(page, IDC_LICENCE_NEXT), IsDlgButtonChecked(page, IDC_LICENCE_ACCEPT) != 0);
 }
 
 INT_PTR CALLBACK DialogProc3(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        HwndMain()[2] = hwnd;
+        HwndMain()[PAGE_LICENCE] = hwnd;
         InitLang2(hwnd);
         WypelniaOknoLicencji(hwnd);
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
-        case 104:
-            NextPage(hwnd, DialogProc5, 54);
+        case IDC_LICENCE_NEXT:
+            NextPage(hwnd, DialogProc5, IDD_DESTINATION);
             return TRUE;
-        case 105:
+        case IDC_LICENCE_CANCEL:
             SendMessageA(hwnd, WM_CLOSE, 0, 0);
             return TRUE;
-        case 300:
+        case IDC_LICENCE_ACCEPT:
             CheckButton();
             return TRUE;
         }

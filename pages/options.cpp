@@ -17,7 +17,7 @@ void CheckInFile(const char* file, const char* section, int control, const char*
     char value[128];
     GetPrivateProfileStringA(section, key, "", value, sizeof value, path);
     if (value[0] != '\0')
-        EnableWindow(GetDlgItem(HwndMain()[6], control), TRUE);
+        EnableWindow(GetDlgItem(HwndMain()[PAGE_OPTIONS], control), TRUE);
 }
 
 void CheckRunPrograms() {
@@ -29,25 +29,25 @@ void CheckRunPrograms() {
         snprintf(key, sizeof key, "%d", i);
         GetFromCfg(key, silent, kSecSilent, kInitCfg);
         if (silent[0] == '0') {
-            EnableWindow(GetDlgItem(HwndMain()[6], 303), TRUE);
+            EnableWindow(GetDlgItem(HwndMain()[PAGE_OPTIONS], IDC_OPTION_RUN), TRUE);
             return;
         }
     }
 }
 
 void OdznaczCheckBoxy(HWND page) {
-    for (int id = 300; id <= 303; ++id)
+    for (int id = IDC_OPTION_DESKTOP; id <= IDC_OPTION_RUN; ++id)
         CheckDlgButton(page, id, SwitchUnticks(id) ? BST_UNCHECKED : BST_CHECKED);
     CheckRunPrograms();
-    CheckInFile("\\init.cfg", "cfg", 302, "3");
-    CheckInFile("\\lnk.cfg", "index1", 300, "max");
-    CheckInFile("\\lnk.cfg", "index2", 301, "max");
+    CheckInFile("\\init.cfg", "cfg", IDC_OPTION_INFO, "3");
+    CheckInFile("\\lnk.cfg", "index1", IDC_OPTION_DESKTOP, "max");
+    CheckInFile("\\lnk.cfg", "index2", IDC_OPTION_MENU, "max");
 }
 
 FinishOptions ChosenOptions(HWND page) {
     bool chosen[4];
     for (int i = 0; i < 4; ++i) {
-        HWND box = GetDlgItem(page, 300 + i);
+        HWND box = GetDlgItem(page, IDC_OPTION_DESKTOP + i);
         chosen[i] = box && IsWindowEnabled(box) && SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
     return FinishOptions{chosen[0], chosen[1], chosen[2], chosen[3]};
@@ -56,12 +56,12 @@ FinishOptions ChosenOptions(HWND page) {
 INT_PTR CALLBACK DialogProc7(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        HwndMain()[6] = hwnd;
+        HwndMain()[PAGE_OPTIONS] = hwnd;
         InitLang5(hwnd);
         OdznaczCheckBoxy(hwnd);
         return FALSE;
     case WM_COMMAND:
-        if (LOWORD(wparam) == 114) {
+        if (LOWORD(wparam) == IDC_OPTIONS_FINISH) {
             ShowWindow(hwnd, SW_HIDE);
             if (*OnFinish())
                 (*OnFinish())(ChosenOptions(hwnd));

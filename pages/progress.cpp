@@ -9,20 +9,20 @@
 INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
-        HwndMain()[5] = hwnd;
+        HwndMain()[PAGE_PROGRESS] = hwnd;
         InitLang4(hwnd);
         RozpakujProgram();
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wparam)) {
-        case 107:
+        case IDC_PROGRESS_CANCEL:
             SendMessageA(hwnd, WM_CLOSE, 0, 0);
             return TRUE;
-        case 112:
+        case IDC_PROGRESS_DONE:
             // A completion that arrives while the wizard is ending opens
             // nothing.
-            if (HwndMain()[5] == hwnd)
-                NextPage(hwnd, DialogProc7, 56);
+            if (HwndMain()[PAGE_PROGRESS] == hwnd)
+                NextPage(hwnd, DialogProc7, IDD_OPTIONS);
             return TRUE;
         }
         return FALSE;

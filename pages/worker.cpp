@@ -41,15 +41,15 @@ int MsgLoop(HWND window) {
 
 int Progress(short value, bool bar) {
     static short posprev[2] = {100, 100};
-    HWND page = HwndMain()[5];
-    SendDlgItemMessageA(page, 700 + bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    HWND page = HwndMain()[PAGE_PROGRESS];
+    SendDlgItemMessageA(page, IDC_PROGRESS_BAR + bar, PBM_SETPOS, static_cast<WPARAM>(value), 0);
     if (value != posprev[bar]) {
         char label[16];
         snprintf(label, sizeof label, "%d%%", value);
-        SetDlgItemTextA(page, 208 + bar, label);
+        SetDlgItemTextA(page, IDC_PROGRESS_PERCENT + bar, label);
         posprev[bar] = value;
     }
-    return MsgLoop(HwndMain()[0]);
+    return MsgLoop(HwndMain()[PAGE_LANGUAGE]);
 }
 
 DWORD WINAPI RozpakujBin(LPVOID) {
@@ -64,7 +64,7 @@ DWORD WINAPI RozpakujBin(LPVOID) {
         UsunFolderyStrony();
     InterlockedExchange(WorkerExtracting(), 0);
     if (!*ZatrzymajRozpakowywanie())
-        SendMessageA(HwndMain()[5], WM_COMMAND, 112, 0);
+        SendMessageA(HwndMain()[PAGE_PROGRESS], WM_COMMAND, IDC_PROGRESS_DONE, 0);
     return 1;
 }
 

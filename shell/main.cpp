@@ -28,7 +28,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     if (WinWer() || WinSemaphore())
         return EndRun(0);
     *OnFinish() = RunFinish;
-    StartMain(DialogProc, 50, nullptr);
+    StartMain(DialogProc, IDD_LANGUAGE, nullptr);
     MainMsgLoop();
     KoniecProgramu();
     return EndRun(tmp_dir()[0] != '\0' ? 1 : 0);

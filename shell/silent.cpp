@@ -149,7 +149,8 @@ int Install() {
     GetFromCfg("3", info, kSecCfg, kInitCfg);
     if (info[0] == '\0')
         RunSwitches()->noInfo = true;
-    FinishOptions options{SilentChoice(300), SilentChoice(301), SilentChoice(302), SilentChoice(303)};
+    FinishOptions options{SilentChoice(IDC_OPTION_DESKTOP), SilentChoice(IDC_OPTION_MENU), SilentChoice(IDC_OPTION_INFO),
+                          SilentChoice(IDC_OPTION_RUN)};
     result = ZakonczInstalace(options);
     if (result != kSectionOk) {
         LogLine("installation taken back: %s", ResultName(result));
