@@ -57,7 +57,9 @@ TEST_F(Flow, PagesFollowInOrderAndEachStepHidesThePageBefore) {
     std::string target = folder + "\\dest\\new\\";
     SetItemText(destination, 402, target);
     Click(destination, 109);
-    HWND progress = WaitForPageWith(700);
+    // A small program section can be unpacked before the progress page is
+    // seen: then the options page stands in its place.
+    HWND progress = WaitForPageWith(700, 20000, 303);
     ASSERT_NE(nullptr, progress);
     EXPECT_TRUE(Hidden(destination));
     EXPECT_TRUE(PathExists(folder + "\\dest\\new")) << "a trailing backslash creates the last folder at once";
@@ -65,7 +67,7 @@ TEST_F(Flow, PagesFollowInOrderAndEachStepHidesThePageBefore) {
     HWND options = WaitForPageWith(303);
     ASSERT_NE(nullptr, options);
     for (HWND earlier : {language, confirm, page, destination, progress})
-        EXPECT_FALSE(IsWindowVisible(earlier)) << "no page comes back";
+        EXPECT_TRUE(earlier == options || !IsWindowVisible(earlier)) << "no page comes back";
     CancelWithYes(options, 0);
 }
 
