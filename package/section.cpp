@@ -30,8 +30,26 @@ bool PackageSpan(HANDLE package, uint64_t* position, uint64_t* size) {
     return *position <= *size;
 }
 
-// Reads and checks the header and the offset table. On success *table holds
-// the N + 1 offsets (the caller frees it).
+// Reads the offset table of count + 1 entries (tableBytes) into a new block
+// at *table (the caller frees it) and checks it against what the file holds.
+SectionResult ReadOffsetTable(HANDLE package, uint32_t count, uint32_t tableBytes, uint64_t available,
+                              uint32_t** table) {
+    uint32_t* offsets = static_cast<uint32_t*>(malloc(tableBytes));
+    if (!offsets)
+        return kSectionNoMemory;
+    *table = offsets;
+    unsigned char* raw = reinterpret_cast<unsigned char*>(offsets);
+    if (!winfread(raw, package, tableBytes))
+        return kSectionDamaged;
+    for (uint32_t i = 0; i <= count; ++i)
+        offsets[i] = ReadLe32(raw + 4 * i);
+    uint32_t member = 0;
+    return CheckOffsetTable(offsets, count, available, &member) == kSectionSound ? kSectionOk : kSectionDamaged;
+}
+
+// Reads and checks the header and the offset table; the magic passes through
+// tmp and the member count goes to IlePlikow. On success *table holds the
+// N + 1 offsets (the caller frees it, also after a failure).
 SectionResult ReadHeader(HANDLE package, uint32_t* stored, uint32_t** table) {
     *table = nullptr;
     uint64_t start, fileSize;
@@ -42,30 +60,15 @@ SectionResult ReadHeader(HANDLE package, uint32_t* stored, uint32_t** table) {
         return kSectionDamaged;
     memcpy(tmp(), head, 3);
     tmp()[3] = '\0';
-    if (strcmp(tmp(), header()) != 0)
-        return kSectionDamaged;
-    *stored = ReadLe32(head + 3);
-    uint32_t count = ReadLe32(head + 11);
-    *IlePlikow() = count;
     uint64_t available = fileSize - start;
-    uint64_t tableBytes = 4 * (static_cast<uint64_t>(count) + 1);
-    if (count == 0 || kSectionHeaderSize + tableBytes > available)
+    uint32_t count = 0, tableBytes = 0;
+    SectionProblem problem = CheckSectionHeader(head, available, stored, &count, &tableBytes);
+    if (problem == kSectionNoMagic)
         return kSectionDamaged;
-    uint32_t* offsets = static_cast<uint32_t*>(malloc(static_cast<size_t>(tableBytes)));
-    if (!offsets)
-        return kSectionNoMemory;
-    *table = offsets;
-    unsigned char* raw = reinterpret_cast<unsigned char*>(offsets);
-    if (!winfread(raw, package, static_cast<DWORD>(tableBytes)))
+    *IlePlikow() = count;
+    if (problem != kSectionSound)
         return kSectionDamaged;
-    for (uint32_t i = 0; i <= count; ++i)
-        offsets[i] = ReadLe32(raw + 4 * i);
-    if (offsets[0] != kSectionFixedSize + 4 * static_cast<uint64_t>(count) || offsets[count] > available)
-        return kSectionDamaged;
-    for (uint32_t i = 0; i < count; ++i)
-        if (offsets[i + 1] < offsets[i] || offsets[i + 1] - offsets[i] < kMinMemberSize)
-            return kSectionDamaged;
-    return kSectionOk;
+    return ReadOffsetTable(package, count, tableBytes, available, table);
 }
 
 // Decompresses member 0, the path list, into the scratch path-list file.
