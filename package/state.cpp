@@ -1,5 +1,6 @@
 // The section reader's state: one static per accessor, used by one
-// extraction at a time.
+// extraction at a time. Only the stop flag is shared between threads, and
+// it is atomic.
 #include "package/state.h"
 
 #include "base/format.h"
@@ -28,8 +29,8 @@ MemberSum* SumaCzlonka() {
     return &sum;
 }
 
-unsigned char* ZatrzymajRozpakowywanie() {
-    static unsigned char stop = 0;
+std::atomic<unsigned char>* ZatrzymajRozpakowywanie() {
+    static std::atomic<unsigned char> stop{0};
     return &stop;
 }
 

@@ -4,6 +4,7 @@
 #ifndef BRONDALE_PACKAGE_STATE_H
 #define BRONDALE_PACKAGE_STATE_H
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/win32api.h"
@@ -25,8 +26,10 @@ const unsigned short kModeScrambled = 2;
 // The path that the last kSectionLink (or file in use) was about.
 char* SciezkaOdmowy();
 
-// Set to 1 to stop the extraction under way; looked at between blocks.
-unsigned char* ZatrzymajRozpakowywanie();
+// Set to 1 (by the interface thread) to stop the extraction under way on the
+// worker; looked at between blocks. Atomic, because the two threads share it
+// without a lock.
+std::atomic<unsigned char>* ZatrzymajRozpakowywanie();
 
 // Size and CRC-32 (zlib's) of the bytes that the last dekompresjagz call
 // wrote, as far as it got; the section reader copies them into the record
