@@ -1,6 +1,5 @@
-// The package's section reader as its callers see it: one include for the
-// whole reader. Each part keeps its declarations in its own header; lower
-// parts (path list, placement, member inflate, progress) never call the
+// The section reader as its callers see it: one include for every part. The
+// lower parts (path list, placement, member inflate, progress) never call the
 // section loop or the failure report.
 #ifndef BRONDALE_PACKAGE_EXTRACT_H
 #define BRONDALE_PACKAGE_EXTRACT_H

@@ -1,7 +1,6 @@
 // Member inflate, in blocks and bounded by the member's size: it never reads
-// past its member, and on a damaged stream it leaves the package handle at
-// the member's end. Every byte written is descrambled first (mode 2), then
-// added to the running checksum and to the member's CRC-32.
+// past its member and leaves the handle at the member's end. Every byte is
+// descrambled (mode 2) before it is summed, CRC'd and written.
 #include "package/member.h"
 
 #include <cstring>

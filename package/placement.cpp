@@ -1,6 +1,6 @@
 // Safe placement. Nothing here opens what already stands at a path: a name in
-// the way is looked at by its attributes only, and every change this file
-// makes (a kept file, a new file) enters the record before it can be lost.
+// the way is looked at by its attributes only, and every file moved aside or
+// created is recorded, or undone at once when the record cannot take it.
 #include "package/placement.h"
 
 #include <cstdint>

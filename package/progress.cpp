@@ -1,6 +1,6 @@
-// Progress pacing. Calls the page's report function only; it never looks at
-// the package, and what it reports depends on nothing but its arguments and
-// the clock.
+// Progress pacing. It only calls the page's report function and never looks
+// at the package: what it reports depends on its arguments, the member count
+// and the clock.
 #include "package/progress.h"
 
 #include "base/state.h"

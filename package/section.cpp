@@ -1,7 +1,6 @@
-// The section loop. The whole header and offset table are validated before
-// anything is written, members are read in order from the handle's position
-// (after a good section it stands on the next one), and a failure takes back
-// exactly the files and folders the section wrote.
+// The section loop. Header and offset table are checked before anything is
+// written, members are read in order from the handle's position, and a
+// failure takes back exactly the files and folders the section wrote.
 #include "package/section.h"
 
 #include <cstdlib>

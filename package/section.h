@@ -1,7 +1,6 @@
-// The section loop: reads one section from the package handle's current
-// position, writes its files below a target folder, verifies the section's
-// checksum, and takes back what it wrote when the section turns out damaged.
-// Nothing here shows anything to the user.
+// The section loop: reads one section from the package handle's position,
+// writes its files below a target folder and checks the section's checksum;
+// a failed section takes back what it wrote and shows nothing to the user.
 #ifndef BRONDALE_PACKAGE_SECTION_H
 #define BRONDALE_PACKAGE_SECTION_H
 
