@@ -1,0 +1,159 @@
+// Safe placement. Nothing here opens what already stands at a path: a name in
+// the way is looked at by its attributes only, and every file moved aside or
+// created is recorded, or undone at once when the record cannot take it.
+#include "package/placement.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "base/format.h"
+#include "base/names.h"
+#include "base/switches.h"
+#include "lang/texts.h"
+#include "package/record.h"
+
+SectionResult CheckFolders(const char* path, size_t targetLength, size_t parentLength, bool* existed) {
+    char folder[MAX_PATH];
+    *existed = false;
+    for (size_t i = targetLength + 1; i < parentLength; ++i) {
+        if (path[i] != '\\')
+            continue;
+        memcpy(folder, path, i);
+        folder[i] = '\0';
+        DWORD attributes = GetFileAttributesA(folder);
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return kSectionOk;
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            snprintf(SciezkaOdmowy(), MAX_PATH, "%s", folder);
+            return kSectionLink;
+        }
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return kSectionWriteFailed;
+    }
+    *existed = true;
+    return kSectionOk;
+}
+
+SectionResult RecordStale(const char* folder) {
+    char pattern[MAX_PATH];
+    if (snprintf(pattern, sizeof pattern, "%s%s*", folder, kKeptPrefix) >= static_cast<int>(sizeof pattern))
+        return kSectionOk;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return kSectionOk;
+    SectionResult result = kSectionOk;
+    do {
+        const DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+        if (!IsKeptName(entry.cFileName) || (entry.dwFileAttributes & kNotPlain) ||
+            !(entry.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
+            continue;
+        char path[MAX_PATH];
+        if (snprintf(path, sizeof path, "%s%s", folder, entry.cFileName) < static_cast<int>(sizeof path) &&
+            !ZapisaneStara(path))
+            result = kSectionNoMemory;
+    } while (result == kSectionOk && FindNextFileA(find, &entry));
+    FindClose(find);
+    return result;
+}
+
+namespace {
+
+// A kept name in path's folder that is not taken: kept receives it. The
+// digits run on from a value drawn once per run, so that names of one run
+// differ and a name left by an earlier run is passed over.
+bool MoveAside(const char* path, char* kept, DWORD* error) {
+    static uint32_t next = GetTickCount() * 2654435761u;
+    size_t folder = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        uint32_t digits = next++ & 0x0FFFFFFFu;
+        if (folder + kKeptNameLength > kMaxPath) {
+            *error = ERROR_INVALID_NAME;
+            return false;
+        }
+        memcpy(kept, path, folder);
+        snprintf(kept + folder, MAX_PATH - folder, "%s%07lX", kKeptPrefix, static_cast<unsigned long>(digits));
+        if (MoveFileA(path, kept))
+            return true;
+        *error = GetLastError();
+        if (*error != ERROR_ALREADY_EXISTS && *error != ERROR_FILE_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+HANDLE CreateNew(const char* path) {
+    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The errors of CREATE_NEW when a name is taken: a file or link (exists), or
+// a folder or a file that refuses (access denied).
+bool InTheWay(DWORD error) {
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+}
+
+} // namespace
+
+bool PlikWUzyciu(const char* path) {
+    char text[512];
+    snprintf(text, sizeof text, "%s\n\n%s", GetLang(20, DefaultText(20)), path);
+    // A silent run has nobody to close the other program: it cancels.
+    return Tell(text, Brondale(), MB_RETRYCANCEL | MB_ICONWARNING, IDCANCEL) == IDRETRY;
+}
+
+SectionResult ZrobMiejsce(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return kSectionOk;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", path);
+        return kSectionLink;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return kSectionWriteFailed;
+    char kept[MAX_PATH];
+    DWORD error = ERROR_SUCCESS;
+    while (!MoveAside(path, kept, &error)) {
+        // Held open without delete sharing; a running program's file can be
+        // renamed, so this is an editor or a viewer the user can close.
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
+            return kSectionWriteFailed;
+        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", path);
+        if (!PlikWUzyciu(path))
+            return kSectionCancelled;
+        if (*ZatrzymajRozpakowywanie())
+            return kSectionStopped;
+    }
+    // Hidden, so that it does not show among the product's files while the
+    // installation runs, and so that a later run can tell it from the user's.
+    SetFileAttributesA(kept, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+    if (!ZapisaneKopia(path, kept, attributes)) {
+        MoveFileA(kept, path);
+        SetFileAttributesA(path, attributes);
+        return kSectionNoMemory;
+    }
+    return kSectionOk;
+}
+
+SectionResult CreateMemberFile(const char* path, HANDLE* output) {
+    // CREATE_NEW never opens what is there, a link included. Only when
+    // something is in the way is it looked at and moved aside, so that a
+    // fresh installation costs one call per file as it always did.
+    *output = CreateNew(path);
+    if (*output == INVALID_HANDLE_VALUE && InTheWay(GetLastError())) {
+        SectionResult result = ZrobMiejsce(path);
+        if (result != kSectionOk)
+            return result;
+        *output = CreateNew(path);
+    }
+    if (*output == INVALID_HANDLE_VALUE)
+        return kSectionWriteFailed;
+    if (!ZapisaneDodaj(path, false)) {
+        CloseHandle(*output);
+        *output = INVALID_HANDLE_VALUE;
+        DeleteFileA(path);
+        return kSectionNoMemory;
+    }
+    return kSectionOk;
+}

@@ -1,0 +1,41 @@
+// Safe placement of the section's files: folders and files are created new,
+// a link or junction on the way is refused and never followed, and a file in
+// the way is moved aside and recorded so that a failure can put it back.
+#ifndef BRONDALE_PACKAGE_PLACEMENT_H
+#define BRONDALE_PACKAGE_PLACEMENT_H
+
+#include <cstddef>
+
+#include "package/state.h"
+#include "platform/win32api.h"
+
+// Makes way at path for a file that this run will create there with
+// CREATE_NEW: nothing there is fine; a link or junction is refused (never
+// followed); a file is moved aside under a hidden kept name in its folder
+// and recorded, asking Retry or Cancel while another program holds it.
+SectionResult ZrobMiejsce(const char* path);
+// The question for a file that another program holds: true for Retry. The
+// one place where the extraction asks the user anything; a silent run
+// answers Cancel.
+bool PlikWUzyciu(const char* path);
+
+// Walks the folders of path between the target (its first targetLength
+// characters) and the file's folder (parentLength, with the backslash). A
+// link or junction among those that exist is refused and named in
+// SciezkaOdmowy; so is a file standing where a folder goes
+// (kSectionWriteFailed). *existed tells whether every one of them was there
+// already. Folders missing are created by this run, so nothing below them
+// needs a look.
+SectionResult CheckFolders(const char* path, size_t targetLength, size_t parentLength, bool* existed);
+// Records the kept files that an interrupted run left in folder (with its
+// trailing backslash), so that this run's commit deletes them. Only hidden
+// files of the kept form count; anything else is the user's.
+SectionResult RecordStale(const char* folder);
+
+// Creates the member file at path, making way for it when something is in
+// the way, and records it. On kSectionOk *output is the open file (the
+// caller closes it); otherwise it is INVALID_HANDLE_VALUE and nothing of
+// path is left created.
+SectionResult CreateMemberFile(const char* path, HANDLE* output);
+
+#endif

@@ -1,0 +1,74 @@
+// The failure report. Each text shown here is fixed and must stay as it is;
+// every failure sets the package-failure flag and sends (never posts) the
+// close request, so a worker waits until the pages have handled it.
+#include "package/report.h"
+
+#include <cstdio>
+
+#include "base/names.h"
+#include "base/scratch.h"
+#include "base/state.h"
+#include "base/switches.h"
+#include "lang/texts.h"
+#include "package/locator.h"
+#include "package/section.h"
+
+namespace {
+
+// Ends every page without the cancel question.
+void ClosePages() {
+    *Error_2() = 1;
+    SendMessageA(HwndMain()[PAGE_LANGUAGE], WM_CLOSE, 0, 0);
+}
+
+// A failure report: the message, the failure flag, and the close request
+// that ends every page without the cancel question.
+void ReportFailure(const char* text) {
+    Tell(text, Brondale(), MB_ICONERROR, IDOK);
+    ClosePages();
+}
+
+} // namespace
+
+void Error_1() { ReportFailure("File is corupted."); }
+
+void BladZapisu() { ReportFailure(kWriteFailureText); }
+
+void BrakPamieci() { ReportFailure(GetLang(19, DefaultText(19))); }
+
+SectionResult Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
+    SectionResult result = RozpakujSekcje(target, mode, package);
+    ZglosWynik(result);
+    return result;
+}
+
+void ZglosWynik(SectionResult result) {
+    if (result == kSectionNoMemory) {
+        BrakPamieci();
+    } else if (result == kSectionWriteFailed) {
+        BladZapisu();
+    } else if (result == kSectionLink) {
+        char text[512];
+        snprintf(text, sizeof text, "%s\n\n%s", GetLang(21, DefaultText(21)), SciezkaOdmowy());
+        ReportFailure(text);
+    } else if (result == kSectionCancelled) {
+        // The user's own choice: nothing to tell, the wizard ends.
+        ClosePages();
+    } else if (result != kSectionOk && result != kSectionStopped) {
+        Error_1();
+    }
+}
+
+void RozpakujJezyki() {
+    if (WyszukajRc(HandleToGzc())) {
+        Error_1();
+        return;
+    }
+    for (int i = 0; i < 2; ++i) {
+        char key[4];
+        char target[MAX_PATH];
+        snprintf(key, sizeof key, "%d", 8 + i);
+        dircfg(key, target, 0, sizeof target);
+        Rozpakowanie(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
+    }
+}
