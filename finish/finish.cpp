@@ -25,9 +25,9 @@ namespace {
 // A finish whose start failed: everything this run wrote is taken back and
 // the reason is reported.
 void UndoFinish(SectionResult result) {
-    ZapisaneCofnij();
-    UsunFolderyStrony();
-    ZglosWynik(result);
+    WrittenTakeBack();
+    RemoveDestinationFolders();
+    ReportResult(result);
 }
 
 // Writes the record, the file list and the uninstaller over kept files, so
@@ -37,11 +37,11 @@ SectionResult StartRecord(const char* destination, char* record) {
     if (snprintf(record, MAX_PATH, "%s\\%s\\%s", destination, kRecordFolder, kRecordFile) >= MAX_PATH)
         return kSectionWriteFailed;
     char productKey[MAX_PATH], source[MAX_PATH];
-    KluczProduktu(productKey, sizeof productKey);
+    ProductKeyPath(productKey, sizeof productKey);
     dircfg("9", source, 0, sizeof source);
     size_t length = strlen(source);
     snprintf(source + length, sizeof source - length, "\\%s", kUninstallerInPackage);
-    return ZacznijRekord(destination, productKey[0] ? productKey : nullptr, source);
+    return BeginRecord(destination, productKey[0] ? productKey : nullptr, source);
 }
 
 // The record's own sections, the files written, and the uninstaller's
@@ -93,7 +93,7 @@ SectionResult ZakonczInstalace(const FinishOptions& options) {
         {"file list", kFileListFile}, {"record", kRecordFile}, {"uninstaller", kUninstallerFile}};
     for (const auto& file : written)
         LogLine("%s %s\\%s\\%s: written", file[0], destination, kRecordFolder, file[1]);
-    ZapisaneZatwierdz();
+    WrittenCommit();
     CompleteRecord(record);
 
     DodajDlListy();

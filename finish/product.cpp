@@ -12,7 +12,7 @@
 #include "finish/record.h"
 #include "finish/registry.h"
 
-void KluczProduktu(char* key, size_t size) {
+void ProductKeyPath(char* key, size_t size) {
     char name[kCfgValueSize];
     GetFromCfg("1", name, kSecCfg, kInitCfg);
     if (name[0] == '\0')
@@ -38,7 +38,7 @@ LONG DodajDlListy() {
     if (name[0] == '\0')
         return ERROR_SUCCESS;
     char key[MAX_PATH];
-    KluczProduktu(key, sizeof key);
+    ProductKeyPath(key, sizeof key);
     WriteToUnInstall(true, key, nullptr);
     SetText(key, "DisplayName", name);
     char destination[MAX_PATH];

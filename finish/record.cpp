@@ -70,10 +70,10 @@ int CompareEntries(const void* a, const void* b) {
 // The relative path of record entry i when it is a file written below
 // destination (prefix characters long), else null.
 const char* WrittenBelow(size_t i, const char* destination, size_t prefix) {
-    if (ZapisaneRodzaj(i) != kEntryFile)
+    if (WrittenKind(i) != kEntryFile)
         return nullptr;
     bool folder = false;
-    const char* path = ZapisaneWpis(i, &folder);
+    const char* path = WrittenEntry(i, &folder);
     if (strncmp(path, destination, prefix) != 0 || path[prefix] != '\\' || path[prefix + 1] == '\0')
         return nullptr;
     return path + prefix + 1;
@@ -162,21 +162,21 @@ bool KeepEarlier(HANDLE list, const char* earlierList, const char** written, siz
 
 } // namespace
 
-bool ZapiszListePlikow(const char* destination, const char* listPath, const char* earlierList) {
+bool WriteFileList(const char* destination, const char* listPath, const char* earlierList) {
     HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (list == INVALID_HANDLE_VALUE)
         return false;
     size_t prefix = strlen(destination);
     size_t count = 0;
-    const char** written = static_cast<const char**>(malloc((ZapisaneIle() + 1) * sizeof(const char*)));
+    const char** written = static_cast<const char**>(malloc((WrittenCount() + 1) * sizeof(const char*)));
     bool ok = written != nullptr;
-    for (size_t i = 0; i < ZapisaneIle() && ok; ++i) {
+    for (size_t i = 0; i < WrittenCount() && ok; ++i) {
         const char* relative = WrittenBelow(i, destination, prefix);
         if (!relative)
             continue;
         written[count++] = relative;
         uint32_t size = 0, crc = 0;
-        ZapisaneSuma(i, &size, &crc);
+        WrittenSum(i, &size, &crc);
         ok = PutLine(list, size, crc, relative);
     }
     if (ok && earlierList) {
@@ -187,7 +187,7 @@ bool ZapiszListePlikow(const char* destination, const char* listPath, const char
     return CloseHandle(list) && ok;
 }
 
-bool TenSamProdukt(const char* recordPath, const char* productKey) {
+bool SameProduct(const char* recordPath, const char* productKey) {
     UINT max = GetPrivateProfileIntA("reg", "max", 0, recordPath);
     if (max > static_cast<UINT>(kMaxListEnd))
         max = kMaxListEnd;
@@ -203,26 +203,26 @@ bool TenSamProdukt(const char* recordPath, const char* productKey) {
 
 namespace {
 
-void RecordCreatedFolder(const char* folder) { ZapisaneDodaj(folder, true); }
+void RecordCreatedFolder(const char* folder) { WrittenAdd(folder, true); }
 
 // The kept name of original when this run moved it aside, else null.
 const char* KeptFor(const char* original) {
-    for (size_t i = ZapisaneIle(); i-- > 0;) {
+    for (size_t i = WrittenCount(); i-- > 0;) {
         bool folder;
-        if (ZapisaneRodzaj(i) == kEntryKept && strcmp(ZapisaneWpis(i, &folder), original) == 0)
-            return ZapisaneKept(i);
+        if (WrittenKind(i) == kEntryKept && strcmp(WrittenEntry(i, &folder), original) == 0)
+            return WrittenKeptName(i);
     }
     return nullptr;
 }
 
 // Records path as written when it exists; false only when memory ran out.
 bool RecordIfThere(const char* path) {
-    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || ZapisaneDodaj(path, false);
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || WrittenAdd(path, false);
 }
 
 } // namespace
 
-SectionResult ZacznijRekord(const char* destination, const char* productKey, const char* uninstallerSource) {
+SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource) {
     char folder[MAX_PATH], record[MAX_PATH], list[MAX_PATH], language[MAX_PATH], uninstaller[MAX_PATH];
     if (snprintf(folder, sizeof folder, "%s\\%s", destination, kRecordFolder) >= static_cast<int>(kMaxFolderPath) ||
         snprintf(record, sizeof record, "%s\\%s", folder, kRecordFile) >= MAX_PATH ||
@@ -232,13 +232,13 @@ SectionResult ZacznijRekord(const char* destination, const char* productKey, con
         return kSectionWriteFailed;
     DWORD attributes = GetFileAttributesA(folder);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", folder);
+        snprintf(RefusedPath(), MAX_PATH, "%s", folder);
         return kSectionLink;
     }
     CreateBaseDirectory(record, RecordCreatedFolder);
     const char* const made[] = {record, list, language, uninstaller};
     for (const char* path : made) {
-        SectionResult result = ZrobMiejsce(path);
+        SectionResult result = MakeWay(path);
         if (result != kSectionOk)
             return result;
     }
@@ -248,31 +248,31 @@ SectionResult ZacznijRekord(const char* destination, const char* productKey, con
         snprintf(earlierRecord, sizeof earlierRecord, "%s", kept);
     if (const char* kept = KeptFor(list))
         snprintf(earlierList, sizeof earlierList, "%s", kept);
-    bool same = earlierRecord[0] && earlierList[0] && productKey && TenSamProdukt(earlierRecord, productKey);
+    bool same = earlierRecord[0] && earlierList[0] && productKey && SameProduct(earlierRecord, productKey);
     // The list first, while the record holds only what the sections wrote.
-    if (!ZapiszListePlikow(destination, list, same ? earlierList : nullptr)) {
+    if (!WriteFileList(destination, list, same ? earlierList : nullptr)) {
         DeleteFileA(list);
         return kSectionWriteFailed;
     }
-    if (!ZapisaneDodaj(list, false))
+    if (!WrittenAdd(list, false))
         return kSectionNoMemory;
     HANDLE created = CreateFileA(record, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
     CloseHandle(created);
-    if (!ZapisaneDodaj(record, false))
+    if (!WrittenAdd(record, false))
         return kSectionNoMemory;
-    ZapiszJezyk(language);
+    CopyLanguageRecord(language);
     if (!RecordIfThere(language))
         return kSectionNoMemory;
     if (!CopyFileA(uninstallerSource, uninstaller, TRUE)) {
         DeleteFileA(uninstaller);
         return kSectionWriteFailed;
     }
-    return ZapisaneDodaj(uninstaller, false) ? kSectionOk : kSectionNoMemory;
+    return WrittenAdd(uninstaller, false) ? kSectionOk : kSectionNoMemory;
 }
 
-void ZapiszJezyk(const char* target) {
+void CopyLanguageRecord(const char* target) {
     char chosen[MAX_PATH];
     dircfg("8", chosen, 0, sizeof chosen);
     DeleteFileA(target);

@@ -28,11 +28,11 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
 // that this run did not write follow, so that an upgrade stays removable;
 // lines that are malformed or whose path breaks the member path rule are
 // dropped. Returns false when the file cannot be written or read.
-bool ZapiszListePlikow(const char* destination, const char* listPath, const char* earlierList = nullptr);
+bool WriteFileList(const char* destination, const char* listPath, const char* earlierList = nullptr);
 
 // True when the record at recordPath lists productKey (the product's
 // Uninstall key) in [reg]: an earlier installation of the same product.
-bool TenSamProdukt(const char* recordPath, const char* productKey);
+bool SameProduct(const char* recordPath, const char* productKey);
 
 // The start of the finish, which can still be taken back: creates
 // DEST\UnInstall, moves an earlier record, file list, language file and
@@ -42,11 +42,11 @@ bool TenSamProdukt(const char* recordPath, const char* productKey);
 // folder is recorded. The record UnInst.cfg is created empty for the finish
 // to fill. Returns the first failure as a section result (kSectionOk when
 // all went well); the caller takes back.
-SectionResult ZacznijRekord(const char* destination, const char* productKey, const char* uninstallerSource);
+SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource);
 
 // Puts a copy of the chosen language file (scratch key 8) at target, first
 // deleting whatever target held: with the built-in language there is no
 // file, and target is left absent.
-void ZapiszJezyk(const char* target);
+void CopyLanguageRecord(const char* target);
 
 #endif

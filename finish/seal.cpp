@@ -27,7 +27,7 @@ void StoreDigest(char* key, const char* name, const char* file) {
 
 void SealRecord() {
     char record[MAX_PATH], destination[MAX_PATH], list[MAX_PATH], key[MAX_PATH];
-    KluczProduktu(key, sizeof key);
+    ProductKeyPath(key, sizeof key);
     dircfg("11", record, 0, sizeof record);
     dircfg("10", destination, 0, sizeof destination);
     if (key[0] == '\0' || record[0] == '\0' ||

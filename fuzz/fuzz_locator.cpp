@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string path = PaddedInstaller(data, size);
     unsigned long handles = PosixOpenHandles();
     HANDLE h = nullptr;
-    (void)WyszukajWPliku(path.c_str(), &h);
+    (void)FindPackageIn(path.c_str(), &h);
     if (h != INVALID_HANDLE_VALUE && h != nullptr)
         CloseHandle(h);
     Check(PosixOpenHandles() == handles, "a file handle stayed open");

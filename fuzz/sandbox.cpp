@@ -36,7 +36,7 @@ const Layout& Folders() {
               "cannot create the folders in", work);
         WriteWhole(l.sentinel, reinterpret_cast<const unsigned char*>("outside"), 7);
         snprintf(tmp_dir(), MAX_PATH, "%s", l.scratch.c_str());
-        *RaportPostepu() = IgnoreProgress;
+        *ProgressReporter() = IgnoreProgress;
         // Fixed ticks: the report throttle then behaves the same every run.
         PosixSetTickCount(0, 20);
     }
@@ -60,12 +60,12 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
     HANDLE h = CreateFileA(l.input.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     Check(h != INVALID_HANDLE_VALUE, "cannot open", l.input);
-    SectionResult r = RozpakujSekcje(l.target.c_str(), mode, h);
+    SectionResult r = ExtractSection(l.target.c_str(), mode, h);
     if (r == kSectionOk) {
         std::string prefix = l.target + "\\";
-        for (size_t i = 0; i < ZapisaneIle(); ++i) {
+        for (size_t i = 0; i < WrittenCount(); ++i) {
             bool folder;
-            std::string path = ZapisaneWpis(i, &folder);
+            std::string path = WrittenEntry(i, &folder);
             Check(path.compare(0, prefix.size(), prefix) == 0, "written outside the target:", path);
         }
     } else {

@@ -89,7 +89,7 @@ void ZapiszJezyk() {
     RecordLanguage(name);
 }
 
-void WybierzJezyk(const char* wanted, char* chosen) {
+void ChooseLanguage(const char* wanted, char* chosen) {
     // The list as the page builds it: names cut like its entries, and
     // sorted as its sorted list box sorts them (the user's locale, case
     // ignored).

@@ -14,6 +14,6 @@ void ZapiszJezyk();
 // regard to case, as the list finds it), otherwise the entry the page
 // preselects. Records it under key 8 and copies the name into chosen (32
 // bytes).
-void WybierzJezyk(const char* wanted, char* chosen);
+void ChooseLanguage(const char* wanted, char* chosen);
 
 #endif

@@ -21,13 +21,13 @@ struct PageFolders {
     int count;
 };
 
-PageFolders* FolderyStrony() {
+PageFolders* DestinationFolders() {
     static PageFolders folders;
     return &folders;
 }
 
 void RememberFolder(const char* folder) {
-    PageFolders* f = FolderyStrony();
+    PageFolders* f = DestinationFolders();
     if (f->count < 32)
         snprintf(f->path[f->count++], MAX_PATH, "%s", folder);
 }
@@ -35,27 +35,27 @@ void RememberFolder(const char* folder) {
 // Whether every path of this package fits below destination. The program
 // section's path list is read once, from where the package handle stands;
 // when it cannot be read the section reader judges each path itself.
-bool SciezkiMieszczaSie(const char* destination) {
+bool PathsFitBelow(const char* destination) {
     static bool known = false;
     static size_t longestPath = 0, longestFolder = 0;
     if (!known && *HandleToGzc() && *HandleToGzc() != INVALID_HANDLE_VALUE) {
-        NajdluzszeSciezki(*HandleToGzc(), &longestPath, &longestFolder);
+        LongestPaths(*HandleToGzc(), &longestPath, &longestFolder);
         known = true;
     }
-    return MiejsceNaSciezki(strlen(destination), longestPath, longestFolder);
+    return RoomForPaths(strlen(destination), longestPath, longestFolder);
 }
 
 } // namespace
 
-void UsunFolderyStrony() {
-    PageFolders* f = FolderyStrony();
+void RemoveDestinationFolders() {
+    PageFolders* f = DestinationFolders();
     while (f->count > 0)
         RemoveDirectoryA(f->path[--f->count]);
 }
 
-bool PrzyjmijSciezke(const char* path) {
-    if (path[0] != '\0' && path[1] == ':' && path[2] == '\\' && SciezkiMieszczaSie(path)) {
-        UsunFolderyStrony();
+bool AcceptDestination(const char* path) {
+    if (path[0] != '\0' && path[1] == ':' && path[2] == '\\' && PathsFitBelow(path)) {
+        RemoveDestinationFolders();
         size_t length = strlen(path);
         bool missing = path[length - 1] != '\\' && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
         CreateBaseDirectory(path, RememberFolder);

@@ -9,10 +9,10 @@
 // which every path of the program section and of the uninstall record fits
 // in 259 characters: creates its folders and records it under key 10
 // (false). Otherwise logs why and returns true; nothing is created.
-bool PrzyjmijSciezke(const char* path);
+bool AcceptDestination(const char* path);
 // Removes the folders that an accepted destination created (the chosen
 // folder and its parents), deepest first, where they are empty.
-void UsunFolderyStrony();
+void RemoveDestinationFolders();
 
 // Fills NazwaProgramu and ProgramFiles (the Program Files folder through the
 // shell) and writes Program Files\<product> into proposal (260 bytes).

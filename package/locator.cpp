@@ -51,7 +51,7 @@ bool SeekTo(HANDLE file, uint64_t position) {
     return !(low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS);
 }
 
-bool WyszukajWPliku(const char* path, HANDLE* slot) {
+bool FindPackageIn(const char* path, HANDLE* slot) {
     unsigned short state = 0;
     unsigned char signature[kSignatureSize];
     for (size_t j = 0; j < kSignatureSize; ++j)
@@ -80,5 +80,5 @@ bool WyszukajWPliku(const char* path, HANDLE* slot) {
 bool WyszukajRc(HANDLE* slot) {
     char path[MAX_PATH];
     Program(path);
-    return WyszukajWPliku(path, slot);
+    return FindPackageIn(path, slot);
 }

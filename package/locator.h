@@ -30,7 +30,7 @@ bool SeekTo(HANDLE file, uint64_t position);
 // Opens path into *slot (whatever the open returns) and looks for the
 // signature at or after kPackageStart. Returns false when found, with the
 // handle standing on the first byte after it; true when not found.
-bool WyszukajWPliku(const char* path, HANDLE* slot);
+bool FindPackageIn(const char* path, HANDLE* slot);
 // The same on the installer's own executable.
 bool WyszukajRc(HANDLE* slot);
 

@@ -99,7 +99,7 @@ SectionResult TakeOutput(Inflation* m, DWORD n) {
 // Inflates until the stream ends, the member runs out or a stop is asked for.
 SectionResult InflateAll(Inflation* m) {
     for (;;) {
-        if (*ZatrzymajRozpakowywanie())
+        if (*StopExtraction())
             return kSectionStopped;
         SectionResult result = FeedInput(m);
         if (result != kSectionOk)
@@ -142,10 +142,10 @@ SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, 
     StartInflation(&m, package, memberSize, output, mode, index);
     if (inflateInit2(&m.z, 16 + MAX_WBITS) != Z_OK)
         return kSectionNoMemory;
-    *SumaCzlonka() = MemberSum{0, m.crc};
+    *LastMemberSum() = MemberSum{0, m.crc};
     SectionResult result = InflateAll(&m);
     inflateEnd(&m.z);
-    *SumaCzlonka() = MemberSum{static_cast<uint32_t>(m.produced), m.crc};
+    *LastMemberSum() = MemberSum{static_cast<uint32_t>(m.produced), m.crc};
     // An empty member still moves the section bar on, and is complete.
     if (m.reporting && m.isize == 0 && result == kSectionOk) {
         ReportProgress(m.sectionPercent, false, true);

@@ -66,7 +66,7 @@ char* LastParent() {
 
 void RecordFolder(const char* folder) {
     // A folder the record cannot hold stays behind on failure; it is empty.
-    ZapisaneDodaj(folder, true);
+    WrittenAdd(folder, true);
 }
 
 // Turns tmp into target\line for a line that passes the path rule; false
@@ -151,7 +151,7 @@ SectionResult dircat(HANDLE list, const char* target) {
     return kSectionOk;
 }
 
-bool MiejsceNaSciezki(size_t destinationLength, size_t longestPath, size_t longestFolder) {
+bool RoomForPaths(size_t destinationLength, size_t longestPath, size_t longestFolder) {
     size_t uninstallFolder = destinationLength + kRecordSuffixLongest - strlen("\\Language.lng");
     return destinationLength + kRecordSuffixLongest <= kMaxPath && uninstallFolder <= kMaxFolderPath &&
            destinationLength + 1 + longestPath <= kMaxPath && destinationLength + 1 + longestFolder <= kMaxFolderPath;

@@ -30,6 +30,6 @@ const size_t kRecordSuffixLongest = 23;
 // Whether a destination of destinationLength characters takes a section
 // whose longest line and folder part are given, and the uninstall record:
 // every path within 259 characters and every folder within 247.
-bool MiejsceNaSciezki(size_t destinationLength, size_t longestPath, size_t longestFolder);
+bool RoomForPaths(size_t destinationLength, size_t longestPath, size_t longestFolder);
 
 #endif

@@ -25,7 +25,7 @@ SectionResult CheckFolders(const char* path, size_t targetLength, size_t parentL
         if (attributes == INVALID_FILE_ATTRIBUTES)
             return kSectionOk;
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            snprintf(SciezkaOdmowy(), MAX_PATH, "%s", folder);
+            snprintf(RefusedPath(), MAX_PATH, "%s", folder);
             return kSectionLink;
         }
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -51,7 +51,7 @@ SectionResult RecordStale(const char* folder) {
             continue;
         char path[MAX_PATH];
         if (snprintf(path, sizeof path, "%s%s", folder, entry.cFileName) < static_cast<int>(sizeof path) &&
-            !ZapisaneStara(path))
+            !WrittenAddStale(path))
             result = kSectionNoMemory;
     } while (result == kSectionOk && FindNextFileA(find, &entry));
     FindClose(find);
@@ -95,19 +95,19 @@ bool InTheWay(DWORD error) {
 
 } // namespace
 
-bool PlikWUzyciu(const char* path) {
+bool AskFileInUse(const char* path) {
     char text[512];
     snprintf(text, sizeof text, "%s\n\n%s", GetLang(20, DefaultText(20)), path);
     // A silent run has nobody to close the other program: it cancels.
     return Tell(text, Brondale(), MB_RETRYCANCEL | MB_ICONWARNING, IDCANCEL) == IDRETRY;
 }
 
-SectionResult ZrobMiejsce(const char* path) {
+SectionResult MakeWay(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return kSectionOk;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", path);
+        snprintf(RefusedPath(), MAX_PATH, "%s", path);
         return kSectionLink;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -119,16 +119,16 @@ SectionResult ZrobMiejsce(const char* path) {
         // renamed, so this is an editor or a viewer the user can close.
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
             return kSectionWriteFailed;
-        snprintf(SciezkaOdmowy(), MAX_PATH, "%s", path);
-        if (!PlikWUzyciu(path))
+        snprintf(RefusedPath(), MAX_PATH, "%s", path);
+        if (!AskFileInUse(path))
             return kSectionCancelled;
-        if (*ZatrzymajRozpakowywanie())
+        if (*StopExtraction())
             return kSectionStopped;
     }
     // Hidden, so that it does not show among the product's files while the
     // installation runs, and so that a later run can tell it from the user's.
     SetFileAttributesA(kept, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
-    if (!ZapisaneKopia(path, kept, attributes)) {
+    if (!WrittenAddKept(path, kept, attributes)) {
         MoveFileA(kept, path);
         SetFileAttributesA(path, attributes);
         return kSectionNoMemory;
@@ -142,14 +142,14 @@ SectionResult CreateMemberFile(const char* path, HANDLE* output) {
     // fresh installation costs one call per file as it always did.
     *output = CreateNew(path);
     if (*output == INVALID_HANDLE_VALUE && InTheWay(GetLastError())) {
-        SectionResult result = ZrobMiejsce(path);
+        SectionResult result = MakeWay(path);
         if (result != kSectionOk)
             return result;
         *output = CreateNew(path);
     }
     if (*output == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
-    if (!ZapisaneDodaj(path, false)) {
+    if (!WrittenAdd(path, false)) {
         CloseHandle(*output);
         *output = INVALID_HANDLE_VALUE;
         DeleteFileA(path);

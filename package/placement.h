@@ -13,16 +13,16 @@
 // CREATE_NEW: nothing there is fine; a link or junction is refused (never
 // followed); a file is moved aside under a hidden kept name in its folder
 // and recorded, asking Retry or Cancel while another program holds it.
-SectionResult ZrobMiejsce(const char* path);
+SectionResult MakeWay(const char* path);
 // The question for a file that another program holds: true for Retry. The
 // one place where the extraction asks the user anything; a silent run
 // answers Cancel.
-bool PlikWUzyciu(const char* path);
+bool AskFileInUse(const char* path);
 
 // Walks the folders of path between the target (its first targetLength
 // characters) and the file's folder (parentLength, with the backslash). A
 // link or junction among those that exist is refused and named in
-// SciezkaOdmowy; so is a file standing where a folder goes
+// RefusedPath; so is a file standing where a folder goes
 // (kSectionWriteFailed). *existed tells whether every one of them was there
 // already. Folders missing are created by this run, so nothing below them
 // needs a look.

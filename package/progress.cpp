@@ -7,7 +7,7 @@
 #include "package/state.h"
 #include "platform/win32api.h"
 
-ProgressReport* RaportPostepu() {
+ProgressReport* ProgressReporter() {
     static ProgressReport report = nullptr;
     return &report;
 }
@@ -35,7 +35,7 @@ const DWORD kReportInterval = 100;
 
 } // namespace
 
-bool ProgressWanted() { return *PaczkaZProgramem() && *RaportPostepu() != nullptr; }
+bool ProgressWanted() { return *PaczkaZProgramem() && *ProgressReporter() != nullptr; }
 
 void ResetProgress() { Reported()[0] = Reported()[1] = -1; }
 
@@ -48,7 +48,7 @@ void ReportProgress(short value, bool bar, bool first) {
         return;
     last[bar] = value;
     ReportedAt()[bar] = now;
-    (*RaportPostepu())(value, bar);
+    (*ProgressReporter())(value, bar);
 }
 
 short SectionPercent(uint32_t index) {

@@ -10,7 +10,7 @@
 // percentage (bar false: the section, true: the member being written), only
 // while *PaczkaZProgramem() is set and only when that bar's value changes.
 typedef void (*ProgressReport)(short value, bool bar);
-ProgressReport* RaportPostepu();
+ProgressReport* ProgressReporter();
 
 // True while reports go out: the program section is being extracted and a
 // report function is set.

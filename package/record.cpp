@@ -28,7 +28,7 @@ struct Record {
     size_t slots;
 };
 
-Record* Zapisane() {
+Record* WrittenRecord() {
     static Record record;
     return &record;
 }
@@ -50,7 +50,7 @@ bool Grow(void** block, size_t* capacity, size_t need, size_t unit) {
 const char kKindLetters[] = "FDKS";
 
 bool Add(EntryKind kind, const char* path, const char* second, uint32_t size) {
-    Record* r = Zapisane();
+    Record* r = WrittenRecord();
     size_t first = strlen(path) + 1;
     size_t length = 1 + first + (second ? strlen(second) + 1 : 0);
     if (r->used + length > UINT32_MAX)
@@ -93,88 +93,88 @@ bool IsKeptName(const char* name) {
     return true;
 }
 
-void ZapisaneReset() {
-    Record* r = Zapisane();
+void WrittenReset() {
+    Record* r = WrittenRecord();
     free(r->text);
     free(r->offsets);
     memset(r, 0, sizeof *r);
 }
 
-bool ZapisaneDodaj(const char* path, bool folder) { return Add(folder ? kEntryFolder : kEntryFile, path, nullptr, 0); }
+bool WrittenAdd(const char* path, bool folder) { return Add(folder ? kEntryFolder : kEntryFile, path, nullptr, 0); }
 
-bool ZapisaneKopia(const char* original, const char* kept, uint32_t attributes) {
+bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes) {
     return Add(kEntryKept, original, kept, attributes);
 }
 
-bool ZapisaneStara(const char* kept) { return Add(kEntryStale, kept, nullptr, 0); }
+bool WrittenAddStale(const char* kept) { return Add(kEntryStale, kept, nullptr, 0); }
 
-size_t ZapisaneIle() { return Zapisane()->count; }
+size_t WrittenCount() { return WrittenRecord()->count; }
 
-EntryKind ZapisaneRodzaj(size_t i) {
-    const char* entry = Zapisane()->text + Zapisane()->offsets[i].offset;
+EntryKind WrittenKind(size_t i) {
+    const char* entry = WrittenRecord()->text + WrittenRecord()->offsets[i].offset;
     return static_cast<EntryKind>(strchr(kKindLetters, entry[0]) - kKindLetters);
 }
 
-const char* ZapisaneWpis(size_t i, bool* folder) {
-    Record* r = Zapisane();
+const char* WrittenEntry(size_t i, bool* folder) {
+    Record* r = WrittenRecord();
     const char* entry = r->text + r->offsets[i].offset;
     *folder = entry[0] == kKindLetters[kEntryFolder];
     return entry + 1;
 }
 
-const char* ZapisaneKept(size_t i) {
+const char* WrittenKeptName(size_t i) {
     bool folder;
-    const char* original = ZapisaneWpis(i, &folder);
-    return ZapisaneRodzaj(i) == kEntryKept ? original + strlen(original) + 1 : original;
+    const char* original = WrittenEntry(i, &folder);
+    return WrittenKind(i) == kEntryKept ? original + strlen(original) + 1 : original;
 }
 
-void ZapisaneUstawSume(size_t i, uint32_t size, uint32_t crc) {
-    Record* r = Zapisane();
-    if (i < r->count && ZapisaneRodzaj(i) != kEntryKept) {
+void WrittenSetSum(size_t i, uint32_t size, uint32_t crc) {
+    Record* r = WrittenRecord();
+    if (i < r->count && WrittenKind(i) != kEntryKept) {
         r->offsets[i].size = size;
         r->offsets[i].crc = crc;
     }
 }
 
-void ZapisaneSuma(size_t i, uint32_t* size, uint32_t* crc) {
-    Entry e = Zapisane()->offsets[i];
-    bool kept = ZapisaneRodzaj(i) == kEntryKept;
+void WrittenSum(size_t i, uint32_t* size, uint32_t* crc) {
+    Entry e = WrittenRecord()->offsets[i];
+    bool kept = WrittenKind(i) == kEntryKept;
     *size = kept ? 0 : e.size;
     *crc = kept ? 0 : e.crc;
 }
 
-void ZapisaneCofnij() {
+void WrittenTakeBack() {
     bool folder;
     // Backwards, so that a file written over a kept one is gone before the
     // kept one comes back (and a path written twice unwinds in turn).
-    for (size_t i = ZapisaneIle(); i-- > 0;) {
-        const char* path = ZapisaneWpis(i, &folder);
-        EntryKind kind = ZapisaneRodzaj(i);
+    for (size_t i = WrittenCount(); i-- > 0;) {
+        const char* path = WrittenEntry(i, &folder);
+        EntryKind kind = WrittenKind(i);
         if (kind == kEntryFile) {
             DeleteFileA(path);
         } else if (kind == kEntryKept) {
-            uint32_t attributes = Zapisane()->offsets[i].size;
+            uint32_t attributes = WrittenRecord()->offsets[i].size;
             // MoveFile keeps the bytes and times; the attributes went hidden
             // with the kept name and are given back here.
-            if (MoveFileA(ZapisaneKept(i), path))
+            if (MoveFileA(WrittenKeptName(i), path))
                 SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
         }
     }
     // Folders were recorded parent first, so going backwards removes children
     // before their parents; a folder that still holds something stays.
-    for (size_t i = ZapisaneIle(); i-- > 0;) {
-        const char* path = ZapisaneWpis(i, &folder);
+    for (size_t i = WrittenCount(); i-- > 0;) {
+        const char* path = WrittenEntry(i, &folder);
         if (folder)
             RemoveDirectoryA(path);
     }
-    ZapisaneReset();
+    WrittenReset();
 }
 
-void ZapisaneZatwierdz() {
-    for (size_t i = 0; i < ZapisaneIle(); ++i) {
-        EntryKind kind = ZapisaneRodzaj(i);
+void WrittenCommit() {
+    for (size_t i = 0; i < WrittenCount(); ++i) {
+        EntryKind kind = WrittenKind(i);
         if (kind == kEntryKept || kind == kEntryStale)
-            DeleteKept(ZapisaneKept(i), kind == kEntryKept ? Zapisane()->offsets[i].size : 0);
+            DeleteKept(WrittenKeptName(i), kind == kEntryKept ? WrittenRecord()->offsets[i].size : 0);
     }
-    ZapisaneReset();
+    WrittenReset();
 }

@@ -25,32 +25,32 @@ const size_t kKeptNameLength = 11;
 bool IsKeptName(const char* name);
 
 // Forgets the record (and frees its memory).
-void ZapisaneReset();
+void WrittenReset();
 // Adds a file or a folder; false when memory ran out (nothing was added).
-bool ZapisaneDodaj(const char* path, bool folder);
+bool WrittenAdd(const char* path, bool folder);
 // Adds a kept file: original moved to kept, with its attributes before the
 // move. False when memory ran out (nothing was added).
-bool ZapisaneKopia(const char* original, const char* kept, uint32_t attributes);
+bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes);
 // Adds a kept file left by an earlier run; it is deleted on commit only.
-bool ZapisaneStara(const char* kept);
+bool WrittenAddStale(const char* kept);
 // Takes back in reverse order: deletes the recorded files, puts every kept
 // file back under its name with its attributes, then removes the recorded
 // folders deepest first where this leaves them empty; the record is then
 // forgotten. A kept file whose name has been taken meanwhile stays kept.
-void ZapisaneCofnij();
+void WrittenTakeBack();
 // Deletes the kept files (this run's and stale ones) and forgets the record:
 // what was written stays and can no longer be taken back.
-void ZapisaneZatwierdz();
+void WrittenCommit();
 // Number of recorded entries; entry i with its kind. For a kept entry the
-// path is the original's; ZapisaneKept gives the kept name.
-size_t ZapisaneIle();
-EntryKind ZapisaneRodzaj(size_t i);
-const char* ZapisaneWpis(size_t i, bool* folder);
-const char* ZapisaneKept(size_t i);
+// path is the original's; WrittenKeptName gives the kept name.
+size_t WrittenCount();
+EntryKind WrittenKind(size_t i);
+const char* WrittenEntry(size_t i, bool* folder);
+const char* WrittenKeptName(size_t i);
 // Size and CRC-32 (zlib's) of the bytes written to entry i, kept for the
 // uninstaller's list of installed files. Both are 0 until set, and for
 // folders; setting an entry that does not exist does nothing.
-void ZapisaneUstawSume(size_t i, uint32_t size, uint32_t crc);
-void ZapisaneSuma(size_t i, uint32_t* size, uint32_t* crc);
+void WrittenSetSum(size_t i, uint32_t size, uint32_t crc);
+void WrittenSum(size_t i, uint32_t* size, uint32_t* crc);
 
 #endif

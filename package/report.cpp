@@ -32,24 +32,24 @@ void ReportFailure(const char* text) {
 
 void Error_1() { ReportFailure("File is corupted."); }
 
-void BladZapisu() { ReportFailure(kWriteFailureText); }
+void ReportWriteFailure() { ReportFailure(kWriteFailureText); }
 
-void BrakPamieci() { ReportFailure(GetLang(19, DefaultText(19))); }
+void ReportNoMemory() { ReportFailure(GetLang(19, DefaultText(19))); }
 
 SectionResult Rozpakowanie(char* target, unsigned short mode, HANDLE package) {
-    SectionResult result = RozpakujSekcje(target, mode, package);
-    ZglosWynik(result);
+    SectionResult result = ExtractSection(target, mode, package);
+    ReportResult(result);
     return result;
 }
 
-void ZglosWynik(SectionResult result) {
+void ReportResult(SectionResult result) {
     if (result == kSectionNoMemory) {
-        BrakPamieci();
+        ReportNoMemory();
     } else if (result == kSectionWriteFailed) {
-        BladZapisu();
+        ReportWriteFailure();
     } else if (result == kSectionLink) {
         char text[512];
-        snprintf(text, sizeof text, "%s\n\n%s", GetLang(21, DefaultText(21)), SciezkaOdmowy());
+        snprintf(text, sizeof text, "%s\n\n%s", GetLang(21, DefaultText(21)), RefusedPath());
         ReportFailure(text);
     } else if (result == kSectionCancelled) {
         // The user's own choice: nothing to tell, the wizard ends.

@@ -7,7 +7,7 @@
 #include "package/state.h"
 #include "platform/win32api.h"
 
-// Extracts one section below target (RozpakujSekcje), reporting a failure
+// Extracts one section below target (ExtractSection), reporting a failure
 // to the user and the pages; returns the result.
 SectionResult Rozpakowanie(char* target, unsigned short mode, HANDLE package);
 // Locates the package and extracts the Lang and Install sections.
@@ -18,13 +18,13 @@ void Error_1();
 // The same for a package that is whole but whose files cannot be written
 // (a full disk, a read-only folder): telling the user the package is
 // damaged would send them looking in the wrong place.
-void BladZapisu();
+void ReportWriteFailure();
 // Memory that could not be had (text ID 19).
-void BrakPamieci();
+void ReportNoMemory();
 // Reports a failed section's result to the user and the pages: the one
 // place that shows what went wrong (nothing for kSectionOk and a stop; a
 // cancel at a file in use ends the wizard without a message).
-void ZglosWynik(SectionResult result);
+void ReportResult(SectionResult result);
 const char kWriteFailureText[] = "The files cannot be written. The disk may be full or the folder read-only.";
 
 #endif

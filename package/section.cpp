@@ -91,12 +91,12 @@ SectionResult ExtractFile(HANDLE list, const char* target, unsigned short mode, 
     result = CreateMemberFile(tmp(), &output);
     if (result != kSectionOk)
         return result;
-    size_t entry = ZapisaneIle() - 1;
+    size_t entry = WrittenCount() - 1;
     result = dekompresjagz(package, memberSize, output, mode, k);
     if (!CloseHandle(output) && result == kSectionOk)
         result = kSectionWriteFailed;
     if (result == kSectionOk)
-        ZapisaneUstawSume(entry, SumaCzlonka()->size, SumaCzlonka()->crc);
+        WrittenSetSum(entry, LastMemberSum()->size, LastMemberSum()->crc);
     return result;
 }
 
@@ -109,7 +109,7 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
     if (list == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
     for (uint32_t k = 1; k < count && result == kSectionOk; ++k) {
-        if (*ZatrzymajRozpakowywanie())
+        if (*StopExtraction())
             result = kSectionStopped;
         else
             result = ExtractFile(list, target, mode, package, offsets[k + 1] - offsets[k], k);
@@ -135,10 +135,10 @@ bool MeasurePathList(HANDLE list, size_t* longestPath, size_t* longestFolder) {
 
 } // namespace
 
-SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE package) {
+SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE package) {
     *crc32(0, true) = 0;
     ResetProgress();
-    ZapisaneReset();
+    WrittenReset();
     uint32_t stored = 0;
     uint32_t* offsets = nullptr;
     SectionResult result = ReadHeader(package, &stored, &offsets);
@@ -148,13 +148,13 @@ SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE pac
     if (result == kSectionOk && static_cast<uint32_t>(*crc32(0, true)) != stored)
         result = kSectionDamaged;
     if (result != kSectionOk)
-        ZapisaneCofnij();
+        WrittenTakeBack();
     LogLine("section %s: %u members, checksum %08lX: %s", target, *IlePlikow(), static_cast<unsigned long>(stored),
             result == kSectionOk ? "ok" : result == kSectionDamaged ? "damaged, taken back" : "not written, taken back");
     return result;
 }
 
-SectionResult NajdluzszeSciezki(HANDLE package, size_t* longestPath, size_t* longestFolder) {
+SectionResult LongestPaths(HANDLE package, size_t* longestPath, size_t* longestFolder) {
     *longestPath = *longestFolder = 0;
     uint64_t start;
     if (!FilePosition(package, &start))

@@ -13,10 +13,10 @@
 // position and the longest folder part of one (the line up to its last
 // backslash, 0 for a file at the top), without writing anything but the
 // scratch path list; the handle is put back where it was.
-SectionResult NajdluzszeSciezki(HANDLE package, size_t* longestPath, size_t* longestFolder);
+SectionResult LongestPaths(HANDLE package, size_t* longestPath, size_t* longestFolder);
 
 // Extracts one section below target. On any failure everything the section
 // wrote is removed again and the reason is returned; nothing is shown.
-SectionResult RozpakujSekcje(const char* target, unsigned short mode, HANDLE package);
+SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE package);
 
 #endif

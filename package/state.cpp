@@ -24,17 +24,17 @@ uint64_t* crc32(unsigned char byte, bool query) {
     return &sum;
 }
 
-MemberSum* SumaCzlonka() {
+MemberSum* LastMemberSum() {
     static MemberSum sum;
     return &sum;
 }
 
-std::atomic<unsigned char>* ZatrzymajRozpakowywanie() {
+std::atomic<unsigned char>* StopExtraction() {
     static std::atomic<unsigned char> stop{0};
     return &stop;
 }
 
-char* SciezkaOdmowy() {
+char* RefusedPath() {
     static char path[MAX_PATH];
     return path;
 }

@@ -24,12 +24,12 @@ const unsigned short kModePlain = 0;
 const unsigned short kModeScrambled = 2;
 
 // The path that the last kSectionLink (or file in use) was about.
-char* SciezkaOdmowy();
+char* RefusedPath();
 
 // Set to 1 (by the interface thread) to stop the extraction under way on the
 // worker; looked at between blocks. Atomic, because the two threads share it
 // without a lock.
-std::atomic<unsigned char>* ZatrzymajRozpakowywanie();
+std::atomic<unsigned char>* StopExtraction();
 
 // Size and CRC-32 (zlib's) of the bytes that the last dekompresjagz call
 // wrote, as far as it got; the section reader copies them into the record
@@ -38,7 +38,7 @@ struct MemberSum {
     uint32_t size;
     uint32_t crc;
 };
-MemberSum* SumaCzlonka();
+MemberSum* LastMemberSum();
 
 // Work buffer of 260 bytes: the magic while the header is read, then the
 // current path-list line and its output path.

@@ -54,7 +54,7 @@ void SciezkaInstalacyjna() {
 bool SprawdzSciezke() {
     char path[MAX_PATH];
     GetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, path, sizeof path);
-    if (!PrzyjmijSciezke(path))
+    if (!AcceptDestination(path))
         return false;
     Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
     return true;

@@ -80,11 +80,11 @@ void NextPage(HWND page, DLGPROC proc, int id) {
 void KasujZainstalowane() {
     if (!*InstalacjaZakonczona())
         return;
-    ZatrzymajWorker(false);
-    ZapisaneCofnij();
+    StopWorker(false);
+    WrittenTakeBack();
     char destination[MAX_PATH];
     dircfg("10", destination, 0, sizeof destination);
     if (destination[0] != '\0')
         RemoveDirectoryA(destination);
-    UsunFolderyStrony();
+    RemoveDestinationFolders();
 }

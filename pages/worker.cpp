@@ -56,14 +56,14 @@ DWORD WINAPI RozpakujBin(LPVOID) {
     char destination[MAX_PATH];
     dircfg("10", destination, 0, sizeof destination);
     *PaczkaZProgramem() = 1;
-    *RaportPostepu() = ReportToPage;
+    *ProgressReporter() = ReportToPage;
     SectionResult result = Rozpakowanie(destination, kModePlain, *HandleToGzc());
     // A failed section has taken back its files and ended the pages; the
     // folders the destination page made for it go too.
     if (result != kSectionOk && result != kSectionStopped)
-        UsunFolderyStrony();
+        RemoveDestinationFolders();
     InterlockedExchange(WorkerExtracting(), 0);
-    if (!*ZatrzymajRozpakowywanie())
+    if (!*StopExtraction())
         SendMessageA(HwndMain()[PAGE_PROGRESS], WM_COMMAND, IDC_PROGRESS_DONE, 0);
     return 1;
 }
@@ -75,11 +75,11 @@ void RozpakujProgram() {
         InterlockedExchange(WorkerExtracting(), 0);
 }
 
-void ZatrzymajWorker(bool always) {
+void StopWorker(bool always) {
     HANDLE thread = *WorkerThread();
     if (!thread || (!always && *WorkerExtracting() == 0))
         return;
-    *ZatrzymajRozpakowywanie() = 1;
+    *StopExtraction() = 1;
     // Wait for the thread while handling what it sends us (progress, the
     // close request of a damaged section).
     for (;;) {

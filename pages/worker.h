@@ -16,6 +16,6 @@ int MsgLoop(HWND window);
 // Asks a running worker to stop and waits for it, handling what it sends in
 // the meantime. With always false only a worker still extracting is waited
 // for (one waiting for its completion to be handled is left alone).
-void ZatrzymajWorker(bool always);
+void StopWorker(bool always);
 
 #endif

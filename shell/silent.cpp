@@ -81,11 +81,11 @@ bool ChooseDestination(char* destination) {
     return true;
 }
 
-// The destination page's check and folders (PrzyjmijSciezke), plus what a
+// The destination page's check and folders (AcceptDestination), plus what a
 // person at the page would notice only later: the folder must exist once
 // created and take a new file.
 int PrepareDestination(const char* destination) {
-    if (PrzyjmijSciezke(destination))
+    if (AcceptDestination(destination))
         return kExitDestination;
     CreateDirectoryA(destination, nullptr);
     DWORD attributes = GetFileAttributesA(destination);
@@ -121,26 +121,26 @@ int Install() {
         char target[MAX_PATH];
         snprintf(key, sizeof key, "%d", 8 + i);
         dircfg(key, target, 0, sizeof target);
-        SectionResult result = RozpakujSekcje(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
+        SectionResult result = ExtractSection(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
         if (result != kSectionOk)
             return ExitFor(result);
     }
     char language[32];
-    WybierzJezyk(RunSwitches()->language, language);
+    ChooseLanguage(RunSwitches()->language, language);
 
     char destination[MAX_PATH];
     if (!ChooseDestination(destination))
         return kExitDestination;
     int code = PrepareDestination(destination);
     if (code != kExitInstalled) {
-        UsunFolderyStrony();
+        RemoveDestinationFolders();
         return code;
     }
     *PaczkaZProgramem() = 1;
-    SectionResult result = RozpakujSekcje(destination, kModePlain, *HandleToGzc());
+    SectionResult result = ExtractSection(destination, kModePlain, *HandleToGzc());
     if (result != kSectionOk) {
         LogLine("installation taken back: %s", ResultName(result));
-        UsunFolderyStrony();
+        RemoveDestinationFolders();
         return ExitFor(result);
     }
     // The page leaves the information file's box disabled when init.cfg

@@ -61,12 +61,12 @@ void MainMsgLoop() {
 
 void KoniecProgramu() {
     // The worker reads the package and writes in the scratch folder.
-    ZatrzymajWorker(true);
+    StopWorker(true);
     HANDLE* package = HandleToGzc();
     if (*package != nullptr) {
         if (*package != INVALID_HANDLE_VALUE)
             CloseHandle(*package);
         *package = nullptr;
     }
-    OproznijScratch();
+    EmptyScratch();
 }

@@ -62,7 +62,7 @@ void GetCfg() {
     AddToReg(copy, "9", "Install");
 }
 
-bool OproznijScratch() {
+bool EmptyScratch() {
     // An empty path would name the root of the current drive.
     if (tmp_dir()[0] == '\0')
         return false;

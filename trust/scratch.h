@@ -21,7 +21,7 @@ void GetCfg();
 // Empties the scratch folder at shutdown. Does nothing (false) when no
 // folder was chosen or the folder is no longer a plain folder (a link put in
 // its place); links inside are removed as links, never followed.
-bool OproznijScratch();
+bool EmptyScratch();
 
 // Appends name to path (a buffer of 260 bytes ending in a backslash), creates
 // that folder and records it under key.

@@ -73,7 +73,7 @@ SectionResult ExtractBytes(const Bytes& data, const std::string& target, unsigne
     EXPECT_TRUE(WriteBytes(file, data));
     HANDLE h = OpenForReading(file);
     EXPECT_NE(INVALID_HANDLE_VALUE, h);
-    SectionResult r = RozpakujSekcje(target.c_str(), mode, h);
+    SectionResult r = ExtractSection(target.c_str(), mode, h);
     if (after) {
         unsigned char b;
         *after = winfread(&b, h) ? b : -1;
@@ -137,13 +137,13 @@ TEST(Extract, WholePackageComesOutByteForByte) {
     std::string setup = folder + "\\setup.exe";
     ASSERT_TRUE(WriteBytes(setup, Installer(sections)));
     HANDLE h = nullptr;
-    ASSERT_FALSE(WyszukajWPliku(setup.c_str(), &h));
+    ASSERT_FALSE(FindPackageIn(setup.c_str(), &h));
 
     const std::vector<SectionFile>* expected[3] = {&lang, &install, &program};
     const unsigned short modes[3] = {kModePlain, kModeScrambled, kModePlain};
     for (int s = 0; s < 3; ++s) {
         std::string target = folder + "\\out" + std::to_string(s);
-        ASSERT_EQ(kSectionOk, RozpakujSekcje(target.c_str(), modes[s], h)) << "section " << s;
+        ASSERT_EQ(kSectionOk, ExtractSection(target.c_str(), modes[s], h)) << "section " << s;
         for (const SectionFile& f : *expected[s]) {
             Bytes got;
             ASSERT_TRUE(ReadBytes(target + "\\" + f.name, &got)) << f.name;
@@ -172,16 +172,16 @@ TEST(Extract, RecordKeepsSizeAndCrcOfEveryFileWritten) {
         std::string folder = NewFolder("sums");
         ASSERT_TRUE(WriteBytes(folder + "\\setup.exe", Installer(Section(row.files, row.mode == kModeScrambled))));
         HANDLE h = nullptr;
-        ASSERT_FALSE(WyszukajWPliku((folder + "\\setup.exe").c_str(), &h)) << row.label;
+        ASSERT_FALSE(FindPackageIn((folder + "\\setup.exe").c_str(), &h)) << row.label;
         std::string target = folder + "\\out";
-        ASSERT_EQ(kSectionOk, RozpakujSekcje(target.c_str(), row.mode, h)) << row.label;
+        ASSERT_EQ(kSectionOk, ExtractSection(target.c_str(), row.mode, h)) << row.label;
         CloseHandle(h);
         size_t seen = 0;
-        for (size_t i = 0; i < ZapisaneIle(); ++i) {
+        for (size_t i = 0; i < WrittenCount(); ++i) {
             bool isFolder = false;
-            std::string path = ZapisaneWpis(i, &isFolder);
+            std::string path = WrittenEntry(i, &isFolder);
             uint32_t size = 0xDEADBEEF, crc = 0xDEADBEEF;
-            ZapisaneSuma(i, &size, &crc);
+            WrittenSum(i, &size, &crc);
             if (isFolder) {
                 EXPECT_EQ(0u, size) << path;
                 continue;
@@ -283,11 +283,11 @@ TEST(Extract, TruncatedPackageIsNeverTakenAsWhole) {
         Bytes part(whole.begin(), whole.begin() + static_cast<long>(cut));
         ASSERT_TRUE(WriteBytes(setup, part));
         HANDLE h = nullptr;
-        bool whole3 = !WyszukajWPliku(setup.c_str(), &h);
+        bool whole3 = !FindPackageIn(setup.c_str(), &h);
         for (int s = 0; s < 3 && whole3; ++s) {
             std::string target = folder + "\\t" + std::to_string(s);
             CreateDirectoryA(target.c_str(), nullptr);
-            whole3 = RozpakujSekcje(target.c_str(), s == 1 ? kModeScrambled : kModePlain, h) == kSectionOk;
+            whole3 = ExtractSection(target.c_str(), s == 1 ? kModeScrambled : kModePlain, h) == kSectionOk;
             if (!whole3)
                 EXPECT_EQ(std::vector<std::string>{}, ListTree(target)) << "cut at " << cut << ", section " << s;
         }
@@ -618,7 +618,7 @@ TEST(Extract, ReplacedFilesComeBackWithBytesAttributesAndTime) {
             ASSERT_TRUE(ReadBytes(e.tree.target + "\\bin\\state.dat", &got));
             EXPECT_EQ(FromText("state 2"), got) << "a hidden system file is replaced like any other";
             EXPECT_EQ(3u, KeptNames(e.tree.target).size()) << "one kept copy per replaced file";
-            ZapisaneCofnij();
+            WrittenTakeBack();
         }
         ExpectAsBefore(e, row.label);
         ClearAttributes(e);
@@ -636,15 +636,15 @@ TEST(Extract, CommitDeletesKeptCopiesAndRecordsOnlyWhatWasWritten) {
 #endif
     ASSERT_EQ(kSectionOk, ExtractBytes(NextVersion(false), e.tree.target));
     std::vector<std::string> written;
-    for (size_t i = 0; i < ZapisaneIle(); ++i) {
+    for (size_t i = 0; i < WrittenCount(); ++i) {
         bool folder;
-        if (ZapisaneRodzaj(i) == kEntryFile)
-            written.push_back(ZapisaneWpis(i, &folder) + e.tree.target.size() + 1);
+        if (WrittenKind(i) == kEntryFile)
+            written.push_back(WrittenEntry(i, &folder) + e.tree.target.size() + 1);
     }
     std::vector<std::string> expected = {"bin\\app.exe", "bin\\state.dat", "new\\added.txt", "readme.txt", "z.bin"};
     EXPECT_EQ(expected, written);
-    ZapisaneZatwierdz();
-    EXPECT_EQ(0u, ZapisaneIle());
+    WrittenCommit();
+    EXPECT_EQ(0u, WrittenCount());
     EXPECT_EQ(std::vector<std::string>{}, KeptNames(e.tree.target));
     FileState app = StateOf(e.tree.target + "\\bin\\app.exe");
     EXPECT_EQ(FromText("app 2"), app.bytes);
@@ -665,7 +665,7 @@ TEST(Extract, KeptCopiesOfAnInterruptedRunGoWithTheNextCommit) {
         ASSERT_TRUE(SetFileAttributesA(stale.c_str(), FILE_ATTRIBUTE_HIDDEN));
         ASSERT_TRUE(WriteBytes(lookalike, FromText("the user's")));
         ASSERT_EQ(kSectionOk, ExtractBytes(NextVersion(false), e.tree.target));
-        commit ? ZapisaneZatwierdz() : ZapisaneCofnij();
+        commit ? WrittenCommit() : WrittenTakeBack();
         EXPECT_EQ(!commit, Exists(stale)) << commit;
         EXPECT_TRUE(Exists(lookalike)) << commit;
         DeleteFileA(lookalike.c_str());
@@ -692,7 +692,7 @@ TEST(Extract, DestinationMustLeaveRoomForEveryPath) {
         {"member folder at 248", 100, 150, 147, false},
     };
     for (const Row& r : rows)
-        EXPECT_EQ(r.fits, MiejsceNaSciezki(r.destination, r.longestPath, r.longestFolder)) << r.label;
+        EXPECT_EQ(r.fits, RoomForPaths(r.destination, r.longestPath, r.longestFolder)) << r.label;
 }
 
 TEST(Extract, LongestPathsAreReadWithoutMovingThePackage) {
@@ -703,11 +703,11 @@ TEST(Extract, LongestPathsAreReadWithoutMovingThePackage) {
     ASSERT_TRUE(WriteBytes(file, section));
     HANDLE h = OpenForReading(file);
     size_t path = 0, folder = 0;
-    EXPECT_EQ(kSectionOk, NajdluzszeSciezki(h, &path, &folder));
+    EXPECT_EQ(kSectionOk, LongestPaths(h, &path, &folder));
     EXPECT_EQ(strlen("sub\\deeper\\long-name.txt"), path);
     EXPECT_EQ(strlen("sub\\deeper"), folder);
     Tree t = NewTree("longest");
-    EXPECT_EQ(kSectionOk, RozpakujSekcje(t.target.c_str(), kModePlain, h)) << "the section is still there to read";
+    EXPECT_EQ(kSectionOk, ExtractSection(t.target.c_str(), kModePlain, h)) << "the section is still there to read";
     unsigned char b = 0;
     EXPECT_TRUE(winfread(&b, h));
     EXPECT_EQ('N', b);
@@ -748,7 +748,7 @@ TEST(Extract, LinksBelowTheTargetAreNotFollowed) {
             PlainSection("a.txt\r\nbin\\sub\\app.exe\r\nreadme.txt\r\n", {FromText("a"), FromText("app"), FromText("r")}),
             t.target);
         EXPECT_EQ(kSectionLink, result) << r.label;
-        EXPECT_EQ(t.target + "\\" + r.link, SciezkaOdmowy()) << r.label;
+        EXPECT_EQ(t.target + "\\" + r.link, RefusedPath()) << r.label;
         EXPECT_EQ(outsideBefore, ListTree(t.root + "\\" + r.pointsTo)) << r.label;
         Bytes got;
         if (!r.folder) {
@@ -775,12 +775,12 @@ TEST(Extract, EachFailureIsReportedInItsOwnWords) {
         {kSectionStopped, nullptr},
         {kSectionOk, nullptr},
     };
-    snprintf(SciezkaOdmowy(), MAX_PATH, "%s", "C:\\Dest\\bin");
+    snprintf(RefusedPath(), MAX_PATH, "%s", "C:\\Dest\\bin");
     for (const Row& r : rows) {
         PosixUiLog* ui = PosixUi();
         int boxes = ui->messageBoxes, sent = ui->messagesSent;
         *Error_2() = 0;
-        ZglosWynik(r.result);
+        ReportResult(r.result);
         bool ends = r.result != kSectionOk && r.result != kSectionStopped;
         bool box = r.text != nullptr || r.result == kSectionLink;
         EXPECT_EQ(box ? 1 : 0, ui->messageBoxes - boxes) << r.result;
@@ -824,7 +824,7 @@ TEST(Extract, FileInUseAsksRetryOrCancel) {
         EXPECT_NE(nullptr, strstr(ui->text, held.c_str())) << r.label << ": the box names the file";
         EXPECT_EQ(static_cast<UINT>(MB_RETRYCANCEL), ui->style & 0xFu) << r.label;
         if (r.expected == kSectionOk)
-            ZapisaneCofnij();
+            WrittenTakeBack();
         ExpectAsBefore(e, r.label);
         ClearAttributes(e);
     }
@@ -847,7 +847,7 @@ TEST(Extract, EveryFailingCallEndsCleanly) {
         HANDLE h = OpenForReading(file);
         ASSERT_NE(INVALID_HANDLE_VALUE, h);
         PosixFailCallNumber(n);
-        SectionResult r = RozpakujSekcje(t.target.c_str(), kModePlain, h);
+        SectionResult r = ExtractSection(t.target.c_str(), kModePlain, h);
         unsigned long calls = PosixCallCount();
         PosixFailCallNumber(0);
         CloseHandle(h);

@@ -155,14 +155,14 @@ Figures Sweep(const std::vector<SectionFile>& files, unsigned short mode, const 
         HANDLE h = OpenForReading(package);
         EXPECT_NE(INVALID_HANDLE_VALUE, h);
         PosixFailCallNumber(n);
-        SectionResult r = RozpakujSekcje(p.target.c_str(), mode, h);
+        SectionResult r = ExtractSection(p.target.c_str(), mode, h);
         unsigned long calls = PosixCallCount();
         PosixFailCallNumber(0);
         CloseHandle(h);
         // A completed section keeps the files it replaced until the
         // installation finishes.
         if (r == kSectionOk)
-            ZapisaneZatwierdz();
+            WrittenCommit();
         bool injected = calls >= n;
         if (!injected) {
             EXPECT_EQ(kSectionOk, r) << "no call failed, yet the section was refused";
@@ -260,9 +260,9 @@ TEST(Faults, WholePackageThroughTheLocatorEndsCleanly) {
         SectionResult r[3] = {kSectionStopped, kSectionStopped, kSectionStopped};
         PosixFailCallNumber(n);
         HANDLE h = nullptr;
-        bool found = !WyszukajWPliku(setup.c_str(), &h);
+        bool found = !FindPackageIn(setup.c_str(), &h);
         for (int s = 0; s < 3 && found; ++s) {
-            r[s] = RozpakujSekcje(p[s].target.c_str(), s == 1 ? kModeScrambled : kModePlain, h);
+            r[s] = ExtractSection(p[s].target.c_str(), s == 1 ? kModeScrambled : kModePlain, h);
             if (r[s] != kSectionOk)
                 break;
         }

@@ -21,7 +21,7 @@ bool Locate(const Bytes& data, int* next) {
     std::string path = folder + "\\setup.exe";
     EXPECT_TRUE(WriteBytes(path, data));
     HANDLE h = nullptr;
-    bool notFound = WyszukajWPliku(path.c_str(), &h);
+    bool notFound = FindPackageIn(path.c_str(), &h);
     *next = -1;
     if (h != INVALID_HANDLE_VALUE) {
         unsigned char b;
@@ -100,7 +100,7 @@ TEST(Locator, NoPackageOrNoFileIsNotFound) {
     EXPECT_FALSE(Locate(Bytes(100, 0), &next));
     HANDLE h = nullptr;
     std::string missing = NewFolder("missing") + "\\nothing.exe";
-    EXPECT_TRUE(WyszukajWPliku(missing.c_str(), &h));
+    EXPECT_TRUE(FindPackageIn(missing.c_str(), &h));
     EXPECT_EQ(INVALID_HANDLE_VALUE, h);
 }
 

@@ -21,7 +21,7 @@ void Record(short value, bool bar) { Reports().push_back({bar, value}); }
 void StopHalfWay(short value, bool bar) {
     Record(value, bar);
     if (bar && value >= 50)
-        *ZatrzymajRozpakowywanie() = 1;
+        *StopExtraction() = 1;
 }
 
 class Progress : public ::testing::Test {
@@ -29,19 +29,19 @@ protected:
     void SetUp() override {
         Reports().clear();
         *PaczkaZProgramem() = 1;
-        *RaportPostepu() = Record;
-        *ZatrzymajRozpakowywanie() = 0;
+        *ProgressReporter() = Record;
+        *StopExtraction() = 0;
     }
     void TearDown() override {
         *PaczkaZProgramem() = 0;
-        *RaportPostepu() = nullptr;
-        *ZatrzymajRozpakowywanie() = 0;
+        *ProgressReporter() = nullptr;
+        *StopExtraction() = 0;
     }
     SectionResult Extract(const std::vector<SectionFile>& files, const std::string& target) {
         std::string file = NewFolder("progress-pkg") + "\\section.bin";
         EXPECT_TRUE(WriteBytes(file, Section(files)));
         HANDLE h = OpenForReading(file);
-        SectionResult r = RozpakujSekcje(target.c_str(), kModePlain, h);
+        SectionResult r = ExtractSection(target.c_str(), kModePlain, h);
         CloseHandle(h);
         return r;
     }
@@ -88,7 +88,7 @@ TEST_F(Progress, NothingIsReportedOutsideTheProgramSection) {
 TEST_F(Progress, StopRequestEndsTheExtractionAndTakesBackItsFiles) {
     std::string target = NewFolder("stop");
     ASSERT_TRUE(WriteBytes(target + "\\kept.txt", FromText("was here")));
-    *RaportPostepu() = StopHalfWay;
+    *ProgressReporter() = StopHalfWay;
     std::vector<SectionFile> files = {{"first.txt", "", FromText("first")},
                                       {"sub\\big.bin", "", Noise(8u << 20, 9)},
                                       {"sub\\after.txt", "", FromText("after")}};

@@ -79,22 +79,22 @@ TEST_F(Record, NoMaxUWritesNothing) {
 
 TEST_F(Record, FileListHoldsEachFileBelowTheDestinationWithSizeAndCrc) {
     std::string dest = NewFolder("record-list");
-    ZapisaneReset();
-    ASSERT_TRUE(ZapisaneDodaj((dest + "\\bin").c_str(), true));
-    ASSERT_TRUE(ZapisaneDodaj((dest + "\\bin\\app.exe").c_str(), false));
-    ZapisaneUstawSume(1, 3145728, 0x0A1B2C3D);
-    ASSERT_TRUE(ZapisaneDodaj((dest + "\\read me.txt").c_str(), false));
-    ZapisaneUstawSume(2, 0, 0);
-    ASSERT_TRUE(ZapisaneDodaj((dest + "2\\beside.txt").c_str(), false));
-    ASSERT_TRUE(ZapisaneDodaj("C:\\elsewhere\\x.txt", false));
-    ZapisaneUstawSume(99, 1, 1);  // no such entry: nothing happens
+    WrittenReset();
+    ASSERT_TRUE(WrittenAdd((dest + "\\bin").c_str(), true));
+    ASSERT_TRUE(WrittenAdd((dest + "\\bin\\app.exe").c_str(), false));
+    WrittenSetSum(1, 3145728, 0x0A1B2C3D);
+    ASSERT_TRUE(WrittenAdd((dest + "\\read me.txt").c_str(), false));
+    WrittenSetSum(2, 0, 0);
+    ASSERT_TRUE(WrittenAdd((dest + "2\\beside.txt").c_str(), false));
+    ASSERT_TRUE(WrittenAdd("C:\\elsewhere\\x.txt", false));
+    WrittenSetSum(99, 1, 1);  // no such entry: nothing happens
     std::string list = dest + "\\Files.lst";
     ASSERT_TRUE(WriteBytes(list, FromText("old content\r\n")));
-    ASSERT_TRUE(ZapiszListePlikow(dest.c_str(), list.c_str()));
+    ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str()));
     Bytes got;
     ASSERT_TRUE(ReadBytes(list, &got));
     EXPECT_EQ("3145728 0A1B2C3D bin\\app.exe\r\n0 00000000 read me.txt\r\n", std::string(got.begin(), got.end()));
-    ZapisaneReset();
+    WrittenReset();
 }
 
 TEST_F(Record, ChosenLanguageIsCopiedAndTheBuiltInOneLeavesNoFile) {
@@ -103,12 +103,12 @@ TEST_F(Record, ChosenLanguageIsCopiedAndTheBuiltInOneLeavesNoFile) {
     std::string english = install + "\\English.lng";
     ASSERT_TRUE(WriteBytes(english, FromText("[lng]\r\n30=Remove\r\n")));
     Set("8", english);
-    ZapiszJezyk(target.c_str());
+    CopyLanguageRecord(target.c_str());
     Bytes got;
     ASSERT_TRUE(ReadBytes(target, &got));
     EXPECT_EQ("[lng]\r\n30=Remove\r\n", std::string(got.begin(), got.end()));
     Set("8", install + "\\Polski.lng");
-    ZapiszJezyk(target.c_str());
+    CopyLanguageRecord(target.c_str());
     EXPECT_FALSE(Exists(target)) << "an earlier installation's language does not stay";
 }
 
@@ -129,12 +129,12 @@ const char kProductKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninst
 // the earlier list are dropped.
 TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
     std::string dest = NewFolder("record-upgrade");
-    ZapisaneReset();
-    ASSERT_TRUE(ZapisaneDodaj((dest + "\\app.exe").c_str(), false));
-    ZapisaneUstawSume(0, 5, 0x11111111);
-    ASSERT_TRUE(ZapisaneKopia((dest + "\\Data\\Same.txt").c_str(), (dest + "\\Data\\~BDK0000001").c_str(), 0x20));
-    ASSERT_TRUE(ZapisaneDodaj((dest + "\\Data\\Same.txt").c_str(), false));
-    ZapisaneUstawSume(2, 7, 0x22222222);
+    WrittenReset();
+    ASSERT_TRUE(WrittenAdd((dest + "\\app.exe").c_str(), false));
+    WrittenSetSum(0, 5, 0x11111111);
+    ASSERT_TRUE(WrittenAddKept((dest + "\\Data\\Same.txt").c_str(), (dest + "\\Data\\~BDK0000001").c_str(), 0x20));
+    ASSERT_TRUE(WrittenAdd((dest + "\\Data\\Same.txt").c_str(), false));
+    WrittenSetSum(2, 7, 0x22222222);
     std::string earlier = dest + "\\earlier.lst";
     ASSERT_TRUE(WriteBytes(earlier, FromText("4 AAAAAAAA app.exe\r\n"
                                              "9 BBBBBBBB data\\same.txt\r\n"
@@ -147,13 +147,13 @@ TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
                                              "\r\n"
                                              "6 0a0b0c0d lower-hex.txt")));
     std::string list = dest + "\\Files.lst";
-    ASSERT_TRUE(ZapiszListePlikow(dest.c_str(), list.c_str(), earlier.c_str()));
+    ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str(), earlier.c_str()));
     EXPECT_EQ("5 11111111 app.exe\r\n"
               "7 22222222 Data\\Same.txt\r\n"
               "3 CCCCCCCC old\\only-v1.txt\r\n"
               "6 0A0B0C0D lower-hex.txt\r\n",
               Text(list));
-    ZapisaneReset();
+    WrittenReset();
 }
 
 TEST_F(Record, SameProductIsTheOneWhoseUninstallKeyTheRecordLists) {
@@ -172,7 +172,7 @@ TEST_F(Record, SameProductIsTheOneWhoseUninstallKeyTheRecordLists) {
     for (const Row& r : rows) {
         std::string path = NewFolder("record-same") + "\\UnInst.cfg";
         ASSERT_TRUE(WriteBytes(path, FromText(r.record)));
-        EXPECT_EQ(r.same, TenSamProdukt(path.c_str(), kProductKey)) << r.label;
+        EXPECT_EQ(r.same, SameProduct(path.c_str(), kProductKey)) << r.label;
     }
 }
 
@@ -195,23 +195,23 @@ TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
         Set("8", install + "\\Polski.lng");
 
         for (bool commit : {false, true}) {
-            ZapisaneReset();
+            WrittenReset();
             ASSERT_TRUE(WriteBytes(dest + "\\app.exe", FromText("app")));
-            ASSERT_TRUE(ZapisaneDodaj((dest + "\\app.exe").c_str(), false));
-            ASSERT_EQ(kSectionOk, ZacznijRekord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str()));
+            ASSERT_TRUE(WrittenAdd((dest + "\\app.exe").c_str(), false));
+            ASSERT_EQ(kSectionOk, BeginRecord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str()));
             EXPECT_EQ("new uninstaller", Text(un + "\\UnInst.exe"));
             EXPECT_EQ(sameProduct ? "0 00000000 app.exe\r\n3 CCCCCCCC only-v1.txt\r\n" : "0 00000000 app.exe\r\n",
                       Text(un + "\\Files.lst"))
                 << sameProduct;
             EXPECT_FALSE(Exists(un + "\\Language.lng")) << "the built-in language leaves none";
             if (!commit) {
-                ZapisaneCofnij();
+                WrittenTakeBack();
                 for (const auto& f : earlier)
                     EXPECT_EQ(f.second, Text(un + "\\" + f.first)) << f.first;
                 EXPECT_FALSE(Exists(dest + "\\app.exe"));
                 EXPECT_EQ(4u, ListTree(un).size());
             } else {
-                ZapisaneZatwierdz();
+                WrittenCommit();
                 std::vector<std::string> expected = {"Files.lst", "UnInst.cfg", "UnInst.exe"};
                 EXPECT_EQ(expected, ListTree(un)) << "no kept copy stays";
                 EXPECT_EQ("", Text(un + "\\UnInst.cfg")) << "a fresh record for the finish to fill";

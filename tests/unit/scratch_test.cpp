@@ -178,12 +178,12 @@ TEST_F(Scratch, ShutdownNeverEntersALinkInTheFoldersPlace) {
     ASSERT_TRUE(WriteBytes(outside + "\\precious.txt", FromText("keep")));
     std::string scratch = root + "\\Brondale1";
     snprintf(tmp_dir(), MAX_PATH, "%s", scratch.c_str());
-    EXPECT_FALSE(OproznijScratch()) << "no folder there";
+    EXPECT_FALSE(EmptyScratch()) << "no folder there";
     ASSERT_TRUE(MakeFolderLink(scratch, outside));
-    EXPECT_FALSE(OproznijScratch());
+    EXPECT_FALSE(EmptyScratch());
     EXPECT_TRUE(Exists(outside + "\\precious.txt"));
     tmp_dir()[0] = '\0';
-    EXPECT_FALSE(OproznijScratch()) << "no scratch folder chosen";
+    EXPECT_FALSE(EmptyScratch()) << "no scratch folder chosen";
 }
 
 #ifndef _WIN32
