@@ -10,8 +10,7 @@
 #include <memory>
 #include <zlib.h>
 
-#include "pack/product.h"
-#include "pack/stream/largefile.h"
+#include "pack/platform.h"
 #include "base/format.h"
 
 namespace fs = std::filesystem;
@@ -28,14 +27,6 @@ struct File {
             fclose(f);
     }
 };
-
-FILE* OpenForReading(const std::string& path) {
-#ifdef _WIN32
-    return _wfopen(fs::u8path(path).wstring().c_str(), L"rb");
-#else
-    return fopen(path.c_str(), "rb");
-#endif
-}
 
 bool ReadAt(FILE* f, uint64_t at, void* out, size_t size) {
     if (!SeekTo(f, at))
@@ -212,7 +203,7 @@ uint64_t ReadSection(FILE* f, uint64_t at, uint64_t fileSize, int index, Section
 bool InspectPackage(const std::string& path, PackageReport* report, std::string* error, MemberSink* sink) {
     *report = PackageReport();
     File file;
-    file.f = OpenForReading(path);
+    file.f = OpenInput(path);
     if (!file.f) {
         *error = "cannot read " + path;
         return false;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <zlib.h>
 
+#include "pack/platform.h"
 #include "pack/stream/gzblocks.h"
 #include "base/format.h"
 
@@ -139,14 +140,6 @@ bool WriteSection(const std::vector<SectionFile>& files, bool scrambled, const P
     return true;
 }
 
-FILE* OpenForWriting(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return _wfopen(path.wstring().c_str(), L"wb");
-#else
-    return fopen(path.c_str(), "wb");
-#endif
-}
-
 } // namespace
 
 bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, int level, std::vector<unsigned char>* out,
@@ -229,7 +222,7 @@ bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<Se
     std::filesystem::path target = std::filesystem::u8path(outPath);
     std::filesystem::path partial = std::filesystem::u8path(outPath + ".partial");
     Sink sink;
-    sink.file = OpenForWriting(partial);
+    sink.file = OpenOutput(outPath + ".partial");
     if (!sink.file) {
         *error = "cannot create " + outPath + ".partial";
         return false;

@@ -11,21 +11,12 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
-
 #include "pack/cli/companions.h"
 #include "pack/inspect.h"
 #include "pack/lint.h"
 #include "pack/newproduct.h"
 #include "pack/plan.h"
+#include "pack/platform.h"
 #include "pack/product.h"
 #include "pack/writer.h"
 
@@ -237,7 +228,7 @@ int Build(const Args& a, const char* argv0) {
     PackOptions options;
     options.level = a.level;
     options.threads = a.threads;
-    bool terminal = isatty(fileno(stderr));
+    bool terminal = IsTerminal(stderr);
     if (terminal) {
         options.progress = [](uint64_t done, uint64_t total) {
             int percent = total ? static_cast<int>(std::min<uint64_t>(done * 100 / total, 100)) : 100;
@@ -359,28 +350,10 @@ int Plan(const Args& a) {
     return 0;
 }
 
-// The command line in UTF-8, the encoding every path here is taken in. On
-// Windows argv holds the ANSI code page, which cannot name every file: the
-// wide command line is converted instead.
-std::vector<std::string> Arguments(int argc, char** argv) {
-    std::vector<std::string> args(argv, argv + argc);
-#ifdef _WIN32
-    int n = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
-    if (wide && n == argc) {
-        for (int i = 0; i < n; ++i)
-            args[i] = fs::path(wide[i]).u8string();
-    }
-    if (wide)
-        LocalFree(wide);
-#endif
-    return args;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args = Arguments(argc, argv);
+    std::vector<std::string> args = CommandLineArguments(argc, argv);
     if (argc < 2)
         return Usage("no command given");
     std::string command = args[1];

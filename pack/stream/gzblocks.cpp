@@ -14,7 +14,7 @@
 #include <thread>
 #include <zlib.h>
 
-#include "pack/stream/largefile.h"
+#include "pack/platform.h"
 #include "base/format.h"
 
 namespace {
@@ -94,14 +94,6 @@ struct Source {
             fclose(f);
     }
 };
-
-FILE* OpenForReading(const std::string& path) {
-#ifdef _WIN32
-    return _wfopen(std::filesystem::u8path(path).wstring().c_str(), L"rb");
-#else
-    return fopen(path.c_str(), "rb");
-#endif
-}
 
 // Fills block with up to kBlockSize bytes; short only at the end. False on a
 // read error.
@@ -241,7 +233,7 @@ bool CompressMembers(const CompressWork& work, Sink* sink, std::vector<MemberOut
         MemberOutput& m = (*outputs)[i];
         Source source;
         source.file = &file;
-        if (!file.source.empty() && !(source.f = OpenForReading(file.source))) {
+        if (!file.source.empty() && !(source.f = OpenInput(file.source))) {
             failure = "cannot read " + file.source;
             break;
         }
