@@ -19,6 +19,7 @@
 #include "pack/platform.h"
 #include "pack/product.h"
 #include "pack/writer.h"
+#include "base/installed.h"
 
 namespace fs = std::filesystem;
 
@@ -72,6 +73,31 @@ struct Args {
     bool force = false;
 };
 
+// The value v of --level, --codepage or --threads (option): digits only, at
+// most five of them, and 0 to 9 for the level.
+bool TakeNumber(const std::string& option, const std::string& v, Args* a, std::string* error) {
+    int n = atoi(v.c_str());
+    if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) {
+        *error = option + " takes a number, not \"" + v + "\"";
+        return false;
+    }
+    if (v.size() > 5) {
+        *error = option + " takes a smaller number than " + v;
+        return false;
+    }
+    if (option == "--level" && n > 9) {
+        *error = "--level takes 0 to 9";
+        return false;
+    }
+    if (option == "--level")
+        a->level = n;
+    else if (option == "--codepage")
+        a->codePage = n;
+    else
+        a->threads = static_cast<unsigned>(n);
+    return true;
+}
+
 bool Parse(int argc, const std::vector<std::string>& argv, int first, Args* a, std::string* error) {
     for (int i = first; i < argc; ++i) {
         std::string s = argv[i];
@@ -94,27 +120,8 @@ bool Parse(int argc, const std::vector<std::string>& argv, int first, Args* a, s
             if (!value(&a->uninstaller))
                 return false;
         } else if (s == "--level" || s == "--codepage" || s == "--threads") {
-            if (!value(&v))
+            if (!value(&v) || !TakeNumber(s, v, a, error))
                 return false;
-            int n = atoi(v.c_str());
-            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) {
-                *error = s + " takes a number, not \"" + v + "\"";
-                return false;
-            }
-            if (v.size() > 5) {
-                *error = s + " takes a smaller number than " + v;
-                return false;
-            }
-            if (s == "--level" && n > 9) {
-                *error = "--level takes 0 to 9";
-                return false;
-            }
-            if (s == "--level")
-                a->level = n;
-            else if (s == "--codepage")
-                a->codePage = n;
-            else
-                a->threads = static_cast<unsigned>(n);
         } else if (s == "--name") {
             if (!value(&a->name))
                 return false;
@@ -161,21 +168,24 @@ std::string Companion(const std::string& given, const char* name, const char* op
     return found;
 }
 
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
 // Adds the project's uninstaller (the one given, else the one found with
 // the tool) when the product brings none; says so when there is none.
 void AddUninstaller(std::vector<SectionFile>* install, const std::string& given, const char* argv0) {
     for (const SectionFile& f : *install) {
-        std::string lower = f.name;
-        for (char& c : lower)
-            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        if (lower == "uninst.dat")
+        if (Lower(f.name) == Lower(kUninstallerInPackage))
             return;
     }
-    std::string uninstaller = Companion(given, "UnInst.exe", "--uninstaller", argv0);
+    std::string uninstaller = Companion(given, kUninstallerFile, "--uninstaller", argv0);
     std::error_code ec;
     if (uninstaller.empty() || !fs::is_regular_file(fs::u8path(uninstaller), ec))
         return;
-    install->push_back(SectionFile{"UnInst.dat", uninstaller, {}});
+    install->push_back(SectionFile{kUninstallerInPackage, uninstaller, {}});
     std::sort(install->begin(), install->end(), [](const SectionFile& a, const SectionFile& b) { return a.name < b.name; });
 }
 
