@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
