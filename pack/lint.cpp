@@ -12,6 +12,7 @@
 #include <set>
 
 #include "pack/ini.h"
+#include "base/installed.h"
 
 namespace {
 
@@ -55,8 +56,8 @@ public:
         SameLineComments(init_, "init.cfg");
         SameLineComments(lnk_, "lnk.cfg");
         SameLineComments(reg_, "reg.cfg");
-        if (!install_.count("uninst.dat"))
-            Error("install/UnInst.dat", "missing: the installer copies it as the uninstaller");
+        if (!install_.count(Lower(kUninstallerInPackage)))
+            Error(std::string("install/") + kUninstallerInPackage, "missing: the installer copies it as the uninstaller");
         return findings_;
     }
 
@@ -148,7 +149,7 @@ private:
                 std::string k = std::to_string(i), target = lnk_.Get(kList[kind], k);
                 std::string where = std::string("lnk.cfg [") + kList[kind] + "] " + k;
                 Long(where, target, 63);
-                if (Lower(target) != "uninstall\\uninst.exe")
+                if (Lower(target) != Lower(kUninstallerMenuEntry))
                     InProgram(where, target);
             }
         }
@@ -166,11 +167,7 @@ private:
                 Warn("reg.cfg [type] " + k, "\"" + type + "\" is not 0 to 3: the value is never written");
                 continue;
             }
-            static const char* const kRoots[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
-                                                 "HKEY_USERS"};
-            bool rooted = std::any_of(std::begin(kRoots), std::end(kRoots),
-                                      [&](const char* r) { return key.find(r) != std::string::npos; });
-            if (!rooted || key.find('\\') == std::string::npos)
+            if (RegistryRootOf(key.c_str()) == kNoRegistryRoot)
                 Warn("reg.cfg [key] " + k, "\"" + key + "\" has no root key name and subkey: never written");
             if (t <= 1) {
                 bool hex = std::all_of(value.begin(), value.end(), [](char c) { return isxdigit(static_cast<unsigned char>(c)); });

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "pack/ini.h"
+#include "base/installed.h"
 
 namespace {
 
@@ -18,99 +19,105 @@ std::string Lower(std::string s) {
     return s;
 }
 
-} // namespace
-
-std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>& install,
-                         const std::vector<std::pair<std::string, uint32_t>>& program) {
+// The three configuration files of the Install section, and whether it
+// carries the uninstaller.
+struct Configuration {
     Ini init, lnk, reg;
     bool hasUninstaller = false;
+};
+
+Configuration ReadConfiguration(const std::vector<std::pair<std::string, std::string>>& install) {
+    Configuration c;
     for (const auto& f : install) {
         std::string n = Lower(f.first);
         if (n == "init.cfg")
-            init = Ini(f.second);
+            c.init = Ini(f.second);
         else if (n == "lnk.cfg")
-            lnk = Ini(f.second);
+            c.lnk = Ini(f.second);
         else if (n == "reg.cfg")
-            reg = Ini(f.second);
-        else if (n == "uninst.dat")
-            hasUninstaller = true;
+            c.reg = Ini(f.second);
+        else if (n == Lower(kUninstallerInPackage))
+            c.hasUninstaller = true;
     }
-    std::ostringstream out;
-    std::string name = init.Get("cfg", "1");
-    out << "Product: " << name << "\n";
-    out << "Proposed folder (DEST): <Program Files>\\" << name << "\n";
-    std::string licence = init.Get("cfg", "2");
-    out << "Licence page: " << (licence.empty() ? "none" : licence) << "\n";
+    return c;
+}
 
+void DescribeFiles(const Configuration& c, const std::vector<std::pair<std::string, uint32_t>>& program,
+                   std::ostream& out) {
     uint64_t bytes = 0;
     for (const auto& p : program)
         bytes += p.second;
     out << "\nFiles written into DEST (" << program.size() << ", " << bytes << " bytes):\n";
     for (const auto& p : program)
         out << "  DEST\\" << p.first << " (" << p.second << " bytes)\n";
-    out << "  DEST\\UnInstall\\UnInst.cfg (the uninstall record)\n";
-    out << "  DEST\\UnInstall\\UnInst.exe" << (hasUninstaller ? "" : " (missing: no UnInst.dat in the package)") << "\n";
+    out << "  DEST\\" << kRecordFolder << "\\" << kRecordFile << " (the uninstall record)\n";
+    out << "  DEST\\" << kRecordFolder << "\\" << kUninstallerFile
+        << (c.hasUninstaller ? "" : std::string(" (missing: no ") + kUninstallerInPackage + " in the package)")
+        << "\n";
+}
 
-    out << "\nUninstall entry: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" << name
-        << "\n  DisplayName = " << name << "\n  DisplayIcon = \"DEST\\Uninstall\\UnInst.exe\"\n"
-        << "  UninstallString = \"DEST\\Uninstall\\UnInst.exe\"\n";
+// The product's key below HKEY_LOCAL_MACHINE (root 1).
+void DescribeUninstallEntry(const std::string& name, std::ostream& out) {
+    out << "\nUninstall entry: " << kRegistryRoots[1] << "\\" << kUninstallKey << name
+        << "\n  DisplayName = " << name << "\n  DisplayIcon = \"DEST" << kUninstallerCommand << "\"\n"
+        << "  UninstallString = \"DEST" << kUninstallerCommand << "\"\n";
+}
 
-    out << "\nShortcuts:\n";
+// The desktop (kind 0) or Start-menu (kind 1) shortcuts; the Start menu
+// always gets one for the uninstaller.
+void DescribeShortcuts(const Ini& lnk, int kind, const std::string& name, std::ostream& out) {
     const char* const kIndex[2] = {"index1", "index2"};
     const char* const kList[2] = {"desktop", "menu"};
     const char* const kWhere[2] = {"<common desktop>", "<common Start-menu programs>\\"};
-    for (int kind = 0; kind < 2; ++kind) {
-        long end = atol(lnk.Get(kIndex[kind], "max").c_str());
-        std::vector<std::string> targets;
-        for (long i = 1; i < end && i <= 10000; ++i) {
-            std::string t = lnk.Get(kList[kind], std::to_string(i));
-            if (!t.empty())
-                targets.push_back(t);
-        }
-        if (kind == 1)
-            targets.push_back("UnInstall\\UnInst.exe");
-        out << "  " << (kind ? "Start menu" : "desktop") << " (when option \""
-            << (kind ? "Start-menu shortcuts" : "desktop shortcuts") << "\" is "
-            << (lnk.Get(kIndex[kind], "max").empty() ? "available: no, so none are made" : "ticked") << "):\n";
-        if (lnk.Get(kIndex[kind], "max").empty())
-            continue;
-        for (const std::string& t : targets) {
-            size_t slash = t.find_last_of('\\');
-            std::string file = slash == std::string::npos ? t : t.substr(slash + 1);
-            std::string dir = slash == std::string::npos ? "" : "\\" + t.substr(0, slash);
-            out << "    " << kWhere[kind] << (kind ? name + "\\" : "\\") << file << ".lnk -> DEST\\" << t
-                << " (working folder DEST" << dir << ")\n";
-        }
-    }
-
-    out << "\nRegistry values:\n";
-    static const char* const kTypes[4] = {"REG_BINARY", "REG_DWORD", "REG_EXPAND_SZ", "REG_SZ"};
-    long end = atol(reg.Get("index", "max").c_str());
-    std::string pattern = "%ProgramFiles%\\" + name.substr(0, 63);
+    long end = atol(lnk.Get(kIndex[kind], "max").c_str());
+    std::vector<std::string> targets;
     for (long i = 1; i < end && i <= 10000; ++i) {
-        std::string k = std::to_string(i);
-        std::string key = reg.Get("key", k), value = reg.Get("value", k), type = reg.Get("type", k);
-        std::string valueName = reg.Get("name", k);
-        if (reg.Int("line", k) != 0)
-            value = "\"" + value + "\"";
-        bool substituted = false;
-        if (reg.Int("dynam", k) != 0) {
-            for (size_t at = value.find(pattern); at != std::string::npos; at = value.find(pattern, at + 4)) {
-                value.replace(at, pattern.size(), "DEST");
-                substituted = true;
-            }
-        }
-        long t = substituted ? 3 : (type.empty() ? 0 : atol(type.c_str()));
-        bool rooted = key.find("HKEY_") != std::string::npos && key.find('\\') != std::string::npos;
-        out << "  " << (key.empty() ? "(no key)" : key) << " : " << (valueName.empty() ? "(default)" : valueName);
-        if (t < 0 || t > 3 || (!type.empty() && !isdigit(static_cast<unsigned char>(type[0]))))
-            out << " -- not written: type \"" << type << "\" is not 0 to 3\n";
-        else if (!rooted)
-            out << " -- not written: no root key name\n";
-        else
-            out << " = " << kTypes[t] << " " << value << (substituted ? " (DEST substituted)" : "") << "\n";
+        std::string t = lnk.Get(kList[kind], std::to_string(i));
+        if (!t.empty())
+            targets.push_back(t);
     }
+    if (kind == 1)
+        targets.push_back(kUninstallerMenuEntry);
+    out << "  " << (kind ? "Start menu" : "desktop") << " (when option \""
+        << (kind ? "Start-menu shortcuts" : "desktop shortcuts") << "\" is "
+        << (lnk.Get(kIndex[kind], "max").empty() ? "available: no, so none are made" : "ticked") << "):\n";
+    if (lnk.Get(kIndex[kind], "max").empty())
+        return;
+    for (const std::string& t : targets) {
+        size_t slash = t.find_last_of('\\');
+        std::string file = slash == std::string::npos ? t : t.substr(slash + 1);
+        std::string dir = slash == std::string::npos ? "" : "\\" + t.substr(0, slash);
+        out << "    " << kWhere[kind] << (kind ? name + "\\" : "\\") << file << ".lnk -> DEST\\" << t
+            << " (working folder DEST" << dir << ")\n";
+    }
+}
 
+// Entry k of reg.cfg, as the installer writes it or why it does not.
+void DescribeRegistryValue(const Ini& reg, const std::string& k, const std::string& pattern, std::ostream& out) {
+    static const char* const kTypes[4] = {"REG_BINARY", "REG_DWORD", "REG_EXPAND_SZ", "REG_SZ"};
+    std::string key = reg.Get("key", k), value = reg.Get("value", k), type = reg.Get("type", k);
+    std::string valueName = reg.Get("name", k);
+    if (reg.Int("line", k) != 0)
+        value = "\"" + value + "\"";
+    bool substituted = false;
+    if (reg.Int("dynam", k) != 0) {
+        for (size_t at = value.find(pattern); at != std::string::npos; at = value.find(pattern, at + 4)) {
+            value.replace(at, pattern.size(), "DEST");
+            substituted = true;
+        }
+    }
+    long t = substituted ? 3 : (type.empty() ? 0 : atol(type.c_str()));
+    bool rooted = RegistryRootOf(key.c_str()) != kNoRegistryRoot;
+    out << "  " << (key.empty() ? "(no key)" : key) << " : " << (valueName.empty() ? "(default)" : valueName);
+    if (t < 0 || t > 3 || (!type.empty() && !isdigit(static_cast<unsigned char>(type[0]))))
+        out << " -- not written: type \"" << type << "\" is not 0 to 3\n";
+    else if (!rooted)
+        out << " -- not written: no root key name\n";
+    else
+        out << " = " << kTypes[t] << " " << value << (substituted ? " (DEST substituted)" : "") << "\n";
+}
+
+void DescribeEnd(const Ini& init, std::ostream& out) {
     out << "\nAt the end:\n";
     std::string info = init.Get("cfg", "3");
     out << "  information file: "
@@ -131,5 +138,29 @@ std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>&
         if (!run.empty())
             out << "  the uninstaller will first start DEST\\" << run << "\n";
     }
+}
+
+} // namespace
+
+std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>& install,
+                         const std::vector<std::pair<std::string, uint32_t>>& program) {
+    Configuration c = ReadConfiguration(install);
+    std::ostringstream out;
+    std::string name = c.init.Get("cfg", "1");
+    out << "Product: " << name << "\n";
+    out << "Proposed folder (DEST): <Program Files>\\" << name << "\n";
+    std::string licence = c.init.Get("cfg", "2");
+    out << "Licence page: " << (licence.empty() ? "none" : licence) << "\n";
+    DescribeFiles(c, program, out);
+    DescribeUninstallEntry(name, out);
+    out << "\nShortcuts:\n";
+    for (int kind = 0; kind < 2; ++kind)
+        DescribeShortcuts(c.lnk, kind, name, out);
+    out << "\nRegistry values:\n";
+    long end = atol(c.reg.Get("index", "max").c_str());
+    std::string pattern = "%ProgramFiles%\\" + name.substr(0, 63);
+    for (long i = 1; i < end && i <= 10000; ++i)
+        DescribeRegistryValue(c.reg, std::to_string(i), pattern, out);
+    DescribeEnd(c.init, out);
     return out.str();
 }

@@ -4,83 +4,12 @@
 #include "pack/product.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
 
 #include "base/format.h"
 
 namespace fs = std::filesystem;
-
-#ifdef _WIN32
-bool ToCodePage(const std::string& utf8, int codePage, std::string* out) {
-    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    if (wide <= 0 && !utf8.empty())
-        return false;
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
-    BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(static_cast<UINT>(codePage), WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0,
-                                nullptr, &lossy);
-    if ((n <= 0 && !w.empty()) || lossy)
-        return false;
-    out->assign(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(static_cast<UINT>(codePage), WC_NO_BEST_FIT_CHARS, w.data(), wide, out->data(), n, nullptr,
-                        &lossy);
-    return !lossy;
-}
-
-bool FromCodePage(const std::string& ansi, int codePage, std::string* utf8) {
-    int wide = MultiByteToWideChar(static_cast<UINT>(codePage), MB_ERR_INVALID_CHARS, ansi.data(),
-                                   static_cast<int>(ansi.size()), nullptr, 0);
-    if (wide <= 0 && !ansi.empty())
-        return false;
-    std::wstring w(static_cast<size_t>(wide), L'\0');
-    MultiByteToWideChar(static_cast<UINT>(codePage), 0, ansi.data(), static_cast<int>(ansi.size()), w.data(), wide);
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-    utf8->assign(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, utf8->data(), n, nullptr, nullptr);
-    return true;
-}
-#else
-namespace {
-
-// Converts with iconv; false when a character does not convert exactly.
-bool Convert(const char* to, const char* from, const std::string& in, std::string* out) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return false;
-    std::string source = in;
-    std::string result(source.size() * 4 + 4, '\0');
-    char* src = source.data();
-    size_t srcLeft = source.size();
-    char* dst = result.data();
-    size_t dstLeft = result.size();
-    size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (r != 0)
-        return false;  // invalid input, or a character replaced on the way
-    result.resize(result.size() - dstLeft);
-    *out = result;
-    return true;
-}
-
-} // namespace
-
-bool FromCodePage(const std::string& ansi, int codePage, std::string* utf8) {
-    return Convert("UTF-8", ("CP" + std::to_string(codePage)).c_str(), ansi, utf8);
-}
-
-bool ToCodePage(const std::string& utf8, int codePage, std::string* out) {
-    return Convert(("CP" + std::to_string(codePage)).c_str(), "UTF-8", utf8, out);
-}
-
-#endif
 
 namespace {
 

@@ -1,11 +1,13 @@
 // Reading a product folder: lang/, install/ and program/ become the three
-// sections, with names converted to the package's ANSI code page.
+// sections, with names converted to the package's ANSI code page (ToCodePage
+// of pack/platform.h).
 #ifndef BRONDALE_PACK_PRODUCT_H
 #define BRONDALE_PACK_PRODUCT_H
 
 #include <string>
 #include <vector>
 
+#include "pack/platform.h"
 #include "pack/writer.h"
 
 // Fills sections[0..2] from productDir. Files come sorted by their converted
@@ -13,11 +15,5 @@
 // a message for what the installer could not read back.
 bool ReadProduct(const std::string& productDir, int codePage, std::vector<SectionFile> sections[3],
                  std::string* error);
-
-// Converts a UTF-8 name to the ANSI code page; false when a character has no
-// place in it.
-bool ToCodePage(const std::string& utf8, int codePage, std::string* out);
-// And back, for names read from a package.
-bool FromCodePage(const std::string& ansi, int codePage, std::string* utf8);
 
 #endif

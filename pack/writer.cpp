@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <zlib.h>
 
+#include "pack/platform.h"
 #include "pack/stream/gzblocks.h"
 #include "base/format.h"
 
@@ -64,6 +65,43 @@ bool CheckSizes(const std::vector<SectionFile>& files, uint64_t* total, std::str
     return true;
 }
 
+// The path list of a section: one line per file, each ended by CR LF.
+// False with a message when a name breaks the path rule.
+bool MakePathList(const std::vector<SectionFile>& files, std::string* pathList, std::string* error) {
+    for (const SectionFile& f : files) {
+        if (!IsSafeMemberPath(f.name.c_str(), f.name.size())) {
+            *error = "unusable file name in the package: \"" + f.name + "\"";
+            return false;
+        }
+        *pathList += f.name + "\r\n";
+    }
+    return true;
+}
+
+// Fills a section's header and offset table (head holds room for both) from
+// its compressed members; returns the member count, checksum and plain size.
+SectionInfo FillHeader(const std::vector<MemberOutput>& outputs, std::vector<unsigned char>* head) {
+    uint32_t count = static_cast<uint32_t>(outputs.size());
+    uint64_t sum = 0, plain = 0, offset = head->size();
+    memcpy(head->data(), kSectionMagic, sizeof kSectionMagic);
+    WriteLe32(&(*head)[7], 0);
+    WriteLe32(&(*head)[11], count);
+    for (uint32_t i = 0; i <= count; ++i) {
+        WriteLe32(&(*head)[kSectionHeaderSize + 4 * i], static_cast<uint32_t>(offset));
+        if (i < count) {
+            offset += outputs[i].compressed;
+            sum = (sum + outputs[i].sum) % kChecksumModulus;
+            plain += outputs[i].plain;
+        }
+    }
+    WriteLe32(&(*head)[3], static_cast<uint32_t>(sum));
+    SectionInfo info;
+    info.members = count;
+    info.checksum = static_cast<uint32_t>(sum);
+    info.plainBytes = plain;
+    return info;
+}
+
 // Writes one section to sink: a header with a blank offset table, the
 // members, then the header filled in. label ("the program section") names
 // it in messages.
@@ -76,13 +114,8 @@ bool WriteSection(const std::vector<SectionFile>& files, bool scrambled, const P
         return false;
     }
     std::string pathList;
-    for (const SectionFile& f : files) {
-        if (!IsSafeMemberPath(f.name.c_str(), f.name.size())) {
-            *error = "unusable file name in the package: \"" + f.name + "\"";
-            return false;
-        }
-        pathList += f.name + "\r\n";
-    }
+    if (!MakePathList(files, &pathList, error))
+        return false;
     uint64_t plainTotal = pathList.size();
     if (!CheckSizes(files, &plainTotal, error))
         return false;
@@ -113,38 +146,15 @@ bool WriteSection(const std::vector<SectionFile>& files, bool scrambled, const P
     if (!CompressMembers(work, sink, &outputs, error))
         return false;
 
-    uint64_t sum = 0, plain = 0, offset = head.size();
-    memcpy(head.data(), kSectionMagic, sizeof kSectionMagic);
-    WriteLe32(&head[7], 0);
-    WriteLe32(&head[11], count);
-    for (uint32_t i = 0; i <= count; ++i) {
-        WriteLe32(&head[kSectionHeaderSize + 4 * i], static_cast<uint32_t>(offset));
-        if (i < count) {
-            offset += outputs[i].compressed;
-            sum = (sum + outputs[i].sum) % kChecksumModulus;
-            plain += outputs[i].plain;
-        }
-    }
-    WriteLe32(&head[3], static_cast<uint32_t>(sum));
+    SectionInfo filled = FillHeader(outputs, &head);
     SinkPatch(sink, start, head.data(), head.size());
     if (sink->failed) {
         *error = "cannot write the output (is the disk full?)";
         return false;
     }
-    if (info) {
-        info->members = count;
-        info->checksum = static_cast<uint32_t>(sum);
-        info->plainBytes = plain;
-    }
+    if (info)
+        *info = filled;
     return true;
-}
-
-FILE* OpenForWriting(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return _wfopen(path.wstring().c_str(), L"wb");
-#else
-    return fopen(path.c_str(), "wb");
-#endif
 }
 
 } // namespace
@@ -229,7 +239,7 @@ bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<Se
     std::filesystem::path target = std::filesystem::u8path(outPath);
     std::filesystem::path partial = std::filesystem::u8path(outPath + ".partial");
     Sink sink;
-    sink.file = OpenForWriting(partial);
+    sink.file = OpenOutput(outPath + ".partial");
     if (!sink.file) {
         *error = "cannot create " + outPath + ".partial";
         return false;

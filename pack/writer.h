@@ -9,11 +9,7 @@
 #include <string>
 #include <vector>
 
-struct SectionFile {
-    std::string name;                 // path-list line
-    std::string source;               // file to read, or empty to use bytes
-    std::vector<unsigned char> bytes; // the content when source is empty
-};
+#include "pack/stream/sectionfile.h"
 
 struct PackOptions {
     int level = 9;         // zlib compression level

@@ -9,6 +9,8 @@
 
 #include <cstdlib>
 
+#include "base/format.h"
+#include "base/installed.h"
 #include "trust/folder.h"
 
 namespace {
@@ -57,7 +59,7 @@ bool CreatePrivateFolder(std::string* folder) {
         !BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
         return false;
     char name[MAX_PATH + 32];
-    wsprintfA(name, "%sBrondaleUnInst", temp);
+    wsprintfA(name, "%s%sUnInst", temp, kInstallerName);
     for (unsigned char byte : random)
         wsprintfA(name + lstrlenA(name), "%02x", byte);
     if (!CreateProtectedFolder(name))
@@ -74,7 +76,7 @@ bool StartCleanup(const std::string& uninstallFolder) {
     std::string folder;
     if (!CreatePrivateFolder(&folder))
         return false;
-    std::string copy = folder + "\\UnInst.exe";
+    std::string copy = folder + "\\" + kUninstallerFile;
     if (!CopyFileA(self, copy.c_str(), TRUE)) {
         RemoveDirectoryA(folder.c_str());
         return false;
@@ -116,7 +118,7 @@ bool StartCleanup(const std::string& uninstallFolder) {
 
 int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
     size_t slash = uninstallFolder.find_last_of('\\');
-    if (slash == std::string::npos || lstrcmpiA(uninstallFolder.c_str() + slash + 1, "UnInstall") != 0) {
+    if (slash == std::string::npos || lstrcmpiA(uninstallFolder.c_str() + slash + 1, kRecordFolder) != 0) {
         RemoveOwnFolderAtEnd();
         return 1;
     }
@@ -125,7 +127,7 @@ int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
         WaitForSingleObject(original, 60000);
         CloseHandle(original);
     }
-    for (const char* name : {"UnInst.exe", "UnInst.cfg", "Files.lst", "Language.lng"})
+    for (const char* name : {kUninstallerFile, kRecordFile, kFileListFile, kLanguageRecordFile})
         DeleteWithRetries(uninstallFolder + "\\" + name);
     RemoveDirectoryA(uninstallFolder.c_str());
     RemoveDirectoryA(Parent(uninstallFolder).c_str());

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/format.h"
+#include "base/installed.h"
 #include "base/switches.h"
 #include "uninst/cleanup.h"
 #include "uninst/quiet.h"
@@ -68,11 +70,11 @@ struct PrivateRecord {
 bool CopyRecord(const std::string& uninstallFolder, PrivateRecord* copy) {
     if (!CreatePrivateFolder(&copy->folder))
         return false;
-    copy->record = copy->folder + "\\UnInst.cfg";
-    copy->list = copy->folder + "\\Files.lst";
+    copy->record = copy->folder + "\\" + kRecordFile;
+    copy->list = copy->folder + "\\" + kFileListFile;
     // A missing list stays missing here, and so has no digest.
-    CopyFileA((uninstallFolder + "\\Files.lst").c_str(), copy->list.c_str(), TRUE);
-    return CopyFileA((uninstallFolder + "\\UnInst.cfg").c_str(), copy->record.c_str(), TRUE) != FALSE;
+    CopyFileA((uninstallFolder + "\\" + kFileListFile).c_str(), copy->list.c_str(), TRUE);
+    return CopyFileA((uninstallFolder + "\\" + kRecordFile).c_str(), copy->record.c_str(), TRUE) != FALSE;
 }
 
 void DropRecord(const PrivateRecord& copy) {
@@ -85,9 +87,9 @@ void DropRecord(const PrivateRecord& copy) {
 
 int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder) {
     std::string destination = Parent(uninstallFolder);
-    std::string recordPath = uninstallFolder + "\\UnInst.cfg";
+    std::string recordPath = uninstallFolder + "\\" + kRecordFile;
     UninstallRecord record;
-    std::string caption = "Brondale";
+    std::string caption = kInstallerName;
     if (!ReadRecord(copy.record, &record)) {
         Say(Text(kTextNoRecord) + "\r\n" + recordPath, caption, MB_ICONERROR);
         return kNoRecord;
@@ -129,12 +131,12 @@ int Uninstall() {
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     std::string uninstallFolder = Parent(n > 0 && n < sizeof self ? self : "");
     std::string destination = Parent(uninstallFolder);
-    UseLanguageFile(uninstallFolder + "\\Language.lng");
+    UseLanguageFile(uninstallFolder + "\\" + kLanguageRecordFile);
     PrivateRecord copy;
     // A destination that is a drive's root is never the product's own folder.
     if (destination.find('\\') == std::string::npos || !CopyRecord(uninstallFolder, &copy)) {
         DropRecord(copy);
-        Say(Text(kTextNoRecord) + "\r\n" + uninstallFolder + "\\UnInst.cfg", "Brondale", MB_ICONERROR);
+        Say(Text(kTextNoRecord) + "\r\n" + uninstallFolder + "\\" + kRecordFile, kInstallerName, MB_ICONERROR);
         return kNoRecord;
     }
     int code = UninstallWith(copy, uninstallFolder);

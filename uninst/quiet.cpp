@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/format.h"
 #include "base/switches.h"
 
 namespace {
@@ -27,17 +28,17 @@ bool TakeUninstallSwitches(const char* arguments, int* exitCode) {
     if (RunSwitches()->log[0] != '\0' && LogOpen(RunSwitches()->log)) {
         char self[MAX_PATH];
         DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-        LogLine("Brondale uninstaller %s", n > 0 && n < sizeof self ? self : "");
+        LogLine("%s uninstaller %s", kInstallerName, n > 0 && n < sizeof self ? self : "");
         LogLine("arguments: %s", arguments);
     }
     if (!understood) {
         std::string text = std::string("Unknown switch: ") + RunSwitches()->unknown + "\r\n\r\n" + kUsage;
-        Tell(text.c_str(), "Brondale", MB_ICONERROR, IDOK);
+        Tell(text.c_str(), kInstallerName, MB_ICONERROR, IDOK);
         *exitCode = EndUninstall(kUnknownSwitch);
         return true;
     }
     if (RunSwitches()->help) {
-        Tell(kUsage, "Brondale", MB_ICONINFORMATION, IDOK);
+        Tell(kUsage, kInstallerName, MB_ICONINFORMATION, IDOK);
         *exitCode = EndUninstall(0);
         return true;
     }

@@ -5,6 +5,9 @@
 #include <cctype>
 
 #include "base/format.h"
+#include "base/installed.h"
+
+static_assert(kNoRoot == kNoRegistryRoot, "the record's roots are base/installed.h's, in its order");
 
 namespace {
 
@@ -26,8 +29,6 @@ int HexDigit(char c) {
         return c - 'a' + 10;
     return -1;
 }
-
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 } // namespace
 
@@ -93,9 +94,8 @@ bool IsOwnShortcut(const std::string& path, const std::string& desktop, const st
 }
 
 RegistryRoot SplitRegistryPath(const std::string& path, std::string* subkey) {
-    const char* names[] = {"HKEY_CURRENT_USER\\", "HKEY_LOCAL_MACHINE\\", "HKEY_CLASSES_ROOT\\", "HKEY_USERS\\"};
-    for (int r = 0; r < 4; ++r) {
-        std::string name = names[r];
+    for (int r = 0; r < kNoRoot; ++r) {
+        std::string name = std::string(kRegistryRoots[r]) + "\\";
         if (path.compare(0, name.size(), name) == 0 && path.size() > name.size()) {
             *subkey = path.substr(name.size());
             return static_cast<RegistryRoot>(r);

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+#include "base/installed.h"
+
 namespace {
 
 std::string Parent(const std::string& path) {
@@ -66,8 +68,7 @@ HKEY RootKey(RegistryRoot root) {
 }
 
 const char* RootName(RegistryRoot root) {
-    const char* names[] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT", "HKEY_USERS"};
-    return names[root];
+    return kRegistryRoots[root];
 }
 
 // Deletes key and everything below it; the result of the last deletion.
@@ -181,7 +182,7 @@ void RemoveEntry(const UninstallRecord& record, Outcome* outcome) {
         return;
     LONG status = DeleteKeyTree(HKEY_LOCAL_MACHINE, record.productKey);
     if (status != ERROR_SUCCESS && !Gone(static_cast<DWORD>(status)))
-        outcome->failed.push_back(std::string("HKEY_LOCAL_MACHINE\\") + record.productKey);
+        outcome->failed.push_back(std::string(kRegistryRoots[kLocalMachine]) + "\\" + record.productKey);
 }
 
 void RemoveValues(const UninstallRecord& record, Outcome* outcome) {

@@ -4,24 +4,14 @@
 
 #include <filesystem>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "pack/platform.h"
 
 namespace fs = std::filesystem;
 
 std::string ToolFolder(const char* argv0) {
     std::error_code ec;
-    fs::path self;
-#ifdef _WIN32
-    wchar_t path[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(sizeof path / sizeof path[0]));
-    if (n > 0 && n < sizeof path / sizeof path[0])
-        self = fs::path(std::wstring(path, n));
-#else
-    self = fs::canonical("/proc/self/exe", ec);
-#endif
-    if (self.empty() || ec)
+    fs::path self = ExecutablePath();
+    if (self.empty())
         self = fs::absolute(fs::u8path(argv0), ec);
     return self.parent_path().u8string();
 }

@@ -11,23 +11,15 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
-
 #include "pack/cli/companions.h"
 #include "pack/inspect.h"
 #include "pack/lint.h"
 #include "pack/newproduct.h"
 #include "pack/plan.h"
+#include "pack/platform.h"
 #include "pack/product.h"
 #include "pack/writer.h"
+#include "base/installed.h"
 
 namespace fs = std::filesystem;
 
@@ -81,6 +73,31 @@ struct Args {
     bool force = false;
 };
 
+// The value v of --level, --codepage or --threads (option): digits only, at
+// most five of them, and 0 to 9 for the level.
+bool TakeNumber(const std::string& option, const std::string& v, Args* a, std::string* error) {
+    int n = atoi(v.c_str());
+    if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) {
+        *error = option + " takes a number, not \"" + v + "\"";
+        return false;
+    }
+    if (v.size() > 5) {
+        *error = option + " takes a smaller number than " + v;
+        return false;
+    }
+    if (option == "--level" && n > 9) {
+        *error = "--level takes 0 to 9";
+        return false;
+    }
+    if (option == "--level")
+        a->level = n;
+    else if (option == "--codepage")
+        a->codePage = n;
+    else
+        a->threads = static_cast<unsigned>(n);
+    return true;
+}
+
 bool Parse(int argc, const std::vector<std::string>& argv, int first, Args* a, std::string* error) {
     for (int i = first; i < argc; ++i) {
         std::string s = argv[i];
@@ -103,27 +120,8 @@ bool Parse(int argc, const std::vector<std::string>& argv, int first, Args* a, s
             if (!value(&a->uninstaller))
                 return false;
         } else if (s == "--level" || s == "--codepage" || s == "--threads") {
-            if (!value(&v))
+            if (!value(&v) || !TakeNumber(s, v, a, error))
                 return false;
-            int n = atoi(v.c_str());
-            if (v.empty() || v.find_first_not_of("0123456789") != std::string::npos) {
-                *error = s + " takes a number, not \"" + v + "\"";
-                return false;
-            }
-            if (v.size() > 5) {
-                *error = s + " takes a smaller number than " + v;
-                return false;
-            }
-            if (s == "--level" && n > 9) {
-                *error = "--level takes 0 to 9";
-                return false;
-            }
-            if (s == "--level")
-                a->level = n;
-            else if (s == "--codepage")
-                a->codePage = n;
-            else
-                a->threads = static_cast<unsigned>(n);
         } else if (s == "--name") {
             if (!value(&a->name))
                 return false;
@@ -170,21 +168,24 @@ std::string Companion(const std::string& given, const char* name, const char* op
     return found;
 }
 
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
 // Adds the project's uninstaller (the one given, else the one found with
 // the tool) when the product brings none; says so when there is none.
 void AddUninstaller(std::vector<SectionFile>* install, const std::string& given, const char* argv0) {
     for (const SectionFile& f : *install) {
-        std::string lower = f.name;
-        for (char& c : lower)
-            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        if (lower == "uninst.dat")
+        if (Lower(f.name) == Lower(kUninstallerInPackage))
             return;
     }
-    std::string uninstaller = Companion(given, "UnInst.exe", "--uninstaller", argv0);
+    std::string uninstaller = Companion(given, kUninstallerFile, "--uninstaller", argv0);
     std::error_code ec;
     if (uninstaller.empty() || !fs::is_regular_file(fs::u8path(uninstaller), ec))
         return;
-    install->push_back(SectionFile{"UnInst.dat", uninstaller, {}});
+    install->push_back(SectionFile{kUninstallerInPackage, uninstaller, {}});
     std::sort(install->begin(), install->end(), [](const SectionFile& a, const SectionFile& b) { return a.name < b.name; });
 }
 
@@ -237,7 +238,7 @@ int Build(const Args& a, const char* argv0) {
     PackOptions options;
     options.level = a.level;
     options.threads = a.threads;
-    bool terminal = isatty(fileno(stderr));
+    bool terminal = IsTerminal(stderr);
     if (terminal) {
         options.progress = [](uint64_t done, uint64_t total) {
             int percent = total ? static_cast<int>(std::min<uint64_t>(done * 100 / total, 100)) : 100;
@@ -359,28 +360,10 @@ int Plan(const Args& a) {
     return 0;
 }
 
-// The command line in UTF-8, the encoding every path here is taken in. On
-// Windows argv holds the ANSI code page, which cannot name every file: the
-// wide command line is converted instead.
-std::vector<std::string> Arguments(int argc, char** argv) {
-    std::vector<std::string> args(argv, argv + argc);
-#ifdef _WIN32
-    int n = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
-    if (wide && n == argc) {
-        for (int i = 0; i < n; ++i)
-            args[i] = fs::path(wide[i]).u8string();
-    }
-    if (wide)
-        LocalFree(wide);
-#endif
-    return args;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args = Arguments(argc, argv);
+    std::vector<std::string> args = CommandLineArguments(argc, argv);
     if (argc < 2)
         return Usage("no command given");
     std::string command = args[1];

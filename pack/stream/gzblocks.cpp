@@ -8,13 +8,12 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <zlib.h>
 
-#include "pack/stream/largefile.h"
+#include "pack/platform.h"
 #include "base/format.h"
 
 namespace {
@@ -95,14 +94,6 @@ struct Source {
     }
 };
 
-FILE* OpenForReading(const std::string& path) {
-#ifdef _WIN32
-    return _wfopen(std::filesystem::u8path(path).wstring().c_str(), L"rb");
-#else
-    return fopen(path.c_str(), "rb");
-#endif
-}
-
 // Fills block with up to kBlockSize bytes; short only at the end. False on a
 // read error.
 bool ReadBlock(Source* source, std::vector<unsigned char>* block) {
@@ -158,150 +149,213 @@ void SinkPatch(Sink* sink, uint64_t at, const void* data, size_t size) {
         sink->failed = true;
 }
 
-bool CompressMembers(const CompressWork& work, Sink* sink, std::vector<MemberOutput>* outputs, std::string* error) {
-    const std::vector<SectionFile>& files = *work.files;
+namespace {
+
+// One member as it is read: its source, its key position and the plain
+// bytes read so far.
+struct MemberReader {
+    size_t member = 0;
+    Source source;
+    size_t position = 0;
+    uint64_t plain = 0;
+};
+
+// One call of CompressMembers: the worker threads, the blocks handed to them
+// oldest first, and the member being written. The calling thread reads and
+// writes; blocks are written in the order they were read.
+class BlockPipeline {
+public:
+    BlockPipeline(const CompressWork& work, Sink* sink, std::vector<MemberOutput>* outputs);
+    ~BlockPipeline() { StopWorkers(); }
+
+    // Reads member i block by block and hands each block to the workers,
+    // writing older blocks as room is needed.
+    void CompressMember(size_t i);
+    // Writes the blocks still in flight and stops the workers. False with
+    // the first failure in *error.
+    bool Finish(std::string* error);
+    bool Failed() const { return !failure_.empty(); }
+
+private:
+    bool ReadNext(MemberReader* reader, Job* job);
+    std::unique_ptr<Job> NewJob();
+    void Submit(std::unique_ptr<Job> job);
+    void WriteOldest();
+    void WriteBlock(const Job& job);
+    void StopWorkers();
+
+    const CompressWork& work_;
+    const std::vector<SectionFile>& files_;
+    Sink* sink_;
+    std::vector<MemberOutput>* outputs_;
+    unsigned char key_[kScrambleKeySize];
+    size_t maxInFlight_ = 0;
+    Queue queue_;
+    std::vector<std::thread> pool_;
+    std::deque<std::unique_ptr<Job>> inFlight_;
+    std::vector<std::unique_ptr<Job>> spare_;
+    std::string failure_;
+    uint64_t done_ = 0, memberStart_ = 0;
+    uint32_t crc_ = 0;
+};
+
+BlockPipeline::BlockPipeline(const CompressWork& work, Sink* sink, std::vector<MemberOutput>* outputs)
+    : work_(work), files_(*work.files), sink_(sink), outputs_(outputs) {
     unsigned threads = work.threads ? work.threads : std::max(1u, std::thread::hardware_concurrency());
     threads = std::min(threads, 64u);
-    const size_t maxInFlight = 2 * threads + 2;
-    outputs->assign(files.size(), MemberOutput());
-
-    Queue queue;
-    std::vector<std::thread> pool;
+    maxInFlight_ = 2 * threads + 2;
     for (unsigned t = 0; t < threads; ++t)
-        pool.emplace_back(Worker, &queue, work.level);
+        pool_.emplace_back(Worker, &queue_, work.level);
+    ScrambleKey(kVendorRegistryPath, kInstallerName, key_);
+}
 
-    std::deque<std::unique_ptr<Job>> inFlight;
-    std::vector<std::unique_ptr<Job>> spare;
-    std::string failure;
-    uint64_t done = 0, memberStart = 0;
-    uint32_t crc = 0;
-
-    auto waitFor = [&](Job* job) {
-        std::unique_lock<std::mutex> hold(queue.lock);
-        queue.finished.wait(hold, [&] { return job->done; });
-    };
-    // Writes the oldest block once it is deflated: the member's header
-    // before its first block, the trailer after its last.
-    auto writeOldest = [&]() {
-        Job* job = inFlight.front().get();
-        waitFor(job);
-        if (job->failed && failure.empty())
-            failure = "cannot compress " + Label(files[job->member]);
-        if (failure.empty()) {
-            MemberOutput& m = (*outputs)[job->member];
-            if (job->first) {
-                memberStart = sink->size;
-                crc = 0;
-                WriteHeader(sink, work.level);
-            }
-            SinkWrite(sink, job->out.data(), job->out.size());
-            crc = static_cast<uint32_t>(crc32_combine(crc, job->crc, static_cast<z_off_t>(job->in.size())));
-            if (job->last) {
-                unsigned char trailer[8];
-                WriteLe32(trailer, crc);
-                WriteLe32(trailer + 4, m.plain);
-                SinkWrite(sink, trailer, sizeof trailer);
-                m.compressed = sink->size - memberStart;
-            }
-            if (sink->size > work.limit)
-                failure = work.tooLarge;
-            done += job->in.size();
-            if (work.progress)
-                work.progress(done);
-        }
-        spare.push_back(std::move(inFlight.front()));
-        inFlight.pop_front();
-    };
-    auto newJob = [&]() {
-        std::unique_ptr<Job> job;
-        if (spare.empty()) {
-            job.reset(new Job);
-        } else {
-            job = std::move(spare.back());
-            spare.pop_back();
-        }
-        job->done = job->failed = false;
-        return job;
-    };
-    auto submit = [&](std::unique_ptr<Job> job) {
-        while (inFlight.size() >= maxInFlight && failure.empty())
-            writeOldest();
-        {
-            std::lock_guard<std::mutex> hold(queue.lock);
-            queue.todo.push_back(job.get());
-        }
-        queue.wake.notify_one();
-        inFlight.push_back(std::move(job));
-    };
-
-    unsigned char key[kScrambleKeySize];
-    ScrambleKey(kVendorRegistryPath, kInstallerName, key);
-    for (size_t i = 0; i < files.size() && failure.empty(); ++i) {
-        const SectionFile& file = files[i];
-        MemberOutput& m = (*outputs)[i];
-        Source source;
-        source.file = &file;
-        if (!file.source.empty() && !(source.f = OpenForReading(file.source))) {
-            failure = "cannot read " + file.source;
-            break;
-        }
-        size_t position = 0;
-        uint64_t plain = 0;
-        // Reads the next block: summed, checked against the 4 GiB a member
-        // holds, scrambled.
-        auto read = [&](Job* job) {
-            if (!ReadBlock(&source, &job->in)) {
-                failure = "cannot read " + Label(file);
-                return false;
-            }
-            plain += job->in.size();
-            if (plain > UINT32_MAX) {
-                failure = Label(file) + " has grown to 4 GiB or more; a file in a package must stay below 4 GiB";
-                return false;
-            }
-            m.sum = ChecksumAdd(m.sum, job->in.data(), job->in.size());
-            if (work.scrambled->at(i))
-                ScrambleBlock(job->in.data(), job->in.size(), key, &position);
-            return true;
-        };
-        std::unique_ptr<Job> current = newJob();
-        if (!read(current.get()))
-            break;
-        for (bool first = true; failure.empty(); first = false) {
-            std::unique_ptr<Job> next = newJob();
-            if (!read(next.get()))
-                break;
-            // Blocks are full up to the end, so an empty read means the
-            // current block is the member's last.
-            bool last = next->in.empty();
-            size_t tail = std::min<size_t>(current->in.size(), 32768);
-            next->dictionary.assign(current->in.end() - static_cast<ptrdiff_t>(tail), current->in.end());
-            current->member = i;
-            current->first = first;
-            current->last = last;
-            m.plain = static_cast<uint32_t>(plain - next->in.size());
-            submit(std::move(current));
-            if (last) {
-                spare.push_back(std::move(next));
-                break;
-            }
-            current = std::move(next);
-        }
+void BlockPipeline::CompressMember(size_t i) {
+    const SectionFile& file = files_[i];
+    MemberReader reader;
+    reader.member = i;
+    reader.source.file = &file;
+    if (!file.source.empty() && !(reader.source.f = OpenInput(file.source))) {
+        failure_ = "cannot read " + file.source;
+        return;
     }
-    while (!inFlight.empty())
-        writeOldest();
+    std::unique_ptr<Job> current = NewJob();
+    if (!ReadNext(&reader, current.get()))
+        return;
+    for (bool first = true; failure_.empty(); first = false) {
+        std::unique_ptr<Job> next = NewJob();
+        if (!ReadNext(&reader, next.get()))
+            return;
+        // Blocks are full up to the end, so an empty read means the
+        // current block is the member's last.
+        bool last = next->in.empty();
+        size_t tail = std::min<size_t>(current->in.size(), 32768);
+        next->dictionary.assign(current->in.end() - static_cast<ptrdiff_t>(tail), current->in.end());
+        current->member = i;
+        current->first = first;
+        current->last = last;
+        (*outputs_)[i].plain = static_cast<uint32_t>(reader.plain - next->in.size());
+        Submit(std::move(current));
+        if (last) {
+            spare_.push_back(std::move(next));
+            return;
+        }
+        current = std::move(next);
+    }
+}
+
+// Reads the next block of a member: summed, checked against the 4 GiB a
+// member holds, scrambled where the section is.
+bool BlockPipeline::ReadNext(MemberReader* reader, Job* job) {
+    const SectionFile& file = files_[reader->member];
+    if (!ReadBlock(&reader->source, &job->in)) {
+        failure_ = "cannot read " + Label(file);
+        return false;
+    }
+    reader->plain += job->in.size();
+    if (reader->plain > UINT32_MAX) {
+        failure_ = Label(file) + " has grown to 4 GiB or more; a file in a package must stay below 4 GiB";
+        return false;
+    }
+    MemberOutput& m = (*outputs_)[reader->member];
+    m.sum = ChecksumAdd(m.sum, job->in.data(), job->in.size());
+    if (work_.scrambled->at(reader->member))
+        ScrambleBlock(job->in.data(), job->in.size(), key_, &reader->position);
+    return true;
+}
+
+std::unique_ptr<Job> BlockPipeline::NewJob() {
+    std::unique_ptr<Job> job;
+    if (spare_.empty()) {
+        job.reset(new Job);
+    } else {
+        job = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    job->done = job->failed = false;
+    return job;
+}
+
+void BlockPipeline::Submit(std::unique_ptr<Job> job) {
+    while (inFlight_.size() >= maxInFlight_ && failure_.empty())
+        WriteOldest();
     {
-        std::lock_guard<std::mutex> hold(queue.lock);
-        queue.stop = true;
+        std::lock_guard<std::mutex> hold(queue_.lock);
+        queue_.todo.push_back(job.get());
     }
-    queue.wake.notify_all();
-    for (std::thread& t : pool)
-        t.join();
-    if (failure.empty() && sink->failed)
-        failure = "cannot write the output (is the disk full?)";
-    if (!failure.empty()) {
-        *error = failure;
+    queue_.wake.notify_one();
+    inFlight_.push_back(std::move(job));
+}
+
+// Waits for the oldest block and writes it unless something has failed.
+void BlockPipeline::WriteOldest() {
+    Job* job = inFlight_.front().get();
+    {
+        std::unique_lock<std::mutex> hold(queue_.lock);
+        queue_.finished.wait(hold, [&] { return job->done; });
+    }
+    if (job->failed && failure_.empty())
+        failure_ = "cannot compress " + Label(files_[job->member]);
+    if (failure_.empty())
+        WriteBlock(*job);
+    spare_.push_back(std::move(inFlight_.front()));
+    inFlight_.pop_front();
+}
+
+// Writes a deflated block: the member's header before its first block, the
+// trailer after its last.
+void BlockPipeline::WriteBlock(const Job& job) {
+    MemberOutput& m = (*outputs_)[job.member];
+    if (job.first) {
+        memberStart_ = sink_->size;
+        crc_ = 0;
+        WriteHeader(sink_, work_.level);
+    }
+    SinkWrite(sink_, job.out.data(), job.out.size());
+    crc_ = static_cast<uint32_t>(crc32_combine(crc_, job.crc, static_cast<z_off_t>(job.in.size())));
+    if (job.last) {
+        unsigned char trailer[8];
+        WriteLe32(trailer, crc_);
+        WriteLe32(trailer + 4, m.plain);
+        SinkWrite(sink_, trailer, sizeof trailer);
+        m.compressed = sink_->size - memberStart_;
+    }
+    if (sink_->size > work_.limit)
+        failure_ = work_.tooLarge;
+    done_ += job.in.size();
+    if (work_.progress)
+        work_.progress(done_);
+}
+
+bool BlockPipeline::Finish(std::string* error) {
+    while (!inFlight_.empty())
+        WriteOldest();
+    StopWorkers();
+    if (failure_.empty() && sink_->failed)
+        failure_ = "cannot write the output (is the disk full?)";
+    if (!failure_.empty()) {
+        *error = failure_;
         return false;
     }
     return true;
+}
+
+void BlockPipeline::StopWorkers() {
+    {
+        std::lock_guard<std::mutex> hold(queue_.lock);
+        queue_.stop = true;
+    }
+    queue_.wake.notify_all();
+    for (std::thread& t : pool_)
+        t.join();
+    pool_.clear();
+}
+
+} // namespace
+
+bool CompressMembers(const CompressWork& work, Sink* sink, std::vector<MemberOutput>* outputs, std::string* error) {
+    outputs->assign(work.files->size(), MemberOutput());
+    BlockPipeline pipeline(work, sink, outputs);
+    for (size_t i = 0; i < work.files->size() && !pipeline.Failed(); ++i)
+        pipeline.CompressMember(i);
+    return pipeline.Finish(error);
 }

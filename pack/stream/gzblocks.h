@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/writer.h"
+#include "pack/stream/sectionfile.h"
 
 // Where packed bytes go: appended to a file or to memory, with the bytes
 // already written patchable (a section's header is filled in last).

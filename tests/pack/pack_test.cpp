@@ -290,8 +290,9 @@ TEST(PackTool, PlanTellsWhatTheInstallerWillDo) {
         {"init.cfg", "[cfg]\r\n1=Planned\r\n3=readme.txt\r\n[index]\r\nmax=3\r\nmaxU=2\r\n[Run]\r\n1=a.exe\r\n"
                      "2=b.exe\r\n[silent]\r\n1=0\r\n2=1\r\n[RunU]\r\n1=clean.exe\r\n"},
         {"lnk.cfg", "[index1]\r\nmax=2\r\n[desktop]\r\n1=bin\\a.exe\r\n[index2]\r\nmax=1\r\n"},
-        {"reg.cfg", "[index]\r\nmax=4\r\n[key]\r\n1=HKEY_CURRENT_USER\\Software\\Planned\r\n2=NoRoot\\x\r\n"
-                    "3=HKEY_LOCAL_MACHINE\\Software\\Planned\r\n[name]\r\n1=Path\r\n[type]\r\n1=2\r\n2=3\r\n3=1\r\n"
+        {"reg.cfg", "[index]\r\nmax=5\r\n[key]\r\n1=HKEY_CURRENT_USER\\Software\\Planned\r\n2=NoRoot\\x\r\n"
+                    "3=HKEY_LOCAL_MACHINE\\Software\\Planned\r\n4=HKEY_BOGUS\\Software\\P\r\n"
+                    "[name]\r\n1=Path\r\n[type]\r\n1=2\r\n2=3\r\n3=1\r\n"
                     "[value]\r\n1=%ProgramFiles%\\Planned\\bin\r\n3=0000000a\r\n[dynam]\r\n1=1\r\n[line]\r\n3=1\r\n"},
         {"UnInst.dat", "MZ"},
     };
@@ -304,6 +305,7 @@ TEST(PackTool, PlanTellsWhatTheInstallerWillDo) {
              "<common Start-menu programs>\\Planned\\UnInst.exe.lnk -> DEST\\UnInstall\\UnInst.exe",
              "HKEY_CURRENT_USER\\Software\\Planned : Path = REG_SZ DEST\\bin (DEST substituted)",
              "NoRoot\\x : (default) -- not written: no root key name",
+             "HKEY_BOGUS\\Software\\P : (default) -- not written: no root key name",
              "HKEY_LOCAL_MACHINE\\Software\\Planned : (default) = REG_DWORD \"0000000a\"",
              "information file: readme.txt",
              "start DEST\\b.exe (always)",
