@@ -745,7 +745,8 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out
     long sectionLine, keyLine;
     std::string value;
     Locate(lines, section, key, &sectionLine, &keyLine, &value);
-    if (keyLine < 0)
+    // A key without "=" has no value, and reads as missing (as in Wine).
+    if (keyLine < 0 || lines[static_cast<size_t>(keyLine)].find('=') == std::string::npos)
         return CopyOut(fallback, out, size);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);
