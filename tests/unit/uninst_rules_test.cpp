@@ -8,6 +8,10 @@
 #include "platform/win32api.h"
 #include "uninst/recordtext.h"
 #include "uninst/rules.h"
+#ifdef _WIN32
+#include "trust/held.h"
+#include "uninst/cleanup.h"
+#endif
 
 TEST(UninstRules, ListLinesParseOnlyInTheirOneForm) {
     struct Row {
@@ -275,3 +279,30 @@ TEST(UninstRecordText, FileListLinesThatDoNotParseAreSkipped) {
     EXPECT_EQ(12u, files[2].size);
     EXPECT_TRUE(ParseFileList("").empty());
 }
+
+#ifdef _WIN32
+// The uninstaller's private folder (its own code is Windows only): a new
+// random name each time, and held, so that another process cannot rename or
+// delete it while the record copies in it are read.
+TEST(UninstPrivateFolder, IsNewRandomAndHeldUntilLetGo) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string folders[2];
+    HANDLE held[2] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(CreatePrivateFolder(&folders[i], &held[i]));
+        std::string prefix = std::string(temp) + "BrondaleUnInst";
+        EXPECT_EQ(0u, folders[i].find(prefix)) << folders[i];
+        EXPECT_EQ(prefix.size() + 16, folders[i].size()) << folders[i];
+        EXPECT_EQ(std::string::npos, folders[i].find_first_not_of("0123456789abcdef", prefix.size())) << folders[i];
+        EXPECT_FALSE(MoveFileA(folders[i].c_str(), (folders[i] + "-moved").c_str())) << folders[i];
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+        EXPECT_FALSE(RemoveDirectoryA(folders[i].c_str())) << "empty, but held";
+    }
+    EXPECT_NE(folders[0], folders[1]);
+    for (int i = 0; i < 2; ++i) {
+        ReleaseHeld(&held[i]);
+        EXPECT_TRUE(RemoveDirectoryA(folders[i].c_str())) << "let go";
+    }
+}
+#endif
