@@ -1,5 +1,6 @@
-// Folder chains and recursive deletion. Everything here works on ANSI paths of
-// at most 259 characters; longer names are passed over, never cut.
+// Folder chains, recursive deletion and the final path of a handle.
+// Everything here works on ANSI paths of at most 259 characters; longer
+// names are passed over, never cut.
 #include "base/files.h"
 
 #include <cstdio>
@@ -57,4 +58,31 @@ unsigned short wyliczpliki(const char* dir) {
     } while (FindNextFileA(find, &entry));
     FindClose(find);
     return 1;
+}
+
+bool FinalPath(HANDLE file, char* out, size_t size) {
+    char final[MAX_PATH + 16];
+    DWORD n = GetFinalPathNameByHandleA(file, final, sizeof final, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0 || n >= sizeof final)
+        return false;
+    const char* path = final;
+    char unc[MAX_PATH + 16];
+    if (strncmp(final, "\\\\?\\UNC\\", 8) == 0) {
+        snprintf(unc, sizeof unc, "\\\\%s", final + 8);
+        path = unc;
+    } else if (strncmp(final, "\\\\?\\", 4) == 0) {
+        path = final + 4;
+    }
+    return snprintf(out, size, "%s", path) < static_cast<int>(size);
+}
+
+bool SamePath(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a - 'A' + 'a') : *a;
+        char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b - 'A' + 'a') : *b;
+        if (x != y)
+            return false;
+        if (x == '\0')
+            return true;
+    }
 }

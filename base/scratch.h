@@ -13,8 +13,9 @@ char* tmp_dir();
 // call returned; any other mode does nothing and returns the mode.
 int dircfg(const char* key, char* buffer, unsigned short mode, int size);
 
-// Longest temporary-folder path that leaves room for every scratch path.
-const unsigned kMaxTempPath = 168;
+// Longest temporary-folder path that leaves room for every scratch path
+// (the scratch folder's own name is "Brondale" and 16 hexadecimal digits).
+const unsigned kMaxTempPath = 163;
 // How many scratch folder names ustawtmp tries before it refuses.
 const unsigned kScratchNames = 100;
 

@@ -1,6 +1,5 @@
-// The command-line switches, the run's log and Tell. The parser reads a
-// bounded cursor and never writes past a field; the log is one handle,
-// written a whole line at a time, and its failure is never the run's.
+// The command-line switches and Tell. The parser reads a bounded cursor and
+// never writes past a field; whatever Tell says goes to the log too.
 #include "base/switches.h"
 
 #include <cstdarg>
@@ -100,17 +99,6 @@ bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
     return false;
 }
 
-HANDLE* LogHandle() {
-    static HANDLE log = INVALID_HANDLE_VALUE;
-    return &log;
-}
-
-void LogWrite(const char* text, size_t n) {
-    DWORD put = 0;
-    if (*LogHandle() != INVALID_HANDLE_VALUE && n > 0)
-        WriteFile(*LogHandle(), text, static_cast<DWORD>(n), &put, nullptr);
-}
-
 } // namespace
 
 bool ParseSwitches(const char* arguments, bool installer, Switches* out) {
@@ -182,47 +170,6 @@ bool SilentChoice(int box) {
         return false;
     return box == IDC_OPTION_DESKTOP || box == IDC_OPTION_MENU ||
            ((box == IDC_OPTION_INFO || box == IDC_OPTION_RUN) && RunSwitches()->run);
-}
-
-bool LogOpen(const char* path) {
-    LogClose();
-    if (!path || path[0] == '\0')
-        return false;
-    // Whatever has the name goes first: a file, or a link as a link (never
-    // what it points to). Then the name must be free: with
-    // FILE_FLAG_OPEN_REPARSE_POINT a link planted meanwhile makes the
-    // creation fail instead of being followed.
-    DeleteFileA(path);
-    HANDLE log = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (log == INVALID_HANDLE_VALUE)
-        return false;
-    *LogHandle() = log;
-    return true;
-}
-
-void LogLine(const char* format, ...) {
-    if (*LogHandle() == INVALID_HANDLE_VALUE)
-        return;
-    char line[1026];
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(line, sizeof line - 2, format, args);
-    va_end(args);
-    if (n < 0)
-        return;
-    size_t length = static_cast<size_t>(n) < sizeof line - 2 ? static_cast<size_t>(n) : sizeof line - 3;
-    line[length++] = '\r';
-    line[length++] = '\n';
-    LogWrite(line, length);
-}
-
-bool LogIsOpen() { return *LogHandle() != INVALID_HANDLE_VALUE; }
-
-void LogClose() {
-    if (*LogHandle() != INVALID_HANDLE_VALUE)
-        CloseHandle(*LogHandle());
-    *LogHandle() = INVALID_HANDLE_VALUE;
 }
 
 int Tell(const char* text, const char* caption, UINT type, int silentAnswer) {

@@ -1,13 +1,13 @@
-// The switches of this run (/S, /D=, /LOG=, ...), its log, and Tell, the one
-// way a message reaches the user. A leaf: it includes nothing of the
-// installer but the platform header, so that every layer (package, config,
-// lang, pages, finish) and the uninstaller may ask "is this run silent?"
-// here without pointing an include upwards; it sits in shell/ beside names
-// and scratch, the other leaves of that kind. A silent run never shows a
-// box: whatever would have been shown goes to the log.
+// The switches of this run (/S, /D=, /LOG=, ...) and Tell, the one way a
+// message reaches the user; the log itself is base/log.h. A leaf of the base
+// layer: every layer (package, config, lang, pages, finish) and the
+// uninstaller may ask "is this run silent?" here without pointing an include
+// upwards. A silent run never shows a box: whatever would have been shown
+// goes to the log.
 #ifndef BRONDALE_BASE_SWITCHES_H
 #define BRONDALE_BASE_SWITCHES_H
 
+#include "base/log.h"
 #include "platform/win32api.h"
 
 struct Switches {
@@ -50,21 +50,6 @@ bool SwitchUnticks(int box);
 // or /NOSTARTMENU; the information file and the programs to run only with
 // /RUN, and not with /NOINFO or /NORUN.
 bool SilentChoice(int box);
-
-// Opens the log at path, replacing a file of that name. A link planted at
-// path is removed as a link and never written through; the new file is
-// created only if nothing took the name meanwhile. False (and no log) when
-// it cannot be had: a missing log never stops the run.
-bool LogOpen(const char* path);
-// Appends one line (printf format, at most 1023 characters, CR LF added)
-// when a log is open; does nothing otherwise.
-void LogLine(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-bool LogIsOpen();
-void LogClose();
 
 // Shows text in a message box (no owner, caption and type as MessageBoxA)
 // and returns the answer; in a silent run shows nothing and returns

@@ -1,11 +1,16 @@
 // The package locator. The search reads in blocks but feeds the matcher byte
 // by byte, and on success seeks back so that the handle stands exactly on the
 // first byte of the Lang section: the section reader reads on from there.
+// The installer's own file is read only through a handle that holds it
+// (read sharing only) and was checked to be the running program's file.
 #include "package/locator.h"
 
 #include <cstdint>
+#include <cstring>
 
+#include "base/files.h"
 #include "base/format.h"
+#include "base/log.h"
 #include "base/names.h"
 
 HANDLE* HandleToGzc() {
@@ -51,34 +56,70 @@ bool SeekTo(HANDLE file, uint64_t position) {
     return !(low == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS);
 }
 
-bool FindPackageIn(const char* path, HANDLE* slot) {
+namespace {
+
+// Looks for the signature in file from kPackageStart on; false when found,
+// with the handle standing on the first byte after it.
+bool SearchFrom(HANDLE file) {
     unsigned short state = 0;
     unsigned char signature[kSignatureSize];
     for (size_t j = 0; j < kSignatureSize; ++j)
         signature[j] = SignatureByte(j);
-
-    *slot = winfopen(path, false);
-    if (*slot == INVALID_HANDLE_VALUE || !SeekTo(*slot, kPackageStart))
+    if (!SeekTo(file, kPackageStart))
         return true;
 
     static unsigned char block[65536];
     uint64_t blockStart = kPackageStart;
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(*slot, block, sizeof block, &got, nullptr) || got == 0)
+        if (!ReadFile(file, block, sizeof block, &got, nullptr) || got == 0)
             return true;
         for (DWORD i = 0; i < got; ++i) {
             for (int j = static_cast<int>(kSignatureSize) - 1; j >= 0; --j)
                 Sygnatura(&state, static_cast<unsigned short>(j), signature[j], block[i]);
             if (state == kSignatureSize)
-                return !SeekTo(*slot, blockStart + i + 1);
+                return !SeekTo(file, blockStart + i + 1);
         }
         blockStart += got;
     }
 }
 
-bool WyszukajRc(HANDLE* slot) {
+} // namespace
+
+bool FindPackageIn(const char* path, HANDLE* slot) {
+    *slot = winfopen(path, false);
+    return *slot == INVALID_HANDLE_VALUE || SearchFrom(*slot);
+}
+
+bool IsRunningImage(HANDLE file) {
+    char mapped[2 * MAX_PATH], final[2 * MAX_PATH];
+    DWORD n = GetMappedFileNameA(GetCurrentProcess(), GetModuleHandleA(nullptr), mapped, sizeof mapped);
+    if (n == 0 || n >= sizeof mapped - 1)
+        return false;
+    mapped[n] = '\0';
+    // Windows names the mapped file by its device path, which the NT form
+    // of the final path matches; Wine by its DOS path behind "\??\".
+    if (strncmp(mapped, "\\??\\", 4) == 0)
+        return FinalPath(file, final, sizeof final) && SamePath(final, mapped + 4);
+    DWORD m = GetFinalPathNameByHandleA(file, final, sizeof final, FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
+    return m > 0 && m < sizeof final && SamePath(final, mapped);
+}
+
+HANDLE OpenRunningImage() {
     char path[MAX_PATH];
     Program(path);
-    return FindPackageIn(path, slot);
+    // Read sharing only: while this handle is open nobody writes, renames,
+    // deletes or replaces the file.
+    HANDLE file = winfopen(path, false);
+    if (file != INVALID_HANDLE_VALUE && !IsRunningImage(file)) {
+        CloseHandle(file);
+        LogLine("package: %s is no longer the file this installer runs from", path);
+        file = INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+bool WyszukajRc(HANDLE* slot) {
+    *slot = OpenRunningImage();
+    return *slot == INVALID_HANDLE_VALUE || SearchFrom(*slot);
 }

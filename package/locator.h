@@ -31,7 +31,22 @@ bool SeekTo(HANDLE file, uint64_t position);
 // signature at or after kPackageStart. Returns false when found, with the
 // handle standing on the first byte after it; true when not found.
 bool FindPackageIn(const char* path, HANDLE* slot);
-// The same on the installer's own executable.
+
+// True when file is open on the file this program runs from. The name it
+// was started by may since have gone to another file (Windows lets anyone
+// who may rename files in its folder rename a running program); the name of
+// the file mapped as the program's image follows that file. While file is
+// held without delete sharing its own name cannot move either, so the two
+// names agree only when they name one file. (Wine keeps the name a program
+// was started by, so there the check cannot see a rename.)
+bool IsRunningImage(HANDLE file);
+// Opens the installer's own file with read sharing only, so that it cannot
+// be written, renamed, deleted or replaced while the handle is open, and
+// checks it with IsRunningImage. INVALID_HANDLE_VALUE (logged) when it
+// cannot be opened or is another file.
+HANDLE OpenRunningImage();
+// FindPackageIn on the installer's own file, through OpenRunningImage; the
+// handle (held until shutdown) goes into *slot either way.
 bool WyszukajRc(HANDLE* slot);
 
 #endif

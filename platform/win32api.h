@@ -6,20 +6,22 @@
 // and the stand-in must follow it):
 //   files:     CreateFileA ReadFile WriteFile SetFilePointer GetFileSize
 //              CloseHandle DeleteFileA CopyFileA MoveFileA GetFileAttributesA
-//              SetFileAttributesA
+//              SetFileAttributesA SetEndOfFile GetFullPathNameA
+//   handles:   GetFileInformationByHandle GetFinalPathNameByHandleA
 //   folders:   CreateDirectoryA RemoveDirectoryA FindFirstFileA FindNextFileA
 //              FindClose
 //   profiles:  GetPrivateProfileStringA GetPrivateProfileIntA
 //              WritePrivateProfileStringA
-//   process:   GetTempPathA GetTickCount GetModuleFileNameA GetLastError
-//              SetLastError
+//   process:   GetTempPathA GetTickCount GetModuleFileNameA GetModuleHandleA
+//              GetMappedFileNameA (kernel32's K32GetMappedFileNameA)
+//              GetLastError SetLastError
 //   security:  GetCurrentProcess OpenProcessToken GetTokenInformation
 //              ConvertSidToStringSidA LocalFree
 //              ConvertStringSecurityDescriptorToSecurityDescriptorA
 //   hashing:   BCryptOpenAlgorithmProvider BCryptCloseAlgorithmProvider
 //              BCryptCreateHash BCryptHashData BCryptFinishHash
-//              BCryptDestroyHash (on Windows bound at run time from the
-//              system folder by trust/cng.cpp, never imported)
+//              BCryptDestroyHash BCryptGenRandom (on Windows bound at run
+//              time from the system folder by trust/cng.cpp, never imported)
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access
 #ifndef BRONDALE_PLATFORM_WIN32API_H
@@ -32,6 +34,7 @@
 #include <windows.h>
 #include <bcrypt.h>
 #include <io.h>
+#include <psapi.h>
 #include <sddl.h>
 #else
 #include "posix/win32_posix.h"

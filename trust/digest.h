@@ -1,5 +1,5 @@
 // SHA-256 digests of the uninstall record and the file list, through Windows
-// CNG. The installer stores them in the product's Uninstall key, which only
+// CNG, of a file or of bytes already read. The installer stores them in the product's Uninstall key, which only
 // administrators can change; the uninstaller obeys a record only while its
 // digests still match.
 #ifndef BRONDALE_TRUST_DIGEST_H
@@ -18,5 +18,9 @@ const char kFileListDigestValue[] = "FileListDigest";
 // lower-case hexadecimal digits. False, with text "", when the file cannot be
 // read or the hash cannot be had.
 bool FileDigest(const char* path, char text[kDigestTextSize]);
+// The same for size bytes in memory: what is hashed is what the caller goes
+// on to use, with no second read. False, with text "", when the hash cannot
+// be had.
+bool BytesDigest(const void* data, size_t size, char text[kDigestTextSize]);
 
 #endif

@@ -1,44 +1,72 @@
-// The scratch folder: always one this run created, with the protected
-// descriptor; a name that exists already is never used.
+// The scratch folder: always one this run created under a random name, with
+// the protected descriptor, and held open with its Lang and Install folders
+// from their creation to the end of the run, so none of them can be renamed,
+// deleted or swapped while the installer reads what it put there.
 #include "trust/scratch.h"
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "base/files.h"
 #include "platform/win32api.h"
-#include "trust/folder.h"
+#include "trust/held.h"
 
 namespace {
 
-// The next tick count after last; the clock of a running system always moves
-// on, so the bound only guards against one that has stopped.
-bool NextTick(DWORD last, DWORD* tick) {
-    for (unsigned long reads = 0; reads < 100000000ul; ++reads) {
-        *tick = GetTickCount();
-        if (*tick != last)
-            return true;
+struct HeldScratch {
+    HANDLE folder = INVALID_HANDLE_VALUE;
+    HANDLE lang = INVALID_HANDLE_VALUE;
+    HANDLE install = INVALID_HANDLE_VALUE;
+};
+
+HeldScratch* Held() {
+    static HeldScratch held;
+    return &held;
+}
+
+// Random bytes in a scratch folder's name: 16 hexadecimal digits.
+const size_t kScratchNameBytes = 8;
+
+void ReleaseInner() {
+    ReleaseHeld(&Held()->lang);
+    ReleaseHeld(&Held()->install);
+}
+
+// Removes the emptied Lang and Install once they are let go. The scratch
+// folder is still held and keeps everyone else out, so their names are
+// still this run's.
+void RemoveInner() {
+    ReleaseInner();
+    for (const char* name : {"Lang", "Install"}) {
+        char path[MAX_PATH];
+        if (snprintf(path, sizeof path, "%s\\%s", tmp_dir(), name) < static_cast<int>(sizeof path))
+            RemoveDirectoryA(path);
     }
-    return false;
 }
 
 } // namespace
 
 bool ustawtmp() {
+    ReleaseInner();
+    ReleaseHeld(&Held()->folder);
     char temp[MAX_PATH];
     DWORD length = GetTempPathA(sizeof temp, temp);
-    if (length == 0 || length > kMaxTempPath)
+    if (length == 0 || length > kMaxTempPath) {
+        tmp_dir()[0] = '\0';
         return true;
+    }
     // Each name is tried once, by creating it: a name that exists (planted,
     // or another run's) is never used, and after kScratchNames taken names
-    // the run refuses rather than borrow one.
-    DWORD tick = GetTickCount();
+    // the run refuses rather than borrow one. Random names cannot be taken
+    // in advance as the next tick counts could.
     for (unsigned i = 0; i < kScratchNames; ++i) {
-        if (i > 0 && !NextTick(tick, &tick))
+        char digits[2 * kScratchNameBytes + 1];
+        if (!RandomHex(digits, kScratchNameBytes) ||
+            snprintf(tmp_dir(), MAX_PATH, "%sBrondale%s", temp, digits) >= MAX_PATH)
             break;
-        if (snprintf(tmp_dir(), MAX_PATH, "%sBrondale%d", temp, static_cast<int>(tick)) >= MAX_PATH)
-            break;
-        if (CreateProtectedFolder(tmp_dir()))
+        Held()->folder = CreateHeldFolder(tmp_dir());
+        if (Held()->folder != INVALID_HANDLE_VALUE)
             return false;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             break;
@@ -47,9 +75,13 @@ bool ustawtmp() {
     return true;
 }
 
-void AddToReg(char* path, const char* key, const char* name) {
+void AddToReg(char* path, const char* key, const char* name, HANDLE* held) {
     strncat(path, name, MAX_PATH - 1 - strlen(path));
-    CreateProtectedFolder(path);
+    HANDLE folder = CreateHeldFolder(path);
+    if (held)
+        *held = folder;
+    else
+        ReleaseHeld(&folder);
     dircfg(key, path, 1, static_cast<int>(strlen(path)));
 }
 
@@ -58,18 +90,33 @@ void GetCfg() {
     snprintf(base, sizeof base, "%s\\", tmp_dir());
     char copy[MAX_PATH];
     memcpy(copy, base, sizeof copy);
-    AddToReg(base, "8", "Lang");
-    AddToReg(copy, "9", "Install");
+    ReleaseInner();
+    AddToReg(base, "8", "Lang", &Held()->lang);
+    AddToReg(copy, "9", "Install", &Held()->install);
 }
 
 bool EmptyScratch() {
+    HeldScratch* held = Held();
+    bool ours = held->folder != INVALID_HANDLE_VALUE && HeldIsPlainFolder(held->folder);
     // An empty path would name the root of the current drive.
-    if (tmp_dir()[0] == '\0')
+    if (tmp_dir()[0] == '\0') {
+        ReleaseInner();
+        ReleaseHeld(&held->folder);
         return false;
-    // A link put in the folder's place leads somewhere else: not entered.
+    }
+    // A folder that is not held could be a link put in its place: not
+    // entered.
     DWORD attributes = GetFileAttributesA(tmp_dir());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    if (!ours && (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                  (attributes & FILE_ATTRIBUTE_REPARSE_POINT))) {
+        ReleaseInner();
+        ReleaseHeld(&held->folder);
         return false;
-    return wyliczpliki(tmp_dir()) == 1;
+    }
+    // Lang and Install are emptied while held (their own removal waits for
+    // their release), then let go and removed; the scratch folder last.
+    bool emptied = wyliczpliki(tmp_dir()) == 1;
+    RemoveInner();
+    ReleaseHeld(&held->folder);
+    return emptied;
 }

@@ -11,7 +11,7 @@
 
 #include "base/format.h"
 #include "base/installed.h"
-#include "trust/folder.h"
+#include "trust/held.h"
 
 namespace {
 
@@ -51,18 +51,14 @@ void RemoveOwnFolderAtEnd() {
 
 } // namespace
 
-bool CreatePrivateFolder(std::string* folder) {
-    char temp[MAX_PATH];
+bool CreatePrivateFolder(std::string* folder, HANDLE* held) {
+    char temp[MAX_PATH], digits[17];
     DWORD t = GetTempPathA(sizeof temp, temp);
-    unsigned char random[8];
-    if (t == 0 || t >= sizeof temp ||
-        !BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    if (t == 0 || t >= sizeof temp || !RandomHex(digits, 8))
         return false;
-    char name[MAX_PATH + 32];
-    wsprintfA(name, "%s%sUnInst", temp, kInstallerName);
-    for (unsigned char byte : random)
-        wsprintfA(name + lstrlenA(name), "%02x", byte);
-    if (!CreateProtectedFolder(name))
+    std::string name = std::string(temp) + kInstallerName + "UnInst" + digits;
+    *held = CreateHeldFolder(name.c_str());
+    if (*held == INVALID_HANDLE_VALUE)
         return false;
     *folder = name;
     return true;
@@ -74,10 +70,12 @@ bool StartCleanup(const std::string& uninstallFolder) {
     if (n == 0 || n >= sizeof self)
         return false;
     std::string folder;
-    if (!CreatePrivateFolder(&folder))
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (!CreatePrivateFolder(&folder, &held))
         return false;
     std::string copy = folder + "\\" + kUninstallerFile;
     if (!CopyFileA(self, copy.c_str(), TRUE)) {
+        ReleaseHeld(&held);
         RemoveDirectoryA(folder.c_str());
         return false;
     }
@@ -89,6 +87,7 @@ bool StartCleanup(const std::string& uninstallFolder) {
                               OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DeleteFileA(copy.c_str());
+        ReleaseHeld(&held);
         RemoveDirectoryA(folder.c_str());
         return false;
     }
@@ -111,6 +110,8 @@ bool StartCleanup(const std::string& uninstallFolder) {
     if (original)
         CloseHandle(original);
     CloseHandle(file);
+    // Held until the copy runs from it; the copy removes it at its end.
+    ReleaseHeld(&held);
     if (!started)
         RemoveDirectoryA(folder.c_str());
     return started != FALSE;

@@ -4,13 +4,17 @@
 #ifndef BRONDALE_UNINST_CLEANUP_H
 #define BRONDALE_UNINST_CLEANUP_H
 
+#include <windows.h>
+
 #include <string>
 
 // Creates a new folder of the uninstaller's own in the temporary folder:
-// protected (trust/folder.h), under a random name ("BrondaleUnInst" and 16
-// hexadecimal digits) that nobody can take or fill in advance. False when it
-// cannot be made; a name that exists is never used.
-bool CreatePrivateFolder(std::string* folder);
+// protected, under a random name ("BrondaleUnInst" and 16 hexadecimal
+// digits) that nobody can take or fill in advance, and held (trust/held.h):
+// *held stays open, so nobody renames, deletes or swaps the folder, until
+// the caller lets it go. False when it cannot be made; a name that exists
+// is never used.
+bool CreatePrivateFolder(std::string* folder, HANDLE* held);
 
 // The argument that makes a copy of the uninstaller do the clean-up.
 const char kCleanupSwitch[] = "/cleanup";

@@ -13,9 +13,11 @@
 #include "uninst/cleanup.h"
 #include "uninst/quiet.h"
 #include "uninst/record.h"
+#include "uninst/recordtext.h"
 #include "uninst/steps.h"
 #include "uninst/texts.h"
 #include "trust/dllsearch.h"
+#include "trust/held.h"
 
 namespace {
 
@@ -61,28 +63,55 @@ std::string FinalMessage(const Outcome& outcome, const std::string& destination)
 }
 
 // The record and the file list as this run reads them: copies in a private
-// folder, so that nothing can change them between the check of their
-// digests and their last use.
+// folder held for the whole run, each read once into memory. Their digests
+// are taken of those bytes and the record and the list are read from the
+// same bytes, so nothing can change them between the check and their use.
 struct PrivateRecord {
     std::string folder, record, list;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    std::string recordBytes, listBytes;
+    bool hasList = false;
 };
 
+// A copy made in the held folder, read whole. False when it is missing,
+// not a plain file, or larger than any record or list the installer writes.
+bool ReadCopy(const std::string& path, std::string* bytes) {
+    const DWORD kLargest = 64u << 20;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD high = 0;
+    DWORD size = GetFileSize(h, &high);
+    bool ok = size != INVALID_FILE_SIZE && high == 0 && size <= kLargest;
+    if (ok) {
+        bytes->resize(size);
+        DWORD got = 0;
+        ok = size == 0 || (ReadFile(h, &(*bytes)[0], size, &got, nullptr) && got == size);
+    }
+    CloseHandle(h);
+    return ok;
+}
+
 bool CopyRecord(const std::string& uninstallFolder, PrivateRecord* copy) {
-    if (!CreatePrivateFolder(&copy->folder))
+    if (!CreatePrivateFolder(&copy->folder, &copy->held))
         return false;
     copy->record = copy->folder + "\\" + kRecordFile;
     copy->list = copy->folder + "\\" + kFileListFile;
     // A missing list stays missing here, and so has no digest.
-    CopyFileA((uninstallFolder + "\\" + kFileListFile).c_str(), copy->list.c_str(), TRUE);
-    return CopyFileA((uninstallFolder + "\\" + kRecordFile).c_str(), copy->record.c_str(), TRUE) != FALSE;
+    copy->hasList = CopyFileA((uninstallFolder + "\\" + kFileListFile).c_str(), copy->list.c_str(), TRUE) &&
+                    ReadCopy(copy->list, &copy->listBytes);
+    return CopyFileA((uninstallFolder + "\\" + kRecordFile).c_str(), copy->record.c_str(), TRUE) &&
+           ReadCopy(copy->record, &copy->recordBytes);
 }
 
-void DropRecord(const PrivateRecord& copy) {
-    if (copy.folder.empty())
+void DropRecord(PrivateRecord* copy) {
+    if (copy->folder.empty())
         return;
-    DeleteFileA(copy.record.c_str());
-    DeleteFileA(copy.list.c_str());
-    RemoveDirectoryA(copy.folder.c_str());
+    DeleteFileA(copy->record.c_str());
+    DeleteFileA(copy->list.c_str());
+    ReleaseHeld(&copy->held);
+    RemoveDirectoryA(copy->folder.c_str());
 }
 
 int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder) {
@@ -90,17 +119,14 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     std::string recordPath = uninstallFolder + "\\" + kRecordFile;
     UninstallRecord record;
     std::string caption = kInstallerName;
-    if (!ReadRecord(copy.record, &record)) {
-        Say(Text(kTextNoRecord) + "\r\n" + recordPath, caption, MB_ICONERROR);
-        return kNoRecord;
-    }
+    ParseRecord(copy.recordBytes, &record);
     std::string product;
     if (IsProductUninstallKey(record.productKey, &product))
         caption = product;
     // The record and the file list lie in the product's folder, which need
     // not be an administrators-only one: obeyed only as the installer left
     // them.
-    if (!RecordIsSealed(record, copy.record, copy.list)) {
+    if (!RecordIsSealed(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr)) {
         Say(Text(kTextNotSealed) + "\r\n" + recordPath, caption, MB_ICONERROR);
         return kNotTrusted;
     }
@@ -112,7 +138,7 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     Outcome outcome;
     RemoveShortcuts(record, &outcome);
     RemoveValues(record, &outcome);
-    RemoveFiles(destination, ReadFileList(copy.list), &outcome);
+    RemoveFiles(destination, ParseFileList(copy.listBytes), &outcome);
     // With something left that could not be removed, the uninstaller, its
     // record and its entry in the list of installed programs stay, so that
     // it can be run again from there.
@@ -135,12 +161,12 @@ int Uninstall() {
     PrivateRecord copy;
     // A destination that is a drive's root is never the product's own folder.
     if (destination.find('\\') == std::string::npos || !CopyRecord(uninstallFolder, &copy)) {
-        DropRecord(copy);
+        DropRecord(&copy);
         Say(Text(kTextNoRecord) + "\r\n" + uninstallFolder + "\\" + kRecordFile, kInstallerName, MB_ICONERROR);
         return kNoRecord;
     }
     int code = UninstallWith(copy, uninstallFolder);
-    DropRecord(copy);
+    DropRecord(&copy);
     return code;
 }
 

@@ -1,89 +1,12 @@
-// Reading the uninstall record and the list of installed files. The record
-// is an INI file; [lnk] and [reg] count from 1 to "max", [RunU] from 1 to
-// one less than [maxU] "1", with gaps for empty entries.
+// Whether the uninstall record and the list of installed files are the ones
+// the installer sealed: their bytes, as read once into memory (the text is
+// read from those same bytes, uninst/recordtext.h), against the digests in
+// the product's Uninstall key.
 #include "uninst/record.h"
 
 #include <windows.h>
 
 #include "trust/digest.h"
-
-namespace {
-
-// A value of the record; *present is false when the key is absent.
-std::string Read(const std::string& file, const char* section, int key, bool* present = nullptr) {
-    const char kAbsent[] = "\x01<absent>";
-    char number[16], value[1024];
-    wsprintfA(number, "%d", key);
-    GetPrivateProfileStringA(section, number, kAbsent, value, sizeof value, file.c_str());
-    bool found = lstrcmpA(value, kAbsent) != 0;
-    if (present)
-        *present = found;
-    return found ? value : "";
-}
-
-int Count(const std::string& file, const char* section, const char* key) {
-    // A count from an edited record is bounded: nothing here needs more.
-    int n = static_cast<int>(GetPrivateProfileIntA(section, key, 0, file.c_str()));
-    return n < 0 ? 0 : n > 10000 ? 10000 : n;
-}
-
-} // namespace
-
-bool ReadRecord(const std::string& path, UninstallRecord* record) {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return false;
-    *record = UninstallRecord();
-    int shortcuts = Count(path, "lnk", "max");
-    for (int i = 1; i <= shortcuts; ++i) {
-        std::string entry = Read(path, "lnk", i);
-        if (!entry.empty())
-            record->shortcuts.push_back(entry);
-    }
-    int keys = Count(path, "reg", "max");
-    if (keys >= 1)
-        record->productKey = Read(path, "reg", 1);
-    for (int i = 2; i <= keys; ++i) {
-        RecordedValue value;
-        value.key = Read(path, "reg", i);
-        value.name = Read(path, "sub", i, &value.named);
-        record->values.push_back(value);
-    }
-    int runEnd = Count(path, "maxU", "1");
-    for (int k = 1; k < runEnd; ++k) {
-        std::string entry = Read(path, "RunU", k);
-        if (!entry.empty())
-            record->runFirst.push_back(entry);
-    }
-    return true;
-}
-
-std::vector<ListedFile> ReadFileList(const std::string& path) {
-    std::vector<ListedFile> files;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return files;
-    std::string text;
-    char block[4096];
-    DWORD got = 0;
-    while (ReadFile(h, block, sizeof block, &got, nullptr) && got > 0)
-        text.append(block, got);
-    CloseHandle(h);
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        ListedFile file;
-        if (ParseListLine(line, &file))
-            files.push_back(file);
-        at = end + 1;
-    }
-    return files;
-}
 
 namespace {
 
@@ -103,19 +26,19 @@ std::string UninstallValue(const std::string& key, const char* name) {
     return data;
 }
 
-// True when the file's digest is the stored one; a missing value or file
+// True when the digest of bytes is the stored one; a missing value or list
 // never matches.
-bool Matches(const std::string& stored, const std::string& file) {
+bool Matches(const std::string& stored, const std::string* bytes) {
     char digest[kDigestTextSize];
-    return !stored.empty() && FileDigest(file.c_str(), digest) && stored == digest;
+    return !stored.empty() && bytes && BytesDigest(bytes->data(), bytes->size(), digest) && stored == digest;
 }
 
 } // namespace
 
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordPath, const std::string& listPath) {
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes) {
     std::string product;
     if (!IsProductUninstallKey(record.productKey, &product))
         return false;
-    return Matches(UninstallValue(record.productKey, kRecordDigestValue), recordPath) &&
-           Matches(UninstallValue(record.productKey, kFileListDigestValue), listPath);
+    return Matches(UninstallValue(record.productKey, kRecordDigestValue), &recordBytes) &&
+           Matches(UninstallValue(record.productKey, kFileListDigestValue), listBytes);
 }

@@ -22,17 +22,12 @@ struct UninstallRecord {
     std::vector<std::string> runFirst;   // [RunU], in order, relative paths
 };
 
-// Reads the record at path; false when the file does not exist.
-bool ReadRecord(const std::string& path, UninstallRecord* record);
-
-// True when the record and the file list are byte for byte those the
-// installer sealed: the SHA-256 of each equals the value that the installer
-// stored in the product's Uninstall key ([reg] 1, under HKEY_LOCAL_MACHINE,
-// where only administrators write). A missing value, key or file is false.
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordPath, const std::string& listPath);
-
-// Reads the list of installed files; lines that do not parse are skipped.
-// An absent list gives no files.
-std::vector<ListedFile> ReadFileList(const std::string& path);
+// True when the bytes of the record and of the file list (null when there is
+// no list) are those the installer sealed: the SHA-256 of each equals the
+// value that the installer stored in the product's Uninstall key ([reg] 1,
+// under HKEY_LOCAL_MACHINE, where only administrators write). A missing
+// value, key or list is false. The caller reads record and files from these
+// same bytes (uninst/recordtext.h).
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes);
 
 #endif

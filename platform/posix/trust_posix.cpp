@@ -1,6 +1,7 @@
 // POSIX stand-in for the security and hashing calls of the portable code
-// (tests only): the process token of one fixed account (its owner), descriptors kept as
-// their text, and a SHA-256 of its own behind the CNG calls.
+// (tests only): the process token of one fixed account (its owner),
+// descriptors kept as their text, a SHA-256 of its own behind the CNG calls
+// and the system's random bytes behind BCryptGenRandom.
 #include "posix/win32_posix.h"
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <sys/random.h>
 #include <unistd.h>
 
 namespace {
@@ -94,6 +96,16 @@ void Add(Sha256* s, const unsigned char* data, size_t size) {
 }
 
 int sha256Algorithm;  // the address is the algorithm handle
+
+struct RandomCounter {
+    bool on;
+    uint64_t next;
+};
+
+RandomCounter* Counter() {
+    static RandomCounter counter = {false, 0};
+    return &counter;
+}
 
 } // namespace
 
@@ -207,4 +219,28 @@ NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG size, UL
 NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash) {
     delete static_cast<Sha256*>(hash);
     return 0;
+}
+
+NTSTATUS BCryptGenRandom(BCRYPT_ALG_HANDLE algorithm, PUCHAR buffer, ULONG size, ULONG flags) {
+    if (algorithm != nullptr || flags != BCRYPT_USE_SYSTEM_PREFERRED_RNG)
+        return kStatusInvalidParameter;
+    RandomCounter* counter = Counter();
+    if (counter->on) {
+        for (ULONG i = 0; i < size; ++i)
+            buffer[i] = static_cast<unsigned char>(counter->next >> (56 - 8 * (i % 8)));
+        ++counter->next;
+        return 0;
+    }
+    for (ULONG got = 0; got < size;) {
+        ssize_t n = getrandom(buffer + got, size - got, 0);
+        if (n <= 0)
+            return kStatusInvalidParameter;
+        got += static_cast<ULONG>(n);
+    }
+    return 0;
+}
+
+void PosixSetRandomCounter(bool on, uint64_t first) {
+    Counter()->on = on;
+    Counter()->next = first;
 }

@@ -3,6 +3,8 @@
 // errors, "." and ".." in listings, read-only files refusing deletion.
 #include "posix/win32_posix.h"
 
+#include "posix/files_posix.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -34,6 +36,7 @@ struct State {
     std::map<std::pair<dev_t, ino_t>, DWORD> dosAttributes;
     std::string heldPath;
     int heldRefusals = 0;
+    std::vector<PosixFile*> openFiles;
 };
 
 State& St() {
@@ -42,13 +45,6 @@ State& St() {
 }
 
 enum Kind { kFile = 0x46494c45, kFind = 0x46494e44 };
-
-struct FileObject {
-    int kind;
-    int fd;
-    bool canRead;
-    bool canWrite;
-};
 
 struct FindObject {
     int kind;
@@ -133,11 +129,38 @@ bool HeldOpen(const std::string& path) {
     return true;
 }
 
-FileObject* AsFile(HANDLE h) {
-    if (h == nullptr || h == INVALID_HANDLE_VALUE)
+PosixFile* AsFile(HANDLE h) {
+    if (h == nullptr || h == INVALID_HANDLE_VALUE || h == POSIX_TOKEN_HANDLE)
         return nullptr;
-    FileObject* f = static_cast<FileObject*>(h);
+    PosixFile* f = static_cast<PosixFile*>(h);
     return f->kind == kFile ? f : nullptr;
+}
+
+// The data access of a CreateFileA access mask, as FILE_SHARE_* bits: only
+// read, write and delete take part in sharing.
+DWORD Uses(DWORD access) {
+    return ((access & GENERIC_READ) ? FILE_SHARE_READ : 0u) | ((access & GENERIC_WRITE) ? FILE_SHARE_WRITE : 0u) |
+           ((access & DELETE) ? FILE_SHARE_DELETE : 0u);
+}
+
+// True (last error ERROR_SHARING_VIOLATION) when an open of the file st
+// that uses and shares as given clashes with a handle open on it: one
+// wants what the other does not share.
+bool SharingRefuses(const struct stat& st, DWORD uses, DWORD share) {
+    for (const PosixFile* f : St().openFiles) {
+        if (f->device != st.st_dev || f->inode != st.st_ino)
+            continue;
+        if ((uses & ~f->share) != 0 || (f->uses & ~share) != 0) {
+            St().lastError = ERROR_SHARING_VIOLATION;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Deleting or renaming opens the name for delete, sharing everything.
+bool DeleteRefused(const struct stat& st) {
+    return SharingRefuses(st, FILE_SHARE_DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 }
 
 bool MaskMatches(const char* mask, const char* name) {
@@ -290,7 +313,75 @@ DWORD CopyOut(const std::string& text, LPSTR out, DWORD size) {
 
 } // namespace
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE) {
+namespace {
+
+// Opens what CreateFileA names as an fd, or -1 with the last error set:
+// a symbolic link as itself under FILE_FLAG_OPEN_REPARSE_POINT, a folder
+// only with FILE_FLAG_BACKUP_SEMANTICS.
+int OpenFor(const std::string& path, DWORD access, DWORD disposition, DWORD flags, bool* link) {
+    struct stat own;
+    *link = (flags & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+    if (*link) {
+        if (disposition == CREATE_NEW) {
+            Fail(ERROR_FILE_EXISTS);
+            return -1;
+        }
+        int fd = open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            Fail(ErrorFromErrno(errno, path));
+        return fd;
+    }
+    struct stat st;
+    bool exists = stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+        if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || disposition == CREATE_NEW || disposition == CREATE_ALWAYS) {
+            Fail(disposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+            return -1;
+        }
+        int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            Fail(ErrorFromErrno(errno, path));
+        return fd;
+    }
+    bool write = (access & GENERIC_WRITE) != 0;
+    if (exists && write && IsReadOnly(st)) {
+        Fail(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    // Windows refuses to replace a hidden or system file with a plain one.
+    if (exists && disposition == CREATE_ALWAYS && (DosAttributes(st) & kDosOnly) != 0) {
+        Fail(ERROR_ACCESS_DENIED);
+        return -1;
+    }
+    if (exists && write && disposition != CREATE_NEW && HeldOpen(path))
+        return -1;
+    int mode = write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
+    switch (disposition) {
+    case CREATE_ALWAYS:
+        mode |= O_CREAT | O_TRUNC;
+        break;
+    case CREATE_NEW:
+        mode |= O_CREAT | O_EXCL;
+        break;
+    case OPEN_ALWAYS:
+        mode |= O_CREAT;
+        break;
+    case OPEN_EXISTING:
+        break;
+    default:
+        Fail(ERROR_INVALID_PARAMETER);
+        return -1;
+    }
+    int fd = open(path.c_str(), mode | O_CLOEXEC, 0644);
+    if (fd < 0)
+        Fail(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno, path));
+    return fd;
+}
+
+} // namespace
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
+                   HANDLE) {
     if (Injected())
         return INVALID_HANDLE_VALUE;
     std::string path = Unix(name);
@@ -298,50 +389,28 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
         Fail(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    // An existing file is checked against the handles open on it before
+    // anything happens to it (a truncation included).
+    struct stat before;
+    bool viaLink = (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
+    bool existed = (viaLink ? lstat(path.c_str(), &before) : stat(path.c_str(), &before)) == 0;
+    DWORD uses = Uses(access);
+    if (existed && disposition != CREATE_NEW && SharingRefuses(before, uses, share))
+        return INVALID_HANDLE_VALUE;
+    bool link = false;
+    int fd = OpenFor(path, access, disposition, flags, &link);
+    if (fd < 0)
+        return INVALID_HANDLE_VALUE;
     struct stat st;
-    bool exists = stat(path.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
-        Fail(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    bool write = (access & GENERIC_WRITE) != 0;
-    if (exists && write && IsReadOnly(st)) {
-        Fail(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    // Windows refuses to replace a hidden or system file with a plain one.
-    if (exists && disposition == CREATE_ALWAYS && (DosAttributes(st) & kDosOnly) != 0) {
-        Fail(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (exists && write && disposition != CREATE_NEW && HeldOpen(path))
-        return INVALID_HANDLE_VALUE;
-    int flags = write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
-    switch (disposition) {
-    case CREATE_ALWAYS:
-        flags |= O_CREAT | O_TRUNC;
-        break;
-    case CREATE_NEW:
-        flags |= O_CREAT | O_EXCL;
-        break;
-    case OPEN_ALWAYS:
-        flags |= O_CREAT;
-        break;
-    case OPEN_EXISTING:
-        break;
-    default:
-        Fail(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    int fd = open(path.c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        Fail(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno, path));
-        return INVALID_HANDLE_VALUE;
-    }
-    FileObject* f = new FileObject{kFile, fd, (access & GENERIC_READ) != 0, write};
+    fstat(fd, &st);
+    bool folder = S_ISDIR(st.st_mode);
+    PosixFile* f = new PosixFile{kFile, fd, !link && !folder && (access & GENERIC_READ) != 0,
+                                 !link && !folder && (access & GENERIC_WRITE) != 0, uses, share, st.st_dev,
+                                 st.st_ino, link, path};
+    St().openFiles.push_back(f);
     ++St().openHandles;
-    St().lastError = (exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
-                                                                                             : ERROR_SUCCESS;
+    St().lastError = (existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
+                                                                                              : ERROR_SUCCESS;
     return f;
 }
 
@@ -350,7 +419,7 @@ BOOL ReadFile(HANDLE h, LPVOID buf, DWORD size, LPDWORD got, LPOVERLAPPED) {
         *got = 0;
     if (Injected())
         return FALSE;
-    FileObject* f = AsFile(h);
+    PosixFile* f = AsFile(h);
     if (!f || !f->canRead)
         return Fail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
     DWORD total = 0;
@@ -377,7 +446,7 @@ BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED)
         St().lastError = ERROR_DISK_FULL;
         return FALSE;
     }
-    FileObject* f = AsFile(h);
+    PosixFile* f = AsFile(h);
     if (!f || !f->canWrite)
         return Fail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
     DWORD total = 0;
@@ -400,7 +469,7 @@ BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED)
 DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) {
     if (Injected())
         return INVALID_SET_FILE_POINTER;
-    FileObject* f = AsFile(h);
+    PosixFile* f = AsFile(h);
     if (!f) {
         Fail(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
@@ -425,7 +494,7 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) 
 DWORD GetFileSize(HANDLE h, LPDWORD high) {
     if (Injected())
         return INVALID_FILE_SIZE;
-    FileObject* f = AsFile(h);
+    PosixFile* f = AsFile(h);
     struct stat st;
     if (!f || fstat(f->fd, &st) != 0) {
         Fail(ERROR_INVALID_HANDLE);
@@ -440,11 +509,13 @@ DWORD GetFileSize(HANDLE h, LPDWORD high) {
 BOOL CloseHandle(HANDLE h) {
     if (h == POSIX_TOKEN_HANDLE)
         return TRUE;
-    FileObject* f = AsFile(h);
+    PosixFile* f = AsFile(h);
     if (!f)
         return Fail(ERROR_INVALID_HANDLE);
     close(f->fd);
     f->kind = 0;
+    std::vector<PosixFile*>& open = St().openFiles;
+    open.erase(std::remove(open.begin(), open.end(), f), open.end());
     delete f;
     --St().openHandles;
     return TRUE;
@@ -461,7 +532,7 @@ BOOL DeleteFileA(LPCSTR name) {
         return Fail(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(st.st_mode) && IsReadOnly(st))
         return Fail(ERROR_ACCESS_DENIED);
-    if (HeldOpen(path))
+    if (HeldOpen(path) || DeleteRefused(st))
         return FALSE;
     if (unlink(path.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, path));
@@ -477,9 +548,10 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to) {
     struct stat st;
     if (lstat(src.c_str(), &st) != 0)
         return Fail(ErrorFromErrno(errno, src));
-    if (lstat(dst.c_str(), &st) == 0)
+    struct stat target;
+    if (lstat(dst.c_str(), &target) == 0)
         return Fail(ERROR_ALREADY_EXISTS);
-    if (HeldOpen(src))
+    if (HeldOpen(src) || DeleteRefused(st))
         return FALSE;
     if (rename(src.c_str(), dst.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, dst));
@@ -495,9 +567,19 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     if (in < 0)
         return Fail(ErrorFromErrno(errno, src));
     struct stat st;
-    if (stat(dst.c_str(), &st) == 0 && (failIfExists || IsReadOnly(st) || S_ISDIR(st.st_mode))) {
+    fstat(in, &st);
+    if (SharingRefuses(st, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
+        close(in);
+        return FALSE;
+    }
+    bool replaces = stat(dst.c_str(), &st) == 0;
+    if (replaces && (failIfExists || IsReadOnly(st) || S_ISDIR(st.st_mode))) {
         close(in);
         return Fail(failIfExists ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+    }
+    if (replaces && SharingRefuses(st, FILE_SHARE_WRITE, 0)) {
+        close(in);
+        return FALSE;
     }
     int out = open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
@@ -583,6 +665,8 @@ BOOL RemoveDirectoryA(LPCSTR name) {
     }
     if (!S_ISDIR(st.st_mode))
         return Fail(ERROR_DIRECTORY);
+    if (DeleteRefused(st))
+        return FALSE;
     if (rmdir(path.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, path));
     return TRUE;
@@ -661,7 +745,8 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out
     long sectionLine, keyLine;
     std::string value;
     Locate(lines, section, key, &sectionLine, &keyLine, &value);
-    if (keyLine < 0)
+    // A key without "=" has no value, and reads as missing (as in Wine).
+    if (keyLine < 0 || lines[static_cast<size_t>(keyLine)].find('=') == std::string::npos)
         return CopyOut(fallback, out, size);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);
@@ -797,6 +882,14 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM, LPARAM) {
     ui.lastMessage = message;
     return 0;
 }
+
+PosixFile* PosixFileOf(HANDLE h) { return AsFile(h); }
+
+bool PosixInjectedFault() { return Injected(); }
+
+BOOL PosixFail(DWORD error) { return Fail(error); }
+
+std::string PosixUnixPath(const char* path) { return Unix(path); }
 
 int _access(const char* path, int mode) {
     return access(Unix(path).c_str(), mode == 0 ? F_OK : mode);

@@ -3,7 +3,10 @@
 // Paths are Windows-style: every backslash is taken as a slash, so a test can
 // build "\tmp\x\file" exactly as it builds "C:\users\x\file" under Wine.
 // Each call records a last error the way the real API does, and every call
-// counts towards the fault-injection switch (PosixFailCallNumber).
+// counts towards the fault-injection switch (PosixFailCallNumber). Open file
+// handles keep their access and sharing as Windows does: an open, delete,
+// rename or copy that needs what another handle does not share fails with
+// ERROR_SHARING_VIOLATION.
 #ifndef BRONDALE_PLATFORM_POSIX_WIN32_POSIX_H
 #define BRONDALE_PLATFORM_POSIX_WIN32_POSIX_H
 
@@ -27,6 +30,7 @@ typedef char* LPSTR;
 typedef void* LPVOID;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
+typedef void* HMODULE;
 
 #ifndef TRUE
 #define TRUE 1
@@ -44,6 +48,8 @@ typedef LONG* PLONG;
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x00000001u
 #define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
+#define DELETE 0x00010000u
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
@@ -60,6 +66,10 @@ typedef LONG* PLONG;
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400u
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000u
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
+#define FILE_NAME_NORMALIZED 0x0u
+#define VOLUME_NAME_DOS 0x0u
+#define VOLUME_NAME_NT 0x2u
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
@@ -114,6 +124,20 @@ struct WIN32_FIND_DATAA {
     char cAlternateFileName[14];
 };
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
 typedef struct SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 typedef struct OVERLAPPED* LPOVERLAPPED;
 
@@ -124,6 +148,12 @@ BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED 
 DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE h, LPDWORD high);
 BOOL CloseHandle(HANDLE h);
+BOOL SetEndOfFile(HANDLE h);
+BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info);
+// The path of what the handle is open on now (a rename moves it along), as
+// "\\?\" and the path, or "\Device\Posix" and the path for VOLUME_NAME_NT.
+DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags);
+DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR out, LPSTR* filePart);
 BOOL DeleteFileA(LPCSTR name);
 BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
 BOOL MoveFileA(LPCSTR from, LPCSTR to);
@@ -142,6 +172,10 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 DWORD GetTempPathA(DWORD size, LPSTR out);
 DWORD GetTickCount(void);
 DWORD GetModuleFileNameA(void* module, LPSTR out, DWORD size);
+HMODULE GetModuleHandleA(LPCSTR name);
+// The file the image at address was mapped from, as Wine names it: "\??\"
+// and its path (PosixSetMappedFileName, else the module's file name).
+DWORD GetMappedFileNameA(HANDLE process, LPVOID address, LPSTR out, DWORD size);
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
 
@@ -191,6 +225,7 @@ typedef void* BCRYPT_HASH_HANDLE;
 typedef unsigned char* PUCHAR;
 typedef const wchar_t* LPCWSTR;
 #define BCRYPT_SHA256_ALGORITHM L"SHA256"
+#define BCRYPT_USE_SYSTEM_PREFERRED_RNG 0x00000002u
 #define BCRYPT_SUCCESS(status) (((NTSTATUS)(status)) >= 0)
 NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR implementation, ULONG flags);
 NTSTATUS BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE algorithm, ULONG flags);
@@ -199,6 +234,8 @@ NTSTATUS BCryptCreateHash(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE* hash,
 NTSTATUS BCryptHashData(BCRYPT_HASH_HANDLE hash, PUCHAR input, ULONG size, ULONG flags);
 NTSTATUS BCryptFinishHash(BCRYPT_HASH_HANDLE hash, PUCHAR output, ULONG size, ULONG flags);
 NTSTATUS BCryptDestroyHash(BCRYPT_HASH_HANDLE hash);
+// Random bytes from the system (getrandom), or a counter (PosixSetRandomCounter).
+NTSTATUS BCryptGenRandom(BCRYPT_ALG_HANDLE algorithm, PUCHAR buffer, ULONG size, ULONG flags);
 
 // Test controls of the stand-in; they exist only here.
 
@@ -211,6 +248,14 @@ unsigned long PosixCallCount(void);
 unsigned long PosixOpenHandles(void);
 // What GetModuleFileNameA reports and what GetTickCount returns next.
 void PosixSetModuleFileName(const char* path);
+// What GetMappedFileNameA reports for the program's image ("" or null: the
+// module's file name), as after the running file was renamed and another put
+// in its place.
+void PosixSetMappedFileName(const char* path);
+// From now on BCryptGenRandom fills each buffer with the big-endian 64-bit
+// counter, first, first + 1, ... (repeated to fill it); on false, system
+// randomness again.
+void PosixSetRandomCounter(bool on, uint64_t first);
 void PosixSetTickCount(DWORD ticks, DWORD step);
 // The last message box and message that the code tried to show or send.
 struct PosixUiLog {

@@ -226,3 +226,64 @@ TEST_F(Flow, FolderBrowserOpensAndCancelKeepsThePath) {
     EXPECT_EQ(proposal, ItemText(page, 402)) << "a cancelled browser leaves the edit unchanged";
     EXPECT_TRUE(IsWindowVisible(page));
 }
+
+// What another process of the same user tries while the installer waits on
+// its language page, with the Lang and Install sections unpacked: the
+// scratch folder, Lang and Install cannot be renamed or opened for deletion,
+// the installer's own file cannot be renamed, replaced or deleted. Then the
+// installation goes on as usual, from the files this run unpacked.
+TEST_F(Flow, TheScratchFolderAndTheInstallerFileAreHeldWhileItRuns) {
+    ASSERT_TRUE(Launch("flow-held", BasicProduct("Flow Held", {"English"})));
+    language = WaitForPage(run, "Choose Setup Language");
+    ASSERT_NE(nullptr, language);
+    std::string scratch = Scratch();
+    ASSERT_NE("", scratch);
+    for (const std::string& held : {scratch, scratch + "\\Lang", scratch + "\\Install"}) {
+        std::string moved = held + "-moved";
+        SetLastError(0);
+        bool renamed = MoveFileA(held.c_str(), moved.c_str()) != FALSE;
+        EXPECT_FALSE(renamed) << held;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError()) << held;
+        if (renamed)
+            MoveFileA(moved.c_str(), held.c_str());
+        HANDLE forDelete = CreateFileA(held.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, forDelete) << held << " opened for deletion";
+        if (forDelete != INVALID_HANDLE_VALUE)
+            CloseHandle(forDelete);
+    }
+    std::string exe = folder + "\\e2e-flow-held.exe";
+    std::string other = folder + "\\other.exe";
+    ASSERT_TRUE(WriteFileText(other, "another installer"));
+    SetLastError(0);
+    bool renamed = MoveFileA(exe.c_str(), (exe + ".old").c_str()) != FALSE;
+    EXPECT_FALSE(renamed);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    if (renamed)
+        MoveFileA((exe + ".old").c_str(), exe.c_str());
+    EXPECT_FALSE(MoveFileExA(other.c_str(), exe.c_str(), MOVEFILE_REPLACE_EXISTING)) << "replaced by a rename";
+    EXPECT_FALSE(CopyFileA(other.c_str(), exe.c_str(), FALSE)) << "overwritten";
+    EXPECT_FALSE(DeleteFileA(exe.c_str()));
+    EXPECT_TRUE(PathExists(other));
+
+    Click(language, 100);
+    HWND confirm = WaitForPageWith(201);
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND page = WaitForPageWith(402);
+    ASSERT_NE(nullptr, page);
+    std::string destination = CaseFolder("flow-held-dest") + "\\Flow Held";
+    SetItemText(page, 402, destination);
+    Click(page, 109);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    Click(options, 114);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(1u, code);
+    std::string installed;
+    EXPECT_TRUE(ReadFileText(destination + "\\Flow Held.txt", &installed));
+    EXPECT_EQ("Flow Held", installed);
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(scratch)) << "emptied at the end";
+    EXPECT_TRUE(MoveFileA(exe.c_str(), (exe + ".old").c_str())) << "let go at the end";
+}

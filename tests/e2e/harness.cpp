@@ -462,11 +462,8 @@ std::string ScratchKey(const std::string& scratch, const char* key) {
 std::vector<std::string> ScratchFolders(const std::string& temp) {
     std::vector<std::string> found;
     for (const std::string& name : ListFolder(temp)) {
-        if (name.compare(0, 8, "Brondale") != 0 || name.back() != '\\')
-            continue;
-        std::string number = name.substr(8, name.size() - 9);
-        size_t digits = number[0] == '-' ? 1 : 0;
-        if (number.size() > digits && number.find_first_not_of("0123456789", digits) == std::string::npos)
+        if (name.size() == 25 && name.compare(0, 8, "Brondale") == 0 && name.back() == '\\' &&
+            name.find_first_not_of("0123456789abcdef", 8) == 24)
             found.push_back(temp + "\\" + name.substr(0, name.size() - 1));
     }
     return found;

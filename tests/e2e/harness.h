@@ -108,7 +108,7 @@ bool ReadValue(HKEY root, const std::string& key, const char* name, DWORD* type,
 // Removes a key and everything below it.
 void DeleteKey(HKEY root, const std::string& key);
 
-// The scratch folders (Brondale followed by a signed number) in a TEMP folder.
+// The scratch folders (Brondale and 16 hexadecimal digits) in a TEMP folder.
 std::vector<std::string> ScratchFolders(const std::string& temp);
 // The scratch settings value of key in the installer's scratch folder.
 std::string ScratchKey(const std::string& scratch, const char* key);

@@ -3,6 +3,8 @@
 // and the switches that preset the pages of an interactive run.
 #include "wizard.h"
 
+#include <algorithm>
+
 namespace {
 
 // A product whose program files do not compress to nothing, so that a byte
@@ -25,6 +27,8 @@ std::string LogOf(const std::string& path) {
     ReadFileText(path, &text);
     return text;
 }
+
+using Links = Wizard;
 
 class Silent : public Wizard {
 protected:
@@ -171,4 +175,52 @@ TEST_F(Silent, QuestionMarkListsTheSwitchesAndUnknownOnesAreShown) {
         EXPECT_EQ(r.code, code) << r.arguments;
         EXPECT_EQ(std::vector<std::string>{}, ListFolder(folder + "\\temp")) << "nothing is unpacked";
     }
+}
+
+// /LOG= through a folder link planted from the Linux side (the links fixture
+// of CTest): Z:\...\logs leads to target, which holds x.log. The silent
+// installation and then the silent removal are told to log to logs\x.log:
+// neither writes there, neither deletes x.log, and both complete.
+TEST_F(Links, ALogThroughAFolderLinkIsNeitherWrittenNorDeletedAndTheRunsComplete) {
+    std::string root = std::string("Z:") + BRONDALE_LINKS_DIR + "-log";
+    std::replace(root.begin(), root.end(), '/', '\\');
+    ASSERT_TRUE(PathExists(root + "\\target\\x.log")) << "the links fixture of CTest plants the layout";
+    ASSERT_NE(0u, GetFileAttributesA((root + "\\logs").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+    const std::map<std::string, Seen> before = Snapshot(root + "\\target");
+    std::string log = root + "\\logs\\x.log";
+
+    ProductFiles files = BasicProduct("Links Log", {"English"});
+    std::string uninstaller;
+    ASSERT_TRUE(ReadFileText(BuildFolder() + "\\UnInst.exe", &uninstaller));
+    files["install\\UnInst.dat"] = uninstaller;
+    DeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Links Log");
+    folder = CaseFolder("links-log");
+    std::string exe = BuildInstaller(folder, "e2e-links-log", files);
+    std::string destination = CaseFolder("links-log-dest") + "\\Links Log";
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, "/S /LOG=" + log + " /D=" + destination));
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(PathExists(destination + "\\Links Log.txt"));
+    EXPECT_EQ(before, Snapshot(root + "\\target")) << "the installer wrote through the link";
+
+    // A link to a file reads as a plain file under Wine: the final path of
+    // what was opened gives it away. (An unknown switch ends the run at once,
+    // after the log was opened.)
+    Installer remover;
+    std::string untemp = CaseFolder("links-log-untemp");
+    ASSERT_TRUE(Start(destination + "\\UnInstall\\UnInst.exe", untemp, &remover, {},
+                      "/S /BOGUS /LOG=" + root + "\\file-link.log"));
+    code = 99;
+    ASSERT_TRUE(WaitExit(&remover, 60000, &code));
+    EXPECT_EQ(5u, code);
+    EXPECT_EQ(before, Snapshot(root + "\\target")) << "the uninstaller wrote through a link to a file";
+
+    ASSERT_TRUE(Start(destination + "\\UnInstall\\UnInst.exe", untemp, &remover, {}, "/S /LOG=" + log));
+    code = 99;
+    ASSERT_TRUE(WaitExit(&remover, 60000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(PathExists(destination + "\\Links Log.txt"));
+    EXPECT_EQ(before, Snapshot(root + "\\target")) << "the uninstaller wrote through the link";
+    Kill(&remover);
 }

@@ -8,7 +8,7 @@
 #include "helpers.h"
 #include "trust/digest.h"
 
-TEST(Digest, FilesGiveTheStandardSha256) {
+TEST(Digest, FilesAndBytesGiveTheStandardSha256) {
     struct Row {
         std::string content;
         const char* digest;
@@ -26,6 +26,10 @@ TEST(Digest, FilesGiveTheStandardSha256) {
         char text[kDigestTextSize];
         EXPECT_TRUE(FileDigest(path.c_str(), text)) << r.content.size() << " bytes";
         EXPECT_STREQ(r.digest, text) << r.content.size() << " bytes";
+        char bytes[kDigestTextSize];
+        memset(bytes, 'q', sizeof bytes);
+        EXPECT_TRUE(BytesDigest(r.content.data(), r.content.size(), bytes)) << r.content.size() << " bytes in memory";
+        EXPECT_STREQ(r.digest, bytes) << r.content.size() << " bytes in memory";
     }
 }
 

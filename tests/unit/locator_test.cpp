@@ -1,6 +1,9 @@
 // Finding the package in the installer file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "helpers.h"
 #include "base/format.h"
 #include "package/locator.h"
@@ -103,6 +106,97 @@ TEST(Locator, NoPackageOrNoFileIsNotFound) {
     EXPECT_TRUE(FindPackageIn(missing.c_str(), &h));
     EXPECT_EQ(INVALID_HANDLE_VALUE, h);
 }
+
+// What another process of the same user tries against the running
+// installer's file while the package is read from it: every rename, write,
+// deletion or replacement fails, reading does not. Under Wine the running
+// file is this test program (without a package), which Wine would let be
+// renamed were it not held.
+TEST(Locator, TheRunningFileIsHeldAgainstRenameWriteAndReplacement) {
+    std::string folder = NewFolder("image");
+#ifdef _WIN32
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path = self;
+    const bool packed = false;
+#else
+    std::string path = folder + "\\setup.exe";
+    Bytes data(kPackageStart + 64, 0);
+    Bytes s = Signature();
+    std::copy(s.begin(), s.end(), data.begin() + kPackageStart + 10);
+    ASSERT_TRUE(WriteBytes(path, data));
+    PosixSetModuleFileName(path.c_str());
+    const bool packed = true;
+#endif
+    std::string other = folder + "\\other.exe";
+    ASSERT_TRUE(WriteBytes(other, FromText("another program")));
+    HANDLE h = nullptr;
+    EXPECT_EQ(!packed, WyszukajRc(&h));
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    std::string moved = path + ".moved";
+    SetLastError(0);
+    bool renamed = MoveFileA(path.c_str(), moved.c_str()) != FALSE;
+    EXPECT_FALSE(renamed);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+    if (renamed)
+        MoveFileA(moved.c_str(), path.c_str());
+    EXPECT_FALSE(CopyFileA(other.c_str(), path.c_str(), FALSE)) << "replaced";
+    HANDLE writer = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer) << "opened for writing";
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    HANDLE reader = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, reader) << "reading is still shared";
+    if (reader != INVALID_HANDLE_VALUE)
+        CloseHandle(reader);
+    CloseHandle(h);
+#ifndef _WIN32
+    EXPECT_TRUE(MoveFileA(path.c_str(), moved.c_str())) << "let go";
+    PosixSetModuleFileName(nullptr);
+#endif
+}
+
+#ifndef _WIN32
+// The stand-in plays the running file renamed away and another put under its
+// name (Wine keeps the name a program started by, so it cannot show this):
+// the file now at the name is never read.
+TEST(Locator, AFileThatTookTheRunningProgramsNameIsNotRead) {
+    std::string folder = NewFolder("renamed");
+    std::string path = folder + "\\setup.exe";
+    Bytes data(kPackageStart + 64, 0);
+    Bytes s = Signature();
+    std::copy(s.begin(), s.end(), data.begin() + kPackageStart + 10);
+    ASSERT_TRUE(WriteBytes(path, data));
+    std::string upper = path;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    struct Row {
+        const char* label;
+        std::string image;  // where the program's image is mapped from
+        bool read;
+    } rows[] = {
+        {"the running file", path, true},
+        {"the same name in other letters", upper, true},
+        {"the running file was renamed away", folder + "\\setup-renamed.exe", false},
+        {"another folder", NewFolder("elsewhere") + "\\setup.exe", false},
+    };
+    PosixSetModuleFileName(path.c_str());
+    for (const Row& r : rows) {
+        PosixSetMappedFileName(r.image.c_str());
+        HANDLE h = nullptr;
+        EXPECT_EQ(r.read, !WyszukajRc(&h)) << r.label;
+        EXPECT_EQ(r.read, h != INVALID_HANDLE_VALUE) << r.label;
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        EXPECT_TRUE(MoveFileA(path.c_str(), (path + ".x").c_str()) && MoveFileA((path + ".x").c_str(), path.c_str()))
+            << r.label << ": nothing stays held";
+    }
+    PosixSetMappedFileName(nullptr);
+    PosixSetModuleFileName(nullptr);
+}
+#endif
 
 TEST(Sygnatura, StepsOnlyAtItsOwnPosition) {
     struct Row {

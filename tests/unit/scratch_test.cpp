@@ -9,6 +9,7 @@
 #include "base/files.h"
 #include "trust/scratch.h"
 #include "trust/folder.h"
+#include "trust/held.h"
 #ifdef _WIN32
 #include <aclapi.h>
 #else
@@ -67,6 +68,13 @@ bool MakeFolderLink(const std::string& path, const std::string& target) {
 #endif
 }
 
+// TEMP, "Brondale" and 16 lower-case hexadecimal digits.
+bool IsRandomName(const std::string& scratch, const std::string& temp) {
+    std::string prefix = temp + "Brondale";
+    return scratch.size() == prefix.size() + 16 && scratch.compare(0, prefix.size(), prefix) == 0 &&
+           scratch.find_first_not_of("0123456789abcdef", prefix.size()) == std::string::npos;
+}
+
 std::string Read(const char* key) {
     char buffer[MAX_PATH];
     memset(buffer, 'q', sizeof buffer);
@@ -91,41 +99,50 @@ TEST_F(Scratch, SettingsKeysReadBackAndMissingOnesAreEmpty) {
 }
 
 TEST_F(Scratch, GetCfgCreatesLangAndInstallAndRecordsThem) {
-    ASSERT_FALSE(ustawtmp());
-    std::string scratch = tmp_dir();
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    ASSERT_EQ(0u, scratch.find(std::string(temp) + "Brondale")) << scratch;
-    GetCfg();
-    EXPECT_TRUE(IsFolder(scratch + "\\Lang"));
-    EXPECT_TRUE(IsFolder(scratch + "\\Install"));
-    EXPECT_EQ(scratch + "\\Lang", Read("8"));
-    EXPECT_EQ(scratch + "\\Install", Read("9"));
-    wyliczpliki(scratch.c_str());
-    RemoveDirectoryA(scratch.c_str());
+    std::string names[2];
+    for (std::string& scratch : names) {
+        ASSERT_FALSE(ustawtmp());
+        scratch = tmp_dir();
+        ASSERT_TRUE(IsRandomName(scratch, temp)) << scratch;
+        GetCfg();
+        EXPECT_TRUE(IsFolder(scratch + "\\Lang"));
+        EXPECT_TRUE(IsFolder(scratch + "\\Install"));
+        EXPECT_EQ(scratch + "\\Lang", Read("8"));
+        EXPECT_EQ(scratch + "\\Install", Read("9"));
+        EXPECT_TRUE(EmptyScratch());
+        EXPECT_EQ(std::vector<std::string>{}, ListTree(scratch)) << "Lang and Install go too";
+        EXPECT_TRUE(RemoveDirectoryA(scratch.c_str())) << "let go at the end";
+    }
+    EXPECT_NE(names[0], names[1]);
 }
 
-TEST_F(Scratch, APlantedFolderIsNeverUsed) {
-    // Plant the names of the next 20 ticks: the scratch folder must be a
-    // name after them, made by this call.
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    DWORD now = GetTickCount();
-    std::vector<std::string> planted;
-    for (DWORD t = now; t < now + 20; ++t) {
-        planted.push_back(std::string(temp) + "Brondale" + std::to_string(static_cast<int>(t)));
-        CreateDirectoryA(planted.back().c_str(), nullptr);
-    }
+// What another process of the same user tries while the installer runs:
+// the folders are held without delete sharing, so no rename and no delete
+// gets through until the end of the run; files still go in.
+TEST_F(Scratch, TheHeldFoldersCannotBeRenamedOrDeletedUntilTheEnd) {
     ASSERT_FALSE(ustawtmp());
     std::string scratch = tmp_dir();
     GetCfg();
-    for (const std::string& p : planted) {
-        EXPECT_NE(p, scratch);
-        EXPECT_EQ(std::vector<std::string>{}, ListTree(p)) << "nothing was written into the planted folder";
-        RemoveDirectoryA(p.c_str());
+    ASSERT_TRUE(WriteBytes(scratch + "\\Install\\init.cfg", FromText("[cfg]\r\n")));
+    for (const std::string& folder : {scratch, scratch + "\\Lang", scratch + "\\Install"}) {
+        SetLastError(0);
+        EXPECT_FALSE(MoveFileA(folder.c_str(), (folder + "-moved").c_str())) << folder;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError()) << folder;
+        HANDLE forDelete = CreateFileA(folder.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, forDelete) << folder << ": opened for deletion";
+        if (forDelete != INVALID_HANDLE_VALUE)
+            CloseHandle(forDelete);
+        EXPECT_FALSE(Exists(folder + "-moved"));
     }
+    EXPECT_FALSE(RemoveDirectoryA((scratch + "\\Lang").c_str())) << "empty, but held";
     EXPECT_TRUE(IsFolder(scratch + "\\Lang"));
-    wyliczpliki(scratch.c_str());
+    EXPECT_TRUE(EmptyScratch());
+    std::string moved = scratch + "-moved";
+    EXPECT_TRUE(MoveFileA(scratch.c_str(), moved.c_str())) << "let go at the end";
+    RemoveDirectoryA(moved.c_str());
     RemoveDirectoryA(scratch.c_str());
 }
 
@@ -141,7 +158,7 @@ TEST_F(Scratch, TheScratchFolderKeepsOtherUsersOut) {
     } rows[] = {{plain, true}, {scratch, false}, {scratch + "\\Install", false}};
     for (const Row& r : rows)
         EXPECT_EQ(r.open, OpenToOthers(r.folder)) << r.folder;
-    wyliczpliki(scratch.c_str());
+    EmptyScratch();
     RemoveDirectoryA(scratch.c_str());
 }
 
@@ -187,49 +204,73 @@ TEST_F(Scratch, ShutdownNeverEntersALinkInTheFoldersPlace) {
 }
 
 #ifndef _WIN32
-// Tick counts and the temporary folder are set through the stand-in here;
-// under Wine the end-to-end tests cover a long TEMP.
-TEST_F(Scratch, NameCarriesTheSignedTickAndWaitsForAFreeOne) {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    PosixSetTickCount(0x80000005u, 1);
-    std::string taken = std::string(temp) + "Brondale-2147483643";
-    ASSERT_TRUE(CreateDirectoryA(taken.c_str(), nullptr));
-    ASSERT_FALSE(ustawtmp());
-    EXPECT_EQ(std::string(temp) + "Brondale-2147483642", tmp_dir()) << "the next tick's name";
-    RemoveDirectoryA(taken.c_str());
-    RemoveDirectoryA(tmp_dir());
+// The random generator and the temporary folder are set through the stand-in
+// here; under Wine the end-to-end tests cover a long TEMP.
+std::string CounterName(const char* temp, uint64_t value) {
+    char name[MAX_PATH];
+    snprintf(name, sizeof name, "%sBrondale%016llx", temp, static_cast<unsigned long long>(value));
+    return name;
 }
 
 TEST_F(Scratch, WhenEveryNameIsTakenTheRunRefusesAndUsesNone) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     struct Row {
-        unsigned taken;  // names planted from the first tick on
+        unsigned taken;  // names planted from the first random value on
         bool refused;
     } rows[] = {{0, false}, {1, false}, {kScratchNames - 1, false}, {kScratchNames, true}, {kScratchNames + 5, true}};
     for (const Row& r : rows) {
-        const DWORD first = 700000;
+        const uint64_t first = 0x8000000000000005ull;
         std::vector<std::string> planted;
         for (unsigned i = 0; i < r.taken; ++i) {
-            planted.push_back(std::string(temp) + "Brondale" + std::to_string(first + i));
+            planted.push_back(CounterName(temp, first + i));
             ASSERT_TRUE(CreateDirectoryA(planted.back().c_str(), nullptr)) << planted.back();
         }
-        PosixSetTickCount(first, 1);
+        PosixSetRandomCounter(true, first);
         EXPECT_EQ(r.refused, ustawtmp()) << r.taken << " taken";
         if (r.refused) {
             EXPECT_STREQ("", tmp_dir()) << "nothing chosen";
         } else {
-            EXPECT_EQ(std::string(temp) + "Brondale" + std::to_string(first + r.taken), tmp_dir());
+            EXPECT_EQ(CounterName(temp, first + r.taken), tmp_dir()) << "the next random name";
             EXPECT_TRUE(IsFolder(tmp_dir()));
+            GetCfg();
+            EmptyScratch();
             RemoveDirectoryA(tmp_dir());
         }
         for (const std::string& p : planted) {
-            EXPECT_EQ(std::vector<std::string>{}, ListTree(p)) << p;
+            EXPECT_EQ(std::vector<std::string>{}, ListTree(p)) << "nothing was written into " << p;
             RemoveDirectoryA(p.c_str());
         }
     }
-    PosixSetTickCount(800000, 1);
+    PosixSetRandomCounter(false, 0);
+}
+
+// A link stands where a held folder should be (put there between its
+// creation and its opening): the handle shows it, and it is never used.
+TEST_F(Scratch, OnlyAPlainFolderPassesTheHeldCheck) {
+    std::string root = NewFolder("heldcheck");
+    ASSERT_TRUE(CreateDirectoryA((root + "\\folder").c_str(), nullptr));
+    ASSERT_TRUE(MakeLink(root + "\\folder", root + "\\link"));
+    ASSERT_TRUE(WriteBytes(root + "\\file", FromText("a file")));
+    struct Row {
+        const char* name;
+        bool plain;
+    } rows[] = {{"folder", true}, {"link", false}, {"file", false}};
+    for (const Row& r : rows) {
+        HANDLE h = CreateFileA((root + "\\" + r.name).c_str(), GENERIC_READ, kHeldSharing, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h) << r.name;
+        EXPECT_EQ(r.plain, HeldIsPlainFolder(h)) << r.name;
+        CloseHandle(h);
+    }
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateHeldFolder((root + "\\link").c_str())) << "a name that is taken";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
+    HANDLE held = CreateHeldFolder((root + "\\new").c_str());
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_TRUE(HeldIsPlainFolder(held));
+    ReleaseHeld(&held);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, held);
+    ReleaseHeld(&held);
 }
 
 TEST_F(Scratch, TooLongTempFolderIsRefused) {

@@ -8,6 +8,9 @@
 #include "helpers.h"
 #include "platform/win32api.h"
 #include "base/switches.h"
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -182,26 +185,63 @@ TEST(Tell, SilentRunAnswersWithoutABoxAndLogsTheText) {
 }
 
 #ifndef _WIN32
-// Wine cannot make NT links; a symbolic link stands in for one planted where
-// the elevated installer is told to write its log.
-TEST(Log, APlantedLinkIsReplacedNeverWrittenThrough) {
+// Wine cannot make NT links; symbolic links stand in for those planted where
+// the elevated installer is told to write its log (the end-to-end cases show
+// a folder link under Wine). Whatever a link leads to stays as it was.
+TEST(Log, ALinkAnywhereOnItsWayMeansNoLogAndNothingWrittenThere) {
     SilentReset reset;
     std::string root = NewFolder("loglink");
     std::string outside = NewFolder("logoutside");
-    ASSERT_TRUE(WriteBytes(outside + "\\precious.txt", FromText("keep me")));
-    ASSERT_TRUE(MakeLink(outside + "\\precious.txt", root + "\\install.log"));
-    ASSERT_TRUE(MakeLink(outside + "\\absent.txt", root + "\\dangling.log"));
-    ASSERT_TRUE(LogOpen((root + "\\install.log").c_str()));
-    LogLine("written");
-    LogClose();
-    ASSERT_TRUE(LogOpen((root + "\\dangling.log").c_str()));
-    LogLine("written");
-    LogClose();
-    Bytes data;
-    ASSERT_TRUE(ReadBytes(outside + "\\precious.txt", &data));
-    EXPECT_EQ("keep me", std::string(data.begin(), data.end()));
-    EXPECT_FALSE(Exists(outside + "\\absent.txt"));
-    ASSERT_TRUE(ReadBytes(root + "\\install.log", &data));
-    EXPECT_EQ("written\r\n", std::string(data.begin(), data.end()));
+    ASSERT_TRUE(CreateDirectoryA((root + "\\plain").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((outside + "\\sub").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(outside + "\\x.log", FromText("keep me")));
+    ASSERT_TRUE(WriteBytes(outside + "\\sub\\x.log", FromText("keep me too")));
+    ASSERT_TRUE(MakeLink(outside + "\\x.log", root + "\\file-link.log"));
+    ASSERT_TRUE(MakeLink(outside + "\\absent.log", root + "\\dangling.log"));
+    ASSERT_TRUE(MakeLink(outside, root + "\\folder-link"));
+    ASSERT_TRUE(WriteBytes(outside + "\\hard.txt", FromText("a second name")));
+    std::string unixHard = root + "\\hard.log", unixTarget = outside + "\\hard.txt";
+    for (std::string* p : {&unixHard, &unixTarget})
+        for (char& c : *p)
+            if (c == '\\')
+                c = '/';
+    ASSERT_EQ(0, link(unixTarget.c_str(), unixHard.c_str()));
+    std::vector<std::string> outsideBefore = ListTree(outside);
+    struct Row {
+        const char* label;
+        std::string path;
+        bool opened;
+        std::string lands;  // where an opened log is, when not at path
+    } rows[] = {
+        {"a plain folder", root + "\\plain\\install.log", true},
+        {"\"..\" is taken by name first, as Windows does", root + "\\folder-link\\..\\plain\\up.log", true,
+         root + "\\plain\\up.log"},
+        {"the log is a link to a file", root + "\\file-link.log", false},
+        {"the log is a link to nothing", root + "\\dangling.log", false},
+        {"its folder is a link", root + "\\folder-link\\x.log", false},
+        {"a folder further up is a link", root + "\\folder-link\\sub\\x.log", false},
+        {"the log has a second name", root + "\\hard.log", false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.opened, LogOpen(r.path.c_str())) << r.label;
+        EXPECT_EQ(r.opened, LogIsOpen()) << r.label;
+        LogLine("written");
+        LogClose();
+        Bytes data;
+        if (r.opened) {
+            ASSERT_TRUE(ReadBytes(r.lands.empty() ? r.path : r.lands, &data)) << r.label;
+            EXPECT_EQ("written\r\n", std::string(data.begin(), data.end())) << r.label;
+        }
+        EXPECT_EQ(outsideBefore, ListTree(outside)) << r.label << ": nothing made there";
+        const std::pair<const char*, const char*> kept[] = {
+            {"x.log", "keep me"}, {"sub\\x.log", "keep me too"}, {"hard.txt", "a second name"}};
+        for (const auto& k : kept) {
+            ASSERT_TRUE(ReadBytes(outside + "\\" + k.first, &data));
+            EXPECT_EQ(k.second, std::string(data.begin(), data.end())) << r.label << ": " << k.first;
+        }
+    }
+    EXPECT_EQ(FILE_ATTRIBUTE_REPARSE_POINT, GetFileAttributesA((root + "\\file-link.log").c_str()) &
+                                                FILE_ATTRIBUTE_REPARSE_POINT)
+        << "the link itself stays too";
 }
 #endif
