@@ -14,7 +14,7 @@
 //   process:   GetTempPathA GetTickCount GetModuleFileNameA GetLastError
 //              SetLastError
 //   security:  GetCurrentProcess OpenProcessToken GetTokenInformation
-//              ConvertSidToStringSidA LocalFree
+//              ConvertSidToStringSidA LocalFree SetFileSecurityA
 //              ConvertStringSecurityDescriptorToSecurityDescriptorA
 //   hashing:   BCryptOpenAlgorithmProvider BCryptCloseAlgorithmProvider
 //              BCryptCreateHash BCryptHashData BCryptFinishHash
