@@ -26,9 +26,11 @@ struct UninstallRecord {
 bool ReadRecord(const std::string& path, UninstallRecord* record);
 
 // True when the record and the file list are byte for byte those the
-// installer sealed: the SHA-256 of each equals the value that the installer
-// stored in the product's Uninstall key ([reg] 1, under HKEY_LOCAL_MACHINE,
-// where only administrators write). A missing value, key or file is false.
+// installer sealed for this uninstaller: the product's Uninstall key ([reg]
+// 1, under HKEY_LOCAL_MACHINE, where only administrators write) registers
+// this very program as its UninstallString, and the seal digest of each
+// file for that key's name (trust/digest.h) equals the value stored there.
+// A missing value, key or file is false.
 bool RecordIsSealed(const UninstallRecord& record, const std::string& recordPath, const std::string& listPath);
 
 // Reads the list of installed files; lines that do not parse are skipped.
