@@ -63,5 +63,9 @@ void EarlierListSeal(const char* key, const char* destination, char digest[kDige
     // matter to Windows names.
     if (registered[0] == '\0' || lstrcmpiA(registered, expected) != 0)
         return;
-    ReadText(key, kFileListDigestValue, digest, kDigestTextSize);
+    // Room for a longer value, which is then no digest of ours.
+    char stored[kDigestTextSize + 8];
+    ReadText(key, kFileListDigestValue, stored, sizeof stored);
+    if (strlen(stored) == kDigestTextSize - 1)
+        memcpy(digest, stored, kDigestTextSize);
 }
