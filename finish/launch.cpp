@@ -186,10 +186,6 @@ bool RunAsDesktopUser(IShellDispatch2* shell, const char* file, const char* dire
     return SUCCEEDED(result);
 }
 
-} // namespace
-
-namespace {
-
 // Opens one file by the route ChooseLaunchRoute gives it; file is a full
 // path, or a name relative to directory.
 void LaunchOne(const char* file, const char* directory, LaunchKind kind) {
@@ -216,9 +212,10 @@ void LaunchOne(const char* file, const char* directory, LaunchKind kind) {
     CoUninitialize();
     if (route == kLaunchNot || (!done && route == kLaunchThroughShell))
         Skip(full);
-    LogLine("launch %s: %s", file, route == kLaunchNot ? "not started: this run is elevated and no route hands nothing on"
-                                   : done                 ? "started"
-                                                          : "failed");
+    LogLine("launch %s: %s", file,
+            route == kLaunchNot ? "not started: this run is elevated and has no way to start it without its rights"
+            : done              ? "started"
+                                : "failed");
 }
 
 } // namespace

@@ -35,7 +35,7 @@ enum LaunchKind {
 };
 
 enum LaunchRoute {
-    kLaunchNot,          // not opened: the run is elevated and has no way that hands nothing on
+    kLaunchNot,          // not opened: the run is elevated and has no way without its rights
     kLaunchDirect,       // ShellExecute of this process: it is not elevated
     kLaunchThroughShell, // ShellExecute of the desktop shell, with its user's rights
     kLaunchProcess,      // CreateProcess of the program itself, never a handler

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/files.h"
 #include "base/scratch.h"
 #include "base/state.h"
 #include "base/switches.h"
