@@ -193,6 +193,10 @@ protected:
         for (int i = 0; i < 500 && PathExists(destination + "\\UnInstall"); ++i)
             Sleep(20);
         EXPECT_FALSE(PathExists(destination + "\\UnInstall"));
+        // The removal copy tries the destination folder last; under Wine
+        // the folder lists empty while that attempt is under way.
+        for (int i = 0; i < 100 && PathExists(destination) && ListFolder(destination).empty(); ++i)
+            Sleep(20);
     }
     // Ends a run that shows a message box with text, answering it with OK.
     void EndsWithBox(const std::string& text) {
