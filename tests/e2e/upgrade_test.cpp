@@ -193,8 +193,8 @@ protected:
         for (int i = 0; i < 500 && PathExists(destination + "\\UnInstall"); ++i)
             Sleep(20);
         EXPECT_FALSE(PathExists(destination + "\\UnInstall"));
-        // The removal copy tries the destination folder last; under Wine
-        // the folder lists empty while that attempt is under way.
+        // The removal copy tries the destination folder last; once in a full
+        // run under Wine the folder listed empty meanwhile.
         for (int i = 0; i < 100 && PathExists(destination) && ListFolder(destination).empty(); ++i)
             Sleep(20);
     }
