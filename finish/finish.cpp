@@ -41,7 +41,11 @@ SectionResult StartRecord(const char* destination, char* record) {
     dircfg("9", source, 0, sizeof source);
     size_t length = strlen(source);
     snprintf(source + length, sizeof source - length, "\\%s", kUninstallerInPackage);
-    return BeginRecord(destination, productKey[0] ? productKey : nullptr, source);
+    // Read before this run writes the key: the earlier installation's seal.
+    char earlier[kDigestTextSize] = "";
+    if (productKey[0])
+        EarlierListSeal(productKey, destination, earlier);
+    return BeginRecord(destination, productKey[0] ? productKey : nullptr, source, earlier);
 }
 
 // The record's own sections, the files written, and the uninstaller's
@@ -73,6 +77,7 @@ void Launch(const FinishOptions& options, const char* destination) {
     runfrominitcfg(value, path, number, flag, true);
     if (options.run)
         runfrominitcfg(value, path, number, flag, false);
+    ReportNotStarted();
 }
 
 } // namespace

@@ -1,9 +1,12 @@
-// Launches at the end of the installation, through the shell, never waited
-// for. An elevated installer has the desktop shell start them, so that they
-// run with the logged-on user's rights, not the administrator's.
+// Launches at the end of the installation, never waited for. The route of
+// each file is ChooseLaunchRoute's (finish/launchas.h): an elevated installer
+// has the desktop shell open them, so that they run with the logged-on
+// user's rights, or starts a program itself only where that hands nothing
+// on; what it does not open, the finish names.
 #include <cstdio>
 #include <cstring>
 #include <objbase.h>
+#include <sddl.h>
 #include <exdisp.h>
 #include <servprov.h>
 #include <shellapi.h>
@@ -11,47 +14,109 @@
 #include <shlguid.h>
 #include <shobjidl.h>
 
+#include "base/names.h"
+#include "base/scratch.h"
+#include "base/switches.h"
 #include "config/config.h"
 #include "finish/launch.h"
 #include "finish/launchas.h"
-#include "base/scratch.h"
-#include "base/switches.h"
+#include "lang/texts.h"
+#include "trust/program.h"
 
 namespace {
 
-// The elevation type of a process's token (0 when it cannot be read) and,
-// when isSystem is given, whether it is SYSTEM's.
-int ElevationOf(HANDLE process, bool* isSystem) {
+// What a process's token tells: its elevation type (0 when it cannot be
+// read), whether it is SYSTEM's, and its user's SID text. False when the
+// token cannot be opened.
+struct TokenFacts {
+    int elevation;
+    bool isSystem;
+    char user[192];
+};
+
+bool ReadToken(HANDLE process, TokenFacts* facts) {
+    facts->elevation = 0;
+    facts->isSystem = false;
+    facts->user[0] = '\0';
     HANDLE token = nullptr;
     if (!OpenProcessToken(process, TOKEN_QUERY, &token))
-        return 0;
+        return false;
     TOKEN_ELEVATION_TYPE type;
     DWORD got = 0;
-    int elevation = GetTokenInformation(token, TokenElevationType, &type, sizeof type, &got) ? type : 0;
+    if (GetTokenInformation(token, TokenElevationType, &type, sizeof type, &got))
+        facts->elevation = type;
     union {
         TOKEN_USER user;
         BYTE bytes[256];
     } info;
-    if (isSystem && GetTokenInformation(token, TokenUser, &info, sizeof info, &got))
-        *isSystem = IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid) != FALSE;
+    LPSTR text = nullptr;
+    bool read = GetTokenInformation(token, TokenUser, &info, sizeof info, &got) &&
+                ConvertSidToStringSidA(info.user.User.Sid, &text);
+    if (read) {
+        facts->isSystem = IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid) != FALSE;
+        snprintf(facts->user, sizeof facts->user, "%s", text);
+        LocalFree(text);
+    }
     CloseHandle(token);
-    return elevation;
+    return read;
 }
 
-// The elevation type of the desktop shell's process; 0 when there is none.
-// Wine reports every process as the elevated half of a split token, the
-// shell too, so there the launches stay direct.
-int DesktopShellElevation() {
+// This run as the route's choice needs it: this token, the run's switches
+// and whose rights the desktop shell (the process of GetShellWindow) has.
+LaunchSituation CurrentSituation() {
+    TokenFacts own, shell;
+    ReadToken(GetCurrentProcess(), &own);
+    LaunchSituation situation = {own.elevation, own.isSystem, Unattended(), kShellMissing};
     HWND desktop = GetShellWindow();
     DWORD id = 0;
     if (!desktop || !GetWindowThreadProcessId(desktop, &id) || id == 0)
-        return 0;
+        return situation;
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
     if (!process)
-        return 0;
-    int elevation = ElevationOf(process, nullptr);
+        return situation;
+    bool read = ReadToken(process, &shell) && own.user[0] != '\0';
     CloseHandle(process);
-    return elevation;
+    situation.shell = CompareShell(true, read, read && strcmp(shell.user, own.user) == 0, shell.elevation,
+                                   own.elevation);
+    return situation;
+}
+
+// The files this run did not open, one a line, for the finish to name.
+struct NotStarted {
+    char names[2048];
+};
+
+NotStarted* Skipped() {
+    static NotStarted skipped;
+    return &skipped;
+}
+
+void Skip(const char* file) {
+    NotStarted* s = Skipped();
+    size_t used = strlen(s->names);
+    snprintf(s->names + used, sizeof s->names - used, "\r\n%s", file);
+}
+
+// Starts the program at path itself, without a shell or a handler, in
+// directory (or its own folder), handing it none of this process's handles.
+bool StartProgram(const char* path, const char* directory) {
+    char folder[MAX_PATH], line[MAX_PATH + 3];
+    snprintf(folder, sizeof folder, "%s", directory ? directory : path);
+    if (!directory) {
+        char* slash = strrchr(folder, '\\');
+        if (slash)
+            *slash = '\0';
+    }
+    snprintf(line, sizeof line, "\"%s\"", path);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(path, line, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 template <typename T> void Release(T** p) {
@@ -121,24 +186,50 @@ bool RunAsDesktopUser(IShellDispatch2* shell, const char* file, const char* dire
     return SUCCEEDED(result);
 }
 
-} // namespace
-
-void howtorun(const char* file, const char* directory) {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    bool isSystem = false;
-    int elevation = ElevationOf(GetCurrentProcess(), &isSystem);
-    int shellElevation = elevation == kElevationFull ? DesktopShellElevation() : 0;
+// Opens one file by the route ChooseLaunchRoute gives it; file is a full
+// path, or a name relative to directory.
+void LaunchOne(const char* file, const char* directory, LaunchKind kind) {
+    char path[MAX_PATH];
+    if (directory && snprintf(path, sizeof path, "%s\\%s", directory, file) >= static_cast<int>(sizeof path))
+        return;
+    const char* full = directory ? path : file;
+    LaunchSituation situation = CurrentSituation();
+    LaunchRoute route = ChooseLaunchRoute(situation, kind, IsProgramPath(full));
     bool done = false;
-    if (ChooseLaunchRoute(elevation, isSystem, shellElevation) == kLaunchAsDesktopUser) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (route == kLaunchThroughShell) {
         IShellDispatch2* shell = DesktopShell();
         done = shell && RunAsDesktopUser(shell, file, directory);
         Release(&shell);
+        // Only a run without elevation may still open it itself.
+        if (!done && !RunIsElevated(situation))
+            route = kLaunchDirect;
     }
-    // Where the desktop shell cannot start it, the program still starts.
-    if (!done)
+    if (route == kLaunchDirect)
         done = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, file, nullptr, directory, SW_SHOWNORMAL)) > 32;
-    LogLine("launch %s: %s", file, done ? "started" : "failed");
+    if (route == kLaunchProcess)
+        done = StartProgram(full, directory);
     CoUninitialize();
+    if (route == kLaunchNot || (!done && route == kLaunchThroughShell))
+        Skip(full);
+    LogLine("launch %s: %s", file,
+            route == kLaunchNot ? "not started: this run is elevated and has no way to start it without its rights"
+            : done              ? "started"
+                                : "failed");
+}
+
+} // namespace
+
+void howtorun(const char* file, const char* directory) { LaunchOne(file, directory, kLaunchInformation); }
+
+void ReportNotStarted() {
+    NotStarted* s = Skipped();
+    if (s->names[0] == '\0')
+        return;
+    char text[256 + sizeof s->names];
+    snprintf(text, sizeof text, "%s%s", GetLang(38, DefaultText(38)), s->names);
+    s->names[0] = '\0';
+    Tell(text, Brondale(), MB_ICONWARNING, IDOK);
 }
 
 int runfrominitcfg(char* value, char* path, char* number, char* flag, bool always) {
@@ -156,7 +247,7 @@ int runfrominitcfg(char* value, char* path, char* number, char* flag, bool alway
             continue;
         if (snprintf(path, MAX_PATH, "%s\\%s", destination, value) >= MAX_PATH)
             continue;
-        howtorun(path, nullptr);
+        LaunchOne(path, nullptr, always ? kLaunchAlways : kLaunchChosen);
         ++started;
         Sleep(100);
     }

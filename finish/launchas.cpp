@@ -1,8 +1,35 @@
 // The choice of launch route; no system calls, so both builds test it.
 #include "finish/launchas.h"
 
-LaunchRoute ChooseLaunchRoute(int elevation, bool isSystem, int shellElevation) {
-    if (elevation != kElevationFull || isSystem || shellElevation != kElevationLimited)
+DesktopShell CompareShell(bool shellFound, bool shellRead, bool sameUser, int shellElevation, int elevation) {
+    if (!shellFound)
+        return kShellMissing;
+    // A shell whose token cannot be read is no proof of rights of its own:
+    // it is taken as another user's, whose shell opens what it opens.
+    if (!shellRead || !sameUser)
+        return kShellOtherUser;
+    if (shellElevation == kElevationLimited && elevation != kElevationLimited)
+        return kShellUnelevatedHalf;
+    return kShellSameRights;
+}
+
+bool RunIsElevated(const LaunchSituation& situation) {
+    return situation.isSystem || (situation.elevation != kElevationDefault && situation.elevation != kElevationLimited);
+}
+
+LaunchRoute ChooseLaunchRoute(const LaunchSituation& situation, LaunchKind kind, bool program) {
+    // A deployment's run as SYSTEM: no desktop of a user to hand anything
+    // to; what the vendor always starts is started, documents never.
+    if (situation.isSystem && situation.silent)
+        return kind == kLaunchAlways && program ? kLaunchProcess : kLaunchNot;
+    if (situation.shell == kShellOtherUser || situation.shell == kShellUnelevatedHalf)
+        return kLaunchThroughShell;
+    if (!RunIsElevated(situation))
         return kLaunchDirect;
-    return kLaunchAsDesktopUser;
+    // The desktop's shell has these rights already: a program started here
+    // gets no more than the user at the desk has. A document would be opened
+    // by whatever handler the user's own registrations name.
+    if (situation.shell == kShellSameRights && program)
+        return kLaunchProcess;
+    return kLaunchNot;
 }

@@ -1,5 +1,7 @@
 // The uninstall record's writer. Numbers are plain decimal; [lnk] and [reg]
 // count from 1 without gaps because the finish sequence deletes them first.
+// What the record and the file list hold is kept as it is written, so that
+// the seal is taken of the bytes this run wrote, never of a file read back.
 #include "finish/record.h"
 
 #include <cstdio>
@@ -15,6 +17,24 @@
 #include "base/files.h"
 #include "base/scratch.h"
 #include "base/switches.h"
+#include "trust/digest.h"
+#include "trust/folder.h"
+#include "finish/recordcopy.h"
+
+namespace {
+
+// The digest of the file list as this run writes it.
+struct ListSeal {
+    SealHashing hashing;
+    char digest[kDigestTextSize];
+};
+
+ListSeal* ListSealing() {
+    static ListSeal seal;
+    return &seal;
+}
+
+} // namespace
 
 bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     char record[MAX_PATH];
@@ -27,6 +47,10 @@ bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     ok = WritePrivateProfileStringA(section, number, entry, record);
     if (valueName)
         ok = WritePrivateProfileStringA("sub", number, valueName, record);
+    CopySet(section, "max", number);
+    CopySet(section, number, entry);
+    if (valueName)
+        CopySet("sub", number, valueName);
     LogLine("record [%s] %s=%s%s%s: %s", section, number, entry, valueName ? ", value " : "", valueName ? valueName : "",
             ok ? "written" : "failed");
     return ok != FALSE;
@@ -39,14 +63,17 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
         return;
     LogLine("record [maxU] 1=%s: %s", value,
             WritePrivateProfileStringA("maxU", "1", value, recordPath) ? "written" : "failed");
+    CopySet("maxU", "1", value);
     if (end > kMaxListEnd)
         end = kMaxListEnd;
     for (int k = 1; k < end; ++k) {
         snprintf(number, 16, "%d", k);
         GetFromCfg(number, path, kSecRunU, kInitCfg);
-        if (path[0] != '\0')
-            LogLine("record [RunU] %s=%s: %s", number, path,
-                    WritePrivateProfileStringA("RunU", number, path, recordPath) ? "written" : "failed");
+        if (path[0] == '\0')
+            continue;
+        LogLine("record [RunU] %s=%s: %s", number, path,
+                WritePrivateProfileStringA("RunU", number, path, recordPath) ? "written" : "failed");
+        CopySet("RunU", number, path);
     }
 }
 
@@ -84,8 +111,11 @@ bool PutLine(HANDLE list, uint32_t size, uint32_t crc, const char* relative) {
     int n = snprintf(line, sizeof line, "%lu %08lX %s\r\n", static_cast<unsigned long>(size),
                      static_cast<unsigned long>(crc), relative);
     DWORD put = 0;
-    return n > 0 && n < static_cast<int>(sizeof line) && WriteFile(list, line, static_cast<DWORD>(n), &put, nullptr) &&
-           put == static_cast<DWORD>(n);
+    if (n <= 0 || n >= static_cast<int>(sizeof line) || !WriteFile(list, line, static_cast<DWORD>(n), &put, nullptr) ||
+        put != static_cast<DWORD>(n))
+        return false;
+    SealAdd(&ListSealing()->hashing, line, static_cast<size_t>(n));
+    return true;
 }
 
 // Parses "size crc path" (the line without its end) as the uninstaller does.
@@ -110,8 +140,8 @@ bool ParseLine(char* line, uint32_t* size, uint32_t* crc, const char** relative)
 }
 
 // The whole of a file of at most limit bytes, zero-terminated, in memory the
-// caller frees; null when it cannot be read or held.
-char* ReadWhole(const char* path, DWORD limit, bool* noMemory) {
+// caller frees, and its size; null when it cannot be read or held.
+char* ReadWhole(const char* path, DWORD limit, bool* noMemory, DWORD* length) {
     *noMemory = false;
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -128,22 +158,33 @@ char* ReadWhole(const char* path, DWORD limit, bool* noMemory) {
             free(text);
             text = nullptr;
         }
-        if (text)
+        if (text) {
             text[size] = '\0';
+            *length = size;
+        }
     }
     CloseHandle(file);
     return text;
 }
 
-// Appends the earlier list's lines for files that this run did not write.
-// written holds this run's relative paths, sorted.
-bool KeepEarlier(HANDLE list, const char* earlierList, const char** written, size_t count) {
+// Appends the earlier list's lines for files that this run did not write,
+// when the list is the one sealed under seal's key: its bytes are hashed and
+// parsed as read, once. written holds this run's relative paths, sorted.
+bool KeepEarlier(HANDLE list, const EarlierList& earlier, const char** written, size_t count) {
     // An earlier list is at most one line per member of a section; 64 MB is
     // far beyond any real one, and a larger file is not a list of ours.
     bool noMemory = false;
-    char* text = ReadWhole(earlierList, 64u << 20, &noMemory);
+    DWORD size = 0;
+    char* text = ReadWhole(earlier.path, 64u << 20, &noMemory, &size);
     if (!text)
         return !noMemory;
+    char digest[kDigestTextSize];
+    if (!earlier.keyPath || !earlier.digest || !SealDigest(earlier.keyPath, text, size, digest) ||
+        strcmp(digest, earlier.digest) != 0) {
+        LogLine("file list of the earlier installation: not merged, its digest does not check");
+        free(text);
+        return true;
+    }
     bool ok = true;
     for (char* line = text; ok && *line != '\0';) {
         char* end = line + strcspn(line, "\r\n");
@@ -162,7 +203,7 @@ bool KeepEarlier(HANDLE list, const char* earlierList, const char** written, siz
 
 } // namespace
 
-bool WriteFileList(const char* destination, const char* listPath, const char* earlierList) {
+bool WriteFileList(const char* destination, const char* listPath, const EarlierList* earlier) {
     HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (list == INVALID_HANDLE_VALUE)
         return false;
@@ -179,9 +220,9 @@ bool WriteFileList(const char* destination, const char* listPath, const char* ea
         WrittenSum(i, &size, &crc);
         ok = PutLine(list, size, crc, relative);
     }
-    if (ok && earlierList) {
+    if (ok && earlier) {
         qsort(written, count, sizeof *written, CompareEntries);
-        ok = KeepEarlier(list, earlierList, written, count);
+        ok = KeepEarlier(list, *earlier, written, count);
     }
     free(written);
     return CloseHandle(list) && ok;
@@ -215,6 +256,32 @@ const char* KeptFor(const char* original) {
     return nullptr;
 }
 
+// The record folder DEST\\UnInstall. Missing, it is made with the record
+// folder's access list (the destination's folders before it, all recorded).
+// There already, it keeps its own list, but for an earlier installation's
+// of this product (earlierOfThisProduct: the product's Uninstall key
+// registers this folder's uninstaller), whose list is replaced: an earlier
+// version may have left it inheriting from the destination. A link standing
+// there is refused.
+SectionResult MakeRecordFolder(const char* folder, bool earlierOfThisProduct) {
+    DWORD attributes = GetFileAttributesA(folder);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        snprintf(RefusedPath(), MAX_PATH, "%s", folder);
+        return kSectionLink;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (earlierOfThisProduct)
+            LogLine("record folder %s: access list %s", folder, ProtectRecordFolder(folder) ? "set" : "not set");
+        return kSectionOk;
+    }
+    CreateBaseDirectory(folder, RecordCreatedFolder);
+    SECURITY_ATTRIBUTES* security = RecordFolderSecurity();
+    if (!security || !CreateDirectoryA(folder, security))
+        return kSectionWriteFailed;
+    RecordCreatedFolder(folder);
+    return kSectionOk;
+}
+
 // Records path as written when it exists; false only when memory ran out.
 bool RecordIfThere(const char* path) {
     return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || WrittenAdd(path, false);
@@ -222,7 +289,8 @@ bool RecordIfThere(const char* path) {
 
 } // namespace
 
-SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource) {
+SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource,
+                          const char* earlierListDigest) {
     char folder[MAX_PATH], record[MAX_PATH], list[MAX_PATH], language[MAX_PATH], uninstaller[MAX_PATH];
     if (snprintf(folder, sizeof folder, "%s\\%s", destination, kRecordFolder) >= static_cast<int>(kMaxFolderPath) ||
         snprintf(record, sizeof record, "%s\\%s", folder, kRecordFile) >= MAX_PATH ||
@@ -230,27 +298,30 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
         snprintf(language, sizeof language, "%s\\%s", folder, kLanguageRecordFile) >= MAX_PATH ||
         snprintf(uninstaller, sizeof uninstaller, "%s\\%s", folder, kUninstallerFile) >= MAX_PATH)
         return kSectionWriteFailed;
-    DWORD attributes = GetFileAttributesA(folder);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        snprintf(RefusedPath(), MAX_PATH, "%s", folder);
-        return kSectionLink;
-    }
-    CreateBaseDirectory(record, RecordCreatedFolder);
+    bool sealedBefore = productKey && earlierListDigest && earlierListDigest[0];
+    SectionResult result = MakeRecordFolder(folder, sealedBefore);
     const char* const made[] = {record, list, language, uninstaller};
-    for (const char* path : made) {
-        SectionResult result = MakeWay(path);
-        if (result != kSectionOk)
-            return result;
-    }
+    for (size_t i = 0; i < 4 && result == kSectionOk; ++i)
+        result = MakeWay(made[i]);
+    if (result != kSectionOk)
+        return result;
     // Copies: the record's memory moves as it grows.
     char earlierRecord[MAX_PATH] = "", earlierList[MAX_PATH] = "";
     if (const char* kept = KeptFor(record))
         snprintf(earlierRecord, sizeof earlierRecord, "%s", kept);
     if (const char* kept = KeptFor(list))
         snprintf(earlierList, sizeof earlierList, "%s", kept);
-    bool same = earlierRecord[0] && earlierList[0] && productKey && SameProduct(earlierRecord, productKey);
-    // The list first, while the record holds only what the sections wrote.
-    if (!WriteFileList(destination, list, same ? earlierList : nullptr)) {
+    bool same = sealedBefore && earlierRecord[0] && earlierList[0] && SameProduct(earlierRecord, productKey);
+    EarlierList earlier = {earlierList, productKey, earlierListDigest};
+    // The list first, while the record holds only what the sections wrote;
+    // its seal is taken of the lines as they are written.
+    ListSeal* seal = ListSealing();
+    if (productKey)
+        SealBegin(&seal->hashing, productKey);
+    bool listed = WriteFileList(destination, list, same ? &earlier : nullptr);
+    if (!SealEnd(&seal->hashing, seal->digest) || !listed)
+        seal->digest[0] = '\0';
+    if (!listed) {
         DeleteFileA(list);
         return kSectionWriteFailed;
     }
@@ -260,6 +331,7 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     if (created == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
     CloseHandle(created);
+    CopyReset();
     if (!WrittenAdd(record, false))
         return kSectionNoMemory;
     CopyLanguageRecord(language);
@@ -271,6 +343,8 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     }
     return WrittenAdd(uninstaller, false) ? kSectionOk : kSectionNoMemory;
 }
+
+const char* FileListSeal() { return ListSealing()->digest; }
 
 void CopyLanguageRecord(const char* target) {
     char chosen[MAX_PATH];

@@ -1,14 +1,24 @@
-// Sealing the uninstall record: the SHA-256 digests of UnInst.cfg and
-// Files.lst, as written, go into the product's Uninstall key, where only
+// Sealing the uninstall record: the seal digests (trust/digest.h) of
+// UnInst.cfg and Files.lst, taken of the bytes this run wrote and bound to
+// the product's Uninstall key by its name, go into that key, where only
 // administrators can change them; the uninstaller obeys nothing else.
 #ifndef BRONDALE_FINISH_SEAL_H
 #define BRONDALE_FINISH_SEAL_H
 
-// Reads the record (scratch key 11) and DEST\UnInstall\Files.lst back from
-// disk and stores their digests as "RecordDigest" and "FileListDigest"
-// (REG_SZ) in the product's Uninstall key. Runs after the last write to the
-// record. A file that cannot be read gets no value, so the uninstaller
-// refuses rather than trust it. No product name: nothing is written.
+#include "trust/digest.h"
+
+// Writes the record (scratch key 11) out whole from what this run wrote to
+// it, and stores its seal digest as "RecordDigest" and the file list's (as
+// BeginRecord wrote it) as "FileListDigest" (REG_SZ) in the product's
+// Uninstall key. Runs after the last write to the record. A record or list
+// that could not be written gets no value, so the uninstaller refuses
+// rather than trust it. No product name: nothing is written.
 void SealRecord();
+
+// The FileListDigest that the product's Uninstall key (key) holds now, into
+// digest, when that key registers the uninstaller of this destination (its
+// UninstallString names DEST\Uninstall\UnInst.exe); "" otherwise. Read
+// before this run writes the key: the seal of an earlier installation.
+void EarlierListSeal(const char* key, const char* destination, char digest[kDigestTextSize]);
 
 #endif

@@ -39,9 +39,18 @@ char* DefaultText(unsigned int id) {
                         "Anuluj, aby przerwać instalację bez zmian w plikach:";
     static char t21[] = "Instalacja nie zapisuje przez dowiązanie ani punkt połączenia. Instalacja została "
                         "wycofana:";
+    static char t38[] = "Instalator działa z uprawnieniami administratora i nie uruchomił tych plików, aby nie przekazać "
+                        "tych uprawnień. Uruchom je samodzielnie:";
+    static char t39[] = "Wybrany folder jest dowiązaniem lub punktem połączenia albo leży w takim folderze, a mógł go "
+                        "utworzyć użytkownik bez uprawnień administratora. Wybierz inny folder:";
     static char none[] = "";
     char* const table[] = {none, t1,  Zakoncz(), t3,  Dalej(), t5,  t6,  t7,  t8,  t9,  t10,
                            t11,  none, t13,      t14, t15,     t16, t17, t18, t19, t20, t21};
+    // 30 to 37 are the uninstaller's (uninst/texts.cpp).
+    if (id == 38)
+        return t38;
+    if (id == 39)
+        return t39;
     return id < sizeof table / sizeof table[0] ? table[id] : none;
 }
 

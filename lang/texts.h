@@ -10,9 +10,12 @@ char* GetLang(unsigned int id, char* def);
 // Shared defaults of IDs 2 ("Zakończ") and 4 ("Dalej").
 char* Zakoncz();
 char* Dalej();
-// The built-in default of a text ID (1 to 21; 12 has none and gives ""):
-// 19 memory that cannot be had, 20 a file held open (Retry/Cancel), 21 a
-// link or junction where the installation writes.
+// The built-in default of a text ID (1 to 21, 38 and 39; 12 and every other
+// ID give ""): 19 memory that cannot be had, 20 a file held open
+// (Retry/Cancel), 21 a link or junction where the installation writes, 38
+// the files an elevated installer did not start (followed by their names),
+// 39 a destination in or below a link or junction a user could have made
+// (followed by that folder).
 char* DefaultText(unsigned int id);
 
 #endif

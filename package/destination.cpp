@@ -1,17 +1,21 @@
 // The destination's acceptance: form and length checked against the
-// package's longest paths, folders created and remembered. A refused path
-// creates nothing.
+// package's longest paths, no link or junction a user could have made along
+// it, folders created and remembered. A refused path creates nothing, and
+// the folders along an accepted one stay held until the run ends.
 #include "package/destination.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "base/files.h"
 #include "base/scratch.h"
+#include "base/state.h"
 #include "base/switches.h"
+#include "package/destinationrule.h"
+#include "package/destinationwalk.h"
 #include "package/extract.h"
 #include "package/locator.h"
 #include "platform/win32api.h"
+#include "trust/folder.h"
 
 namespace {
 
@@ -32,6 +36,91 @@ void RememberFolder(const char* folder) {
         snprintf(f->path[f->count++], MAX_PATH, "%s", folder);
 }
 
+// The folders along the destination, held open; a path of 259 characters
+// has at most 128 of them.
+struct HeldFolders {
+    PathFolder folder[130];
+    int count;
+};
+
+HeldFolders* Held() {
+    static HeldFolders held;
+    return &held;
+}
+
+void ReleaseHeld() {
+    HeldFolders* h = Held();
+    while (h->count > 0)
+        CloseHandle(h->folder[--h->count].handle);
+}
+
+// The folder of the last refusal for a link, "" when the last refusal (or
+// acceptance) was about something else.
+char* RefusedLink() {
+    static char path[MAX_PATH];
+    return path;
+}
+
+// Opens and holds the folders along path and judges each one. True (and
+// nothing held) when one of them is a link or junction that a user could
+// have made, or cannot be opened or read; RefusedLink then names it.
+bool RefusedAlong(const char* path) {
+    ReleaseHeld();
+    HeldFolders* h = Held();
+    size_t failed = 0;
+    h->count = OpenPathFolders(path, h->folder, sizeof h->folder / sizeof h->folder[0], &failed);
+    if (failed)
+        LogLine("destination: %.*s cannot be checked (error %lu)", static_cast<int>(failed), path,
+                static_cast<unsigned long>(GetLastError()));
+    for (int i = 0; i < h->count && !failed; ++i) {
+        const PathFolder& f = h->folder[i];
+        if (RedirectRefused(f.kind, f.owner)) {
+            failed = f.length;
+            LogLine("destination: %.*s is a link or junction owned by %s", static_cast<int>(failed), path,
+                    f.owner[0] ? f.owner : "an account that cannot be read");
+        }
+    }
+    if (!failed)
+        return false;
+    ReleaseHeld();
+    snprintf(RefusedLink(), MAX_PATH, "%.*s", static_cast<int>(failed), path);
+    return true;
+}
+
+// ASCII letters compare without case, as Windows names do.
+bool BelowFolder(const char* path, const char* folder) {
+    size_t n = strlen(folder);
+    if (n == 0 || strlen(path) <= n + 1 || path[n] != '\\')
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        char a = path[i], b = folder[i];
+        a = (a >= 'a' && a <= 'z') ? a - 32 : a;
+        b = (b >= 'a' && b <= 'z') ? b - 32 : b;
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+// Creates every missing folder along path, the last one too: below the
+// Program Files folder each inherits from it, elsewhere each gets Program
+// Files' own access list, so that no user can change what administrators
+// will later run from there. Each folder created is remembered.
+void CreateDestinationFolders(const char* path) {
+    size_t length = strlen(path);
+    for (size_t end = 3; end <= length; ++end) {
+        if ((end < length && path[end] != '\\') || path[end - 1] == '\\')
+            continue;
+        char folder[MAX_PATH];
+        snprintf(folder, sizeof folder, "%.*s", static_cast<int>(end), path);
+        if (GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        SECURITY_ATTRIBUTES* security = BelowFolder(folder, ProgramFiles()) ? nullptr : ProgramFolderSecurity();
+        if (CreateDirectoryA(folder, security))
+            RememberFolder(folder);
+    }
+}
+
 // Whether every path of this package fits below destination. The program
 // section's path list is read once, from where the package handle stands;
 // when it cannot be read the section reader judges each path itself.
@@ -48,27 +137,38 @@ bool PathsFitBelow(const char* destination) {
 } // namespace
 
 void RemoveDestinationFolders() {
+    ReleaseHeld();
     PageFolders* f = DestinationFolders();
     while (f->count > 0)
         RemoveDirectoryA(f->path[--f->count]);
 }
 
+const char* RefusedDestinationLink() { return RefusedLink(); }
+
 bool AcceptDestination(const char* path) {
-    if (path[0] != '\0' && path[1] == ':' && path[2] == '\\' && PathsFitBelow(path)) {
-        RemoveDestinationFolders();
-        size_t length = strlen(path);
-        bool missing = path[length - 1] != '\\' && GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
-        CreateBaseDirectory(path, RememberFolder);
-        // The chosen folder itself is created with the first file; it is
-        // this run's when it is missing now.
-        if (missing)
-            RememberFolder(path);
-        char stored[MAX_PATH];
-        snprintf(stored, sizeof stored, "%s", path);
-        dircfg("10", stored, 1, static_cast<int>(length));
-        LogLine("destination: %s", path);
-        return false;
+    RefusedLink()[0] = '\0';
+    if (path[0] == '\0' || path[1] != ':' || path[2] != '\\' || !PathsFitBelow(path)) {
+        LogLine("destination: %s: not a folder path of the form X:\\folder, or too long for the package", path);
+        return true;
     }
-    LogLine("destination: %s: not a folder path of the form X:\\folder, or too long for the package", path);
-    return true;
+    RemoveDestinationFolders();
+    // Before anything is written, and again once the missing folders are
+    // made: whatever stands along the path then is held as it was checked.
+    bool refused = RefusedAlong(path);
+    if (!refused) {
+        CreateDestinationFolders(path);
+        refused = RefusedAlong(path);
+    }
+    if (refused) {
+        RemoveDestinationFolders();
+        LogLine("destination: %s: refused, %s is a link or junction that a user without administrator rights could "
+                "have made, or cannot be checked",
+                path, RefusedLink());
+        return true;
+    }
+    char stored[MAX_PATH];
+    snprintf(stored, sizeof stored, "%s", path);
+    dircfg("10", stored, 1, static_cast<int>(strlen(path)));
+    LogLine("destination: %s", path);
+    return false;
 }

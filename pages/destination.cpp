@@ -1,7 +1,7 @@
 // The destination page (template 54): proposes Program Files\<product>, lets
 // the user browse or type another folder, and on 109 checks the path's form
-// and length, creates its folders (remembered, so that a cancel removes
-// them) and records it under key 10.
+// and length and the links along it, creates its folders (remembered, so
+// that a cancel removes them) and records it under key 10.
 #include <cstdio>
 #include <cstring>
 #include <ole2.h>
@@ -56,7 +56,15 @@ bool SprawdzSciezke() {
     GetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, path, sizeof path);
     if (!AcceptDestination(path))
         return false;
-    Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
+    const char* link = RefusedDestinationLink();
+    if (link[0] == '\0') {
+        Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
+        return true;
+    }
+    // A link or junction along the path: the text names it.
+    char text[256 + MAX_PATH + 2];
+    snprintf(text, sizeof text, "%s\r\n%s", GetLang(39, DefaultText(39)), link);
+    Tell(text, Brondale(), MB_ICONERROR, IDOK);
     return true;
 }
 

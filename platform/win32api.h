@@ -16,7 +16,7 @@
 //              GetMappedFileNameA (kernel32's K32GetMappedFileNameA)
 //              GetLastError SetLastError
 //   security:  GetCurrentProcess OpenProcessToken GetTokenInformation
-//              ConvertSidToStringSidA LocalFree
+//              ConvertSidToStringSidA LocalFree SetFileSecurityA
 //              ConvertStringSecurityDescriptorToSecurityDescriptorA
 //   hashing:   BCryptOpenAlgorithmProvider BCryptCloseAlgorithmProvider
 //              BCryptCreateHash BCryptHashData BCryptFinishHash

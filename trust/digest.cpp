@@ -1,13 +1,24 @@
-// File and memory digests through CNG (bcrypt); portable: the stand-in has a
+// File and seal digests through CNG (bcrypt); portable: the stand-in has a
 // SHA-256 of its own behind the same calls.
 #include "trust/digest.h"
+
+#include <cstring>
 
 #include "platform/win32api.h"
 
 namespace {
 
-// Hashes the whole file into the hash object; false on a read error.
-bool HashFile(HANDLE file, BCRYPT_HASH_HANDLE hash) {
+void Begin(SealHashing* seal) {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    seal->failed = !BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
+                   !BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
+    seal->algorithm = algorithm;
+    seal->hash = hash;
+}
+
+// Hashes the rest of the file into seal; false on a read error.
+bool AddFile(SealHashing* seal, HANDLE file) {
     unsigned char block[16384];
     for (;;) {
         DWORD got = 0;
@@ -15,37 +26,58 @@ bool HashFile(HANDLE file, BCRYPT_HASH_HANDLE hash) {
             return false;
         if (got == 0)
             return true;
-        if (!BCRYPT_SUCCESS(BCryptHashData(hash, block, got, 0)))
-            return false;
+        SealAdd(seal, block, got);
     }
 }
 
-// Hashes size bytes of data, in pieces a ULONG can count.
-bool HashBytes(const void* data, size_t size, BCRYPT_HASH_HANDLE hash) {
-    const unsigned char* at = static_cast<const unsigned char*>(data);
-    while (size > 0) {
+// keyPath null: a plain SHA-256 of the file.
+bool DigestOfFile(const char* keyPath, const char* path, char text[kDigestTextSize]) {
+    text[0] = '\0';
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    SealHashing seal = {};
+    if (keyPath)
+        SealBegin(&seal, keyPath);
+    else
+        Begin(&seal);
+    if (!AddFile(&seal, file))
+        seal.failed = true;
+    CloseHandle(file);
+    return SealEnd(&seal, text);
+}
+
+} // namespace
+
+void SealBegin(SealHashing* seal, const char* keyPath) {
+    Begin(seal);
+    SealAdd(seal, keyPath, strlen(keyPath) + 1);
+}
+
+void SealAdd(SealHashing* seal, const void* bytes, size_t size) {
+    if (!seal->hash)
+        seal->failed = true;
+    const unsigned char* at = static_cast<const unsigned char*>(bytes);
+    while (!seal->failed && size > 0) {
         ULONG piece = size > 0x40000000u ? 0x40000000u : static_cast<ULONG>(size);
-        if (!BCRYPT_SUCCESS(BCryptHashData(hash, const_cast<unsigned char*>(at), piece, 0)))
-            return false;
+        seal->failed = !BCRYPT_SUCCESS(BCryptHashData(seal->hash, const_cast<PUCHAR>(at), piece, 0));
         at += piece;
         size -= piece;
     }
-    return true;
 }
 
-// One SHA-256 over whatever feed puts into the hash object, as text.
-template <typename Feed> bool Digest(Feed feed, char text[kDigestTextSize]) {
+bool SealEnd(SealHashing* seal, char text[kDigestTextSize]) {
     text[0] = '\0';
-    BCRYPT_ALG_HANDLE algorithm = nullptr;
-    BCRYPT_HASH_HANDLE hash = nullptr;
     unsigned char sum[32];
-    bool ok = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
-              BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)) && feed(hash) &&
-              BCRYPT_SUCCESS(BCryptFinishHash(hash, sum, sizeof sum, 0));
-    if (hash)
-        BCryptDestroyHash(hash);
-    if (algorithm)
-        BCryptCloseAlgorithmProvider(algorithm, 0);
+    bool ok = seal->hash && !seal->failed && BCRYPT_SUCCESS(BCryptFinishHash(seal->hash, sum, sizeof sum, 0));
+    if (seal->hash)
+        BCryptDestroyHash(seal->hash);
+    if (seal->algorithm)
+        BCryptCloseAlgorithmProvider(seal->algorithm, 0);
+    seal->hash = nullptr;
+    seal->algorithm = nullptr;
+    seal->failed = true;
     if (!ok)
         return false;
     const char digits[] = "0123456789abcdef";
@@ -57,19 +89,22 @@ template <typename Feed> bool Digest(Feed feed, char text[kDigestTextSize]) {
     return true;
 }
 
-} // namespace
+bool FileDigest(const char* path, char text[kDigestTextSize]) { return DigestOfFile(nullptr, path, text); }
 
-bool FileDigest(const char* path, char text[kDigestTextSize]) {
-    text[0] = '\0';
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = Digest([file](BCRYPT_HASH_HANDLE hash) { return HashFile(file, hash); }, text);
-    CloseHandle(file);
-    return ok;
+bool BytesDigest(const void* bytes, size_t size, char text[kDigestTextSize]) {
+    SealHashing hashing = {};
+    Begin(&hashing);
+    SealAdd(&hashing, bytes, size);
+    return SealEnd(&hashing, text);
 }
 
-bool BytesDigest(const void* data, size_t size, char text[kDigestTextSize]) {
-    return Digest([data, size](BCRYPT_HASH_HANDLE hash) { return HashBytes(data, size, hash); }, text);
+bool SealDigest(const char* keyPath, const void* bytes, size_t size, char text[kDigestTextSize]) {
+    SealHashing seal = {};
+    SealBegin(&seal, keyPath);
+    SealAdd(&seal, bytes, size);
+    return SealEnd(&seal, text);
+}
+
+bool SealFileDigest(const char* keyPath, const char* path, char text[kDigestTextSize]) {
+    return DigestOfFile(keyPath, path, text);
 }

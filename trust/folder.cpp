@@ -1,5 +1,5 @@
-// The protected folder descriptor, built from its text form so that the
-// entries read exactly as documented; portable (the stand-in models it).
+// The folder descriptors, built from their text form so that the entries
+// read exactly as documented; portable (the stand-in models them).
 #include "trust/folder.h"
 
 #include <cstdio>
@@ -29,6 +29,19 @@ bool CurrentUserSid(char* out, size_t size) {
     bool fits = snprintf(out, size, "%s", text) < static_cast<int>(size);
     LocalFree(text);
     return fits;
+}
+
+// Security attributes for a fixed descriptor text, built at the first call.
+SECURITY_ATTRIBUTES* Built(SECURITY_ATTRIBUTES* attributes, const char* sddl) {
+    if (!attributes->lpSecurityDescriptor) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+            return nullptr;
+        attributes->nLength = sizeof *attributes;
+        attributes->lpSecurityDescriptor = descriptor;
+        attributes->bInheritHandle = FALSE;
+    }
+    return attributes;
 }
 
 } // namespace
@@ -69,4 +82,20 @@ bool CreateProtectedFolder(const char* path) {
         return false;
     }
     return CreateDirectoryA(path, security) != FALSE;
+}
+
+SECURITY_ATTRIBUTES* RecordFolderSecurity() {
+    static SECURITY_ATTRIBUTES attributes;
+    return Built(&attributes, kRecordFolderSddl);
+}
+
+SECURITY_ATTRIBUTES* ProgramFolderSecurity() {
+    static SECURITY_ATTRIBUTES attributes;
+    return Built(&attributes, kProgramFolderSddl);
+}
+
+bool ProtectRecordFolder(const char* path) {
+    SECURITY_ATTRIBUTES* security = RecordFolderSecurity();
+    // Only the list (DACL) is set; the descriptor's protection comes with it.
+    return security && SetFileSecurityA(path, DACL_SECURITY_INFORMATION, security->lpSecurityDescriptor) != FALSE;
 }

@@ -1,7 +1,9 @@
-// Folders that belong to the elevated programs alone: the installer's scratch
-// folder and the uninstaller's copy folder. Nobody but SYSTEM, the
-// Administrators group and the account the program runs as may read, plant
-// or replace anything in them.
+// The access lists of the folders the elevated programs make. The scratch
+// folder and the uninstaller's copy folder belong to them alone: nobody but
+// SYSTEM, the Administrators group and the account the program runs as may
+// read, plant or replace anything there. The record folder UnInstall and a
+// destination folder made outside Program Files may be read and run by
+// every user and changed only by administrators.
 #ifndef BRONDALE_TRUST_FOLDER_H
 #define BRONDALE_TRUST_FOLDER_H
 
@@ -28,5 +30,33 @@ SECURITY_ATTRIBUTES* ProtectedFolderSecurity();
 // ERROR_ALREADY_EXISTS) or when there is no descriptor: a protected folder is
 // never created unprotected.
 bool CreateProtectedFolder(const char* path);
+
+// The record folder DEST\UnInstall: full control for SYSTEM and the
+// Administrators, read and execute for the Users, passed on to everything
+// inside; protected, so nothing is inherited from the destination, which a
+// user may own. What the list of installed programs starts as administrator
+// lies here.
+const char kRecordFolderSddl[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+// A folder that the installer makes for the destination outside Program
+// Files gets what a folder inside Program Files gets from it, protected:
+// full control for SYSTEM, the Administrators and TrustedInstaller, read and
+// execute for the Users and for all application packages (S-1-15-2-1), full
+// control for the creator of what is made inside (CREATOR OWNER, inherit
+// only). Without it a folder at the root of a drive would inherit the
+// Authenticated Users' right to change it.
+const char kProgramFolderSddl[] =
+    "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+    "(A;OICI;0x1200a9;;;BU)(A;OICI;0x1200a9;;;S-1-15-2-1)(A;OICIIO;FA;;;CO)";
+
+// Security attributes with one of the two descriptors above, built once and
+// kept for the life of the process; null when the descriptor cannot be had.
+SECURITY_ATTRIBUTES* RecordFolderSecurity();
+SECURITY_ATTRIBUTES* ProgramFolderSecurity();
+
+// Replaces the access list of the existing folder at path with the record
+// folder's (kRecordFolderSddl). For the record folder of an earlier
+// installation of the same product only; false when it cannot be set.
+bool ProtectRecordFolder(const char* path);
 
 #endif

@@ -10,35 +10,63 @@
 
 namespace {
 
-// A REG_SZ value of the product's Uninstall key; "" when it is missing or of
-// another type.
-std::string UninstallValue(const std::string& key, const char* name) {
+// A REG_SZ value of the product's Uninstall key; "" when it is missing, of
+// another type or longer than size - 1 characters.
+std::string UninstallValue(const std::string& key, const char* name, DWORD size = kDigestTextSize) {
     HKEY h;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
         return "";
-    char data[kDigestTextSize + 1] = "";
-    DWORD type = 0, size = sizeof data - 1;
-    LONG status = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    std::string data(size + 1, '\0');
+    DWORD type = 0, got = size;
+    LONG status = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &got);
     RegCloseKey(h);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
+    if (status != ERROR_SUCCESS || type != REG_SZ || got > size)
         return "";
-    data[size < sizeof data ? size : sizeof data - 1] = '\0';
-    return data;
+    data.resize(got);
+    return data.c_str();
 }
 
-// True when the digest of bytes is the stored one; a missing value or list
-// never matches.
-bool Matches(const std::string& stored, const std::string* bytes) {
+// True when the seal digest of bytes for key is the stored one; a missing
+// value or list never matches.
+bool Matches(const std::string& stored, const std::string& key, const std::string* bytes) {
     char digest[kDigestTextSize];
-    return !stored.empty() && bytes && BytesDigest(bytes->data(), bytes->size(), digest) && stored == digest;
+    return !stored.empty() && bytes && SealDigest(key.c_str(), bytes->data(), bytes->size(), digest) &&
+           stored == digest;
+}
+
+// The file's volume and index; false when it cannot be opened.
+bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = GetFileInformationByHandle(h, info) != FALSE;
+    CloseHandle(h);
+    return ok;
+}
+
+// True when the key's UninstallString names this very program: the key is
+// the one this uninstaller was registered under, not another product's
+// whose sealed record was put beside it. Files are compared by identity,
+// so a path spelt another way still matches.
+bool RegistersThisUninstaller(const std::string& key) {
+    std::string command = UninstallValue(key, "UninstallString", MAX_PATH + 8);
+    if (command.size() < 3 || command.front() != '"' || command.back() != '"')
+        return false;
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    BY_HANDLE_FILE_INFORMATION registered, own;
+    return n > 0 && n < sizeof self && FileIdentity(command.substr(1, command.size() - 2), &registered) &&
+           FileIdentity(self, &own) && registered.dwVolumeSerialNumber == own.dwVolumeSerialNumber &&
+           registered.nFileIndexHigh == own.nFileIndexHigh && registered.nFileIndexLow == own.nFileIndexLow;
 }
 
 } // namespace
 
 bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes) {
     std::string product;
-    if (!IsProductUninstallKey(record.productKey, &product))
+    if (!IsProductUninstallKey(record.productKey, &product) || !RegistersThisUninstaller(record.productKey))
         return false;
-    return Matches(UninstallValue(record.productKey, kRecordDigestValue), &recordBytes) &&
-           Matches(UninstallValue(record.productKey, kFileListDigestValue), listBytes);
+    return Matches(UninstallValue(record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
+           Matches(UninstallValue(record.productKey, kFileListDigestValue), record.productKey, listBytes);
 }

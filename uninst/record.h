@@ -23,11 +23,12 @@ struct UninstallRecord {
 };
 
 // True when the bytes of the record and of the file list (null when there is
-// no list) are those the installer sealed: the SHA-256 of each equals the
-// value that the installer stored in the product's Uninstall key ([reg] 1,
-// under HKEY_LOCAL_MACHINE, where only administrators write). A missing
-// value, key or list is false. The caller reads record and files from these
-// same bytes (uninst/recordtext.h).
+// no list) are those the installer sealed for this uninstaller: the
+// product's Uninstall key ([reg] 1, under HKEY_LOCAL_MACHINE, where only
+// administrators write) registers this very program as its UninstallString,
+// and the seal digest of each for that key's name (trust/digest.h) equals
+// the value stored there. A missing value, key or list is false. The caller
+// reads record and files from these same bytes (uninst/recordtext.h).
 bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes);
 
 #endif

@@ -12,6 +12,8 @@
 #include <algorithm>
 
 #include "base/installed.h"
+#include "base/switches.h"
+#include "trust/program.h"
 
 namespace {
 
@@ -136,22 +138,29 @@ void Collect(const std::string& folder, const std::string& skip, std::vector<std
 
 void RunFirst(const std::string& destination, const std::vector<std::string>& programs) {
     for (const std::string& program : programs) {
-        if (!StaysInside(program))
+        // A program itself, never a document: a document would open in the
+        // handler that the user's own class registrations name, as
+        // administrator.
+        if (!StaysInside(program) || !IsProgramPath(program.c_str())) {
+            LogLine("[RunU] %s: not started, not a program inside the product's folder", program.c_str());
             continue;
+        }
         std::string path = destination + "\\" + program;
         std::string folder = Parent(path);
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        SHELLEXECUTEINFOA run = {};
-        run.cbSize = sizeof run;
-        run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-        run.lpFile = path.c_str();
-        run.lpDirectory = folder.c_str();
-        run.nShow = SW_SHOWNORMAL;
-        if (ShellExecuteExA(&run) && run.hProcess) {
-            WaitForSingleObject(run.hProcess, INFINITE);
-            CloseHandle(run.hProcess);
+        std::string line = "\"" + path + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA(path.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                            &process)) {
+            LogLine("[RunU] %s: could not be started (error %lu)", path.c_str(),
+                    static_cast<unsigned long>(GetLastError()));
+            continue;
         }
-        CoUninitialize();
+        CloseHandle(process.hThread);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        LogLine("[RunU] %s: started and ended", path.c_str());
     }
 }
 

@@ -15,9 +15,10 @@ struct Outcome {
     bool folderKept = false;          // the destination folder is not empty
 };
 
-// Starts each program (relative to destination) in turn, in its own folder,
-// and waits for it to end. Entries that would leave the destination folder
-// are not started.
+// Starts each program (relative to destination) in turn with CreateProcess,
+// in its own folder, and waits for it to end. Only programs (.exe, see
+// trust/program.h) inside the destination folder are started; every other
+// entry is logged and passed over.
 void RunFirst(const std::string& destination, const std::vector<std::string>& programs);
 
 // Deletes the record's shortcut files that are the product's own (a .lnk

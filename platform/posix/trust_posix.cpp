@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <map>
 #include <string>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -107,6 +109,22 @@ RandomCounter* Counter() {
     return &counter;
 }
 
+// A path as the stand-in's file calls see it: slashes, no trailing one.
+std::string UnixPath(const char* path) {
+    std::string s = path ? path : "";
+    for (char& c : s)
+        if (c == '\\')
+            c = '/';
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
+std::map<std::string, std::string>* Descriptors() {
+    static std::map<std::string, std::string> kept;
+    return &kept;
+}
+
 } // namespace
 
 HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
@@ -167,6 +185,39 @@ bool PosixDescriptorIsPrivate(const void* descriptor) {
         if (text.find(group) != std::string::npos)
             return false;
     return true;
+}
+
+void PosixKeepDescriptor(const char* path, const void* descriptor) {
+    (*Descriptors())[UnixPath(path)] = descriptor ? static_cast<const char*>(descriptor) : "";
+}
+
+const char* PosixFolderDescriptor(const char* path) {
+    std::string unix = UnixPath(path);
+    struct stat st;
+    auto it = Descriptors()->find(unix);
+    if (it == Descriptors()->end() || lstat(unix.c_str(), &st) != 0)
+        return "";
+    return it->second.c_str();
+}
+
+BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) {
+    std::string unix = UnixPath(name);
+    if (what != DACL_SECURITY_INFORMATION || !descriptor) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    struct stat st;
+    if (stat(unix.c_str(), &st) != 0) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    mode_t mode = S_ISDIR(st.st_mode) ? (PosixDescriptorIsPrivate(descriptor) ? 0700 : 0755) : (st.st_mode & 0777);
+    if (chmod(unix.c_str(), mode) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    PosixKeepDescriptor(name, descriptor);
+    return TRUE;
 }
 
 NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR, ULONG) {

@@ -646,6 +646,7 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa) {
     mode_t mode = sa && PosixDescriptorIsPrivate(sa->lpSecurityDescriptor) ? 0700 : 0755;
     if (path.empty() || mkdir(path.c_str(), mode) != 0)
         return Fail(path.empty() ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno, path));
+    PosixKeepDescriptor(name, sa ? sa->lpSecurityDescriptor : nullptr);
     return TRUE;
 }
 

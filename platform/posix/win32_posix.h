@@ -204,6 +204,8 @@ struct TOKEN_OWNER {
 enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenOwner = 4 };
 #define TOKEN_QUERY 0x0008u
 #define SDDL_REVISION_1 1
+typedef DWORD SECURITY_INFORMATION;
+#define DACL_SECURITY_INFORMATION 0x00000004u
 
 HANDLE GetCurrentProcess(void);
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
@@ -212,11 +214,16 @@ BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text);
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
                                                           PSECURITY_DESCRIPTOR* descriptor, PULONG size);
 HLOCAL LocalFree(HLOCAL memory);
+// Sets a file's or folder's access list (only DACL_SECURITY_INFORMATION):
+// the mode bits follow as for CreateDirectoryA, the text is kept.
+BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor);
 // The one token handle OpenProcessToken gives; CloseHandle accepts it.
 #define POSIX_TOKEN_HANDLE ((HANDLE)(intptr_t)0x70C0)
 // True for a descriptor that keeps everyone but SYSTEM, the Administrators
 // and the owner out (what the stand-in's CreateDirectoryA looks at).
 bool PosixDescriptorIsPrivate(const void* descriptor);
+// Keeps the descriptor text a folder was made or set with (null: none).
+void PosixKeepDescriptor(const char* path, const void* descriptor);
 
 // CNG hashing (SHA-256 only), with a SHA-256 of the stand-in's own.
 typedef int32_t NTSTATUS;
@@ -275,5 +282,9 @@ PosixUiLog* PosixUi(void);
 // with ERROR_SHARING_VIOLATION, as a file held open by another program
 // without delete sharing does; 0 lets them through again.
 void PosixHoldOpen(const char* path, int refusals);
+// The descriptor text that the folder or file at path was last created or
+// set with by CreateDirectoryA or SetFileSecurityA; "" when none was given
+// (it inherits) or nothing is there.
+const char* PosixFolderDescriptor(const char* path);
 
 #endif

@@ -1,6 +1,10 @@
 // A whole installation, then everything it leaves behind read back: the
 // uninstall record, the uninstaller, the Uninstall key, shortcuts, registry
-// values and the programs it started.
+// values, the folders' access lists and the programs it started. Wine runs
+// no desktop shell and reports every process as the elevated half of a split
+// token: the cases that start programs start the stand-in shell
+// (brondale-shell), whose rights are the installer's, so that programs start
+// directly; without it nothing is started and the finish says so.
 #include <algorithm>
 
 #include "wizard.h"
@@ -62,6 +66,7 @@ protected:
         RemoveDirectoryA(menu.c_str());
         log = CaseFolder(name + "-log") + "\\launches.log";
         environment["BRONDALE_LAUNCH_LOG"] = log;
+        EXPECT_TRUE(StartDesktopShell());
     }
     // Presses the finish button and expects the wizard to end normally.
     void Finish114(HWND options) {
@@ -196,6 +201,15 @@ TEST_F(Finish, WholeInstallationLeavesEverythingInPlace) {
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, key, "Bad", &type, &data)) << "a type outside the table";
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, "Software\\No Root", "X", &type, &data));
 
+    // Access lists, as Wine derives them: the product's folder, which the
+    // installer made outside Program Files, and its record folder keep
+    // everyone but the owners and administrators out; the folder above,
+    // there before, keeps its own.
+    std::string parent = destination.substr(0, destination.rfind('\\'));
+    EXPECT_TRUE(LetsOthersIn(FolderDacl(parent))) << FolderDacl(parent);
+    for (const std::string& made : {destination, destination + "\\UnInstall"})
+        EXPECT_FALSE(LetsOthersIn(FolderDacl(made))) << made << ": " << FolderDacl(made);
+
     // Launches: the information file first in the destination, then the
     // entries marked 1 in order, then those marked 0 (box 303 ticked).
     std::vector<std::string> starts = Starts(4);
@@ -225,6 +239,75 @@ TEST_F(Finish, UntickedBoxesMakeNoShortcutsAndStartOnlyWhatAlwaysStarts) {
     ASSERT_EQ(2u, starts.size()) << ::testing::PrintToString(starts);
     EXPECT_EQ(0u, starts[0].find("app.exe|"));
     EXPECT_EQ(0u, starts[1].find("second.exe|"));
+}
+
+// What an elevated installer does not open. Without a desktop shell (Wine's
+// own state) nothing is started and the finish names every file; with a
+// shell that has the installer's rights, programs start and a document is
+// still never opened by the elevated installer.
+TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
+    struct Row {
+        const char* name;
+        bool shell;
+        const char* info;  // the information file
+        std::vector<std::string> starts;
+        std::vector<std::string> named;  // in the finish's message, below the destination
+    } rows[] = {
+        {"Finish No Shell", false, "info.exe", {}, {"info.exe", "app.exe", "second.exe", "bin\\tool.exe"}},
+        {"Finish Document", true, "readme.txt", {"app.exe|", "second.exe|", "tool.exe|"}, {"readme.txt"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Prepare(r.name);
+        if (!r.shell)
+            StopDesktopShell();
+        ProductFiles files = FullProduct(product);
+        std::string& init = files["install\\init.cfg"];
+        init.replace(init.find("3=info.exe"), 10, std::string("3=") + r.info);
+        files["program\\readme.txt"] = "read me";
+        std::string destination = CaseFolder(product + "-dest") + "\\App";
+        HWND options = ToOptions(product, files, destination);
+        ASSERT_NE(nullptr, options);
+        Click(options, 114);
+        HWND box = WaitForMessageBox(run, 60000);
+        ASSERT_NE(nullptr, box);
+        BoxInfo info = ReadBox(box);
+        EXPECT_EQ(0u, info.text.find("Instalator dzia\xB3" "a z uprawnieniami administratora")) << info.text;
+        for (const std::string& name : r.named)
+            EXPECT_NE(std::string::npos, info.text.find("\r\n" + destination + "\\" + name)) << name << " in " << info.text;
+        EXPECT_EQ(r.named.size(), static_cast<size_t>(std::count(info.text.begin(), info.text.end(), '\n')))
+            << info.text;
+        EXPECT_EQ("warning", IconKind(box));
+        Answer(box, IDOK);
+        DWORD code = 0;
+        ASSERT_TRUE(WaitExit(&run, 30000, &code));
+        EXPECT_EQ(1u, code);
+        std::vector<std::string> starts = Starts(r.starts.size());
+        ASSERT_EQ(r.starts.size(), starts.size()) << ::testing::PrintToString(starts);
+        for (size_t i = 0; i < starts.size(); ++i)
+            EXPECT_EQ(0u, starts[i].find(r.starts[i])) << starts[i];
+    }
+
+    // The same in a silent run: nothing opened, the log names it.
+    Prepare("Finish Silent No Shell");
+    StopDesktopShell();
+    folder = CaseFolder("finish-silent-noshell");
+    std::string exe = BuildInstaller(folder, "e2e-finish-silent-noshell", FullProduct(product));
+    std::string destination = CaseFolder("finish-silent-noshell-dest") + "\\App";
+    std::string logFile = folder + "\\install.log";
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run, environment, "/S /RUN /LOG=" + logFile + " /D=" + destination));
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(0u, code) << "what was not started is no failure";
+    EXPECT_EQ(std::vector<std::string>{}, Starts(0));
+    std::string text;
+    ASSERT_TRUE(ReadFileText(logFile, &text));
+    const std::vector<std::string> lines = {std::string("launch info.exe: not started"),
+                                            "launch " + destination + "\\app.exe: not started",
+                                            std::string("message: Instalator dzia\xB3" "a z uprawnieniami administratora"),
+                                            "\r\n    " + destination + "\\bin\\tool.exe\r\n"};
+    for (const std::string& line : lines)
+        EXPECT_NE(std::string::npos, text.find(line)) << line << " in\n" << text;
 }
 
 TEST_F(Finish, SecondInstallationIntoTheSameFolderStartsTheListsAgain) {

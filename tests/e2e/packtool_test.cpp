@@ -80,6 +80,9 @@ TEST_F(PackTool, ANewProductLintsBuildsWithoutStubAndInstalls) {
     // name reaches the configuration in code page 1250.
     const std::string name = "Nowy \xBF\xF3\xB3w E2E";
     const std::string key = "Software\\" + name;
+    // The new product always starts its program: the stand-in desktop shell
+    // gives it a route (Wine runs none).
+    ASSERT_TRUE(StartDesktopShell());
     DeleteKey(HKEY_CURRENT_USER, key);
     folder = CaseFolder("packtool-new");
     std::string product = folder + "\\product", exe = folder + "\\e2e-packtool-new.exe";

@@ -29,8 +29,10 @@ ProductFiles RemovableProduct(const std::string& name) {
                                  "33=Changed or added, kept:\r\n34=Folder kept:\r\n36=Run it again.\r\n"
                                  "37=The record was changed.\r\n";
     files["install\\UnInst.dat"] = Built("UnInst.exe");
-    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[index]\r\nmaxU=5\r\n"
-                                 "[RunU]\r\n1=slow.exe\r\n2=\r\n3=app.exe\r\n4=bin\\tool.exe\r\n";
+    // [RunU] 5 is a program by content but not by name: only .exe files are
+    // started.
+    files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[index]\r\nmaxU=6\r\n"
+                                 "[RunU]\r\n1=slow.exe\r\n2=\r\n3=app.exe\r\n4=bin\\tool.exe\r\n5=bin\\tool.com\r\n";
     files["install\\lnk.cfg"] = "[index1]\r\nmax=2\r\n[desktop]\r\n1=bin\\tool.exe\r\n"
                                 "[index2]\r\nmax=2\r\n[menu]\r\n1=app.exe\r\n";
     std::string key = "HKEY_CURRENT_USER\\" + std::string(kTestsKey) + name;
@@ -44,6 +46,7 @@ ProductFiles RemovableProduct(const std::string& name) {
     files["program\\app.exe"] = launched;
     files["program\\slow.exe"] = Built("brondale-slow.exe");
     files["program\\bin\\tool.exe"] = launched;
+    files["program\\bin\\tool.com"] = launched;
     files["program\\data\\readme.txt"] = "read me";
     files["program\\data\\config.ini"] = "[a]\r\nb=1\r\n";
     files["program\\data\\deep\\empty.txt"] = "";
@@ -188,13 +191,15 @@ protected:
         EXPECT_TRUE(PathExists(ShellFolder(CSIDL_COMMON_PROGRAMS))) << "the shared folder above it stays";
     }
 
-    // Stores the digests of the record and the file list as they are now.
+    // Stores the seal digests of the record and the file list as they are
+    // now, for the product's key.
     void Seal() {
         const char* names[] = {kRecordDigestValue, kFileListDigestValue};
         const char* files[] = {"UnInst.cfg", "Files.lst"};
         for (int i = 0; i < 2; ++i) {
             char digest[kDigestTextSize];
-            ASSERT_TRUE(FileDigest((destination + "\\UnInstall\\" + files[i]).c_str(), digest));
+            ASSERT_TRUE(SealFileDigest((kUninstallKey + product).c_str(),
+                                       (destination + "\\UnInstall\\" + files[i]).c_str(), digest));
             HKEY key;
             ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), 0,
                                                    KEY_SET_VALUE, &key));
@@ -224,7 +229,7 @@ TEST_F(Uninstall, InstallerLeavesTheFileListAndTheLanguageBesideTheRecord) {
     std::string list, lang;
     ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
     std::string expected;
-    for (const char* name : {"app.exe", "bin\\tool.exe", "data\\config.ini", "data\\deep\\empty.txt",
+    for (const char* name : {"app.exe", "bin\\tool.com", "bin\\tool.exe", "data\\config.ini", "data\\deep\\empty.txt",
                              "data\\readme.txt", "slow.exe"}) {
         const std::string& bytes = files.at(std::string("program\\") + name);
         expected += std::to_string(bytes.size()) + " " + Crc(bytes) + " " + name + "\r\n";
@@ -423,6 +428,20 @@ TEST_F(Uninstall, AChangedOrUnsealedRecordRemovesNothing) {
     std::string theirs = destination + "\\theirs.txt";
     ASSERT_TRUE(WriteFileText(theirs, "theirs"));
     std::vector<std::string> before = ListFolder(destination);
+    // Another product, installed and sealed by an administrator: its sealed
+    // record and list, put in this product's place, name its own key.
+    std::string other = "Uninst Sealed Other";
+    DeleteKey(HKEY_LOCAL_MACHINE, kUninstallKey + other);
+    std::string otherDestination = CaseFolder(other + "-dest") + "\\" + other;
+    std::string otherExe = BuildInstaller(CaseFolder(other), "e2e-uninst-other", RemovableProduct(other));
+    Installer otherRun;
+    ASSERT_TRUE(Start(otherExe, CaseFolder(other + "-temp"), &otherRun, {}, "/S /NODESKTOP /NOSTARTMENU /D=" + otherDestination));
+    DWORD otherCode = 99;
+    ASSERT_TRUE(WaitExit(&otherRun, 60000, &otherCode));
+    ASSERT_EQ(0u, otherCode);
+    std::string otherRecord, otherList;
+    ASSERT_TRUE(ReadFileText(otherDestination + "\\UnInstall\\UnInst.cfg", &otherRecord));
+    ASSERT_TRUE(ReadFileText(otherDestination + "\\UnInstall\\Files.lst", &otherList));
 
     struct Row {
         const char* label;
@@ -432,6 +451,7 @@ TEST_F(Uninstall, AChangedOrUnsealedRecordRemovesNothing) {
         {"a value of another program added to [reg]",
          recordBytes + "[reg]\r\nmax=9\r\n9=" + foreign + "\r\n[sub]\r\n9=Theirs\r\n", listBytes, false},
         {"a line added to the file list", recordBytes, listBytes + "6 " + Crc("theirs") + " theirs.txt\r\n", false},
+        {"another product's sealed record and list", otherRecord, otherList, false},
         {"no digest", recordBytes, listBytes, true},
     };
     for (const Row& r : rows) {
@@ -465,6 +485,9 @@ TEST_F(Uninstall, AChangedOrUnsealedRecordRemovesNothing) {
         EXPECT_EQ(std::vector<std::string>{}, Starts()) << r.label << ": no [RunU] program";
     }
     DeleteKey(HKEY_CURRENT_USER, std::string(kTestsKey) + "Someone Else");
+    EXPECT_TRUE(PathExists(otherDestination + "\\app.exe")) << "the other product is untouched";
+    DeleteKey(HKEY_LOCAL_MACHINE, kUninstallKey + other);
+    DeleteKey(HKEY_CURRENT_USER, kTestsKey + other);
 }
 
 TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
@@ -527,6 +550,7 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
         std::string text;
         ASSERT_TRUE(ReadFileText(removeLog, &text));
         EXPECT_TRUE(Contains(text, "silent removal\r\n")) << text;
+        EXPECT_TRUE(Contains(text, "[RunU] bin\\tool.com: not started")) << text;
         EXPECT_EQ(r.userFile, Contains(text, destination + "\\data\\notes.txt")) << text;
         EXPECT_TRUE(Contains(text, "exit code: " + std::to_string(r.code) + "\r\n")) << text;
     }

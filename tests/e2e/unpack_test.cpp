@@ -240,3 +240,55 @@ TEST_F(Links, LinkBelowAnExistingDestinationIsNotFollowed) {
     EXPECT_EQ(std::vector<std::string>{}, ListFolder(root + "\\outside")) << "nothing written through the link";
     EXPECT_EQ(before, ListFolder(destination)) << "taken back";
 }
+
+// A destination that is a link, or lies below one, planted from the Linux
+// side (the links fixture: dest-link leads to the folder outside). Wine keeps
+// no owners: every file reads as the user's, as a link a user made would on
+// Windows, so the link is refused; an administrator's junction is accepted
+// only by the owner rule, shown by the unit tests. Nothing is written through
+// the link, neither in a silent run (exit code 4) nor from the page.
+TEST_F(Links, ADestinationThroughALinkIsRefusedBeforeAnythingIsWritten) {
+    std::string root = std::string("Z:") + BRONDALE_LINKS_DIR;
+    std::replace(root.begin(), root.end(), '/', '\\');
+    ASSERT_TRUE(PathExists(root + "\\dest-link")) << "the links fixture of CTest plants the layout";
+    std::string link = root + "\\dest-link";
+    ProductFiles files = BasicProduct("Links Destination", {"English"});
+    folder = CaseFolder("links-destination");
+    std::string exe = BuildInstaller(folder, "e2e-links-destination", files);
+    for (const std::string& destination : {link, link + "\\App", link + "\\App\\Deeper\\"}) {
+        SCOPED_TRACE(destination);
+        std::string log = folder + "\\install.log";
+        ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, "/S /LOG=" + log + " /D=" + destination));
+        DWORD code = 99;
+        ASSERT_TRUE(WaitExit(&run, 60000, &code));
+        EXPECT_EQ(4u, code);
+        EXPECT_EQ(std::vector<std::string>{}, ListFolder(root + "\\outside")) << "nothing written through the link";
+        std::string text;
+        ASSERT_TRUE(ReadFileText(log, &text));
+        EXPECT_NE(std::string::npos, text.find("destination: " + link + " is a link or junction owned by ")) << text;
+        EXPECT_NE(std::string::npos, text.find("exit code: 4\r\n")) << text;
+    }
+
+    // The destination page: the refusal names the link, the page stays.
+    ASSERT_NE(nullptr, StartAndPress109(exe, link + "\\App"));
+    HWND box = WaitForMessageBox(run);
+    ASSERT_NE(nullptr, box);
+    BoxInfo info = ReadBox(box);
+    EXPECT_EQ(0u, info.text.find("Wybrany folder jest dowi\xB9zaniem")) << info.text;
+    EXPECT_NE(std::string::npos, info.text.find("\r\n" + link)) << info.text;
+    EXPECT_EQ("error", IconKind(box));
+    Answer(box, IDOK);
+    HWND page = WaitForPageWith(402);
+    ASSERT_NE(nullptr, page) << "the destination page stays open";
+    EXPECT_EQ(link + "\\App", ItemText(page, 402));
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(root + "\\outside"));
+    // A folder beside the link is accepted.
+    SetItemText(page, 402, root + "\\beside");
+    Click(page, 109);
+    HWND options = WaitForPageWith(303, 60000);
+    ASSERT_NE(nullptr, options);
+    EXPECT_TRUE(PathExists(root + "\\beside\\Links Destination.txt"));
+    CancelWithYes(options, 0);
+    EXPECT_FALSE(PathExists(root + "\\beside")) << "taken back";
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(root + "\\outside"));
+}

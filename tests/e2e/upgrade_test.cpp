@@ -6,6 +6,8 @@
 
 #include "wizard.h"
 
+#include <zlib.h>
+
 namespace {
 
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -92,10 +94,13 @@ protected:
         DeleteKey(HKEY_CURRENT_USER, "Software\\" + product);
         DeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\" + product);
     }
-    // Packs both versions of product name and chooses a destination.
+    // Packs both versions of product name and chooses a destination. The
+    // example product always starts its program: the stand-in desktop shell
+    // gives it a route.
     void Prepare(const std::string& name, const ProductFiles& second) {
         product = name;
         Forget();
+        EXPECT_TRUE(StartDesktopShell());
         folder = CaseFolder(name);
         v1 = BuildInstaller(folder, "e2e-" + name + "-1", Example(name, 1));
         v2 = BuildInstaller(CaseFolder(name + "-v2"), "e2e-" + name + "-2", second);
@@ -131,7 +136,9 @@ protected:
             return nullptr;
         SetItemText(page, 402, destination);
         Click(page, 109);
-        return WaitForPageWith(700);
+        // A small program section can be unpacked before the progress page
+        // is seen: the options page that follows it will do.
+        return WaitForPageWith(700, 20000, 303);
     }
     // A whole installation of exe, every option box unticked (the
     // information file would open a viewer).
@@ -186,6 +193,10 @@ protected:
         for (int i = 0; i < 500 && PathExists(destination + "\\UnInstall"); ++i)
             Sleep(20);
         EXPECT_FALSE(PathExists(destination + "\\UnInstall"));
+        // The removal copy tries the destination folder last; once in a full
+        // run under Wine the folder listed empty meanwhile.
+        for (int i = 0; i < 100 && PathExists(destination) && ListFolder(destination).empty(); ++i)
+            Sleep(20);
     }
     // Ends a run that shows a message box with text, answering it with OK.
     void EndsWithBox(const std::string& text) {
@@ -283,6 +294,38 @@ TEST_F(Upgrade, UninstallAfterAnUpgradeRemovesBothVersions) {
     Uninstall();
     EXPECT_EQ(std::vector<std::string>{"data\\"}, ListFolder(destination));
     EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination + "\\data"));
+}
+
+// The earlier file list changed after its seal (here a line for the user's
+// own file, with its true size and CRC-32): the upgrade does not merge it,
+// so the uninstaller removes only what version 2 wrote and the user's file
+// stays.
+TEST_F(Upgrade, AnEarlierFileListChangedAfterItsSealIsNotMerged) {
+    Prepare("Upgrade Tampered", Example("Upgrade Tampered", 2));
+    InstallWhole(v1);
+    ASSERT_FALSE(HasFailure());
+    const std::string mine = "the user's own";
+    ASSERT_TRUE(WriteFileText(destination + "\\data\\mine.txt", mine));
+    std::string list;
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
+    ASSERT_NE(std::string::npos, list.find(" v1\\only.txt\r\n")) << list;
+    char crc[16];
+    snprintf(crc, sizeof crc, "%08lX", crc32(0L, reinterpret_cast<const Bytef*>(mine.data()), static_cast<uInt>(mine.size())));
+    list += std::to_string(mine.size()) + " " + crc + " data\\mine.txt\r\n";
+    ASSERT_TRUE(WriteFileText(destination + "\\UnInstall\\Files.lst", list));
+
+    InstallWhole(v2);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
+    EXPECT_EQ(std::string::npos, list.find("mine.txt")) << list;
+    EXPECT_EQ(std::string::npos, list.find("only.txt")) << "nothing of the changed list is merged: " << list;
+    EXPECT_NE(std::string::npos, list.find(" v2\\added.txt\r\n")) << list;
+
+    Uninstall();
+    EXPECT_EQ((std::vector<std::string>{"data\\", "v1\\"}), ListFolder(destination));
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(destination + "\\data"));
+    EXPECT_EQ(std::vector<std::string>{"only.txt"}, ListFolder(destination + "\\v1"))
+        << "version 1's file, no longer listed, stays";
 }
 
 // Another program holds readme.txt open without delete sharing: the

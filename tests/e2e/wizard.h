@@ -14,7 +14,34 @@ inline bool Checked(HWND page, int id) { return SendMessageW(GetDlgItem(page, id
 
 class Wizard : public ::testing::Test {
 protected:
-    void TearDown() override { Kill(&run); }
+    void TearDown() override {
+        Kill(&run);
+        Kill(&shell);
+    }
+
+    // Starts the stand-in desktop shell (brondale-shell) and waits until the
+    // system names its window as the shell: what the installer opens at the
+    // end then has a route that hands nothing on. Without it, Wine has no
+    // desktop shell.
+    bool StartDesktopShell() {
+        StopDesktopShell();
+        if (!Start(BuildFolder() + "\\brondale-shell.exe", CaseFolder("desktop-shell"), &shell))
+            return false;
+        for (int i = 0; i < 250; ++i) {
+            DWORD id = 0;
+            HWND window = GetShellWindow();
+            if (window && GetWindowThreadProcessId(window, &id) && id == shell.process.dwProcessId)
+                return true;
+            Sleep(20);
+        }
+        return false;
+    }
+    // Ends the stand-in shell, if any, and waits until no shell is named.
+    void StopDesktopShell() {
+        Kill(&shell);
+        for (int i = 0; i < 250 && GetShellWindow(); ++i)
+            Sleep(20);
+    }
 
     // Builds CASE\e2e-NAME.exe from files and starts it with CASE\temp as TEMP.
     bool Launch(const std::string& name, const ProductFiles& files) {
@@ -127,6 +154,7 @@ protected:
     }
 
     Installer run;
+    Installer shell;  // the stand-in desktop shell, when a case starts it
     std::map<std::string, std::string> environment;  // extra variables for the installer
     std::string packOptions;                           // for the packing tool
     std::string folder;

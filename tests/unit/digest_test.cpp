@@ -1,7 +1,8 @@
-// The SHA-256 file digests that seal the uninstall record: CNG under Wine,
+// The SHA-256 digests that seal the uninstall record: CNG under Wine,
 // the stand-in's own SHA-256 natively; both must give the standard values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -40,5 +41,47 @@ TEST(Digest, AFileThatCannotBeReadHasNone) {
     EXPECT_STREQ("", text);
     strcpy(text, "preset");
     EXPECT_FALSE(FileDigest(folder.c_str(), text)) << "a folder";
+    EXPECT_STREQ("", text);
+}
+
+// A seal digest is the SHA-256 of the Uninstall key's name, a zero byte and
+// the bytes: the same bytes sealed under another key never check.
+TEST(Digest, SealsCoverTheKeyNameBeforeTheBytes) {
+    const char* p = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\P";
+    const char* q = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q";
+    struct Row {
+        const char* key;
+        std::string bytes;
+        const char* digest;
+    } rows[] = {
+        {"", "", "6e340b9cffb37a989ca544e6bb780a2c78901d3fb33738768511a30617afa01d"},
+        {p, "abc", "a314f4e48b3fbcfa30c9ff1ff678fbe3d36f3bf9b26f867dc22da5ac6d0d5211"},
+        {q, "abc", "db896f4c49aec44624717d96d3dff921b953b2a5be911079fa6671618167cd0a"},
+        {p, std::string(100000, 'a'), "04a1b7511511ac2684a62804843fa49c946d0213976110abfbdbc69dcee190b7"},
+    };
+    std::string folder = NewFolder("sealdigest");
+    for (const Row& r : rows) {
+        char text[kDigestTextSize] = "preset";
+        EXPECT_TRUE(SealDigest(r.key, r.bytes.data(), r.bytes.size(), text)) << r.key;
+        EXPECT_STREQ(r.digest, text) << r.key << ", " << r.bytes.size() << " bytes";
+        std::string path = folder + "\\record.cfg";
+        ASSERT_TRUE(WriteBytes(path, FromText(r.bytes)));
+        strcpy(text, "preset");
+        EXPECT_TRUE(SealFileDigest(r.key, path.c_str(), text));
+        EXPECT_STREQ(r.digest, text) << "of the file, " << r.key;
+        // The same in pieces, as the file list is sealed while it is written.
+        SealHashing seal = {};
+        SealBegin(&seal, r.key);
+        for (size_t at = 0; at < r.bytes.size(); at += 777)
+            SealAdd(&seal, r.bytes.data() + at, std::min<size_t>(777, r.bytes.size() - at));
+        EXPECT_TRUE(SealEnd(&seal, text));
+        EXPECT_STREQ(r.digest, text) << "in pieces, " << r.key;
+    }
+    char text[kDigestTextSize] = "preset";
+    EXPECT_FALSE(SealFileDigest(p, (folder + "\\missing.cfg").c_str(), text));
+    EXPECT_STREQ("", text);
+    SealHashing never = {};
+    strcpy(text, "preset");
+    EXPECT_FALSE(SealEnd(&never, text)) << "a seal never begun gives no digest";
     EXPECT_STREQ("", text);
 }

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <aclapi.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -168,3 +170,25 @@ bool MakeLink(const std::string& target, const std::string& path) {
     return symlink(unix(target).c_str(), unix(path).c_str()) == 0;
 }
 #endif
+
+std::string FolderAccess(const std::string& folder) {
+#ifdef _WIN32
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return "";
+    LPSTR text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                         &text, nullptr);
+    std::string sddl = text ? text : "";
+    LocalFree(text);
+    LocalFree(descriptor);
+    return sddl;
+#else
+    return PosixFolderDescriptor(folder.c_str());
+#endif
+}
+
+bool GrantsEveryone(const std::string& access) {
+    return access.find(";WD)") != std::string::npos || access.find(";S-1-1-0)") != std::string::npos;
+}

@@ -37,6 +37,16 @@ Bytes Installer(const Bytes& sections);
 bool MakeLink(const std::string& target, const std::string& path);
 #endif
 
+// The access list of a folder as this build can read it: under Wine the
+// DACL's text, which Wine derives from the mode bits and the descriptor the
+// folder was made with (not the entries asked for); natively the descriptor
+// text that the stand-in kept ("" for a folder made without one).
+std::string FolderAccess(const std::string& folder);
+// True when such a text grants Everyone anything: what Wine shows for a
+// folder made the default way, and never for one made with a list that
+// leaves Everyone out.
+bool GrantsEveryone(const std::string& access);
+
 // Opens path for reading; the caller closes it.
 void* OpenForReading(const std::string& path);
 

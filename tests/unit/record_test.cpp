@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "finish/record.h"
+#include "finish/recordcopy.h"
+#include "trust/digest.h"
+#include "trust/folder.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "helpers.h"
@@ -122,37 +125,61 @@ std::string Text(const std::string& path) {
 
 const char kProductKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\P";
 
+std::string Seal(const char* key, const std::string& bytes) {
+    char digest[kDigestTextSize];
+    EXPECT_TRUE(SealDigest(key, bytes.data(), bytes.size(), digest));
+    return digest;
+}
+
 } // namespace
 
 // An upgrade's list: this run's files with their new sums, then the earlier
 // installation's files this run did not write; damaged or hostile lines of
-// the earlier list are dropped.
+// the earlier list are dropped. The earlier list is merged only while it is
+// byte for byte the one sealed under the product's key.
 TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
     std::string dest = NewFolder("record-upgrade");
-    WrittenReset();
-    ASSERT_TRUE(WrittenAdd((dest + "\\app.exe").c_str(), false));
-    WrittenSetSum(0, 5, 0x11111111);
-    ASSERT_TRUE(WrittenAddKept((dest + "\\Data\\Same.txt").c_str(), (dest + "\\Data\\~BDK0000001").c_str(), 0x20));
-    ASSERT_TRUE(WrittenAdd((dest + "\\Data\\Same.txt").c_str(), false));
-    WrittenSetSum(2, 7, 0x22222222);
-    std::string earlier = dest + "\\earlier.lst";
-    ASSERT_TRUE(WriteBytes(earlier, FromText("4 AAAAAAAA app.exe\r\n"
-                                             "9 BBBBBBBB data\\same.txt\r\n"
-                                             "3 CCCCCCCC old\\only-v1.txt\r\n"
-                                             "x DDDDDDDD not-a-size.txt\r\n"
-                                             "1 EEEEEEE short-crc.txt\r\n"
-                                             "2 FFFFFFFF ..\\outside.txt\r\n"
-                                             "2 FFFFFFFF C:\\Windows\\x.dll\r\n"
-                                             "2 FFFFFFFF con.txt\r\n"
-                                             "\r\n"
-                                             "6 0a0b0c0d lower-hex.txt")));
-    std::string list = dest + "\\Files.lst";
-    ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str(), earlier.c_str()));
-    EXPECT_EQ("5 11111111 app.exe\r\n"
-              "7 22222222 Data\\Same.txt\r\n"
-              "3 CCCCCCCC old\\only-v1.txt\r\n"
-              "6 0A0B0C0D lower-hex.txt\r\n",
-              Text(list));
+    const std::string earlierText = "4 AAAAAAAA app.exe\r\n"
+                                    "9 BBBBBBBB data\\same.txt\r\n"
+                                    "3 CCCCCCCC old\\only-v1.txt\r\n"
+                                    "x DDDDDDDD not-a-size.txt\r\n"
+                                    "1 EEEEEEE short-crc.txt\r\n"
+                                    "2 FFFFFFFF ..\\outside.txt\r\n"
+                                    "2 FFFFFFFF C:\\Windows\\x.dll\r\n"
+                                    "2 FFFFFFFF con.txt\r\n"
+                                    "\r\n"
+                                    "6 0a0b0c0d lower-hex.txt";
+    const std::string ours = "5 11111111 app.exe\r\n7 22222222 Data\\Same.txt\r\n";
+    const std::string sealed = Seal(kProductKey, earlierText);
+    struct Row {
+        const char* label;
+        std::string onDisk;  // the earlier list when this run reads it
+        std::string digest;
+        const char* key;
+        std::string list;
+    } rows[] = {
+        {"sealed", earlierText, sealed, kProductKey,
+         ours + "3 CCCCCCCC old\\only-v1.txt\r\n6 0A0B0C0D lower-hex.txt\r\n"},
+        {"a line added after the seal", earlierText + "\r\n8 99999999 mine.txt\r\n", sealed, kProductKey, ours},
+        {"sealed for another product", earlierText, Seal("SOFTWARE\\Other", earlierText), kProductKey, ours},
+        {"no seal", earlierText, "", kProductKey, ours},
+        {"no key", earlierText, sealed, nullptr, ours},
+    };
+    for (const Row& r : rows) {
+        WrittenReset();
+        ASSERT_TRUE(WrittenAdd((dest + "\\app.exe").c_str(), false));
+        WrittenSetSum(0, 5, 0x11111111);
+        ASSERT_TRUE(
+            WrittenAddKept((dest + "\\Data\\Same.txt").c_str(), (dest + "\\Data\\~BDK0000001").c_str(), 0x20));
+        ASSERT_TRUE(WrittenAdd((dest + "\\Data\\Same.txt").c_str(), false));
+        WrittenSetSum(2, 7, 0x22222222);
+        std::string earlier = dest + "\\earlier.lst";
+        ASSERT_TRUE(WriteBytes(earlier, FromText(r.onDisk)));
+        std::string list = dest + "\\Files.lst";
+        EarlierList seal = {earlier.c_str(), r.key, r.digest.c_str()};
+        ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str(), &seal)) << r.label;
+        EXPECT_EQ(r.list, Text(list)) << r.label;
+    }
     WrittenReset();
 }
 
@@ -178,15 +205,32 @@ TEST_F(Record, SameProductIsTheOneWhoseUninstallKeyTheRecordLists) {
 
 // The start of the finish over an earlier installation: taken back, the
 // earlier record, list, language and uninstaller are as they were; committed,
-// the new ones stand and no kept copy remains.
+// the new ones stand and no kept copy remains. The earlier list is merged
+// only when its seal checks for this product.
 TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
-    for (bool sameProduct : {true, false}) {
+    struct Row {
+        const char* label;
+        bool sameProduct;
+        bool sealed;       // the product's key holds the list's seal
+        bool listChanged;  // the list was changed after the seal
+        bool merged;
+    } rows[] = {
+        {"same product, sealed", true, true, false, true},
+        {"same product, list changed after the seal", true, true, true, false},
+        {"same product, no seal", true, false, false, false},
+        {"another product", false, true, false, false},
+    };
+    for (const Row& r : rows) {
         std::string dest = NewFolder("record-start");
         std::string un = dest + "\\UnInstall";
         ASSERT_TRUE(CreateDirectoryA(un.c_str(), nullptr));
-        std::string earlierRecord = std::string("[reg]\r\nmax=1\r\n1=") + kProductKey + (sameProduct ? "" : "X") + "\r\n";
+        std::string earlierRecord = std::string("[reg]\r\nmax=1\r\n1=") + kProductKey + (r.sameProduct ? "" : "X") + "\r\n";
+        std::string earlierList = "3 CCCCCCCC only-v1.txt\r\n";
+        std::string digest = r.sealed ? Seal(kProductKey, earlierList) : "";
+        if (r.listChanged)
+            earlierList += "8 0BADF00D mine.txt\r\n";
         const std::pair<const char*, std::string> earlier[] = {{"UnInst.cfg", earlierRecord},
-                                                               {"Files.lst", "3 CCCCCCCC only-v1.txt\r\n"},
+                                                               {"Files.lst", earlierList},
                                                                {"Language.lng", "[lng]\r\n30=Old\r\n"},
                                                                {"UnInst.exe", "old uninstaller"}};
         for (const auto& f : earlier)
@@ -198,11 +242,13 @@ TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
             WrittenReset();
             ASSERT_TRUE(WriteBytes(dest + "\\app.exe", FromText("app")));
             ASSERT_TRUE(WrittenAdd((dest + "\\app.exe").c_str(), false));
-            ASSERT_EQ(kSectionOk, BeginRecord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str()));
+            ASSERT_EQ(kSectionOk,
+                      BeginRecord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str(), digest.c_str()))
+                << r.label;
             EXPECT_EQ("new uninstaller", Text(un + "\\UnInst.exe"));
-            EXPECT_EQ(sameProduct ? "0 00000000 app.exe\r\n3 CCCCCCCC only-v1.txt\r\n" : "0 00000000 app.exe\r\n",
-                      Text(un + "\\Files.lst"))
-                << sameProduct;
+            std::string list = r.merged ? "0 00000000 app.exe\r\n3 CCCCCCCC only-v1.txt\r\n" : "0 00000000 app.exe\r\n";
+            EXPECT_EQ(list, Text(un + "\\Files.lst")) << r.label;
+            EXPECT_EQ(Seal(kProductKey, list), FileListSeal()) << r.label << ": the seal of the bytes written";
             EXPECT_FALSE(Exists(un + "\\Language.lng")) << "the built-in language leaves none";
             if (!commit) {
                 WrittenTakeBack();
@@ -218,4 +264,76 @@ TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
             }
         }
     }
+}
+
+// The record folder gets its protected list when this run makes it, and
+// when it is the sealed record folder of an earlier installation of this
+// product; any other folder of that name keeps its own.
+TEST_F(Record, RecordFolderIsMadeOrSetWithItsProtectedList) {
+    struct Row {
+        const char* label;
+        bool exists;
+        const char* earlierDigest;
+        bool protectedList;
+    } rows[] = {
+        {"made by this run", false, "", true},
+        {"this product's earlier one", true, "sealed", true},
+        {"there before, not this product's", true, "", false},
+    };
+    for (const Row& r : rows) {
+        std::string dest = NewFolder("record-folder") + "\\Fresh";
+        std::string un = dest + "\\UnInstall";
+        std::string plain = NewFolder("record-folder-plain");
+        if (r.exists) {
+            ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
+            ASSERT_TRUE(CreateDirectoryA(un.c_str(), nullptr));
+        }
+        ASSERT_TRUE(WriteBytes(install + "\\UnInst.dat", FromText("uninstaller")));
+        WrittenReset();
+        ASSERT_EQ(kSectionOk, BeginRecord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str(),
+                                          r.earlierDigest))
+            << r.label;
+#ifdef _WIN32
+        EXPECT_EQ(r.protectedList, !GrantsEveryone(FolderAccess(un))) << r.label << ": " << FolderAccess(un);
+        EXPECT_TRUE(GrantsEveryone(FolderAccess(plain))) << FolderAccess(plain);
+#else
+        EXPECT_EQ(r.protectedList ? kRecordFolderSddl : "", FolderAccess(un)) << r.label;
+#endif
+        if (!r.exists) {
+            WrittenTakeBack();
+            EXPECT_FALSE(Exists(dest)) << r.label << ": the folders made are taken back";
+        } else {
+            WrittenCommit();
+        }
+    }
+}
+
+// The record as written: the seal is taken of the bytes this run wrote,
+// which are what the file holds afterwards, whatever was put in its place
+// between the writes and the seal.
+TEST_F(Record, SealedRecordIsTheBytesThisRunWrote) {
+    CopyReset();
+    WriteToUnInstall(true, kProductKey, nullptr);
+    WriteToUnInstall(true, "HKEY_CURRENT_USER\\Software\\P", "Path");
+    WriteToUnInstall(true, "HKEY_CURRENT_USER\\Software\\P", "");
+    WriteToUnInstall(false, "C:\\Desktop\\app.exe.lnk", nullptr);
+    ASSERT_TRUE(WriteBytes(install + "\\init.cfg", FromText("[index]\r\nmaxU=3\r\n[RunU]\r\n1=first.exe\r\n2=x.exe\r\n")));
+    char value[260], path[260], number[16];
+    addtouninstlist(value, record.c_str(), path, number);
+    ASSERT_TRUE(WriteBytes(record, FromText("[RunU]\r\n1=planted.exe\r\n")));
+
+    char digest[kDigestTextSize] = "preset";
+    ASSERT_TRUE(WriteSealedRecord(record.c_str(), kProductKey, digest));
+    std::string expected = std::string("[reg]\r\nmax=3\r\n1=") + kProductKey +
+                           "\r\n2=HKEY_CURRENT_USER\\Software\\P\r\n3=HKEY_CURRENT_USER\\Software\\P\r\n"
+                           "[sub]\r\n2=Path\r\n3=\r\n[lnk]\r\nmax=1\r\n1=C:\\Desktop\\app.exe.lnk\r\n"
+                           "[maxU]\r\n1=3\r\n[RunU]\r\n1=first.exe\r\n2=x.exe\r\n";
+    EXPECT_EQ(expected, Text(record));
+    EXPECT_EQ(Seal(kProductKey, expected), digest);
+    EXPECT_NE(Seal("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q", expected), digest)
+        << "the key's name is sealed with the bytes";
+    EXPECT_EQ("3", Get("reg", "max"));
+    EXPECT_EQ("", Get("sub", "3"));
+    EXPECT_EQ("x.exe", Get("RunU", "2"));
+    CopyReset();
 }

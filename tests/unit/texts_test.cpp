@@ -41,6 +41,16 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
     EXPECT_EQ(Dalej(), DefaultText(4));
     EXPECT_STREQ("", DefaultText(12));
     EXPECT_STREQ("", DefaultText(99));
+    EXPECT_STREQ("", DefaultText(22));
+    EXPECT_STREQ("", DefaultText(30)) << "30 to 37 are the uninstaller's";
+    // The texts an elevated run shows about what it did not start and about
+    // a destination through a link: whole within a lookup's 255 characters.
+    for (unsigned id : {38u, 39u}) {
+        EXPECT_GT(strlen(DefaultText(id)), 40u) << id;
+        EXPECT_LE(strlen(DefaultText(id)), 255u) << id;
+    }
+    const char start39[] = "Wybrany folder jest dowi\xB9zaniem";
+    EXPECT_EQ(0, strncmp(DefaultText(39), start39, sizeof start39 - 1)) << DefaultText(39);
 }
 
 TEST(GetLang, ReadsTheChosenFileAndFallsBackToTheDefault) {
