@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "helpers.h"
+#include "lang/english.h"
 #include "lang/texts.h"
 #include "base/scratch.h"
 
@@ -41,6 +42,18 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
     EXPECT_EQ(Dalej(), DefaultText(4));
     EXPECT_STREQ("", DefaultText(12));
     EXPECT_STREQ("", DefaultText(99));
+}
+
+// A new product's English.lng and lint's check of language files take the
+// installer's text IDs from the English table: it must name every ID that
+// has a built-in text, and only those below the uninstaller's.
+TEST(BuiltInTexts, EveryIdHasAnEnglishText) {
+    for (unsigned id = 0; id < kFirstUninstallerText; ++id) {
+        bool english = false;
+        for (const EnglishText& t : kEnglishTexts)
+            english = english || (t.id == id && t.text[0] != '\0');
+        EXPECT_EQ(DefaultText(id)[0] != '\0', english) << "text " << id;
+    }
 }
 
 TEST(GetLang, ReadsTheChosenFileAndFallsBackToTheDefault) {
