@@ -75,7 +75,8 @@ Bytes Stub() {
 
 bool Pack(const fs::path& product, const fs::path& out, unsigned threads, std::string* error) {
     std::vector<SectionFile> sections[3];
-    if (!ReadProduct(product.string(), 1250, sections, error))
+    std::vector<Finding> findings;
+    if (!ReadProduct(product.string(), 1250, sections, &findings, error))
         return false;
     PackOptions options;
     options.threads = threads;
@@ -241,9 +242,11 @@ TEST(PackTool, LintNamesEveryMistakeWithFileSectionAndKey) {
                                "[type]\r\n1=5\r\n2=3\r\n3=1\r\n4=0\r\n5=0\r\n[value]\r\n3=0a\r\n4=01g2\r\n5=123\r\n");
     Put(p / "program/app.exe", "x");
     std::vector<SectionFile> sections[3];
+    std::vector<Finding> read;
     std::string error;
-    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &error)) << error;
-    std::vector<Finding> findings = LintProduct(sections);
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &read, &error)) << error;
+    EXPECT_EQ(0u, read.size()) << read[0].where << ": " << read[0].message;
+    std::vector<Finding> findings = LintProduct(sections, 1250);
     struct Expect {
         bool error;
         const char* where;
@@ -352,9 +355,11 @@ TEST(PackTool, TheReadmeConfigurationExamplesLintClean) {
     Put(p / "program/Tools/Setup.exe", "MZ");
     Put(p / "program/readme.txt", "read me");
     std::vector<SectionFile> sections[3];
+    std::vector<Finding> read;
     std::string error;
-    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &error)) << error;
-    for (const Finding& f : LintProduct(sections))
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &read, &error)) << error;
+    EXPECT_EQ(0u, read.size()) << read[0].where << ": " << read[0].message;
+    for (const Finding& f : LintProduct(sections, 1250))
         ADD_FAILURE() << f.where << ": " << f.message;
     fs::path out = Folder("readme-out");
     ASSERT_TRUE(WriteInstaller(Stub(), sections, (out / "setup.exe").string(), PackOptions(), &error)) << error;
@@ -375,8 +380,10 @@ TEST(PackTool, ANewProductLintsCleanAndPacks) {
     EXPECT_TRUE(fs::exists(p / "program" / fs::u8path(file)));
     Put(p / "install/UnInst.dat", "MZ");  // the tool adds its own uninstaller
     std::vector<SectionFile> sections[3];
-    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &error)) << error;
-    for (const Finding& f : LintProduct(sections))
+    std::vector<Finding> read;
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &read, &error)) << error;
+    EXPECT_EQ(0u, read.size()) << read[0].where << ": " << read[0].message;
+    for (const Finding& f : LintProduct(sections, 1250))
         ADD_FAILURE() << f.where << ": " << f.message;
     Bytes raw = Load(p / "install/init.cfg");
     std::string init(raw.begin(), raw.end());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <fstream>
 
 #include "pack/product.h"
@@ -42,8 +43,9 @@ TEST(ReadProduct, SortsFilesAndUsesBackslashes) {
     Touch(p / "program" / "A.txt");
     Touch(p / "install" / "init.cfg");
     std::vector<SectionFile> sections[3];
+    std::vector<Finding> findings;
     std::string error;
-    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &error)) << error;
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &findings, &error)) << error;
     EXPECT_TRUE(sections[0].empty());
     ASSERT_EQ(1u, sections[1].size());
     std::vector<std::string> names;
@@ -67,10 +69,16 @@ TEST(ReadProduct, RefusesNamesTheInstallerCannotWrite) {
     for (const Row& r : rows) {
         fs::path p = Product("refuse");
         Touch(p / r.name);
+        Touch(p / "program" / "fine.txt");
         std::vector<SectionFile> sections[3];
+        std::vector<Finding> findings;
         std::string error;
-        EXPECT_FALSE(ReadProduct(p.string(), 1250, sections, &error)) << r.label;
-        EXPECT_FALSE(error.empty()) << r.label;
+        ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &findings, &error)) << r.label;
+        ASSERT_EQ(1u, sections[2].size()) << r.label << ": only the file that can be written";
+        EXPECT_EQ("fine.txt", sections[2][0].name) << r.label;
+        ASSERT_EQ(1, CountErrors(findings)) << r.label;
+        auto refused = std::find_if(findings.begin(), findings.end(), [](const Finding& f) { return f.error; });
+        EXPECT_EQ(r.name, refused->where) << r.label;
         fs::remove_all(p);
     }
 }
