@@ -288,10 +288,77 @@ TEST(PackTool, LintNamesEveryMistakeWithFileSectionAndKey) {
     fs::remove_all(p);
 }
 
+// What the installer would get wrong without a word: each mistake named,
+// all in one run, errors only where the installation cannot work.
+TEST(PackTool, LintNamesWhatTheInstallerWouldGetWrong) {
+    fs::path p = Folder("lint-more");
+    Put(p / "install/init.cfg", "[cfg]\r\n1=A/B: C?\r\n2=licence.txt\r\n4=extra\r\n[Runs]\r\n1=x.exe\r\n"
+                                "[product]\r\nVersion=2.x\r\nURL=example.com\r\nColour=red\r\n");
+    Put(p / "install/lnk.cfg", "[dekstop]\r\n1=x.exe\r\n[index1]\r\nmax=1\r\n[menu]\r\n01=x.exe\r\n");
+    Put(p / "install/licence.txt", "Licencja: za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87\r\n");  // UTF-8
+    Put(p / "install/UnInst.dat", "MZ");
+    Put(p / "install/setup.ico", "GIF89a");
+    Put(p / "lang/English.lng", "[lang]\r\n1=Do you really want to install\r\n");
+    Put(p / "lang/Deutsch.lng", "[lng]\r\n1=Wirklich installieren?\r\n2=Beenden\r\n99=x\r\n");
+    Put(p / "lang/Utf16.lng", std::string("\xFF\xFE[\0l\0n\0g\0]\0", 12));
+    std::vector<SectionFile> sections[3];
+    std::vector<Finding> findings;
+    std::string error;
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &findings, &error)) << error;
+    std::vector<Finding> lint = LintProduct(sections, 1250);
+    findings.insert(findings.end(), lint.begin(), lint.end());
+    struct Expect {
+        bool error;
+        const char* where;
+        const char* says;
+    } expected[] = {
+        {true, "init.cfg [cfg] 1", "cannot be a folder name and a registry key name"},
+        {true, "init.cfg [product] Version", "not a version"},
+        {true, "install/setup.ico", "not an icon file"},
+        {false, "program/", "missing: the installer installs no files"},
+        {false, "init.cfg [Runs]", "not a section the installer reads: its entries are ignored (did you mean [Run]?)"},
+        {false, "init.cfg [cfg] 4", "not a key the installer reads"},
+        {false, "init.cfg [product] Colour", "not a key the installer reads"},
+        {false, "init.cfg [product] URL", "not a web address"},
+        {false, "lnk.cfg [dekstop]", "(did you mean [desktop]?)"},
+        {false, "lnk.cfg [menu] 01", "not a key the installer reads"},
+        {false, "install/licence.txt", "saved as UTF-8; the installer reads code page 1250"},
+        {false, "lang/English.lng [lang]", "(did you mean [lng]?)"},
+        {false, "lang/English.lng", "no [lng] section: every text stays the built-in Polish one"},
+        {false, "lang/Deutsch.lng [lng]", "lacks text IDs 3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19, 20, "
+                                          "21, 30, 31, 32, 33, 34, 35, 36, 37"},
+        {false, "lang/Deutsch.lng [lng] 99", "not a text ID the installer or uninstaller shows"},
+        {false, "lang/Utf16.lng", "saved as UTF-16"},
+    };
+    for (const Expect& e : expected) {
+        bool found = false;
+        for (const Finding& f : findings)
+            found = found || (f.error == e.error && f.where == e.where && f.message.find(e.says) != std::string::npos);
+        EXPECT_TRUE(found) << e.where << ": " << e.says;
+    }
+    EXPECT_EQ(3, CountErrors(findings));
+    // The same files in order: no finding at all.
+    Put(p / "install/init.cfg", "[cfg]\r\n1=A B C\r\n2=licence.txt\r\n[product]\r\nVersion=2.1\r\n"
+                                "Publisher=\xAF\xF3\xB3w Ltd\r\nURL=https://example.com\r\n");
+    Put(p / "install/lnk.cfg", "[index1]\r\nmax=1\r\n");
+    Put(p / "install/licence.txt", "Licencja: za\xBF\xF3\xB3\xE6\r\n");  // code page 1250
+    fs::remove(p / "install/setup.ico");
+    fs::remove_all(p / "lang");
+    Put(p / "program/x.exe", "MZ");
+    findings.clear();
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &findings, &error)) << error;
+    lint = LintProduct(sections, 1250);
+    findings.insert(findings.end(), lint.begin(), lint.end());
+    for (const Finding& f : findings)
+        ADD_FAILURE() << f.where << ": " << f.message;
+    fs::remove_all(p);
+}
+
 TEST(PackTool, PlanTellsWhatTheInstallerWillDo) {
     std::vector<std::pair<std::string, std::string>> install = {
         {"init.cfg", "[cfg]\r\n1=Planned\r\n3=readme.txt\r\n[index]\r\nmax=3\r\nmaxU=2\r\n[Run]\r\n1=a.exe\r\n"
-                     "2=b.exe\r\n[silent]\r\n1=0\r\n2=1\r\n[RunU]\r\n1=clean.exe\r\n"},
+                     "2=b.exe\r\n[silent]\r\n1=0\r\n2=1\r\n[RunU]\r\n1=clean.exe\r\n"
+                     "[product]\r\nVersion=3.2\r\nPublisher=Plan Ltd\r\n"},
         {"lnk.cfg", "[index1]\r\nmax=2\r\n[desktop]\r\n1=bin\\a.exe\r\n[index2]\r\nmax=1\r\n"},
         {"reg.cfg", "[index]\r\nmax=5\r\n[key]\r\n1=HKEY_CURRENT_USER\\Software\\Planned\r\n2=NoRoot\\x\r\n"
                     "3=HKEY_LOCAL_MACHINE\\Software\\Planned\r\n4=HKEY_BOGUS\\Software\\P\r\n"
@@ -311,6 +378,17 @@ TEST(PackTool, PlanTellsWhatTheInstallerWillDo) {
              "HKEY_BOGUS\\Software\\P : (default) -- not written: no root key name",
              "HKEY_LOCAL_MACHINE\\Software\\Planned : (default) = REG_DWORD \"0000000a\"",
              "information file: readme.txt",
+             "QuietUninstallString = \"DEST\\Uninstall\\UnInst.exe\" /S",
+             "DisplayVersion = 3.2\n",
+             "Publisher = Plan Ltd\n",
+             "InstallLocation = DEST\n",
+             "EstimatedSize = REG_DWORD about 1 KiB",
+             "NoModify = REG_DWORD 1",
+             "NoRepair = REG_DWORD 1",
+             "RecordDigest = SHA-256 of DEST\\UnInstall\\UnInst.cfg",
+             "FileListDigest = SHA-256 of DEST\\UnInstall\\Files.lst",
+             "DEST\\UnInstall\\Files.lst",
+             "DEST\\UnInstall\\Language.lng",
              "start DEST\\b.exe (always)",
              "start DEST\\a.exe (when option",
              "first start DEST\\clean.exe",
