@@ -179,7 +179,10 @@ TEST_F(PackTool, TheWindowsToolFindsItsProgramsInShareBrondale) {
     std::string setup, stub;
     ASSERT_TRUE(ReadFileText(exe, &setup));
     ASSERT_TRUE(ReadFileText(share + "\\brondale.exe", &stub));
-    EXPECT_EQ(0, setup.compare(0, stub.size(), stub)) << "the installer starts with share\\brondale\\brondale.exe";
+    // Past its headers (the first 4 KiB), the installer holds the installer
+    // program as it was; the identity goes into a section after it.
+    EXPECT_EQ(0, setup.compare(4096, stub.size() - 4096, stub, 4096))
+        << "the installer starts with share\\brondale\\brondale.exe";
     DeleteFileA((share + "\\UnInst.exe").c_str());
     EXPECT_EQ(1, RunTool(tool + "build \"" + product + "\" -o \"" + exe + "\"", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("no UnInst.exe in")) << out;
