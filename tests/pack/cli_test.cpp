@@ -205,3 +205,38 @@ TEST(Cli, AMemberCountOf0xFFFFFFFFIsRefused) {
     }
     fs::remove_all(work);
 }
+
+// Signing comes after packing: osslsigncode signs the installer with its
+// version resource and icon, verifies the signature, and the package behind
+// the program stays sound.
+TEST(Cli, ASignedInstallerVerifiesAndItsPackageStaysSound) {
+    if (!fs::exists(BRONDALE_INSTALLER_PROGRAM))
+        GTEST_SKIP() << "the Windows build folder is not built";
+    ASSERT_EQ(0, system("command -v osslsigncode >/dev/null && command -v openssl >/dev/null"))
+        << "osslsigncode and openssl are needed (scripts/setup.sh installs them)";
+    fs::path work = Folder("sign");
+    fs::copy(BRONDALE_EXAMPLE, work / "P", fs::copy_options::recursive);
+    // A 16x16 icon of 32-bit pixels: header, colours and mask.
+    std::string image = std::string("\x28\0\0\0\x10\0\0\0\x20\0\0\0\1\0\x20\0", 16) + std::string(24, '\0') +
+                        std::string(16 * 16 * 4, '\x7F') + std::string(16 * 4, '\0');
+    std::string ico = std::string("\0\0\1\0\1\0\x10\x10\0\0\1\0\x20\0", 14);
+    for (size_t v : {image.size(), size_t(22)})
+        for (int i = 0; i < 4; ++i)
+            ico += static_cast<char>((v >> (8 * i)) & 0xFF);
+    Put(work / "P/install/setup.ico", ico + image);
+    std::string out;
+    ASSERT_EQ(0, Tool("build P -o Demo.exe", &out, work)) << out;
+    std::string openssl = "cd " + Quote(work.string()) +
+                          " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2"
+                          " -subj /CN=BrondaleTest >/dev/null 2>&1"
+                          " && osslsigncode sign -certs cert.pem -key key.pem -n Demo -in Demo.exe -out Signed.exe"
+                          " >/dev/null && osslsigncode verify -CAfile cert.pem -in Signed.exe > verify.txt 2>&1";
+    EXPECT_EQ(0, system(openssl.c_str()));
+    std::ifstream in(work / "verify.txt");
+    std::string verified((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(Has(verified, "Signature verification: ok")) << verified;
+    ASSERT_EQ(0, Tool("verify Signed.exe", &out, work)) << out;
+    EXPECT_TRUE(Has(out, "bytes after the package (a signature?)")) << out;
+    EXPECT_TRUE(Has(out, "Signed.exe: sound")) << out;
+    fs::remove_all(work);
+}
