@@ -116,6 +116,15 @@ void WalkFolder(Walk* w, const fs::path& folder, const std::string& relative) {
     w->open.pop_back();
 }
 
+// A name of the section as found in the folder (UTF-8, forward slashes).
+std::string FolderName(const Walk& w, const std::string& name) {
+    std::string utf8;
+    if (!FromCodePage(name, w.codePage, &utf8))
+        utf8 = name;
+    std::replace(utf8.begin(), utf8.end(), '\\', '/');
+    return utf8;
+}
+
 // Errors for names Windows would take for one, each pair named; the later
 // name is left out of the section.
 void RefuseCaseClashes(Walk* w) {
@@ -124,11 +133,9 @@ void RefuseCaseClashes(Walk* w) {
         names.push_back(f.name);
     std::set<std::string> dropped;
     for (const auto& clash : CaseClashes(names, w->codePage)) {
-        std::string first = clash.first, second = clash.second;
-        std::replace(first.begin(), first.end(), '\\', '/');
-        std::replace(second.begin(), second.end(), '\\', '/');
-        Note(w, true, second, "and " + w->label + "/" + first +
-                                  " are one file on Windows, whose names differ only in case: rename one");
+        Note(w, true, FolderName(*w, clash.second), "one file on Windows with " + w->label + "/" +
+                                                        FolderName(*w, clash.first) +
+                                                        ": the names differ only in case; rename one");
         dropped.insert(clash.second);
     }
     w->files->erase(std::remove_if(w->files->begin(), w->files->end(),

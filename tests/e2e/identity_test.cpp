@@ -1,6 +1,9 @@
 // A product known by name: the installer file's version resource and icon as
 // Windows reads them, the Uninstall key's values with their types and their
-// removal, and a new product's English texts at the messages it may show.
+// removal, and a new product's English texts at the messages it may show
+// (texts 20, 21 and 37 on screen; 19, memory running out, cannot be brought
+// about from outside, so its English text is read from the language record).
+#include <algorithm>
 #include <cmath>
 
 #include "wizard.h"
@@ -290,4 +293,49 @@ TEST_F(Identity, ANewProductSpeaksEnglishAtItsMessages) {
     ASSERT_TRUE(Start(destination + "\\UnInstall\\UnInst.exe", CaseFolder("identity-english-untemp2"), &remover, {}, "/S"));
     ASSERT_TRUE(WaitExit(&remover, 60000, &code));
     EXPECT_EQ(0u, code);
+}
+
+namespace {
+
+using Links = Wizard;
+
+} // namespace
+
+// The links fixture of CTest plants bin\sub below folder-dest as a link to
+// a folder outside; an installer in English names it in English.
+TEST_F(Links, AnEnglishInstallerNamesTheLinkInEnglish) {
+    std::string root = std::string("Z:") + BRONDALE_LINKS_DIR;
+    std::replace(root.begin(), root.end(), '/', '\\');
+    ASSERT_TRUE(PathExists(root + "\\outside")) << "the links fixture of CTest plants the layout";
+    ProductFiles files = BasicProduct("Links English", {});
+    std::string english = "[lng]\r\n";
+    for (const EnglishText& t : kEnglishTexts)
+        english += std::to_string(t.id) + "=" + t.text + "\r\n";
+    files["lang\\English.lng"] = english;
+    files["program\\bin\\sub\\app.exe"] = "would land outside";
+    folder = CaseFolder("links-english");
+    std::string exe = BuildInstaller(folder, "e2e-links-english", files);
+    std::string destination = root + "\\folder-dest";
+    std::vector<std::string> before = ListFolder(destination);
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, "/LANG=English"));
+    language = WaitForPage(run, "Choose Setup Language");
+    ASSERT_NE(nullptr, language);
+    Click(language, 100);
+    HWND confirm = WaitForPageWith(201);
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, 102);
+    HWND page = WaitForPageWith(402);
+    ASSERT_NE(nullptr, page);
+    SetItemText(page, 402, destination);
+    Click(page, 109);
+    HWND box = WaitForMessageBox(run, 60000);
+    ASSERT_NE(nullptr, box);
+    BoxInfo info = ReadBox(box);
+    EXPECT_EQ(0u, info.text.find(English(21))) << info.text;
+    EXPECT_NE(std::string::npos, info.text.find(destination + "\\bin\\sub")) << info.text;
+    Answer(box, IDOK);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 30000, &code));
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(root + "\\outside")) << "nothing written through the link";
+    EXPECT_EQ(before, ListFolder(destination)) << "taken back";
 }

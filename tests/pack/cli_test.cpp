@@ -145,7 +145,7 @@ TEST(Cli, BuildAndVerifyRefuseNamesWindowsTakesForOne) {
     Put(work / "stub.exe", std::string("MZ") + std::string(4094, '\0'));
     std::string out;
     EXPECT_EQ(1, Tool("build P -o Case.exe --stub stub.exe --force", &out, work)) << out;
-    EXPECT_TRUE(Has(out, "program/xt_connmark.h: and program/xt_CONNMARK.h are one file on Windows")) << out;
+    EXPECT_TRUE(Has(out, "error: program/xt_connmark.h: one file on Windows with program/xt_CONNMARK.h")) << out;
     EXPECT_TRUE(Has(out, "nothing written")) << out;
     EXPECT_FALSE(fs::exists(work / "Case.exe"));
     EXPECT_FALSE(fs::exists(work / "Case.exe.partial"));
