@@ -4,6 +4,14 @@
 // appended after everything the file holds, and only the headers change
 // (section count, image size, resource directory, checksum 0), so code,
 // imports, relocations and the old section's bytes stay where they were.
+//
+// Why an editor of its own rather than a PE library (LIEF, say): the tool is
+// built twice, natively and as a 32-bit Windows program, and both builds must
+// write the same bytes. A library would have to be built for both targets and
+// write its tree, alignment and headers identically in each; these 300 lines
+// of plain byte arithmetic do so by construction, on a program this project
+// builds itself. The tests read the result back with a reader of their own
+// and with Windows' version functions under Wine.
 #ifndef BRONDALE_PACK_PEIMAGE_H
 #define BRONDALE_PACK_PEIMAGE_H
 
