@@ -26,6 +26,20 @@ const char kUninstallerMenuEntry[] = "UnInstall\\UnInst.exe";
 const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const size_t kUninstallNameField = 64;
 
+// The values of the product's Uninstall key beside DisplayName, DisplayIcon,
+// UninstallString and the record's digests: the version, publisher and
+// address of init.cfg [product] (each only when given), where and when the
+// product was installed, its size in KiB, and no Modify or Repair button.
+const char kQuietUninstallValue[] = "QuietUninstallString";
+const char kDisplayVersionValue[] = "DisplayVersion";
+const char kPublisherValue[] = "Publisher";
+const char kUrlInfoValue[] = "URLInfoAbout";
+const char kInstallLocationValue[] = "InstallLocation";
+const char kInstallDateValue[] = "InstallDate";
+const char kEstimatedSizeValue[] = "EstimatedSize";
+const char kNoModifyValue[] = "NoModify";
+const char kNoRepairValue[] = "NoRepair";
+
 // The registry roots by index, as the record and reg.cfg name them.
 const char* const kRegistryRoots[4] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
                                        "HKEY_USERS"};

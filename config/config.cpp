@@ -12,9 +12,11 @@
 namespace {
 
 const char kFiles[3][10] = {"\\init.cfg", "\\lnk.cfg", "\\reg.cfg"};
-const char kSections[14][8] = {"cfg",  "index", "Run",  "index1", "index2", "desktop", "menu",
-                               "key",  "name",  "value", "type",  "silent", "RunU",    "dynam"};
-static_assert(sizeof kSections == 112, "fourteen 8-byte section names");
+// The fourteen sections of the configuration files in their order, then
+// the product's identity in init.cfg.
+const char kSections[15][8] = {"cfg",  "index", "Run",  "index1", "index2", "desktop", "menu",   "key",
+                               "name", "value", "type", "silent", "RunU",   "dynam",   "product"};
+static_assert(sizeof kSections == 120, "fifteen 8-byte section names");
 
 } // namespace
 
@@ -30,7 +32,7 @@ bool CfgPath(short file, char* path) {
 void GetFromCfg(const char* key, char* dest, short section, short file) {
     dest[0] = '\0';
     char path[kCfgValueSize];
-    if (section < 0 || section > 13 || !CfgPath(file, path))
+    if (section < 0 || section > kSecProduct || !CfgPath(file, path))
         return;
     GetPrivateProfileStringA(kSections[section], key, "", dest, kCfgValueSize, path);
     UINT quoted = GetPrivateProfileIntA("line", key, 0, path);

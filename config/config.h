@@ -25,7 +25,13 @@ enum CfgSection : short {
     kSecSilent = 11,
     kSecRunU = 12,
     kSecDynam = 13,
+    // init.cfg only: the product's identity, under the keys below. Every
+    // key is optional; the Uninstall key gets a value for each one given.
+    kSecProduct = 14,
 };
+const char kProductVersion[] = "Version";
+const char kProductPublisher[] = "Publisher";
+const char kProductUrl[] = "URL";
 
 // Size a caller reserves for any value; a quoted [value] entry needs two more.
 const unsigned kCfgValueSize = 260;

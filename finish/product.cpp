@@ -1,9 +1,13 @@
 // The product's Uninstall key: the path every part that writes or seals it
-// takes from here, and the values that register the product.
+// takes from here, and the values that register the product. Every value
+// goes through the registry accessor and is named in the log; the key's
+// removal is the uninstaller's, which deletes it whole.
 #include "finish/product.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "base/installed.h"
 #include "base/scratch.h"
@@ -24,8 +28,80 @@ void ProductKeyPath(char* key, size_t size) {
 namespace {
 
 LONG SetText(char* key, const char* name, char* text) {
-    return addregister(key, name, reinterpret_cast<unsigned char*>(text), 1, 1, static_cast<int>(strlen(text)),
-                       REG_SZ);
+    LONG result = addregister(key, name, reinterpret_cast<unsigned char*>(text), 1, 1,
+                              static_cast<int>(strlen(text)), REG_SZ);
+    LogLine("Uninstall key %s = %s: %s (%ld)", name, text, result == ERROR_SUCCESS ? "written" : "failed",
+            static_cast<long>(result));
+    return result;
+}
+
+// A REG_DWORD through the accessor, which takes it as eight hexadecimal
+// digits, most significant first.
+LONG SetNumber(char* key, const char* name, unsigned long value) {
+    char digits[16];
+    snprintf(digits, sizeof digits, "%08lX", value);
+    LONG result = addregister(key, name, reinterpret_cast<unsigned char*>(digits), 1, 1, 8, REG_DWORD);
+    LogLine("Uninstall key %s = %lu: %s (%ld)", name, value, result == ERROR_SUCCESS ? "written" : "failed",
+            static_cast<long>(result));
+    return result;
+}
+
+// Bytes of the file at path (0 when it cannot be read), added to *total.
+void AddFileSize(const char* path, unsigned long long* total) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        *total += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The installed files' size in KiB, rounded up: the sizes the file list
+// gives for the product's files (this run's and an upgraded one's) and the
+// record folder's own files as they are now. The list is this run's own
+// file; a line it cannot read adds nothing.
+unsigned long InstalledKiB(const char* destination) {
+    unsigned long long total = 0;
+    char path[MAX_PATH];
+    snprintf(path, sizeof path, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile);
+    FILE* list = fopen(path, "rb");
+    char line[MAX_PATH + 32];
+    while (list && fgets(line, sizeof line, list)) {
+        if (line[0] >= '0' && line[0] <= '9')
+            total += strtoull(line, nullptr, 10);
+        while (!strchr(line, '\n') && fgets(line, sizeof line, list)) {
+        }
+    }
+    if (list)
+        fclose(list);
+    for (const char* file : {kRecordFile, kFileListFile, kLanguageRecordFile, kUninstallerFile}) {
+        snprintf(path, sizeof path, "%s\\%s\\%s", destination, kRecordFolder, file);
+        AddFileSize(path, &total);
+    }
+    unsigned long long kib = (total + 1023) / 1024;
+    return kib > 0xFFFFFFFFull ? 0xFFFFFFFFul : static_cast<unsigned long>(kib);
+}
+
+// The values for deployment tools and the list of installed programs:
+// version, publisher and address when init.cfg [product] gives them, the
+// folder, today's date, the size, and no Modify or Repair button.
+void SetIdentity(char* key, const char* destination) {
+    const char* const kGiven[3][2] = {{kProductVersion, kDisplayVersionValue},
+                                      {kProductPublisher, kPublisherValue},
+                                      {kProductUrl, kUrlInfoValue}};
+    char value[kCfgValueSize];
+    for (const auto& given : kGiven) {
+        GetFromCfg(given[0], value, kSecProduct, kInitCfg);
+        if (value[0] != '\0')
+            SetText(key, given[1], value);
+    }
+    snprintf(value, sizeof value, "%s", destination);
+    SetText(key, kInstallLocationValue, value);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    snprintf(value, sizeof value, "%04u%02u%02u", today.wYear, today.wMonth, today.wDay);
+    SetText(key, kInstallDateValue, value);
+    SetNumber(key, kEstimatedSizeValue, InstalledKiB(destination));
+    SetNumber(key, kNoModifyValue, 1);
+    SetNumber(key, kNoRepairValue, 1);
 }
 
 } // namespace
@@ -52,6 +128,7 @@ LONG DodajDlListy() {
     // Deployment tools remove a product without questions through this
     // value, beside the interactive one.
     strncat(uninstaller, " /S", sizeof uninstaller - 1 - strlen(uninstaller));
-    SetText(key, "QuietUninstallString", uninstaller);
+    SetText(key, kQuietUninstallValue, uninstaller);
+    SetIdentity(key, destination);
     return result;
 }

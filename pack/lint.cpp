@@ -11,8 +11,12 @@
 #include <map>
 #include <set>
 
-#include "pack/ini.h"
+#include "base/format.h"
 #include "base/installed.h"
+#include "config/config.h"
+#include "pack/ini.h"
+#include "pack/identity.h"
+#include "pack/lintfiles.h"
 
 namespace {
 
@@ -35,7 +39,7 @@ bool IsNumber(const std::string& s) {
 
 class Linter {
 public:
-    explicit Linter(const std::vector<SectionFile> sections[3]) {
+    Linter(const std::vector<SectionFile> sections[3], int codePage) : codePage_(codePage) {
         for (const SectionFile& f : sections[1])
             install_[Lower(f.name)] = &f;
         for (const SectionFile& f : sections[2])
@@ -49,13 +53,14 @@ public:
 
     std::vector<Finding> Run() {
         Product();
+        Identity();
         RunList();
         Shortcuts();
         Registry();
-        Languages();
         SameLineComments(init_, "init.cfg");
         SameLineComments(lnk_, "lnk.cfg");
         SameLineComments(reg_, "reg.cfg");
+        TextFiles();
         if (!install_.count(Lower(kUninstallerInPackage)))
             Error(std::string("install/") + kUninstallerInPackage, "missing: the installer copies it as the uninstaller");
         return findings_;
@@ -114,6 +119,12 @@ private:
         if (name.empty())
             Error("init.cfg [cfg] 1", "no product name: page captions, the Uninstall key and the folder need one");
         Long("init.cfg [cfg] 1", name, 63);
+        // The name becomes a folder below Program Files and the last part
+        // of the Uninstall key: one Windows name, no key separator.
+        if (!name.empty() && (name.find('\\') != std::string::npos || !IsSafeMemberPath(name.c_str(), name.size())))
+            Error("init.cfg [cfg] 1", "\"" + name + "\" cannot be a folder name and a registry key name on Windows "
+                                      "(no \\ / : * ? \" < > |, no control character, no device name, no dot or "
+                                      "blank at the end)");
         std::string licence = init_.Get("cfg", "2");
         if (!licence.empty() && !install_.count(Lower(licence)))
             Error("init.cfg [cfg] 2", "the licence file \"" + licence + "\" is not in install/");
@@ -182,15 +193,50 @@ private:
         }
     }
 
-    void Languages() {
+    // init.cfg [product]: a version the installer's version resource can
+    // hold, an address of the usual form, a readable icon.
+    void Identity() {
+        std::string version = init_.Get("product", kProductVersion);
+        uint16_t parts[4];
+        if (!version.empty() && !ParseVersion(version, parts))
+            Error(std::string("init.cfg [product] ") + kProductVersion,
+                  "\"" + version + "\" is not a version: one to four numbers from 0 to 65535 joined by dots (2.1.0)");
+        Long(std::string("init.cfg [product] ") + kProductPublisher, init_.Get("product", kProductPublisher), 259);
+        std::string url = init_.Get("product", kProductUrl);
+        Long(std::string("init.cfg [product] ") + kProductUrl, url, 259);
+        if (!url.empty() && url.compare(0, 7, "http://") != 0 && url.compare(0, 8, "https://") != 0)
+            Warn(std::string("init.cfg [product] ") + kProductUrl, "\"" + url + "\" is not a web address "
+                                                                 "(http://... or https://...)");
+        auto icon = install_.find(Lower(kSetupIcon));
+        std::string problem;
+        if (icon != install_.end() && !ParseIcon(Content(*icon->second), nullptr, &problem))
+            Error(std::string("install/") + kSetupIcon, problem);
+    }
+
+    // Names, encoding and completeness of the configuration and language
+    // files, and the limits of a language file.
+    void TextFiles() {
+        CheckNames(init_, kInitFile, "init.cfg", &findings_);
+        CheckNames(lnk_, kLnkFile, "lnk.cfg", &findings_);
+        CheckNames(reg_, kRegFile, "reg.cfg", &findings_);
+        std::string licence = Lower(init_.Get("cfg", "2"));
+        for (const auto& f : install_) {
+            bool config = f.first.size() > 4 && f.first.compare(f.first.size() - 4, 4, ".cfg") == 0;
+            if (config || f.first == licence)
+                CheckEncoding(Content(*f.second), "install/" + f.second->name, codePage_, &findings_);
+        }
         for (const SectionFile* f : languages_) {
-            std::string name = f->name;
+            std::string name = f->name, file = "lang/" + name;
             if (name.size() < 4 || Lower(name.substr(name.size() - 4)) != ".lng")
                 continue;
-            Long("lang/" + name, name.substr(0, name.size() - 4), 27);
-            Ini lng(Content(*f));
+            Long(file, name.substr(0, name.size() - 4), 27);
+            std::string text = Content(*f);
+            Ini lng(text);
             for (const std::string& key : lng.Keys("lng"))
-                Long("lang/" + name + " [lng] " + key, lng.Get("lng", key), 255);
+                Long(file + " [lng] " + key, lng.Get("lng", key), 255);
+            CheckNames(lng, kLanguageFile, file, &findings_);
+            CheckEncoding(text, file, codePage_, &findings_);
+            CheckLanguageTexts(lng, file, &findings_);
         }
     }
 
@@ -216,21 +262,12 @@ private:
     std::set<std::string> program_;
     std::vector<const SectionFile*> languages_;
     Ini init_, lnk_, reg_;
+    int codePage_;
     std::vector<Finding> findings_;
 };
 
 } // namespace
 
-std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3]) {
-    return Linter(sections).Run();
-}
-
-int PrintFindings(const std::vector<Finding>& findings) {
-    int errors = 0;
-    for (const Finding& f : findings) {
-        fprintf(stderr, "%s: %s: %s\n", f.error ? "error" : "warning", f.where.c_str(), f.message.c_str());
-        errors += f.error;
-    }
-    fflush(stderr);
-    return errors;
+std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3], int codePage) {
+    return Linter(sections, codePage).Run();
 }

@@ -7,20 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "pack/finding.h"
 #include "pack/writer.h"
 
-struct Finding {
-    bool error;
-    std::string where;  // "init.cfg [Run] 3"
-    std::string message;
-};
-
-// sections as ReadProduct gives them (names in the package's code page);
-// the Install section's files are read through their sources.
-std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3]);
-
-// Prints findings to stderr, each on a line of its own, and flushes it;
-// returns how many are errors.
-int PrintFindings(const std::vector<Finding>& findings);
+// sections as ReadProduct gives them (names in codePage, the package's code
+// page); the Install and Lang sections' files are read through their
+// sources. Every finding of every check, in one list.
+std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3], int codePage);
 
 #endif

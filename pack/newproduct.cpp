@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "lang/english.h"
 #include "pack/product.h"
 #include "base/format.h"
 
@@ -56,7 +57,15 @@ std::string InitCfg(const std::string& name, const std::string& program) {
                  "1=0",
                  "[RunU]",
                  "; What the uninstaller starts, and waits for, before it removes files:",
-                 "; entries 1=, 2=, ... like [Run]'s, counted by maxU."},
+                 "; entries 1=, 2=, ... like [Run]'s, counted by maxU.",
+                 "[product]",
+                 "; The product's identity, in the list of installed programs and in the",
+                 "; installer's file properties; each may stay empty. Version: one to four",
+                 "; numbers joined by dots; Publisher: who makes the product; URL: its web",
+                 "; page. install/setup.ico, when there is one, becomes the installer's icon.",
+                 "Version=1.0",
+                 "Publisher=",
+                 "URL="},
                 name, program);
 }
 
@@ -107,28 +116,12 @@ std::string RegCfg(const std::string& name, const std::string& program) {
 }
 
 std::string EnglishLng() {
-    return Text({"; English texts of the installer's pages, by text number (12 is unused).",
-                 "; A number left out keeps the built-in text.",
-                 "[lng]",
-                 "1=Do you really want to install",
-                 "2=Finish",
-                 "3=Install",
-                 "4=Next",
-                 "5=I accept the terms of the licence agreement.",
-                 "6=Browse",
-                 "7=Choose the folder in which the program will be installed:",
-                 "8=The chosen path is not valid.",
-                 "9=Abort the installation?",
-                 "10=Installation progress:",
-                 "11=Unpacked files:",
-                 "13=Choose from the options below the tasks that setup should carry out at the end of the "
-                 "installation.",
-                 "14=Create shortcuts on the desktop.",
-                 "15=Create shortcuts in the Start menu.",
-                 "16=Show the information file.",
-                 "17=Run",
-                 "18=when the installation is finished."},
-                "", "");
+    std::string text = Text({"; English texts of the installer (1 to 21) and the uninstaller (30 to 37),",
+                             "; by text number. A number left out keeps the built-in Polish text.", "[lng]"},
+                            "", "");
+    for (const EnglishText& t : kEnglishTexts)
+        text += std::to_string(t.id) + "=" + t.text + "\r\n";
+    return text;
 }
 
 bool Write(const fs::path& path, const std::string& text, std::string* error) {

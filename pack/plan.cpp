@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "pack/ini.h"
 #include "base/installed.h"
+#include "config/config.h"
+#include "pack/ini.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ std::string Lower(std::string s) {
 struct Configuration {
     Ini init, lnk, reg;
     bool hasUninstaller = false;
+    uint64_t uninstallerBytes = 0;
 };
 
 Configuration ReadConfiguration(const std::vector<std::pair<std::string, std::string>>& install) {
@@ -36,8 +38,10 @@ Configuration ReadConfiguration(const std::vector<std::pair<std::string, std::st
             c.lnk = Ini(f.second);
         else if (n == "reg.cfg")
             c.reg = Ini(f.second);
-        else if (n == Lower(kUninstallerInPackage))
+        else if (n == Lower(kUninstallerInPackage)) {
             c.hasUninstaller = true;
+            c.uninstallerBytes = f.second.size();
+        }
     }
     return c;
 }
@@ -50,17 +54,37 @@ void DescribeFiles(const Configuration& c, const std::vector<std::pair<std::stri
     out << "\nFiles written into DEST (" << program.size() << ", " << bytes << " bytes):\n";
     for (const auto& p : program)
         out << "  DEST\\" << p.first << " (" << p.second << " bytes)\n";
-    out << "  DEST\\" << kRecordFolder << "\\" << kRecordFile << " (the uninstall record)\n";
-    out << "  DEST\\" << kRecordFolder << "\\" << kUninstallerFile
+    const std::string record = std::string("  DEST\\") + kRecordFolder + "\\";
+    out << record << kRecordFile << " (the uninstall record)\n";
+    out << record << kFileListFile << " (the installed files with their sizes and CRC-32)\n";
+    out << record << kLanguageRecordFile << " (the chosen language file; none for Polski)\n";
+    out << record << kUninstallerFile
         << (c.hasUninstaller ? "" : std::string(" (missing: no ") + kUninstallerInPackage + " in the package)")
         << "\n";
 }
 
-// The product's key below HKEY_LOCAL_MACHINE (root 1).
-void DescribeUninstallEntry(const std::string& name, std::ostream& out) {
+// The product's key below HKEY_LOCAL_MACHINE (root 1), with every value the
+// installer writes there; bytes is what the installed files come to.
+void DescribeUninstallEntry(const Configuration& c, const std::string& name, uint64_t bytes, std::ostream& out) {
+    std::string command = "\"DEST" + std::string(kUninstallerCommand) + "\"";
     out << "\nUninstall entry: " << kRegistryRoots[1] << "\\" << kUninstallKey << name
-        << "\n  DisplayName = " << name << "\n  DisplayIcon = \"DEST" << kUninstallerCommand << "\"\n"
-        << "  UninstallString = \"DEST" << kUninstallerCommand << "\"\n";
+        << " (on 64-bit Windows below SOFTWARE\\WOW6432Node)\n  DisplayName = " << name << "\n  DisplayIcon = "
+        << command << "\n  UninstallString = " << command << "\n  " << kQuietUninstallValue << " = " << command
+        << " /S\n";
+    const char* const kGiven[3][2] = {{kProductVersion, kDisplayVersionValue},
+                                      {kProductPublisher, kPublisherValue},
+                                      {kProductUrl, kUrlInfoValue}};
+    for (const auto& given : kGiven) {
+        std::string value = c.init.Get("product", given[0]);
+        if (!value.empty())
+            out << "  " << given[1] << " = " << value << "\n";
+    }
+    out << "  " << kInstallLocationValue << " = DEST\n  " << kInstallDateValue
+        << " = the day of the installation (YYYYMMDD)\n  " << kEstimatedSizeValue << " = REG_DWORD about "
+        << (bytes + 1023) / 1024 << " KiB (the files above)\n  " << kNoModifyValue << " = REG_DWORD 1\n  "
+        << kNoRepairValue << " = REG_DWORD 1\n  RecordDigest = SHA-256 of DEST\\" << kRecordFolder << "\\"
+        << kRecordFile << "\n  FileListDigest = SHA-256 of DEST\\" << kRecordFolder << "\\" << kFileListFile
+        << "\n";
 }
 
 // The desktop (kind 0) or Start-menu (kind 1) shortcuts; the Start menu
@@ -152,7 +176,10 @@ std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>&
     std::string licence = c.init.Get("cfg", "2");
     out << "Licence page: " << (licence.empty() ? "none" : licence) << "\n";
     DescribeFiles(c, program, out);
-    DescribeUninstallEntry(name, out);
+    uint64_t bytes = c.uninstallerBytes;
+    for (const auto& p : program)
+        bytes += p.second;
+    DescribeUninstallEntry(c, name, bytes, out);
     out << "\nShortcuts:\n";
     for (int kind = 0; kind < 2; ++kind)
         DescribeShortcuts(c.lnk, kind, name, out);

@@ -15,15 +15,15 @@ out="$here/build/example"
 rm -rf "$out"
 mkdir -p "$out"
 installer="$out/BrondaleDemoSetup.exe"
-# The product folder: the example's files, its program, and some data so that
-# the progress page stays up long enough to be seen.
+# The product folder: the example's files and some data so that the progress
+# page stays up long enough to be seen. The optimised tool packs it as the
+# README shows, finding the installer and uninstaller in build/windows.
 product="$out/product"
 cp -r examples/demo "$product"
-cp build/windows/brondale-demo.exe "$product/program/DemoApp.exe"
-cp build/windows/UnInst.exe "$product/install/UnInst.dat"
 mkdir -p "$product/program/data"
 head -c 96M /dev/urandom > "$product/program/data/sample.dat"
-build/native/brondale-pack "$product" -o "$installer" --stub build/windows/brondale.exe
+build/tool/brondale-pack lint "$product"
+build/tool/brondale-pack build "$product" -o "$installer"
 
 export BRONDALE_WINEPREFIX="$here/build/windows/wine-prefix"
 if [ -n "${DISPLAY:-}" ]; then

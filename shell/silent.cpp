@@ -61,6 +61,8 @@ const char* ResultName(SectionResult result) {
 int ExitFor(SectionResult result) {
     if (result == kSectionDamaged)
         return kExitDamaged;
+    if (result == kSectionCancelled)
+        return kExitFileInUse;
     return result == kSectionLink ? kExitDestination : kExitWriteFailed;
 }
 

@@ -15,6 +15,7 @@ enum SilentExit {
     kExitWriteFailed = 5,   // a file could not be written: a full disk, a failing drive, no memory
     kExitAnotherCopy = 6,   // another copy of this installer is running
     kExitRefused = 7,       // the start-up was refused: not Windows NT, or no usable temporary folder
+    kExitFileInUse = 8,     // a file to replace is held open by another program
 };
 
 // Parses arguments (the command line after the program's name) into

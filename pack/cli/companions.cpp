@@ -1,5 +1,7 @@
 // Finding the tool's companion programs. Only regular files count, so a
-// folder or a dangling link of that name is passed over.
+// folder or a dangling link of that name is passed over. The Windows build
+// folder is searched only by the tool that still stands in the build folder
+// it was built in: an installed copy never looks back into a build tree.
 #include "pack/cli/companions.h"
 
 #include <filesystem>
@@ -18,7 +20,13 @@ std::string ToolFolder(const char* argv0) {
 
 std::vector<std::string> CompanionFolders(const std::string& toolFolder) {
     fs::path tool = fs::u8path(toolFolder);
-    return {tool.u8string(), (tool.parent_path() / "share" / "brondale").u8string()};
+    std::vector<std::string> folders = {tool.u8string(), (tool.parent_path() / "share" / "brondale").u8string()};
+#if defined(BRONDALE_BUILD_TREE) && defined(BRONDALE_WINDOWS_TREE)
+    std::error_code ec;
+    if (fs::equivalent(tool, fs::u8path(BRONDALE_BUILD_TREE), ec) && *BRONDALE_WINDOWS_TREE)
+        folders.push_back(fs::u8path(BRONDALE_WINDOWS_TREE).u8string());
+#endif
+    return folders;
 }
 
 std::string FindCompanion(const std::string& toolFolder, const std::string& name) {

@@ -1,6 +1,8 @@
 // Where the packing tool finds the programs it packs (the installer
 // program, the uninstaller, the placeholder of a new product): beside
-// itself, as in a build folder, or in ../share/brondale, as installed.
+// itself, as in a build folder, or in ../share/brondale, as installed; the
+// native tool in its own build folder also in the Windows build folder
+// that build was configured with.
 #ifndef BRONDALE_PACK_CLI_COMPANIONS_H
 #define BRONDALE_PACK_CLI_COMPANIONS_H
 

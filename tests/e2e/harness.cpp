@@ -11,6 +11,8 @@
 #include <sddl.h>
 #include <shlobj.h>
 
+#include "base/format.h"
+
 namespace {
 
 std::string FromWide(const wchar_t* text, int length) {
@@ -144,6 +146,16 @@ int RunTool(const std::string& command, std::string* output) {
     ReadFileText(logFile, output);
     DeleteFileA(logFile);
     return static_cast<int>(code);
+}
+
+size_t FirstSectionAt(const std::string& installer) {
+    unsigned short state = 0;
+    for (size_t i = kPackageStart; i < installer.size(); ++i) {
+        state = MatchSignatureByte(state, static_cast<unsigned char>(installer[i]));
+        if (state == kSignatureSize)
+            return i + 1;
+    }
+    return installer.size();
 }
 
 bool Pack(const std::string& product, const std::string& installer, std::string* log, const std::string& options) {

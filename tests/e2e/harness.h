@@ -50,6 +50,11 @@ bool Pack(const std::string& product, const std::string& installer, std::string*
 // A small product: one language file per name (text 3 translated as the
 // language's name), init.cfg naming the product, an uninstaller and a file.
 ProductFiles BasicProduct(const std::string& name, const std::vector<std::string>& languages);
+// Where the Lang section of an installer file starts: right after the
+// package signature, found as the installer finds it (the installer program
+// before it is longer than brondale.exe once its resources are rewritten).
+size_t FirstSectionAt(const std::string& installer);
+
 // Writes files into CASE\product and packs them into CASE\exeName.exe.
 std::string BuildInstaller(const std::string& caseFolder, const std::string& exeName, const ProductFiles& files,
                            const std::string& packOptions = "");

@@ -10,9 +10,7 @@ using Unpack = Wizard;
 
 // Where the three sections of an installer file start.
 std::vector<size_t> SectionStarts(const std::string& data) {
-    std::string program;
-    EXPECT_TRUE(ReadFileText(BuildFolder() + "\\brondale.exe", &program));
-    size_t at = std::max<size_t>(program.size(), 135300) + 6;
+    size_t at = FirstSectionAt(data);
     std::vector<size_t> starts;
     for (int s = 0; s < 3 && at + 15 <= data.size(); ++s) {
         starts.push_back(at);

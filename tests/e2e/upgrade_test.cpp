@@ -72,9 +72,7 @@ std::string Names(const std::map<std::string, Seen>& files) {
 
 // Where the program section starts in an installer file.
 size_t ProgramSectionStart(const std::string& data) {
-    std::string program;
-    EXPECT_TRUE(ReadFileText(BuildFolder() + "\\brondale.exe", &program));
-    size_t at = std::max<size_t>(program.size(), 135300) + 6;
+    size_t at = FirstSectionAt(data);
     for (int s = 0; s < 2; ++s) {
         uint32_t count = *reinterpret_cast<const uint32_t*>(&data[at + 11]);
         at += *reinterpret_cast<const uint32_t*>(&data[at + 15 + 4 * count]);

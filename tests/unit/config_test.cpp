@@ -36,7 +36,8 @@ protected:
 
 TEST_F(Config, ReadsEachFileAndSectionByNumber) {
     Write("init.cfg", "[cfg]\r\n1=Product\r\n2=licence.txt\r\n[index]\r\nmax=3\r\nmaxU=2\r\n[RUN]\r\n1=app.exe\r\n"
-                      "[silent]\r\n1=0\r\n[RunU]\r\n1=clean.exe\r\n");
+                      "[silent]\r\n1=0\r\n[RunU]\r\n1=clean.exe\r\n"
+                      "[Product]\r\nversion=2.1.0\r\nPublisher= Example Ltd \r\nURL=\"https://example.com\"\r\n");
     Write("lnk.cfg", "[index1]\r\nmax=2\r\n[index2]\r\nmax=1\r\n[desktop]\r\n1=app.exe\r\n[menu]\r\n1=x\r\n");
     Write("reg.cfg", "[index]\r\nmax=2\r\n[key]\r\n1=HKEY_CURRENT_USER\\Software\\P\r\n[name]\r\n1=Path\r\n"
                      "[value]\r\n1=C:\\P\r\n[type]\r\n1=3\r\n[dynam]\r\n1=1\r\n");
@@ -54,7 +55,11 @@ TEST_F(Config, ReadsEachFileAndSectionByNumber) {
         {"max", kSecIndex, kRegCfg, "2"},          {"1", kSecKey, kRegCfg, "HKEY_CURRENT_USER\\Software\\P"},
         {"1", kSecName, kRegCfg, "Path"},          {"1", kSecValue, kRegCfg, "C:\\P"},
         {"1", kSecType, kRegCfg, "3"},             {"1", kSecDynam, kRegCfg, "1"},
-        {"1", kSecCfg, kLnkCfg, ""},               {"1", 14, kInitCfg, ""},
+        {kProductVersion, kSecProduct, kInitCfg, "2.1.0"},
+        {kProductPublisher, kSecProduct, kInitCfg, "Example Ltd"},
+        {kProductUrl, kSecProduct, kInitCfg, "https://example.com"},
+        {kProductVersion, kSecProduct, kRegCfg, ""},
+        {"1", kSecCfg, kLnkCfg, ""},               {"1", 15, kInitCfg, ""},
         {"1", -1, kInitCfg, ""},                   {"1", kSecCfg, 3, ""},
     };
     for (const Row& r : rows)

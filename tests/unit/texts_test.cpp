@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "helpers.h"
+#include "lang/english.h"
 #include "lang/texts.h"
 #include "base/scratch.h"
 
@@ -51,6 +52,20 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
     }
     const char start39[] = "Wybrany folder jest dowi\xB9zaniem";
     EXPECT_EQ(0, strncmp(DefaultText(39), start39, sizeof start39 - 1)) << DefaultText(39);
+}
+
+// A new product's English.lng and lint's check of language files take the
+// installer's text IDs from the English table: it must name every ID that
+// has a built-in text, and only those outside the uninstaller's.
+TEST(BuiltInTexts, EveryIdHasAnEnglishText) {
+    for (unsigned id = 0; id < 64; ++id) {
+        if (id >= kFirstUninstallerText && id <= kLastUninstallerText)
+            continue;
+        bool english = false;
+        for (const EnglishText& t : kEnglishTexts)
+            english = english || (t.id == id && t.text[0] != '\0');
+        EXPECT_EQ(DefaultText(id)[0] != '\0', english) << "text " << id;
+    }
 }
 
 TEST(GetLang, ReadsTheChosenFileAndFallsBackToTheDefault) {

@@ -1,0 +1,57 @@
+// Every text ID that the installer (1 to 21, no 12, then 38 and 39) and the
+// uninstaller (30 to 37) look up in a language file, with its English text: what a new
+// product's English.lng holds and what lint expects a language file to have.
+// An ID added to either program belongs here too.
+#ifndef BRONDALE_LANG_ENGLISH_H
+#define BRONDALE_LANG_ENGLISH_H
+
+#include <cstddef>
+
+struct EnglishText {
+    unsigned id;
+    const char* text;
+};
+
+const EnglishText kEnglishTexts[] = {
+    {1, "Do you really want to install"},
+    {2, "Finish"},
+    {3, "Install"},
+    {4, "Next"},
+    {5, "I accept the terms of the licence agreement."},
+    {6, "Browse"},
+    {7, "Choose the folder in which the program will be installed:"},
+    {8, "The chosen path is not valid."},
+    {9, "Abort the installation?"},
+    {10, "Installation progress:"},
+    {11, "Unpacked files:"},
+    {13, "Choose from the options below the tasks that setup should carry out at the end of the installation."},
+    {14, "Create shortcuts on the desktop."},
+    {15, "Create shortcuts in the Start menu."},
+    {16, "Show the information file."},
+    {17, "Run"},
+    {18, "when the installation is finished."},
+    {19, "There is not enough memory. The installation has been taken back; the files are as they were."},
+    {20, "The file is open in another program. Close that program and choose Retry, or choose Cancel to stop the "
+         "installation without changing any file:"},
+    {21, "The installation does not write through a link or junction. It has been taken back:"},
+    {30, "Do you really want to uninstall"},
+    {31, "The program has been uninstalled."},
+    {32, "Could not remove:"},
+    {33, "These files were changed or added and stay on the disk:"},
+    {34, "This folder is not empty and stays:"},
+    {35, "No installation record was found:"},
+    {36, "Run the uninstaller again when these files are no longer in use."},
+    {37, "The installation record was changed after the installation, or its digest is missing, so nothing was "
+         "removed. Install the product again to write a fresh record, then uninstall it."},
+    {38, "The installer runs with administrator rights and did not start these files, so as not to pass those "
+         "rights on. Start them yourself:"},
+    {39, "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
+         "made. Choose another folder:"},
+};
+const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
+
+// The uninstaller's texts: 30 to 37.
+const unsigned kFirstUninstallerText = 30;
+const unsigned kLastUninstallerText = 37;
+
+#endif

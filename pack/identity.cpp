@@ -1,0 +1,305 @@
+// The installer's version resource and icon. Texts are written in UTF-16 as
+// the resource format holds them, converted from the package's code page;
+// nothing here depends on the time or the machine, so both builds of the
+// tool write the same bytes.
+#include "pack/identity.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "config/config.h"
+#include "pack/ini.h"
+#include "pack/platform.h"
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Content(const SectionFile& f) {
+    if (f.source.empty())
+        return std::string(f.bytes.begin(), f.bytes.end());
+    std::ifstream in(std::filesystem::u8path(f.source), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// UTF-8 to UTF-16; a broken sequence becomes U+FFFD.
+std::u16string Utf16(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char b = static_cast<unsigned char>(utf8[i]);
+        size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 0;
+        uint32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) {
+            if (i + k >= utf8.size() || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80)
+                n = 0;
+            else
+                c = c << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        if (n == 0) {
+            out += u'\xFFFD';
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += n;
+    }
+    return out;
+}
+
+void Push16(Bytes* out, uint32_t v) {
+    out->push_back(static_cast<unsigned char>(v));
+    out->push_back(static_cast<unsigned char>(v >> 8));
+}
+void Push32(Bytes* out, uint32_t v) {
+    Push16(out, v & 0xFFFF);
+    Push16(out, v >> 16);
+}
+void PushText(Bytes* out, const std::u16string& text) {
+    for (char16_t c : text)
+        Push16(out, c);
+    Push16(out, 0);
+}
+void Align4(Bytes* out) { out->resize((out->size() + 3) & ~size_t(3), 0); }
+
+// Opens a version block: length (set by End), value length, type (0 binary,
+// 1 text) and key, aligned for its value.
+size_t Begin(Bytes* out, const std::u16string& key, uint32_t valueLength, uint32_t type) {
+    Align4(out);
+    size_t start = out->size();
+    Push16(out, 0);
+    Push16(out, valueLength);
+    Push16(out, type);
+    PushText(out, key);
+    Align4(out);
+    return start;
+}
+void End(Bytes* out, size_t start) {
+    size_t length = out->size() - start;
+    (*out)[start] = static_cast<unsigned char>(length);
+    (*out)[start + 1] = static_cast<unsigned char>(length >> 8);
+}
+
+void AddString(Bytes* out, const std::u16string& key, const std::u16string& value) {
+    size_t at = Begin(out, key, static_cast<uint32_t>(value.size() + 1), 1);
+    PushText(out, value);
+    End(out, at);
+}
+
+std::u16string FromPage(const std::string& text, int codePage) {
+    std::string utf8;
+    return FromCodePage(text, codePage, &utf8) ? Utf16(utf8) : Utf16(text);
+}
+
+std::u16string Hex4(uint32_t v) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::u16string s;
+    for (int shift = 12; shift >= 0; shift -= 4)
+        s += static_cast<char16_t>(kHex[(v >> shift) & 15]);
+    return s;
+}
+
+// The icon IDs that an icon group's data names.
+std::vector<uint16_t> GroupMembers(const Bytes& group) {
+    std::vector<uint16_t> ids;
+    size_t count = group.size() >= 6 ? static_cast<size_t>(group[4] | group[5] << 8) : 0;
+    for (size_t i = 0; i < count && 6 + 14 * i + 14 <= group.size(); ++i)
+        ids.push_back(static_cast<uint16_t>(group[6 + 14 * i + 12] | group[6 + 14 * i + 13] << 8));
+    return ids;
+}
+
+bool IsGroupOne(const Resource& r) {
+    return !r.type.named && r.type.id == kResourceGroupIcon && !r.name.named && r.name.id == 1;
+}
+
+// Replaces icon group 1 and the icons only it uses by images.
+void ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resource>* resources) {
+    std::set<uint16_t> own, shared;
+    uint16_t language = 0x0409, highest = 0;
+    for (const Resource& r : *resources) {
+        if (!r.type.named && r.type.id == kResourceGroupIcon)
+            for (uint16_t id : GroupMembers(r.data))
+                (IsGroupOne(r) ? own : shared).insert(id);
+        if (IsGroupOne(r))
+            language = r.language;
+    }
+    resources->erase(std::remove_if(resources->begin(), resources->end(),
+                                    [&](const Resource& r) {
+                                        bool icon = !r.type.named && r.type.id == kResourceIcon && !r.name.named;
+                                        return IsGroupOne(r) || (icon && own.count(r.name.id) && !shared.count(r.name.id));
+                                    }),
+                     resources->end());
+    for (const Resource& r : *resources)
+        if (!r.type.named && r.type.id == kResourceIcon && !r.name.named)
+            highest = std::max(highest, r.name.id);
+    Resource group;
+    group.type.id = kResourceGroupIcon;
+    group.name.id = 1;
+    group.language = language;
+    Push16(&group.data, 0);
+    Push16(&group.data, 1);
+    Push16(&group.data, static_cast<uint32_t>(images.size()));
+    for (const IconImage& image : images) {
+        Resource icon;
+        icon.type.id = kResourceIcon;
+        icon.name.id = ++highest;
+        icon.language = language;
+        icon.data = image.data;
+        resources->push_back(icon);
+        group.data.insert(group.data.end(), {image.width, image.height, image.colours, 0});
+        Push16(&group.data, image.planes);
+        Push16(&group.data, image.bitCount);
+        Push32(&group.data, static_cast<uint32_t>(image.data.size()));
+        Push16(&group.data, icon.name.id);
+    }
+    resources->push_back(group);
+}
+
+} // namespace
+
+bool ParseVersion(const std::string& text, uint16_t parts[4]) {
+    size_t count = 0, at = 0;
+    for (int i = 0; i < 4; ++i)
+        parts[i] = 0;
+    while (at < text.size() || count == 0) {
+        size_t end = text.find('.', at);
+        std::string part = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (count == 4 || part.empty() || part.size() > 5 ||
+            part.find_first_not_of("0123456789") != std::string::npos || std::stoul(part) > 65535)
+            return false;
+        parts[count++] = static_cast<uint16_t>(std::stoul(part));
+        if (end == std::string::npos)
+            return true;
+        at = end + 1;
+        if (at == text.size())
+            return false;  // a dot at the end
+    }
+    return true;
+}
+
+bool ParseIcon(const std::string& bytes, std::vector<IconImage>* images, std::string* problem) {
+    auto u16 = [&](size_t at) { return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                                             static_cast<unsigned char>(bytes[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at)) | static_cast<uint32_t>(u16(at + 2)) << 16; };
+    if (bytes.size() < 6 || u16(0) != 0 || u16(2) != 1 || u16(4) == 0) {
+        *problem = "not an icon file (.ico with at least one image)";
+        return false;
+    }
+    size_t count = u16(4);
+    if (6 + 16 * count > bytes.size() || count > 256) {
+        *problem = "an icon file cut short: its " + std::to_string(count) + " images are not all there";
+        return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        size_t entry = 6 + 16 * i;
+        uint32_t size = u32(entry + 8), offset = u32(entry + 12);
+        if (size < 8 || offset > bytes.size() || size > bytes.size() - offset) {
+            *problem = "image " + std::to_string(i + 1) + " of the icon file lies outside the file";
+            return false;
+        }
+        bool png = bytes.compare(offset, 8, "\x89PNG\r\n\x1A\n") == 0;
+        if (!png && u32(offset) != 40) {
+            *problem = "image " + std::to_string(i + 1) + " of the icon file is neither a bitmap nor a PNG image";
+            return false;
+        }
+        if (images) {
+            IconImage image;
+            image.width = static_cast<unsigned char>(bytes[entry]);
+            image.height = static_cast<unsigned char>(bytes[entry + 1]);
+            image.colours = static_cast<unsigned char>(bytes[entry + 2]);
+            image.planes = u16(entry + 4);
+            image.bitCount = u16(entry + 6);
+            image.data.assign(bytes.begin() + static_cast<long>(offset), bytes.begin() + static_cast<long>(offset + size));
+            images->push_back(image);
+        }
+    }
+    return true;
+}
+
+InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const std::string& fileName,
+                                  int codePage) {
+    InstallerIdentity identity;
+    identity.fileName = fileName;
+    identity.codePage = codePage;
+    for (const SectionFile& f : install) {
+        if (Lower(f.name) == "init.cfg") {
+            Ini init(Content(f));
+            identity.name = init.Get("cfg", "1");
+            identity.version = init.Get("product", kProductVersion);
+            identity.publisher = init.Get("product", kProductPublisher);
+        } else if (Lower(f.name) == kSetupIcon) {
+            identity.icon = Content(f);
+        }
+    }
+    return identity;
+}
+
+Bytes VersionResource(const InstallerIdentity& identity) {
+    uint16_t v[4] = {0, 0, 0, 0};
+    bool versioned = ParseVersion(identity.version, v);
+    Bytes out;
+    size_t root = Begin(&out, u"VS_VERSION_INFO", 52, 0);
+    const uint32_t ms = static_cast<uint32_t>(v[0]) << 16 | v[1], ls = static_cast<uint32_t>(v[2]) << 16 | v[3];
+    // Signature, structure version, file and product version, flags mask,
+    // flags, Windows NT 32-bit, an application, no subtype, no date.
+    for (uint32_t field : {0xFEEF04BDu, 0x00010000u, ms, ls, ms, ls, 0x3Fu, 0u, 0x00040004u, 1u, 0u, 0u, 0u})
+        Push32(&out, field);
+    const uint32_t kEnglish = 0x0409, page = static_cast<uint32_t>(identity.codePage) & 0xFFFF;
+    size_t strings = Begin(&out, u"StringFileInfo", 0, 1);
+    size_t table = Begin(&out, Hex4(kEnglish) + Hex4(page), 0, 1);
+    std::u16string name = FromPage(identity.name, identity.codePage);
+    if (!identity.publisher.empty())
+        AddString(&out, u"CompanyName", FromPage(identity.publisher, identity.codePage));
+    AddString(&out, u"FileDescription", name + u" Setup");
+    if (versioned)
+        AddString(&out, u"FileVersion", FromPage(identity.version, identity.codePage));
+    AddString(&out, u"OriginalFilename", Utf16(identity.fileName));
+    AddString(&out, u"ProductName", name);
+    if (versioned)
+        AddString(&out, u"ProductVersion", FromPage(identity.version, identity.codePage));
+    End(&out, table);
+    End(&out, strings);
+    size_t vars = Begin(&out, u"VarFileInfo", 0, 1);
+    size_t translation = Begin(&out, u"Translation", 4, 0);
+    Push16(&out, kEnglish);
+    Push16(&out, page);
+    End(&out, translation);
+    End(&out, vars);
+    End(&out, root);
+    return out;
+}
+
+bool StampInstaller(const Bytes& stub, const InstallerIdentity& identity, Bytes* out, std::string* error) {
+    std::vector<Resource> resources;
+    if (!ReadResources(stub, &resources, error))
+        return false;
+    resources.erase(std::remove_if(resources.begin(), resources.end(),
+                                   [](const Resource& r) { return !r.type.named && r.type.id == kResourceVersion; }),
+                    resources.end());
+    Resource version;
+    version.type.id = kResourceVersion;
+    version.name.id = 1;
+    version.language = 0x0409;
+    version.data = VersionResource(identity);
+    resources.push_back(version);
+    if (!identity.icon.empty()) {
+        std::vector<IconImage> images;
+        std::string problem;
+        if (!ParseIcon(identity.icon, &images, &problem)) {
+            *error = std::string("install/") + kSetupIcon + ": " + problem;
+            return false;
+        }
+        ReplaceProgramIcon(images, &resources);
+    }
+    return WriteResources(stub, resources, out, error);
+}

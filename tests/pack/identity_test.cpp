@@ -1,0 +1,384 @@
+// The installer's identity as the packing tool writes it, read back by a PE
+// reader of this test's own (it shares no code with the tool's editor):
+// version resource fields, icon group 1 against setup.ico's images, the
+// other resources untouched, the headers consistent; and the refusals.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "pack/identity.h"
+#include "pack/peimage.h"
+
+namespace {
+
+// --- An independent reader -------------------------------------------------
+
+uint32_t U16(const Bytes& b, size_t at) { return at + 2 <= b.size() ? b[at] | b[at + 1] << 8 : 0xDEAD; }
+uint32_t U32(const Bytes& b, size_t at) { return at + 4 <= b.size() ? U16(b, at) | U16(b, at + 2) << 16 : 0xDEADBEEF; }
+
+struct Pe {
+    const Bytes& b;
+    uint32_t coff, opt, table, sections;
+    explicit Pe(const Bytes& bytes) : b(bytes) {
+        coff = U32(b, 0x3C) + 4;
+        opt = coff + 20;
+        sections = U16(b, coff + 2);
+        table = opt + U16(b, coff + 16);
+    }
+    uint32_t Directory(int i, int field) const { return U32(b, opt + 96 + 8 * i + 4 * field); }
+    // The file offset of an address, through the section table.
+    size_t Offset(uint32_t rva) const {
+        for (uint32_t s = 0; s < sections; ++s) {
+            uint32_t at = table + 40 * s, va = U32(b, at + 12), raw = U32(b, at + 16);
+            if (rva >= va && rva < va + raw)
+                return U32(b, at + 20) + (rva - va);
+        }
+        return b.size();
+    }
+    std::string SectionName(uint32_t s) const { return std::string(reinterpret_cast<const char*>(&b[table + 40 * s]), 8); }
+};
+
+// Every resource as "type/name/language" -> bytes; directories must be in
+// ascending order, as the loader searches them.
+void Walk(const Pe& pe, uint32_t base, uint32_t offset, const std::string& path, int depth,
+          std::map<std::string, Bytes>* out) {
+    size_t at = pe.Offset(base + offset);
+    uint32_t count = U16(pe.b, at + 12) + U16(pe.b, at + 14);
+    uint32_t previous = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t id = U32(pe.b, at + 16 + 8 * i), target = U32(pe.b, at + 20 + 8 * i);
+        EXPECT_EQ(0u, id & 0x80000000u) << "only numbered resources here";
+        EXPECT_TRUE(i == 0 || id > previous) << path << ": entries out of order";
+        previous = id;
+        std::string key = path + (path.empty() ? "" : "/") + std::to_string(id);
+        if (depth < 2) {
+            ASSERT_NE(0u, target & 0x80000000u) << key;
+            Walk(pe, base, target & 0x7FFFFFFFu, key, depth + 1, out);
+        } else {
+            size_t entry = pe.Offset(base + target);
+            size_t data = pe.Offset(U32(pe.b, entry));
+            uint32_t size = U32(pe.b, entry + 4);
+            ASSERT_LE(data + size, pe.b.size()) << key;
+            (*out)[key] = Bytes(pe.b.begin() + static_cast<long>(data), pe.b.begin() + static_cast<long>(data + size));
+        }
+    }
+}
+
+std::map<std::string, Bytes> Resources(const Bytes& file) {
+    Pe pe(file);
+    std::map<std::string, Bytes> out;
+    if (pe.Directory(2, 0) != 0)
+        Walk(pe, pe.Directory(2, 0), 0, "", 0, &out);
+    return out;
+}
+
+// The text of a version block's UTF-16 key or value at at (ASCII only).
+std::string Wide(const Bytes& b, size_t at, size_t* end) {
+    std::string s;
+    for (; U16(b, at) != 0 && at < b.size(); at += 2)
+        s += static_cast<char>(U16(b, at) < 0x80 ? U16(b, at) : '?');
+    *end = at + 2;
+    return s;
+}
+
+// The StringFileInfo texts ("040904E2/ProductName" -> value) and the fixed
+// part's versions ("#FileVersion" -> "2.1.0.0").
+void VersionBlock(const Bytes& b, size_t at, const std::string& path, std::map<std::string, std::string>* out) {
+    size_t length = U16(b, at), valueLength = U16(b, at + 2), type = U16(b, at + 4), end = 0;
+    std::string key = Wide(b, at + 6, &end);
+    size_t value = (end + 3) & ~size_t(3), stop = at + length;
+    std::string here = path.empty() ? key : path + "/" + key;
+    size_t child = value;
+    if (key == "VS_VERSION_INFO") {
+        EXPECT_EQ(0xFEEF04BDu, U32(b, value));
+        auto version = [&](size_t o) {
+            return std::to_string(U32(b, o) >> 16) + "." + std::to_string(U32(b, o) & 0xFFFF) + "." +
+                   std::to_string(U32(b, o + 4) >> 16) + "." + std::to_string(U32(b, o + 4) & 0xFFFF);
+        };
+        (*out)["#FileVersion"] = version(value + 8);
+        (*out)["#ProductVersion"] = version(value + 16);
+        child = (value + valueLength + 3) & ~size_t(3);
+    } else if (type == 1 && valueLength > 0) {
+        size_t ignored = 0;
+        (*out)[here] = Wide(b, value, &ignored);
+        return;
+    } else if (key == "Translation") {
+        (*out)[here] = std::to_string(U16(b, value)) + "," + std::to_string(U16(b, value + 2));
+        return;
+    }
+    while (child + 6 < stop) {
+        VersionBlock(b, child, key == "VS_VERSION_INFO" ? "" : here, out);
+        child = (child + U16(b, child) + 3) & ~size_t(3);
+    }
+}
+
+// --- Inputs ---------------------------------------------------------------
+
+void Put16(Bytes* b, size_t at, uint32_t v) {
+    (*b)[at] = static_cast<unsigned char>(v);
+    (*b)[at + 1] = static_cast<unsigned char>(v >> 8);
+}
+void Put32(Bytes* b, size_t at, uint32_t v) {
+    Put16(b, at, v & 0xFFFF);
+    Put16(b, at + 2, v >> 16);
+}
+
+// A PE32 program of two sections (.text, .data) and no resources, with
+// headers of 0x400 bytes: room for four section headers.
+Bytes BarePe() {
+    Bytes b(0x800, 0);
+    b[0] = 'M';
+    b[1] = 'Z';
+    Put32(&b, 0x3C, 0x80);
+    memcpy(&b[0x80], "PE\0\0", 4);
+    Put16(&b, 0x84, 0x14C);
+    Put16(&b, 0x86, 2);
+    Put16(&b, 0x94, 224);
+    size_t opt = 0x98;
+    Put16(&b, opt, 0x10B);
+    Put32(&b, opt + 32, 0x1000);
+    Put32(&b, opt + 36, 0x200);
+    Put32(&b, opt + 56, 0x3000);
+    Put32(&b, opt + 60, 0x400);
+    Put32(&b, opt + 92, 16);
+    const char* names[2] = {".text", ".data"};
+    for (int s = 0; s < 2; ++s) {
+        size_t at = opt + 224 + 40 * s;
+        memcpy(&b[at], names[s], strlen(names[s]));
+        Put32(&b, at + 8, 0x100);
+        Put32(&b, at + 12, 0x1000 * (s + 1));
+        Put32(&b, at + 16, 0x200);
+        Put32(&b, at + 20, 0x400 + 0x200 * s);
+        for (size_t i = 0; i < 0x200; ++i)
+            b[0x400 + 0x200 * s + i] = static_cast<unsigned char>(s * 100 + i);
+    }
+    return b;
+}
+
+Resource Res(uint16_t type, uint16_t name, const std::string& data) {
+    Resource r;
+    r.type.id = type;
+    r.name.id = name;
+    r.language = 0x409;
+    r.data.assign(data.begin(), data.end());
+    return r;
+}
+
+// An icon group naming the given icon IDs (one 32x32 image each).
+std::string Group(std::initializer_list<uint16_t> ids) {
+    std::string g("\0\0\1\0", 4);
+    g += static_cast<char>(ids.size());
+    g += '\0';
+    for (uint16_t id : ids)
+        g += std::string("\x20\x20\0\0\1\0\x20\0\x10\0\0\0", 12) + static_cast<char>(id) + '\0';
+    return g;
+}
+
+// A stub like the installer: icon group 1 (icon 1) the program's, group 2
+// (icon 2) a page's, and a manifest.
+Bytes StubWithResources() {
+    std::vector<Resource> resources = {Res(3, 1, "the old program icon"), Res(3, 2, "a page's icon"),
+                                       Res(14, 1, Group({1})), Res(14, 2, Group({2})),
+                                       Res(24, 1, "<assembly/>")};
+    Bytes stub;
+    std::string error;
+    EXPECT_TRUE(WriteResources(BarePe(), resources, &stub, &error)) << error;
+    return stub;
+}
+
+// An .ico file of a 16x16 bitmap image and a 256x256 PNG one.
+std::string IconFile() {
+    std::string bitmap = std::string("\x28\0\0\0", 4) + std::string(60, 'b');
+    std::string png = "\x89PNG\r\n\x1A\n" + std::string(100, 'p');
+    std::string ico("\0\0\1\0\2\0", 6);
+    auto entry = [](unsigned char w, uint16_t bits, size_t size, size_t offset) {
+        std::string e = {static_cast<char>(w), static_cast<char>(w), 0, 0, 1, 0, static_cast<char>(bits), 0};
+        for (size_t v : {size, offset})
+            for (int i = 0; i < 4; ++i)
+                e += static_cast<char>((v >> (8 * i)) & 0xFF);
+        return e;
+    };
+    ico += entry(16, 32, bitmap.size(), 6 + 32) + entry(0, 32, png.size(), 6 + 32 + bitmap.size());
+    return ico + bitmap + png;
+}
+
+InstallerIdentity Identity() {
+    InstallerIdentity id;
+    id.name = "\xAF\xF3\xB3w Tools";  // Żółw Tools in code page 1250
+    id.version = "2.1.0";
+    id.publisher = "Example Ltd";
+    id.fileName = "ZolwSetup.exe";
+    id.codePage = 1250;
+    return id;
+}
+
+} // namespace
+
+TEST(Identity, VersionResourceAndIconReadBackIndependently) {
+    Bytes stub = StubWithResources();
+    InstallerIdentity identity = Identity();
+    identity.icon = IconFile();
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(StampInstaller(stub, identity, &out, &error)) << error;
+
+    std::map<std::string, Bytes> resources = Resources(out);
+    ASSERT_EQ(1u, resources.count("16/1/1033")) << "a version resource";
+    std::map<std::string, std::string> version;
+    VersionBlock(resources["16/1/1033"], 0, "", &version);
+    std::map<std::string, std::string> expected = {
+        {"#FileVersion", "2.1.0.0"},
+        {"#ProductVersion", "2.1.0.0"},
+        {"StringFileInfo/040904E2/CompanyName", "Example Ltd"},
+        {"StringFileInfo/040904E2/FileDescription", "???w Tools Setup"},
+        {"StringFileInfo/040904E2/FileVersion", "2.1.0"},
+        {"StringFileInfo/040904E2/OriginalFilename", "ZolwSetup.exe"},
+        {"StringFileInfo/040904E2/ProductName", "???w Tools"},
+        {"StringFileInfo/040904E2/ProductVersion", "2.1.0"},
+        {"VarFileInfo/Translation", "1033,1250"},
+    };
+    EXPECT_EQ(expected, version);
+    // Ż ó ł as UTF-16, not as code page bytes.
+    const Bytes& raw = resources["16/1/1033"];
+    const unsigned char zolw[] = {0x7B, 0x01, 0xF3, 0x00, 0x42, 0x01, 'w', 0};
+    EXPECT_NE(raw.end(), std::search(raw.begin(), raw.end(), zolw, zolw + sizeof zolw));
+
+    // Icon group 1 holds setup.ico's images, in order, with their fields.
+    std::vector<IconImage> images;
+    ASSERT_TRUE(ParseIcon(identity.icon, &images, &error)) << error;
+    const Bytes& group = resources["14/1/1033"];
+    ASSERT_EQ(6u + 14 * images.size(), group.size());
+    EXPECT_EQ(images.size(), U16(group, 4));
+    for (size_t i = 0; i < images.size(); ++i) {
+        size_t e = 6 + 14 * i;
+        EXPECT_EQ(images[i].width, group[e]) << i;
+        EXPECT_EQ(images[i].bitCount, U16(group, e + 6)) << i;
+        EXPECT_EQ(images[i].data.size(), U32(group, e + 8)) << i;
+        EXPECT_TRUE(resources["3/" + std::to_string(U16(group, e + 12)) + "/1033"] == images[i].data) << i;
+    }
+    EXPECT_EQ(0u, resources.count("3/1/1033")) << "the old program icon is gone";
+    EXPECT_TRUE(resources["3/2/1033"] == Res(3, 2, "a page's icon").data) << "the pages keep theirs";
+    EXPECT_TRUE(resources["14/2/1033"] == Res(14, 2, Group({2})).data);
+    EXPECT_TRUE(resources["24/1/1033"] == Res(24, 1, "<assembly/>").data) << "the manifest stays";
+    EXPECT_EQ(7u, resources.size()) << "two icons, two groups, a manifest and the version";
+}
+
+TEST(Identity, OnlyTheHeadersChangeAndTheNewSectionComesLast) {
+    Bytes stub = StubWithResources();
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(StampInstaller(stub, Identity(), &out, &error)) << error;
+    Pe before(stub), after(out);
+    ASSERT_EQ(before.sections + 1, after.sections);
+    uint32_t last = after.table + 40 * before.sections;
+    EXPECT_EQ(std::string(".rsrc\0\0\0", 8), after.SectionName(before.sections));
+    EXPECT_EQ(".oldrsrc", after.SectionName(before.sections - 1)) << "the old tree keeps its bytes, renamed";
+    uint32_t va = U32(out, last + 12), size = U32(out, last + 8), rawAt = U32(out, last + 20);
+    EXPECT_EQ(va, after.Directory(2, 0));
+    EXPECT_EQ(size, after.Directory(2, 1));
+    EXPECT_EQ(0u, va % 0x1000);
+    EXPECT_EQ(0u, rawAt % 0x200);
+    EXPECT_GE(rawAt, stub.size());
+    EXPECT_EQ(out.size(), rawAt + U32(out, last + 16));
+    EXPECT_EQ((va + size + 0xFFF) / 0x1000 * 0x1000, U32(out, after.opt + 56)) << "SizeOfImage";
+    EXPECT_EQ(0u, U32(out, after.opt + 64)) << "checksum";
+    EXPECT_TRUE(std::equal(stub.begin() + 0x400, stub.end(), out.begin() + 0x400)) << "code and data stay put";
+
+    Bytes again;
+    ASSERT_TRUE(StampInstaller(stub, Identity(), &again, &error));
+    EXPECT_TRUE(out == again) << "the same bytes every time";
+    InstallerIdentity bare = Identity();
+    bare.version.clear();
+    bare.publisher.clear();
+    ASSERT_TRUE(StampInstaller(stub, bare, &again, &error));
+    std::map<std::string, std::string> version;
+    VersionBlock(Resources(again)["16/1/1033"], 0, "", &version);
+    EXPECT_EQ(0u, version.count("StringFileInfo/040904E2/ProductVersion")) << "no version given, none written";
+    EXPECT_EQ(0u, version.count("StringFileInfo/040904E2/CompanyName"));
+    EXPECT_EQ("0.0.0.0", version["#FileVersion"]);
+}
+
+TEST(Identity, TheInstallerProgramKeepsEveryResourceItHad) {
+    Bytes stub;
+    {
+        std::ifstream in(BRONDALE_INSTALLER_PROGRAM, std::ios::binary);
+        stub.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (stub.empty())
+        GTEST_SKIP() << "no " << BRONDALE_INSTALLER_PROGRAM << " (the Windows build folder is not built)";
+    std::map<std::string, Bytes> before = Resources(stub);
+    ASSERT_EQ(1u, before.count("14/1/1033")) << "the program's icon group";
+    InstallerIdentity identity = Identity();
+    identity.icon = IconFile();
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(StampInstaller(stub, identity, &out, &error)) << error;
+    std::map<std::string, Bytes> after = Resources(out);
+    std::vector<uint16_t> ownIcons;
+    for (size_t e = 6; e + 14 <= before["14/1/1033"].size(); e += 14)
+        ownIcons.push_back(static_cast<uint16_t>(U16(before["14/1/1033"], e + 12)));
+    for (const auto& r : before) {
+        bool replaced = r.first == "14/1/1033" || r.first.compare(0, 3, "16/") == 0;
+        for (uint16_t id : ownIcons)
+            replaced = replaced || r.first == "3/" + std::to_string(id) + "/1033";
+        if (!replaced)
+            EXPECT_TRUE(after[r.first] == r.second) << r.first << " is not what it was";
+    }
+    EXPECT_EQ(1u, after.count("16/1/1033"));
+}
+
+TEST(Identity, WhatCannotBeStampedIsRefusedWithAReason) {
+    Bytes stub = StubWithResources();
+    Bytes signedStub = stub, crowded = BarePe(), damaged = stub, truncated(stub.begin(), stub.begin() + 0x90);
+    Put32(&signedStub, 0x98 + 96 + 4 * 8 + 4, 0x800);  // a security directory
+    memset(&crowded[0x98 + 224 + 80], 'x', 40);          // where the next section header would go
+    Put32(&crowded, 0x98 + 60, 0x1F0);                   // and the headers end before a fourth
+    Pe pe(damaged);
+    Put16(&damaged, pe.Offset(pe.Directory(2, 0)) + 14, 0x7FFF);  // entries past the section
+    struct Row {
+        const char* label;
+        Bytes stub;
+        std::string icon;
+        const char* says;
+    } rows[] = {
+        {"no program", Bytes(4096, 0), "", "not a Windows program"},
+        {"cut short", truncated, "", "not a Windows program"},
+        {"signed", signedStub, "", "signed"},
+        {"no room for a section header", crowded, "", "no room"},
+        {"damaged resources", damaged, "", "damaged"},
+        {"not an icon", stub, "GIF89a", "not an icon file"},
+        {"icon image outside the file", stub, IconFile().substr(0, 60), "outside the file"},
+    };
+    for (const Row& r : rows) {
+        InstallerIdentity identity = Identity();
+        identity.icon = r.icon;
+        Bytes out = {'u', 'n', 't', 'o', 'u', 'c', 'h', 'e', 'd'};
+        std::string error;
+        EXPECT_FALSE(StampInstaller(r.stub, identity, &out, &error)) << r.label;
+        EXPECT_NE(std::string::npos, error.find(r.says)) << r.label << ": " << error;
+    }
+}
+
+TEST(Identity, VersionsAreOneToFourNumbersUpTo65535) {
+    struct Row {
+        const char* text;
+        bool ok;
+        uint16_t parts[4];
+    } rows[] = {
+        {"2.1.0", true, {2, 1, 0, 0}},      {"7", true, {7, 0, 0, 0}},
+        {"1.2.3.65535", true, {1, 2, 3, 65535}}, {"1.2.3.4.5", false, {}},
+        {"1.65536", false, {}},             {"", false, {}},
+        {"2.", false, {}},                  {".2", false, {}},
+        {"2..1", false, {}},                {"2.1-beta", false, {}},
+        {"v2", false, {}},                  {"-1", false, {}},
+    };
+    for (const Row& r : rows) {
+        uint16_t parts[4] = {9, 9, 9, 9};
+        EXPECT_EQ(r.ok, ParseVersion(r.text, parts)) << r.text;
+        if (r.ok)
+            EXPECT_TRUE(std::equal(parts, parts + 4, r.parts)) << r.text;
+    }
+}
