@@ -18,5 +18,7 @@ const char kFileListDigestValue[] = "FileListDigest";
 // lower-case hexadecimal digits. False, with text "", when the file cannot be
 // read or the hash cannot be had.
 bool FileDigest(const char* path, char text[kDigestTextSize]);
+// The same for size bytes in memory (bytes read once, then checked).
+bool BytesDigest(const void* data, size_t size, char text[kDigestTextSize]);
 
 #endif

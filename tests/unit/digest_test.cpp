@@ -26,6 +26,9 @@ TEST(Digest, FilesGiveTheStandardSha256) {
         char text[kDigestTextSize];
         EXPECT_TRUE(FileDigest(path.c_str(), text)) << r.content.size() << " bytes";
         EXPECT_STREQ(r.digest, text) << r.content.size() << " bytes";
+        char fromMemory[kDigestTextSize];
+        EXPECT_TRUE(BytesDigest(r.content.data(), r.content.size(), fromMemory)) << r.content.size() << " bytes";
+        EXPECT_STREQ(r.digest, fromMemory) << r.content.size() << " bytes in memory";
     }
 }
 
