@@ -20,6 +20,10 @@
 //              BCryptCreateHash BCryptHashData BCryptFinishHash
 //              BCryptDestroyHash (on Windows bound at run time from the
 //              system folder by trust/cng.cpp, never imported)
+//   threads:   CreateThread WaitForSingleObject AcquireSRWLockExclusive
+//              ReleaseSRWLockExclusive SleepConditionVariableSRW
+//              WakeAllConditionVariable
+//   registry:  RegOpenKeyExA RegQueryValueExA RegCloseKey (reading only)
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access
 #ifndef BRONDALE_PLATFORM_WIN32API_H

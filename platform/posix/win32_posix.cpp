@@ -4,6 +4,7 @@
 #include "posix/win32_posix.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,11 +21,18 @@
 
 namespace {
 
+// The last error is per thread, as Windows keeps it.
+DWORD& ThreadError() {
+    static thread_local DWORD error = 0;
+    return error;
+}
+
+// The counters are atomic: the file pool's workers create, write, read and
+// close files while the other calls go on.
 struct State {
-    DWORD lastError = 0;
-    unsigned long callCount = 0;
-    unsigned long failAt = 0;
-    unsigned long openHandles = 0;
+    std::atomic<unsigned long> callCount{0};
+    std::atomic<unsigned long> failAt{0};
+    std::atomic<unsigned long> openHandles{0};
     std::string moduleName;
     bool tickSet = false;
     DWORD tick = 0;
@@ -31,9 +40,15 @@ struct State {
     PosixUiLog ui{};
     // Hidden and system attributes, which POSIX has no place for, by file
     // identity so that they follow a rename and go with a deletion.
+    // Guards the attributes and the held file, which the file pool's
+    // workers reach too.
+    std::mutex shared;
     std::map<std::pair<dev_t, ino_t>, DWORD> dosAttributes;
     std::string heldPath;
     int heldRefusals = 0;
+    // Registry values below HKEY_LOCAL_MACHINE: lower-case key, a zero
+    // byte and the lower-case value name, to the value's text.
+    std::map<std::string, std::string> registry;
 };
 
 State& St() {
@@ -41,7 +56,21 @@ State& St() {
     return state;
 }
 
-enum Kind { kFile = 0x46494c45, kFind = 0x46494e44 };
+enum Kind { kFile = 0x46494c45, kFind = 0x46494e44, kKey = 0x4b455920, kThread = 0x54485244 };
+
+struct ThreadObject {
+    int kind;
+    pthread_t thread;
+    bool joined;
+    LPTHREAD_START_ROUTINE start;
+    LPVOID parameter;
+};
+
+void* RunThread(void* object) {
+    ThreadObject* t = static_cast<ThreadObject*>(object);
+    t->start(t->parameter);
+    return nullptr;
+}
 
 struct FileObject {
     int kind;
@@ -49,6 +78,18 @@ struct FileObject {
     bool canRead;
     bool canWrite;
 };
+
+struct KeyObject {
+    int kind;
+    std::string key;  // lower case
+};
+
+std::string Lower(const char* text) {
+    std::string s = text ? text : "";
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
 
 struct FindObject {
     int kind;
@@ -99,16 +140,17 @@ DWORD ErrorFromErrno(int e, const std::string& path) {
 }
 
 bool Fail(DWORD error) {
-    St().lastError = error;
+    ThreadError() = error;
     return false;
 }
 
 // Counts a call; true when this is the call that the fault switch picked.
 bool Injected() {
     State& s = St();
-    ++s.callCount;
-    if (s.failAt != 0 && s.callCount == s.failAt) {
-        s.lastError = ERROR_WRITE_FAULT;
+    unsigned long call = ++s.callCount;
+    unsigned long failAt = s.failAt;
+    if (failAt != 0 && call == failAt) {
+        ThreadError() = ERROR_WRITE_FAULT;
         return true;
     }
     return false;
@@ -119,6 +161,7 @@ bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 const DWORD kDosOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 DWORD DosAttributes(const struct stat& st) {
+    std::lock_guard<std::mutex> guard(St().shared);
     auto it = St().dosAttributes.find({st.st_dev, st.st_ino});
     return it == St().dosAttributes.end() ? 0 : it->second;
 }
@@ -126,10 +169,11 @@ DWORD DosAttributes(const struct stat& st) {
 // True (with the last error set) when path is the file a test holds open.
 bool HeldOpen(const std::string& path) {
     State& s = St();
+    std::lock_guard<std::mutex> guard(s.shared);
     if (s.heldRefusals <= 0 || path != s.heldPath)
         return false;
     --s.heldRefusals;
-    s.lastError = ERROR_SHARING_VIOLATION;
+    ThreadError() = ERROR_SHARING_VIOLATION;
     return true;
 }
 
@@ -340,7 +384,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
     }
     FileObject* f = new FileObject{kFile, fd, (access & GENERIC_READ) != 0, write};
     ++St().openHandles;
-    St().lastError = (exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
+    ThreadError() = (exists && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                              : ERROR_SUCCESS;
     return f;
 }
@@ -374,7 +418,7 @@ BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED)
     if (put)
         *put = 0;
     if (Injected()) {
-        St().lastError = ERROR_DISK_FULL;
+        ThreadError() = ERROR_DISK_FULL;
         return FALSE;
     }
     FileObject* f = AsFile(h);
@@ -418,7 +462,7 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) 
     off_t pos = lseek(f->fd, base + move, SEEK_SET);
     if (distanceHigh)
         *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return static_cast<DWORD>(pos);
 }
 
@@ -433,13 +477,23 @@ DWORD GetFileSize(HANDLE h, LPDWORD high) {
     }
     if (high)
         *high = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return static_cast<DWORD>(st.st_size);
 }
 
 BOOL CloseHandle(HANDLE h) {
     if (h == POSIX_TOKEN_HANDLE)
         return TRUE;
+    ThreadObject* t = static_cast<ThreadObject*>(h);
+    if (t && h != INVALID_HANDLE_VALUE && t->kind == kThread) {
+        // A thread whose handle is closed runs on, detached.
+        if (!t->joined)
+            pthread_detach(t->thread);
+        t->kind = 0;
+        delete t;
+        --St().openHandles;
+        return TRUE;
+    }
     FileObject* f = AsFile(h);
     if (!f)
         return Fail(ERROR_INVALID_HANDLE);
@@ -465,8 +519,10 @@ BOOL DeleteFileA(LPCSTR name) {
         return FALSE;
     if (unlink(path.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, path));
-    if (st.st_nlink <= 1)
+    if (st.st_nlink <= 1) {
+        std::lock_guard<std::mutex> guard(St().shared);
         St().dosAttributes.erase({st.st_dev, st.st_ino});
+    }
     return TRUE;
 }
 
@@ -483,7 +539,7 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to) {
         return FALSE;
     if (rename(src.c_str(), dst.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, dst));
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return TRUE;
 }
 
@@ -510,7 +566,7 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     while ((n = read(in, buf, sizeof buf)) > 0) {
         if (write(out, buf, static_cast<size_t>(n)) != n) {
             ok = false;
-            St().lastError = ErrorFromErrno(errno, dst);
+            ThreadError() = ErrorFromErrno(errno, dst);
             break;
         }
     }
@@ -548,6 +604,7 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
     if (chmod(path.c_str(), mode) != 0)
         return Fail(ErrorFromErrno(errno, path));
+    std::lock_guard<std::mutex> guard(St().shared);
     if (attributes & kDosOnly)
         St().dosAttributes[{st.st_dev, st.st_ino}] = attributes & kDosOnly;
     else
@@ -623,7 +680,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     *data = f->entries[0];
     f->next = 1;
     ++St().openHandles;
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return f;
 }
 
@@ -655,7 +712,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out
         return CopyOut(fallback, out, size);
     std::vector<std::string> lines;
     if (!ReadLines(file, &lines)) {
-        St().lastError = ERROR_FILE_NOT_FOUND;
+        ThreadError() = ERROR_FILE_NOT_FOUND;
         return CopyOut(fallback, out, size);
     }
     long sectionLine, keyLine;
@@ -665,7 +722,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out
         return CopyOut(fallback, out, size);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return CopyOut(value, out, size);
 }
 
@@ -767,13 +824,13 @@ DWORD GetModuleFileNameA(void*, LPSTR out, DWORD size) {
     DWORD n = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
     memcpy(out, name.data(), n);
     out[n] = '\0';
-    St().lastError = name.size() >= size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
+    ThreadError() = name.size() >= size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
     return n;
 }
 
-DWORD GetLastError(void) { return St().lastError; }
+DWORD GetLastError(void) { return ThreadError(); }
 
-void SetLastError(DWORD error) { St().lastError = error; }
+void SetLastError(DWORD error) { ThreadError() = error; }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     PosixUiLog& ui = St().ui;
@@ -821,7 +878,102 @@ void PosixSetTickCount(DWORD ticks, DWORD step) {
 
 PosixUiLog* PosixUi(void) { return &St().ui; }
 
+LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD, REGSAM, HKEY* result) {
+    *result = nullptr;
+    if (Injected())
+        return ERROR_WRITE_FAULT;
+    if (root != HKEY_LOCAL_MACHINE || !key)
+        return ERROR_INVALID_PARAMETER;
+    std::string name = Lower(key);
+    auto it = St().registry.lower_bound(name + std::string(1, '\0'));
+    if (it == St().registry.end() || it->first.compare(0, name.size() + 1, name + std::string(1, '\0')) != 0)
+        return ERROR_FILE_NOT_FOUND;
+    *result = reinterpret_cast<HKEY>(new KeyObject{kKey, name});
+    ++St().openHandles;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, BYTE* data, LPDWORD size) {
+    if (Injected())
+        return ERROR_WRITE_FAULT;
+    KeyObject* k = reinterpret_cast<KeyObject*>(key);
+    if (!k || k->kind != kKey)
+        return ERROR_INVALID_HANDLE;
+    auto it = St().registry.find(k->key + std::string(1, '\0') + Lower(name));
+    if (it == St().registry.end())
+        return ERROR_FILE_NOT_FOUND;
+    DWORD need = static_cast<DWORD>(it->second.size() + 1);
+    if (type)
+        *type = REG_SZ;
+    if (!size)
+        return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    DWORD room = *size;
+    *size = need;
+    if (!data)
+        return ERROR_SUCCESS;
+    if (room < need)
+        return ERROR_MORE_DATA;
+    memcpy(data, it->second.c_str(), need);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    KeyObject* k = reinterpret_cast<KeyObject*>(key);
+    if (!k || k->kind != kKey)
+        return ERROR_INVALID_HANDLE;
+    k->kind = 0;
+    delete k;
+    --St().openHandles;
+    return ERROR_SUCCESS;
+}
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
+                    LPDWORD id) {
+    if (Injected())
+        return nullptr;
+    ThreadObject* t = new ThreadObject{kThread, {}, false, start, parameter};
+    if (pthread_create(&t->thread, nullptr, RunThread, t) != 0) {
+        delete t;
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (id)
+        *id = 0;
+    ++St().openHandles;
+    return t;
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD) {
+    ThreadObject* t = static_cast<ThreadObject*>(object);
+    if (!t || object == INVALID_HANDLE_VALUE || t->kind != kThread || t->joined) {
+        Fail(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    pthread_join(t->thread, nullptr);
+    t->joined = true;
+    return WAIT_OBJECT_0;
+}
+
+void AcquireSRWLockExclusive(SRWLOCK* lock) { pthread_mutex_lock(&lock->mutex); }
+
+void ReleaseSRWLockExclusive(SRWLOCK* lock) { pthread_mutex_unlock(&lock->mutex); }
+
+BOOL SleepConditionVariableSRW(CONDITION_VARIABLE* variable, SRWLOCK* lock, DWORD, DWORD) {
+    return pthread_cond_wait(&variable->cond, &lock->mutex) == 0 ? TRUE : FALSE;
+}
+
+void WakeAllConditionVariable(CONDITION_VARIABLE* variable) { pthread_cond_broadcast(&variable->cond); }
+
+void PosixSetRegistryValue(const char* key, const char* name, const char* text) {
+    std::string at = Lower(key) + std::string(1, '\0') + Lower(name);
+    if (text)
+        St().registry[at] = text;
+    else
+        St().registry.erase(at);
+}
+
 void PosixHoldOpen(const char* path, int refusals) {
+    std::lock_guard<std::mutex> guard(St().shared);
     St().heldPath = Unix(path);
     St().heldRefusals = refusals;
 }
