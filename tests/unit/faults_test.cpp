@@ -229,6 +229,45 @@ TEST(Faults, ProgramSectionReplacingFilesGivesThemBack) {
     ExpectClean(f);
 }
 
+// An upgrade over an installation whose sealed list names some of the
+// section's files as they are: those stay in place (a large one and a small
+// one), the others are replaced; whatever call fails, every file is back as
+// it was or the section is complete.
+TEST(Faults, UpgradeLeavingFilesInPlaceGivesEverythingBack) {
+    std::vector<SectionFile> files = ProgramSection();
+    std::string key = BeginProduct("Faults Upgrade");
+    Files existing = UsersFiles();
+    existing["a.txt"] = files[0].bytes;
+    existing["s\\b.txt"] = files[1].bytes;
+    existing["s\\t\\"] = {};
+    existing["s\\t\\c.txt"] = FromText("version 1");
+    existing["UnInstall\\"] = {};
+    std::string list = ListLine("a.txt", files[0].bytes) + ListLine("s\\b.txt", files[1].bytes) +
+                       ListLine("s\\t\\c.txt", FromText("version 1"));
+    for (const auto& f : SealedRecord(key, list))
+        existing[f.first] = f.second;
+    Figures f = Sweep(files, kModePlain, existing);
+    // Without a failure, the two files named as they are stay in place.
+    Place p = NewPlace(existing);
+    std::string package = NewFolder("faults-pkg") + "\\section.bin";
+    ASSERT_TRUE(WriteBytes(package, Section(files)));
+    HANDLE h = OpenForReading(package);
+    EXPECT_EQ(kSectionOk, ExtractSection(p.target.c_str(), kModePlain, h));
+    CloseHandle(h);
+    std::vector<std::string> unchanged;
+    for (size_t i = 0; i < WrittenCount(); ++i) {
+        bool folder;
+        if (WrittenKind(i) == kEntryUnchanged)
+            unchanged.push_back(WrittenEntry(i, &folder) + p.target.size() + 1);
+    }
+    std::sort(unchanged.begin(), unchanged.end());
+    EXPECT_EQ((std::vector<std::string>{"a.txt", "s\\b.txt"}), unchanged);
+    WrittenCommit();
+    EndProduct(key);
+    Print("upgrade leaving files in place", f);
+    ExpectClean(f);
+}
+
 TEST(Faults, ScrambledInstallSectionEndsCleanly) {
     std::vector<SectionFile> install = {{"init.cfg", "", FromText("[cfg]\r\n1=Product\r\n")},
                                         {"lnk.cfg", "", FromText("[index1]\r\nmax=1\r\n")},

@@ -135,8 +135,11 @@ TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
     ASSERT_TRUE(WrittenAddKept((dest + "\\Data\\Same.txt").c_str(), (dest + "\\Data\\~BDK0000001").c_str(), 0x20));
     ASSERT_TRUE(WrittenAdd((dest + "\\Data\\Same.txt").c_str(), false));
     WrittenSetSum(2, 7, 0x22222222);
+    // Found as the package has it and left in place: listed as written.
+    ASSERT_TRUE(WrittenAddUnchanged((dest + "\\lib\\kept.dll").c_str(), 8, 0x33333333));
     std::string earlier = dest + "\\earlier.lst";
     ASSERT_TRUE(WriteBytes(earlier, FromText("4 AAAAAAAA app.exe\r\n"
+                                             "8 33333333 LIB\\kept.dll\r\n"
                                              "9 BBBBBBBB data\\same.txt\r\n"
                                              "3 CCCCCCCC old\\only-v1.txt\r\n"
                                              "x DDDDDDDD not-a-size.txt\r\n"
@@ -150,6 +153,7 @@ TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
     ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str(), earlier.c_str()));
     EXPECT_EQ("5 11111111 app.exe\r\n"
               "7 22222222 Data\\Same.txt\r\n"
+              "8 33333333 lib\\kept.dll\r\n"
               "3 CCCCCCCC old\\only-v1.txt\r\n"
               "6 0A0B0C0D lower-hex.txt\r\n",
               Text(list));

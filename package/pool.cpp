@@ -1,0 +1,166 @@
+// The file pool's slots and workers. The reader and the workers share the
+// slots under one lock; a worker touches only the job it took, and the
+// reader frees a slot only once its job is done.
+#include "package/pool.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "package/placement.h"
+
+namespace {
+
+enum SlotState { kSlotFree, kSlotQueued, kSlotTaken, kSlotDone };
+
+struct Pool {
+    SRWLOCK lock;
+    CONDITION_VARIABLE changed;
+    PoolJob jobs[kPoolJobs];
+    SlotState state[kPoolJobs];
+    int oldest;  // the oldest unretired job
+    int count;   // unretired jobs, from oldest on
+    int next;    // the next queued job a worker takes
+    bool stop;
+    unsigned char* blocks;
+    HANDLE workers[kPoolWorkers];
+};
+
+Pool* ThePool() {
+    static Pool pool = {SRWLOCK_INIT, CONDITION_VARIABLE_INIT, {}, {}, 0, 0, 0, false, nullptr, {}};
+    return &pool;
+}
+
+// Does the job without a question or a record.
+PoolOutcome Carry(const PoolJob& job) {
+    if (job.compare && SameInPlace(job.path, job.block, job.size))
+        return kPoolUnchanged;
+    if (job.compare)
+        return kPoolBlocked;
+    PlaceResult placed = PlaceNew(job.path, job.block, job.size);
+    return placed == kPlaced ? kPoolWritten : placed == kPlaceInTheWay ? kPoolBlocked : kPoolFailed;
+}
+
+DWORD WINAPI Worker(LPVOID) {
+    Pool* p = ThePool();
+    AcquireSRWLockExclusive(&p->lock);
+    for (;;) {
+        while (p->state[p->next] != kSlotQueued && !p->stop)
+            SleepConditionVariableSRW(&p->changed, &p->lock, INFINITE, 0);
+        if (p->state[p->next] != kSlotQueued)
+            break;
+        int taken = p->next;
+        p->state[taken] = kSlotTaken;
+        p->next = (p->next + 1) % kPoolJobs;
+        ReleaseSRWLockExclusive(&p->lock);
+        PoolOutcome outcome = Carry(p->jobs[taken]);
+        AcquireSRWLockExclusive(&p->lock);
+        p->jobs[taken].outcome = outcome;
+        p->state[taken] = kSlotDone;
+        WakeAllConditionVariable(&p->changed);
+    }
+    ReleaseSRWLockExclusive(&p->lock);
+    return 0;
+}
+
+// ASCII letters compare without case; any two non-ASCII bytes may be the
+// same letter in two cases.
+bool MaySameName(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+        if (x >= 0x80 && y >= 0x80)
+            continue;
+        x = (x >= 'a' && x <= 'z') ? static_cast<unsigned char>(x - 32) : x;
+        y = (y >= 'a' && y <= 'z') ? static_cast<unsigned char>(y - 32) : y;
+        if (x != y)
+            return false;
+        if (x == 0)
+            return true;
+    }
+}
+
+} // namespace
+
+SectionResult PoolStart() {
+    Pool* p = ThePool();
+    p->blocks = static_cast<unsigned char*>(malloc(static_cast<size_t>(kPoolBlock + 1) * kPoolJobs));
+    if (!p->blocks)
+        return kSectionNoMemory;
+    for (int i = 0; i < kPoolJobs; ++i) {
+        p->jobs[i].block = p->blocks + static_cast<size_t>(kPoolBlock + 1) * i;
+        p->state[i] = kSlotFree;
+    }
+    p->oldest = p->count = p->next = 0;
+    p->stop = false;
+    for (int i = 0; i < kPoolWorkers; ++i) {
+        p->workers[i] = CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
+        if (!p->workers[i]) {
+            PoolFinish();
+            return kSectionNoMemory;
+        }
+    }
+    return kSectionOk;
+}
+
+void PoolFinish() {
+    Pool* p = ThePool();
+    AcquireSRWLockExclusive(&p->lock);
+    p->stop = true;
+    WakeAllConditionVariable(&p->changed);
+    ReleaseSRWLockExclusive(&p->lock);
+    for (HANDLE& worker : p->workers) {
+        if (worker) {
+            WaitForSingleObject(worker, INFINITE);
+            CloseHandle(worker);
+        }
+        worker = nullptr;
+    }
+    free(p->blocks);
+    p->blocks = nullptr;
+}
+
+PoolJob* PoolNext() {
+    Pool* p = ThePool();
+    if (p->count == kPoolJobs)
+        return nullptr;
+    PoolJob* job = &p->jobs[(p->oldest + p->count) % kPoolJobs];
+    job->outcome = kPoolPending;
+    return job;
+}
+
+void PoolSubmit() {
+    Pool* p = ThePool();
+    AcquireSRWLockExclusive(&p->lock);
+    p->state[(p->oldest + p->count) % kPoolJobs] = kSlotQueued;
+    ++p->count;
+    WakeAllConditionVariable(&p->changed);
+    ReleaseSRWLockExclusive(&p->lock);
+}
+
+PoolJob* PoolOldest(bool wait) {
+    Pool* p = ThePool();
+    if (p->count == 0)
+        return nullptr;
+    AcquireSRWLockExclusive(&p->lock);
+    while (wait && p->state[p->oldest] != kSlotDone)
+        SleepConditionVariableSRW(&p->changed, &p->lock, INFINITE, 0);
+    bool done = p->state[p->oldest] == kSlotDone;
+    ReleaseSRWLockExclusive(&p->lock);
+    return done ? &p->jobs[p->oldest] : nullptr;
+}
+
+void PoolRetire() {
+    Pool* p = ThePool();
+    AcquireSRWLockExclusive(&p->lock);
+    p->state[p->oldest] = kSlotFree;
+    p->oldest = (p->oldest + 1) % kPoolJobs;
+    --p->count;
+    ReleaseSRWLockExclusive(&p->lock);
+}
+
+bool PoolMayHold(const char* path) {
+    Pool* p = ThePool();
+    for (int i = 0; i < p->count; ++i)
+        if (MaySameName(p->jobs[(p->oldest + i) % kPoolJobs].path, path))
+            return true;
+    return false;
+}
