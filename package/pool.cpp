@@ -12,21 +12,32 @@ namespace {
 
 enum SlotState { kSlotFree, kSlotQueued, kSlotTaken, kSlotDone };
 
+// Every wake-up is two switches between threads, which cost as much as the
+// file calls themselves on a busy machine: workers are woken once a few
+// jobs wait, the reader once a few are done (or nothing else is under way).
+const int kWakeBatch = 4;
+
+// Workers wait for work; the reader waits for jobs to be done.
 struct Pool {
     SRWLOCK lock;
-    CONDITION_VARIABLE changed;
+    CONDITION_VARIABLE work;
+    CONDITION_VARIABLE done;
+    bool readerWaits;
     PoolJob jobs[kPoolJobs];
     SlotState state[kPoolJobs];
     int oldest;  // the oldest unretired job
     int count;   // unretired jobs, from oldest on
     int next;    // the next queued job a worker takes
+    int queued;  // submitted jobs no worker has taken yet
+    int busy;    // jobs a worker has taken and not finished
     bool stop;
     unsigned char* blocks;
     HANDLE workers[kPoolWorkers];
 };
 
 Pool* ThePool() {
-    static Pool pool = {SRWLOCK_INIT, CONDITION_VARIABLE_INIT, {}, {}, 0, 0, 0, false, nullptr, {}};
+    static Pool pool = {SRWLOCK_INIT, CONDITION_VARIABLE_INIT, CONDITION_VARIABLE_INIT, false, {}, {}, 0, 0, 0, 0, 0,
+                        false, nullptr, {}};
     return &pool;
 }
 
@@ -40,23 +51,35 @@ PoolOutcome Carry(const PoolJob& job) {
     return placed == kPlaced ? kPoolWritten : placed == kPlaceInTheWay ? kPoolBlocked : kPoolFailed;
 }
 
+// Done jobs from the oldest on, before the first that is not.
+int DoneInOrder(const Pool* p) {
+    int n = 0;
+    while (n < p->count && p->state[(p->oldest + n) % kPoolJobs] == kSlotDone)
+        ++n;
+    return n;
+}
+
 DWORD WINAPI Worker(LPVOID) {
     Pool* p = ThePool();
     AcquireSRWLockExclusive(&p->lock);
     for (;;) {
         while (p->state[p->next] != kSlotQueued && !p->stop)
-            SleepConditionVariableSRW(&p->changed, &p->lock, INFINITE, 0);
+            SleepConditionVariableSRW(&p->work, &p->lock, INFINITE, 0);
         if (p->state[p->next] != kSlotQueued)
             break;
         int taken = p->next;
         p->state[taken] = kSlotTaken;
         p->next = (p->next + 1) % kPoolJobs;
+        --p->queued;
+        ++p->busy;
         ReleaseSRWLockExclusive(&p->lock);
         PoolOutcome outcome = Carry(p->jobs[taken]);
         AcquireSRWLockExclusive(&p->lock);
         p->jobs[taken].outcome = outcome;
         p->state[taken] = kSlotDone;
-        WakeAllConditionVariable(&p->changed);
+        --p->busy;
+        if (p->readerWaits && (DoneInOrder(p) >= kWakeBatch || p->queued + p->busy == 0))
+            WakeConditionVariable(&p->done);
     }
     ReleaseSRWLockExclusive(&p->lock);
     return 0;
@@ -89,7 +112,7 @@ SectionResult PoolStart() {
         p->jobs[i].block = p->blocks + static_cast<size_t>(kPoolBlock + 1) * i;
         p->state[i] = kSlotFree;
     }
-    p->oldest = p->count = p->next = 0;
+    p->oldest = p->count = p->next = p->queued = p->busy = 0;
     p->stop = false;
     for (int i = 0; i < kPoolWorkers; ++i) {
         p->workers[i] = CreateThread(nullptr, 0, Worker, nullptr, 0, nullptr);
@@ -105,7 +128,7 @@ void PoolFinish() {
     Pool* p = ThePool();
     AcquireSRWLockExclusive(&p->lock);
     p->stop = true;
-    WakeAllConditionVariable(&p->changed);
+    WakeAllConditionVariable(&p->work);
     ReleaseSRWLockExclusive(&p->lock);
     for (HANDLE& worker : p->workers) {
         if (worker) {
@@ -132,7 +155,8 @@ void PoolSubmit() {
     AcquireSRWLockExclusive(&p->lock);
     p->state[(p->oldest + p->count) % kPoolJobs] = kSlotQueued;
     ++p->count;
-    WakeAllConditionVariable(&p->changed);
+    if (++p->queued >= kWakeBatch)
+        WakeAllConditionVariable(&p->work);
     ReleaseSRWLockExclusive(&p->lock);
 }
 
@@ -141,8 +165,14 @@ PoolJob* PoolOldest(bool wait) {
     if (p->count == 0)
         return nullptr;
     AcquireSRWLockExclusive(&p->lock);
-    while (wait && p->state[p->oldest] != kSlotDone)
-        SleepConditionVariableSRW(&p->changed, &p->lock, INFINITE, 0);
+    while (wait && p->state[p->oldest] != kSlotDone) {
+        // Whatever waits gets a worker before the reader sleeps.
+        if (p->queued > 0)
+            WakeAllConditionVariable(&p->work);
+        p->readerWaits = true;
+        SleepConditionVariableSRW(&p->done, &p->lock, INFINITE, 0);
+    }
+    p->readerWaits = false;
     bool done = p->state[p->oldest] == kSlotDone;
     ReleaseSRWLockExclusive(&p->lock);
     return done ? &p->jobs[p->oldest] : nullptr;

@@ -150,6 +150,11 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     SectionResult result = ReadHeader(package, &stored, &offsets);
     if (result == kSectionOk)
         result = ExtractMembers(target, mode, package, offsets);
+    // The page has seen every report; a stop asked for meanwhile still
+    // counts, as it would have between two members.
+    FinishReports();
+    if (result == kSectionOk && *StopExtraction())
+        result = kSectionStopped;
     EarlierForget();
     free(offsets);
     if (result == kSectionOk && static_cast<uint32_t>(*crc32(0, true)) != stored)

@@ -22,7 +22,7 @@
 //              system folder by trust/cng.cpp, never imported)
 //   threads:   CreateThread WaitForSingleObject AcquireSRWLockExclusive
 //              ReleaseSRWLockExclusive SleepConditionVariableSRW
-//              WakeAllConditionVariable
+//              WakeConditionVariable WakeAllConditionVariable
 //   registry:  RegOpenKeyExA RegQueryValueExA RegCloseKey (reading only)
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access

@@ -962,6 +962,8 @@ BOOL SleepConditionVariableSRW(CONDITION_VARIABLE* variable, SRWLOCK* lock, DWOR
     return pthread_cond_wait(&variable->cond, &lock->mutex) == 0 ? TRUE : FALSE;
 }
 
+void WakeConditionVariable(CONDITION_VARIABLE* variable) { pthread_cond_signal(&variable->cond); }
+
 void WakeAllConditionVariable(CONDITION_VARIABLE* variable) { pthread_cond_broadcast(&variable->cond); }
 
 void PosixSetRegistryValue(const char* key, const char* name, const char* text) {

@@ -174,6 +174,7 @@ DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void AcquireSRWLockExclusive(SRWLOCK* lock);
 void ReleaseSRWLockExclusive(SRWLOCK* lock);
 BOOL SleepConditionVariableSRW(CONDITION_VARIABLE* variable, SRWLOCK* lock, DWORD milliseconds, DWORD flags);
+void WakeConditionVariable(CONDITION_VARIABLE* variable);
 void WakeAllConditionVariable(CONDITION_VARIABLE* variable);
 
 // The registry, read only: values set by PosixSetRegistryValue.
