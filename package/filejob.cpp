@@ -35,12 +35,25 @@ SectionResult WriteOver(const PoolJob& job) {
     return kSectionOk;
 }
 
+// Records the file a worker moved aside for a job; without memory for it,
+// puts it back at once (the job's own file is deleted first).
+bool RecordKept(const PoolJob& job) {
+    if (job.kept[0] == '\0' || WrittenAddKept(job.path, job.kept, job.attributes))
+        return true;
+    DeleteFileA(job.path);
+    MoveFileA(job.kept, job.path);
+    SetFileAttributesA(job.path, job.attributes);
+    return false;
+}
+
 // Records what a done job did, and finishes a blocked one unless the
 // section has already failed; keeps the first failure.
 void Retire(const PoolJob& job, bool failed) {
     SectionResult result = kSectionOk;
     if (job.outcome == kPoolWritten) {
-        if (!WrittenAdd(job.path, false)) {
+        if (!RecordKept(job)) {
+            result = kSectionNoMemory;
+        } else if (!WrittenAdd(job.path, false)) {
             DeleteFileA(job.path);
             result = kSectionNoMemory;
         } else {
@@ -52,7 +65,7 @@ void Retire(const PoolJob& job, bool failed) {
         if (!failed && *JobFailure() == kSectionOk)
             result = WriteOver(job);
     } else {
-        result = kSectionWriteFailed;
+        result = RecordKept(job) ? kSectionWriteFailed : kSectionNoMemory;
     }
     PoolRetire();
     if (*JobFailure() == kSectionOk)
@@ -130,8 +143,8 @@ SectionResult Submit(const char* relative, unsigned short mode, HANDLE package, 
     job->size = size;
     job->crc = LastMemberSum()->crc;
     uint32_t listedSize, listedCrc;
-    job->compare = mode == kModePlain && EarlierFind(relative, &listedSize, &listedCrc) && listedSize == size &&
-                   listedCrc == job->crc;
+    job->listed = mode == kModePlain && EarlierFind(relative, &listedSize, &listedCrc);
+    job->compare = job->listed && listedSize == size && listedCrc == job->crc;
     PoolSubmit();
     RetireDone(false);
     return *JobFailure();

@@ -4,6 +4,7 @@
 // recorded, or undone at once when the record cannot take it.
 #include "package/placement.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -65,11 +66,12 @@ namespace {
 // A kept name in path's folder that is not taken: kept receives it. The
 // digits run on from a value drawn once per run, so that names of one run
 // differ and a name left by an earlier run is passed over.
+// Atomic, since the file pool's workers move files aside too.
 bool MoveAside(const char* path, char* kept, DWORD* error) {
-    static uint32_t next = GetTickCount() * 2654435761u;
+    static std::atomic<uint32_t> next{GetTickCount() * 2654435761u};
     size_t folder = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
     for (int attempt = 0; attempt < 64; ++attempt) {
-        uint32_t digits = next++ & 0x0FFFFFFFu;
+        uint32_t digits = next.fetch_add(1) & 0x0FFFFFFFu;
         if (folder + kKeptNameLength > kMaxPath) {
             *error = ERROR_INVALID_NAME;
             return false;
@@ -191,6 +193,22 @@ PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size) {
         return kPlaced;
     DeleteFileA(path);
     return kPlaceFailed;
+}
+
+PlaceResult PlaceOver(const char* path, const unsigned char* data, DWORD size, char* kept, DWORD* attributes) {
+    kept[0] = '\0';
+    *attributes = GetFileAttributesA(path);
+    if (*attributes == INVALID_FILE_ATTRIBUTES)
+        return PlaceNew(path, data, size);
+    DWORD error = ERROR_SUCCESS;
+    if ((*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || !MoveAside(path, kept, &error)) {
+        kept[0] = '\0';
+        return kPlaceInTheWay;
+    }
+    SetFileAttributesA(kept, (*attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+    // Whatever stands at path now came after the move: not waited for.
+    PlaceResult placed = PlaceNew(path, data, size);
+    return placed == kPlaced ? kPlaced : kPlaceFailed;
 }
 
 SectionResult CreateMemberFile(const char* path, HANDLE* output) {

@@ -47,6 +47,13 @@ HANDLE HoldInPlace(const char* path);
 bool SameInPlace(const char* path, const unsigned char* data, DWORD size);
 enum PlaceResult { kPlaced, kPlaceInTheWay, kPlaceFailed };
 PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size);
+// PlaceNew over a file in the way, for the workers too: the file is moved
+// aside under a hidden kept name (into kept, MAX_PATH bytes; "" when
+// nothing stood there), *attributes getting its attributes before. The
+// caller records the kept file whatever the result but kPlaceInTheWay,
+// which means that what stands there needs the reader (a link, a folder, a
+// file that cannot be moved): nothing was changed.
+PlaceResult PlaceOver(const char* path, const unsigned char* data, DWORD size, char* kept, DWORD* attributes);
 
 // Creates the member file at path, making way for it when something is in
 // the way, and records it. On kSectionOk *output is the open file (the

@@ -41,13 +41,15 @@ Pool* ThePool() {
     return &pool;
 }
 
-// Does the job without a question or a record.
-PoolOutcome Carry(const PoolJob& job) {
-    if (job.compare && SameInPlace(job.path, job.block, job.size))
+// Does the job without a question or a record. A file the earlier list
+// names is expected in the way: no new file is tried before it is moved.
+PoolOutcome Carry(PoolJob* job) {
+    job->kept[0] = '\0';
+    if (job->compare && SameInPlace(job->path, job->block, job->size))
         return kPoolUnchanged;
-    if (job.compare)
-        return kPoolBlocked;
-    PlaceResult placed = PlaceNew(job.path, job.block, job.size);
+    PlaceResult placed = job->compare || job->listed ? kPlaceInTheWay : PlaceNew(job->path, job->block, job->size);
+    if (placed == kPlaceInTheWay)
+        placed = PlaceOver(job->path, job->block, job->size, job->kept, &job->attributes);
     return placed == kPlaced ? kPoolWritten : placed == kPlaceInTheWay ? kPoolBlocked : kPoolFailed;
 }
 
@@ -73,7 +75,7 @@ DWORD WINAPI Worker(LPVOID) {
         --p->queued;
         ++p->busy;
         ReleaseSRWLockExclusive(&p->lock);
-        PoolOutcome outcome = Carry(p->jobs[taken]);
+        PoolOutcome outcome = Carry(&p->jobs[taken]);
         AcquireSRWLockExclusive(&p->lock);
         p->jobs[taken].outcome = outcome;
         p->state[taken] = kSlotDone;

@@ -1,8 +1,8 @@
-// The file pool: two worker threads create and write the files of small
-// members, or compare them with the file already in place, while the
-// section reader inflates the next members. A worker only takes the way that
-// needs no question and no record; the reader retires every job in the
-// order it submitted them, so it alone records, asks and makes way.
+// The file pool: two worker threads write the files of small members (over
+// a kept copy of a file in the way), or compare them with the file already
+// in place, while the section reader inflates the next members. A worker
+// only takes the ways that need no question; the reader retires every job
+// in the order it submitted them, so it alone records and asks.
 #ifndef BRONDALE_PACKAGE_POOL_H
 #define BRONDALE_PACKAGE_POOL_H
 
@@ -19,10 +19,11 @@ const int kPoolWorkers = 2;
 
 enum PoolOutcome {
     kPoolPending,    // submitted, not done yet
-    kPoolWritten,    // created new at its path and written
+    kPoolWritten,    // written at its path (over a kept file, when kept)
     kPoolUnchanged,  // the file in place holds exactly these bytes: left
-    kPoolBlocked,    // something is in the way: the reader makes way
-    kPoolFailed,     // could not be written; nothing of it is left
+    kPoolBlocked,    // what is in the way needs the reader; nothing changed
+    kPoolFailed,     // could not be written; nothing of it is left but a
+                     // kept file, when kept
 };
 
 struct PoolJob {
@@ -31,7 +32,10 @@ struct PoolJob {
     DWORD size;
     uint32_t crc;          // zlib's CRC-32 of the bytes
     bool compare;          // may be left in place: compare before writing
+    bool listed;           // the earlier list names it: a file is in the way
     PoolOutcome outcome;
+    char kept[MAX_PATH];   // the kept name of the file it replaced, or ""
+    DWORD attributes;      // that file's attributes
 };
 
 // Starts the workers for one section; kSectionNoMemory when their blocks
