@@ -56,8 +56,9 @@ cleanup() {
   if [ -n "${BRONDALE_XVFB_PID:-}" ]; then kill "$BRONDALE_XVFB_PID" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
-# One wineserver for the whole run, so no program pays for starting it.
-WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -p >/dev/null 2>&1 </dev/null
+# One wineserver for the whole run, so no program pays for starting it (one
+# left running for this prefix does as well).
+WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -p >/dev/null 2>&1 </dev/null || true
 
 # Z:\... path of a Unix path, as Wine sees it.
 winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }

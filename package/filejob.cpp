@@ -36,11 +36,12 @@ SectionResult WriteOver(const PoolJob& job) {
 }
 
 // Records the file a worker moved aside for a job; without memory for it,
-// puts it back at once (the job's own file is deleted first).
-bool RecordKept(const PoolJob& job) {
+// puts it back at once (deleting first the job's file, when written).
+bool RecordKept(const PoolJob& job, bool written) {
     if (job.kept[0] == '\0' || WrittenAddKept(job.path, job.kept, job.attributes))
         return true;
-    DeleteFileA(job.path);
+    if (written)
+        DeleteFileA(job.path);
     MoveFileA(job.kept, job.path);
     SetFileAttributesA(job.path, job.attributes);
     return false;
@@ -51,7 +52,7 @@ bool RecordKept(const PoolJob& job) {
 void Retire(const PoolJob& job, bool failed) {
     SectionResult result = kSectionOk;
     if (job.outcome == kPoolWritten) {
-        if (!RecordKept(job)) {
+        if (!RecordKept(job, true)) {
             result = kSectionNoMemory;
         } else if (!WrittenAdd(job.path, false)) {
             DeleteFileA(job.path);
@@ -65,7 +66,7 @@ void Retire(const PoolJob& job, bool failed) {
         if (!failed && *JobFailure() == kSectionOk)
             result = WriteOver(job);
     } else {
-        result = RecordKept(job) ? kSectionWriteFailed : kSectionNoMemory;
+        result = RecordKept(job, false) ? kSectionWriteFailed : kSectionNoMemory;
     }
     PoolRetire();
     if (*JobFailure() == kSectionOk)
