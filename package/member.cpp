@@ -91,7 +91,7 @@ void CompareEnd(Inflation* m) {
 }
 
 // Takes n freshly inflated bytes at data: descrambles them, sums them,
-// reports progress and writes, queues or compares them.
+// reports progress and writes, keeps or compares them.
 SectionResult TakeOutput(Inflation* m, unsigned char* data, DWORD n) {
     m->produced += n;
     if (m->produced > UINT32_MAX)
