@@ -159,7 +159,7 @@ SectionResult ExtractMemberFile(const char* relative, unsigned short mode, HANDL
         return *JobFailure();
     uint32_t crc = 0, size = 0;
     bool claimed = MemberTrailer(package, memberSize, &crc, &size);
-    if (claimed && size <= kPoolBlock)
+    if (claimed && size <= kPoolBlock && PoolRunning())
         return Submit(relative, mode, package, memberSize, k);
     RetireEvery(false);
     if (*JobFailure() != kSectionOk)

@@ -15,8 +15,8 @@
 // relative characters from its end below the target): left in place when
 // the earlier list (package/earlier.h) names it with the member's size and
 // CRC-32 and the file there holds exactly the member's bytes; otherwise
-// written over whatever is in the way, with a kept copy. The file pool must
-// be running.
+// written over whatever is in the way, with a kept copy. Small members go
+// through the file pool when it runs.
 SectionResult ExtractMemberFile(const char* relative, unsigned short mode, HANDLE package, uint32_t memberSize,
                                 uint32_t k);
 // Waits for every job under way and retires it. After a failure (failed

@@ -143,6 +143,8 @@ void PoolFinish() {
     p->blocks = nullptr;
 }
 
+bool PoolRunning() { return ThePool()->workers[0] != nullptr; }
+
 PoolJob* PoolNext() {
     Pool* p = ThePool();
     if (p->count == kPoolJobs)

@@ -41,6 +41,8 @@ struct PoolJob {
 // Starts the workers for one section; kSectionNoMemory when their blocks
 // or threads cannot be had.
 SectionResult PoolStart();
+// True while the workers run.
+bool PoolRunning();
 // Ends the workers and frees the blocks; every job must be retired.
 void PoolFinish();
 // The slot of the next job, null while every slot holds an unretired job.

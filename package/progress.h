@@ -19,12 +19,7 @@ bool ProgressWanted();
 void ResetProgress();
 // Reports value on bar when it changed and the bar's last report is old
 // enough; first (a bar's first value in a member) and 100 always go through.
-// The report function is called on a thread of its own, in the order of the
-// reports, so the caller does not wait for the page.
 void ReportProgress(short value, bool bar, bool first = false);
-// Waits until every report made has been delivered and ends their thread.
-// A section calls it before it ends, so that no report follows its end.
-void FinishReports();
 // The section bar's value while member index is written: the path list
 // (index 0) counts as the first member and shows 2/N, member k (k+1)/N.
 short SectionPercent(uint32_t index);

@@ -102,7 +102,10 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
     HANDLE list = OpenPathList();
     if (list == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
-    result = PoolStart();
+    // Only the program section has many files; under Wine every thread
+    // costs about a megabyte of the process's memory for the rest of the run.
+    if (*PaczkaZProgramem())
+        result = PoolStart();
     for (uint32_t k = 1; k < count && result == kSectionOk; ++k) {
         if (*StopExtraction())
             result = kSectionStopped;
@@ -150,11 +153,6 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     SectionResult result = ReadHeader(package, &stored, &offsets);
     if (result == kSectionOk)
         result = ExtractMembers(target, mode, package, offsets);
-    // The page has seen every report; a stop asked for meanwhile still
-    // counts, as it would have between two members.
-    FinishReports();
-    if (result == kSectionOk && *StopExtraction())
-        result = kSectionStopped;
     EarlierForget();
     free(offsets);
     if (result == kSectionOk && static_cast<uint32_t>(*crc32(0, true)) != stored)

@@ -13,6 +13,7 @@
 #include "helpers.h"
 #include "package/extract.h"
 #include "base/format.h"
+#include "base/state.h"
 #include "package/locator.h"
 #include "package/record.h"
 #include "platform/win32api.h"
@@ -211,8 +212,12 @@ Files UsersFiles() {
 
 } // namespace
 
+// As the program section: its small files go through the file pool, so
+// the failing call may be a worker's.
 TEST(Faults, ProgramSectionOverUsersFilesKeepsThem) {
+    *PaczkaZProgramem() = 1;
     Figures f = Sweep(ProgramSection(), kModePlain, UsersFiles());
+    *PaczkaZProgramem() = 0;
     Print("program section over the user's files", f);
     ExpectClean(f);
 }
@@ -224,7 +229,9 @@ TEST(Faults, ProgramSectionReplacingFilesGivesThemBack) {
     existing["a.txt"] = Noise(5000, 8);
     existing["s\\t\\"] = {};
     existing["s\\t\\c.txt"] = FromText("version 1");
+    *PaczkaZProgramem() = 1;
     Figures f = Sweep(ProgramSection(), kModePlain, existing);
+    *PaczkaZProgramem() = 0;
     Print("program section replacing existing files", f);
     ExpectClean(f);
 }
@@ -301,7 +308,9 @@ TEST(Faults, WholePackageThroughTheLocatorEndsCleanly) {
         HANDLE h = nullptr;
         bool found = !FindPackageIn(setup.c_str(), &h);
         for (int s = 0; s < 3 && found; ++s) {
+            *PaczkaZProgramem() = s == 2 ? 1 : 0;
             r[s] = ExtractSection(p[s].target.c_str(), s == 1 ? kModeScrambled : kModePlain, h);
+            *PaczkaZProgramem() = 0;
             if (r[s] != kSectionOk)
                 break;
         }
