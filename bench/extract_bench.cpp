@@ -11,16 +11,18 @@
 //
 //   brondale-bench upgrade SETUP.exe DEST TEMP RUNS LABEL
 //     Installs SETUP.exe into DEST\runK completely (untimed: walk, unpack,
-//     finish), then runs it again into the same folder, as an upgrade over
-//     every file: times the extraction as above (each file replaced over a
-//     kept copy of the earlier one) and then the finish, from the press of
-//     114 until the process has ended (record, merged file list, kept
-//     copies deleted). The summary's min and max columns are the finish's
-//     median and maximum.
+//     finish), then runs it again into the same folder: times the
+//     extraction as above (every file found unchanged and left in place)
+//     and then the finish, from the press of 114 until the process has
+//     ended (record, merged file list, kept copies deleted). The summary's
+//     min and max columns are the finish's median and maximum.
 //
-//   brondale-bench process SETUP.exe DEST TEMP RUNS LABEL
-//     Runs "SETUP.exe /S /D=DEST\runK" (an NSIS installer, silent) and times
-//     it from CreateProcess until the process has ended.
+//   brondale-bench process SETUP.exe DEST TEMP RUNS LABEL [FIRST.exe]
+//     Runs "SETUP.exe /S /D=DEST\runK" (a Brondale or an NSIS installer,
+//     silent) and times it from CreateProcess until the process has ended.
+//     With FIRST.exe, "FIRST.exe /S /D=DEST\runK" runs first, untimed, so
+//     that SETUP.exe runs over an installation: FIRST.exe the same file for
+//     the same installer again, an earlier version for an upgrade.
 //
 // Both print one line per run and a summary line
 //   RESULT KIND LABEL median min max peakWorkingSet peakPrivate
@@ -308,18 +310,20 @@ int Usage() {
     fprintf(stderr,
             "usage: brondale-bench installer SETUP.exe DEST TEMP RUNS LABEL\n"
             "       brondale-bench upgrade SETUP.exe DEST TEMP RUNS LABEL\n"
-            "       brondale-bench process SETUP.exe DEST TEMP RUNS LABEL\n");
+            "       brondale-bench process SETUP.exe DEST TEMP RUNS LABEL [FIRST.exe]\n");
     return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7)
+    if (argc != 7 && argc != 8)
         return Usage();
     std::string kind = argv[1], exe = argv[2], destination = argv[3], temp = argv[4], label = argv[6];
+    std::string first = argc == 8 ? argv[7] : "";
     int runs = atoi(argv[5]);
-    if ((kind != "installer" && kind != "process" && kind != "upgrade") || runs < 1)
+    if ((kind != "installer" && kind != "process" && kind != "upgrade") || runs < 1 ||
+        (!first.empty() && kind != "process"))
         return Usage();
     CreateDirectoryA(temp.c_str(), nullptr);
 
@@ -337,9 +341,12 @@ int main(int argc, char** argv) {
             ok = InstallerRun(exe, target, scratch + "-first", &first, &error, &finish) &&
                  InstallerRun(exe, target, scratch, &run, &error, &finish);
             finishes.push_back(finish);
+        } else if (kind == "installer") {
+            ok = InstallerRun(exe, target, scratch, &run, &error);
         } else {
-            ok = kind == "installer" ? InstallerRun(exe, target, scratch, &run, &error)
-                                     : ProcessRun(exe, target, scratch, &run, &error);
+            Run earlier;
+            ok = (first.empty() || ProcessRun(first, target, scratch + "-first", &earlier, &error)) &&
+                 ProcessRun(exe, target, scratch, &run, &error);
         }
         if (!ok) {
             fprintf(stderr, "%s %s run %d: %s\n", kind.c_str(), label.c_str(), k, error.c_str());

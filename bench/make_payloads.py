@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Writes the two product folders of the extraction benchmark.
+"""Writes the product folders of the extraction benchmark.
 
-    make_payloads.py OUT_DIR [big|small ...]
+    make_payloads.py OUT_DIR [big|small|small-tenth ...]
 
 OUT_DIR/payload-big:   four files, about 200 MB: two of log-like text, two of
                        pseudo-random bytes.
 OUT_DIR/payload-small: 5,000 files of 1 to 8 KB in three levels of folders,
                        a mix of text-like and binary contents.
+OUT_DIR/payload-small-tenth: the next version of the same product: the same
+                       5,000 files, every tenth of them with new contents
+                       (and mostly a new size).
 
 Each product folder has lang/English.lng (copied from the example product),
 install/init.cfg and program/ (the payload). The contents depend only on the
@@ -126,9 +129,13 @@ def big(folder):
     write(os.path.join(program, "data", "blob-2.bin"), rng.randbytes(50 * MIB))
 
 
-def small(folder):
+def small(folder, changed=False):
     program = product(folder, "Brondale Bench Small")
     rng = random.Random(20240502)
+    # A second generator for the changed files, so that every other file
+    # comes out as in the first version.
+    other = random.Random(20240503)
+    count = 0
     for a in range(10):
         for b in range(10):
             for c in range(5):
@@ -141,6 +148,11 @@ def small(folder):
                         data, ext = table_like(rng, size), "dat"
                     else:
                         data, ext = rng.randbytes(size), "bin"
+                    count += 1
+                    if changed and count % 10 == 0:
+                        data = other.randbytes(other.randrange(1024, 8193)) if ext == "bin" else (
+                            text_like(other, other.randrange(1024, 8193)) if ext == "txt" else
+                            table_like(other, other.randrange(1024, 8193)))
                     write(os.path.join(program, "d%d" % a, "s%d" % b, "t%d" % c, "f%d.%s" % (f, ext)), data)
 
 
@@ -150,7 +162,8 @@ def main():
     out = sys.argv[1]
     which = sys.argv[2:] or ["big", "small"]
     for name in which:
-        {"big": big, "small": small}[name](os.path.join(out, "payload-" + name))
+        {"big": big, "small": small, "small-tenth": lambda f: small(f, True)}[name](
+            os.path.join(out, "payload-" + name))
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@
 #include "config/config.h"
 #include "base/format.h"
 #include "base/installed.h"
+#include "package/earlier.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "base/files.h"
@@ -79,25 +80,15 @@ void addtouninstlist(char* value, const char* recordPath, char* path, char* numb
 
 namespace {
 
-// ASCII letters compare without case, as Windows names do.
-int CompareNames(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        int x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-        x = (x >= 'a' && x <= 'z') ? x - 32 : x;
-        y = (y >= 'a' && y <= 'z') ? y - 32 : y;
-        if (x != y || x == 0)
-            return x - y;
-    }
-}
-
 int CompareEntries(const void* a, const void* b) {
     return CompareNames(*static_cast<const char* const*>(a), *static_cast<const char* const*>(b));
 }
 
 // The relative path of record entry i when it is a file written below
-// destination (prefix characters long), else null.
+// destination (prefix characters long), or one found there unchanged and
+// left in place, else null.
 const char* WrittenBelow(size_t i, const char* destination, size_t prefix) {
-    if (WrittenKind(i) != kEntryFile)
+    if (WrittenKind(i) != kEntryFile && WrittenKind(i) != kEntryUnchanged)
         return nullptr;
     bool folder = false;
     const char* path = WrittenEntry(i, &folder);
@@ -116,27 +107,6 @@ bool PutLine(HANDLE list, uint32_t size, uint32_t crc, const char* relative) {
         return false;
     SealAdd(&ListSealing()->hashing, line, static_cast<size_t>(n));
     return true;
-}
-
-// Parses "size crc path" (the line without its end) as the uninstaller does.
-bool ParseLine(char* line, uint32_t* size, uint32_t* crc, const char** relative) {
-    char* end = nullptr;
-    if (line[0] < '0' || line[0] > '9')
-        return false;
-    unsigned long long s = strtoull(line, &end, 10);
-    if (*end != ' ' || s > UINT32_MAX)
-        return false;
-    char* hex = end + 1;
-    for (int i = 0; i < 8; ++i)
-        if (!((hex[i] >= '0' && hex[i] <= '9') || (hex[i] >= 'A' && hex[i] <= 'F') || (hex[i] >= 'a' && hex[i] <= 'f')))
-            return false;
-    if (hex[8] != ' ')
-        return false;
-    hex[8] = '\0';
-    *size = static_cast<uint32_t>(s);
-    *crc = static_cast<uint32_t>(strtoul(hex, nullptr, 16));
-    *relative = hex + 9;
-    return IsSafeMemberPath(*relative, strlen(*relative));
 }
 
 // The whole of a file of at most limit bytes, zero-terminated, in memory the
@@ -192,7 +162,7 @@ bool KeepEarlier(HANDLE list, const EarlierList& earlier, const char** written, 
         *end = '\0';
         uint32_t size = 0, crc = 0;
         const char* relative = nullptr;
-        if (ParseLine(line, &size, &crc, &relative) &&
+        if (ParseListLine(line, &size, &crc, &relative) &&
             !bsearch(&relative, written, count, sizeof *written, CompareEntries))
             ok = PutLine(list, size, crc, relative);
         line = next;
@@ -226,20 +196,6 @@ bool WriteFileList(const char* destination, const char* listPath, const EarlierL
     }
     free(written);
     return CloseHandle(list) && ok;
-}
-
-bool SameProduct(const char* recordPath, const char* productKey) {
-    UINT max = GetPrivateProfileIntA("reg", "max", 0, recordPath);
-    if (max > static_cast<UINT>(kMaxListEnd))
-        max = kMaxListEnd;
-    for (UINT n = 1; n <= max; ++n) {
-        char number[16], entry[MAX_PATH];
-        snprintf(number, sizeof number, "%u", n);
-        GetPrivateProfileStringA("reg", number, "", entry, sizeof entry, recordPath);
-        if (entry[0] != '\0' && CompareNames(entry, productKey) == 0)
-            return true;
-    }
-    return false;
 }
 
 namespace {

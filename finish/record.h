@@ -6,6 +6,7 @@
 #ifndef BRONDALE_FINISH_RECORD_H
 #define BRONDALE_FINISH_RECORD_H
 
+#include "package/earlier.h"
 #include "package/extract.h"
 
 // Appends entry to [lnk] (reg false) or [reg] (reg true) of the record named
@@ -29,21 +30,18 @@ struct EarlierList {
 };
 
 // Writes listPath afresh with one line per file of the record of written
-// files (package/record.h) that lies below destination: its size in decimal,
+// files (package/record.h) that lies below destination, written or found
+// unchanged and left in place: its size in decimal,
 // a space, its CRC-32 as eight upper-case hexadecimal digits, a space and
 // its path relative to destination, each line ending in CR LF. Folders, kept
 // files and entries outside destination are left out. With earlier (the
 // list of an earlier installation of the same product), its lines for files
-// that this run did not write follow, so that an upgrade stays removable,
+// that this run did not write or find follow, so that an upgrade stays removable,
 // but only when the earlier list's seal digest checks (its bytes are read
 // once, then hashed and parsed); lines that are malformed or whose path
 // breaks the member path rule are dropped. Returns false when the file
 // cannot be written or read.
 bool WriteFileList(const char* destination, const char* listPath, const EarlierList* earlier = nullptr);
-
-// True when the record at recordPath lists productKey (the product's
-// Uninstall key) in [reg]: an earlier installation of the same product.
-bool SameProduct(const char* recordPath, const char* productKey);
 
 // The start of the finish, which can still be taken back: creates
 // DEST\UnInstall with its protected access list (trust/folder.h), moves an

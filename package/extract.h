@@ -4,7 +4,10 @@
 #ifndef BRONDALE_PACKAGE_EXTRACT_H
 #define BRONDALE_PACKAGE_EXTRACT_H
 
+#include "package/earlier.h"
 #include "package/member.h"
+#include "package/filejob.h"
+#include "package/pool.h"
 #include "package/pathlist.h"
 #include "package/placement.h"
 #include "package/progress.h"

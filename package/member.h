@@ -1,6 +1,7 @@
 // Member inflate: one member of a section, a complete gzip stream, inflated
-// straight from the package handle into its output file. The stream must
-// fill its member exactly; zlib checks its CRC-32 and length.
+// from the package handle into its output file or into memory, or compared
+// with a file already there. The stream must fill its member exactly; zlib
+// checks its CRC-32 and length.
 #ifndef BRONDALE_PACKAGE_MEMBER_H
 #define BRONDALE_PACKAGE_MEMBER_H
 
@@ -17,5 +18,21 @@
 // drives the section bar of the progress report.
 SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode,
                             uint32_t index);
+// The same into block, of capacity bytes: *size gets the member's size. A
+// member that fills the whole block is refused as damaged, so a block one
+// byte larger than the trailer's claim takes every whole member.
+SectionResult InflateToMemory(HANDLE package, uint32_t memberSize, unsigned short mode, uint32_t index,
+                              unsigned char* block, DWORD capacity, DWORD* size);
+// Inflates the member as dekompresjagz does, comparing its bytes with file
+// from file's position on: *same when file holds exactly those bytes and
+// ends with them. When it does not (and the result is kSectionOk), the
+// package handle and the running checksum are put back as they were before
+// the member, so that it can be inflated again into a file of its own.
+SectionResult CompareMember(HANDLE package, uint32_t memberSize, HANDLE file, unsigned short mode, uint32_t index,
+                            bool* same);
+// The CRC-32 (crc may be null) and ISIZE that the member's gzip trailer
+// claims, read without moving the handle; false when they cannot be read.
+// Only a whole inflation shows that the member keeps the claim.
+bool MemberTrailer(HANDLE package, uint32_t memberSize, uint32_t* crc, uint32_t* isize);
 
 #endif

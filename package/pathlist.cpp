@@ -58,15 +58,48 @@ int ReaderByte(HANDLE list) {
     return r->data[r->next++];
 }
 
-// The folder of the previous member, with its trailing backslash.
+void RecordFolder(const char* folder) {
+    // A folder the record cannot hold stays behind on failure; it is empty.
+    WrittenAdd(folder, true);
+}
+
+// The folder of the previous member, with its trailing backslash: it and
+// every folder above it have been looked at (or created) for this list.
 char* LastParent() {
     static char folder[MAX_PATH];
     return folder;
 }
 
-void RecordFolder(const char* folder) {
-    // A folder the record cannot hold stays behind on failure; it is empty.
-    WrittenAdd(folder, true);
+// Whether the target folder has been made for this list.
+bool* TargetMade() {
+    static bool made;
+    return &made;
+}
+
+// Where the folders of path stop being known: the length of the longest
+// folder path (before a backslash) that path shares with the previous
+// member's folder, at least the target's.
+size_t KnownFolders(const char* path, size_t targetLength) {
+    const char* parent = LastParent();
+    size_t known = targetLength;
+    for (size_t i = 0; parent[i] != '\0' && parent[i] == path[i]; ++i)
+        if (parent[i] == '\\' && i > known)
+            known = i;
+    return known;
+}
+
+// Creates the folders of path from the one ending at missing down to its
+// parent (parentLength characters), recording each one made.
+void CreateFoldersFrom(const char* path, size_t missing, size_t parentLength) {
+    char folder[MAX_PATH];
+    for (size_t i = missing; i < parentLength; ++i) {
+        if (path[i] != '\\')
+            continue;
+        memcpy(folder, path, i);
+        folder[i] = '\0';
+        if (CreateDirectoryA(folder, nullptr))
+            RecordFolder(folder);
+    }
 }
 
 // Turns tmp into target\line for a line that passes the path rule; false
@@ -91,6 +124,7 @@ HANDLE OpenPathList() {
     if (list != INVALID_HANDLE_VALUE) {
         ReaderReset();
         LastParent()[0] = '\0';
+        *TargetMade() = false;
     }
     return list;
 }
@@ -134,20 +168,23 @@ SectionResult dircat(HANDLE list, const char* target) {
     size_t parentLength = static_cast<size_t>(strrchr(tmp(), '\\') - tmp()) + 1;
     if (strlen(parent) == parentLength && memcmp(parent, tmp(), parentLength) == 0)
         return kSectionOk;
-    bool existed = false;
-    SectionResult checked = CheckFolders(tmp(), strlen(target), parentLength, &existed);
+    size_t missing = 0;
+    SectionResult checked = CheckFolders(tmp(), KnownFolders(tmp(), strlen(target)), parentLength, &missing);
     if (checked != kSectionOk)
         return checked;
     // The target and the folders above it are not the section's own and stay
     // whatever happens; only folders created below the target are recorded.
-    char self[MAX_PATH];
-    snprintf(self, sizeof self, "%s\\", target);
-    CreateBaseDirectory(self, nullptr);
+    if (!*TargetMade()) {
+        char self[MAX_PATH];
+        snprintf(self, sizeof self, "%s\\", target);
+        CreateBaseDirectory(self, nullptr);
+        *TargetMade() = true;
+    }
     memcpy(parent, tmp(), parentLength);
     parent[parentLength] = '\0';
-    if (existed)
+    if (missing == 0)
         return RecordStale(parent);
-    CreateBaseDirectory(parent, RecordFolder);
+    CreateFoldersFrom(tmp(), missing, parentLength);
     return kSectionOk;
 }
 

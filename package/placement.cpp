@@ -1,8 +1,10 @@
-// Safe placement. Nothing here opens what already stands at a path: a name in
-// the way is looked at by its attributes only, and every file moved aside or
-// created is recorded, or undone at once when the record cannot take it.
+// Safe placement. Nothing here writes to what already stands at a path: a
+// name in the way is looked at by its attributes (or opened only to be
+// read, never through a link), and every file moved aside or created is
+// recorded, or undone at once when the record cannot take it.
 #include "package/placement.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -13,17 +15,19 @@
 #include "lang/texts.h"
 #include "package/record.h"
 
-SectionResult CheckFolders(const char* path, size_t targetLength, size_t parentLength, bool* existed) {
+SectionResult CheckFolders(const char* path, size_t known, size_t parentLength, size_t* missing) {
     char folder[MAX_PATH];
-    *existed = false;
-    for (size_t i = targetLength + 1; i < parentLength; ++i) {
+    *missing = 0;
+    for (size_t i = known + 1; i < parentLength; ++i) {
         if (path[i] != '\\')
             continue;
         memcpy(folder, path, i);
         folder[i] = '\0';
         DWORD attributes = GetFileAttributesA(folder);
-        if (attributes == INVALID_FILE_ATTRIBUTES)
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            *missing = i;
             return kSectionOk;
+        }
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             snprintf(RefusedPath(), MAX_PATH, "%s", folder);
             return kSectionLink;
@@ -31,7 +35,6 @@ SectionResult CheckFolders(const char* path, size_t targetLength, size_t parentL
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
             return kSectionWriteFailed;
     }
-    *existed = true;
     return kSectionOk;
 }
 
@@ -63,11 +66,12 @@ namespace {
 // A kept name in path's folder that is not taken: kept receives it. The
 // digits run on from a value drawn once per run, so that names of one run
 // differ and a name left by an earlier run is passed over.
+// Atomic, since the file pool's workers move files aside too.
 bool MoveAside(const char* path, char* kept, DWORD* error) {
-    static uint32_t next = GetTickCount() * 2654435761u;
+    static std::atomic<uint32_t> next{GetTickCount() * 2654435761u};
     size_t folder = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
     for (int attempt = 0; attempt < 64; ++attempt) {
-        uint32_t digits = next++ & 0x0FFFFFFFu;
+        uint32_t digits = next.fetch_add(1) & 0x0FFFFFFFu;
         if (folder + kKeptNameLength > kMaxPath) {
             *error = ERROR_INVALID_NAME;
             return false;
@@ -134,6 +138,77 @@ SectionResult MakeWay(const char* path) {
         return kSectionNoMemory;
     }
     return kSectionOk;
+}
+
+HANDLE HoldInPlace(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return file;
+    // Held without delete sharing, the name cannot pass to another file
+    // now: what the attributes tell is the held file. A link opened as
+    // itself, or a folder, is not compared.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+bool SameInPlace(const char* path, const unsigned char* data, DWORD size) {
+    HANDLE file = HoldInPlace(path);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    unsigned char chunk[16384];
+    DWORD done = 0;
+    bool same = false;
+    // Read until the file ends, so that a longer file shows.
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr))
+            break;
+        if (got == 0) {
+            same = done == size;
+            break;
+        }
+        if (got > size - done || memcmp(chunk, data + done, got) != 0)
+            break;
+        done += got;
+    }
+    CloseHandle(file);
+    return same;
+}
+
+PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size) {
+    HANDLE file = CreateNew(path);
+    if (file == INVALID_HANDLE_VALUE)
+        return InTheWay(GetLastError()) ? kPlaceInTheWay : kPlaceFailed;
+    DWORD put = 0;
+    bool ok = size == 0 || (WriteFile(file, data, size, &put, nullptr) && put == size);
+    if (!CloseHandle(file))
+        ok = false;
+    if (ok)
+        return kPlaced;
+    DeleteFileA(path);
+    return kPlaceFailed;
+}
+
+PlaceResult PlaceOver(const char* path, const unsigned char* data, DWORD size, char* kept, DWORD* attributes) {
+    kept[0] = '\0';
+    *attributes = GetFileAttributesA(path);
+    if (*attributes == INVALID_FILE_ATTRIBUTES)
+        return PlaceNew(path, data, size);
+    DWORD error = ERROR_SUCCESS;
+    if ((*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || !MoveAside(path, kept, &error)) {
+        kept[0] = '\0';
+        return kPlaceInTheWay;
+    }
+    SetFileAttributesA(kept, (*attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
+    // Whatever stands at path now came after the move: not waited for.
+    PlaceResult placed = PlaceNew(path, data, size);
+    return placed == kPlaced ? kPlaced : kPlaceFailed;
 }
 
 SectionResult CreateMemberFile(const char* path, HANDLE* output) {

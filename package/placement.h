@@ -19,18 +19,41 @@ SectionResult MakeWay(const char* path);
 // answers Cancel.
 bool AskFileInUse(const char* path);
 
-// Walks the folders of path between the target (its first targetLength
-// characters) and the file's folder (parentLength, with the backslash). A
-// link or junction among those that exist is refused and named in
-// RefusedPath; so is a file standing where a folder goes
-// (kSectionWriteFailed). *existed tells whether every one of them was there
-// already. Folders missing are created by this run, so nothing below them
-// needs a look.
-SectionResult CheckFolders(const char* path, size_t targetLength, size_t parentLength, bool* existed);
+// Walks the folders of path after its first known characters (the target,
+// or folders already looked at, ending before a backslash) down to the
+// file's folder (parentLength, with the backslash). A link or junction
+// among those that exist is refused and named in RefusedPath; so is a file
+// standing where a folder goes (kSectionWriteFailed). *missing is the
+// position of the backslash after the first folder that is not there, 0
+// when every one was there already. Folders missing are created by this
+// run, so nothing below them needs a look.
+SectionResult CheckFolders(const char* path, size_t known, size_t parentLength, size_t* missing);
 // Records the kept files that an interrupted run left in folder (with its
 // trailing backslash), so that this run's commit deletes them. Only hidden
 // files of the kept form count; anything else is the user's.
 SectionResult RecordStale(const char* folder);
+
+// Opens the file at path to compare it with a member: for reading, sharing
+// only reading, so that nobody writes, renames or deletes it while it is
+// held, and without following a link. INVALID_HANDLE_VALUE when no plain
+// file stands there or it cannot be held so.
+HANDLE HoldInPlace(const char* path);
+
+// The two ways that need no question and no record, for the file pool's
+// workers (any thread). SameInPlace: the file at path, held while it is read
+// (HoldInPlace), holds exactly size bytes of data. PlaceNew: path created
+// new and written with them; kPlaceInTheWay when something stands at path,
+// kPlaceFailed when it could not be written (nothing of it is left).
+bool SameInPlace(const char* path, const unsigned char* data, DWORD size);
+enum PlaceResult { kPlaced, kPlaceInTheWay, kPlaceFailed };
+PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size);
+// PlaceNew over a file in the way, for the workers too: the file is moved
+// aside under a hidden kept name (into kept, MAX_PATH bytes; "" when
+// nothing stood there), *attributes getting its attributes before. The
+// caller records the kept file whatever the result but kPlaceInTheWay,
+// which means that what stands there needs the reader (a link, a folder, a
+// file that cannot be moved): nothing was changed.
+PlaceResult PlaceOver(const char* path, const unsigned char* data, DWORD size, char* kept, DWORD* attributes);
 
 // Creates the member file at path, making way for it when something is in
 // the way, and records it. On kSectionOk *output is the open file (the

@@ -1,7 +1,7 @@
 // A growing list of paths in one block of memory: a kind byte and the path,
 // zero-terminated (a kept entry adds its kept name), with a table beside it
 // of each entry's offset and, for files, the size and CRC-32 of what was
-// written (for kept entries: the original's attributes). No exceptions: an
+// written or found unchanged (for kept entries: the original's attributes). No exceptions: an
 // allocation failure is reported to the caller.
 #include "package/record.h"
 
@@ -47,7 +47,7 @@ bool Grow(void** block, size_t* capacity, size_t need, size_t unit) {
     return true;
 }
 
-const char kKindLetters[] = "FDKS";
+const char kKindLetters[] = "FDKSU";
 
 bool Add(EntryKind kind, const char* path, const char* second, uint32_t size) {
     Record* r = WrittenRecord();
@@ -107,6 +107,13 @@ bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes)
 }
 
 bool WrittenAddStale(const char* kept) { return Add(kEntryStale, kept, nullptr, 0); }
+
+bool WrittenAddUnchanged(const char* path, uint32_t size, uint32_t crc) {
+    if (!Add(kEntryUnchanged, path, nullptr, size))
+        return false;
+    WrittenRecord()->offsets[WrittenCount() - 1].crc = crc;
+    return true;
+}
 
 size_t WrittenCount() { return WrittenRecord()->count; }
 

@@ -2,7 +2,9 @@
 // it created, and the files it moved aside (kept) to replace them. Taking back
 // deletes exactly what it wrote and puts every kept file back with its bytes,
 // attributes and times; committing deletes the kept files. A path enters the
-// record only once this run has created or replaced it.
+// record only once this run has created or replaced it. Files that this run
+// found already as the package has them, and left in place, are recorded
+// apart: neither taking back nor committing touches them.
 #ifndef BRONDALE_PACKAGE_RECORD_H
 #define BRONDALE_PACKAGE_RECORD_H
 
@@ -14,6 +16,7 @@ enum EntryKind {
     kEntryFolder,  // a folder this run created
     kEntryKept,    // an existing file moved aside under a kept name
     kEntryStale,   // a kept file that an earlier, interrupted run left behind
+    kEntryUnchanged,  // a file of the package already in place, left as it was
 };
 
 // Kept files are named "~BDK" and seven upper-case hexadecimal digits, in the
@@ -33,6 +36,10 @@ bool WrittenAdd(const char* path, bool folder);
 bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes);
 // Adds a kept file left by an earlier run; it is deleted on commit only.
 bool WrittenAddStale(const char* kept);
+// Adds a file left in place because it already holds the member's bytes
+// (size and CRC-32 given, for the list of installed files). False when
+// memory ran out (nothing was added).
+bool WrittenAddUnchanged(const char* path, uint32_t size, uint32_t crc);
 // Takes back in reverse order: deletes the recorded files, puts every kept
 // file back under its name with its attributes, then removes the recorded
 // folders deepest first where this leaves them empty; the record is then
@@ -47,9 +54,10 @@ size_t WrittenCount();
 EntryKind WrittenKind(size_t i);
 const char* WrittenEntry(size_t i, bool* folder);
 const char* WrittenKeptName(size_t i);
-// Size and CRC-32 (zlib's) of the bytes written to entry i, kept for the
-// uninstaller's list of installed files. Both are 0 until set, and for
-// folders; setting an entry that does not exist does nothing.
+// Size and CRC-32 (zlib's) of the bytes written to entry i (or found in
+// place, for an unchanged entry), kept for the uninstaller's list of
+// installed files. Both are 0 until set, and for folders; setting an entry
+// that does not exist does nothing.
 void WrittenSetSum(size_t i, uint32_t size, uint32_t crc);
 void WrittenSum(size_t i, uint32_t* size, uint32_t* crc);
 

@@ -1,17 +1,21 @@
 // The section loop. Header and offset table are checked before anything is
 // written, members are read in order from the handle's position, and a
-// failure takes back exactly the files and folders the section wrote.
+// failure takes back exactly the files and folders the section wrote; a
+// file left in place unchanged is never among them.
 #include "package/section.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "base/format.h"
+#include "base/state.h"
 #include "base/switches.h"
+#include "package/earlier.h"
+#include "package/filejob.h"
 #include "package/locator.h"
 #include "package/member.h"
 #include "package/pathlist.h"
-#include "package/placement.h"
+#include "package/pool.h"
 #include "package/progress.h"
 #include "package/record.h"
 
@@ -81,23 +85,13 @@ SectionResult WritePathList(HANDLE package, const uint32_t* offsets) {
 }
 
 // Member k of memberSize bytes: its path from the next line of list, its
-// file created and recorded, its bytes written and their sum recorded.
+// folders made, then its file placed (package/filejob.h).
 SectionResult ExtractFile(HANDLE list, const char* target, unsigned short mode, HANDLE package,
                           uint32_t memberSize, uint32_t k) {
     SectionResult result = dircat(list, target);
     if (result != kSectionOk)
         return result;
-    HANDLE output;
-    result = CreateMemberFile(tmp(), &output);
-    if (result != kSectionOk)
-        return result;
-    size_t entry = WrittenCount() - 1;
-    result = dekompresjagz(package, memberSize, output, mode, k);
-    if (!CloseHandle(output) && result == kSectionOk)
-        result = kSectionWriteFailed;
-    if (result == kSectionOk)
-        WrittenSetSum(entry, LastMemberSum()->size, LastMemberSum()->crc);
-    return result;
+    return ExtractMemberFile(tmp() + strlen(target) + 1, mode, package, memberSize, k);
 }
 
 SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE package, const uint32_t* offsets) {
@@ -108,12 +102,22 @@ SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE pac
     HANDLE list = OpenPathList();
     if (list == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
+    // Only the program section has many files; under Wine every thread
+    // costs about a megabyte of the process's memory for the rest of the run.
+    if (*PaczkaZProgramem())
+        result = PoolStart();
     for (uint32_t k = 1; k < count && result == kSectionOk; ++k) {
         if (*StopExtraction())
             result = kSectionStopped;
         else
             result = ExtractFile(list, target, mode, package, offsets[k + 1] - offsets[k], k);
     }
+    // Every job done and recorded before anything is judged or taken back;
+    // a job's failure was met on an earlier member than the reader's own.
+    SectionResult jobs = RetireAllJobs(result != kSectionOk);
+    if (jobs != kSectionOk)
+        result = jobs;
+    PoolFinish();
     CloseHandle(list);
     return result;
 }
@@ -139,11 +143,17 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     *crc32(0, true) = 0;
     ResetProgress();
     WrittenReset();
+    if (*PaczkaZProgramem()) {
+        char productKey[MAX_PATH];
+        ProductUninstallKey(productKey, sizeof productKey);
+        EarlierRead(target, productKey);
+    }
     uint32_t stored = 0;
     uint32_t* offsets = nullptr;
     SectionResult result = ReadHeader(package, &stored, &offsets);
     if (result == kSectionOk)
         result = ExtractMembers(target, mode, package, offsets);
+    EarlierForget();
     free(offsets);
     if (result == kSectionOk && static_cast<uint32_t>(*crc32(0, true)) != stored)
         result = kSectionDamaged;

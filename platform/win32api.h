@@ -22,6 +22,10 @@
 //              BCryptCreateHash BCryptHashData BCryptFinishHash
 //              BCryptDestroyHash BCryptGenRandom (on Windows bound at run
 //              time from the system folder by trust/cng.cpp, never imported)
+//   threads:   CreateThread WaitForSingleObject AcquireSRWLockExclusive
+//              ReleaseSRWLockExclusive SleepConditionVariableSRW
+//              WakeConditionVariable WakeAllConditionVariable
+//   registry:  RegOpenKeyExA RegQueryValueExA RegCloseKey (reading only)
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access
 #ifndef BRONDALE_PLATFORM_WIN32API_H

@@ -19,9 +19,6 @@ const char kFileListDigestValue[] = "FileListDigest";
 // lower-case hexadecimal digits. False, with text "", when the file cannot be
 // read or the hash cannot be had.
 bool FileDigest(const char* path, char text[kDigestTextSize]);
-// The same for size bytes in memory. False, with text "", when the hash
-// cannot be had.
-bool BytesDigest(const void* bytes, size_t size, char text[kDigestTextSize]);
 // The same for size bytes in memory: what is hashed is what the caller goes
 // on to use, with no second read. False, with text "", when the hash cannot
 // be had.

@@ -6,6 +6,7 @@
 #include "posix/files_posix.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,11 +23,18 @@
 
 namespace {
 
+// The last error is per thread, as Windows keeps it.
+DWORD& ThreadError() {
+    static thread_local DWORD error = 0;
+    return error;
+}
+
+// The counters are atomic: the file pool's workers create, write, read and
+// close files while the other calls go on.
 struct State {
-    DWORD lastError = 0;
-    unsigned long callCount = 0;
-    unsigned long failAt = 0;
-    unsigned long openHandles = 0;
+    std::atomic<unsigned long> callCount{0};
+    std::atomic<unsigned long> failAt{0};
+    std::atomic<unsigned long> openHandles{0};
     std::string moduleName;
     bool tickSet = false;
     DWORD tick = 0;
@@ -33,10 +42,18 @@ struct State {
     PosixUiLog ui{};
     // Hidden and system attributes, which POSIX has no place for, by file
     // identity so that they follow a rename and go with a deletion.
+    // Guards the attributes and the held file, which the file pool's
+    // workers reach too.
+    std::mutex shared;
     std::map<std::pair<dev_t, ino_t>, DWORD> dosAttributes;
     std::string heldPath;
     int heldRefusals = 0;
+    // The files open now, for the sharing checks; guarded by files.
+    std::mutex files;
     std::vector<PosixFile*> openFiles;
+    // Registry values below HKEY_LOCAL_MACHINE: lower-case key, a zero
+    // byte and the lower-case value name, to the value's text.
+    std::map<std::string, std::string> registry;
 };
 
 State& St() {
@@ -44,7 +61,33 @@ State& St() {
     return state;
 }
 
-enum Kind { kFile = 0x46494c45, kFind = 0x46494e44 };
+enum Kind { kFile = 0x46494c45, kFind = 0x46494e44, kKey = 0x4b455920, kThread = 0x54485244 };
+
+struct ThreadObject {
+    int kind;
+    pthread_t thread;
+    bool joined;
+    LPTHREAD_START_ROUTINE start;
+    LPVOID parameter;
+};
+
+void* RunThread(void* object) {
+    ThreadObject* t = static_cast<ThreadObject*>(object);
+    t->start(t->parameter);
+    return nullptr;
+}
+
+struct KeyObject {
+    int kind;
+    std::string key;  // lower case
+};
+
+std::string Lower(const char* text) {
+    std::string s = text ? text : "";
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+}
 
 struct FindObject {
     int kind;
@@ -95,16 +138,17 @@ DWORD ErrorFromErrno(int e, const std::string& path) {
 }
 
 bool Fail(DWORD error) {
-    St().lastError = error;
+    ThreadError() = error;
     return false;
 }
 
 // Counts a call; true when this is the call that the fault switch picked.
 bool Injected() {
     State& s = St();
-    ++s.callCount;
-    if (s.failAt != 0 && s.callCount == s.failAt) {
-        s.lastError = ERROR_WRITE_FAULT;
+    unsigned long call = ++s.callCount;
+    unsigned long failAt = s.failAt;
+    if (failAt != 0 && call == failAt) {
+        ThreadError() = ERROR_WRITE_FAULT;
         return true;
     }
     return false;
@@ -115,6 +159,7 @@ bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 const DWORD kDosOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 DWORD DosAttributes(const struct stat& st) {
+    std::lock_guard<std::mutex> guard(St().shared);
     auto it = St().dosAttributes.find({st.st_dev, st.st_ino});
     return it == St().dosAttributes.end() ? 0 : it->second;
 }
@@ -122,10 +167,11 @@ DWORD DosAttributes(const struct stat& st) {
 // True (with the last error set) when path is the file a test holds open.
 bool HeldOpen(const std::string& path) {
     State& s = St();
+    std::lock_guard<std::mutex> guard(s.shared);
     if (s.heldRefusals <= 0 || path != s.heldPath)
         return false;
     --s.heldRefusals;
-    s.lastError = ERROR_SHARING_VIOLATION;
+    ThreadError() = ERROR_SHARING_VIOLATION;
     return true;
 }
 
@@ -147,11 +193,12 @@ DWORD Uses(DWORD access) {
 // that uses and shares as given clashes with a handle open on it: one
 // wants what the other does not share.
 bool SharingRefuses(const struct stat& st, DWORD uses, DWORD share) {
+    std::lock_guard<std::mutex> guard(St().files);
     for (const PosixFile* f : St().openFiles) {
         if (f->device != st.st_dev || f->inode != st.st_ino)
             continue;
         if ((uses & ~f->share) != 0 || (f->uses & ~share) != 0) {
-            St().lastError = ERROR_SHARING_VIOLATION;
+            ThreadError() = ERROR_SHARING_VIOLATION;
             return true;
         }
     }
@@ -407,10 +454,13 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     PosixFile* f = new PosixFile{kFile, fd, !link && !folder && (access & GENERIC_READ) != 0,
                                  !link && !folder && (access & GENERIC_WRITE) != 0, uses, share, st.st_dev,
                                  st.st_ino, link, path};
-    St().openFiles.push_back(f);
+    {
+        std::lock_guard<std::mutex> guard(St().files);
+        St().openFiles.push_back(f);
+    }
     ++St().openHandles;
-    St().lastError = (existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
-                                                                                              : ERROR_SUCCESS;
+    ThreadError() = (existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
+                                                                                             : ERROR_SUCCESS;
     return f;
 }
 
@@ -443,7 +493,7 @@ BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED)
     if (put)
         *put = 0;
     if (Injected()) {
-        St().lastError = ERROR_DISK_FULL;
+        ThreadError() = ERROR_DISK_FULL;
         return FALSE;
     }
     PosixFile* f = AsFile(h);
@@ -487,7 +537,7 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) 
     off_t pos = lseek(f->fd, base + move, SEEK_SET);
     if (distanceHigh)
         *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return static_cast<DWORD>(pos);
 }
 
@@ -502,20 +552,33 @@ DWORD GetFileSize(HANDLE h, LPDWORD high) {
     }
     if (high)
         *high = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return static_cast<DWORD>(st.st_size);
 }
 
 BOOL CloseHandle(HANDLE h) {
     if (h == POSIX_TOKEN_HANDLE)
         return TRUE;
+    ThreadObject* t = static_cast<ThreadObject*>(h);
+    if (t && h != INVALID_HANDLE_VALUE && t->kind == kThread) {
+        // A thread whose handle is closed runs on, detached.
+        if (!t->joined)
+            pthread_detach(t->thread);
+        t->kind = 0;
+        delete t;
+        --St().openHandles;
+        return TRUE;
+    }
     PosixFile* f = AsFile(h);
     if (!f)
         return Fail(ERROR_INVALID_HANDLE);
     close(f->fd);
     f->kind = 0;
-    std::vector<PosixFile*>& open = St().openFiles;
-    open.erase(std::remove(open.begin(), open.end(), f), open.end());
+    {
+        std::lock_guard<std::mutex> guard(St().files);
+        std::vector<PosixFile*>& open = St().openFiles;
+        open.erase(std::remove(open.begin(), open.end(), f), open.end());
+    }
     delete f;
     --St().openHandles;
     return TRUE;
@@ -536,8 +599,10 @@ BOOL DeleteFileA(LPCSTR name) {
         return FALSE;
     if (unlink(path.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, path));
-    if (st.st_nlink <= 1)
+    if (st.st_nlink <= 1) {
+        std::lock_guard<std::mutex> guard(St().shared);
         St().dosAttributes.erase({st.st_dev, st.st_ino});
+    }
     return TRUE;
 }
 
@@ -555,7 +620,7 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to) {
         return FALSE;
     if (rename(src.c_str(), dst.c_str()) != 0)
         return Fail(ErrorFromErrno(errno, dst));
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return TRUE;
 }
 
@@ -592,7 +657,7 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     while ((n = read(in, buf, sizeof buf)) > 0) {
         if (write(out, buf, static_cast<size_t>(n)) != n) {
             ok = false;
-            St().lastError = ErrorFromErrno(errno, dst);
+            ThreadError() = ErrorFromErrno(errno, dst);
             break;
         }
     }
@@ -630,6 +695,7 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
     if (chmod(path.c_str(), mode) != 0)
         return Fail(ErrorFromErrno(errno, path));
+    std::lock_guard<std::mutex> guard(St().shared);
     if (attributes & kDosOnly)
         St().dosAttributes[{st.st_dev, st.st_ino}] = attributes & kDosOnly;
     else
@@ -708,7 +774,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     *data = f->entries[0];
     f->next = 1;
     ++St().openHandles;
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return f;
 }
 
@@ -740,7 +806,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out
         return CopyOut(fallback, out, size);
     std::vector<std::string> lines;
     if (!ReadLines(file, &lines)) {
-        St().lastError = ERROR_FILE_NOT_FOUND;
+        ThreadError() = ERROR_FILE_NOT_FOUND;
         return CopyOut(fallback, out, size);
     }
     long sectionLine, keyLine;
@@ -751,7 +817,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out
         return CopyOut(fallback, out, size);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);
-    St().lastError = ERROR_SUCCESS;
+    ThreadError() = ERROR_SUCCESS;
     return CopyOut(value, out, size);
 }
 
@@ -853,13 +919,13 @@ DWORD GetModuleFileNameA(void*, LPSTR out, DWORD size) {
     DWORD n = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
     memcpy(out, name.data(), n);
     out[n] = '\0';
-    St().lastError = name.size() >= size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
+    ThreadError() = name.size() >= size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
     return n;
 }
 
-DWORD GetLastError(void) { return St().lastError; }
+DWORD GetLastError(void) { return ThreadError(); }
 
-void SetLastError(DWORD error) { St().lastError = error; }
+void SetLastError(DWORD error) { ThreadError() = error; }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     PosixUiLog& ui = St().ui;
@@ -915,7 +981,104 @@ void PosixSetTickCount(DWORD ticks, DWORD step) {
 
 PosixUiLog* PosixUi(void) { return &St().ui; }
 
+LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD, REGSAM, HKEY* result) {
+    *result = nullptr;
+    if (Injected())
+        return ERROR_WRITE_FAULT;
+    if (root != HKEY_LOCAL_MACHINE || !key)
+        return ERROR_INVALID_PARAMETER;
+    std::string name = Lower(key);
+    auto it = St().registry.lower_bound(name + std::string(1, '\0'));
+    if (it == St().registry.end() || it->first.compare(0, name.size() + 1, name + std::string(1, '\0')) != 0)
+        return ERROR_FILE_NOT_FOUND;
+    *result = reinterpret_cast<HKEY>(new KeyObject{kKey, name});
+    ++St().openHandles;
+    return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, BYTE* data, LPDWORD size) {
+    if (Injected())
+        return ERROR_WRITE_FAULT;
+    KeyObject* k = reinterpret_cast<KeyObject*>(key);
+    if (!k || k->kind != kKey)
+        return ERROR_INVALID_HANDLE;
+    auto it = St().registry.find(k->key + std::string(1, '\0') + Lower(name));
+    if (it == St().registry.end())
+        return ERROR_FILE_NOT_FOUND;
+    DWORD need = static_cast<DWORD>(it->second.size() + 1);
+    if (type)
+        *type = REG_SZ;
+    if (!size)
+        return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    DWORD room = *size;
+    *size = need;
+    if (!data)
+        return ERROR_SUCCESS;
+    if (room < need)
+        return ERROR_MORE_DATA;
+    memcpy(data, it->second.c_str(), need);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) {
+    KeyObject* k = reinterpret_cast<KeyObject*>(key);
+    if (!k || k->kind != kKey)
+        return ERROR_INVALID_HANDLE;
+    k->kind = 0;
+    delete k;
+    --St().openHandles;
+    return ERROR_SUCCESS;
+}
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
+                    LPDWORD id) {
+    if (Injected())
+        return nullptr;
+    ThreadObject* t = new ThreadObject{kThread, {}, false, start, parameter};
+    if (pthread_create(&t->thread, nullptr, RunThread, t) != 0) {
+        delete t;
+        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    if (id)
+        *id = 0;
+    ++St().openHandles;
+    return t;
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD) {
+    ThreadObject* t = static_cast<ThreadObject*>(object);
+    if (!t || object == INVALID_HANDLE_VALUE || t->kind != kThread || t->joined) {
+        Fail(ERROR_INVALID_HANDLE);
+        return WAIT_FAILED;
+    }
+    pthread_join(t->thread, nullptr);
+    t->joined = true;
+    return WAIT_OBJECT_0;
+}
+
+void AcquireSRWLockExclusive(SRWLOCK* lock) { pthread_mutex_lock(&lock->mutex); }
+
+void ReleaseSRWLockExclusive(SRWLOCK* lock) { pthread_mutex_unlock(&lock->mutex); }
+
+BOOL SleepConditionVariableSRW(CONDITION_VARIABLE* variable, SRWLOCK* lock, DWORD, DWORD) {
+    return pthread_cond_wait(&variable->cond, &lock->mutex) == 0 ? TRUE : FALSE;
+}
+
+void WakeConditionVariable(CONDITION_VARIABLE* variable) { pthread_cond_signal(&variable->cond); }
+
+void WakeAllConditionVariable(CONDITION_VARIABLE* variable) { pthread_cond_broadcast(&variable->cond); }
+
+void PosixSetRegistryValue(const char* key, const char* name, const char* text) {
+    std::string at = Lower(key) + std::string(1, '\0') + Lower(name);
+    if (text)
+        St().registry[at] = text;
+    else
+        St().registry.erase(at);
+}
+
 void PosixHoldOpen(const char* path, int refusals) {
+    std::lock_guard<std::mutex> guard(St().shared);
     St().heldPath = Unix(path);
     St().heldRefusals = refusals;
 }

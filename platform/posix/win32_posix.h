@@ -1,5 +1,7 @@
 // POSIX stand-in for the few Win32 calls that the portable installer code
 // makes. Used only by the native test and fuzzing builds, never shipped.
+// The file calls may come from several threads at once (the file pool's
+// workers); each thread has its own last error.
 // Paths are Windows-style: every backslash is taken as a slash, so a test can
 // build "\tmp\x\file" exactly as it builds "C:\users\x\file" under Wine.
 // Each call records a last error the way the real API does, and every call
@@ -12,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <pthread.h>
 
 typedef int BOOL;
 typedef unsigned char BYTE;
@@ -70,6 +73,7 @@ typedef void* HMODULE;
 #define FILE_NAME_NORMALIZED 0x0u
 #define VOLUME_NAME_DOS 0x0u
 #define VOLUME_NAME_NT 0x2u
+#define FILE_FLAG_SEQUENTIAL_SCAN 0x08000000u
 
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
@@ -184,6 +188,40 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 int _access(const char* path, int mode);
 
+// Threads, and the slim lock and condition variable they share.
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID);
+#define INFINITE 0xFFFFFFFFu
+#define WAIT_OBJECT_0 0u
+#define WAIT_FAILED 0xFFFFFFFFu
+struct SRWLOCK {
+    pthread_mutex_t mutex;
+};
+struct CONDITION_VARIABLE {
+    pthread_cond_t cond;
+};
+#define SRWLOCK_INIT {PTHREAD_MUTEX_INITIALIZER}
+#define CONDITION_VARIABLE_INIT {PTHREAD_COND_INITIALIZER}
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES sa, size_t stack, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD flags, LPDWORD id);
+// Waits for a thread to end (the only kind of object the stand-in waits on).
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+void AcquireSRWLockExclusive(SRWLOCK* lock);
+void ReleaseSRWLockExclusive(SRWLOCK* lock);
+BOOL SleepConditionVariableSRW(CONDITION_VARIABLE* variable, SRWLOCK* lock, DWORD milliseconds, DWORD flags);
+void WakeConditionVariable(CONDITION_VARIABLE* variable);
+void WakeAllConditionVariable(CONDITION_VARIABLE* variable);
+
+// The registry, read only: values set by PosixSetRegistryValue.
+typedef struct HKEY__* HKEY;
+typedef uint32_t REGSAM;
+#define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
+#define KEY_QUERY_VALUE 0x0001u
+#define REG_SZ 1u
+#define ERROR_MORE_DATA 234L
+LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD options, REGSAM access, HKEY* result);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data, LPDWORD size);
+LONG RegCloseKey(HKEY key);
+
 // Security: the protected folder descriptor. A SID and a descriptor are kept
 // as their text; a folder created with a protected descriptor (text "D:P...")
 // that names no group of other users gets mode 0700, as Wine derives mode
@@ -278,6 +316,9 @@ struct PosixUiLog {
     int retryAnswers[8];
 };
 PosixUiLog* PosixUi(void);
+// Sets the REG_SZ value name of key below HKEY_LOCAL_MACHINE to text (key
+// names compare without case); a null text removes it.
+void PosixSetRegistryValue(const char* key, const char* name, const char* text);
 // Makes the next refusals calls that replace, rename or delete path fail
 // with ERROR_SHARING_VIOLATION, as a file held open by another program
 // without delete sharing does; 0 lets them through again.

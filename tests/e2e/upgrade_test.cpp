@@ -3,6 +3,8 @@
 // in use, or finished and removed again. Whatever happens to version 2,
 // every file of version 1 stays as it was, down to attributes and times.
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
 
 #include "wizard.h"
 
@@ -196,6 +198,19 @@ protected:
         for (int i = 0; i < 100 && PathExists(destination) && ListFolder(destination).empty(); ++i)
             Sleep(20);
     }
+    // A silent installation of exe into the destination; returns its log.
+    std::string InstallSilently(const std::string& exe) {
+        std::string log = folder + "\\silent.log";
+        DeleteFileA(log.c_str());
+        DWORD code = 99;
+        EXPECT_TRUE(Start(exe, folder + "\\temp", &run, environment, "/S /NOINFO /LOG=" + log + " /D=" + destination));
+        EXPECT_TRUE(WaitExit(&run, 60000, &code));
+        EXPECT_EQ(0u, code);
+        Sleep(200);  // the program started at the end has ended
+        std::string text;
+        ReadFileText(log, &text);
+        return text;
+    }
     // Ends a run that shows a message box with text, answering it with OK.
     void EndsWithBox(const std::string& text) {
         HWND box = WaitForMessageBox(run, 60000);
@@ -210,6 +225,27 @@ protected:
     Installer remover;
     std::string product, v1, v2, destination;
 };
+
+// A file-list line as the installer writes it: size, CRC-32, path.
+std::string ListLine(const std::string& relative, const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char c : bytes) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    char head[32];
+    snprintf(head, sizeof head, "%u %08X ", static_cast<unsigned>(bytes.size()), static_cast<unsigned>(~crc));
+    return head + relative + "\r\n";
+}
+
+// The product's files of a snapshot: everything but the uninstall record's
+// folder, which every run writes afresh.
+std::map<std::string, Seen> ProgramFiles(std::map<std::string, Seen> files) {
+    for (auto it = files.begin(); it != files.end();)
+        it = it->first.compare(0, 10, "UnInstall\\") == 0 ? files.erase(it) : std::next(it);
+    return files;
+}
 
 bool NoKeptCopies(const std::map<std::string, Seen>& files) {
     for (const auto& f : files) {
@@ -363,4 +399,64 @@ TEST_F(Upgrade, FileHeldOpenIsNamedAndRetryOrCancelIsTheUsersChoice) {
         CancelWithYes(options, 0);
         ExpectFirstIntact(before);
     }
+}
+
+// The same installer run again over its own installation leaves every file
+// as it is, down to its time, and writes the same file list; a file whose
+// bytes were changed since, at the same size, is replaced.
+TEST_F(Upgrade, TheSameInstallerAgainLeavesUnchangedFilesUntouched) {
+    Prepare("Upgrade-Again", Example("Upgrade-Again", 2));
+    InstallSilently(v1);
+    ASSERT_FALSE(HasFailure());
+    std::map<std::string, Seen> before = ProgramFiles(Snapshot(destination));
+    std::string listBefore, listAfter;
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &listBefore));
+
+    std::string log = InstallSilently(v1);
+    EXPECT_NE(std::string::npos, log.find("earlier file list " + destination + "\\UnInstall\\Files.lst: ")) << log;
+    std::map<std::string, Seen> again = Snapshot(destination);
+    EXPECT_TRUE(NoKeptCopies(again)) << Names(again);
+    again = ProgramFiles(again);
+    EXPECT_EQ(Names(before), Names(again));
+    for (const auto& f : before)
+        EXPECT_TRUE(again[f.first] == f.second) << f.first << ": bytes, attributes or time changed";
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &listAfter));
+    EXPECT_EQ(listBefore, listAfter);
+
+    // The list still calls it unchanged; its bytes say otherwise.
+    ASSERT_TRUE(WriteFileText(destination + "\\data\\same.txt", "in BOTH versions"));
+    std::map<std::string, Seen> changed = ProgramFiles(Snapshot(destination));
+    InstallSilently(v1);
+    std::map<std::string, Seen> repaired = ProgramFiles(Snapshot(destination));
+    EXPECT_EQ("in both versions", repaired["data\\same.txt"].bytes);
+    EXPECT_FALSE(repaired["data\\same.txt"] == changed["data\\same.txt"]);
+    for (const auto& f : before)
+        if (f.first != "data\\same.txt")
+            EXPECT_TRUE(repaired[f.first] == f.second) << f.first << " was touched";
+}
+
+// An upgrade that changes one file replaces that one and leaves the others
+// as they were; the new list gives the changed file its new sum.
+TEST_F(Upgrade, AnUpgradeChangingOneFileReplacesOnlyThatOne) {
+    ProductFiles second = Example("Upgrade-One", 1);
+    second["program\\data\\same.txt"] = "changed in version 2";
+    Prepare("Upgrade-One", second);
+    InstallSilently(v1);
+    ASSERT_FALSE(HasFailure());
+    std::map<std::string, Seen> before = ProgramFiles(Snapshot(destination));
+    InstallSilently(v2);
+    std::map<std::string, Seen> after = Snapshot(destination);
+    EXPECT_TRUE(NoKeptCopies(after)) << Names(after);
+    after = ProgramFiles(after);
+    EXPECT_EQ(Names(before), Names(after));
+    for (const auto& f : before) {
+        if (f.first == "data\\same.txt")
+            EXPECT_EQ("changed in version 2", after[f.first].bytes);
+        else
+            EXPECT_TRUE(after[f.first] == f.second) << f.first << ": bytes, attributes or time changed";
+    }
+    std::string list;
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
+    EXPECT_NE(std::string::npos, list.find(ListLine("data\\same.txt", "changed in version 2"))) << list;
+    EXPECT_NE(std::string::npos, list.find(ListLine("readme.txt", before["readme.txt"].bytes))) << list;
 }

@@ -17,7 +17,6 @@
 #include "base/state.h"
 
 #ifndef _WIN32
-#include <sys/time.h>
 #include <unistd.h>
 #endif
 
@@ -479,63 +478,6 @@ TEST(Extract, DamagedLastMemberTakesBackOnlyWhatTheSectionWrote) {
 
 
 namespace {
-
-// A file as the installer would find it again: bytes, attributes and the
-// time of its last write.
-struct FileState {
-    Bytes bytes;
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    uint64_t written = 0;
-    bool operator==(const FileState& o) const {
-        return bytes == o.bytes && attributes == o.attributes && written == o.written;
-    }
-};
-
-FileState StateOf(const std::string& path) {
-    FileState s;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(path.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return s;
-    FindClose(find);
-    ReadBytes(path, &s.bytes);
-    s.attributes = data.dwFileAttributes;
-    s.written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    return s;
-}
-
-// Dates a file back by a day, so that a copy made now would show.
-void MakeOld(const std::string& path) {
-#ifdef _WIN32
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    FILETIME t;
-    GetFileTime(h, nullptr, nullptr, &t);
-    ULARGE_INTEGER u{{t.dwLowDateTime, t.dwHighDateTime}};
-    u.QuadPart -= 864000000000ull;
-    t.dwLowDateTime = u.LowPart;
-    t.dwHighDateTime = u.HighPart;
-    SetFileTime(h, nullptr, nullptr, &t);
-    CloseHandle(h);
-#else
-    std::string unix = path;
-    std::replace(unix.begin(), unix.end(), '\\', '/');
-    struct timeval times[2];
-    gettimeofday(&times[0], nullptr);
-    times[0].tv_sec -= 86400;
-    times[1] = times[0];
-    utimes(unix.c_str(), times);
-#endif
-}
-
-std::vector<std::string> KeptNames(const std::string& folder) {
-    std::vector<std::string> kept;
-    for (const std::string& name : ListTree(folder)) {
-        std::string last = name.substr(name.find_last_of('\\') == std::string::npos ? 0 : name.find_last_of('\\') + 1);
-        if (IsKeptName(last.c_str()))
-            kept.push_back(name);
-    }
-    return kept;
-}
 
 // A target holding an earlier version: a plain file, a read-only one and a
 // hidden system one, all a day old, and a file of the user's.

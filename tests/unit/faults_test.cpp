@@ -13,6 +13,7 @@
 #include "helpers.h"
 #include "package/extract.h"
 #include "base/format.h"
+#include "base/state.h"
 #include "package/locator.h"
 #include "package/record.h"
 #include "platform/win32api.h"
@@ -211,8 +212,12 @@ Files UsersFiles() {
 
 } // namespace
 
+// As the program section: its small files go through the file pool, so
+// the failing call may be a worker's.
 TEST(Faults, ProgramSectionOverUsersFilesKeepsThem) {
+    *PaczkaZProgramem() = 1;
     Figures f = Sweep(ProgramSection(), kModePlain, UsersFiles());
+    *PaczkaZProgramem() = 0;
     Print("program section over the user's files", f);
     ExpectClean(f);
 }
@@ -224,8 +229,49 @@ TEST(Faults, ProgramSectionReplacingFilesGivesThemBack) {
     existing["a.txt"] = Noise(5000, 8);
     existing["s\\t\\"] = {};
     existing["s\\t\\c.txt"] = FromText("version 1");
+    *PaczkaZProgramem() = 1;
     Figures f = Sweep(ProgramSection(), kModePlain, existing);
+    *PaczkaZProgramem() = 0;
     Print("program section replacing existing files", f);
+    ExpectClean(f);
+}
+
+// An upgrade over an installation whose sealed list names some of the
+// section's files as they are: those stay in place (a large one and a small
+// one), the others are replaced; whatever call fails, every file is back as
+// it was or the section is complete.
+TEST(Faults, UpgradeLeavingFilesInPlaceGivesEverythingBack) {
+    std::vector<SectionFile> files = ProgramSection();
+    std::string key = BeginProduct("Faults Upgrade");
+    Files existing = UsersFiles();
+    existing["a.txt"] = files[0].bytes;
+    existing["s\\b.txt"] = files[1].bytes;
+    existing["s\\t\\"] = {};
+    existing["s\\t\\c.txt"] = FromText("version 1");
+    existing["UnInstall\\"] = {};
+    std::string list = ListLine("a.txt", files[0].bytes) + ListLine("s\\b.txt", files[1].bytes) +
+                       ListLine("s\\t\\c.txt", FromText("version 1"));
+    for (const auto& f : SealedRecord(key, list))
+        existing[f.first] = f.second;
+    Figures f = Sweep(files, kModePlain, existing);
+    // Without a failure, the two files named as they are stay in place.
+    Place p = NewPlace(existing);
+    std::string package = NewFolder("faults-pkg") + "\\section.bin";
+    ASSERT_TRUE(WriteBytes(package, Section(files)));
+    HANDLE h = OpenForReading(package);
+    EXPECT_EQ(kSectionOk, ExtractSection(p.target.c_str(), kModePlain, h));
+    CloseHandle(h);
+    std::vector<std::string> unchanged;
+    for (size_t i = 0; i < WrittenCount(); ++i) {
+        bool folder;
+        if (WrittenKind(i) == kEntryUnchanged)
+            unchanged.push_back(WrittenEntry(i, &folder) + p.target.size() + 1);
+    }
+    std::sort(unchanged.begin(), unchanged.end());
+    EXPECT_EQ((std::vector<std::string>{"a.txt", "s\\b.txt"}), unchanged);
+    WrittenCommit();
+    EndProduct(key);
+    Print("upgrade leaving files in place", f);
     ExpectClean(f);
 }
 
@@ -262,7 +308,9 @@ TEST(Faults, WholePackageThroughTheLocatorEndsCleanly) {
         HANDLE h = nullptr;
         bool found = !FindPackageIn(setup.c_str(), &h);
         for (int s = 0; s < 3 && found; ++s) {
+            *PaczkaZProgramem() = s == 2 ? 1 : 0;
             r[s] = ExtractSection(p[s].target.c_str(), s == 1 ? kModeScrambled : kModePlain, h);
+            *PaczkaZProgramem() = 0;
             if (r[s] != kSectionOk)
                 break;
         }

@@ -4,16 +4,23 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <zlib.h>
 #ifdef _WIN32
 #include <aclapi.h>
 #else
+#include <sys/time.h>
 #include <unistd.h>
 #endif
 
 #include "platform/win32api.h"
 #include "base/files.h"
+#include "base/installed.h"
 #include "base/scratch.h"
+#include "base/state.h"
+#include "package/record.h"
+#include "trust/digest.h"
 
 namespace {
 
@@ -141,6 +148,112 @@ Bytes Installer(const Bytes& sections) {
 void* OpenForReading(const std::string& path) {
     return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
+}
+
+FileState StateOf(const std::string& path) {
+    FileState s;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return s;
+    FindClose(find);
+    ReadBytes(path, &s.bytes);
+    s.attributes = data.dwFileAttributes;
+    s.written = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return s;
+}
+
+void MakeOld(const std::string& path) {
+#ifdef _WIN32
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME t;
+    GetFileTime(h, nullptr, nullptr, &t);
+    ULARGE_INTEGER u{{t.dwLowDateTime, t.dwHighDateTime}};
+    u.QuadPart -= 864000000000ull;
+    t.dwLowDateTime = u.LowPart;
+    t.dwHighDateTime = u.HighPart;
+    SetFileTime(h, nullptr, nullptr, &t);
+    CloseHandle(h);
+#else
+    std::string unix = path;
+    std::replace(unix.begin(), unix.end(), '\\', '/');
+    struct timeval times[2];
+    gettimeofday(&times[0], nullptr);
+    times[0].tv_sec -= 86400;
+    times[1] = times[0];
+    utimes(unix.c_str(), times);
+#endif
+}
+
+std::vector<std::string> KeptNames(const std::string& folder) {
+    std::vector<std::string> kept;
+    for (const std::string& name : ListTree(folder)) {
+        size_t slash = name.find_last_of('\\');
+        if (IsKeptName(name.substr(slash == std::string::npos ? 0 : slash + 1).c_str()))
+            kept.push_back(name);
+    }
+    return kept;
+}
+
+namespace {
+
+char* SavedInstallFolder() {
+    static char folder[MAX_PATH];
+    return folder;
+}
+
+} // namespace
+
+std::string BeginProduct(const std::string& product) {
+    dircfg("9", SavedInstallFolder(), 0, MAX_PATH);
+    std::string install = NewFolder("product-install");
+    EXPECT_TRUE(WriteBytes(install + "\\init.cfg", FromText("[cfg]\r\n1=" + product + "\r\n")));
+    std::vector<char> value(install.begin(), install.end());
+    value.push_back('\0');
+    dircfg("9", value.data(), 1, static_cast<int>(install.size()));
+    *PaczkaZProgramem() = 1;
+    return std::string(kUninstallKey) + product;
+}
+
+void EndProduct(const std::string& key) {
+    *PaczkaZProgramem() = 0;
+    dircfg("9", SavedInstallFolder(), 1, static_cast<int>(strlen(SavedInstallFolder())));
+    SetListDigest(key, nullptr);
+}
+
+void SetListDigest(const std::string& key, const char* text) {
+#ifdef _WIN32
+    if (!text) {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
+        return;
+    }
+    HKEY h;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
+        ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create " << key;
+        return;
+    }
+    RegSetValueExA(h, kFileListDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(strlen(text) + 1));
+    RegCloseKey(h);
+#else
+    PosixSetRegistryValue(key.c_str(), kFileListDigestValue, text);
+#endif
+}
+
+std::vector<std::pair<std::string, Bytes>> SealedRecord(const std::string& key, const std::string& list) {
+    char digest[kDigestTextSize];
+    EXPECT_TRUE(SealDigest(key.c_str(), list.data(), list.size(), digest));
+    SetListDigest(key, digest);
+    return {{"UnInstall\\UnInst.cfg", FromText("[reg]\r\nmax=1\r\n1=" + key + "\r\n")},
+            {"UnInstall\\Files.lst", FromText(list)}};
+}
+
+std::string ListLine(const std::string& relative, const Bytes& bytes) {
+    char head[32];
+    uint32_t crc = static_cast<uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
+    snprintf(head, sizeof head, "%lu %08lX ", static_cast<unsigned long>(bytes.size()), static_cast<unsigned long>(crc));
+    return head + relative + "\r\n";
 }
 
 int main(int argc, char** argv) {

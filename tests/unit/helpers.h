@@ -50,4 +50,37 @@ bool GrantsEveryone(const std::string& access);
 // Opens path for reading; the caller closes it.
 void* OpenForReading(const std::string& path);
 
+// A file as the installer would find it again: bytes, attributes and the
+// time of its last write (attributes INVALID_FILE_ATTRIBUTES: no file).
+struct FileState {
+    Bytes bytes;
+    unsigned long attributes = 0xFFFFFFFFul;
+    unsigned long long written = 0;
+    bool operator==(const FileState& o) const {
+        return bytes == o.bytes && attributes == o.attributes && written == o.written;
+    }
+};
+FileState StateOf(const std::string& path);
+// Dates a file back by a day, so that a copy made now would show.
+void MakeOld(const std::string& path);
+// The kept copies (package/record.h) below folder, as ListTree names them.
+std::vector<std::string> KeptNames(const std::string& folder);
+
+// The program section of a named product: an Install folder whose init.cfg
+// names product, set as scratch key 9, and the program-section flag on.
+// Returns the product's Uninstall key; EndProduct puts both back and
+// removes the key's list digest.
+std::string BeginProduct(const std::string& product);
+void EndProduct(const std::string& key);
+// The FileListDigest value of key below HKEY_LOCAL_MACHINE set to text;
+// removed (with the key) when text is null.
+void SetListDigest(const std::string& key, const char* text);
+// An earlier installation's uninstall record naming key, and its file list
+// with a line per file and the list's digest stored under key: the files
+// (relative path to bytes) to add to a target as UnInstall\UnInst.cfg and
+// UnInstall\Files.lst.
+std::vector<std::pair<std::string, Bytes>> SealedRecord(const std::string& key, const std::string& list);
+// One file-list line: size, CRC-32 and path, as the installer writes it.
+std::string ListLine(const std::string& relative, const Bytes& bytes);
+
 #endif

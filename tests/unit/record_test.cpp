@@ -140,6 +140,7 @@ std::string Seal(const char* key, const std::string& bytes) {
 TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
     std::string dest = NewFolder("record-upgrade");
     const std::string earlierText = "4 AAAAAAAA app.exe\r\n"
+                                    "8 33333333 LIB\\kept.dll\r\n"
                                     "9 BBBBBBBB data\\same.txt\r\n"
                                     "3 CCCCCCCC old\\only-v1.txt\r\n"
                                     "x DDDDDDDD not-a-size.txt\r\n"
@@ -149,7 +150,9 @@ TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
                                     "2 FFFFFFFF con.txt\r\n"
                                     "\r\n"
                                     "6 0a0b0c0d lower-hex.txt";
-    const std::string ours = "5 11111111 app.exe\r\n7 22222222 Data\\Same.txt\r\n";
+    // A file found as the package has it and left in place is listed as
+    // written, and its earlier line is not repeated.
+    const std::string ours = "5 11111111 app.exe\r\n7 22222222 Data\\Same.txt\r\n8 33333333 lib\\kept.dll\r\n";
     const std::string sealed = Seal(kProductKey, earlierText);
     struct Row {
         const char* label;
@@ -173,6 +176,7 @@ TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
             WrittenAddKept((dest + "\\Data\\Same.txt").c_str(), (dest + "\\Data\\~BDK0000001").c_str(), 0x20));
         ASSERT_TRUE(WrittenAdd((dest + "\\Data\\Same.txt").c_str(), false));
         WrittenSetSum(2, 7, 0x22222222);
+        ASSERT_TRUE(WrittenAddUnchanged((dest + "\\lib\\kept.dll").c_str(), 8, 0x33333333));
         std::string earlier = dest + "\\earlier.lst";
         ASSERT_TRUE(WriteBytes(earlier, FromText(r.onDisk)));
         std::string list = dest + "\\Files.lst";
