@@ -228,9 +228,14 @@ TEST_F(Identity, ANewProductSpeaksEnglishAtItsMessages) {
     DWORD code = 99;
     ASSERT_TRUE(WaitExit(&run, 60000, &code));
     ASSERT_EQ(0u, code);
+    // Changed since, so that installing again must replace it: a file that
+    // still holds the package's bytes is left in place, held or not.
+    std::string held = destination + "\\" + name + ".exe";
+    std::string bytes;
+    ASSERT_TRUE(ReadFileText(held, &bytes));
+    ASSERT_TRUE(WriteFileText(held, bytes + "changed"));
     std::map<std::string, Seen> installed = Snapshot(destination);
 
-    std::string held = destination + "\\" + name + ".exe";
     HANDLE h = CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -268,6 +273,7 @@ TEST_F(Identity, ANewProductSpeaksEnglishAtItsMessages) {
     ASSERT_TRUE(WaitExit(&run, 30000, &code));
     CloseHandle(h);
     EXPECT_TRUE(installed == Snapshot(destination)) << "nothing changed";
+    ASSERT_TRUE(WriteFileText(held, bytes)) << "the program as installed, for the removal";
 
     // The language record: what the installer showed, for the uninstaller.
     std::string languageRecord = destination + "\\UnInstall\\Language.lng";
