@@ -268,9 +268,12 @@ TEST_F(Upgrade, CancelWhileUnpackingVersion2GivesVersion1Back) {
 
     HWND progress = ToProgressOf(v2);
     ASSERT_NE(nullptr, progress);
-    // Past the files that replace version 1's, into the large ones.
-    for (int i = 0; i < 1500 && !PathExists(destination + "\\zz"); ++i)
+    // Past the files that replace version 1's, into the large ones. The
+    // small files are written by the file pool's workers, which may still
+    // be at them when the large ones' folder appears.
+    for (int i = 0; i < 1500 && !(PathExists(destination + "\\zz") && PathExists(destination + "\\v2\\added.txt")); ++i)
         Sleep(20);
+    ASSERT_TRUE(PathExists(destination + "\\zz"));
     ASSERT_TRUE(PathExists(destination + "\\v2\\added.txt"));
     CancelWithYes(progress, 107);
     ExpectFirstIntact(before);
