@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/win32api.h"
+#include "base/installed.h"
 #include "base/scratch.h"
 
 namespace {
@@ -50,4 +51,13 @@ int CfgListEnd(short indexSection, short file) {
     GetFromCfg("max", value, indexSection, file);
     int end = atoi(value);
     return end > kMaxListEnd ? kMaxListEnd : end;
+}
+
+void ProductKeyPath(char* key, size_t size) {
+    char name[kCfgValueSize];
+    GetFromCfg("1", name, kSecCfg, kInitCfg);
+    if (name[0] == '\0')
+        key[0] = '\0';
+    else
+        snprintf(key, size, "%s%.*s", kUninstallKey, static_cast<int>(kUninstallNameField), name);
 }

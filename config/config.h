@@ -4,6 +4,8 @@
 #ifndef BRONDALE_CONFIG_CONFIG_H
 #define BRONDALE_CONFIG_CONFIG_H
 
+#include <cstddef>
+
 // File numbers.
 const short kInitCfg = 0;
 const short kLnkCfg = 1;
@@ -54,5 +56,9 @@ bool CfgPath(short file, char* path);
 // installer reading for hours.
 int CfgListEnd(short indexSection, short file);
 const int kMaxListEnd = 10001;
+
+// The product's Uninstall key path (below HKEY_LOCAL_MACHINE) from init.cfg's
+// product name into key (size bytes); "" when the product has no name.
+void ProductKeyPath(char* key, size_t size);
 
 #endif

@@ -16,15 +16,6 @@
 #include "finish/record.h"
 #include "finish/registry.h"
 
-void ProductKeyPath(char* key, size_t size) {
-    char name[kCfgValueSize];
-    GetFromCfg("1", name, kSecCfg, kInitCfg);
-    if (name[0] == '\0')
-        key[0] = '\0';
-    else
-        snprintf(key, size, "%s%.*s", kUninstallKey, static_cast<int>(kUninstallNameField), name);
-}
-
 namespace {
 
 LONG SetText(char* key, const char* name, char* text) {

@@ -7,9 +7,6 @@
 
 #include <cstddef>
 
-// The product's Uninstall key path into key (size bytes); empty when the
-// product has no name.
-void ProductKeyPath(char* key, size_t size);
 // Records and writes the Uninstall key of the product under
 // HKEY_LOCAL_MACHINE. Returns the last registry result. A product without a
 // name is not registered.

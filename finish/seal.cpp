@@ -8,6 +8,7 @@
 #include "base/installed.h"
 #include "base/scratch.h"
 #include "base/switches.h"
+#include "config/config.h"
 #include "finish/product.h"
 #include "finish/record.h"
 #include "finish/recordcopy.h"

@@ -144,15 +144,6 @@ bool SameProduct(const char* recordPath, const char* productKey) {
     return false;
 }
 
-void ProductUninstallKey(char* key, size_t size) {
-    char name[kCfgValueSize];
-    GetFromCfg("1", name, kSecCfg, kInitCfg);
-    if (name[0] == '\0')
-        key[0] = '\0';
-    else
-        snprintf(key, size, "%s%.*s", kUninstallKey, static_cast<int>(kUninstallNameField), name);
-}
-
 size_t EarlierRead(const char* destination, const char* productKey) {
     EarlierForget();
     char record[MAX_PATH], path[MAX_PATH];

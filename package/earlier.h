@@ -18,9 +18,6 @@ bool ParseListLine(char* line, uint32_t* size, uint32_t* crc, const char** relat
 // True when the record at recordPath lists productKey (the product's
 // Uninstall key) in [reg]: an earlier installation of the same product.
 bool SameProduct(const char* recordPath, const char* productKey);
-// The product's Uninstall key (below HKEY_LOCAL_MACHINE) from init.cfg's
-// product name into key (size bytes); "" when the product has no name.
-void ProductUninstallKey(char* key, size_t size);
 
 // A list larger than this is not read: everything is then replaced.
 const uint32_t kEarlierListLimit = 8u << 20;

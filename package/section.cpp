@@ -10,6 +10,7 @@
 #include "base/format.h"
 #include "base/state.h"
 #include "base/switches.h"
+#include "config/config.h"
 #include "package/earlier.h"
 #include "package/filejob.h"
 #include "package/locator.h"
@@ -145,7 +146,7 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     WrittenReset();
     if (*PaczkaZProgramem()) {
         char productKey[MAX_PATH];
-        ProductUninstallKey(productKey, sizeof productKey);
+        ProductKeyPath(productKey, sizeof productKey);
         EarlierRead(target, productKey);
     }
     uint32_t stored = 0;
