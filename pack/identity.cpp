@@ -11,22 +11,10 @@
 
 #include "config/config.h"
 #include "pack/ini.h"
+#include "pack/product.h"
 #include "pack/platform.h"
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Content(const SectionFile& f) {
-    if (f.source.empty())
-        return std::string(f.bytes.begin(), f.bytes.end());
-    std::ifstream in(std::filesystem::u8path(f.source), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // UTF-8 to UTF-16; a broken sequence becomes U+FFFD.
 std::u16string Utf16(const std::string& utf8) {
@@ -232,13 +220,13 @@ InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const
     identity.fileName = fileName;
     identity.codePage = codePage;
     for (const SectionFile& f : install) {
-        if (Lower(f.name) == "init.cfg") {
-            Ini init(Content(f));
+        if (LowerAscii(f.name) == "init.cfg") {
+            Ini init(FileContent(f));
             identity.name = init.Get("cfg", "1");
             identity.version = init.Get("product", kProductVersion);
             identity.publisher = init.Get("product", kProductPublisher);
-        } else if (Lower(f.name) == kSetupIcon) {
-            identity.icon = Content(f);
+        } else if (LowerAscii(f.name) == kSetupIcon) {
+            identity.icon = FileContent(f);
         }
     }
     return identity;

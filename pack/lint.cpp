@@ -15,23 +15,11 @@
 #include "base/installed.h"
 #include "config/config.h"
 #include "pack/ini.h"
+#include "pack/product.h"
 #include "pack/identity.h"
 #include "pack/lintfiles.h"
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Content(const SectionFile& f) {
-    if (f.source.empty())
-        return std::string(f.bytes.begin(), f.bytes.end());
-    std::ifstream in(std::filesystem::u8path(f.source), std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 bool IsNumber(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -41,9 +29,9 @@ class Linter {
 public:
     Linter(const std::vector<SectionFile> sections[3], int codePage) : codePage_(codePage) {
         for (const SectionFile& f : sections[1])
-            install_[Lower(f.name)] = &f;
+            install_[LowerAscii(f.name)] = &f;
         for (const SectionFile& f : sections[2])
-            program_.insert(Lower(f.name));
+            program_.insert(LowerAscii(f.name));
         for (const SectionFile& f : sections[0])
             languages_.push_back(&f);
         init_ = Load("init.cfg");
@@ -61,7 +49,7 @@ public:
         SameLineComments(lnk_, "lnk.cfg");
         SameLineComments(reg_, "reg.cfg");
         TextFiles();
-        if (!install_.count(Lower(kUninstallerInPackage)))
+        if (!install_.count(LowerAscii(kUninstallerInPackage)))
             Error(std::string("install/") + kUninstallerInPackage, "missing: the installer copies it as the uninstaller");
         return findings_;
     }
@@ -69,7 +57,7 @@ public:
 private:
     Ini Load(const std::string& name) {
         auto it = install_.find(name);
-        return it == install_.end() ? Ini() : Ini(Content(*it->second));
+        return it == install_.end() ? Ini() : Ini(FileContent(*it->second));
     }
     void Error(const std::string& where, const std::string& message) { findings_.push_back({true, where, message}); }
     void Warn(const std::string& where, const std::string& message) { findings_.push_back({false, where, message}); }
@@ -79,7 +67,7 @@ private:
             Warn(where, std::to_string(value.size()) + " characters; the installer holds " + std::to_string(limit));
     }
     void InProgram(const std::string& where, const std::string& path) {
-        if (!path.empty() && !program_.count(Lower(path)))
+        if (!path.empty() && !program_.count(LowerAscii(path)))
             Warn(where, "\"" + path + "\" is not in program/");
     }
 
@@ -126,7 +114,7 @@ private:
                                       "(no \\ / : * ? \" < > |, no control character, no device name, no dot or "
                                       "blank at the end)");
         std::string licence = init_.Get("cfg", "2");
-        if (!licence.empty() && !install_.count(Lower(licence)))
+        if (!licence.empty() && !install_.count(LowerAscii(licence)))
             Error("init.cfg [cfg] 2", "the licence file \"" + licence + "\" is not in install/");
         std::string info = init_.Get("cfg", "3");
         Long("init.cfg [cfg] 3", info, 63);
@@ -160,7 +148,7 @@ private:
                 std::string k = std::to_string(i), target = lnk_.Get(kList[kind], k);
                 std::string where = std::string("lnk.cfg [") + kList[kind] + "] " + k;
                 Long(where, target, 63);
-                if (Lower(target) != Lower(kUninstallerMenuEntry))
+                if (LowerAscii(target) != LowerAscii(kUninstallerMenuEntry))
                     InProgram(where, target);
             }
         }
@@ -207,9 +195,9 @@ private:
         if (!url.empty() && url.compare(0, 7, "http://") != 0 && url.compare(0, 8, "https://") != 0)
             Warn(std::string("init.cfg [product] ") + kProductUrl, "\"" + url + "\" is not a web address "
                                                                  "(http://... or https://...)");
-        auto icon = install_.find(Lower(kSetupIcon));
+        auto icon = install_.find(LowerAscii(kSetupIcon));
         std::string problem;
-        if (icon != install_.end() && !ParseIcon(Content(*icon->second), nullptr, &problem))
+        if (icon != install_.end() && !ParseIcon(FileContent(*icon->second), nullptr, &problem))
             Error(std::string("install/") + kSetupIcon, problem);
     }
 
@@ -219,18 +207,18 @@ private:
         CheckNames(init_, kInitFile, "init.cfg", &findings_);
         CheckNames(lnk_, kLnkFile, "lnk.cfg", &findings_);
         CheckNames(reg_, kRegFile, "reg.cfg", &findings_);
-        std::string licence = Lower(init_.Get("cfg", "2"));
+        std::string licence = LowerAscii(init_.Get("cfg", "2"));
         for (const auto& f : install_) {
             bool config = f.first.size() > 4 && f.first.compare(f.first.size() - 4, 4, ".cfg") == 0;
             if (config || f.first == licence)
-                CheckEncoding(Content(*f.second), "install/" + f.second->name, codePage_, &findings_);
+                CheckEncoding(FileContent(*f.second), "install/" + f.second->name, codePage_, &findings_);
         }
         for (const SectionFile* f : languages_) {
             std::string name = f->name, file = "lang/" + name;
-            if (name.size() < 4 || Lower(name.substr(name.size() - 4)) != ".lng")
+            if (name.size() < 4 || LowerAscii(name.substr(name.size() - 4)) != ".lng")
                 continue;
             Long(file, name.substr(0, name.size() - 4), 27);
-            std::string text = Content(*f);
+            std::string text = FileContent(*f);
             Ini lng(text);
             for (const std::string& key : lng.Keys("lng"))
                 Long(file + " [lng] " + key, lng.Get("lng", key), 255);

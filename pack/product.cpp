@@ -5,7 +5,9 @@
 #include "pack/product.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "base/format.h"
@@ -185,4 +187,17 @@ bool ReadProduct(const std::string& productDir, int codePage, std::vector<Sectio
             findings->push_back({false, "program/", "no files: the installer installs nothing"});
     }
     return true;
+}
+
+std::string FileContent(const SectionFile& f) {
+    if (f.source.empty())
+        return std::string(f.bytes.begin(), f.bytes.end());
+    std::ifstream in(std::filesystem::u8path(f.source), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string LowerAscii(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
 }
