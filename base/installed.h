@@ -6,6 +6,7 @@
 #define BRONDALE_BASE_INSTALLED_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 // Below the destination folder.
@@ -14,6 +15,40 @@ const char kRecordFile[] = "UnInst.cfg";
 const char kFileListFile[] = "Files.lst";
 const char kUninstallerFile[] = "UnInst.exe";
 const char kLanguageRecordFile[] = "Language.lng";
+// One line of the file list, without its line end: the file's size in
+// decimal, one blank, its CRC-32 as exactly eight hexadecimal digits, one
+// blank, and its path relative to the destination (not empty). Fills size,
+// crc and the offset of the path in line; false for anything else, a size
+// past 32 bits included. The path is left for the caller to judge.
+inline bool ParseFileListLine(const char* line, size_t length, uint32_t* size, uint32_t* crc, size_t* pathAt) {
+    size_t at = 0;
+    uint64_t s = 0;
+    while (at < length && line[at] >= '0' && line[at] <= '9') {
+        s = s * 10 + static_cast<uint64_t>(line[at] - '0');
+        if (s > UINT32_MAX)
+            return false;
+        ++at;
+    }
+    if (at == 0 || at >= length || line[at] != ' ')
+        return false;
+    ++at;
+    uint32_t c = 0;
+    for (int i = 0; i < 8; ++i, ++at) {
+        char h = at < length ? line[at] : '\0';
+        int d = (h >= '0' && h <= '9') ? h - '0' : (h >= 'A' && h <= 'F') ? h - 'A' + 10
+                : (h >= 'a' && h <= 'f') ? h - 'a' + 10 : -1;
+        if (d < 0)
+            return false;
+        c = c << 4 | static_cast<uint32_t>(d);
+    }
+    if (at >= length || line[at] != ' ' || at + 1 >= length)
+        return false;
+    *size = static_cast<uint32_t>(s);
+    *crc = c;
+    *pathAt = at + 1;
+    return true;
+}
+
 // The uninstaller as the Install section carries it.
 const char kUninstallerInPackage[] = "UnInst.dat";
 // The uninstaller as the Uninstall key and the Start menu name it, relative

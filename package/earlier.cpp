@@ -111,23 +111,11 @@ int CompareNames(const char* a, const char* b) {
 }
 
 bool ParseListLine(char* line, uint32_t* size, uint32_t* crc, const char** relative) {
-    char* end = nullptr;
-    if (line[0] < '0' || line[0] > '9')
+    size_t length = strlen(line), at = 0;
+    if (!ParseFileListLine(line, length, size, crc, &at))
         return false;
-    unsigned long long s = strtoull(line, &end, 10);
-    if (*end != ' ' || s > UINT32_MAX)
-        return false;
-    char* hex = end + 1;
-    for (int i = 0; i < 8; ++i)
-        if (!((hex[i] >= '0' && hex[i] <= '9') || (hex[i] >= 'A' && hex[i] <= 'F') || (hex[i] >= 'a' && hex[i] <= 'f')))
-            return false;
-    if (hex[8] != ' ')
-        return false;
-    hex[8] = '\0';
-    *size = static_cast<uint32_t>(s);
-    *crc = static_cast<uint32_t>(strtoul(hex, nullptr, 16));
-    *relative = hex + 9;
-    return IsSafeMemberPath(*relative, strlen(*relative));
+    *relative = line + at;
+    return IsSafeMemberPath(*relative, length - at);
 }
 
 bool SameProduct(const char* recordPath, const char* productKey) {

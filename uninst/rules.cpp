@@ -20,42 +20,16 @@ bool SameText(const std::string& a, size_t at, const std::string& b) {
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 } // namespace
 
 bool ParseListLine(const std::string& line, ListedFile* file) {
+    uint32_t size = 0, crc = 0;
     size_t at = 0;
-    uint64_t size = 0;
-    while (at < line.size() && isdigit(static_cast<unsigned char>(line[at]))) {
-        size = size * 10 + static_cast<uint64_t>(line[at] - '0');
-        if (size > UINT32_MAX)
-            return false;
-        ++at;
-    }
-    if (at == 0 || at >= line.size() || line[at] != ' ')
+    if (!ParseFileListLine(line.data(), line.size(), &size, &crc, &at))
         return false;
-    ++at;
-    uint32_t crc = 0;
-    for (int i = 0; i < 8; ++i, ++at) {
-        int d = at < line.size() ? HexDigit(line[at]) : -1;
-        if (d < 0)
-            return false;
-        crc = crc << 4 | static_cast<uint32_t>(d);
-    }
-    if (at >= line.size() || line[at] != ' ' || at + 1 >= line.size())
-        return false;
-    file->size = static_cast<uint32_t>(size);
+    file->size = size;
     file->crc = crc;
-    file->path = line.substr(at + 1);
+    file->path = line.substr(at);
     return true;
 }
 
