@@ -10,12 +10,6 @@ set(BRONDALE_SHARE ${CMAKE_INSTALL_DATADIR}/brondale)
 if(BRONDALE_WINDOWS)
   install(TARGETS brondale brondale-uninst placeholder RUNTIME DESTINATION ${BRONDALE_SHARE})
 else()
-  set(BRONDALE_WINDOWS_BUILD "" CACHE PATH
-    "Windows build folder whose brondale.exe, UnInst.exe and placeholder.exe are installed with the tool")
-  # The tool in this build folder finds the Windows programs where they are
-  # built, so that it works before it is installed; an installed copy does not.
-  set_property(SOURCE ${CMAKE_SOURCE_DIR}/pack/cli/companions.cpp APPEND PROPERTY COMPILE_DEFINITIONS
-    BRONDALE_BUILD_TREE="${CMAKE_BINARY_DIR}" BRONDALE_WINDOWS_TREE="${BRONDALE_WINDOWS_BUILD}")
   if(BRONDALE_WINDOWS_BUILD)
     install(FILES ${BRONDALE_WINDOWS_BUILD}/brondale.exe ${BRONDALE_WINDOWS_BUILD}/UnInst.exe
       ${BRONDALE_WINDOWS_BUILD}/placeholder.exe DESTINATION ${BRONDALE_SHARE})
