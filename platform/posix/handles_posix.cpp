@@ -12,27 +12,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "posix/files_posix.h"
+#include "posix/errors_posix.h"
+#include "posix/handletable_posix.h"
+#include "posix/paths_posix.h"
 
 namespace {
 
 std::string& MappedName() {
     static std::string name;
     return name;
-}
-
-// Copies text to out as the Win32 path calls do: the length without the
-// terminator when it fits, else the size it needs with the terminator.
-DWORD CopyPath(const std::string& text, LPSTR out, DWORD size) {
-    if (text.size() + 1 > size)
-        return static_cast<DWORD>(text.size() + 1);
-    memcpy(out, text.c_str(), text.size() + 1);
-    return static_cast<DWORD>(text.size());
-}
-
-std::string Windows(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
 }
 
 } // namespace
@@ -82,9 +70,9 @@ DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags) {
         PosixFail(ERROR_INVALID_HANDLE);
         return 0;
     }
-    std::string path = Windows(std::string(target, static_cast<size_t>(n)));
+    std::string path = PosixWindowsPath(std::string(target, static_cast<size_t>(n)));
     SetLastError(ERROR_SUCCESS);
-    return CopyPath(((flags & VOLUME_NAME_NT) ? "\\Device\\Posix" : "\\\\?\\") + path, out, size);
+    return PosixCopyPath(((flags & VOLUME_NAME_NT) ? "\\Device\\Posix" : "\\\\?\\") + path, out, size);
 }
 
 BOOL SetEndOfFile(HANDLE h) {
@@ -100,7 +88,7 @@ BOOL SetEndOfFile(HANDLE h) {
 }
 
 DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR out, LPSTR* filePart) {
-    std::string path = Windows(name ? name : "");
+    std::string path = PosixWindowsPath(name ? name : "");
     if (path.empty()) {
         PosixFail(ERROR_INVALID_NAME);
         return 0;
@@ -112,7 +100,7 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR out, LPSTR* filePart) {
             PosixFail(ERROR_PATH_NOT_FOUND);
             return 0;
         }
-        path = Windows(cwd) + "\\" + path;
+        path = PosixWindowsPath(cwd) + "\\" + path;
     }
     // "." and ".." steps are taken, repeated backslashes fold into one.
     size_t root = path[0] == '\\' ? 1 : 3;
@@ -136,7 +124,7 @@ DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR out, LPSTR* filePart) {
         full += (i ? "\\" : "") + parts[i];
     if (!path.empty() && path.back() == '\\' && !parts.empty())
         full += "\\";
-    DWORD n = CopyPath(full, out, size);
+    DWORD n = PosixCopyPath(full, out, size);
     if (filePart && n < size) {
         char* last = strrchr(out, '\\');
         *filePart = last && last[1] ? last + 1 : nullptr;
@@ -165,7 +153,7 @@ DWORD GetMappedFileNameA(HANDLE, LPVOID address, LPSTR out, DWORD size) {
         DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
         name.assign(module, n);
     }
-    name = "\\??\\" + Windows(name);
+    name = "\\??\\" + PosixWindowsPath(name);
     DWORD n = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
     memcpy(out, name.data(), n);
     out[n] = '\0';

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "posix/paths_posix.h"
+
 namespace {
 
 const NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000Du);
@@ -109,17 +111,6 @@ RandomCounter* Counter() {
     return &counter;
 }
 
-// A path as the stand-in's file calls see it: slashes, no trailing one.
-std::string UnixPath(const char* path) {
-    std::string s = path ? path : "";
-    for (char& c : s)
-        if (c == '\\')
-            c = '/';
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
-}
-
 std::map<std::string, std::string>* Descriptors() {
     static std::map<std::string, std::string> kept;
     return &kept;
@@ -188,11 +179,11 @@ bool PosixDescriptorIsPrivate(const void* descriptor) {
 }
 
 void PosixKeepDescriptor(const char* path, const void* descriptor) {
-    (*Descriptors())[UnixPath(path)] = descriptor ? static_cast<const char*>(descriptor) : "";
+    (*Descriptors())[PosixUnixName(path)] = descriptor ? static_cast<const char*>(descriptor) : "";
 }
 
 const char* PosixFolderDescriptor(const char* path) {
-    std::string unix = UnixPath(path);
+    std::string unix = PosixUnixName(path);
     struct stat st;
     auto it = Descriptors()->find(unix);
     if (it == Descriptors()->end() || lstat(unix.c_str(), &st) != 0)
@@ -201,7 +192,7 @@ const char* PosixFolderDescriptor(const char* path) {
 }
 
 BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) {
-    std::string unix = UnixPath(name);
+    std::string unix = PosixUnixName(name);
     if (what != DACL_SECURITY_INFORMATION || !descriptor) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -3,7 +3,9 @@
 // errors, "." and ".." in listings, read-only files refusing deletion.
 #include "posix/win32_posix.h"
 
-#include "posix/files_posix.h"
+#include "posix/errors_posix.h"
+#include "posix/handletable_posix.h"
+#include "posix/paths_posix.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,34 +25,17 @@
 
 namespace {
 
-// The last error is per thread, as Windows keeps it.
-DWORD& ThreadError() {
-    static thread_local DWORD error = 0;
-    return error;
-}
-
-// The counters are atomic: the file pool's workers create, write, read and
-// close files while the other calls go on.
 struct State {
-    std::atomic<unsigned long> callCount{0};
-    std::atomic<unsigned long> failAt{0};
-    std::atomic<unsigned long> openHandles{0};
     std::string moduleName;
     bool tickSet = false;
     DWORD tick = 0;
     DWORD tickStep = 0;
     PosixUiLog ui{};
     // Hidden and system attributes, which POSIX has no place for, by file
-    // identity so that they follow a rename and go with a deletion.
-    // Guards the attributes and the held file, which the file pool's
-    // workers reach too.
+    // identity so that they follow a rename and go with a deletion. Guarded
+    // by shared, since the file pool's workers reach them too.
     std::mutex shared;
     std::map<std::pair<dev_t, ino_t>, DWORD> dosAttributes;
-    std::string heldPath;
-    int heldRefusals = 0;
-    // The files open now, for the sharing checks; guarded by files.
-    std::mutex files;
-    std::vector<PosixFile*> openFiles;
     // Registry values below HKEY_LOCAL_MACHINE: lower-case key, a zero
     // byte and the lower-case value name, to the value's text.
     std::map<std::string, std::string> registry;
@@ -60,8 +45,6 @@ State& St() {
     static State state;
     return state;
 }
-
-enum Kind { kFile = 0x46494c45, kFind = 0x46494e44, kKey = 0x4b455920, kThread = 0x54485244 };
 
 struct ThreadObject {
     int kind;
@@ -95,65 +78,6 @@ struct FindObject {
     size_t next;
 };
 
-std::string Unix(const char* path) {
-    std::string s = path ? path : "";
-    std::replace(s.begin(), s.end(), '\\', '/');
-    return s;
-}
-
-DWORD ErrorFromErrno(int e, const std::string& path) {
-    switch (e) {
-    case ENOENT: {
-        // Windows tells a missing file from a missing folder on its way.
-        std::string parent = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
-        struct stat st;
-        if (parent.empty() || (stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
-            return ERROR_FILE_NOT_FOUND;
-        return ERROR_PATH_NOT_FOUND;
-    }
-    case ENOTDIR:
-        return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-        return ERROR_ACCESS_DENIED;
-    case EEXIST:
-        return ERROR_ALREADY_EXISTS;
-    case ENOTEMPTY:
-        return ERROR_DIR_NOT_EMPTY;
-    case ENOSPC:
-    case EDQUOT:
-        return ERROR_DISK_FULL;
-    case ENAMETOOLONG:
-        return ERROR_INVALID_NAME;
-    case EMFILE:
-    case ENFILE:
-        return ERROR_TOO_MANY_OPEN_FILES;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    default:
-        return ERROR_WRITE_FAULT;
-    }
-}
-
-bool Fail(DWORD error) {
-    ThreadError() = error;
-    return false;
-}
-
-// Counts a call; true when this is the call that the fault switch picked.
-bool Injected() {
-    State& s = St();
-    unsigned long call = ++s.callCount;
-    unsigned long failAt = s.failAt;
-    if (failAt != 0 && call == failAt) {
-        ThreadError() = ERROR_WRITE_FAULT;
-        return true;
-    }
-    return false;
-}
-
 bool IsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 const DWORD kDosOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
@@ -164,50 +88,11 @@ DWORD DosAttributes(const struct stat& st) {
     return it == St().dosAttributes.end() ? 0 : it->second;
 }
 
-// True (with the last error set) when path is the file a test holds open.
-bool HeldOpen(const std::string& path) {
-    State& s = St();
-    std::lock_guard<std::mutex> guard(s.shared);
-    if (s.heldRefusals <= 0 || path != s.heldPath)
-        return false;
-    --s.heldRefusals;
-    ThreadError() = ERROR_SHARING_VIOLATION;
-    return true;
-}
-
-PosixFile* AsFile(HANDLE h) {
-    if (h == nullptr || h == INVALID_HANDLE_VALUE || h == POSIX_TOKEN_HANDLE)
-        return nullptr;
-    PosixFile* f = static_cast<PosixFile*>(h);
-    return f->kind == kFile ? f : nullptr;
-}
-
 // The data access of a CreateFileA access mask, as FILE_SHARE_* bits: only
 // read, write and delete take part in sharing.
 DWORD Uses(DWORD access) {
     return ((access & GENERIC_READ) ? FILE_SHARE_READ : 0u) | ((access & GENERIC_WRITE) ? FILE_SHARE_WRITE : 0u) |
            ((access & DELETE) ? FILE_SHARE_DELETE : 0u);
-}
-
-// True (last error ERROR_SHARING_VIOLATION) when an open of the file st
-// that uses and shares as given clashes with a handle open on it: one
-// wants what the other does not share.
-bool SharingRefuses(const struct stat& st, DWORD uses, DWORD share) {
-    std::lock_guard<std::mutex> guard(St().files);
-    for (const PosixFile* f : St().openFiles) {
-        if (f->device != st.st_dev || f->inode != st.st_ino)
-            continue;
-        if ((uses & ~f->share) != 0 || (f->uses & ~share) != 0) {
-            ThreadError() = ERROR_SHARING_VIOLATION;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Deleting or renaming opens the name for delete, sharing everything.
-bool DeleteRefused(const struct stat& st) {
-    return SharingRefuses(st, FILE_SHARE_DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
 }
 
 bool MaskMatches(const char* mask, const char* name) {
@@ -278,7 +163,7 @@ bool SameName(const std::string& a, const char* b) {
 }
 
 bool ReadLines(const char* file, std::vector<std::string>* lines) {
-    FILE* f = fopen(Unix(file).c_str(), "rb");
+    FILE* f = fopen(PosixUnixPath(file).c_str(), "rb");
     if (!f)
         return false;
     std::string text;
@@ -349,15 +234,6 @@ void Locate(const std::vector<std::string>& lines, const char* section, const ch
     }
 }
 
-DWORD CopyOut(const std::string& text, LPSTR out, DWORD size) {
-    if (!out || size == 0)
-        return 0;
-    DWORD n = static_cast<DWORD>(std::min<size_t>(text.size(), size - 1));
-    memcpy(out, text.data(), n);
-    out[n] = '\0';
-    return n;
-}
-
 } // namespace
 
 namespace {
@@ -370,37 +246,37 @@ int OpenFor(const std::string& path, DWORD access, DWORD disposition, DWORD flag
     *link = (flags & FILE_FLAG_OPEN_REPARSE_POINT) && lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
     if (*link) {
         if (disposition == CREATE_NEW) {
-            Fail(ERROR_FILE_EXISTS);
+            PosixFail(ERROR_FILE_EXISTS);
             return -1;
         }
         int fd = open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0)
-            Fail(ErrorFromErrno(errno, path));
+            PosixFail(PosixErrorFromErrno(errno, path));
         return fd;
     }
     struct stat st;
     bool exists = stat(path.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) {
         if (!(flags & FILE_FLAG_BACKUP_SEMANTICS) || disposition == CREATE_NEW || disposition == CREATE_ALWAYS) {
-            Fail(disposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+            PosixFail(disposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
             return -1;
         }
         int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0)
-            Fail(ErrorFromErrno(errno, path));
+            PosixFail(PosixErrorFromErrno(errno, path));
         return fd;
     }
     bool write = (access & GENERIC_WRITE) != 0;
     if (exists && write && IsReadOnly(st)) {
-        Fail(ERROR_ACCESS_DENIED);
+        PosixFail(ERROR_ACCESS_DENIED);
         return -1;
     }
     // Windows refuses to replace a hidden or system file with a plain one.
     if (exists && disposition == CREATE_ALWAYS && (DosAttributes(st) & kDosOnly) != 0) {
-        Fail(ERROR_ACCESS_DENIED);
+        PosixFail(ERROR_ACCESS_DENIED);
         return -1;
     }
-    if (exists && write && disposition != CREATE_NEW && HeldOpen(path))
+    if (exists && write && disposition != CREATE_NEW && PosixHeldOpen(path))
         return -1;
     int mode = write ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (disposition) {
@@ -416,12 +292,12 @@ int OpenFor(const std::string& path, DWORD access, DWORD disposition, DWORD flag
     case OPEN_EXISTING:
         break;
     default:
-        Fail(ERROR_INVALID_PARAMETER);
+        PosixFail(ERROR_INVALID_PARAMETER);
         return -1;
     }
     int fd = open(path.c_str(), mode | O_CLOEXEC, 0644);
     if (fd < 0)
-        Fail(errno == EEXIST ? ERROR_FILE_EXISTS : ErrorFromErrno(errno, path));
+        PosixFail(errno == EEXIST ? ERROR_FILE_EXISTS : PosixErrorFromErrno(errno, path));
     return fd;
 }
 
@@ -429,11 +305,11 @@ int OpenFor(const std::string& path, DWORD access, DWORD disposition, DWORD flag
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
                    HANDLE) {
-    if (Injected())
+    if (PosixInjectedFault())
         return INVALID_HANDLE_VALUE;
-    std::string path = Unix(name);
+    std::string path = PosixUnixPath(name);
     if (path.empty()) {
-        Fail(ERROR_PATH_NOT_FOUND);
+        PosixFail(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     // An existing file is checked against the handles open on it before
@@ -442,7 +318,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     bool viaLink = (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0;
     bool existed = (viaLink ? lstat(path.c_str(), &before) : stat(path.c_str(), &before)) == 0;
     DWORD uses = Uses(access);
-    if (existed && disposition != CREATE_NEW && SharingRefuses(before, uses, share))
+    if (existed && disposition != CREATE_NEW && PosixSharingRefuses(before, uses, share))
         return INVALID_HANDLE_VALUE;
     bool link = false;
     int fd = OpenFor(path, access, disposition, flags, &link);
@@ -451,34 +327,30 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     struct stat st;
     fstat(fd, &st);
     bool folder = S_ISDIR(st.st_mode);
-    PosixFile* f = new PosixFile{kFile, fd, !link && !folder && (access & GENERIC_READ) != 0,
+    PosixFile* f = new PosixFile{kPosixFile, fd, !link && !folder && (access & GENERIC_READ) != 0,
                                  !link && !folder && (access & GENERIC_WRITE) != 0, uses, share, st.st_dev,
                                  st.st_ino, link, path};
-    {
-        std::lock_guard<std::mutex> guard(St().files);
-        St().openFiles.push_back(f);
-    }
-    ++St().openHandles;
-    ThreadError() = (existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
-                                                                                             : ERROR_SUCCESS;
+    PosixEnterFile(f);
+    SetLastError((existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
+                                                                                             : ERROR_SUCCESS);
     return f;
 }
 
 BOOL ReadFile(HANDLE h, LPVOID buf, DWORD size, LPDWORD got, LPOVERLAPPED) {
     if (got)
         *got = 0;
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
-    PosixFile* f = AsFile(h);
+    PosixFile* f = PosixFileOf(h);
     if (!f || !f->canRead)
-        return Fail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+        return PosixFail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
     DWORD total = 0;
     while (total < size) {
         ssize_t n = read(f->fd, static_cast<char*>(buf) + total, size - total);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return Fail(ERROR_READ_FAULT);
+            return PosixFail(ERROR_READ_FAULT);
         }
         if (n == 0)
             break;
@@ -492,13 +364,13 @@ BOOL ReadFile(HANDLE h, LPVOID buf, DWORD size, LPDWORD got, LPOVERLAPPED) {
 BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED) {
     if (put)
         *put = 0;
-    if (Injected()) {
-        ThreadError() = ERROR_DISK_FULL;
+    if (PosixInjectedFault()) {
+        SetLastError(ERROR_DISK_FULL);
         return FALSE;
     }
-    PosixFile* f = AsFile(h);
+    PosixFile* f = PosixFileOf(h);
     if (!f || !f->canWrite)
-        return Fail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+        return PosixFail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
     DWORD total = 0;
     while (total < size) {
         ssize_t n = write(f->fd, static_cast<const char*>(buf) + total, size - total);
@@ -507,7 +379,7 @@ BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED)
                 continue;
             if (put)
                 *put = total;
-            return Fail(ErrorFromErrno(errno, ""));
+            return PosixFail(PosixErrorFromErrno(errno, ""));
         }
         total += static_cast<DWORD>(n);
     }
@@ -517,11 +389,11 @@ BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED)
 }
 
 DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) {
-    if (Injected())
+    if (PosixInjectedFault())
         return INVALID_SET_FILE_POINTER;
-    PosixFile* f = AsFile(h);
+    PosixFile* f = PosixFileOf(h);
     if (!f) {
-        Fail(ERROR_INVALID_HANDLE);
+        PosixFail(ERROR_INVALID_HANDLE);
         return INVALID_SET_FILE_POINTER;
     }
     int64_t move = distanceHigh ? ((static_cast<int64_t>(*distanceHigh) << 32) | static_cast<uint32_t>(distance))
@@ -531,28 +403,28 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) 
     if (whence == SEEK_SET)
         base = 0;
     if (base + move < 0) {
-        Fail(131); // ERROR_NEGATIVE_SEEK
+        PosixFail(131); // ERROR_NEGATIVE_SEEK
         return INVALID_SET_FILE_POINTER;
     }
     off_t pos = lseek(f->fd, base + move, SEEK_SET);
     if (distanceHigh)
         *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
-    ThreadError() = ERROR_SUCCESS;
+    SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(pos);
 }
 
 DWORD GetFileSize(HANDLE h, LPDWORD high) {
-    if (Injected())
+    if (PosixInjectedFault())
         return INVALID_FILE_SIZE;
-    PosixFile* f = AsFile(h);
+    PosixFile* f = PosixFileOf(h);
     struct stat st;
     if (!f || fstat(f->fd, &st) != 0) {
-        Fail(ERROR_INVALID_HANDLE);
+        PosixFail(ERROR_INVALID_HANDLE);
         return INVALID_FILE_SIZE;
     }
     if (high)
         *high = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
-    ThreadError() = ERROR_SUCCESS;
+    SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(st.st_size);
 }
 
@@ -560,45 +432,40 @@ BOOL CloseHandle(HANDLE h) {
     if (h == POSIX_TOKEN_HANDLE)
         return TRUE;
     ThreadObject* t = static_cast<ThreadObject*>(h);
-    if (t && h != INVALID_HANDLE_VALUE && t->kind == kThread) {
+    if (t && h != INVALID_HANDLE_VALUE && t->kind == kPosixThread) {
         // A thread whose handle is closed runs on, detached.
         if (!t->joined)
             pthread_detach(t->thread);
         t->kind = 0;
         delete t;
-        --St().openHandles;
+        PosixHandleClosed();
         return TRUE;
     }
-    PosixFile* f = AsFile(h);
+    PosixFile* f = PosixFileOf(h);
     if (!f)
-        return Fail(ERROR_INVALID_HANDLE);
+        return PosixFail(ERROR_INVALID_HANDLE);
     close(f->fd);
     f->kind = 0;
-    {
-        std::lock_guard<std::mutex> guard(St().files);
-        std::vector<PosixFile*>& open = St().openFiles;
-        open.erase(std::remove(open.begin(), open.end(), f), open.end());
-    }
+    PosixLeaveFile(f);
     delete f;
-    --St().openHandles;
     return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR name) {
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
-    std::string path = Unix(name);
+    std::string path = PosixUnixPath(name);
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
-        return Fail(ErrorFromErrno(errno, path));
+        return PosixFail(PosixErrorFromErrno(errno, path));
     if (S_ISDIR(st.st_mode))
-        return Fail(ERROR_ACCESS_DENIED);
+        return PosixFail(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(st.st_mode) && IsReadOnly(st))
-        return Fail(ERROR_ACCESS_DENIED);
-    if (HeldOpen(path) || DeleteRefused(st))
+        return PosixFail(ERROR_ACCESS_DENIED);
+    if (PosixHeldOpen(path) || PosixDeleteRefused(st))
         return FALSE;
     if (unlink(path.c_str()) != 0)
-        return Fail(ErrorFromErrno(errno, path));
+        return PosixFail(PosixErrorFromErrno(errno, path));
     if (st.st_nlink <= 1) {
         std::lock_guard<std::mutex> guard(St().shared);
         St().dosAttributes.erase({st.st_dev, st.st_ino});
@@ -607,49 +474,49 @@ BOOL DeleteFileA(LPCSTR name) {
 }
 
 BOOL MoveFileA(LPCSTR from, LPCSTR to) {
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
-    std::string src = Unix(from), dst = Unix(to);
+    std::string src = PosixUnixPath(from), dst = PosixUnixPath(to);
     struct stat st;
     if (lstat(src.c_str(), &st) != 0)
-        return Fail(ErrorFromErrno(errno, src));
+        return PosixFail(PosixErrorFromErrno(errno, src));
     struct stat target;
     if (lstat(dst.c_str(), &target) == 0)
-        return Fail(ERROR_ALREADY_EXISTS);
-    if (HeldOpen(src) || DeleteRefused(st))
+        return PosixFail(ERROR_ALREADY_EXISTS);
+    if (PosixHeldOpen(src) || PosixDeleteRefused(st))
         return FALSE;
     if (rename(src.c_str(), dst.c_str()) != 0)
-        return Fail(ErrorFromErrno(errno, dst));
-    ThreadError() = ERROR_SUCCESS;
+        return PosixFail(PosixErrorFromErrno(errno, dst));
+    SetLastError(ERROR_SUCCESS);
     return TRUE;
 }
 
 BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
-    std::string src = Unix(from), dst = Unix(to);
+    std::string src = PosixUnixPath(from), dst = PosixUnixPath(to);
     int in = open(src.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
-        return Fail(ErrorFromErrno(errno, src));
+        return PosixFail(PosixErrorFromErrno(errno, src));
     struct stat st;
     fstat(in, &st);
-    if (SharingRefuses(st, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
+    if (PosixSharingRefuses(st, FILE_SHARE_READ, FILE_SHARE_READ | FILE_SHARE_DELETE)) {
         close(in);
         return FALSE;
     }
     bool replaces = stat(dst.c_str(), &st) == 0;
     if (replaces && (failIfExists || IsReadOnly(st) || S_ISDIR(st.st_mode))) {
         close(in);
-        return Fail(failIfExists ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+        return PosixFail(failIfExists ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
     }
-    if (replaces && SharingRefuses(st, FILE_SHARE_WRITE, 0)) {
+    if (replaces && PosixSharingRefuses(st, FILE_SHARE_WRITE, 0)) {
         close(in);
         return FALSE;
     }
     int out = open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
         close(in);
-        return Fail(ErrorFromErrno(errno, dst));
+        return PosixFail(PosixErrorFromErrno(errno, dst));
     }
     char buf[65536];
     ssize_t n;
@@ -657,7 +524,7 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     while ((n = read(in, buf, sizeof buf)) > 0) {
         if (write(out, buf, static_cast<size_t>(n)) != n) {
             ok = false;
-            ThreadError() = ErrorFromErrno(errno, dst);
+            SetLastError(PosixErrorFromErrno(errno, dst));
             break;
         }
     }
@@ -667,9 +534,9 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists) {
 }
 
 DWORD GetFileAttributesA(LPCSTR name) {
-    if (Injected())
+    if (PosixInjectedFault())
         return INVALID_FILE_ATTRIBUTES;
-    std::string path = Unix(name);
+    std::string path = PosixUnixPath(name);
     std::string dir = ".", base = path;
     size_t slash = path.find_last_of('/');
     if (slash != std::string::npos) {
@@ -678,23 +545,23 @@ DWORD GetFileAttributesA(LPCSTR name) {
     }
     WIN32_FIND_DATAA data;
     if (!FillFindData(dir.empty() ? std::string("") : dir, base.c_str(), &data)) {
-        Fail(ErrorFromErrno(errno, path));
+        PosixFail(PosixErrorFromErrno(errno, path));
         return INVALID_FILE_ATTRIBUTES;
     }
     return data.dwFileAttributes;
 }
 
 BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
-    std::string path = Unix(name);
+    std::string path = PosixUnixPath(name);
     struct stat st;
     if (stat(path.c_str(), &st) != 0)
-        return Fail(ErrorFromErrno(errno, path));
+        return PosixFail(PosixErrorFromErrno(errno, path));
     mode_t mode = st.st_mode & 07777;
     mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
     if (chmod(path.c_str(), mode) != 0)
-        return Fail(ErrorFromErrno(errno, path));
+        return PosixFail(PosixErrorFromErrno(errno, path));
     std::lock_guard<std::mutex> guard(St().shared);
     if (attributes & kDosOnly)
         St().dosAttributes[{st.st_dev, st.st_ino}] = attributes & kDosOnly;
@@ -704,45 +571,45 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
 }
 
 BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa) {
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
-    std::string path = Unix(name);
+    std::string path = PosixUnixPath(name);
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
     mode_t mode = sa && PosixDescriptorIsPrivate(sa->lpSecurityDescriptor) ? 0700 : 0755;
     if (path.empty() || mkdir(path.c_str(), mode) != 0)
-        return Fail(path.empty() ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno, path));
+        return PosixFail(path.empty() ? ERROR_PATH_NOT_FOUND : PosixErrorFromErrno(errno, path));
     PosixKeepDescriptor(name, sa ? sa->lpSecurityDescriptor : nullptr);
     return TRUE;
 }
 
 BOOL RemoveDirectoryA(LPCSTR name) {
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
-    std::string path = Unix(name);
+    std::string path = PosixUnixPath(name);
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
-        return Fail(ErrorFromErrno(errno, path));
+        return PosixFail(PosixErrorFromErrno(errno, path));
     if (S_ISLNK(st.st_mode)) {
         // Removing a junction removes the link, never what it points to.
         struct stat target;
         if (stat(path.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
-            return Fail(ERROR_DIRECTORY);
-        return unlink(path.c_str()) == 0 ? TRUE : Fail(ErrorFromErrno(errno, path));
+            return PosixFail(ERROR_DIRECTORY);
+        return unlink(path.c_str()) == 0 ? TRUE : PosixFail(PosixErrorFromErrno(errno, path));
     }
     if (!S_ISDIR(st.st_mode))
-        return Fail(ERROR_DIRECTORY);
-    if (DeleteRefused(st))
+        return PosixFail(ERROR_DIRECTORY);
+    if (PosixDeleteRefused(st))
         return FALSE;
     if (rmdir(path.c_str()) != 0)
-        return Fail(ErrorFromErrno(errno, path));
+        return PosixFail(PosixErrorFromErrno(errno, path));
     return TRUE;
 }
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
-    if (Injected())
+    if (PosixInjectedFault())
         return INVALID_HANDLE_VALUE;
-    std::string path = Unix(pattern);
+    std::string path = PosixUnixPath(pattern);
     size_t slash = path.find_last_of('/');
     std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
     std::string mask = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -750,7 +617,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         mask = "*";
     DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
     if (!d) {
-        Fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno, dir));
+        PosixFail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : PosixErrorFromErrno(errno, dir));
         return INVALID_HANDLE_VALUE;
     }
     std::vector<std::string> names;
@@ -760,7 +627,7 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     }
     closedir(d);
     std::sort(names.begin(), names.end());
-    FindObject* f = new FindObject{kFind, {}, 0};
+    FindObject* f = new FindObject{kPosixFind, {}, 0};
     for (const std::string& n : names) {
         WIN32_FIND_DATAA entry;
         if (FillFindData(dir, n.c_str(), &entry))
@@ -768,57 +635,57 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     }
     if (f->entries.empty()) {
         delete f;
-        Fail(ERROR_FILE_NOT_FOUND);
+        PosixFail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     *data = f->entries[0];
     f->next = 1;
-    ++St().openHandles;
-    ThreadError() = ERROR_SUCCESS;
+    PosixHandleOpened();
+    SetLastError(ERROR_SUCCESS);
     return f;
 }
 
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-    if (Injected())
+    if (PosixInjectedFault())
         return FALSE;
     FindObject* f = static_cast<FindObject*>(find);
-    if (!f || find == INVALID_HANDLE_VALUE || f->kind != kFind)
-        return Fail(ERROR_INVALID_HANDLE);
+    if (!f || find == INVALID_HANDLE_VALUE || f->kind != kPosixFind)
+        return PosixFail(ERROR_INVALID_HANDLE);
     if (f->next >= f->entries.size())
-        return Fail(ERROR_NO_MORE_FILES);
+        return PosixFail(ERROR_NO_MORE_FILES);
     *data = f->entries[f->next++];
     return TRUE;
 }
 
 BOOL FindClose(HANDLE find) {
     FindObject* f = static_cast<FindObject*>(find);
-    if (!f || find == INVALID_HANDLE_VALUE || f->kind != kFind)
-        return Fail(ERROR_INVALID_HANDLE);
+    if (!f || find == INVALID_HANDLE_VALUE || f->kind != kPosixFind)
+        return PosixFail(ERROR_INVALID_HANDLE);
     f->kind = 0;
     delete f;
-    --St().openHandles;
+    PosixHandleClosed();
     return TRUE;
 }
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out, DWORD size, LPCSTR file) {
     std::string fallback = Trim(def ? def : "");
-    if (Injected() || !section || !key)
-        return CopyOut(fallback, out, size);
+    if (PosixInjectedFault() || !section || !key)
+        return PosixCopyCut(fallback, out, size);
     std::vector<std::string> lines;
     if (!ReadLines(file, &lines)) {
-        ThreadError() = ERROR_FILE_NOT_FOUND;
-        return CopyOut(fallback, out, size);
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return PosixCopyCut(fallback, out, size);
     }
     long sectionLine, keyLine;
     std::string value;
     Locate(lines, section, key, &sectionLine, &keyLine, &value);
     // A key without "=" has no value, and reads as missing (as in Wine).
     if (keyLine < 0 || lines[static_cast<size_t>(keyLine)].find('=') == std::string::npos)
-        return CopyOut(fallback, out, size);
+        return PosixCopyCut(fallback, out, size);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);
-    ThreadError() = ERROR_SUCCESS;
-    return CopyOut(value, out, size);
+    SetLastError(ERROR_SUCCESS);
+    return PosixCopyCut(value, out, size);
 }
 
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT def, LPCSTR file) {
@@ -838,7 +705,7 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT def, LPCSTR file) {
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file) {
-    if (Injected() || !section)
+    if (PosixInjectedFault() || !section)
         return FALSE;
     std::vector<std::string> lines;
     ReadLines(file, &lines);
@@ -873,14 +740,14 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
             lines.push_back(line);
         }
     }
-    std::string path = Unix(file);
+    std::string path = PosixUnixPath(file);
     FILE* f = fopen(path.c_str(), "wb");
     if (!f)
-        return Fail(ErrorFromErrno(errno, path));
+        return PosixFail(PosixErrorFromErrno(errno, path));
     for (const std::string& l : lines)
         fprintf(f, "%s\r\n", l.c_str());
     bool ok = fclose(f) == 0;
-    return ok ? TRUE : Fail(ERROR_WRITE_FAULT);
+    return ok ? TRUE : PosixFail(ERROR_WRITE_FAULT);
 }
 
 DWORD GetTempPathA(DWORD size, LPSTR out) {
@@ -919,13 +786,9 @@ DWORD GetModuleFileNameA(void*, LPSTR out, DWORD size) {
     DWORD n = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
     memcpy(out, name.data(), n);
     out[n] = '\0';
-    ThreadError() = name.size() >= size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS;
+    SetLastError(name.size() >= size ? ERROR_INSUFFICIENT_BUFFER : ERROR_SUCCESS);
     return n;
 }
-
-DWORD GetLastError(void) { return ThreadError(); }
-
-void SetLastError(DWORD error) { ThreadError() = error; }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     PosixUiLog& ui = St().ui;
@@ -950,26 +813,9 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM, LPARAM) {
     return 0;
 }
 
-PosixFile* PosixFileOf(HANDLE h) { return AsFile(h); }
-
-bool PosixInjectedFault() { return Injected(); }
-
-BOOL PosixFail(DWORD error) { return Fail(error); }
-
-std::string PosixUnixPath(const char* path) { return Unix(path); }
-
 int _access(const char* path, int mode) {
-    return access(Unix(path).c_str(), mode == 0 ? F_OK : mode);
+    return access(PosixUnixPath(path).c_str(), mode == 0 ? F_OK : mode);
 }
-
-void PosixFailCallNumber(unsigned long n) {
-    St().callCount = 0;
-    St().failAt = n;
-}
-
-unsigned long PosixCallCount(void) { return St().callCount; }
-
-unsigned long PosixOpenHandles(void) { return St().openHandles; }
 
 void PosixSetModuleFileName(const char* path) { St().moduleName = path ? path : ""; }
 
@@ -983,7 +829,7 @@ PosixUiLog* PosixUi(void) { return &St().ui; }
 
 LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD, REGSAM, HKEY* result) {
     *result = nullptr;
-    if (Injected())
+    if (PosixInjectedFault())
         return ERROR_WRITE_FAULT;
     if (root != HKEY_LOCAL_MACHINE || !key)
         return ERROR_INVALID_PARAMETER;
@@ -991,16 +837,16 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD, REGSAM, HKEY* result) {
     auto it = St().registry.lower_bound(name + std::string(1, '\0'));
     if (it == St().registry.end() || it->first.compare(0, name.size() + 1, name + std::string(1, '\0')) != 0)
         return ERROR_FILE_NOT_FOUND;
-    *result = reinterpret_cast<HKEY>(new KeyObject{kKey, name});
-    ++St().openHandles;
+    *result = reinterpret_cast<HKEY>(new KeyObject{kPosixKey, name});
+    PosixHandleOpened();
     return ERROR_SUCCESS;
 }
 
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, BYTE* data, LPDWORD size) {
-    if (Injected())
+    if (PosixInjectedFault())
         return ERROR_WRITE_FAULT;
     KeyObject* k = reinterpret_cast<KeyObject*>(key);
-    if (!k || k->kind != kKey)
+    if (!k || k->kind != kPosixKey)
         return ERROR_INVALID_HANDLE;
     auto it = St().registry.find(k->key + std::string(1, '\0') + Lower(name));
     if (it == St().registry.end())
@@ -1022,34 +868,34 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD, LPDWORD type, BYTE* data, 
 
 LONG RegCloseKey(HKEY key) {
     KeyObject* k = reinterpret_cast<KeyObject*>(key);
-    if (!k || k->kind != kKey)
+    if (!k || k->kind != kPosixKey)
         return ERROR_INVALID_HANDLE;
     k->kind = 0;
     delete k;
-    --St().openHandles;
+    PosixHandleClosed();
     return ERROR_SUCCESS;
 }
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
                     LPDWORD id) {
-    if (Injected())
+    if (PosixInjectedFault())
         return nullptr;
-    ThreadObject* t = new ThreadObject{kThread, {}, false, start, parameter};
+    ThreadObject* t = new ThreadObject{kPosixThread, {}, false, start, parameter};
     if (pthread_create(&t->thread, nullptr, RunThread, t) != 0) {
         delete t;
-        Fail(ERROR_NOT_ENOUGH_MEMORY);
+        PosixFail(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     if (id)
         *id = 0;
-    ++St().openHandles;
+    PosixHandleOpened();
     return t;
 }
 
 DWORD WaitForSingleObject(HANDLE object, DWORD) {
     ThreadObject* t = static_cast<ThreadObject*>(object);
-    if (!t || object == INVALID_HANDLE_VALUE || t->kind != kThread || t->joined) {
-        Fail(ERROR_INVALID_HANDLE);
+    if (!t || object == INVALID_HANDLE_VALUE || t->kind != kPosixThread || t->joined) {
+        PosixFail(ERROR_INVALID_HANDLE);
         return WAIT_FAILED;
     }
     pthread_join(t->thread, nullptr);
@@ -1075,10 +921,4 @@ void PosixSetRegistryValue(const char* key, const char* name, const char* text) 
         St().registry[at] = text;
     else
         St().registry.erase(at);
-}
-
-void PosixHoldOpen(const char* path, int refusals) {
-    std::lock_guard<std::mutex> guard(St().shared);
-    St().heldPath = Unix(path);
-    St().heldRefusals = refusals;
 }
