@@ -1,29 +1,28 @@
-// POSIX stand-in for the calls that ask a handle what it is open on (tests
-// only): its attributes and identity, its path now (Linux keeps it up to date
-// across renames, as Windows does), and the program's own image.
+// The calls that take any handle: closing one (a file's or a thread's; the
+// token's is a constant) and asking an open file what it is: attributes,
+// identity, and its path now (Linux follows renames, as Windows does).
 #include "posix/win32_posix.h"
 
-#include <algorithm>
 #include <climits>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 #include "posix/errors_posix.h"
+#include "posix/files_posix.h"
 #include "posix/handletable_posix.h"
 #include "posix/paths_posix.h"
+#include "posix/threads_posix.h"
 
-namespace {
-
-std::string& MappedName() {
-    static std::string name;
-    return name;
+BOOL CloseHandle(HANDLE h) {
+    if (h == POSIX_TOKEN_HANDLE)
+        return TRUE;
+    if (PosixKindOf(h) == kPosixThread)
+        return PosixCloseThread(h);
+    return PosixCloseFile(h);
 }
-
-} // namespace
 
 BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info) {
     if (PosixInjectedFault())
@@ -74,91 +73,3 @@ DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags) {
     SetLastError(ERROR_SUCCESS);
     return PosixCopyPath(((flags & VOLUME_NAME_NT) ? "\\Device\\Posix" : "\\\\?\\") + path, out, size);
 }
-
-BOOL SetEndOfFile(HANDLE h) {
-    if (PosixInjectedFault())
-        return FALSE;
-    PosixFile* f = PosixFileOf(h);
-    if (!f || !f->canWrite)
-        return PosixFail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
-    off_t at = lseek(f->fd, 0, SEEK_CUR);
-    if (at < 0 || ftruncate(f->fd, at) != 0)
-        return PosixFail(ERROR_WRITE_FAULT);
-    return TRUE;
-}
-
-DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR out, LPSTR* filePart) {
-    std::string path = PosixWindowsPath(name ? name : "");
-    if (path.empty()) {
-        PosixFail(ERROR_INVALID_NAME);
-        return 0;
-    }
-    bool rooted = path[0] == '\\' || (path.size() >= 2 && path[1] == ':');
-    if (!rooted) {
-        char cwd[PATH_MAX];
-        if (!getcwd(cwd, sizeof cwd)) {
-            PosixFail(ERROR_PATH_NOT_FOUND);
-            return 0;
-        }
-        path = PosixWindowsPath(cwd) + "\\" + path;
-    }
-    // "." and ".." steps are taken, repeated backslashes fold into one.
-    size_t root = path[0] == '\\' ? 1 : 3;
-    std::vector<std::string> parts;
-    size_t at = root;
-    while (at <= path.size()) {
-        size_t end = path.find('\\', at);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(at, end - at);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = end + 1;
-    }
-    std::string full = path.substr(0, root);
-    for (size_t i = 0; i < parts.size(); ++i)
-        full += (i ? "\\" : "") + parts[i];
-    if (!path.empty() && path.back() == '\\' && !parts.empty())
-        full += "\\";
-    DWORD n = PosixCopyPath(full, out, size);
-    if (filePart && n < size) {
-        char* last = strrchr(out, '\\');
-        *filePart = last && last[1] ? last + 1 : nullptr;
-    }
-    SetLastError(ERROR_SUCCESS);
-    return n;
-}
-
-HMODULE GetModuleHandleA(LPCSTR name) {
-    static char image;
-    if (name) {
-        PosixFail(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-    }
-    return &image;
-}
-
-DWORD GetMappedFileNameA(HANDLE, LPVOID address, LPSTR out, DWORD size) {
-    if (address != GetModuleHandleA(nullptr) || size == 0) {
-        PosixFail(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    std::string name = MappedName();
-    if (name.empty()) {
-        char module[MAX_PATH];
-        DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-        name.assign(module, n);
-    }
-    name = "\\??\\" + PosixWindowsPath(name);
-    DWORD n = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
-    memcpy(out, name.data(), n);
-    out[n] = '\0';
-    SetLastError(ERROR_SUCCESS);
-    return n;
-}
-
-void PosixSetMappedFileName(const char* path) { MappedName() = path ? path : ""; }

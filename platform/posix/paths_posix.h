@@ -1,5 +1,6 @@
 // Paths between their Windows and Unix forms, and the two ways a Win32 call
-// hands a text back. Text only: it keeps no state and calls only errors_posix.
+// hands a text back (never included by the portable code). Keeps no state and
+// calls only errors_posix.
 #ifndef BRONDALE_PLATFORM_POSIX_PATHS_POSIX_H
 #define BRONDALE_PLATFORM_POSIX_PATHS_POSIX_H
 
