@@ -59,12 +59,10 @@ BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa) {
 }
 
 BOOL RemoveDirectoryA(LPCSTR name) {
-    if (PosixInjectedFault())
-        return FALSE;
-    std::string path = PosixUnixPath(name);
+    std::string path;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-        return PosixFail(PosixErrorFromErrno(errno, path));
+    if (!PosixLookUpName(name, &path, &st))
+        return FALSE;
     if (S_ISLNK(st.st_mode)) {
         // Removing a junction removes the link, never what it points to.
         struct stat target;

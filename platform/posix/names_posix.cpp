@@ -45,6 +45,16 @@ DWORD PosixDosAttributes(const struct stat& st) {
     return it == Kept().byFile.end() ? 0 : it->second;
 }
 
+bool PosixLookUpName(LPCSTR name, std::string* path, struct stat* st) {
+    if (PosixInjectedFault())
+        return false;
+    *path = PosixUnixPath(name);
+    if (lstat(path->c_str(), st) == 0)
+        return true;
+    PosixFail(PosixErrorFromErrno(errno, *path));
+    return false;
+}
+
 bool PosixFindData(const std::string& dir, const char* name, WIN32_FIND_DATAA* out) {
     std::string full = dir + "/" + name;
     struct stat st;
@@ -79,12 +89,10 @@ bool PosixFindData(const std::string& dir, const char* name, WIN32_FIND_DATAA* o
 }
 
 BOOL DeleteFileA(LPCSTR name) {
-    if (PosixInjectedFault())
-        return FALSE;
-    std::string path = PosixUnixPath(name);
+    std::string path;
     struct stat st;
-    if (lstat(path.c_str(), &st) != 0)
-        return PosixFail(PosixErrorFromErrno(errno, path));
+    if (!PosixLookUpName(name, &path, &st))
+        return FALSE;
     if (S_ISDIR(st.st_mode))
         return PosixFail(ERROR_ACCESS_DENIED);
     if (!S_ISLNK(st.st_mode) && PosixIsReadOnly(st))

@@ -8,6 +8,10 @@
 
 #include "posix/win32_posix.h"
 
+// The start of a call on a name: counts it for fault injection, takes its
+// Unix path and what lstat tells of it; false (last error set) when the
+// call was picked to fail or nothing is there.
+bool PosixLookUpName(LPCSTR name, std::string* path, struct stat* st);
 // True for a file that refuses writing and deletion (no owner write bit).
 bool PosixIsReadOnly(const struct stat& st);
 // The hidden and system attributes kept for the file st (0 when none).
