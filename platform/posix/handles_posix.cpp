@@ -1,41 +1,28 @@
-// POSIX stand-in for the calls that ask a handle what it is open on (tests
-// only): its attributes and identity, its path now (Linux keeps it up to date
-// across renames, as Windows does), and the program's own image.
+// The calls that take any handle: closing one (a file's or a thread's; the
+// token's is a constant) and asking an open file what it is: attributes,
+// identity, and its path now (Linux follows renames, as Windows does).
 #include "posix/win32_posix.h"
 
-#include <algorithm>
 #include <climits>
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
+#include "posix/errors_posix.h"
 #include "posix/files_posix.h"
+#include "posix/handletable_posix.h"
+#include "posix/paths_posix.h"
+#include "posix/threads_posix.h"
 
-namespace {
-
-std::string& MappedName() {
-    static std::string name;
-    return name;
+BOOL CloseHandle(HANDLE h) {
+    if (h == POSIX_TOKEN_HANDLE)
+        return TRUE;
+    if (PosixKindOf(h) == kPosixThread)
+        return PosixCloseThread(h);
+    return PosixCloseFile(h);
 }
-
-// Copies text to out as the Win32 path calls do: the length without the
-// terminator when it fits, else the size it needs with the terminator.
-DWORD CopyPath(const std::string& text, LPSTR out, DWORD size) {
-    if (text.size() + 1 > size)
-        return static_cast<DWORD>(text.size() + 1);
-    memcpy(out, text.c_str(), text.size() + 1);
-    return static_cast<DWORD>(text.size());
-}
-
-std::string Windows(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
-
-} // namespace
 
 BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info) {
     if (PosixInjectedFault())
@@ -82,95 +69,7 @@ DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags) {
         PosixFail(ERROR_INVALID_HANDLE);
         return 0;
     }
-    std::string path = Windows(std::string(target, static_cast<size_t>(n)));
+    std::string path = PosixWindowsPath(std::string(target, static_cast<size_t>(n)));
     SetLastError(ERROR_SUCCESS);
-    return CopyPath(((flags & VOLUME_NAME_NT) ? "\\Device\\Posix" : "\\\\?\\") + path, out, size);
+    return PosixCopyPath(((flags & VOLUME_NAME_NT) ? "\\Device\\Posix" : "\\\\?\\") + path, out, size);
 }
-
-BOOL SetEndOfFile(HANDLE h) {
-    if (PosixInjectedFault())
-        return FALSE;
-    PosixFile* f = PosixFileOf(h);
-    if (!f || !f->canWrite)
-        return PosixFail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
-    off_t at = lseek(f->fd, 0, SEEK_CUR);
-    if (at < 0 || ftruncate(f->fd, at) != 0)
-        return PosixFail(ERROR_WRITE_FAULT);
-    return TRUE;
-}
-
-DWORD GetFullPathNameA(LPCSTR name, DWORD size, LPSTR out, LPSTR* filePart) {
-    std::string path = Windows(name ? name : "");
-    if (path.empty()) {
-        PosixFail(ERROR_INVALID_NAME);
-        return 0;
-    }
-    bool rooted = path[0] == '\\' || (path.size() >= 2 && path[1] == ':');
-    if (!rooted) {
-        char cwd[PATH_MAX];
-        if (!getcwd(cwd, sizeof cwd)) {
-            PosixFail(ERROR_PATH_NOT_FOUND);
-            return 0;
-        }
-        path = Windows(cwd) + "\\" + path;
-    }
-    // "." and ".." steps are taken, repeated backslashes fold into one.
-    size_t root = path[0] == '\\' ? 1 : 3;
-    std::vector<std::string> parts;
-    size_t at = root;
-    while (at <= path.size()) {
-        size_t end = path.find('\\', at);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(at, end - at);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = end + 1;
-    }
-    std::string full = path.substr(0, root);
-    for (size_t i = 0; i < parts.size(); ++i)
-        full += (i ? "\\" : "") + parts[i];
-    if (!path.empty() && path.back() == '\\' && !parts.empty())
-        full += "\\";
-    DWORD n = CopyPath(full, out, size);
-    if (filePart && n < size) {
-        char* last = strrchr(out, '\\');
-        *filePart = last && last[1] ? last + 1 : nullptr;
-    }
-    SetLastError(ERROR_SUCCESS);
-    return n;
-}
-
-HMODULE GetModuleHandleA(LPCSTR name) {
-    static char image;
-    if (name) {
-        PosixFail(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-    }
-    return &image;
-}
-
-DWORD GetMappedFileNameA(HANDLE, LPVOID address, LPSTR out, DWORD size) {
-    if (address != GetModuleHandleA(nullptr) || size == 0) {
-        PosixFail(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    std::string name = MappedName();
-    if (name.empty()) {
-        char module[MAX_PATH];
-        DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
-        name.assign(module, n);
-    }
-    name = "\\??\\" + Windows(name);
-    DWORD n = static_cast<DWORD>(std::min<size_t>(name.size(), size - 1));
-    memcpy(out, name.data(), n);
-    out[n] = '\0';
-    SetLastError(ERROR_SUCCESS);
-    return n;
-}
-
-void PosixSetMappedFileName(const char* path) { MappedName() = path ? path : ""; }

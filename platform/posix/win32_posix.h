@@ -9,6 +9,13 @@
 // handles keep their access and sharing as Windows does: an open, delete,
 // rename or copy that needs what another handle does not share fails with
 // ERROR_SHARING_VIOLATION.
+// One file of platform/posix per concern implements these, and calls only
+// the files below it: errors_posix (last error, fault injection) at the
+// bottom, then paths_posix, then handletable_posix (the handle table) and
+// security_posix, then names_posix, registry_posix and threads_posix, then
+// files_posix and folders_posix, and handles_posix (CloseHandle) on top.
+// profile_posix, process_posix, interface_posix and cng_posix use at most
+// errors_posix and paths_posix.
 #ifndef BRONDALE_PLATFORM_POSIX_WIN32_POSIX_H
 #define BRONDALE_PLATFORM_POSIX_WIN32_POSIX_H
 
@@ -257,11 +264,6 @@ HLOCAL LocalFree(HLOCAL memory);
 BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor);
 // The one token handle OpenProcessToken gives; CloseHandle accepts it.
 #define POSIX_TOKEN_HANDLE ((HANDLE)(intptr_t)0x70C0)
-// True for a descriptor that keeps everyone but SYSTEM, the Administrators
-// and the owner out (what the stand-in's CreateDirectoryA looks at).
-bool PosixDescriptorIsPrivate(const void* descriptor);
-// Keeps the descriptor text a folder was made or set with (null: none).
-void PosixKeepDescriptor(const char* path, const void* descriptor);
 
 // CNG hashing (SHA-256 only), with a SHA-256 of the stand-in's own.
 typedef int32_t NTSTATUS;

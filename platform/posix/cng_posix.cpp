@@ -1,43 +1,19 @@
-// POSIX stand-in for the security and hashing calls of the portable code
-// (tests only): the process token of one fixed account (its owner),
-// descriptors kept as their text, a SHA-256 of its own behind the CNG calls
-// and the system's random bytes behind BCryptGenRandom.
+// CNG hashing and random bytes: a SHA-256 of the stand-in's own behind the
+// BCrypt hash calls, getrandom or a test's counter behind BCryptGenRandom.
+// Calls no other file of the stand-in.
 #include "posix/win32_posix.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <cstddef>
+#include <cstdint>
 #include <cwchar>
-#include <map>
-#include <string>
 #include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/types.h>
 
 namespace {
 
 const NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000Du);
 const NTSTATUS kStatusNotFound = static_cast<NTSTATUS>(0xC0000225u);
 const NTSTATUS kStatusBufferTooSmall = static_cast<NTSTATUS>(0xC0000023u);
-
-// The account of the stand-in's token: its text is its SID.
-struct Sid {
-    char text[64];
-};
-
-Sid* ProcessUser() {
-    static Sid sid;
-    snprintf(sid.text, sizeof sid.text, "S-1-5-21-1000-1000-1000-%u", static_cast<unsigned>(getuid()) + 1000u);
-    return &sid;
-}
-
-char* CopyText(const char* text) {
-    size_t n = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(n));
-    if (copy)
-        memcpy(copy, text, n);
-    return copy;
-}
 
 // SHA-256 (FIPS 180-4).
 struct Sha256 {
@@ -109,116 +85,7 @@ RandomCounter* Counter() {
     return &counter;
 }
 
-// A path as the stand-in's file calls see it: slashes, no trailing one.
-std::string UnixPath(const char* path) {
-    std::string s = path ? path : "";
-    for (char& c : s)
-        if (c == '\\')
-            c = '/';
-    while (s.size() > 1 && s.back() == '/')
-        s.pop_back();
-    return s;
-}
-
-std::map<std::string, std::string>* Descriptors() {
-    static std::map<std::string, std::string> kept;
-    return &kept;
-}
-
 } // namespace
-
-HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
-
-BOOL OpenProcessToken(HANDLE, DWORD, HANDLE* token) {
-    *token = POSIX_TOKEN_HANDLE;
-    return TRUE;
-}
-
-BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, LPDWORD got) {
-    *got = sizeof(TOKEN_OWNER);
-    if (token != POSIX_TOKEN_HANDLE || kind != TokenOwner) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (size < sizeof(TOKEN_OWNER)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    TOKEN_OWNER owner = {ProcessUser()};
-    memcpy(out, &owner, sizeof owner);
-    return TRUE;
-}
-
-BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text) {
-    *text = sid ? CopyText(static_cast<Sid*>(sid)->text) : nullptr;
-    if (!*text) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
-                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size) {
-    if (revision != SDDL_REVISION_1 || strncmp(text, "D:", 2) != 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    *descriptor = CopyText(text);
-    if (size)
-        *size = static_cast<ULONG>(strlen(text) + 1);
-    return TRUE;
-}
-
-HLOCAL LocalFree(HLOCAL memory) {
-    free(memory);
-    return nullptr;
-}
-
-bool PosixDescriptorIsPrivate(const void* descriptor) {
-    if (!descriptor)
-        return false;
-    std::string text = static_cast<const char*>(descriptor);
-    if (text.compare(0, 3, "D:P") != 0)
-        return false;
-    for (const char* group : {";WD)", ";BU)", ";AU)", ";BG)"})
-        if (text.find(group) != std::string::npos)
-            return false;
-    return true;
-}
-
-void PosixKeepDescriptor(const char* path, const void* descriptor) {
-    (*Descriptors())[UnixPath(path)] = descriptor ? static_cast<const char*>(descriptor) : "";
-}
-
-const char* PosixFolderDescriptor(const char* path) {
-    std::string unix = UnixPath(path);
-    struct stat st;
-    auto it = Descriptors()->find(unix);
-    if (it == Descriptors()->end() || lstat(unix.c_str(), &st) != 0)
-        return "";
-    return it->second.c_str();
-}
-
-BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) {
-    std::string unix = UnixPath(name);
-    if (what != DACL_SECURITY_INFORMATION || !descriptor) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    struct stat st;
-    if (stat(unix.c_str(), &st) != 0) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
-    }
-    mode_t mode = S_ISDIR(st.st_mode) ? (PosixDescriptorIsPrivate(descriptor) ? 0700 : 0755) : (st.st_mode & 0777);
-    if (chmod(unix.c_str(), mode) != 0) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    PosixKeepDescriptor(name, descriptor);
-    return TRUE;
-}
 
 NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR, ULONG) {
     if (wcscmp(id, BCRYPT_SHA256_ALGORITHM) != 0)
