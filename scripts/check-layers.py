@@ -130,8 +130,10 @@ def check_includes(root, listing):
 OBJECT = re.compile(r"\.dir/(.+)\.(?:cpp|c)\.(?:o|obj)$")
 
 
-def product_objects(build):
-    """(tree path of the source, object path) of every product object."""
+def product_objects(root, build):
+    """(tree path of the source, object path) of every product object whose
+    source is still in the tree (a build folder keeps the objects of files
+    since removed)."""
     for base, _, files in os.walk(build):
         if "CMakeFiles" not in base or "googletest" in base:
             continue
@@ -146,7 +148,7 @@ def product_objects(build):
             target_folder = os.path.relpath(base[: base.index("CMakeFiles")], build)
             tree = os.path.normpath(os.path.join("" if target_folder == "." else target_folder, source))
             tree = tree.replace(os.sep, "/")
-            if tree.split("/")[0] in RANK:
+            if tree.split("/")[0] in RANK and os.path.isfile(os.path.join(root, tree)):
                 yield tree, full
 
 
@@ -166,9 +168,9 @@ def symbols(nm, path):
     return defined, wanted
 
 
-def check_calls(build, nm):
+def check_calls(root, build, nm):
     problems, owners, needs = [], {}, {}
-    objects = sorted(set(product_objects(build)))
+    objects = sorted(set(product_objects(root, build)))
     if not objects:
         return [f"{build}: no object file of the product found"]
     for tree, path in objects:
@@ -198,7 +200,7 @@ def main(argv):
     if "--objects" in argv:
         build = argv[argv.index("--objects") + 1]
         nm = argv[argv.index("--nm") + 1] if "--nm" in argv else "nm"
-        problems = check_calls(build, nm)
+        problems = check_calls(root, build, nm)
     else:
         problems = check_includes(root, "--list" in argv)
     for p in sorted(set(problems)):
