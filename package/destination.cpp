@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/files.h"
 #include "base/scratch.h"
 #include "base/state.h"
 #include "base/switches.h"
@@ -107,12 +108,8 @@ bool BelowFolder(const char* path, const char* folder) {
 // Files' own access list, so that no user can change what administrators
 // will later run from there. Each folder created is remembered.
 void CreateDestinationFolders(const char* path) {
-    size_t length = strlen(path);
-    for (size_t end = 3; end <= length; ++end) {
-        if ((end < length && path[end] != '\\') || path[end - 1] == '\\')
-            continue;
-        char folder[MAX_PATH];
-        snprintf(folder, sizeof folder, "%.*s", static_cast<int>(end), path);
+    char folder[MAX_PATH];
+    for (size_t end = 3; NextPathFolder(path, true, &end, folder);) {
         if (GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES)
             continue;
         SECURITY_ATTRIBUTES* security = BelowFolder(folder, ProgramFiles()) ? nullptr : ProgramFolderSecurity();
