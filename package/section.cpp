@@ -85,14 +85,16 @@ SectionResult WritePathList(HANDLE package, const uint32_t* offsets) {
     return result;
 }
 
-// Member k of memberSize bytes: its path from the next line of list, its
-// folders made, then its file placed (package/filejob.h).
+// Member k of memberSize bytes: its path from the next line of list (which
+// dircat leaves in tmp), its folders made, then its file placed
+// (package/filejob.h).
 SectionResult ExtractFile(HANDLE list, const char* target, unsigned short mode, HANDLE package,
                           uint32_t memberSize, uint32_t k) {
     SectionResult result = dircat(list, target);
     if (result != kSectionOk)
         return result;
-    return ExtractMemberFile(tmp() + strlen(target) + 1, mode, package, memberSize, k);
+    const char* path = tmp();
+    return ExtractMemberFile(path, path + strlen(target) + 1, mode, package, memberSize, k);
 }
 
 SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE package, const uint32_t* offsets) {
