@@ -156,12 +156,15 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     SectionResult result = ReadHeader(package, &stored, &offsets);
     if (result == kSectionOk)
         result = ExtractMembers(target, mode, package, offsets);
-    EarlierForget();
     free(offsets);
     if (result == kSectionOk && static_cast<uint32_t>(*crc32(0, true)) != stored)
         result = kSectionDamaged;
-    if (result != kSectionOk)
+    // The earlier list stays for the finish to merge; no finish follows a
+    // failed section.
+    if (result != kSectionOk) {
         WrittenTakeBack();
+        EarlierForget();
+    }
     LogLine("section %s: %u members, checksum %08lX: %s", target, *IlePlikow(), static_cast<unsigned long>(stored),
             result == kSectionOk ? "ok" : result == kSectionDamaged ? "damaged, taken back" : "not written, taken back");
     return result;
