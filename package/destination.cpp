@@ -13,8 +13,9 @@
 #include "base/switches.h"
 #include "package/destinationrule.h"
 #include "package/destinationwalk.h"
-#include "package/extract.h"
 #include "package/locator.h"
+#include "package/pathlist.h"
+#include "package/section.h"
 #include "platform/win32api.h"
 #include "trust/folder.h"
 
