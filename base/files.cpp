@@ -1,4 +1,5 @@
-// Folder chains, recursive deletion and the final path of a handle.
+// Folder chains, recursive deletion, the folders along a path and the final
+// path of a handle.
 // Everything here works on ANSI paths of at most 259 characters; longer
 // names are passed over, never cut.
 #include "base/files.h"
@@ -10,17 +11,9 @@
 
 void CreateBaseDirectory(const char* path, void (*created)(const char* folder)) {
     char prefix[MAX_PATH];
-    size_t length = strlen(path);
-    for (size_t i = 0; i < length; ++i) {
-        if (path[i] != '\\')
-            continue;
-        if (i >= sizeof prefix)
-            return;
-        memcpy(prefix, path, i);
-        prefix[i] = '\0';
+    for (size_t end = 0; NextPathFolder(path, false, &end, prefix);)
         if (CreateDirectoryA(prefix, nullptr) && created)
             created(prefix);
-    }
 }
 
 unsigned short katalog(const char* name) {
@@ -58,6 +51,27 @@ unsigned short wyliczpliki(const char* dir) {
     } while (FindNextFileA(find, &entry));
     FindClose(find);
     return 1;
+}
+
+bool NextPathFolder(const char* path, bool whole, size_t* end, char* folder) {
+    size_t length = strlen(path);
+    for (size_t i = *end; i <= length && i < MAX_PATH; ++i) {
+        bool ends = i < length ? path[i] == '\\' : whole;
+        if (!ends || i == 0 || path[i - 1] == '\\')
+            continue;
+        memcpy(folder, path, i);
+        folder[i] = '\0';
+        *end = i + 1;
+        return true;
+    }
+    *end = length + 1;
+    return false;
+}
+
+bool IsPlainFolder(HANDLE folder) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return folder != INVALID_HANDLE_VALUE && GetFileInformationByHandle(folder, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool FinalPath(HANDLE file, char* out, size_t size) {

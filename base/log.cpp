@@ -36,13 +36,6 @@ size_t RootLength(const char* full) {
     return end ? static_cast<size_t>(end - full) + 1 : 0;
 }
 
-// True when a handle is open on a plain folder (no link or junction).
-bool IsPlainFolder(HANDLE folder) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(folder, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 // Opens every folder of full between its root and its last backslash as
 // itself, without delete sharing, into held (*count of them): none can be
 // renamed or replaced until they are closed. True when each is a plain
@@ -50,15 +43,10 @@ bool IsPlainFolder(HANDLE folder) {
 // short name or anything else that would make the final check fail later).
 bool HoldFolders(const char* full, size_t root, HANDLE* held, int* count) {
     *count = 0;
-    size_t length = strlen(full);
     char folder[MAX_PATH];
-    for (size_t i = root; i < length; ++i) {
-        if (full[i] != '\\')
-            continue;
-        if (*count == kMaxFolders || i >= sizeof folder)
+    for (size_t end = root; NextPathFolder(full, false, &end, folder);) {
+        if (*count == kMaxFolders)
             return false;
-        memcpy(folder, full, i);
-        folder[i] = '\0';
         HANDLE h = CreateFileA(folder, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (h == INVALID_HANDLE_VALUE)

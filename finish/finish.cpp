@@ -41,11 +41,12 @@ SectionResult StartRecord(const char* destination, char* record) {
     dircfg("9", source, 0, sizeof source);
     size_t length = strlen(source);
     snprintf(source + length, sizeof source - length, "\\%s", kUninstallerInPackage);
-    // Read before this run writes the key: the earlier installation's seal.
-    char earlier[kDigestTextSize] = "";
-    if (productKey[0])
-        EarlierListSeal(productKey, destination, earlier);
-    return BeginRecord(destination, productKey[0] ? productKey : nullptr, source, earlier);
+    // Asked before this run writes the key; the earlier list, read by the
+    // program section, is merged now and then let go.
+    bool sealed = productKey[0] && SealedBefore(productKey, destination);
+    SectionResult result = BeginRecord(destination, productKey[0] ? productKey : nullptr, source, sealed);
+    EarlierForget();
+    return result;
 }
 
 // The record's own sections, the files written, and the uninstaller's

@@ -109,71 +109,28 @@ bool PutLine(HANDLE list, uint32_t size, uint32_t crc, const char* relative) {
     return true;
 }
 
-// The whole of a file of at most limit bytes, zero-terminated, in memory the
-// caller frees, and its size; null when it cannot be read or held.
-char* ReadWhole(const char* path, DWORD limit, bool* noMemory, DWORD* length) {
-    *noMemory = false;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return nullptr;
-    DWORD high = 0;
-    DWORD size = GetFileSize(file, &high);
-    char* text = nullptr;
-    if (size != INVALID_FILE_SIZE && high == 0 && size <= limit) {
-        text = static_cast<char*>(malloc(size + 1));
-        DWORD got = 0;
-        *noMemory = text == nullptr;
-        if (text && (!ReadFile(file, text, size, &got, nullptr) || got != size)) {
-            free(text);
-            text = nullptr;
-        }
-        if (text) {
-            text[size] = '\0';
-            *length = size;
-        }
-    }
-    CloseHandle(file);
-    return text;
-}
-
-// Appends the earlier list's lines for files that this run did not write,
-// when the list is the one sealed under seal's key: its bytes are hashed and
-// parsed as read, once. written holds this run's relative paths, sorted.
-bool KeepEarlier(HANDLE list, const EarlierList& earlier, const char** written, size_t count) {
-    // An earlier list is at most one line per member of a section; 64 MB is
-    // far beyond any real one, and a larger file is not a list of ours.
-    bool noMemory = false;
-    DWORD size = 0;
-    char* text = ReadWhole(earlier.path, 64u << 20, &noMemory, &size);
-    if (!text)
-        return !noMemory;
-    char digest[kDigestTextSize];
-    if (!earlier.keyPath || !earlier.digest || !SealDigest(earlier.keyPath, text, size, digest) ||
-        strcmp(digest, earlier.digest) != 0) {
-        LogLine("file list of the earlier installation: not merged, its digest does not check");
-        free(text);
+// Appends the earlier list's lines for files that this run did not write:
+// the list the program section read and checked against its seal, never
+// read again. written holds this run's relative paths, sorted.
+bool KeepEarlier(HANDLE list, const char** written, size_t count) {
+    const EarlierInstallation* earlier = EarlierFound();
+    if (!earlier->files) {
+        if (earlier->listChanged)
+            LogLine("file list of the earlier installation: not merged, its digest does not check");
         return true;
     }
     bool ok = true;
-    for (char* line = text; ok && *line != '\0';) {
-        char* end = line + strcspn(line, "\r\n");
-        char* next = end + strspn(end, "\r\n");
-        *end = '\0';
-        uint32_t size = 0, crc = 0;
-        const char* relative = nullptr;
-        if (ParseListLine(line, &size, &crc, &relative) &&
-            !bsearch(&relative, written, count, sizeof *written, CompareEntries))
-            ok = PutLine(list, size, crc, relative);
-        line = next;
+    for (size_t i = 0; ok && i < earlier->count; ++i) {
+        const EarlierFile& f = earlier->files[i];
+        if (!bsearch(&f.relative, written, count, sizeof *written, CompareEntries))
+            ok = PutLine(list, f.size, f.crc, f.relative);
     }
-    free(text);
     return ok;
 }
 
 } // namespace
 
-bool WriteFileList(const char* destination, const char* listPath, const EarlierList* earlier) {
+bool WriteFileList(const char* destination, const char* listPath, bool withEarlier) {
     HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (list == INVALID_HANDLE_VALUE)
         return false;
@@ -190,9 +147,9 @@ bool WriteFileList(const char* destination, const char* listPath, const EarlierL
         WrittenSum(i, &size, &crc);
         ok = PutLine(list, size, crc, relative);
     }
-    if (ok && earlier) {
+    if (ok && withEarlier) {
         qsort(written, count, sizeof *written, CompareEntries);
-        ok = KeepEarlier(list, *earlier, written, count);
+        ok = KeepEarlier(list, written, count);
     }
     free(written);
     return CloseHandle(list) && ok;
@@ -246,7 +203,7 @@ bool RecordIfThere(const char* path) {
 } // namespace
 
 SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource,
-                          const char* earlierListDigest) {
+                          bool sealedBefore) {
     char folder[MAX_PATH], record[MAX_PATH], list[MAX_PATH], language[MAX_PATH], uninstaller[MAX_PATH];
     if (snprintf(folder, sizeof folder, "%s\\%s", destination, kRecordFolder) >= static_cast<int>(kMaxFolderPath) ||
         snprintf(record, sizeof record, "%s\\%s", folder, kRecordFile) >= MAX_PATH ||
@@ -254,27 +211,21 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
         snprintf(language, sizeof language, "%s\\%s", folder, kLanguageRecordFile) >= MAX_PATH ||
         snprintf(uninstaller, sizeof uninstaller, "%s\\%s", folder, kUninstallerFile) >= MAX_PATH)
         return kSectionWriteFailed;
-    bool sealedBefore = productKey && earlierListDigest && earlierListDigest[0];
-    SectionResult result = MakeRecordFolder(folder, sealedBefore);
+    bool sealed = productKey && sealedBefore;
+    SectionResult result = MakeRecordFolder(folder, sealed);
     const char* const made[] = {record, list, language, uninstaller};
     for (size_t i = 0; i < 4 && result == kSectionOk; ++i)
         result = MakeWay(made[i]);
     if (result != kSectionOk)
         return result;
-    // Copies: the record's memory moves as it grows.
-    char earlierRecord[MAX_PATH] = "", earlierList[MAX_PATH] = "";
-    if (const char* kept = KeptFor(record))
-        snprintf(earlierRecord, sizeof earlierRecord, "%s", kept);
-    if (const char* kept = KeptFor(list))
-        snprintf(earlierList, sizeof earlierList, "%s", kept);
-    bool same = sealedBefore && earlierRecord[0] && earlierList[0] && SameProduct(earlierRecord, productKey);
-    EarlierList earlier = {earlierList, productKey, earlierListDigest};
+    // The earlier record and list were there: moved aside just now.
+    bool merge = sealed && KeptFor(record) && KeptFor(list);
     // The list first, while the record holds only what the sections wrote;
     // its seal is taken of the lines as they are written.
     ListSeal* seal = ListSealing();
     if (productKey)
         SealBegin(&seal->hashing, productKey);
-    bool listed = WriteFileList(destination, list, same ? &earlier : nullptr);
+    bool listed = WriteFileList(destination, list, merge);
     if (!SealEnd(&seal->hashing, seal->digest) || !listed)
         seal->digest[0] = '\0';
     if (!listed) {

@@ -20,44 +20,32 @@ bool WriteToUnInstall(bool reg, const char* entry, const char* valueName);
 // 260, 260 and 16 bytes.
 void addtouninstlist(char* value, const char* recordPath, char* path, char* number);
 
-// An earlier installation's file list, to be merged only while its bytes
-// are those sealed under keyPath: digest is the FileListDigest that the
-// product's Uninstall key held before this run.
-struct EarlierList {
-    const char* path;
-    const char* keyPath;
-    const char* digest;
-};
-
 // Writes listPath afresh with one line per file of the record of written
 // files (package/record.h) that lies below destination, written or found
 // unchanged and left in place: its size in decimal,
 // a space, its CRC-32 as eight upper-case hexadecimal digits, a space and
 // its path relative to destination, each line ending in CR LF. Folders, kept
-// files and entries outside destination are left out. With earlier (the
-// list of an earlier installation of the same product), its lines for files
-// that this run did not write or find follow, so that an upgrade stays removable,
-// but only when the earlier list's seal digest checks (its bytes are read
-// once, then hashed and parsed); lines that are malformed or whose path
-// breaks the member path rule are dropped. Returns false when the file
-// cannot be written or read.
-bool WriteFileList(const char* destination, const char* listPath, const EarlierList* earlier = nullptr);
+// files and entries outside destination are left out. With withEarlier,
+// the lines of the earlier installation's list that the program section
+// read and checked against its seal (package/earlier.h) follow for the files
+// that this run did not write or find, so that an upgrade stays removable;
+// the list is not read again. Returns false when the file cannot be written.
+bool WriteFileList(const char* destination, const char* listPath, bool withEarlier = false);
 
 // The start of the finish, which can still be taken back: creates
 // DEST\UnInstall with its protected access list (trust/folder.h), moves an
 // earlier record, file list, language file and uninstaller aside as kept
 // files, and writes the file list, the language file and the uninstaller
-// copied from uninstallerSource; every file and folder is recorded. The
-// earlier list is merged when it is the same product's (productKey) and its
-// seal checks against earlierListDigest, the FileListDigest the product's
-// key held before ("" or null when there is none, or when the key does not
-// register this destination's uninstaller); such an earlier record folder
-// also gets the protected list. The file list's seal digest for productKey
-// is taken as its lines are written (FileListSeal). The record UnInst.cfg
-// is created empty for the finish to fill. Returns the first failure as a
+// copied from uninstallerSource; every file and folder is recorded. With
+// sealedBefore (the product's key registers this destination's uninstaller
+// and held the earlier list's seal, finish/seal.h) the earlier record folder
+// gets the protected list, and the earlier list held (package/earlier.h) is
+// merged when its record and list were there. The file list's seal digest
+// for productKey is taken as its lines are written (FileListSeal). The
+// record UnInst.cfg is created empty for the finish to fill. Returns the first failure as a
 // section result (kSectionOk when all went well); the caller takes back.
 SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource,
-                          const char* earlierListDigest = nullptr);
+                          bool sealedBefore = false);
 
 // The seal digest of the file list the last BeginRecord wrote, for its
 // productKey; "" when there was no key or the list was not written.

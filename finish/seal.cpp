@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/installed.h"
+#include "base/regread.h"
 #include "base/scratch.h"
 #include "base/switches.h"
 #include "config/config.h"
@@ -13,6 +14,7 @@
 #include "finish/record.h"
 #include "finish/recordcopy.h"
 #include "finish/registry.h"
+#include "package/earlier.h"
 
 namespace {
 
@@ -24,19 +26,6 @@ void StoreDigest(char* key, const char* name, const char* digest, const char* fi
                            : ERROR_WRITE_FAULT;
     LogLine("digest %s of %s: %s (%ld)", name, file, result == ERROR_SUCCESS ? "written" : "failed",
             static_cast<long>(result));
-}
-
-// A REG_SZ value of HKEY_LOCAL_MACHINE\key into out; "" when it is missing,
-// of another type or longer than out holds.
-void ReadText(const char* key, const char* name, char* out, DWORD size) {
-    out[0] = '\0';
-    HKEY h;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
-        return;
-    DWORD type = 0, got = size - 1;
-    LONG status = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(out), &got);
-    RegCloseKey(h);
-    out[status == ERROR_SUCCESS && type == REG_SZ && got < size ? got : 0] = '\0';
 }
 
 } // namespace
@@ -55,18 +44,13 @@ void SealRecord() {
     StoreDigest(key, kFileListDigestValue, FileListSeal(), list);
 }
 
-void EarlierListSeal(const char* key, const char* destination, char digest[kDigestTextSize]) {
-    digest[0] = '\0';
+bool SealedBefore(const char* key, const char* destination) {
+    if (EarlierFound()->seal[0] == '\0')
+        return false;
     char registered[MAX_PATH + 8], expected[MAX_PATH + 32];
-    ReadText(key, "UninstallString", registered, sizeof registered);
+    ReadMachineString(key, "UninstallString", registered, sizeof registered);
     snprintf(expected, sizeof expected, "\"%s%s\"", destination, kUninstallerCommand);
     // The text DodajDlListy writes for this destination; case does not
     // matter to Windows names.
-    if (registered[0] == '\0' || lstrcmpiA(registered, expected) != 0)
-        return;
-    // Room for a longer value, which is then no digest of ours.
-    char stored[kDigestTextSize + 8];
-    ReadText(key, kFileListDigestValue, stored, sizeof stored);
-    if (strlen(stored) == kDigestTextSize - 1)
-        memcpy(digest, stored, kDigestTextSize);
+    return registered[0] != '\0' && lstrcmpiA(registered, expected) == 0;
 }

@@ -15,10 +15,11 @@
 // rather than trust it. No product name: nothing is written.
 void SealRecord();
 
-// The FileListDigest that the product's Uninstall key (key) holds now, into
-// digest, when that key registers the uninstaller of this destination (its
-// UninstallString names DEST\Uninstall\UnInst.exe); "" otherwise. Read
-// before this run writes the key: the seal of an earlier installation.
-void EarlierListSeal(const char* key, const char* destination, char digest[kDigestTextSize]);
+// True when the product's Uninstall key (key) registers the uninstaller of
+// this destination (its UninstallString names DEST\Uninstall\UnInst.exe)
+// and held the earlier file list's seal when the program section read that
+// list (package/earlier.h): an earlier, sealed installation of this product
+// in this destination. Asked before this run writes the key.
+bool SealedBefore(const char* key, const char* destination);
 
 #endif

@@ -7,13 +7,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/files.h"
 #include "base/scratch.h"
 #include "base/state.h"
 #include "base/switches.h"
 #include "package/destinationrule.h"
 #include "package/destinationwalk.h"
-#include "package/extract.h"
 #include "package/locator.h"
+#include "package/pathlist.h"
+#include "package/section.h"
 #include "platform/win32api.h"
 #include "trust/folder.h"
 
@@ -54,17 +56,11 @@ void ReleaseHeld() {
         CloseHandle(h->folder[--h->count].handle);
 }
 
-// The folder of the last refusal for a link, "" when the last refusal (or
-// acceptance) was about something else.
-char* RefusedLink() {
-    static char path[MAX_PATH];
-    return path;
-}
-
-// Opens and holds the folders along path and judges each one. True (and
-// nothing held) when one of them is a link or junction that a user could
-// have made, or cannot be opened or read; RefusedLink then names it.
-bool RefusedAlong(const char* path) {
+// Opens and holds the folders along path and judges each one. True when
+// every one is held and none is a link or junction that a user could have
+// made; otherwise nothing is held and refused names the first folder that
+// is such a link, or that cannot be opened or read.
+bool HoldAlong(const char* path, char* refused) {
     ReleaseHeld();
     HeldFolders* h = Held();
     size_t failed = 0;
@@ -81,10 +77,10 @@ bool RefusedAlong(const char* path) {
         }
     }
     if (!failed)
-        return false;
+        return true;
     ReleaseHeld();
-    snprintf(RefusedLink(), MAX_PATH, "%.*s", static_cast<int>(failed), path);
-    return true;
+    snprintf(refused, MAX_PATH, "%.*s", static_cast<int>(failed), path);
+    return false;
 }
 
 // ASCII letters compare without case, as Windows names do.
@@ -107,12 +103,8 @@ bool BelowFolder(const char* path, const char* folder) {
 // Files' own access list, so that no user can change what administrators
 // will later run from there. Each folder created is remembered.
 void CreateDestinationFolders(const char* path) {
-    size_t length = strlen(path);
-    for (size_t end = 3; end <= length; ++end) {
-        if ((end < length && path[end] != '\\') || path[end - 1] == '\\')
-            continue;
-        char folder[MAX_PATH];
-        snprintf(folder, sizeof folder, "%.*s", static_cast<int>(end), path);
+    char folder[MAX_PATH];
+    for (size_t end = 3; NextPathFolder(path, true, &end, folder);) {
         if (GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES)
             continue;
         SECURITY_ATTRIBUTES* security = BelowFolder(folder, ProgramFiles()) ? nullptr : ProgramFolderSecurity();
@@ -143,32 +135,32 @@ void RemoveDestinationFolders() {
         RemoveDirectoryA(f->path[--f->count]);
 }
 
-const char* RefusedDestinationLink() { return RefusedLink(); }
-
-bool AcceptDestination(const char* path) {
-    RefusedLink()[0] = '\0';
+DestinationCheck AcceptDestination(const char* path) {
+    DestinationCheck check = {kDestinationAccepted, ""};
     if (path[0] == '\0' || path[1] != ':' || path[2] != '\\' || !PathsFitBelow(path)) {
         LogLine("destination: %s: not a folder path of the form X:\\folder, or too long for the package", path);
-        return true;
+        check.verdict = kDestinationBadForm;
+        return check;
     }
     RemoveDestinationFolders();
     // Before anything is written, and again once the missing folders are
     // made: whatever stands along the path then is held as it was checked.
-    bool refused = RefusedAlong(path);
-    if (!refused) {
+    bool held = HoldAlong(path, check.folder);
+    if (held) {
         CreateDestinationFolders(path);
-        refused = RefusedAlong(path);
+        held = HoldAlong(path, check.folder);
     }
-    if (refused) {
+    if (!held) {
         RemoveDestinationFolders();
         LogLine("destination: %s: refused, %s is a link or junction that a user without administrator rights could "
                 "have made, or cannot be checked",
-                path, RefusedLink());
-        return true;
+                path, check.folder);
+        check.verdict = kDestinationLinkRefused;
+        return check;
     }
     char stored[MAX_PATH];
     snprintf(stored, sizeof stored, "%s", path);
     dircfg("10", stored, 1, static_cast<int>(strlen(path)));
     LogLine("destination: %s", path);
-    return false;
+    return check;
 }

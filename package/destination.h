@@ -1,9 +1,24 @@
 // The destination folder's rules, shared by the destination page and the
 // silent run: the accepted form and length of the path, no link or junction
 // along it that a user could have made, the folders its acceptance created
-// (so that a cancel removes them), and the proposal Program Files\<product>.
+// (so that a cancel removes them).
 #ifndef BRONDALE_PACKAGE_DESTINATION_H
 #define BRONDALE_PACKAGE_DESTINATION_H
+
+#include "platform/win32api.h"
+
+// What AcceptDestination made of a path.
+enum DestinationVerdict {
+    kDestinationAccepted,
+    kDestinationBadForm,      // not X:\..., or too long for the package's paths
+    kDestinationLinkRefused,  // a folder along it is a link or junction a user could have made
+};
+struct DestinationCheck {
+    DestinationVerdict verdict;
+    // With kDestinationLinkRefused: the folder along the path that is such a
+    // link, or that could not be checked; "" otherwise.
+    char folder[MAX_PATH];
+};
 
 // Accepts a path whose second and third characters are ":\", under which
 // every path of the program section and of the uninstall record fits in 259
@@ -12,23 +27,12 @@
 // destinationrule.h): creates its missing folders, the chosen one too (the
 // access list of Program Files for those outside it), holds every folder
 // along it open against deletion and renaming for the rest of the run, and
-// records it under key 10 (false). Otherwise logs why and returns true;
-// nothing is created. Windows only (it opens the folders).
-bool AcceptDestination(const char* path);
-// The folder along the last refused destination that is such a link, or
-// that could not be checked; "" when the refusal was about the path's form.
-const char* RefusedDestinationLink();
+// records it under key 10. Otherwise logs why; nothing is created. Windows
+// only (it opens the folders).
+DestinationCheck AcceptDestination(const char* path);
 // Lets go of the folders along the destination and removes those that its
 // acceptance created (the chosen folder and its parents), deepest first,
 // where they are empty.
 void RemoveDestinationFolders();
-
-// Fills NazwaProgramu and ProgramFiles (the Program Files folder through the
-// shell) and writes Program Files\<product> into proposal (260 bytes).
-// Windows only.
-void ProposeDestination(char* proposal);
-// The Program Files folder into buffer (260 bytes), "" when the shell
-// cannot name it. Windows only.
-void ProgramFilesFolder(char* buffer);
 
 #endif

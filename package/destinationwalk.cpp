@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/files.h"
+
 namespace {
 
 // The part of a mount point's reparse data that names its target.
@@ -76,31 +78,24 @@ bool ReadFolder(const char* name, PathFolder* folder) {
 
 int OpenPathFolders(const char* path, PathFolder* folders, int max, size_t* failed) {
     *failed = 0;
-    size_t length = strlen(path);
     int count = 0;
-    // From just after "X:\" to the end; a trailing backslash ends nothing.
-    for (size_t end = 3; end <= length && count < max; ++end) {
-        if (end < length && path[end] != '\\')
-            continue;
-        if (path[end - 1] == '\\')
-            continue;
-        char name[MAX_PATH];
-        snprintf(name, sizeof name, "%.*s", static_cast<int>(end), path);
+    char name[MAX_PATH];
+    // From just after "X:\" to the end.
+    for (size_t end = 3; count < max && NextPathFolder(path, true, &end, name);) {
         HANDLE handle = CreateFileA(name, FILE_READ_ATTRIBUTES | READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
                                     nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             DWORD error = GetLastError();
-            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-                return count;
-            *failed = end;
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+                *failed = strlen(name);
             return count;
         }
         PathFolder* folder = &folders[count++];
         folder->handle = handle;
-        folder->length = end;
+        folder->length = strlen(name);
         if (!ReadFolder(name, folder)) {
-            *failed = end;
+            *failed = folder->length;
             return count;
         }
     }

@@ -1,6 +1,7 @@
 // The earlier file list. Its bytes are read once, their digest is checked
-// against the registry, and the lines are parsed in place from those same
-// bytes, so nothing can change between the check and the use.
+// against the seal in the registry, and the lines are parsed in place from
+// those same bytes, so nothing can change between the check and the use:
+// not during the program section, and not up to the finish's merge.
 #include "package/earlier.h"
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "base/format.h"
 #include "base/installed.h"
+#include "base/regread.h"
 #include "base/switches.h"
 #include "config/config.h"
 #include "platform/win32api.h"
@@ -16,25 +18,14 @@
 
 namespace {
 
-struct Listed {
-    uint32_t size;
-    uint32_t crc;
-    const char* relative;  // into the list's bytes
-};
-
-struct EarlierList {
-    char* text;
-    Listed* files;  // sorted by relative path, without case
-    size_t count;
-};
-
-EarlierList* Held() {
-    static EarlierList list;
-    return &list;
+EarlierInstallation* Held() {
+    static EarlierInstallation earlier;
+    return &earlier;
 }
 
-int CompareListed(const void* a, const void* b) {
-    return CompareNames(static_cast<const Listed*>(a)->relative, static_cast<const Listed*>(b)->relative);
+int CompareByName(const void* a, const void* b) {
+    return CompareNames((*static_cast<const EarlierFile* const*>(a))->relative,
+                        (*static_cast<const EarlierFile* const*>(b))->relative);
 }
 
 // The whole file at path (at most limit bytes), zero-terminated, in memory
@@ -60,42 +51,51 @@ char* ReadBytes(const char* path, uint32_t limit, DWORD* size) {
     return text;
 }
 
-// The FileListDigest value of productKey matches the seal digest of the
-// bytes for that key.
-bool DigestMatches(const char* productKey, const char* text, DWORD size) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, productKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    char stored[kDigestTextSize + 1] = "";
-    DWORD type = 0, length = kDigestTextSize;
-    LONG status = RegQueryValueExA(key, kFileListDigestValue, nullptr, &type, reinterpret_cast<BYTE*>(stored), &length);
-    RegCloseKey(key);
-    stored[length < kDigestTextSize ? length : kDigestTextSize] = '\0';
-    char digest[kDigestTextSize];
-    return status == ERROR_SUCCESS && type == REG_SZ && SealDigest(productKey, text, size, digest) &&
-           strcmp(stored, digest) == 0;
+// The FileListDigest value of productKey into seal when it has a digest's
+// length, else "".
+void ReadSeal(const char* productKey, char seal[kDigestTextSize]) {
+    // Room for a longer value, which is then no digest of ours.
+    char stored[kDigestTextSize + 8];
+    ReadMachineString(productKey, kFileListDigestValue, stored, sizeof stored);
+    seal[0] = '\0';
+    if (strlen(stored) == kDigestTextSize - 1)
+        memcpy(seal, stored, kDigestTextSize);
 }
 
-// Parses every line of the held text into the held table; lines that do
+// Parses every line of the held text into the held tables; lines that do
 // not parse are passed over. False when memory ran out.
-bool ParseHeld(EarlierList* list) {
+bool ParseHeld(EarlierInstallation* list) {
     size_t lines = 1;
     for (const char* c = list->text; *c; ++c)
         lines += *c == '\n';
-    list->files = static_cast<Listed*>(malloc(lines * sizeof(Listed)));
-    if (!list->files)
+    list->files = static_cast<EarlierFile*>(malloc(lines * sizeof(EarlierFile)));
+    list->byName = static_cast<const EarlierFile**>(malloc(lines * sizeof(const EarlierFile*)));
+    if (!list->files || !list->byName)
         return false;
     for (char* line = list->text; *line != '\0';) {
         char* end = line + strcspn(line, "\r\n");
         char* next = end + strspn(end, "\r\n");
         *end = '\0';
-        Listed f;
+        EarlierFile f;
         if (ParseListLine(line, &f.size, &f.crc, &f.relative))
             list->files[list->count++] = f;
         line = next;
     }
-    qsort(list->files, list->count, sizeof(Listed), CompareListed);
+    for (size_t i = 0; i < list->count; ++i)
+        list->byName[i] = &list->files[i];
+    qsort(list->byName, list->count, sizeof(const EarlierFile*), CompareByName);
     return true;
+}
+
+// Frees the list's bytes and tables; the seal and the verdict stay.
+void DropList(EarlierInstallation* list) {
+    free(list->text);
+    free(list->files);
+    free(list->byName);
+    list->text = nullptr;
+    list->files = nullptr;
+    list->byName = nullptr;
+    list->count = 0;
 }
 
 } // namespace
@@ -134,26 +134,30 @@ bool SameProduct(const char* recordPath, const char* productKey) {
 
 size_t EarlierRead(const char* destination, const char* productKey) {
     EarlierForget();
-    char record[MAX_PATH], path[MAX_PATH];
-    if (!productKey || productKey[0] == '\0' ||
-        snprintf(record, sizeof record, "%s\\%s\\%s", destination, kRecordFolder, kRecordFile) >= MAX_PATH ||
-        snprintf(path, sizeof path, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >= MAX_PATH)
+    if (!productKey || productKey[0] == '\0')
         return 0;
-    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+    EarlierInstallation* list = Held();
+    ReadSeal(productKey, list->seal);
+    char record[MAX_PATH], path[MAX_PATH];
+    if (snprintf(record, sizeof record, "%s\\%s\\%s", destination, kRecordFolder, kRecordFile) >= MAX_PATH ||
+        snprintf(path, sizeof path, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >= MAX_PATH ||
+        GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
         return 0;
     const char* why = nullptr;
     DWORD size = 0;
-    EarlierList* list = Held();
-    if (!SameProduct(record, productKey))
+    char digest[kDigestTextSize];
+    if (!SameProduct(record, productKey)) {
         why = "another product's";
-    else if (!(list->text = ReadBytes(path, kEarlierListLimit, &size)))
+    } else if (!(list->text = ReadBytes(path, kEarlierListLimit, &size))) {
         why = "cannot be read or is too large";
-    else if (!DigestMatches(productKey, list->text, size))
+    } else if (!SealDigest(productKey, list->text, size, digest) || strcmp(list->seal, digest) != 0) {
         why = "its digest is missing or differs";
-    else if (!ParseHeld(list))
+        list->listChanged = list->seal[0] != '\0';
+    } else if (!ParseHeld(list)) {
         why = "no memory";
+    }
     if (why) {
-        EarlierForget();
+        DropList(list);
         LogLine("earlier file list %s: not used, %s", path, why);
         return 0;
     }
@@ -161,22 +165,26 @@ size_t EarlierRead(const char* destination, const char* productKey) {
     return list->count;
 }
 
+const EarlierInstallation* EarlierFound() { return Held(); }
+
 bool EarlierFind(const char* relative, uint32_t* size, uint32_t* crc) {
-    EarlierList* list = Held();
+    EarlierInstallation* list = Held();
     if (list->count == 0)
         return false;
-    Listed key{0, 0, relative};
-    const Listed* found = static_cast<const Listed*>(bsearch(&key, list->files, list->count, sizeof(Listed), CompareListed));
+    EarlierFile wanted{0, 0, relative};
+    const EarlierFile* key = &wanted;
+    const EarlierFile* const* found = static_cast<const EarlierFile* const*>(
+        bsearch(&key, list->byName, list->count, sizeof(const EarlierFile*), CompareByName));
     if (!found)
         return false;
-    *size = found->size;
-    *crc = found->crc;
+    *size = (*found)->size;
+    *crc = (*found)->crc;
     return true;
 }
 
 void EarlierForget() {
-    EarlierList* list = Held();
-    free(list->text);
-    free(list->files);
-    memset(list, 0, sizeof *list);
+    EarlierInstallation* list = Held();
+    DropList(list);
+    list->seal[0] = '\0';
+    list->listChanged = false;
 }

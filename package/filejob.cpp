@@ -86,11 +86,11 @@ void RetireEvery(bool failed) {
         Retire(*job, failed);
 }
 
-// Leaves the file at tmp() in place when it holds exactly the member's
+// Leaves the file at path in place when it holds exactly the member's
 // bytes (*kept); otherwise the handle is back at the member's start.
-SectionResult KeepIfSame(HANDLE package, uint32_t memberSize, uint32_t k, bool* kept) {
+SectionResult KeepIfSame(const char* path, HANDLE package, uint32_t memberSize, uint32_t k, bool* kept) {
     *kept = false;
-    HANDLE held = HoldInPlace(tmp());
+    HANDLE held = HoldInPlace(path);
     if (held == INVALID_HANDLE_VALUE)
         return kSectionOk;
     bool same = false;
@@ -99,7 +99,7 @@ SectionResult KeepIfSame(HANDLE package, uint32_t memberSize, uint32_t k, bool* 
     CloseHandle(held);
     if (result != kSectionOk || !same)
         return result;
-    if (!WrittenAddUnchanged(tmp(), LastMemberSum()->size, LastMemberSum()->crc))
+    if (!WrittenAddUnchanged(path, LastMemberSum()->size, LastMemberSum()->crc))
         return kSectionNoMemory;
     *kept = true;
     return kSectionOk;
@@ -107,15 +107,16 @@ SectionResult KeepIfSame(HANDLE package, uint32_t memberSize, uint32_t k, bool* 
 
 // A member too large for the pool, with no job under way: compared in
 // place when the list names it as the trailer does, else written at once.
-SectionResult ExtractAtOnce(bool candidate, unsigned short mode, HANDLE package, uint32_t memberSize, uint32_t k) {
+SectionResult ExtractAtOnce(const char* path, bool candidate, unsigned short mode, HANDLE package,
+                            uint32_t memberSize, uint32_t k) {
     if (candidate) {
         bool kept = false;
-        SectionResult result = KeepIfSame(package, memberSize, k, &kept);
+        SectionResult result = KeepIfSame(path, package, memberSize, k, &kept);
         if (result != kSectionOk || kept)
             return result;
     }
     HANDLE output;
-    SectionResult result = CreateMemberFile(tmp(), &output);
+    SectionResult result = CreateMemberFile(path, &output);
     if (result != kSectionOk)
         return result;
     size_t entry = WrittenCount() - 1;
@@ -128,8 +129,9 @@ SectionResult ExtractAtOnce(bool candidate, unsigned short mode, HANDLE package,
 }
 
 // A small member inflated into the next job and handed to the pool.
-SectionResult Submit(const char* relative, unsigned short mode, HANDLE package, uint32_t memberSize, uint32_t k) {
-    if (PoolMayHold(tmp()))
+SectionResult Submit(const char* path, const char* relative, unsigned short mode, HANDLE package,
+                     uint32_t memberSize, uint32_t k) {
+    if (PoolMayHold(path))
         RetireEvery(false);
     PoolJob* job;
     while (!(job = PoolNext()))
@@ -140,7 +142,7 @@ SectionResult Submit(const char* relative, unsigned short mode, HANDLE package, 
     SectionResult result = InflateToMemory(package, memberSize, mode, k, job->block, kPoolBlock + 1, &size);
     if (result != kSectionOk)
         return result;
-    snprintf(job->path, sizeof job->path, "%s", tmp());
+    snprintf(job->path, sizeof job->path, "%s", path);
     job->size = size;
     job->crc = LastMemberSum()->crc;
     uint32_t listedSize, listedCrc;
@@ -153,21 +155,21 @@ SectionResult Submit(const char* relative, unsigned short mode, HANDLE package, 
 
 } // namespace
 
-SectionResult ExtractMemberFile(const char* relative, unsigned short mode, HANDLE package, uint32_t memberSize,
-                                uint32_t k) {
+SectionResult ExtractMemberFile(const char* path, const char* relative, unsigned short mode, HANDLE package,
+                                uint32_t memberSize, uint32_t k) {
     if (*JobFailure() != kSectionOk)
         return *JobFailure();
     uint32_t crc = 0, size = 0;
     bool claimed = MemberTrailer(package, memberSize, &crc, &size);
     if (claimed && size <= kPoolBlock && PoolRunning())
-        return Submit(relative, mode, package, memberSize, k);
+        return Submit(path, relative, mode, package, memberSize, k);
     RetireEvery(false);
     if (*JobFailure() != kSectionOk)
         return *JobFailure();
     uint32_t listedSize, listedCrc;
     bool candidate = claimed && mode == kModePlain && EarlierFind(relative, &listedSize, &listedCrc) &&
                      listedSize == size && listedCrc == crc;
-    return ExtractAtOnce(candidate, mode, package, memberSize, k);
+    return ExtractAtOnce(path, candidate, mode, package, memberSize, k);
 }
 
 SectionResult RetireAllJobs(bool failed) {

@@ -58,7 +58,7 @@ bool SeekTo(HANDLE file, uint64_t position) {
 
 namespace {
 
-// Looks for the signature in file from kPackageStart on; false when found,
+// Looks for the signature in file from kPackageStart on; true when found,
 // with the handle standing on the first byte after it.
 bool SearchFrom(HANDLE file) {
     unsigned short state = 0;
@@ -66,19 +66,19 @@ bool SearchFrom(HANDLE file) {
     for (size_t j = 0; j < kSignatureSize; ++j)
         signature[j] = SignatureByte(j);
     if (!SeekTo(file, kPackageStart))
-        return true;
+        return false;
 
     static unsigned char block[65536];
     uint64_t blockStart = kPackageStart;
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file, block, sizeof block, &got, nullptr) || got == 0)
-            return true;
+            return false;
         for (DWORD i = 0; i < got; ++i) {
             for (int j = static_cast<int>(kSignatureSize) - 1; j >= 0; --j)
                 Sygnatura(&state, static_cast<unsigned short>(j), signature[j], block[i]);
             if (state == kSignatureSize)
-                return !SeekTo(file, blockStart + i + 1);
+                return SeekTo(file, blockStart + i + 1);
         }
         blockStart += got;
     }
@@ -88,7 +88,7 @@ bool SearchFrom(HANDLE file) {
 
 bool FindPackageIn(const char* path, HANDLE* slot) {
     *slot = winfopen(path, false);
-    return *slot == INVALID_HANDLE_VALUE || SearchFrom(*slot);
+    return *slot != INVALID_HANDLE_VALUE && SearchFrom(*slot);
 }
 
 bool IsRunningImage(HANDLE file) {
@@ -121,5 +121,5 @@ HANDLE OpenRunningImage() {
 
 bool WyszukajRc(HANDLE* slot) {
     *slot = OpenRunningImage();
-    return *slot == INVALID_HANDLE_VALUE || SearchFrom(*slot);
+    return *slot == INVALID_HANDLE_VALUE || !SearchFrom(*slot);
 }

@@ -28,8 +28,8 @@ bool FilePosition(HANDLE file, uint64_t* position);
 bool SeekTo(HANDLE file, uint64_t position);
 
 // Opens path into *slot (whatever the open returns) and looks for the
-// signature at or after kPackageStart. Returns false when found, with the
-// handle standing on the first byte after it; true when not found.
+// signature at or after kPackageStart. Returns true when found, with the
+// handle standing on the first byte after it; false when not found.
 bool FindPackageIn(const char* path, HANDLE* slot);
 
 // True when file is open on the file this program runs from. The name it
@@ -45,8 +45,9 @@ bool IsRunningImage(HANDLE file);
 // checks it with IsRunningImage. INVALID_HANDLE_VALUE (logged) when it
 // cannot be opened or is another file.
 HANDLE OpenRunningImage();
-// FindPackageIn on the installer's own file, through OpenRunningImage; the
-// handle (held until shutdown) goes into *slot either way.
+// The package search on the installer's own file, through OpenRunningImage;
+// the handle (held until shutdown) goes into *slot either way. As the
+// start-up expects it: false when found, true when not.
 bool WyszukajRc(HANDLE* slot);
 
 #endif

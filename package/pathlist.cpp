@@ -88,33 +88,28 @@ size_t KnownFolders(const char* path, size_t targetLength) {
     return known;
 }
 
-// Creates the folders of path from the one ending at missing down to its
-// parent (parentLength characters), recording each one made.
-void CreateFoldersFrom(const char* path, size_t missing, size_t parentLength) {
+// Creates the folders of the file path path from the one ending at missing
+// down to the file's own, recording each one made.
+void CreateFoldersFrom(const char* path, size_t missing) {
     char folder[MAX_PATH];
-    for (size_t i = missing; i < parentLength; ++i) {
-        if (path[i] != '\\')
-            continue;
-        memcpy(folder, path, i);
-        folder[i] = '\0';
+    for (size_t end = missing; NextPathFolder(path, false, &end, folder);)
         if (CreateDirectoryA(folder, nullptr))
             RecordFolder(folder);
-    }
 }
 
-// Turns tmp into target\line for a line that passes the path rule; false
-// when the line or the path it makes cannot be used.
-bool BuildOutputPath(const char* target, const char* line) {
+// Builds target\line into path (MAX_PATH bytes) for a line that passes the
+// path rule; false when the line or the path it makes cannot be used.
+bool BuildOutputPath(char* path, const char* target, const char* line) {
     size_t lineLength = strlen(line);
     if (!IsSafeMemberPath(line, lineLength))
         return false;
     if (strlen(target) + 1 + lineLength > kMaxPath)
         return false;
-    if (snprintf(tmp(), MAX_PATH, "%s\\%s", target, line) >= MAX_PATH)
+    if (snprintf(path, MAX_PATH, "%s\\%s", target, line) >= MAX_PATH)
         return false;
     // A folder path takes at most 247 characters (MAX_PATH less room for an
     // 8.3 name): one longer could not be created, nor emptied again.
-    return strrchr(tmp(), '\\') - tmp() <= static_cast<long>(kMaxFolderPath);
+    return strrchr(path, '\\') - path <= static_cast<long>(kMaxFolderPath);
 }
 
 } // namespace
@@ -161,15 +156,16 @@ int ffscanf(HANDLE list, char* buffer) {
 
 SectionResult dircat(HANDLE list, const char* target) {
     char line[MAX_PATH];
-    if (ffscanf(list, line) != 1 || !BuildOutputPath(target, line))
+    char* path = tmp();
+    if (ffscanf(list, line) != 1 || !BuildOutputPath(path, target, line))
         return kSectionDamaged;
     // Consecutive members usually share a folder: create each one once.
     char* parent = LastParent();
-    size_t parentLength = static_cast<size_t>(strrchr(tmp(), '\\') - tmp()) + 1;
-    if (strlen(parent) == parentLength && memcmp(parent, tmp(), parentLength) == 0)
+    size_t parentLength = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
+    if (strlen(parent) == parentLength && memcmp(parent, path, parentLength) == 0)
         return kSectionOk;
     size_t missing = 0;
-    SectionResult checked = CheckFolders(tmp(), KnownFolders(tmp(), strlen(target)), parentLength, &missing);
+    SectionResult checked = CheckFolders(path, KnownFolders(path, strlen(target)), parentLength, &missing);
     if (checked != kSectionOk)
         return checked;
     // The target and the folders above it are not the section's own and stay
@@ -180,11 +176,11 @@ SectionResult dircat(HANDLE list, const char* target) {
         CreateBaseDirectory(self, nullptr);
         *TargetMade() = true;
     }
-    memcpy(parent, tmp(), parentLength);
+    memcpy(parent, path, parentLength);
     parent[parentLength] = '\0';
     if (missing == 0)
         return RecordStale(parent);
-    CreateFoldersFrom(tmp(), missing, parentLength);
+    CreateFoldersFrom(path, missing);
     return kSectionOk;
 }
 

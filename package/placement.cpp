@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/files.h"
 #include "base/format.h"
 #include "base/names.h"
 #include "base/switches.h"
@@ -18,14 +19,10 @@
 SectionResult CheckFolders(const char* path, size_t known, size_t parentLength, size_t* missing) {
     char folder[MAX_PATH];
     *missing = 0;
-    for (size_t i = known + 1; i < parentLength; ++i) {
-        if (path[i] != '\\')
-            continue;
-        memcpy(folder, path, i);
-        folder[i] = '\0';
+    for (size_t end = known + 1; NextPathFolder(path, false, &end, folder) && end <= parentLength;) {
         DWORD attributes = GetFileAttributesA(folder);
         if (attributes == INVALID_FILE_ATTRIBUTES) {
-            *missing = i;
+            *missing = end - 1;
             return kSectionOk;
         }
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {

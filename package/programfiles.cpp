@@ -1,5 +1,6 @@
-// The proposed destination, Program Files\<product>, for the destination
-// page and the silent run alike (Windows only: the shell names the folder).
+// The Program Files folder as the shell names it, and the proposal below it.
+#include "package/programfiles.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -7,7 +8,6 @@
 
 #include "base/state.h"
 #include "config/config.h"
-#include "package/destination.h"
 
 void ProgramFilesFolder(char* buffer) {
     buffer[0] = '\0';

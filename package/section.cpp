@@ -85,14 +85,16 @@ SectionResult WritePathList(HANDLE package, const uint32_t* offsets) {
     return result;
 }
 
-// Member k of memberSize bytes: its path from the next line of list, its
-// folders made, then its file placed (package/filejob.h).
+// Member k of memberSize bytes: its path from the next line of list (which
+// dircat leaves in tmp), its folders made, then its file placed
+// (package/filejob.h).
 SectionResult ExtractFile(HANDLE list, const char* target, unsigned short mode, HANDLE package,
                           uint32_t memberSize, uint32_t k) {
     SectionResult result = dircat(list, target);
     if (result != kSectionOk)
         return result;
-    return ExtractMemberFile(tmp() + strlen(target) + 1, mode, package, memberSize, k);
+    const char* path = tmp();
+    return ExtractMemberFile(path, path + strlen(target) + 1, mode, package, memberSize, k);
 }
 
 SectionResult ExtractMembers(const char* target, unsigned short mode, HANDLE package, const uint32_t* offsets) {
@@ -154,12 +156,15 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     SectionResult result = ReadHeader(package, &stored, &offsets);
     if (result == kSectionOk)
         result = ExtractMembers(target, mode, package, offsets);
-    EarlierForget();
     free(offsets);
     if (result == kSectionOk && static_cast<uint32_t>(*crc32(0, true)) != stored)
         result = kSectionDamaged;
-    if (result != kSectionOk)
+    // The earlier list stays for the finish to merge; no finish follows a
+    // failed section.
+    if (result != kSectionOk) {
         WrittenTakeBack();
+        EarlierForget();
+    }
     LogLine("section %s: %u members, checksum %08lX: %s", target, *IlePlikow(), static_cast<unsigned long>(stored),
             result == kSectionOk ? "ok" : result == kSectionDamaged ? "damaged, taken back" : "not written, taken back");
     return result;

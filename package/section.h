@@ -16,7 +16,9 @@
 SectionResult LongestPaths(HANDLE package, size_t* longestPath, size_t* longestFolder);
 
 // Extracts one section below target. On any failure everything the section
-// wrote is removed again and the reason is returned; nothing is shown.
+// wrote is removed again and the reason is returned; nothing is shown. The
+// program section first reads the earlier installation's list, which stays
+// held for the finish when the section succeeds (package/earlier.h).
 SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE package);
 
 #endif

@@ -12,6 +12,7 @@
 #include "lang/pagetexts.h"
 #include "lang/texts.h"
 #include "package/destination.h"
+#include "package/programfiles.h"
 #include "pages/pages.h"
 
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
@@ -54,16 +55,16 @@ void SciezkaInstalacyjna() {
 bool SprawdzSciezke() {
     char path[MAX_PATH];
     GetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, path, sizeof path);
-    if (!AcceptDestination(path))
+    DestinationCheck check = AcceptDestination(path);
+    if (check.verdict == kDestinationAccepted)
         return false;
-    const char* link = RefusedDestinationLink();
-    if (link[0] == '\0') {
+    if (check.verdict == kDestinationBadForm) {
         Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
         return true;
     }
     // A link or junction along the path: the text names it.
     char text[256 + MAX_PATH + 2];
-    snprintf(text, sizeof text, "%s\r\n%s", GetLang(39, DefaultText(39)), link);
+    snprintf(text, sizeof text, "%s\r\n%s", GetLang(39, DefaultText(39)), check.folder);
     Tell(text, Brondale(), MB_ICONERROR, IDOK);
     return true;
 }

@@ -19,6 +19,7 @@
 #include "finish/finish.h"
 #include "lang/languages.h"
 #include "package/destination.h"
+#include "package/programfiles.h"
 #include "package/extract.h"
 #include "package/locator.h"
 #include "shell/startup.h"
@@ -87,7 +88,7 @@ bool ChooseDestination(char* destination) {
 // person at the page would notice only later: the folder must exist once
 // created and take a new file.
 int PrepareDestination(const char* destination) {
-    if (AcceptDestination(destination))
+    if (AcceptDestination(destination).verdict != kDestinationAccepted)
         return kExitDestination;
     CreateDirectoryA(destination, nullptr);
     DWORD attributes = GetFileAttributesA(destination);

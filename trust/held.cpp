@@ -3,6 +3,7 @@
 // sharing of open handles as Windows keeps it).
 #include "trust/held.h"
 
+#include "base/files.h"
 #include "trust/folder.h"
 
 bool RandomHex(char* out, size_t bytes) {
@@ -20,12 +21,6 @@ bool RandomHex(char* out, size_t bytes) {
     return true;
 }
 
-bool HeldIsPlainFolder(HANDLE held) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return held != INVALID_HANDLE_VALUE && GetFileInformationByHandle(held, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 HANDLE CreateHeldFolder(const char* path) {
     if (!CreateProtectedFolder(path))
         return INVALID_HANDLE_VALUE;
@@ -36,7 +31,7 @@ HANDLE CreateHeldFolder(const char* path) {
                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (held == INVALID_HANDLE_VALUE)
         return INVALID_HANDLE_VALUE;
-    if (!HeldIsPlainFolder(held)) {
+    if (!IsPlainFolder(held)) {
         CloseHandle(held);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;

@@ -23,12 +23,10 @@ const DWORD kHeldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // handle, which the caller keeps for as long as it uses the folder, or
 // INVALID_HANDLE_VALUE when it cannot be made (last error
 // ERROR_ALREADY_EXISTS when the name is taken) or when what the name opens
-// is not a plain folder: something put in its place between the creation
-// and the opening is never used, and never touched.
+// is not a plain folder (IsPlainFolder, base/files.h): something put in
+// its place between the creation and the opening is never used, and never
+// touched.
 HANDLE CreateHeldFolder(const char* path);
-
-// True when the handle is open on a folder that is not a link or junction.
-bool HeldIsPlainFolder(HANDLE held);
 
 // Closes *held when it is open and sets it to INVALID_HANDLE_VALUE.
 void ReleaseHeld(HANDLE* held);

@@ -97,7 +97,7 @@ void GetCfg() {
 
 bool EmptyScratch() {
     HeldScratch* held = Held();
-    bool ours = held->folder != INVALID_HANDLE_VALUE && HeldIsPlainFolder(held->folder);
+    bool ours = held->folder != INVALID_HANDLE_VALUE && IsPlainFolder(held->folder);
     // An empty path would name the root of the current drive.
     if (tmp_dir()[0] == '\0') {
         ReleaseInner();

@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "base/regread.h"
 #include "trust/digest.h"
 
 namespace {
@@ -13,17 +16,9 @@ namespace {
 // A REG_SZ value of the product's Uninstall key; "" when it is missing, of
 // another type or longer than size - 1 characters.
 std::string UninstallValue(const std::string& key, const char* name, DWORD size = kDigestTextSize) {
-    HKEY h;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE, &h) != ERROR_SUCCESS)
-        return "";
-    std::string data(size + 1, '\0');
-    DWORD type = 0, got = size;
-    LONG status = RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &got);
-    RegCloseKey(h);
-    if (status != ERROR_SUCCESS || type != REG_SZ || got > size)
-        return "";
-    data.resize(got);
-    return data.c_str();
+    std::vector<char> data(size + 1);
+    ReadMachineString(key.c_str(), name, data.data(), data.size());
+    return data.data();
 }
 
 // True when the seal digest of bytes for key is the stored one; a missing

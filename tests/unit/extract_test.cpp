@@ -136,7 +136,7 @@ TEST(Extract, WholePackageComesOutByteForByte) {
     std::string setup = folder + "\\setup.exe";
     ASSERT_TRUE(WriteBytes(setup, Installer(sections)));
     HANDLE h = nullptr;
-    ASSERT_FALSE(FindPackageIn(setup.c_str(), &h));
+    ASSERT_TRUE(FindPackageIn(setup.c_str(), &h));
 
     const std::vector<SectionFile>* expected[3] = {&lang, &install, &program};
     const unsigned short modes[3] = {kModePlain, kModeScrambled, kModePlain};
@@ -171,7 +171,7 @@ TEST(Extract, RecordKeepsSizeAndCrcOfEveryFileWritten) {
         std::string folder = NewFolder("sums");
         ASSERT_TRUE(WriteBytes(folder + "\\setup.exe", Installer(Section(row.files, row.mode == kModeScrambled))));
         HANDLE h = nullptr;
-        ASSERT_FALSE(FindPackageIn((folder + "\\setup.exe").c_str(), &h)) << row.label;
+        ASSERT_TRUE(FindPackageIn((folder + "\\setup.exe").c_str(), &h)) << row.label;
         std::string target = folder + "\\out";
         ASSERT_EQ(kSectionOk, ExtractSection(target.c_str(), row.mode, h)) << row.label;
         CloseHandle(h);
@@ -282,7 +282,7 @@ TEST(Extract, TruncatedPackageIsNeverTakenAsWhole) {
         Bytes part(whole.begin(), whole.begin() + static_cast<long>(cut));
         ASSERT_TRUE(WriteBytes(setup, part));
         HANDLE h = nullptr;
-        bool whole3 = !FindPackageIn(setup.c_str(), &h);
+        bool whole3 = FindPackageIn(setup.c_str(), &h);
         for (int s = 0; s < 3 && whole3; ++s) {
             std::string target = folder + "\\t" + std::to_string(s);
             CreateDirectoryA(target.c_str(), nullptr);

@@ -306,7 +306,7 @@ TEST(Faults, WholePackageThroughTheLocatorEndsCleanly) {
         SectionResult r[3] = {kSectionStopped, kSectionStopped, kSectionStopped};
         PosixFailCallNumber(n);
         HANDLE h = nullptr;
-        bool found = !FindPackageIn(setup.c_str(), &h);
+        bool found = FindPackageIn(setup.c_str(), &h);
         for (int s = 0; s < 3 && found; ++s) {
             *PaczkaZProgramem() = s == 2 ? 1 : 0;
             r[s] = ExtractSection(p[s].target.c_str(), s == 1 ? kModeScrambled : kModePlain, h);

@@ -28,6 +28,36 @@ TEST(CreateBaseDirectory, ReportsOnlyFoldersItCreated) {
     EXPECT_EQ(expected, seen);
 }
 
+// The one walk over a path's folders, which the log, the destination and
+// the section reader share: where each folder ends, with the path itself or
+// without, past doubled and trailing backslashes, and no folder past 259
+// characters.
+TEST(NextPathFolder, NamesEachFolderAlongThePathOnce) {
+    const std::string deep = "C:\\" + std::string(255, 'd');
+    struct Row {
+        std::string path;
+        size_t from;
+        bool whole;
+        std::vector<std::string> folders;
+    } rows[] = {
+        {"C:\\a\\b\\c.txt", 3, false, {"C:\\a", "C:\\a\\b"}},
+        {"C:\\a\\b", 3, true, {"C:\\a", "C:\\a\\b"}},
+        {"C:\\a\\b\\", 3, true, {"C:\\a", "C:\\a\\b"}},
+        {"C:\\a\\\\b", 3, true, {"C:\\a", "C:\\a\\\\b"}},
+        {"D:\\a\\b\\c.txt", 0, false, {"D:", "D:\\a", "D:\\a\\b"}},
+        {"C:\\", 3, true, {}},
+        {"\\\\server\\share\\x\\f.log", 15, false, {"\\\\server\\share\\x"}},
+        {deep + "\\e\\f", 3, true, {deep}},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> seen;
+        char folder[MAX_PATH];
+        for (size_t end = r.from; NextPathFolder(r.path.c_str(), r.whole, &end, folder);)
+            seen.push_back(folder);
+        EXPECT_EQ(r.folders, seen) << r.path;
+    }
+}
+
 TEST(Katalog, TellsDotEntriesFromNames) {
     EXPECT_EQ(1, katalog("."));
     EXPECT_EQ(1, katalog(".."));

@@ -24,7 +24,7 @@ bool Locate(const Bytes& data, int* next) {
     std::string path = folder + "\\setup.exe";
     EXPECT_TRUE(WriteBytes(path, data));
     HANDLE h = nullptr;
-    bool notFound = FindPackageIn(path.c_str(), &h);
+    bool found = FindPackageIn(path.c_str(), &h);
     *next = -1;
     if (h != INVALID_HANDLE_VALUE) {
         unsigned char b;
@@ -32,7 +32,7 @@ bool Locate(const Bytes& data, int* next) {
             *next = b;
         CloseHandle(h);
     }
-    return !notFound;
+    return found;
 }
 
 } // namespace
@@ -103,7 +103,7 @@ TEST(Locator, NoPackageOrNoFileIsNotFound) {
     EXPECT_FALSE(Locate(Bytes(100, 0), &next));
     HANDLE h = nullptr;
     std::string missing = NewFolder("missing") + "\\nothing.exe";
-    EXPECT_TRUE(FindPackageIn(missing.c_str(), &h));
+    EXPECT_FALSE(FindPackageIn(missing.c_str(), &h));
     EXPECT_EQ(INVALID_HANDLE_VALUE, h);
 }
 

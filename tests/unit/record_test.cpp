@@ -134,9 +134,10 @@ std::string Seal(const char* key, const std::string& bytes) {
 } // namespace
 
 // An upgrade's list: this run's files with their new sums, then the earlier
-// installation's files this run did not write; damaged or hostile lines of
-// the earlier list are dropped. The earlier list is merged only while it is
-// byte for byte the one sealed under the product's key.
+// installation's files this run did not write, as the program section read
+// them; damaged or hostile lines of the earlier list are dropped. The
+// earlier list is merged only while it is byte for byte the one sealed
+// under the product's key.
 TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
     std::string dest = NewFolder("record-upgrade");
     const std::string earlierText = "4 AAAAAAAA app.exe\r\n"
@@ -156,8 +157,8 @@ TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
     const std::string sealed = Seal(kProductKey, earlierText);
     struct Row {
         const char* label;
-        std::string onDisk;  // the earlier list when this run reads it
-        std::string digest;
+        std::string onDisk;  // the earlier list when the program section reads it
+        std::string digest;  // the product key's seal, "" for none
         const char* key;
         std::string list;
     } rows[] = {
@@ -177,13 +178,18 @@ TEST_F(Record, FileListOfAnUpgradeKeepsTheEarlierInstallationsOtherFiles) {
         ASSERT_TRUE(WrittenAdd((dest + "\\Data\\Same.txt").c_str(), false));
         WrittenSetSum(2, 7, 0x22222222);
         ASSERT_TRUE(WrittenAddUnchanged((dest + "\\lib\\kept.dll").c_str(), 8, 0x33333333));
-        std::string earlier = dest + "\\earlier.lst";
-        ASSERT_TRUE(WriteBytes(earlier, FromText(r.onDisk)));
+        ASSERT_TRUE(CreateDirectoryA((dest + "\\UnInstall").c_str(), nullptr) || Exists(dest + "\\UnInstall"));
+        ASSERT_TRUE(WriteBytes(dest + "\\UnInstall\\UnInst.cfg",
+                               FromText(std::string("[reg]\r\nmax=1\r\n1=") + kProductKey + "\r\n")));
+        ASSERT_TRUE(WriteBytes(dest + "\\UnInstall\\Files.lst", FromText(r.onDisk)));
+        SetListDigest(kProductKey, r.digest.empty() ? nullptr : r.digest.c_str());
+        EarlierRead(dest.c_str(), r.key);
         std::string list = dest + "\\Files.lst";
-        EarlierList seal = {earlier.c_str(), r.key, r.digest.c_str()};
-        ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str(), &seal)) << r.label;
+        ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str(), true)) << r.label;
         EXPECT_EQ(r.list, Text(list)) << r.label;
     }
+    EarlierForget();
+    SetListDigest(kProductKey, nullptr);
     WrittenReset();
 }
 
@@ -241,13 +247,14 @@ TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
             ASSERT_TRUE(WriteBytes(un + "\\" + f.first, FromText(f.second)));
         ASSERT_TRUE(WriteBytes(install + "\\UnInst.dat", FromText("new uninstaller")));
         Set("8", install + "\\Polski.lng");
+        SetListDigest(kProductKey, r.sealed ? digest.c_str() : nullptr);
+        EarlierRead(dest.c_str(), kProductKey);
 
         for (bool commit : {false, true}) {
             WrittenReset();
             ASSERT_TRUE(WriteBytes(dest + "\\app.exe", FromText("app")));
             ASSERT_TRUE(WrittenAdd((dest + "\\app.exe").c_str(), false));
-            ASSERT_EQ(kSectionOk,
-                      BeginRecord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str(), digest.c_str()))
+            ASSERT_EQ(kSectionOk, BeginRecord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str(), r.sealed))
                 << r.label;
             EXPECT_EQ("new uninstaller", Text(un + "\\UnInst.exe"));
             std::string list = r.merged ? "0 00000000 app.exe\r\n3 CCCCCCCC only-v1.txt\r\n" : "0 00000000 app.exe\r\n";
@@ -268,6 +275,8 @@ TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
             }
         }
     }
+    EarlierForget();
+    SetListDigest(kProductKey, nullptr);
 }
 
 // The record folder gets its protected list when this run makes it, and
@@ -277,12 +286,12 @@ TEST_F(Record, RecordFolderIsMadeOrSetWithItsProtectedList) {
     struct Row {
         const char* label;
         bool exists;
-        const char* earlierDigest;
+        bool sealedBefore;
         bool protectedList;
     } rows[] = {
-        {"made by this run", false, "", true},
-        {"this product's earlier one", true, "sealed", true},
-        {"there before, not this product's", true, "", false},
+        {"made by this run", false, false, true},
+        {"this product's earlier one", true, true, true},
+        {"there before, not this product's", true, false, false},
     };
     for (const Row& r : rows) {
         std::string dest = NewFolder("record-folder") + "\\Fresh";
@@ -295,7 +304,7 @@ TEST_F(Record, RecordFolderIsMadeOrSetWithItsProtectedList) {
         ASSERT_TRUE(WriteBytes(install + "\\UnInst.dat", FromText("uninstaller")));
         WrittenReset();
         ASSERT_EQ(kSectionOk, BeginRecord(dest.c_str(), kProductKey, (install + "\\UnInst.dat").c_str(),
-                                          r.earlierDigest))
+                                          r.sealedBefore))
             << r.label;
 #ifdef _WIN32
         EXPECT_EQ(r.protectedList, !GrantsEveryone(FolderAccess(un))) << r.label << ": " << FolderAccess(un);

@@ -260,14 +260,14 @@ TEST_F(Scratch, OnlyAPlainFolderPassesTheHeldCheck) {
         HANDLE h = CreateFileA((root + "\\" + r.name).c_str(), GENERIC_READ, kHeldSharing, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, h) << r.name;
-        EXPECT_EQ(r.plain, HeldIsPlainFolder(h)) << r.name;
+        EXPECT_EQ(r.plain, IsPlainFolder(h)) << r.name;
         CloseHandle(h);
     }
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateHeldFolder((root + "\\link").c_str())) << "a name that is taken";
     EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
     HANDLE held = CreateHeldFolder((root + "\\new").c_str());
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_TRUE(HeldIsPlainFolder(held));
+    EXPECT_TRUE(IsPlainFolder(held));
     ReleaseHeld(&held);
     EXPECT_EQ(INVALID_HANDLE_VALUE, held);
     ReleaseHeld(&held);
