@@ -25,7 +25,7 @@ bool CfgPath(short file, char* path) {
     path[0] = '\0';
     if (file < 0 || file > 2)
         return false;
-    dircfg("9", path, 0, kCfgValueSize);
+    ScratchRead(kScratchInstall, path, kCfgValueSize);
     strncat(path, kFiles[file], kCfgValueSize - 1 - strlen(path));
     return true;
 }

@@ -13,6 +13,7 @@
 
 #include "base/files.h"
 #include "base/names.h"
+#include "base/scratch.h"
 #include "base/state.h"
 #include "base/switches.h"
 #include "config/config.h"
@@ -118,11 +119,10 @@ int Install() {
         LogLine("package: no package found in the installer");
         return kExitDamaged;
     }
+    const ScratchKey kTargets[2] = {kScratchLanguage, kScratchInstall};
     for (int i = 0; i < 2; ++i) {
-        char key[4];
         char target[MAX_PATH];
-        snprintf(key, sizeof key, "%d", 8 + i);
-        dircfg(key, target, 0, sizeof target);
+        ScratchRead(kTargets[i], target, sizeof target);
         SectionResult result = ExtractSection(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
         if (result != kSectionOk)
             return ExitFor(result);
