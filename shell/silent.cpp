@@ -190,13 +190,13 @@ bool TakeSwitches(const char* arguments, int* exitCode) {
 
 int InstallSilently() {
     LogLine("silent installation");
-    if (WinWer())
+    if (!CheckPlatform())
         return kExitRefused;
-    if (WinSemaphore()) {
+    if (!GuardSingleInstance()) {
         LogLine("start-up: another copy of this installer is running");
         return kExitAnotherCopy;
     }
-    if (ustawtmp()) {
+    if (!CreateScratchFolder()) {
         tmp_dir()[0] = '\0';
         LogLine("scratch folder: the temporary folder cannot be used");
         return kExitRefused;
