@@ -67,6 +67,15 @@ int ExitFor(SectionResult result) {
     return result == kSectionLink ? kExitDestination : kExitWriteFailed;
 }
 
+// A finish that failed stands for the section failure of the same reason:
+// the same log text and exit code.
+SectionResult SameAs(FinishResult result) {
+    static const SectionResult kSame[] = {kSectionOk,   kSectionWriteFailed, kSectionNoMemory,
+                                          kSectionLink, kSectionCancelled,   kSectionStopped};
+    static_assert(sizeof kSame / sizeof kSame[0] == kFinishStopped + 1, "one section result for each");
+    return kSame[result];
+}
+
 // The destination of /D=, or the page's proposal Program Files\product.
 // Fills the product name and Program Files path the way the page does.
 bool ChooseDestination(char* destination) {
@@ -153,10 +162,10 @@ int Install() {
         RunSwitches()->noInfo = true;
     FinishOptions options{SilentChoice(IDC_OPTION_DESKTOP), SilentChoice(IDC_OPTION_MENU), SilentChoice(IDC_OPTION_INFO),
                           SilentChoice(IDC_OPTION_RUN)};
-    result = ZakonczInstalace(options);
-    if (result != kSectionOk) {
-        LogLine("installation taken back: %s", ResultName(result));
-        return ExitFor(result);
+    FinishResult finish = FinishInstallation(destination, options);
+    if (finish != kFinished) {
+        LogLine("installation taken back: %s", ResultName(SameAs(finish)));
+        return ExitFor(SameAs(finish));
     }
     return kExitInstalled;
 }
