@@ -1,8 +1,9 @@
 // The scratch settings file. Nothing is cached: every dircfg call goes to the
-// file, so the extraction worker may read key 10 safely.
+// file.
 #include "base/scratch.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "platform/win32api.h"
 
@@ -19,4 +20,27 @@ int dircfg(const char* key, char* buffer, unsigned short mode, int size) {
     if (mode == 1)
         return WritePrivateProfileStringA("t1", key, buffer, file);
     return mode;
+}
+
+namespace {
+
+// The key's name in the file: its number in decimal.
+void KeyName(ScratchKey key, char name[4]) { snprintf(name, 4, "%d", static_cast<int>(key)); }
+
+} // namespace
+
+bool ScratchRead(ScratchKey key, char* buffer, size_t size) {
+    char name[4];
+    KeyName(key, name);
+    if (size == 0)
+        return false;
+    buffer[0] = '\0';
+    return dircfg(name, buffer, 0, static_cast<int>(size)) > 0;
+}
+
+bool ScratchWrite(ScratchKey key, const char* value) {
+    char name[4];
+    KeyName(key, name);
+    // Mode 1 only reads the buffer.
+    return dircfg(name, const_cast<char*>(value), 1, static_cast<int>(strlen(value))) != 0;
 }

@@ -25,7 +25,7 @@ bool CfgPath(short file, char* path) {
     path[0] = '\0';
     if (file < 0 || file > 2)
         return false;
-    dircfg("9", path, 0, kCfgValueSize);
+    ScratchRead(kScratchInstall, path, kCfgValueSize);
     strncat(path, kFiles[file], kCfgValueSize - 1 - strlen(path));
     return true;
 }
@@ -53,11 +53,15 @@ int CfgListEnd(short indexSection, short file) {
     return end > kMaxListEnd ? kMaxListEnd : end;
 }
 
-void ProductKeyPath(char* key, size_t size) {
-    char name[kCfgValueSize];
-    GetFromCfg("1", name, kSecCfg, kInitCfg);
+void ProductKeyFor(const char* name, char* key, size_t size) {
     if (name[0] == '\0')
         key[0] = '\0';
     else
         snprintf(key, size, "%s%.*s", kUninstallKey, static_cast<int>(kUninstallNameField), name);
+}
+
+void ProductKeyPath(char* key, size_t size) {
+    char name[kCfgValueSize];
+    GetFromCfg("1", name, kSecCfg, kInitCfg);
+    ProductKeyFor(name, key, size);
 }

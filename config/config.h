@@ -57,8 +57,10 @@ bool CfgPath(short file, char* path);
 int CfgListEnd(short indexSection, short file);
 const int kMaxListEnd = 10001;
 
-// The product's Uninstall key path (below HKEY_LOCAL_MACHINE) from init.cfg's
-// product name into key (size bytes); "" when the product has no name.
+// The product's Uninstall key path (below HKEY_LOCAL_MACHINE) for the product
+// name into key (size bytes); "" when the name is empty.
+void ProductKeyFor(const char* name, char* key, size_t size);
+// The same for init.cfg's product name.
 void ProductKeyPath(char* key, size_t size);
 
 #endif

@@ -11,6 +11,7 @@
 #include "base/state.h"
 #include "base/switches.h"
 #include "config/config.h"
+#include "finish/installation.h"
 #include "finish/launch.h"
 #include "finish/product.h"
 #include "finish/record.h"
@@ -19,26 +20,47 @@
 #include "finish/shortcuts.h"
 #include "package/destination.h"
 #include "package/record.h"
+#include "package/report.h"
 
 namespace {
 
 // A finish whose start failed: everything this run wrote is taken back and
 // the reason is reported.
-void UndoFinish(SectionResult result) {
+FinishResult UndoFinish(SectionResult result) {
     WrittenTakeBack();
     RemoveDestinationFolders();
     ReportResult(result);
+    switch (result) {
+    case kSectionNoMemory:
+        return kFinishNoMemory;
+    case kSectionLink:
+        return kFinishLink;
+    case kSectionCancelled:
+        return kFinishFileInUse;
+    case kSectionStopped:
+        return kFinishStopped;
+    default:
+        return kFinishWriteFailed;
+    }
+}
+
+// The installation into destination, read once: the product's name and key
+// from init.cfg, the record's path. False when that path does not fit.
+bool DescribeInstallation(const char* destination, Installation* installation) {
+    snprintf(installation->destination, sizeof installation->destination, "%s", destination);
+    GetFromCfg("1", installation->product, kSecCfg, kInitCfg);
+    ProductKeyFor(installation->product, installation->productKey, sizeof installation->productKey);
+    return snprintf(installation->record, sizeof installation->record, "%s\\%s\\%s", destination, kRecordFolder,
+                    kRecordFile) < static_cast<int>(sizeof installation->record);
 }
 
 // Writes the record, the file list and the uninstaller over kept files, so
 // that up to here the installation can still be taken back as a whole.
-// Fills record with the record's path.
-SectionResult StartRecord(const char* destination, char* record) {
-    if (snprintf(record, MAX_PATH, "%s\\%s\\%s", destination, kRecordFolder, kRecordFile) >= MAX_PATH)
-        return kSectionWriteFailed;
-    char productKey[MAX_PATH], source[MAX_PATH];
-    ProductKeyPath(productKey, sizeof productKey);
-    dircfg("9", source, 0, sizeof source);
+SectionResult StartRecord(const Installation& installation) {
+    const char* productKey = installation.productKey;
+    const char* destination = installation.destination;
+    char source[MAX_PATH];
+    ScratchRead(kScratchInstall, source, sizeof source);
     size_t length = strlen(source);
     snprintf(source + length, sizeof source - length, "\\%s", kUninstallerInPackage);
     // Asked before this run writes the key; the earlier list, read by the
@@ -51,12 +73,12 @@ SectionResult StartRecord(const char* destination, char* record) {
 
 // The record's own sections, the files written, and the uninstaller's
 // Start-menu entry appended to lnk.cfg's [menu] list.
-void CompleteRecord(char* record) {
+void CompleteRecord(const char* record) {
     WritePrivateProfileStringA("lnk", nullptr, nullptr, record);
     WritePrivateProfileStringA("reg", nullptr, nullptr, record);
     char value[kCfgValueSize], path[kCfgValueSize], number[16];
     addtouninstlist(value, record, path, number);
-    dircfg("11", record, 1, static_cast<int>(strlen(record)));
+    ScratchWrite(kScratchRecord, record);
 
     char lnk[MAX_PATH];
     CfgPath(kLnkCfg, lnk);
@@ -75,40 +97,44 @@ void Launch(const FinishOptions& options, const char* destination) {
         howtorun(info, destination);
     }
     char value[kCfgValueSize], path[MAX_PATH], number[16], flag[kCfgValueSize];
-    runfrominitcfg(value, path, number, flag, true);
+    runfrominitcfg(value, path, number, flag, true, destination);
     if (options.run)
-        runfrominitcfg(value, path, number, flag, false);
+        runfrominitcfg(value, path, number, flag, false, destination);
     ReportNotStarted();
 }
 
 } // namespace
 
-SectionResult ZakonczInstalace(const FinishOptions& options) {
+FinishResult FinishInstallation(const char* destination, const FinishOptions& options) {
     *InstalacjaZakonczona() = 0;
 
-    char destination[MAX_PATH];
-    char record[MAX_PATH];
-    dircfg("10", destination, 0, sizeof destination);
-    SectionResult start = StartRecord(destination, record);
+    Installation installation;
+    SectionResult start = DescribeInstallation(destination, &installation) ? StartRecord(installation)
+                                                                            : kSectionWriteFailed;
     if (start != kSectionOk) {
         LogLine("record, file list and uninstaller in %s\\%s: not written, taken back", destination, kRecordFolder);
-        UndoFinish(start);
-        return start;
+        return UndoFinish(start);
     }
     const char* const written[][2] = {
         {"file list", kFileListFile}, {"record", kRecordFile}, {"uninstaller", kUninstallerFile}};
     for (const auto& file : written)
         LogLine("%s %s\\%s\\%s: written", file[0], destination, kRecordFolder, file[1]);
     WrittenCommit();
-    CompleteRecord(record);
+    CompleteRecord(installation.record);
 
-    DodajDlListy();
+    DodajDlListy(installation);
     if (options.desktop)
-        MakeShortcut(0);
+        MakeShortcut(0, installation);
     if (options.menu)
-        MakeShortcut(1);
-    DodajDoRejestru();
-    SealRecord();
+        MakeShortcut(1, installation);
+    DodajDoRejestru(installation);
+    SealRecord(installation);
     Launch(options, destination);
-    return kSectionOk;
+    return kFinished;
+}
+
+FinishResult ZakonczInstalace(const FinishOptions& options) {
+    char destination[MAX_PATH];
+    ScratchRead(kScratchDestination, destination, sizeof destination);
+    return FinishInstallation(destination, options);
 }

@@ -15,7 +15,6 @@
 #include <shobjidl.h>
 
 #include "base/names.h"
-#include "base/scratch.h"
 #include "base/switches.h"
 #include "config/config.h"
 #include "finish/launch.h"
@@ -232,10 +231,8 @@ void ReportNotStarted() {
     Tell(text, Brondale(), MB_ICONWARNING, IDOK);
 }
 
-int runfrominitcfg(char* value, char* path, char* number, char* flag, bool always) {
+int runfrominitcfg(char* value, char* path, char* number, char* flag, bool always, const char* destination) {
     int end = CfgListEnd(kSecIndex, kInitCfg);
-    char destination[MAX_PATH];
-    dircfg("10", destination, 0, sizeof destination);
     int started = 0;
     for (int i = 1; i < end; ++i) {
         snprintf(number, 16, "%d", i);

@@ -1,7 +1,6 @@
-// The product's Uninstall key: the path every part that writes or seals it
-// takes from here, and the values that register the product. Every value
-// goes through the registry accessor and is named in the log; the key's
-// removal is the uninstaller's, which deletes it whole.
+// The product's Uninstall key: the values that register the product. Every
+// value goes through the registry accessor and is named in the log; the
+// key's removal is the uninstaller's, which deletes it whole.
 #include "finish/product.h"
 
 #include <cstdio>
@@ -10,7 +9,6 @@
 #include <initializer_list>
 
 #include "base/installed.h"
-#include "base/scratch.h"
 #include "base/switches.h"
 #include "config/config.h"
 #include "finish/record.h"
@@ -18,7 +16,7 @@
 
 namespace {
 
-LONG SetText(char* key, const char* name, char* text) {
+LONG SetText(const char* key, const char* name, char* text) {
     LONG result = addregister(key, name, reinterpret_cast<unsigned char*>(text), 1, 1,
                               static_cast<int>(strlen(text)), REG_SZ);
     LogLine("Uninstall key %s = %s: %s (%ld)", name, text, result == ERROR_SUCCESS ? "written" : "failed",
@@ -28,7 +26,7 @@ LONG SetText(char* key, const char* name, char* text) {
 
 // A REG_DWORD through the accessor, which takes it as eight hexadecimal
 // digits, most significant first.
-LONG SetNumber(char* key, const char* name, unsigned long value) {
+LONG SetNumber(const char* key, const char* name, unsigned long value) {
     char digits[16];
     snprintf(digits, sizeof digits, "%08lX", value);
     LONG result = addregister(key, name, reinterpret_cast<unsigned char*>(digits), 1, 1, 8, REG_DWORD);
@@ -74,7 +72,7 @@ unsigned long InstalledKiB(const char* destination) {
 // The values for deployment tools and the list of installed programs:
 // version, publisher and address when init.cfg [product] gives them, the
 // folder, today's date, the size, and no Modify or Repair button.
-void SetIdentity(char* key, const char* destination) {
+void SetIdentity(const char* key, const char* destination) {
     const char* const kGiven[3][2] = {{kProductVersion, kDisplayVersionValue},
                                       {kProductPublisher, kPublisherValue},
                                       {kProductUrl, kUrlInfoValue}};
@@ -97,20 +95,18 @@ void SetIdentity(char* key, const char* destination) {
 
 } // namespace
 
-LONG DodajDlListy() {
-    char name[kCfgValueSize];
-    GetFromCfg("1", name, kSecCfg, kInitCfg);
+LONG DodajDlListy(const Installation& installation) {
     // Without a name the key would be the Uninstall key itself, which holds
     // every product's entry: nothing is registered.
-    if (name[0] == '\0')
+    if (installation.product[0] == '\0')
         return ERROR_SUCCESS;
-    char key[MAX_PATH];
-    ProductKeyPath(key, sizeof key);
+    const char* key = installation.productKey;
+    const char* destination = installation.destination;
     WriteToUnInstall(true, key, nullptr);
+    char name[kCfgValueSize];
+    snprintf(name, sizeof name, "%s", installation.product);
     SetText(key, "DisplayName", name);
-    char destination[MAX_PATH];
     char uninstaller[MAX_PATH + 32];
-    dircfg("10", destination, 0, sizeof destination);
     snprintf(uninstaller, sizeof uninstaller, "\"%s%s\"", destination, kUninstallerCommand);
     SetText(key, "DisplayIcon", uninstaller);
     LONG result = SetText(key, "UninstallString", uninstaller);

@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
-#include <cstddef>
+#include "finish/installation.h"
 
-// Records and writes the Uninstall key of the product under
+// Records and writes the Uninstall key of the installation's product under
 // HKEY_LOCAL_MACHINE. Returns the last registry result. A product without a
 // name is not registered.
-LONG DodajDlListy();
+LONG DodajDlListy(const Installation& installation);
 
 #endif

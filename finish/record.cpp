@@ -39,7 +39,7 @@ ListSeal* ListSealing() {
 
 bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     char record[MAX_PATH];
-    dircfg("11", record, 0, sizeof record);
+    ScratchRead(kScratchRecord, record, sizeof record);
     const char* section = reg ? "reg" : "lnk";
     UINT n = GetPrivateProfileIntA(section, "max", 0, record) + 1;
     char number[16];
@@ -255,7 +255,7 @@ const char* FileListSeal() { return ListSealing()->digest; }
 
 void CopyLanguageRecord(const char* target) {
     char chosen[MAX_PATH];
-    dircfg("8", chosen, 0, sizeof chosen);
+    ScratchRead(kScratchLanguage, chosen, sizeof chosen);
     DeleteFileA(target);
     CopyFileA(chosen, target, FALSE);
 }

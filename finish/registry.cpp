@@ -9,7 +9,7 @@
 #include "finish/values.h"
 #include "base/switches.h"
 
-LONG addregister(char* subkey, const char* name, unsigned char* data, short operation, short root, int size,
+LONG addregister(const char* subkey, const char* name, unsigned char* data, short operation, short root, int size,
                  unsigned long type) {
     static const HKEY kRoots[4] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_USERS};
     if (root < 0 || root > 3)
@@ -47,7 +47,7 @@ LONG addregister(char* subkey, const char* name, unsigned char* data, short oper
     return result;
 }
 
-void DodajDoRejestru() {
+void DodajDoRejestru(const Installation& installation) {
     static const unsigned long kTypes[4] = {REG_BINARY, REG_DWORD, REG_EXPAND_SZ, REG_SZ};
     int end = CfgListEnd(kSecIndex, kRegCfg);
     for (int i = 1; i < end; ++i) {
@@ -61,7 +61,7 @@ void DodajDoRejestru() {
         GetFromCfg(number, dynam, kSecDynam, kRegCfg);
         bool fits = strlen(value) < MAX_PATH;
         if (fits && atoi(dynam) != 0)
-            fits = SciezkaDynamicznie(value, type);
+            fits = SciezkaDynamicznie(value, type, installation.destination);
         GetFromCfg(number, name, kSecName, kRegCfg);
         WriteToUnInstall(true, key, name);
         char named[kCfgValueSize];

@@ -7,10 +7,7 @@
 
 #include "base/installed.h"
 #include "base/regread.h"
-#include "base/scratch.h"
 #include "base/switches.h"
-#include "config/config.h"
-#include "finish/product.h"
 #include "finish/record.h"
 #include "finish/recordcopy.h"
 #include "finish/registry.h"
@@ -18,7 +15,7 @@
 
 namespace {
 
-void StoreDigest(char* key, const char* name, const char* digest, const char* file) {
+void StoreDigest(const char* key, const char* name, const char* digest, const char* file) {
     char value[kDigestTextSize];
     snprintf(value, sizeof value, "%s", digest);
     LONG result = value[0] ? addregister(key, name, reinterpret_cast<unsigned char*>(value), 1, 1,
@@ -30,11 +27,11 @@ void StoreDigest(char* key, const char* name, const char* digest, const char* fi
 
 } // namespace
 
-void SealRecord() {
-    char record[MAX_PATH], destination[MAX_PATH], list[MAX_PATH], key[MAX_PATH];
-    ProductKeyPath(key, sizeof key);
-    dircfg("11", record, 0, sizeof record);
-    dircfg("10", destination, 0, sizeof destination);
+void SealRecord(const Installation& installation) {
+    const char* key = installation.productKey;
+    const char* record = installation.record;
+    const char* destination = installation.destination;
+    char list[MAX_PATH];
     if (key[0] == '\0' || record[0] == '\0' ||
         snprintf(list, sizeof list, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >= static_cast<int>(sizeof list))
         return;

@@ -5,15 +5,16 @@
 #ifndef BRONDALE_FINISH_SEAL_H
 #define BRONDALE_FINISH_SEAL_H
 
+#include "finish/installation.h"
 #include "trust/digest.h"
 
-// Writes the record (scratch key 11) out whole from what this run wrote to
+// Writes the installation's record out whole from what this run wrote to
 // it, and stores its seal digest as "RecordDigest" and the file list's (as
 // BeginRecord wrote it) as "FileListDigest" (REG_SZ) in the product's
 // Uninstall key. Runs after the last write to the record. A record or list
 // that could not be written gets no value, so the uninstaller refuses
 // rather than trust it. No product name: nothing is written.
-void SealRecord();
+void SealRecord(const Installation& installation);
 
 // True when the product's Uninstall key (key) registers the uninstaller of
 // this destination (its UninstallString names DEST\Uninstall\UnInst.exe)

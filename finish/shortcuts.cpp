@@ -8,7 +8,6 @@
 #include "finish/shortcuts.h"
 #include "finish/record.h"
 #include "base/files.h"
-#include "base/scratch.h"
 #include "base/switches.h"
 
 namespace {
@@ -29,15 +28,13 @@ bool SpecialFolder(int csidl, char* path) {
 
 } // namespace
 
-void DodajSkrot(const char* target, bool menu) {
+void DodajSkrot(const char* target, bool menu, const char* product) {
     char folder[MAX_PATH];
     if (!SpecialFolder(menu ? CSIDL_COMMON_PROGRAMS : CSIDL_COMMON_DESKTOPDIRECTORY, folder))
         return;
     if (menu) {
-        char name[kCfgValueSize];
-        GetFromCfg("1", name, kSecCfg, kInitCfg);
         size_t length = strlen(folder);
-        snprintf(folder + length, sizeof folder - length, "\\%s", name);
+        snprintf(folder + length, sizeof folder - length, "\\%s", product);
     }
     const char* slash = strrchr(target, '\\');
     const char* fileName = slash ? slash + 1 : target;
@@ -80,10 +77,9 @@ void DodajSkrot(const char* target, bool menu) {
     CoUninitialize();
 }
 
-void MakeShortcut(short kind) {
+void MakeShortcut(short kind, const Installation& installation) {
     int end = CfgListEnd(static_cast<short>(kSecIndex1 + kind), kLnkCfg);
-    char destination[MAX_PATH];
-    dircfg("10", destination, 0, sizeof destination);
+    const char* destination = installation.destination;
     for (int i = 1; i < end; ++i) {
         char number[16];
         char entry[kCfgValueSize];
@@ -94,6 +90,6 @@ void MakeShortcut(short kind) {
         char target[MAX_PATH];
         if (snprintf(target, sizeof target, "%s\\%s", destination, entry) >= static_cast<int>(sizeof target))
             continue;
-        DodajSkrot(target, kind != 0);
+        DodajSkrot(target, kind != 0, installation.product);
     }
 }

@@ -3,11 +3,13 @@
 #ifndef BRONDALE_FINISH_SHORTCUTS_H
 #define BRONDALE_FINISH_SHORTCUTS_H
 
-// Makes the desktop (kind 0) or Start-menu (kind 1) shortcuts of lnk.cfg.
-// The caller decides whether they are wanted.
-void MakeShortcut(short kind);
-// One shortcut to target in the common desktop or the product's folder of
-// the common Start-menu programs.
-void DodajSkrot(const char* target, bool menu);
+#include "finish/installation.h"
+
+// Makes the desktop (kind 0) or Start-menu (kind 1) shortcuts of lnk.cfg to
+// files of the installation. The caller decides whether they are wanted.
+void MakeShortcut(short kind, const Installation& installation);
+// One shortcut to target in the common desktop or the folder named product
+// of the common Start-menu programs.
+void DodajSkrot(const char* target, bool menu, const char* product);
 
 #endif

@@ -8,7 +8,6 @@
 #include "base/installed.h"
 #include "base/state.h"
 #include "platform/win32api.h"
-#include "base/scratch.h"
 
 int hextoi(char c) {
     if (c >= '0' && c <= '9')
@@ -69,14 +68,14 @@ bool replacestr(const char* pattern, char* text, char* work, char* marker, const
     return true;
 }
 
-bool SciezkaDynamicznie(char* value, char* type) {
-    char destination[MAX_PATH];
-    dircfg("10", destination, 0, sizeof destination);
-    size_t length = strlen(destination);
-    if (length > 0 && destination[length - 1] == '\\')
-        destination[length - 1] = '\0';
+bool SciezkaDynamicznie(char* value, char* type, const char* destination) {
+    char replacement[MAX_PATH];
+    snprintf(replacement, sizeof replacement, "%s", destination);
+    size_t length = strlen(replacement);
+    if (length > 0 && replacement[length - 1] == '\\')
+        replacement[length - 1] = '\0';
     char pattern[MAX_PATH];
     snprintf(pattern, sizeof pattern, "%%ProgramFiles%%\\%s", NazwaProgramu());
     char work[MAX_PATH];
-    return replacestr(pattern, value, work, type, destination);
+    return replacestr(pattern, value, work, type, replacement);
 }

@@ -22,9 +22,9 @@ short FindKeyType(char* path);
 // unchanged, when the result would not fit.
 bool replacestr(const char* pattern, char* text, char* work, char* marker, const char* replacement);
 
-// The dynamic path substitution: "%ProgramFiles%\<product>" in value becomes
-// the destination folder (scratch key 10, less one trailing backslash); each
+// The dynamic path substitution: "%ProgramFiles%\<product>" (NazwaProgramu)
+// in value becomes destination, less one trailing backslash; each
 // replacement sets type to "3". Returns false when the result would not fit.
-bool SciezkaDynamicznie(char* value, char* type);
+bool SciezkaDynamicznie(char* value, char* type, const char* destination);
 
 #endif

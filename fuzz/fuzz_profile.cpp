@@ -27,11 +27,8 @@ const Files& Setup() {
         f.language = work + "\\English.lng";
         f.install = work + "\\Install";
         Check(CreateDirectoryA(f.install.c_str(), nullptr), "cannot create", f.install);
-        char value[MAX_PATH];
-        snprintf(value, sizeof value, "%s", f.language.c_str());
-        dircfg("8", value, 1, MAX_PATH);
-        snprintf(value, sizeof value, "%s", f.install.c_str());
-        dircfg("9", value, 1, MAX_PATH);
+        ScratchWrite(kScratchLanguage, f.language.c_str());
+        ScratchWrite(kScratchInstall, f.install.c_str());
     }
     return f;
 }

@@ -7,14 +7,11 @@
 #include <cstring>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-#include "common.h"
 #include "finish/values.h"
 #include "base/state.h"
 #include "platform/win32api.h"
-#include "base/scratch.h"
 
 namespace {
 
@@ -40,18 +37,9 @@ std::unique_ptr<char[]> Buffer(const std::string& text, size_t size) {
     return b;
 }
 
-void Scratch() {
-    static bool ready = false;
-    if (!ready) {
-        snprintf(tmp_dir(), MAX_PATH, "%s", WorkFolder().c_str());
-        ready = true;
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Scratch();
     std::vector<std::string> p = Split(data, size, 8);
 
     for (char c : p[0])
@@ -67,13 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                             marker = Buffer("0", 2);
     (void)replacestr(pattern.get(), text.get(), work.get(), marker.get(), replacement.get());
 
-    // The dynamic path reads the destination from the scratch settings file,
-    // written afresh: a value with line breaks would leave lines behind.
-    unlink(Posix(WorkFolder() + "\\init.cfg").c_str());
     std::unique_ptr<char[]> destination = Buffer(p[5], MAX_PATH);
-    dircfg("10", destination.get(), 1, MAX_PATH);
     snprintf(NazwaProgramu(), 64, "%s", p[6].c_str());
     std::unique_ptr<char[]> value = Buffer(p[7], MAX_PATH), type = Buffer("0", 2);
-    SciezkaDynamicznie(value.get(), type.get());
+    SciezkaDynamicznie(value.get(), type.get(), destination.get());
     return 0;
 }

@@ -20,9 +20,9 @@ const size_t kLanguageField = 32;
 void RecordLanguage(const char* name) {
     char folder[MAX_PATH];
     char path[MAX_PATH];
-    dircfg("8", folder, 0, sizeof folder);
+    ScratchRead(kScratchLanguage, folder, sizeof folder);
     snprintf(path, sizeof path, "%s\\%s.lng", folder, name);
-    dircfg("8", path, 1, static_cast<int>(strlen(path)));
+    ScratchWrite(kScratchLanguage, path);
     LogLine("language: %s", name);
 }
 
@@ -30,7 +30,7 @@ void RecordLanguage(const char* name) {
 // shows it: without ".lng" and cut to the list's field.
 void ForEachLanguageFile(void (*add)(const char* name, void* context), void* context) {
     char pattern[MAX_PATH];
-    dircfg("8", pattern, 0, sizeof pattern);
+    ScratchRead(kScratchLanguage, pattern, sizeof pattern);
     strncat(pattern, "\\*.lng", sizeof pattern - 1 - strlen(pattern));
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA(pattern, &entry);

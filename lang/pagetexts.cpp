@@ -3,16 +3,22 @@
 #include "lang/pagetexts.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "config/config.h"
 #include "lang/texts.h"
 
 namespace {
 
-// Sets the caption and returns the product name (at most 259 characters).
-void Caption(HWND page, char* name) {
+// In a walk: a control that shows no text of its own and is passed over.
+const int kSkip = 0;
+
+// Sets the caption to the product name, which stays in name (at most 259
+// characters), and returns the page's first control.
+HWND Begin(HWND page, char* name) {
     GetFromCfg("1", name, kSecCfg, kInitCfg);
     SetWindowTextA(page, name);
+    return GetWindow(page, GW_CHILD);
 }
 
 void Skip(HWND* cursor) { *cursor = GetWindow(*cursor, GW_HWNDNEXT); }
@@ -20,6 +26,17 @@ void Skip(HWND* cursor) { *cursor = GetWindow(*cursor, GW_HWNDNEXT); }
 void SetAndSkip(HWND* cursor, const char* text) {
     SetWindowTextA(*cursor, text);
     Skip(cursor);
+}
+
+// From cursor on, in template order: each control gets the text of its ID
+// (the built-in default when untranslated); kSkip passes one over.
+void Walk(HWND* cursor, std::initializer_list<int> ids) {
+    for (int id : ids) {
+        if (id == kSkip)
+            Skip(cursor);
+        else
+            PrintTxt(cursor, DefaultText(static_cast<unsigned>(id)), id);
+    }
 }
 
 } // namespace
@@ -32,56 +49,35 @@ HWND* PrintTxt(HWND* cursor, char* def, int id) {
 
 void InitLang1(HWND page) {
     char name[kCfgValueSize];
-    Caption(page, name);
-    HWND cursor = GetWindow(page, GW_CHILD);
+    HWND cursor = Begin(page, name);
     char sentence[kSentenceField];
     snprintf(sentence, sizeof sentence, "%s %s?", GetLang(1, DefaultText(1)), name);
     SetAndSkip(&cursor, sentence);  // 201
-    Skip(&cursor);                  // 10, the icon
-    PrintTxt(&cursor, Zakoncz(), 2);
-    PrintTxt(&cursor, DefaultText(3), 3);
+    Walk(&cursor, {kSkip /* 10, the icon */, 2, 3});
 }
 
 void InitLang2(HWND page) {
     char name[kCfgValueSize];
-    Caption(page, name);
-    HWND cursor = GetWindow(page, GW_CHILD);
-    PrintTxt(&cursor, Dalej(), 4);
-    PrintTxt(&cursor, Zakoncz(), 2);
-    Skip(&cursor);  // 500, the licence text
-    PrintTxt(&cursor, DefaultText(5), 5);
+    HWND cursor = Begin(page, name);
+    Walk(&cursor, {4, 2, kSkip /* 500, the licence text */, 5});
 }
 
 void InitLang3(HWND page) {
     char name[kCfgValueSize];
-    Caption(page, name);
-    HWND cursor = GetWindow(page, GW_CHILD);
-    PrintTxt(&cursor, DefaultText(6), 6);
-    PrintTxt(&cursor, Zakoncz(), 2);
-    PrintTxt(&cursor, Dalej(), 4);
-    Skip(&cursor);  // 402, the path field
-    PrintTxt(&cursor, DefaultText(7), 7);
+    HWND cursor = Begin(page, name);
+    Walk(&cursor, {6, 2, 4, kSkip /* 402, the path field */, 7});
 }
 
 void InitLang4(HWND page) {
     char name[kCfgValueSize];
-    Caption(page, name);
-    HWND cursor = GetWindow(page, GW_CHILD);
-    Skip(&cursor);  // 208, the percentage of bar 0
-    PrintTxt(&cursor, DefaultText(10), 10);
-    PrintTxt(&cursor, DefaultText(11), 11);
-    PrintTxt(&cursor, Zakoncz(), 2);
+    HWND cursor = Begin(page, name);
+    Walk(&cursor, {kSkip /* 208, the percentage of bar 0 */, 10, 11, 2});
 }
 
 void InitLang5(HWND page) {
     char name[kCfgValueSize];
-    Caption(page, name);
-    HWND cursor = GetWindow(page, GW_CHILD);
-    PrintTxt(&cursor, Dalej(), 4);
-    PrintTxt(&cursor, DefaultText(13), 13);
-    PrintTxt(&cursor, DefaultText(14), 14);
-    PrintTxt(&cursor, DefaultText(15), 15);
-    PrintTxt(&cursor, DefaultText(16), 16);
+    HWND cursor = Begin(page, name);
+    Walk(&cursor, {4, 13, 14, 15, 16});
     // The lookups share one buffer: the last part is copied first.
     char last[kLastPartField];
     snprintf(last, sizeof last, "%s", GetLang(18, DefaultText(18)));

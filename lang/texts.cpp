@@ -58,7 +58,7 @@ char* GetLang(unsigned int id, char* def) {
     static char buffor[256];
     char path[MAX_PATH];
     char key[16];
-    dircfg("8", path, 0, sizeof path);
+    ScratchRead(kScratchLanguage, path, sizeof path);
     snprintf(key, sizeof key, "%u", id);
     GetPrivateProfileStringA("lng", key, def, buffor, sizeof buffor, path);
     return buffor;

@@ -160,7 +160,7 @@ DestinationCheck AcceptDestination(const char* path) {
     }
     char stored[MAX_PATH];
     snprintf(stored, sizeof stored, "%s", path);
-    dircfg("10", stored, 1, static_cast<int>(strlen(path)));
+    ScratchWrite(kScratchDestination, stored);
     LogLine("destination: %s", path);
     return check;
 }

@@ -64,11 +64,10 @@ void RozpakujJezyki() {
         Error_1();
         return;
     }
+    const ScratchKey kTargets[2] = {kScratchLanguage, kScratchInstall};
     for (int i = 0; i < 2; ++i) {
-        char key[4];
         char target[MAX_PATH];
-        snprintf(key, sizeof key, "%d", 8 + i);
-        dircfg(key, target, 0, sizeof target);
+        ScratchRead(kTargets[i], target, sizeof target);
         Rozpakowanie(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
     }
 }

@@ -1,7 +1,12 @@
 // The confirmation page (template 51): asks whether to install the product.
+#include "pages/confirm.h"
+
+#include "base/state.h"
 #include "config/config.h"
 #include "lang/pagetexts.h"
-#include "pages/pages.h"
+#include "pages/destination.h"
+#include "pages/flow.h"
+#include "pages/licence.h"
 
 INT_PTR DialogLicencji() {
     char licence[kCfgValueSize];

@@ -2,18 +2,22 @@
 // the user browse or type another folder, and on 109 checks the path's form
 // and length and the links along it, creates its folders (remembered, so
 // that a cancel removes them) and records it under key 10.
+#include "pages/destination.h"
+
 #include <cstdio>
 #include <cstring>
 #include <ole2.h>
 #include <shlobj.h>
 
 #include "base/names.h"
+#include "base/state.h"
 #include "base/switches.h"
 #include "lang/pagetexts.h"
 #include "lang/texts.h"
 #include "package/destination.h"
 #include "package/programfiles.h"
-#include "pages/pages.h"
+#include "pages/flow.h"
+#include "pages/progress.h"
 
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
 

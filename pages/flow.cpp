@@ -1,10 +1,11 @@
 // Page flow: the modal-dialog runner, the cancel question and the end of the
 // wizard. The flags are single bytes; the extraction worker's requests reach
 // here as sent messages.
-#include "pages/pages.h"
+#include "pages/flow.h"
 
 #include "base/names.h"
 #include "base/scratch.h"
+#include "base/state.h"
 #include "base/switches.h"
 #include "lang/texts.h"
 #include "package/destination.h"
@@ -83,8 +84,7 @@ void KasujZainstalowane() {
     StopWorker(false);
     WrittenTakeBack();
     char destination[MAX_PATH];
-    dircfg("10", destination, 0, sizeof destination);
-    if (destination[0] != '\0')
+    if (ScratchRead(kScratchDestination, destination, sizeof destination))
         RemoveDirectoryA(destination);
     RemoveDestinationFolders();
 }

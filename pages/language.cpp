@@ -1,14 +1,18 @@
 // The language page (template 50): prepares the run while it initialises,
 // then records the chosen language and leads on.
+#include "pages/language.h"
+
 #include <cstring>
 
-#include "lang/languages.h"
-#include "package/extract.h"
-#include "pages/pages.h"
 #include "base/files.h"
 #include "base/names.h"
-#include "trust/scratch.h"
+#include "base/state.h"
 #include "base/switches.h"
+#include "lang/languages.h"
+#include "package/extract.h"
+#include "pages/confirm.h"
+#include "pages/flow.h"
+#include "trust/scratch.h"
 
 namespace {
 

@@ -1,18 +1,22 @@
 // The licence page (template 52): shows the licence text, which must be
 // accepted with check box 300 before button 104 leads on.
+#include "pages/licence.h"
+
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/scratch.h"
+#include "base/state.h"
 #include "config/config.h"
 #include "lang/pagetexts.h"
-#include "pages/pages.h"
-#include "base/scratch.h"
+#include "pages/destination.h"
+#include "pages/flow.h"
 
 void WypelniaOknoLicencji(HWND page) {
     char folder[MAX_PATH];
     char name[kCfgValueSize];
     char path[MAX_PATH];
-    dircfg("9", folder, 0, sizeof folder);
+    ScratchRead(kScratchInstall, folder, sizeof folder);
     GetFromCfg("2", name, kSecCfg, kInitCfg);
     // A path that does not fit names no file the installer could open.
     if (snprintf(path, sizeof path, "%s\\%s", folder, name) >= static_cast<int>(sizeof path))

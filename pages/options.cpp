@@ -1,18 +1,20 @@
 // The options page (template 56): four final choices, each ticked from the
 // start and enabled only when the configuration provides something for it.
+#include "pages/options.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "config/config.h"
-#include "lang/pagetexts.h"
-#include "pages/pages.h"
 #include "base/scratch.h"
 #include "base/switches.h"
+#include "config/config.h"
+#include "lang/pagetexts.h"
+#include "pages/flow.h"
 
 void CheckInFile(const char* file, const char* section, int control, const char* key) {
     char path[MAX_PATH];
-    dircfg("9", path, 0, sizeof path);
+    ScratchRead(kScratchInstall, path, sizeof path);
     strncat(path, file, sizeof path - 1 - strlen(path));
     char value[128];
     GetPrivateProfileStringA(section, key, "", value, sizeof value, path);

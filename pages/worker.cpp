@@ -7,7 +7,6 @@
 #include <commctrl.h>
 #include <cstdio>
 
-#include "base/scratch.h"
 #include "base/state.h"
 #include "package/destination.h"
 #include "package/extract.h"
@@ -18,6 +17,12 @@ namespace {
 HANDLE* WorkerThread() {
     static HANDLE thread = nullptr;
     return &thread;
+}
+
+// The worker's own copy of its destination, handed to its thread.
+char* WorkerDestination() {
+    static char destination[MAX_PATH];
+    return destination;
 }
 
 // 1 while the worker extracts; cleared before it sends its completion.
@@ -52,9 +57,8 @@ int Progress(short value, bool bar) {
     return MsgLoop(HwndMain()[PAGE_LANGUAGE]);
 }
 
-DWORD WINAPI RozpakujBin(LPVOID) {
-    char destination[MAX_PATH];
-    dircfg("10", destination, 0, sizeof destination);
+DWORD WINAPI RozpakujBin(LPVOID parameter) {
+    char* destination = static_cast<char*>(parameter);
     *PaczkaZProgramem() = 1;
     *ProgressReporter() = ReportToPage;
     SectionResult result = Rozpakowanie(destination, kModePlain, *HandleToGzc());
@@ -68,9 +72,10 @@ DWORD WINAPI RozpakujBin(LPVOID) {
     return 1;
 }
 
-void RozpakujProgram() {
+void RozpakujProgram(const char* destination) {
+    snprintf(WorkerDestination(), MAX_PATH, "%s", destination);
     InterlockedExchange(WorkerExtracting(), 1);
-    *WorkerThread() = CreateThread(nullptr, 0, RozpakujBin, nullptr, 0, nullptr);
+    *WorkerThread() = CreateThread(nullptr, 0, RozpakujBin, WorkerDestination(), 0, nullptr);
     if (!*WorkerThread())
         InterlockedExchange(WorkerExtracting(), 0);
 }

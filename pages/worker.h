@@ -6,9 +6,11 @@
 
 #include <windows.h>
 
-// Starts the extraction worker, whose thread procedure is RozpakujBin.
-void RozpakujProgram();
-DWORD WINAPI RozpakujBin(LPVOID);
+// Starts the extraction worker, whose thread procedure is RozpakujBin, on a
+// copy of destination that lasts as long as the thread.
+void RozpakujProgram(const char* destination);
+// Extracts the program section into the destination it is given.
+DWORD WINAPI RozpakujBin(LPVOID destination);
 // Puts a report on bar 700 + bar of the progress page and, when the value
 // changed, on label 208 + bar; then handles one waiting message (MsgLoop).
 int Progress(short value, bool bar);

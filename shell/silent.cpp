@@ -13,6 +13,7 @@
 
 #include "base/files.h"
 #include "base/names.h"
+#include "base/scratch.h"
 #include "base/state.h"
 #include "base/switches.h"
 #include "config/config.h"
@@ -67,6 +68,15 @@ int ExitFor(SectionResult result) {
     return result == kSectionLink ? kExitDestination : kExitWriteFailed;
 }
 
+// A finish that failed stands for the section failure of the same reason:
+// the same log text and exit code.
+SectionResult SameAs(FinishResult result) {
+    static const SectionResult kSame[] = {kSectionOk,   kSectionWriteFailed, kSectionNoMemory,
+                                          kSectionLink, kSectionCancelled,   kSectionStopped};
+    static_assert(sizeof kSame / sizeof kSame[0] == kFinishStopped + 1, "one section result for each");
+    return kSame[result];
+}
+
 // The destination of /D=, or the page's proposal Program Files\product.
 // Fills the product name and Program Files path the way the page does.
 bool ChooseDestination(char* destination) {
@@ -119,11 +129,10 @@ int Install() {
         LogLine("package: no package found in the installer");
         return kExitDamaged;
     }
+    const ScratchKey kTargets[2] = {kScratchLanguage, kScratchInstall};
     for (int i = 0; i < 2; ++i) {
-        char key[4];
         char target[MAX_PATH];
-        snprintf(key, sizeof key, "%d", 8 + i);
-        dircfg(key, target, 0, sizeof target);
+        ScratchRead(kTargets[i], target, sizeof target);
         SectionResult result = ExtractSection(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
         if (result != kSectionOk)
             return ExitFor(result);
@@ -154,10 +163,10 @@ int Install() {
         RunSwitches()->noInfo = true;
     FinishOptions options{SilentChoice(IDC_OPTION_DESKTOP), SilentChoice(IDC_OPTION_MENU), SilentChoice(IDC_OPTION_INFO),
                           SilentChoice(IDC_OPTION_RUN)};
-    result = ZakonczInstalace(options);
-    if (result != kSectionOk) {
-        LogLine("installation taken back: %s", ResultName(result));
-        return ExitFor(result);
+    FinishResult finish = FinishInstallation(destination, options);
+    if (finish != kFinished) {
+        LogLine("installation taken back: %s", ResultName(SameAs(finish)));
+        return ExitFor(SameAs(finish));
     }
     return kExitInstalled;
 }
@@ -191,13 +200,13 @@ bool TakeSwitches(const char* arguments, int* exitCode) {
 
 int InstallSilently() {
     LogLine("silent installation");
-    if (WinWer())
+    if (!CheckPlatform())
         return kExitRefused;
-    if (WinSemaphore()) {
+    if (!GuardSingleInstance()) {
         LogLine("start-up: another copy of this installer is running");
         return kExitAnotherCopy;
     }
-    if (ustawtmp()) {
+    if (!CreateScratchFolder()) {
         tmp_dir()[0] = '\0';
         LogLine("scratch folder: the temporary folder cannot be used");
         return kExitRefused;

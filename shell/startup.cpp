@@ -12,16 +12,18 @@
 
 static_assert(sizeof(OSVERSIONINFOA) == 148, "the version structure the platform check hands over");
 
-bool WinWer() {
+bool CheckPlatform() {
     OSVERSIONINFOA version;
     memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = sizeof version;
     if (!GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
         Tell("This program requires Windows NT.", Brondale(), MB_ICONERROR, IDOK);
-        return true;
+        return false;
     }
-    return false;
+    return true;
 }
+
+bool WinWer() { return !CheckPlatform(); }
 
 namespace {
 
@@ -43,12 +45,14 @@ bool CheckSemaphore(const char* name) {
     return false;
 }
 
-bool WinSemaphore() {
+bool GuardSingleInstance() {
     char path[MAX_PATH];
     Program(path);
     const char* name = strrchr(path, '\\');
-    return CheckSemaphore(name ? name + 1 : path);
+    return !CheckSemaphore(name ? name + 1 : path);
 }
+
+bool WinSemaphore() { return !GuardSingleInstance(); }
 
 void MainMsgLoop() {
     MSG msg;

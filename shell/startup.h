@@ -6,9 +6,15 @@
 
 #include <windows.h>
 
-// True (refuse) on the Windows 95/98/Me line or when the version is unknown.
+// True on a Windows NT system. On the Windows 95/98/Me line, or when the
+// version is unknown, says so in a message and returns false.
+bool CheckPlatform();
+// True when no other copy with the same file name runs: the guard then stays
+// open for the rest of the run, so that a later copy finds it.
+bool GuardSingleInstance();
+// The same with the start-up's convention, true meaning refuse: the platform
+// check, and the single-instance guard (true when another copy runs).
 bool WinWer();
-// True when another copy with the same file name runs.
 bool WinSemaphore();
 // True when a semaphore named name already exists; otherwise the new one is
 // kept open for the rest of the run.

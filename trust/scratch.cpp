@@ -47,14 +47,14 @@ void RemoveInner() {
 
 } // namespace
 
-bool ustawtmp() {
+bool CreateScratchFolder() {
     ReleaseInner();
     ReleaseHeld(&Held()->folder);
     char temp[MAX_PATH];
     DWORD length = GetTempPathA(sizeof temp, temp);
     if (length == 0 || length > kMaxTempPath) {
         tmp_dir()[0] = '\0';
-        return true;
+        return false;
     }
     // Each name is tried once, by creating it: a name that exists (planted,
     // or another run's) is never used, and after kScratchNames taken names
@@ -67,22 +67,24 @@ bool ustawtmp() {
             break;
         Held()->folder = CreateHeldFolder(tmp_dir());
         if (Held()->folder != INVALID_HANDLE_VALUE)
-            return false;
+            return true;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
             break;
     }
     tmp_dir()[0] = '\0';
-    return true;
+    return false;
 }
 
-void AddToReg(char* path, const char* key, const char* name, HANDLE* held) {
+bool ustawtmp() { return !CreateScratchFolder(); }
+
+void AddToReg(char* path, ScratchKey key, const char* name, HANDLE* held) {
     strncat(path, name, MAX_PATH - 1 - strlen(path));
     HANDLE folder = CreateHeldFolder(path);
     if (held)
         *held = folder;
     else
         ReleaseHeld(&folder);
-    dircfg(key, path, 1, static_cast<int>(strlen(path)));
+    ScratchWrite(key, path);
 }
 
 void GetCfg() {
@@ -91,8 +93,8 @@ void GetCfg() {
     char copy[MAX_PATH];
     memcpy(copy, base, sizeof copy);
     ReleaseInner();
-    AddToReg(base, "8", "Lang", &Held()->lang);
-    AddToReg(copy, "9", "Install", &Held()->install);
+    AddToReg(base, kScratchLanguage, "Lang", &Held()->lang);
+    AddToReg(copy, kScratchInstall, "Install", &Held()->install);
 }
 
 bool EmptyScratch() {

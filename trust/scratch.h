@@ -12,10 +12,14 @@
 // creates that folder with the protected descriptor and holds it (a folder
 // held before, by an earlier call, is let go first), storing its path in
 // tmp_dir. A name that exists already is never used: another random name is
-// tried, at most kScratchNames names in all. Returns true (stop, tmp_dir
-// empty) when the temporary folder cannot be had, is so long that the
-// scratch paths would pass 259 characters, every name tried was taken, or
-// what the name opened on was not the folder just made.
+// tried, at most kScratchNames names in all. Returns true when the folder is
+// made and held; false, with tmp_dir empty, when the temporary folder cannot
+// be had, is so long that the scratch paths would pass 259 characters, every
+// name tried was taken, or what the name opened on was not the folder just
+// made.
+bool CreateScratchFolder();
+// The same with the start-up's convention: true means stop (no scratch
+// folder), false go on.
 bool ustawtmp();
 
 // Creates Lang and Install in the scratch folder (protected like it), holds
@@ -30,9 +34,9 @@ void GetCfg();
 bool EmptyScratch();
 
 // Appends name to path (a buffer of 260 bytes ending in a backslash), creates
-// that folder and records it under key. With held, the folder stays open
-// there (trust/held.h) for the caller to let go; otherwise it is let go at
-// once.
-void AddToReg(char* path, const char* key, const char* name, HANDLE* held = nullptr);
+// that folder and records it under key of the scratch settings file. With
+// held, the folder stays open there (trust/held.h) for the caller to let go;
+// otherwise it is let go at once.
+void AddToReg(char* path, ScratchKey key, const char* name, HANDLE* held = nullptr);
 
 #endif

@@ -15,9 +15,7 @@ class Config : public ::testing::Test {
 protected:
     void SetUp() override {
         install = NewFolder("install");
-        std::vector<char> value(install.begin(), install.end());
-        value.push_back('\0');
-        dircfg("9", value.data(), 1, static_cast<int>(install.size()));
+        ScratchWrite(kScratchInstall, install.c_str());
     }
     void Write(const char* name, const std::string& text) {
         ASSERT_TRUE(WriteBytes(install + "\\" + name, FromText(text)));

@@ -205,19 +205,17 @@ char* SavedInstallFolder() {
 } // namespace
 
 std::string BeginProduct(const std::string& product) {
-    dircfg("9", SavedInstallFolder(), 0, MAX_PATH);
+    ScratchRead(kScratchInstall, SavedInstallFolder(), MAX_PATH);
     std::string install = NewFolder("product-install");
     EXPECT_TRUE(WriteBytes(install + "\\init.cfg", FromText("[cfg]\r\n1=" + product + "\r\n")));
-    std::vector<char> value(install.begin(), install.end());
-    value.push_back('\0');
-    dircfg("9", value.data(), 1, static_cast<int>(install.size()));
+    ScratchWrite(kScratchInstall, install.c_str());
     *PaczkaZProgramem() = 1;
     return std::string(kUninstallKey) + product;
 }
 
 void EndProduct(const std::string& key) {
     *PaczkaZProgramem() = 0;
-    dircfg("9", SavedInstallFolder(), 1, static_cast<int>(strlen(SavedInstallFolder())));
+    ScratchWrite(kScratchInstall, SavedInstallFolder());
     SetListDigest(key, nullptr);
 }
 

@@ -19,12 +19,6 @@ namespace {
 
 INT_PTR CALLBACK Inert(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
-void SetKey(const char* key, const std::string& value) {
-    std::vector<char> v(value.begin(), value.end());
-    v.push_back('\0');
-    dircfg(key, v.data(), 1, static_cast<int>(value.size()));
-}
-
 // A scratch folder with Lang and Install as the installer would have it.
 class Pages : public ::testing::Test {
 protected:
@@ -33,8 +27,8 @@ protected:
         root = NewFolder("pages");
         CreateDirectoryA((root + "\\Lang").c_str(), nullptr);
         CreateDirectoryA((root + "\\Install").c_str(), nullptr);
-        SetKey("8", root + "\\Lang");
-        SetKey("9", root + "\\Install");
+        ScratchWrite(kScratchLanguage, (root + "\\Lang").c_str());
+        ScratchWrite(kScratchInstall, (root + "\\Install").c_str());
     }
     void TearDown() override {
         for (int slot = 0; slot < 7; ++slot)
@@ -104,7 +98,7 @@ TEST_F(Pages, TranslatedTextsComeFromTheChosenFile) {
         if (id != 12 && id != 13)
             lng += std::to_string(id) + "=E" + std::to_string(id) + "\r\n";
     ASSERT_TRUE(WriteBytes(root + "\\Lang\\English.lng", FromText(lng)));
-    SetKey("8", root + "\\Lang\\English.lng");
+    ScratchWrite(kScratchLanguage, (root + "\\Lang\\English.lng").c_str());
     HWND confirm = Open(51);
     InitLang1(confirm);
     std::vector<std::string> expected = {"Writer", "201=E1 Writer?", "10=<icon>", "103=E2", "102=E3"};
@@ -123,7 +117,7 @@ TEST_F(Pages, ComposedTextsAreCutToTheirFields) {
     ASSERT_TRUE(WriteBytes(root + "\\Lang\\Long.lng",
                            FromText("[lng]\r\n1=" + std::string(100, 'a') + "\r\n17=" + std::string(90, 'r') +
                                     "\r\n18=" + std::string(200, 'z') + "\r\n")));
-    SetKey("8", root + "\\Lang\\Long.lng");
+    ScratchWrite(kScratchLanguage, (root + "\\Lang\\Long.lng").c_str());
     HWND confirm = Open(51);
     InitLang1(confirm);
     EXPECT_EQ("201=" + (std::string(100, 'a') + " " + name + "?").substr(0, 127), Read(confirm)[1]);
@@ -153,7 +147,7 @@ TEST_F(Pages, LanguageListIsSortedWithPolskiAndTheFourthSelected) {
         std::string lang = NewFolder("langlist");
         for (const std::string& f : r.files)
             ASSERT_TRUE(WriteBytes(lang + "\\" + f, FromText("[lng]\r\n")));
-        SetKey("8", lang);
+        ScratchWrite(kScratchLanguage, lang.c_str());
         HWND page = Open(50);
         HwndMain()[0] = page;
         WypelnijCombo();
@@ -184,14 +178,14 @@ TEST_F(Pages, ChosenLanguageIsRecordedUnderKey8) {
         {"a name over 27 characters", 1, root + "\\Lang\\" + std::string(27, 'L') + ".lng"},
     };
     for (const Row& r : rows) {
-        SetKey("8", root + "\\Lang");
+        ScratchWrite(kScratchLanguage, (root + "\\Lang").c_str());
         HWND page = Open(50);
         HwndMain()[0] = page;
         WypelnijCombo();
         SendDlgItemMessageA(page, 600, CB_SETCURSEL, static_cast<WPARAM>(r.select), 0);
         ZapiszJezyk();
         char value[MAX_PATH];
-        dircfg("8", value, 0, sizeof value);
+        ScratchRead(kScratchLanguage, value, sizeof value);
         EXPECT_EQ(r.expected, value) << r.label;
         DestroyWindow(page);
     }

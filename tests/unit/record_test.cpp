@@ -20,16 +20,11 @@ protected:
         memcpy(saved, tmp_dir(), sizeof saved);
         snprintf(tmp_dir(), 260, "%s", NewFolder("record-scratch").c_str());
         install = NewFolder("record-install");
-        Set("9", install);
+        ScratchWrite(kScratchInstall, install.c_str());
         record = NewFolder("record-dest") + "\\UnInst.cfg";
-        Set("11", record);
+        ScratchWrite(kScratchRecord, record.c_str());
     }
     void TearDown() override { memcpy(tmp_dir(), saved, sizeof saved); }
-    void Set(const char* key, const std::string& value) {
-        std::vector<char> v(value.begin(), value.end());
-        v.push_back('\0');
-        dircfg(key, v.data(), 1, static_cast<int>(value.size()));
-    }
     std::string Get(const char* section, const char* key) {
         char value[300];
         GetPrivateProfileStringA(section, key, "<none>", value, sizeof value, record.c_str());
@@ -105,12 +100,12 @@ TEST_F(Record, ChosenLanguageIsCopiedAndTheBuiltInOneLeavesNoFile) {
     std::string target = dest + "\\Language.lng";
     std::string english = install + "\\English.lng";
     ASSERT_TRUE(WriteBytes(english, FromText("[lng]\r\n30=Remove\r\n")));
-    Set("8", english);
+    ScratchWrite(kScratchLanguage, english.c_str());
     CopyLanguageRecord(target.c_str());
     Bytes got;
     ASSERT_TRUE(ReadBytes(target, &got));
     EXPECT_EQ("[lng]\r\n30=Remove\r\n", std::string(got.begin(), got.end()));
-    Set("8", install + "\\Polski.lng");
+    ScratchWrite(kScratchLanguage, (install + "\\Polski.lng").c_str());
     CopyLanguageRecord(target.c_str());
     EXPECT_FALSE(Exists(target)) << "an earlier installation's language does not stay";
 }
@@ -246,7 +241,7 @@ TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
         for (const auto& f : earlier)
             ASSERT_TRUE(WriteBytes(un + "\\" + f.first, FromText(f.second)));
         ASSERT_TRUE(WriteBytes(install + "\\UnInst.dat", FromText("new uninstaller")));
-        Set("8", install + "\\Polski.lng");
+        ScratchWrite(kScratchLanguage, (install + "\\Polski.lng").c_str());
         SetListDigest(kProductKey, r.sealed ? digest.c_str() : nullptr);
         EarlierRead(dest.c_str(), kProductKey);
 

@@ -98,6 +98,33 @@ TEST_F(Scratch, SettingsKeysReadBackAndMissingOnesAreEmpty) {
     EXPECT_EQ(7, dircfg("10", value, 7, 0)) << "an unknown mode does nothing";
 }
 
+// The keys by name land under the numbers every part of the run reads.
+TEST_F(Scratch, EachNamedKeyIsItsNumberInTheSettingsFile) {
+    snprintf(tmp_dir(), MAX_PATH, "%s", NewFolder("named-keys").c_str());
+    struct Row {
+        ScratchKey key;
+        const char* name;
+        const char* value;
+    } rows[] = {{kScratchLanguage, "8", "C:\\T\\Lang"},
+                {kScratchInstall, "9", "C:\\T\\Install"},
+                {kScratchDestination, "10", "D:\\Program Files\\Product\\"},
+                {kScratchRecord, "11", "D:\\Program Files\\Product\\UnInstall\\UnInst.cfg"}};
+    char buffer[MAX_PATH];
+    for (const Row& r : rows) {
+        EXPECT_FALSE(ScratchRead(r.key, buffer, sizeof buffer)) << r.name << ": never written";
+        EXPECT_STREQ("", buffer) << r.name;
+        EXPECT_TRUE(ScratchWrite(r.key, r.value)) << r.name;
+    }
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.value, Read(r.name)) << "key " << r.name;
+        EXPECT_TRUE(ScratchRead(r.key, buffer, sizeof buffer)) << r.name;
+        EXPECT_STREQ(r.value, buffer) << r.name;
+    }
+    char small[8];
+    EXPECT_TRUE(ScratchRead(kScratchDestination, small, sizeof small));
+    EXPECT_STREQ("D:\\Prog", small) << "cut to the buffer with its terminator";
+}
+
 TEST_F(Scratch, GetCfgCreatesLangAndInstallAndRecordsThem) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);

@@ -11,11 +11,7 @@
 namespace {
 
 // Points key 8 at path for the lookups of one test.
-void ChooseLanguageFile(const std::string& path) {
-    std::vector<char> value(path.begin(), path.end());
-    value.push_back('\0');
-    dircfg("8", value.data(), 1, static_cast<int>(path.size()));
-}
+void ChooseLanguageFile(const std::string& path) { ScratchWrite(kScratchLanguage, path.c_str()); }
 
 } // namespace
 

@@ -7,7 +7,6 @@
 #include "finish/values.h"
 #include "helpers.h"
 #include "base/state.h"
-#include "base/scratch.h"
 
 TEST(Hex, DigitsAndTextToBytes) {
     EXPECT_EQ(0, hextoi('0'));
@@ -62,49 +61,37 @@ namespace {
 
 class Substitution : public ::testing::Test {
 protected:
-    void SetUp() override {
-        memcpy(saved, tmp_dir(), sizeof saved);
-        snprintf(tmp_dir(), 260, "%s", NewFolder("dynam").c_str());
-        strcpy(NazwaProgramu(), "Edytor");
-    }
-    void TearDown() override { memcpy(tmp_dir(), saved, sizeof saved); }
-    void Destination(const char* path) {
-        char value[260];
-        strcpy(value, path);
-        dircfg("10", value, 1, static_cast<int>(strlen(value)));
-    }
-    char saved[260];
+    void SetUp() override { strcpy(NazwaProgramu(), "Edytor"); }
 };
 
 } // namespace
 
 TEST_F(Substitution, EveryOccurrenceBecomesTheDestinationAndTheTypeString) {
-    Destination("D:\\Apps\\Edytor\\");
+    const char destination[] = "D:\\Apps\\Edytor\\";
     char value[260] = "%ProgramFiles%\\Edytor\\bin;%ProgramFiles%\\Edytor\\lib";
     char type[16] = "2";
-    EXPECT_TRUE(SciezkaDynamicznie(value, type));
+    EXPECT_TRUE(SciezkaDynamicznie(value, type, destination));
     EXPECT_STREQ("D:\\Apps\\Edytor\\bin;D:\\Apps\\Edytor\\lib", value) << "no doubled backslash";
     EXPECT_STREQ("3", type);
 
     char untouched[260] = "C:\\Elsewhere\\%ProgramFiles%\\Other";
     char type2[16] = "2";
-    EXPECT_TRUE(SciezkaDynamicznie(untouched, type2));
+    EXPECT_TRUE(SciezkaDynamicznie(untouched, type2, destination));
     EXPECT_STREQ("C:\\Elsewhere\\%ProgramFiles%\\Other", untouched);
     EXPECT_STREQ("2", type2);
 }
 
 TEST_F(Substitution, EndsWhenTheDestinationHoldsThePattern) {
-    Destination("C:\\%ProgramFiles%\\Edytor");
     char value[260] = "%ProgramFiles%\\Edytor\\x";
     char type[16] = "0";
-    EXPECT_TRUE(SciezkaDynamicznie(value, type));
+    EXPECT_TRUE(SciezkaDynamicznie(value, type, "C:\\%ProgramFiles%\\Edytor"));
     EXPECT_STREQ("C:\\%ProgramFiles%\\Edytor\\x", value);
 }
 
 TEST_F(Substitution, TextThatWouldOutgrowItsBufferIsRefused) {
-    Destination(("C:\\" + std::string(200, 'd')).c_str());
+    std::string destination = "C:\\" + std::string(200, 'd');
     char value[260] = "%ProgramFiles%\\Edytor;%ProgramFiles%\\Edytor";
     char type[16] = "2";
-    EXPECT_FALSE(SciezkaDynamicznie(value, type));
+    EXPECT_FALSE(SciezkaDynamicznie(value, type, destination.c_str()));
     EXPECT_STREQ("%ProgramFiles%\\Edytor;%ProgramFiles%\\Edytor", value) << "left as it was";
 }
