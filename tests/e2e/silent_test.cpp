@@ -68,8 +68,9 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
         SCOPED_TRACE(r.name);
         std::string caseFolder = CaseFolder(r.name);
         std::string exe = BuildInstaller(caseFolder, "e2e-" + std::string(r.name), NoisyProduct(r.name));
-        if (r.noPackage)
+        if (r.noPackage) {
             ASSERT_TRUE(CopyFileA((BuildFolder() + "\\brondale.exe").c_str(), exe.c_str(), FALSE));
+        }
         if (r.damage) {
             std::string data;
             ASSERT_TRUE(ReadFileText(exe, &data));
@@ -78,8 +79,9 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
         }
         std::string destination = std::string(r.destination) == "*" ? std::string("relative\\folder")
                                                                      : caseFolder + "\\dest\\" + r.destination;
-        if (r.destinationIsAFile)
+        if (r.destinationIsAFile) {
             ASSERT_TRUE(WriteFileText(destination, "a file, not a folder"));
+        }
         if (r.anotherCopy) {
             ASSERT_TRUE(Start(exe, caseFolder + "\\temp-first", &first));
             ASSERT_NE(nullptr, WaitForPage(first, "Choose Setup Language"));

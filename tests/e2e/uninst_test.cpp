@@ -522,8 +522,9 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
         std::string quiet;
         ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "QuietUninstallString", &type, &quiet));
         DeleteFileA(log.c_str());
-        if (r.userFile)
+        if (r.userFile) {
             ASSERT_TRUE(WriteFileText(destination + "\\data\\notes.txt", "the user's"));
+        }
 
         // What a deployment tool runs: the QuietUninstallString, with a log.
         std::string removeLog = CaseFolder(product + "-removelog") + "\\remove.log";

@@ -35,8 +35,6 @@ ProductFiles Payload(const std::string& name) {
     return files;
 }
 
-bool OptionsOpen(HWND w) { return w != nullptr; }
-
 } // namespace
 
 TEST_F(Unpack, FullRunReachesTheOptionsPageWithEveryFileInPlace) {

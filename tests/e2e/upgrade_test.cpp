@@ -434,8 +434,9 @@ TEST_F(Upgrade, TheSameInstallerAgainLeavesUnchangedFilesUntouched) {
     EXPECT_EQ("in both versions", repaired["data\\same.txt"].bytes);
     EXPECT_FALSE(repaired["data\\same.txt"] == changed["data\\same.txt"]);
     for (const auto& f : before)
-        if (f.first != "data\\same.txt")
+        if (f.first != "data\\same.txt") {
             EXPECT_TRUE(repaired[f.first] == f.second) << f.first << " was touched";
+        }
 }
 
 // An upgrade that changes one file replaces that one and leaves the others

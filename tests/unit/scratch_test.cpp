@@ -178,8 +178,9 @@ TEST_F(Scratch, TheProtectedDescriptorNamesOnlyTheOwners) {
         char out[320];
         strcpy(out, "<untouched>");
         EXPECT_EQ(r.sddl != nullptr, ProtectedFolderSddl(r.sid, out, sizeof out)) << r.sid;
-        if (r.sddl)
+        if (r.sddl) {
             EXPECT_STREQ(r.sddl, out) << r.sid;
+        }
     }
     char small[40];
     EXPECT_FALSE(ProtectedFolderSddl("S-1-5-32-544", small, sizeof small)) << "too small a buffer";

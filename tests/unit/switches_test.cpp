@@ -211,7 +211,7 @@ TEST(Log, ALinkAnywhereOnItsWayMeansNoLogAndNothingWrittenThere) {
         const char* label;
         std::string path;
         bool opened;
-        std::string lands;  // where an opened log is, when not at path
+        std::string lands{};  // where an opened log is, when not at path
     } rows[] = {
         {"a plain folder", root + "\\plain\\install.log", true},
         {"\"..\" is taken by name first, as Windows does", root + "\\folder-link\\..\\plain\\up.log", true,
