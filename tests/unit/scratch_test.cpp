@@ -208,9 +208,9 @@ TEST_F(Scratch, ShutdownNeverEntersALinkInTheFoldersPlace) {
 // The random generator and the temporary folder are set through the stand-in
 // here; under Wine the end-to-end tests cover a long TEMP.
 std::string CounterName(const char* temp, uint64_t value) {
-    char name[MAX_PATH];
-    snprintf(name, sizeof name, "%sBrondale%016llx", temp, static_cast<unsigned long long>(value));
-    return name;
+    char digits[17];
+    snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
+    return std::string(temp) + "Brondale" + digits;
 }
 
 TEST_F(Scratch, WhenEveryNameIsTakenTheRunRefusesAndUsesNone) {
