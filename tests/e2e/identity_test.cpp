@@ -130,7 +130,8 @@ TEST_F(Identity, WindowsReadsTheInstallersVersionAndIcon) {
         EXPECT_TRUE(bytes == images[i]) << "image " << i;
         EXPECT_EQ(i == 0 ? 16 : 32, e[0]) << i;
     }
-    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(IDI_LANGUAGE), MAKEINTRESOURCEA(14))) << "the pages keep theirs";
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(IDI_LANGUAGE), MAKEINTRESOURCEA(14)))
+        << "the pages keep theirs";
     EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) << "the manifest";
     FreeLibrary(module);
 }

@@ -161,7 +161,8 @@ TEST_F(PackTool, ANewProductLintsBuildsWithoutStubAndInstalls) {
     Click(confirm, IDC_CONFIRM_INSTALL);
     HWND licence = WaitForPageWith(IDC_LICENCE_TEXT);
     ASSERT_NE(nullptr, licence) << "the new product has a licence";
-    EXPECT_NE(std::string::npos, ItemText(licence, IDC_LICENCE_TEXT).find("The licence of " + name)) << ItemText(licence, IDC_LICENCE_TEXT);
+    EXPECT_NE(std::string::npos, ItemText(licence, IDC_LICENCE_TEXT).find("The licence of " + name))
+        << ItemText(licence, IDC_LICENCE_TEXT);
     Click(licence, IDC_LICENCE_ACCEPT);
     EXPECT_TRUE(WaitUntil([](HWND page) { return Enabled(GetDlgItem(page, IDC_LICENCE_NEXT)); }, licence));
     Click(licence, IDC_LICENCE_NEXT);

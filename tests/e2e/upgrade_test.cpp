@@ -118,7 +118,8 @@ protected:
         auto polski = std::find(items.begin(), items.end(), "Polski");
         if (polski == items.end())
             return nullptr;
-        SendMessageW(GetDlgItem(language, IDC_LANGUAGE_LIST), CB_SETCURSEL, static_cast<WPARAM>(polski - items.begin()), 0);
+        HWND list = GetDlgItem(language, IDC_LANGUAGE_LIST);
+        SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(polski - items.begin()), 0);
         Click(language, IDC_LANGUAGE_OK);
         HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
         if (!confirm)

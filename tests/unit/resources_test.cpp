@@ -213,8 +213,8 @@ TEST(Resources, LanguagePageTemplate) {
                    {IDC_LANGUAGE_TEXT, "Static", kLabel, 52, 14, 140, 18,
                     "Select the language for the installation from the choices below."},
                    {IDC_PAGE_ICON, "Static", kIcon, 12, 12, 32, 30, Ordinal(IDI_LANGUAGE)},
-                   {IDC_LANGUAGE_LIST, "ComboBox", kChild | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 50, 45, 140, 43,
-                    ""},
+                   {IDC_LANGUAGE_LIST, "ComboBox", kChild | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 50,
+                    45, 140, 43, ""},
                    {IDC_LANGUAGE_CANCEL, "Button", kButton, 132, 68, 56, 15, "Cancel"},
                    {IDC_LANGUAGE_OK, "Button", kButton, 67, 68, 56, 15, "Ok"},
                });
@@ -246,7 +246,8 @@ TEST(Resources, WizardPageTemplates) {
                    {IDC_DESTINATION_BROWSE, "Button", kButton, 79, 50, 50, 14, ""},
                    {IDC_DESTINATION_CANCEL, "Button", kButton, 214, 50, 50, 14, ""},
                    {IDC_DESTINATION_NEXT, "Button", kButton, 147, 50, 50, 14, ""},
-                   {IDC_DESTINATION_PATH, "Edit", kChild | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 78, 25, 186, 15, ""},
+                   {IDC_DESTINATION_PATH, "Edit", kChild | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 78, 25, 186, 15,
+                    ""},
                    {IDC_DESTINATION_LABEL, "Static", kLabel, 74, 8, 189, 10, ""},
                    {IDC_PAGE_ICON, "Static", kIcon, 20, 12, 43, 39, Ordinal(IDI_DESTINATION)},
                });
@@ -277,7 +278,7 @@ TEST(Resources, IconGroupsHaveTheirSizesIn32BitColour) {
     struct Group {
         int id;
         std::vector<int> sizes;
-    } groups[] = {{IDI_PROGRAM, {32, 16}},    {IDI_LANGUAGE, {48}}, {IDI_LICENCE, {64}},
+    } groups[] = {{IDI_PROGRAM, {32, 16}}, {IDI_LANGUAGE, {48}}, {IDI_LICENCE, {64}},
                   {IDI_DESTINATION, {64}}, {IDI_PROGRESS, {64}}, {IDI_OPTIONS, {64}}};
     for (const Group& g : groups) {
         HRSRC found = FindResourceA(Installer(), MAKEINTRESOURCEA(g.id), reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
