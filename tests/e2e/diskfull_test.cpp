@@ -72,7 +72,7 @@ TEST_F(DiskFull, FullDiskDuringAnUpgradeGivesVersion1Back) {
     v1["program\\bin\\tool.dat"] = std::string(100000, 'v');
     HWND options = ToOptions("diskfull-upgrade-1", v1, destination);
     ASSERT_NE(nullptr, options);
-    Click(options, 114);
+    Click(options, IDC_OPTIONS_FINISH);
     DWORD code = 0;
     ASSERT_TRUE(WaitExit(&run, 60000, &code));
     ASSERT_TRUE(SetFileAttributesA((destination + "\\a-first.txt").c_str(), FILE_ATTRIBUTE_READONLY));

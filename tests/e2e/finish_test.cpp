@@ -71,7 +71,7 @@ protected:
     // Presses the finish button and expects the wizard to end normally.
     void Finish114(HWND options) {
         std::string scratch = Scratch();
-        Click(options, 114);
+        Click(options, IDC_OPTIONS_FINISH);
         DWORD code = 0;
         ASSERT_TRUE(WaitExit(&run, 60000, &code));
         EXPECT_EQ(1u, code);
@@ -127,7 +127,7 @@ TEST_F(Finish, WholeInstallationLeavesEverythingInPlace) {
     std::string destination = CaseFolder("finish-full-dest") + "\\Finish Full";
     HWND options = ToOptions("finish-full", FullProduct(product), destination);
     ASSERT_NE(nullptr, options);
-    for (int id = 300; id <= 303; ++id)
+    for (int id = IDC_OPTION_DESKTOP; id <= IDC_OPTION_RUN; ++id)
         ASSERT_TRUE(Enabled(GetDlgItem(options, id)) && Checked(options, id)) << id;
     Finish114(options);
 
@@ -211,7 +211,7 @@ TEST_F(Finish, WholeInstallationLeavesEverythingInPlace) {
         EXPECT_FALSE(LetsOthersIn(FolderDacl(made))) << made << ": " << FolderDacl(made);
 
     // Launches: the information file first in the destination, then the
-    // entries marked 1 in order, then those marked 0 (box 303 ticked).
+    // entries marked 1 in order, then those marked 0 (the run box ticked).
     std::vector<std::string> starts = Starts(4);
     std::vector<std::string> expected = {"info.exe|" + destination, "app.exe|", "second.exe|", "tool.exe|"};
     ASSERT_EQ(expected.size(), starts.size()) << ::testing::PrintToString(starts);
@@ -225,7 +225,7 @@ TEST_F(Finish, UntickedBoxesMakeNoShortcutsAndStartOnlyWhatAlwaysStarts) {
     std::string destination = CaseFolder("finish-unticked-dest") + "\\App";
     HWND options = ToOptions("finish-unticked", FullProduct(product), destination);
     ASSERT_NE(nullptr, options);
-    for (int id : {300, 301, 302, 303}) {
+    for (int id : {IDC_OPTION_DESKTOP, IDC_OPTION_MENU, IDC_OPTION_INFO, IDC_OPTION_RUN}) {
         Click(options, id);
         for (int i = 0; i < 100 && Checked(options, id); ++i)
             Sleep(20);
@@ -268,7 +268,7 @@ TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
         std::string destination = CaseFolder(product + "-dest") + "\\App";
         HWND options = ToOptions(product, files, destination);
         ASSERT_NE(nullptr, options);
-        Click(options, 114);
+        Click(options, IDC_OPTIONS_FINISH);
         HWND box = WaitForMessageBox(run, 60000);
         ASSERT_NE(nullptr, box);
         BoxInfo info = ReadBox(box);

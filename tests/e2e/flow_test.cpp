@@ -9,10 +9,10 @@ namespace {
 const char kPathRefused[] = "Wybrana \x9C" "cie\xBFka jest nieprawid\xB3owa.";  // CP1250
 
 bool Hidden(HWND w) { return IsWindow(w) && !IsWindowVisible(w); }
-bool Enabled109(HWND page) { return IsWindowEnabled(GetDlgItem(page, 109)) != 0; }
-bool Disabled109(HWND page) { return !Enabled109(page); }
-bool Enabled104(HWND page) { return IsWindowEnabled(GetDlgItem(page, 104)) != 0; }
-bool Disabled104(HWND page) { return !Enabled104(page); }
+bool DestinationNextEnabled(HWND page) { return IsWindowEnabled(GetDlgItem(page, IDC_DESTINATION_NEXT)) != 0; }
+bool DestinationNextDisabled(HWND page) { return !DestinationNextEnabled(page); }
+bool LicenceNextEnabled(HWND page) { return IsWindowEnabled(GetDlgItem(page, IDC_LICENCE_NEXT)) != 0; }
+bool LicenceNextDisabled(HWND page) { return !LicenceNextEnabled(page); }
 
 using Flow = Wizard;
 
@@ -31,40 +31,40 @@ TEST_F(Flow, PagesFollowInOrderAndEachStepHidesThePageBefore) {
     ASSERT_NE(nullptr, confirm);
     EXPECT_TRUE(Hidden(language)) << "the language page is hidden, not ended";
     EXPECT_EQ("Flow Order", Text(confirm));
-    EXPECT_EQ("Czy napewno chcesz zainstalowa\xE6 program Flow Order?", ItemText(confirm, 201));
+    EXPECT_EQ("Czy napewno chcesz zainstalowa\xE6 program Flow Order?", ItemText(confirm, IDC_CONFIRM_TEXT));
 
-    Click(confirm, 102);
-    HWND page = WaitForPageWith(500);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND page = WaitForPageWith(IDC_LICENCE_TEXT);
     ASSERT_NE(nullptr, page) << "the licence page";
     EXPECT_TRUE(Hidden(confirm));
     EXPECT_EQ(confirm, GetWindow(page, GW_OWNER));
-    EXPECT_EQ("Licence terms\r\nLine two", ItemText(page, 500)) << "the file's bytes up to the first zero";
-    EXPECT_TRUE(Disabled104(page));
-    Click(page, 300);
-    EXPECT_TRUE(WaitUntil(Enabled104, page)) << "ticked";
-    Click(page, 300);
-    EXPECT_TRUE(WaitUntil(Disabled104, page)) << "unticked";
-    Click(page, 300);
-    EXPECT_TRUE(WaitUntil(Enabled104, page)) << "ticked again";
+    EXPECT_EQ("Licence terms\r\nLine two", ItemText(page, IDC_LICENCE_TEXT)) << "the file's bytes up to the first zero";
+    EXPECT_TRUE(LicenceNextDisabled(page));
+    Click(page, IDC_LICENCE_ACCEPT);
+    EXPECT_TRUE(WaitUntil(LicenceNextEnabled, page)) << "ticked";
+    Click(page, IDC_LICENCE_ACCEPT);
+    EXPECT_TRUE(WaitUntil(LicenceNextDisabled, page)) << "unticked";
+    Click(page, IDC_LICENCE_ACCEPT);
+    EXPECT_TRUE(WaitUntil(LicenceNextEnabled, page)) << "ticked again";
 
-    Click(page, 104);
-    HWND destination = WaitForPageWith(402);
+    Click(page, IDC_LICENCE_NEXT);
+    HWND destination = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, destination);
     EXPECT_TRUE(Hidden(page));
     EXPECT_EQ(page, GetWindow(destination, GW_OWNER));
-    EXPECT_EQ(ProgramFilesFolder() + "\\Flow Order", ItemText(destination, 402));
+    EXPECT_EQ(ProgramFilesFolder() + "\\Flow Order", ItemText(destination, IDC_DESTINATION_PATH));
 
     std::string target = folder + "\\dest\\new\\";
-    SetItemText(destination, 402, target);
-    Click(destination, 109);
+    SetItemText(destination, IDC_DESTINATION_PATH, target);
+    Click(destination, IDC_DESTINATION_NEXT);
     // A small program section can be unpacked before the progress page is
     // seen: then the options page stands in its place.
-    HWND progress = WaitForPageWith(700, 20000, 303);
+    HWND progress = WaitForPageWith(IDC_PROGRESS_BAR, 20000, IDC_OPTION_RUN);
     ASSERT_NE(nullptr, progress);
     EXPECT_TRUE(Hidden(destination));
     EXPECT_TRUE(PathExists(folder + "\\dest\\new")) << "a trailing backslash creates the last folder at once";
     EXPECT_EQ(target, ScratchKey(Scratch(), "10")) << "the path exactly as typed";
-    HWND options = WaitForPageWith(303);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN);
     ASSERT_NE(nullptr, options);
     for (HWND earlier : {language, confirm, page, destination, progress})
         EXPECT_TRUE(earlier == options || !IsWindowVisible(earlier)) << "no page comes back";
@@ -74,12 +74,12 @@ TEST_F(Flow, PagesFollowInOrderAndEachStepHidesThePageBefore) {
 TEST_F(Flow, WithoutALicenceTheDestinationFollowsTheConfirmation) {
     HWND confirm = ToConfirmation("flow-nolicence", BasicProduct("No Licence", {"English"}));
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND destination = WaitForPageWith(402);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND destination = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, destination);
     EXPECT_EQ(confirm, GetWindow(destination, GW_OWNER)) << "owned by the confirmation page";
-    EXPECT_EQ(nullptr, GetDlgItem(destination, 500));
-    CancelWithYes(destination, 110);
+    EXPECT_EQ(nullptr, GetDlgItem(destination, IDC_LICENCE_TEXT));
+    CancelWithYes(destination, IDC_DESTINATION_CANCEL);
 }
 
 TEST_F(Flow, MissingLicenceFileGivesAnEmptyEditAndTheUserGoesOn) {
@@ -88,31 +88,31 @@ TEST_F(Flow, MissingLicenceFileGivesAnEmptyEditAndTheUserGoesOn) {
     packOptions = "--force";  // the tool would refuse a licence that is not there
     HWND confirm = ToConfirmation("flow-lostlicence", files);
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND page = WaitForPageWith(500);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND page = WaitForPageWith(IDC_LICENCE_TEXT);
     ASSERT_NE(nullptr, page);
-    EXPECT_EQ("", ItemText(page, 500));
-    Click(page, 300);
-    ASSERT_TRUE(WaitUntil(Enabled104, page));
-    Click(page, 104);
-    EXPECT_NE(nullptr, WaitForPageWith(402));
+    EXPECT_EQ("", ItemText(page, IDC_LICENCE_TEXT));
+    Click(page, IDC_LICENCE_ACCEPT);
+    ASSERT_TRUE(WaitUntil(LicenceNextEnabled, page));
+    Click(page, IDC_LICENCE_NEXT);
+    EXPECT_NE(nullptr, WaitForPageWith(IDC_DESTINATION_PATH));
 }
 
 TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
     HWND confirm = ToConfirmation("flow-paths", BasicProduct("Path Checks", {"English"}));
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND page = WaitForPageWith(402);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page);
 
-    SetItemText(page, 402, "");
-    EXPECT_TRUE(WaitUntil(Disabled109, page)) << "an empty edit disables 109";
-    SetItemText(page, 402, "C");
-    EXPECT_TRUE(WaitUntil(Enabled109, page)) << "one character enables it";
+    SetItemText(page, IDC_DESTINATION_PATH, "");
+    EXPECT_TRUE(WaitUntil(DestinationNextDisabled, page)) << "an empty edit disables the forward button";
+    SetItemText(page, IDC_DESTINATION_PATH, "C");
+    EXPECT_TRUE(WaitUntil(DestinationNextEnabled, page)) << "one character enables it";
 
     for (const char* refused : {"C", "C:", "relative\\folder", "\\\\server\\share\\x", "C:relative", "/unix/path"}) {
-        SetItemText(page, 402, refused);
-        Click(page, 109);
+        SetItemText(page, IDC_DESTINATION_PATH, refused);
+        Click(page, IDC_DESTINATION_NEXT);
         HWND box = WaitForMessageBox(run);
         ASSERT_NE(nullptr, box) << refused;
         BoxInfo info = ReadBox(box);
@@ -123,7 +123,7 @@ TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
         while (IsWindow(box))
             Sleep(20);
         EXPECT_TRUE(IsWindowVisible(page)) << refused << ": the page stays";
-        EXPECT_EQ(refused, ItemText(page, 402)) << "and keeps its text";
+        EXPECT_EQ(refused, ItemText(page, IDC_DESTINATION_PATH)) << "and keeps its text";
         EXPECT_EQ("", ScratchKey(Scratch(), "10")) << "nothing is recorded";
     }
     // A folder under which the uninstall record would pass 259 characters:
@@ -132,8 +132,8 @@ TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
     std::string parent = deep + std::string(120, 'p');
     std::string tooLong = parent + "\\" + std::string(240 - parent.size() - 1, 'x');
     ASSERT_EQ(240u, tooLong.size());
-    SetItemText(page, 402, tooLong);
-    Click(page, 109);
+    SetItemText(page, IDC_DESTINATION_PATH, tooLong);
+    Click(page, IDC_DESTINATION_NEXT);
     HWND longBox = WaitForMessageBox(run);
     ASSERT_NE(nullptr, longBox);
     EXPECT_EQ(kPathRefused, ReadBox(longBox).text);
@@ -146,8 +146,8 @@ TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
 
     // A drive root alone is accepted; the drive does not exist, so the
     // unpacking fails as any unwritable destination does.
-    SetItemText(page, 402, "X:\\");
-    Click(page, 109);
+    SetItemText(page, IDC_DESTINATION_PATH, "X:\\");
+    Click(page, IDC_DESTINATION_NEXT);
     HWND box = WaitForMessageBox(run);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("The files cannot be written. The disk may be full or the folder read-only.", ReadBox(box).text);
@@ -163,7 +163,9 @@ TEST_F(Flow, CancelQuestionOnEveryPage) {
         int nextMarker;  // a control of the next page
     };
     HWND page = confirm;
-    for (Step s : {Step{103, 102, 500}, Step{105, 104, 402}, Step{110, 109, 114}}) {
+    for (Step s : {Step{IDC_CONFIRM_CANCEL, IDC_CONFIRM_INSTALL, IDC_LICENCE_TEXT},
+                   Step{IDC_LICENCE_CANCEL, IDC_LICENCE_NEXT, IDC_DESTINATION_PATH},
+                   Step{IDC_DESTINATION_CANCEL, IDC_DESTINATION_NEXT, IDC_OPTIONS_FINISH}}) {
         // The cancel button and the title bar's close box both ask; No keeps
         // the page as it was.
         for (bool closeBox : {false, true}) {
@@ -184,19 +186,19 @@ TEST_F(Flow, CancelQuestionOnEveryPage) {
         Sleep(200);
         EXPECT_EQ(nullptr, WaitForMessageBox(run, 100));
         EXPECT_TRUE(IsWindowVisible(page));
-        if (s.forward == 104) {
-            Click(page, 300);
-            ASSERT_TRUE(WaitUntil(Enabled104, page));
+        if (s.forward == IDC_LICENCE_NEXT) {
+            Click(page, IDC_LICENCE_ACCEPT);
+            ASSERT_TRUE(WaitUntil(LicenceNextEnabled, page));
         }
-        if (s.forward == 109)
-            SetItemText(page, 402, folder + "\\dest");
+        if (s.forward == IDC_DESTINATION_NEXT)
+            SetItemText(page, IDC_DESTINATION_PATH, folder + "\\dest");
         Click(page, s.forward);
         page = WaitForPageWith(s.nextMarker);
         ASSERT_NE(nullptr, page);
     }
     // The small product is unpacked at once; the options page follows. (The
     // progress page's own question is tested on a package that takes long.)
-    page = WaitForPageWith(303);
+    page = WaitForPageWith(IDC_OPTION_RUN);
     ASSERT_NE(nullptr, page);
     CancelWithYes(page, 0);
     EXPECT_FALSE(IsWindow(confirm)) << "every page has ended";
@@ -205,11 +207,11 @@ TEST_F(Flow, CancelQuestionOnEveryPage) {
 TEST_F(Flow, FolderBrowserOpensAndCancelKeepsThePath) {
     HWND confirm = ToConfirmation("flow-browse", BasicProduct("Browse Product", {"English"}));
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND page = WaitForPageWith(402);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page);
-    std::string proposal = ItemText(page, 402);
-    Click(page, 108);
+    std::string proposal = ItemText(page, IDC_DESTINATION_PATH);
+    Click(page, IDC_DESTINATION_BROWSE);
     // The browser is a dialog of its own, owned by the destination page.
     HWND browser = nullptr;
     for (int i = 0; i < 500 && !browser; ++i) {
@@ -223,7 +225,7 @@ TEST_F(Flow, FolderBrowserOpensAndCancelKeepsThePath) {
     for (int i = 0; i < 250 && IsWindow(browser); ++i)
         Sleep(20);
     EXPECT_FALSE(IsWindow(browser));
-    EXPECT_EQ(proposal, ItemText(page, 402)) << "a cancelled browser leaves the edit unchanged";
+    EXPECT_EQ(proposal, ItemText(page, IDC_DESTINATION_PATH)) << "a cancelled browser leaves the edit unchanged";
     EXPECT_TRUE(IsWindowVisible(page));
 }
 
@@ -266,18 +268,18 @@ TEST_F(Flow, TheScratchFolderAndTheInstallerFileAreHeldWhileItRuns) {
     EXPECT_FALSE(DeleteFileA(exe.c_str()));
     EXPECT_TRUE(PathExists(other));
 
-    Click(language, 100);
-    HWND confirm = WaitForPageWith(201);
+    Click(language, IDC_LANGUAGE_OK);
+    HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND page = WaitForPageWith(402);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page);
     std::string destination = CaseFolder("flow-held-dest") + "\\Flow Held";
-    SetItemText(page, 402, destination);
-    Click(page, 109);
-    HWND options = WaitForPageWith(303, 60000);
+    SetItemText(page, IDC_DESTINATION_PATH, destination);
+    Click(page, IDC_DESTINATION_NEXT);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
-    Click(options, 114);
+    Click(options, IDC_OPTIONS_FINISH);
     DWORD code = 0;
     ASSERT_TRUE(WaitExit(&run, 60000, &code));
     EXPECT_EQ(1u, code);

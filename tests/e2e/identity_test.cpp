@@ -113,10 +113,10 @@ TEST_F(Identity, WindowsReadsTheInstallersVersionAndIcon) {
     EXPECT_EQ(0u, fixed->dwFileVersionLS);
     EXPECT_EQ(0x00020001u, fixed->dwProductVersionMS);
 
-    // Icon group 1 holds setup.ico's images; the pages' group 2 is still there.
+    // The program's icon group holds setup.ico's images; the pages' groups are still there.
     HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, module);
-    HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(14));
+    HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(IDI_PROGRAM), MAKEINTRESOURCEA(14));
     ASSERT_NE(nullptr, group);
     const unsigned char* g = static_cast<const unsigned char*>(LockResource(LoadResource(module, group)));
     ASSERT_EQ(6u + 14 * images.size(), SizeofResource(module, group));
@@ -130,7 +130,8 @@ TEST_F(Identity, WindowsReadsTheInstallersVersionAndIcon) {
         EXPECT_TRUE(bytes == images[i]) << "image " << i;
         EXPECT_EQ(i == 0 ? 16 : 32, e[0]) << i;
     }
-    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(2), MAKEINTRESOURCEA(14))) << "the pages keep theirs";
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(IDI_LANGUAGE), MAKEINTRESOURCEA(14)))
+        << "the pages keep theirs";
     EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) << "the manifest";
     FreeLibrary(module);
 }
@@ -250,20 +251,20 @@ TEST_F(Identity, ANewProductSpeaksEnglishAtItsMessages) {
     ASSERT_TRUE(Start(exe, folder + "\\temp-walk", &run, {}, "/LANG=English"));
     language = WaitForPage(run, "Choose Setup Language");
     ASSERT_NE(nullptr, language);
-    Click(language, 100);
-    HWND confirm = WaitForPageWith(201);
+    Click(language, IDC_LANGUAGE_OK);
+    HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
     ASSERT_NE(nullptr, confirm);
-    EXPECT_EQ(English(1) + " " + name + "?", ItemText(confirm, 201));
-    Click(confirm, 102);
-    HWND licence = WaitForPageWith(500);
+    EXPECT_EQ(English(1) + " " + name + "?", ItemText(confirm, IDC_CONFIRM_TEXT));
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND licence = WaitForPageWith(IDC_LICENCE_TEXT);
     ASSERT_NE(nullptr, licence);
-    Click(licence, 300);
-    EXPECT_TRUE(WaitUntil([](HWND page) { return Enabled(GetDlgItem(page, 104)); }, licence));
-    Click(licence, 104);
-    HWND page = WaitForPageWith(402);
+    Click(licence, IDC_LICENCE_ACCEPT);
+    EXPECT_TRUE(WaitUntil([](HWND page) { return Enabled(GetDlgItem(page, IDC_LICENCE_NEXT)); }, licence));
+    Click(licence, IDC_LICENCE_NEXT);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page);
-    SetItemText(page, 402, destination);
-    Click(page, 109);
+    SetItemText(page, IDC_DESTINATION_PATH, destination);
+    Click(page, IDC_DESTINATION_NEXT);
     HWND box = WaitForMessageBox(run, 60000);
     ASSERT_NE(nullptr, box);
     BoxInfo info = ReadBox(box);
@@ -326,14 +327,14 @@ TEST_F(Links, AnEnglishInstallerNamesTheLinkInEnglish) {
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, "/LANG=English"));
     language = WaitForPage(run, "Choose Setup Language");
     ASSERT_NE(nullptr, language);
-    Click(language, 100);
-    HWND confirm = WaitForPageWith(201);
+    Click(language, IDC_LANGUAGE_OK);
+    HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND page = WaitForPageWith(402);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page);
-    SetItemText(page, 402, destination);
-    Click(page, 109);
+    SetItemText(page, IDC_DESTINATION_PATH, destination);
+    Click(page, IDC_DESTINATION_NEXT);
     HWND box = WaitForMessageBox(run, 60000);
     ASSERT_NE(nullptr, box);
     BoxInfo info = ReadBox(box);

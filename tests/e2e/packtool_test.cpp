@@ -124,8 +124,8 @@ TEST_F(PackTool, BytesAppendedAfterThePackageStillInstall) {
     EXPECT_EQ(0, RunPackTool("verify \"" + exe + "\"", &out)) << out;
     EXPECT_NE(std::string::npos, out.find("8192 bytes after the package")) << out;
 
-    ASSERT_NE(nullptr, StartAndPress109(exe, destination));
-    ASSERT_NE(nullptr, WaitForPageWith(303, 60000));
+    ASSERT_NE(nullptr, StartAndPressNext(exe, destination));
+    ASSERT_NE(nullptr, WaitForPageWith(IDC_OPTION_RUN, 60000));
     std::string installed;
     ASSERT_TRUE(ReadFileText(destination + "\\Signed Product.txt", &installed));
     EXPECT_EQ("Signed Product", installed);
@@ -155,29 +155,30 @@ TEST_F(PackTool, ANewProductLintsBuildsWithoutStubAndInstalls) {
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
     language = WaitForPage(run, "Choose Setup Language");
     ASSERT_NE(nullptr, language);
-    Click(language, 100);
-    HWND confirm = WaitForPageWith(201);
+    Click(language, IDC_LANGUAGE_OK);
+    HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND licence = WaitForPageWith(500);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND licence = WaitForPageWith(IDC_LICENCE_TEXT);
     ASSERT_NE(nullptr, licence) << "the new product has a licence";
-    EXPECT_NE(std::string::npos, ItemText(licence, 500).find("The licence of " + name)) << ItemText(licence, 500);
-    Click(licence, 300);
-    EXPECT_TRUE(WaitUntil([](HWND page) { return Enabled(GetDlgItem(page, 104)); }, licence));
-    Click(licence, 104);
-    HWND page = WaitForPageWith(402);
+    EXPECT_NE(std::string::npos, ItemText(licence, IDC_LICENCE_TEXT).find("The licence of " + name))
+        << ItemText(licence, IDC_LICENCE_TEXT);
+    Click(licence, IDC_LICENCE_ACCEPT);
+    EXPECT_TRUE(WaitUntil([](HWND page) { return Enabled(GetDlgItem(page, IDC_LICENCE_NEXT)); }, licence));
+    Click(licence, IDC_LICENCE_NEXT);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page);
-    EXPECT_EQ(ProgramFilesFolder() + "\\" + name, ItemText(page, 402));
-    SetItemText(page, 402, destination);
-    Click(page, 109);
-    HWND options = WaitForPageWith(303, 60000);
+    EXPECT_EQ(ProgramFilesFolder() + "\\" + name, ItemText(page, IDC_DESTINATION_PATH));
+    SetItemText(page, IDC_DESTINATION_PATH, destination);
+    Click(page, IDC_DESTINATION_NEXT);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
-    for (int id : {300, 301}) {  // no shortcuts left behind in the shared prefix
+    for (int id : {IDC_OPTION_DESKTOP, IDC_OPTION_MENU}) {  // no shortcuts left behind in the shared prefix
         Click(options, id);
         for (int i = 0; i < 100 && Checked(options, id); ++i)
             Sleep(20);
     }
-    Click(options, 114);
+    Click(options, IDC_OPTIONS_FINISH);
     DWORD code = 0;
     ASSERT_TRUE(WaitExit(&run, 60000, &code));
     EXPECT_EQ(1u, code);

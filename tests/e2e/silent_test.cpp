@@ -68,8 +68,9 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
         SCOPED_TRACE(r.name);
         std::string caseFolder = CaseFolder(r.name);
         std::string exe = BuildInstaller(caseFolder, "e2e-" + std::string(r.name), NoisyProduct(r.name));
-        if (r.noPackage)
+        if (r.noPackage) {
             ASSERT_TRUE(CopyFileA((BuildFolder() + "\\brondale.exe").c_str(), exe.c_str(), FALSE));
+        }
         if (r.damage) {
             std::string data;
             ASSERT_TRUE(ReadFileText(exe, &data));
@@ -78,8 +79,9 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
         }
         std::string destination = std::string(r.destination) == "*" ? std::string("relative\\folder")
                                                                      : caseFolder + "\\dest\\" + r.destination;
-        if (r.destinationIsAFile)
+        if (r.destinationIsAFile) {
             ASSERT_TRUE(WriteFileText(destination, "a file, not a folder"));
+        }
         if (r.anotherCopy) {
             ASSERT_TRUE(Start(exe, caseFolder + "\\temp-first", &first));
             ASSERT_NE(nullptr, WaitForPage(first, "Choose Setup Language"));
@@ -120,25 +122,25 @@ TEST_F(Silent, SwitchesPresetThePagesAndTheLogFollowsTheWalk) {
                       "/LANG=english /NODESKTOP /NOSTARTMENU /LOG=\"" + log + "\" /D=" + destination));
     language = WaitForPage(run, "Choose Setup Language");
     ASSERT_NE(nullptr, language);
-    std::vector<std::string> items = ComboItems(GetDlgItem(language, 600));
-    int selected = ComboSelection(GetDlgItem(language, 600));
+    std::vector<std::string> items = ComboItems(GetDlgItem(language, IDC_LANGUAGE_LIST));
+    int selected = ComboSelection(GetDlgItem(language, IDC_LANGUAGE_LIST));
     ASSERT_GE(selected, 0);
     EXPECT_EQ("English", items[static_cast<size_t>(selected)]) << "instead of the fourth entry, Francais";
-    Click(language, 100);
-    HWND confirm = WaitForPageWith(201);
+    Click(language, IDC_LANGUAGE_OK);
+    HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
     ASSERT_NE(nullptr, confirm);
-    Click(confirm, 102);
-    HWND page = WaitForPageWith(402);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page);
-    EXPECT_EQ(destination, ItemText(page, 402));
-    Click(page, 109);
-    HWND options = WaitForPageWith(303, 60000);
+    EXPECT_EQ(destination, ItemText(page, IDC_DESTINATION_PATH));
+    Click(page, IDC_DESTINATION_NEXT);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
-    EXPECT_TRUE(Enabled(GetDlgItem(options, 300)));
-    EXPECT_FALSE(Checked(options, 300));
-    EXPECT_FALSE(Checked(options, 301));
-    EXPECT_TRUE(Checked(options, 302));
-    Click(options, 114);
+    EXPECT_TRUE(Enabled(GetDlgItem(options, IDC_OPTION_DESKTOP)));
+    EXPECT_FALSE(Checked(options, IDC_OPTION_DESKTOP));
+    EXPECT_FALSE(Checked(options, IDC_OPTION_MENU));
+    EXPECT_TRUE(Checked(options, IDC_OPTION_INFO));
+    Click(options, IDC_OPTIONS_FINISH);
     DWORD code = 0;
     ASSERT_TRUE(WaitExit(&run, 60000, &code));
     EXPECT_EQ(1u, code) << "an interactive run keeps its exit codes";

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "base/resource.h"
 #include "harness.h"
 
 namespace {
@@ -28,10 +29,10 @@ TEST_F(Startup, LanguagePageListsLanguagesAndScratchHoldsTheSections) {
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
 
-    EXPECT_EQ("Select the language for the installation from the choices below.", ItemText(page, 200));
-    EXPECT_EQ("Ok", ItemText(page, 100));
-    EXPECT_EQ("Cancel", ItemText(page, 101));
-    HWND combo = GetDlgItem(page, 600);
+    EXPECT_EQ("Select the language for the installation from the choices below.", ItemText(page, IDC_LANGUAGE_TEXT));
+    EXPECT_EQ("Ok", ItemText(page, IDC_LANGUAGE_OK));
+    EXPECT_EQ("Cancel", ItemText(page, IDC_LANGUAGE_CANCEL));
+    HWND combo = GetDlgItem(page, IDC_LANGUAGE_LIST);
     std::vector<std::string> expected = {"Czech", "Deutsch", "English", "Polski"};
     EXPECT_EQ(expected, ComboItems(combo));
     EXPECT_EQ(3, ComboSelection(combo));
@@ -58,7 +59,7 @@ TEST_F(Startup, LanguagePageListsLanguagesAndScratchHoldsTheSections) {
     GetPrivateProfileStringA("t1", "9", "", value, sizeof value, (scratch[0] + "\\init.cfg").c_str());
     EXPECT_EQ(scratch[0] + "\\Install", value);
 
-    Click(page, 101);
+    Click(page, IDC_LANGUAGE_CANCEL);
     HWND box = WaitForMessageBox(run);
     ASSERT_NE(nullptr, box);
     Answer(box, IDYES);
@@ -76,8 +77,8 @@ TEST_F(Startup, WithFewerThanFourEntriesNothingIsSelected) {
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
     std::vector<std::string> expected = {"English", "Polski"};
-    EXPECT_EQ(expected, ComboItems(GetDlgItem(page, 600)));
-    EXPECT_EQ(CB_ERR, ComboSelection(GetDlgItem(page, 600)));
+    EXPECT_EQ(expected, ComboItems(GetDlgItem(page, IDC_LANGUAGE_LIST)));
+    EXPECT_EQ(CB_ERR, ComboSelection(GetDlgItem(page, IDC_LANGUAGE_LIST)));
 }
 
 TEST_F(Startup, CancelAsksAndNoKeepsThePage) {
@@ -87,7 +88,7 @@ TEST_F(Startup, CancelAsksAndNoKeepsThePage) {
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
 
-    Click(page, 101);
+    Click(page, IDC_LANGUAGE_CANCEL);
     HWND box = WaitForMessageBox(run);
     ASSERT_NE(nullptr, box);
     BoxInfo info = ReadBox(box);
@@ -119,7 +120,7 @@ TEST_F(Startup, EscapeDoesNothing) {
     ASSERT_TRUE(Start(exe, folder + "\\temp", &run));
     HWND page = WaitForPage(run, kLanguageCaption);
     ASSERT_NE(nullptr, page);
-    PostMessageA(GetDlgItem(page, 600), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(GetDlgItem(page, IDC_LANGUAGE_LIST), WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageA(page, WM_KEYDOWN, VK_ESCAPE, 0);
     Sleep(500);
     EXPECT_EQ(nullptr, WaitForMessageBox(run, 200));

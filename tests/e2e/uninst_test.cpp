@@ -73,21 +73,21 @@ protected:
         ASSERT_TRUE(Launch(name, files));
         language = WaitForPage(run, "Choose Setup Language");
         ASSERT_NE(nullptr, language);
-        std::vector<std::string> items = ComboItems(GetDlgItem(language, 600));
+        std::vector<std::string> items = ComboItems(GetDlgItem(language, IDC_LANGUAGE_LIST));
         auto at = std::find(items.begin(), items.end(), lang);
         ASSERT_NE(items.end(), at) << lang;
-        SendMessageW(GetDlgItem(language, 600), CB_SETCURSEL, static_cast<WPARAM>(at - items.begin()), 0);
-        Click(language, 100);
-        HWND confirm = WaitForPageWith(201);
+        SendMessageW(GetDlgItem(language, IDC_LANGUAGE_LIST), CB_SETCURSEL, static_cast<WPARAM>(at - items.begin()), 0);
+        Click(language, IDC_LANGUAGE_OK);
+        HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
         ASSERT_NE(nullptr, confirm);
-        Click(confirm, 102);
-        HWND page = WaitForPageWith(402);
+        Click(confirm, IDC_CONFIRM_INSTALL);
+        HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
         ASSERT_NE(nullptr, page);
-        SetItemText(page, 402, destination);
-        Click(page, 109);
-        HWND options = WaitForPageWith(303, 60000);
+        SetItemText(page, IDC_DESTINATION_PATH, destination);
+        Click(page, IDC_DESTINATION_NEXT);
+        HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
         ASSERT_NE(nullptr, options);
-        Click(options, 114);
+        Click(options, IDC_OPTIONS_FINISH);
         DWORD code = 0;
         ASSERT_TRUE(WaitExit(&run, 60000, &code));
         ASSERT_EQ(1u, code);
@@ -522,8 +522,9 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
         std::string quiet;
         ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "QuietUninstallString", &type, &quiet));
         DeleteFileA(log.c_str());
-        if (r.userFile)
+        if (r.userFile) {
             ASSERT_TRUE(WriteFileText(destination + "\\data\\notes.txt", "the user's"));
+        }
 
         // What a deployment tool runs: the QuietUninstallString, with a log.
         std::string removeLog = CaseFolder(product + "-removelog") + "\\remove.log";

@@ -35,8 +35,6 @@ ProductFiles Payload(const std::string& name) {
     return files;
 }
 
-bool OptionsOpen(HWND w) { return w != nullptr; }
-
 } // namespace
 
 TEST_F(Unpack, FullRunReachesTheOptionsPageWithEveryFileInPlace) {
@@ -44,14 +42,14 @@ TEST_F(Unpack, FullRunReachesTheOptionsPageWithEveryFileInPlace) {
     std::string destination = CaseFolder("unpack-full-dest") + "\\Target";
     HWND progress = ToProgress("unpack-full", files, destination);
     ASSERT_NE(nullptr, progress);
-    HWND options = WaitForPageWith(303, 60000);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
     EXPECT_TRUE(IsWindow(progress) && !IsWindowVisible(progress)) << "the progress page is hidden, not ended";
     EXPECT_EQ(progress, GetWindow(options, GW_OWNER));
-    EXPECT_EQ("100%", ItemText(progress, 208));
-    EXPECT_EQ("100%", ItemText(progress, 209));
-    EXPECT_EQ(100, SendMessageW(GetDlgItem(progress, 700), PBM_GETPOS, 0, 0));
-    EXPECT_EQ(100, SendMessageW(GetDlgItem(progress, 701), PBM_GETPOS, 0, 0));
+    EXPECT_EQ("100%", ItemText(progress, IDC_PROGRESS_PERCENT));
+    EXPECT_EQ("100%", ItemText(progress, IDC_PROGRESS_FILE_PERCENT));
+    EXPECT_EQ(100, SendMessageW(GetDlgItem(progress, IDC_PROGRESS_BAR), PBM_GETPOS, 0, 0));
+    EXPECT_EQ(100, SendMessageW(GetDlgItem(progress, IDC_PROGRESS_FILE_BAR), PBM_GETPOS, 0, 0));
     for (const auto& f : files) {
         if (f.first.compare(0, 8, "program\\") != 0)
             continue;
@@ -59,8 +57,8 @@ TEST_F(Unpack, FullRunReachesTheOptionsPageWithEveryFileInPlace) {
         ASSERT_TRUE(ReadFileText(destination + "\\" + f.first.substr(8), &got)) << f.first;
         EXPECT_TRUE(got == f.second) << f.first;
     }
-    // Button 114 ends the wizard for now without asking.
-    Click(options, 114);
+    // The options page's finish button ends the wizard for now without asking.
+    Click(options, IDC_OPTIONS_FINISH);
     DWORD code = 0;
     ASSERT_TRUE(WaitExit(&run, 30000, &code));
     EXPECT_EQ(1u, code);
@@ -77,7 +75,7 @@ TEST_F(Unpack, CancelWhileUnpackingRemovesOnlyWhatTheInstallationWrote) {
     HWND progress = ToProgress("unpack-cancel", files, destination);
     ASSERT_NE(nullptr, progress);
     std::string scratch = Scratch();
-    CancelWithYes(progress, 107);
+    CancelWithYes(progress, IDC_PROGRESS_CANCEL);
     std::vector<std::string> expected = {"big\\", "mine.txt"};
     EXPECT_EQ(expected, ListFolder(destination));
     EXPECT_EQ(std::vector<std::string>{"keep.txt"}, ListFolder(destination + "\\big"));
@@ -91,11 +89,11 @@ TEST_F(Unpack, AnsweringNoLetsTheUnpackingFinish) {
     std::string destination = CaseFolder("unpack-no-dest") + "\\App";
     HWND progress = ToProgress("unpack-no", files, destination);
     ASSERT_NE(nullptr, progress);
-    Click(progress, 107);
+    Click(progress, IDC_PROGRESS_CANCEL);
     HWND box = WaitForMessageBox(run);
     ASSERT_NE(nullptr, box);
     Answer(box, IDNO);
-    HWND options = WaitForPageWith(303, 120000);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 120000);
     ASSERT_NE(nullptr, options);
     WIN32_FILE_ATTRIBUTE_DATA info;
     ASSERT_TRUE(GetFileAttributesExA((destination + "\\big.bin").c_str(), GetFileExInfoStandard, &info));
@@ -116,7 +114,7 @@ TEST_F(Unpack, DamagedProgramSectionIsReportedAndTakenBack) {
     std::string destination = CaseFolder("unpack-damaged-dest");
     ASSERT_TRUE(WriteFileText(destination + "\\mine.txt", "was here"));
 
-    ASSERT_NE(nullptr, StartAndPress109(exe, destination));
+    ASSERT_NE(nullptr, StartAndPressNext(exe, destination));
     HWND box = WaitForMessageBox(run, 60000);
     ASSERT_NE(nullptr, box);
     BoxInfo info = ReadBox(box);
@@ -135,7 +133,7 @@ TEST_F(Unpack, OptionBoxesAreEnabledByTheConfiguration) {
     struct Row {
         const char* label;
         std::string init, lnk;
-        bool enabled[4];  // 300, 301, 302, 303
+        bool enabled[4];  // the four boxes, IDC_OPTION_DESKTOP to IDC_OPTION_RUN
     } rows[] = {
         {"nothing configured", "", "", {false, false, false, false}},
         {"desktop list count 1, information file, run on request",
@@ -154,11 +152,11 @@ TEST_F(Unpack, OptionBoxesAreEnabledByTheConfiguration) {
         std::string name = "unpack-options-" + std::to_string(n++);
         HWND progress = ToProgress(name, files, CaseFolder(name + "-dest") + "\\App");
         ASSERT_NE(nullptr, progress) << r.label;
-        HWND options = WaitForPageWith(303);
+        HWND options = WaitForPageWith(IDC_OPTION_RUN);
         ASSERT_NE(nullptr, options) << r.label;
         for (int i = 0; i < 4; ++i) {
-            EXPECT_TRUE(Checked(options, 300 + i)) << r.label << ": every box starts ticked";
-            EXPECT_EQ(r.enabled[i], Enabled(GetDlgItem(options, 300 + i))) << r.label << ", box " << 300 + i;
+            EXPECT_TRUE(Checked(options, IDC_OPTION_DESKTOP + i)) << r.label << ": every box starts ticked";
+            EXPECT_EQ(r.enabled[i], Enabled(GetDlgItem(options, IDC_OPTION_DESKTOP + i))) << r.label << ", box " << i;
         }
         CancelWithYes(options, 0);
     }
@@ -171,7 +169,7 @@ TEST_F(Unpack, ClosingTheOptionsPageAsksAndCleansUp) {
     ASSERT_TRUE(CreateDirectoryA((destination + "\\doc").c_str(), nullptr));
     HWND progress = ToProgress("unpack-close", files, destination);
     ASSERT_NE(nullptr, progress);
-    HWND options = WaitForPageWith(303, 60000);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
     EXPECT_TRUE(PathExists(destination + "\\bin\\app.exe"));
     CancelWithYes(options, 0);
@@ -184,7 +182,7 @@ TEST_F(Unpack, EmptiedDestinationIsRemovedAfterACancel) {
     std::string destination = CaseFolder("unpack-fresh-dest") + "\\Fresh";
     HWND progress = ToProgress("unpack-fresh", files, destination);
     ASSERT_NE(nullptr, progress);
-    HWND options = WaitForPageWith(303, 60000);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
     CancelWithYes(options, 0);
     EXPECT_FALSE(PathExists(destination));
@@ -197,7 +195,7 @@ TEST_F(Unpack, CancelRemovesTheFoldersTheDestinationPageCreated) {
     std::string destination = root + "\\New\\Parent\\Fresh";
     HWND progress = ToProgress("unpack-parents", Payload("Unpack Parents"), destination);
     ASSERT_NE(nullptr, progress);
-    HWND options = WaitForPageWith(303, 60000);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
     CancelWithYes(options, 0);
     EXPECT_EQ(std::vector<std::string>{}, ListFolder(root));
@@ -268,7 +266,7 @@ TEST_F(Links, ADestinationThroughALinkIsRefusedBeforeAnythingIsWritten) {
     }
 
     // The destination page: the refusal names the link, the page stays.
-    ASSERT_NE(nullptr, StartAndPress109(exe, link + "\\App"));
+    ASSERT_NE(nullptr, StartAndPressNext(exe, link + "\\App"));
     HWND box = WaitForMessageBox(run);
     ASSERT_NE(nullptr, box);
     BoxInfo info = ReadBox(box);
@@ -276,14 +274,14 @@ TEST_F(Links, ADestinationThroughALinkIsRefusedBeforeAnythingIsWritten) {
     EXPECT_NE(std::string::npos, info.text.find("\r\n" + link)) << info.text;
     EXPECT_EQ("error", IconKind(box));
     Answer(box, IDOK);
-    HWND page = WaitForPageWith(402);
+    HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
     ASSERT_NE(nullptr, page) << "the destination page stays open";
-    EXPECT_EQ(link + "\\App", ItemText(page, 402));
+    EXPECT_EQ(link + "\\App", ItemText(page, IDC_DESTINATION_PATH));
     EXPECT_EQ(std::vector<std::string>{}, ListFolder(root + "\\outside"));
     // A folder beside the link is accepted.
-    SetItemText(page, 402, root + "\\beside");
-    Click(page, 109);
-    HWND options = WaitForPageWith(303, 60000);
+    SetItemText(page, IDC_DESTINATION_PATH, root + "\\beside");
+    Click(page, IDC_DESTINATION_NEXT);
+    HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
     ASSERT_NE(nullptr, options);
     EXPECT_TRUE(PathExists(root + "\\beside\\Links Destination.txt"));
     CancelWithYes(options, 0);

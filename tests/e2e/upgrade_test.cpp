@@ -114,42 +114,43 @@ protected:
         if (!language)
             return nullptr;
         // The built-in texts, whatever the list preselects.
-        std::vector<std::string> items = ComboItems(GetDlgItem(language, 600));
+        std::vector<std::string> items = ComboItems(GetDlgItem(language, IDC_LANGUAGE_LIST));
         auto polski = std::find(items.begin(), items.end(), "Polski");
         if (polski == items.end())
             return nullptr;
-        SendMessageW(GetDlgItem(language, 600), CB_SETCURSEL, static_cast<WPARAM>(polski - items.begin()), 0);
-        Click(language, 100);
-        HWND confirm = WaitForPageWith(201);
+        HWND list = GetDlgItem(language, IDC_LANGUAGE_LIST);
+        SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(polski - items.begin()), 0);
+        Click(language, IDC_LANGUAGE_OK);
+        HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
         if (!confirm)
             return nullptr;
-        Click(confirm, 102);
-        HWND licence = WaitForPageWith(500);
+        Click(confirm, IDC_CONFIRM_INSTALL);
+        HWND licence = WaitForPageWith(IDC_LICENCE_TEXT);
         if (!licence)
             return nullptr;
-        Click(licence, 300);
-        if (!WaitUntil([](HWND p) { return IsWindowEnabled(GetDlgItem(p, 104)) != 0; }, licence))
+        Click(licence, IDC_LICENCE_ACCEPT);
+        if (!WaitUntil([](HWND p) { return IsWindowEnabled(GetDlgItem(p, IDC_LICENCE_NEXT)) != 0; }, licence))
             return nullptr;
-        Click(licence, 104);
-        HWND page = WaitForPageWith(402);
+        Click(licence, IDC_LICENCE_NEXT);
+        HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
         if (!page)
             return nullptr;
-        SetItemText(page, 402, destination);
-        Click(page, 109);
+        SetItemText(page, IDC_DESTINATION_PATH, destination);
+        Click(page, IDC_DESTINATION_NEXT);
         // A small program section can be unpacked before the progress page
         // is seen: the options page that follows it will do.
-        return WaitForPageWith(700, 20000, 303);
+        return WaitForPageWith(IDC_PROGRESS_BAR, 20000, IDC_OPTION_RUN);
     }
     // A whole installation of exe, every option box unticked (the
     // information file would open a viewer).
     void InstallWhole(const std::string& exe) {
         ASSERT_NE(nullptr, ToProgressOf(exe));
-        HWND options = WaitForPageWith(303, 60000);
+        HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
         ASSERT_NE(nullptr, options);
-        for (int id = 300; id <= 303; ++id)
+        for (int id = IDC_OPTION_DESKTOP; id <= IDC_OPTION_RUN; ++id)
             if (Enabled(GetDlgItem(options, id)) && Checked(options, id))
                 Click(options, id);
-        Click(options, 114);
+        Click(options, IDC_OPTIONS_FINISH);
         DWORD code = 0;
         ASSERT_TRUE(WaitExit(&run, 60000, &code));
         ASSERT_EQ(1u, code);
@@ -275,7 +276,7 @@ TEST_F(Upgrade, CancelWhileUnpackingVersion2GivesVersion1Back) {
         Sleep(20);
     ASSERT_TRUE(PathExists(destination + "\\zz"));
     ASSERT_TRUE(PathExists(destination + "\\v2\\added.txt"));
-    CancelWithYes(progress, 107);
+    CancelWithYes(progress, IDC_PROGRESS_CANCEL);
     ExpectFirstIntact(before);
     EXPECT_TRUE(NoKeptCopies(Snapshot(destination)));
 
@@ -394,7 +395,7 @@ TEST_F(Upgrade, FileHeldOpenIsNamedAndRetryOrCancelIsTheUsersChoice) {
             continue;
         }
         Answer(box, IDRETRY);
-        HWND options = WaitForPageWith(303, 60000);
+        HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
         ASSERT_NE(nullptr, options) << "Retry goes on once the file is free";
         std::string readme;
         ASSERT_TRUE(ReadFileText(held, &readme));
@@ -434,8 +435,9 @@ TEST_F(Upgrade, TheSameInstallerAgainLeavesUnchangedFilesUntouched) {
     EXPECT_EQ("in both versions", repaired["data\\same.txt"].bytes);
     EXPECT_FALSE(repaired["data\\same.txt"] == changed["data\\same.txt"]);
     for (const auto& f : before)
-        if (f.first != "data\\same.txt")
+        if (f.first != "data\\same.txt") {
             EXPECT_TRUE(repaired[f.first] == f.second) << f.first << " was touched";
+        }
 }
 
 // An upgrade that changes one file replaces that one and leaves the others

@@ -11,6 +11,7 @@
 #include <vector>
 #include <string>
 
+#include "base/resource.h"
 #include "harness.h"
 
 namespace {
@@ -56,8 +57,12 @@ const char* PageName(HWND page, int* forward) {
         int marker;
         const char* name;
         int forward;
-    } pages[] = {{600, "language", 100}, {201, "confirmation", 102}, {500, "licence", 104},
-                 {402, "destination", 109}, {700, "progress", 0},   {303, "options", 114}};
+    } pages[] = {{IDC_LANGUAGE_LIST, "language", IDC_LANGUAGE_OK},
+                 {IDC_CONFIRM_TEXT, "confirmation", IDC_CONFIRM_INSTALL},
+                 {IDC_LICENCE_TEXT, "licence", IDC_LICENCE_NEXT},
+                 {IDC_DESTINATION_PATH, "destination", IDC_DESTINATION_NEXT},
+                 {IDC_PROGRESS_BAR, "progress", 0},
+                 {IDC_OPTION_RUN, "options", IDC_OPTIONS_FINISH}};
     for (const Page& p : pages) {
         if (GetDlgItem(page, p.marker)) {
             *forward = p.forward;
@@ -123,7 +128,7 @@ int main(int argc, char** argv) {
             if (IsMessageBox(w)) {
                 Answer(w, GetDlgItem(w, IDOK) ? IDOK : IDYES);
             } else if (strcmp(name, "licence") == 0) {
-                Click(w, 300);
+                Click(w, IDC_LICENCE_ACCEPT);
                 Sleep(100);
                 Click(w, forward);
             } else if (forward) {

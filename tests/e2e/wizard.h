@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/resource.h"
 #include "harness.h"
 
 #include <commctrl.h>
@@ -57,36 +58,36 @@ protected:
         language = WaitForPage(run, "Choose Setup Language");
         if (!language)
             return nullptr;
-        Click(language, 100);
-        return WaitForPageWith(201);
+        Click(language, IDC_LANGUAGE_OK);
+        return WaitForPageWith(IDC_CONFIRM_TEXT);
     }
     // On to the destination page (the product must name no licence).
     HWND ToDestination(const std::string& name, const ProductFiles& files) {
         HWND confirm = ToConfirmation(name, files);
         if (!confirm)
             return nullptr;
-        Click(confirm, 102);
-        return WaitForPageWith(402);
+        Click(confirm, IDC_CONFIRM_INSTALL);
+        return WaitForPageWith(IDC_DESTINATION_PATH);
     }
     // Starts an installer file made beforehand (CASE\temp as TEMP) and
     // presses on to the destination page's forward button with destination
     // typed in. Returns the destination page.
-    HWND StartAndPress109(const std::string& exe, const std::string& destination) {
+    HWND StartAndPressNext(const std::string& exe, const std::string& destination) {
         if (!Start(exe, folder + "\\temp", &run, environment))
             return nullptr;
         language = WaitForPage(run, "Choose Setup Language");
         if (!language)
             return nullptr;
-        Click(language, 100);
-        HWND confirm = WaitForPageWith(201);
+        Click(language, IDC_LANGUAGE_OK);
+        HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
         if (!confirm)
             return nullptr;
-        Click(confirm, 102);
-        HWND page = WaitForPageWith(402);
+        Click(confirm, IDC_CONFIRM_INSTALL);
+        HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
         if (!page)
             return nullptr;
-        SetItemText(page, 402, destination);
-        Click(page, 109);
+        SetItemText(page, IDC_DESTINATION_PATH, destination);
+        Click(page, IDC_DESTINATION_NEXT);
         return page;
     }
     // On to the progress page with destination typed into the edit.
@@ -94,17 +95,17 @@ protected:
         HWND page = ToDestination(name, files);
         if (!page)
             return nullptr;
-        SetItemText(page, 402, destination);
-        Click(page, 109);
+        SetItemText(page, IDC_DESTINATION_PATH, destination);
+        Click(page, IDC_DESTINATION_NEXT);
         // A small program section can be unpacked before the progress page
         // is seen: the options page that follows it will do.
-        return WaitForPageWith(700, 20000, 303);
+        return WaitForPageWith(IDC_PROGRESS_BAR, 20000, IDC_OPTION_RUN);
     }
     // On to the options page, once the program is unpacked.
     HWND ToOptions(const std::string& name, const ProductFiles& files, const std::string& destination) {
         if (!ToProgress(name, files, destination))
             return nullptr;
-        return WaitForPageWith(303, 60000);
+        return WaitForPageWith(IDC_OPTION_RUN, 60000);
     }
     // The first visible page of the installer that holds control id (or
     // orId, when given). When it does not come, what is on screen instead is

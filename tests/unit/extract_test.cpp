@@ -287,8 +287,9 @@ TEST(Extract, TruncatedPackageIsNeverTakenAsWhole) {
             std::string target = folder + "\\t" + std::to_string(s);
             CreateDirectoryA(target.c_str(), nullptr);
             whole3 = ExtractSection(target.c_str(), s == 1 ? kModeScrambled : kModePlain, h) == kSectionOk;
-            if (!whole3)
+            if (!whole3) {
                 EXPECT_EQ(std::vector<std::string>{}, ListTree(target)) << "cut at " << cut << ", section " << s;
+            }
         }
         if (h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
@@ -502,8 +503,9 @@ Earlier EarlierVersion(const char* label) {
         EXPECT_TRUE(WriteBytes(t + "\\" + f.name, Noise(1000 + seed * 300, seed)));
         ++seed;
         MakeOld(t + "\\" + f.name);
-        if (f.attributes)
+        if (f.attributes) {
             EXPECT_TRUE(SetFileAttributesA((t + "\\" + f.name).c_str(), f.attributes));
+        }
     }
     for (const auto& f : files)
         e.files[f.name] = StateOf(t + "\\" + f.name);
@@ -676,8 +678,9 @@ TEST(Extract, LinksBelowTheTargetAreNotFollowed) {
         std::replace(unixRoot.begin(), unixRoot.end(), '\\', '/');
         std::string link = std::string(r.link);
         std::replace(link.begin(), link.end(), '\\', '/');
-        if (link.find('/') != std::string::npos)
+        if (link.find('/') != std::string::npos) {
             ASSERT_TRUE(CreateDirectoryA((t.target + "\\bin").c_str(), nullptr));
+        }
         std::string target = unixRoot + "/" + r.pointsTo;
         if (r.folder)
             ASSERT_EQ(0, mkdir(target.c_str(), 0755));
@@ -726,14 +729,17 @@ TEST(Extract, EachFailureIsReportedInItsOwnWords) {
         bool ends = r.result != kSectionOk && r.result != kSectionStopped;
         bool box = r.text != nullptr || r.result == kSectionLink;
         EXPECT_EQ(box ? 1 : 0, ui->messageBoxes - boxes) << r.result;
-        if (r.text)
+        if (r.text) {
             EXPECT_STREQ(r.text, ui->text) << r.result;
-        if (r.result == kSectionLink)
+        }
+        if (r.result == kSectionLink) {
             EXPECT_EQ(std::string(DefaultText(21)) + "\n\nC:\\Dest\\bin", ui->text);
+        }
         EXPECT_EQ(ends ? 1 : 0, *Error_2()) << r.result;
         EXPECT_EQ(ends ? 1 : 0, ui->messagesSent - sent) << r.result;
-        if (ends)
+        if (ends) {
             EXPECT_EQ(static_cast<UINT>(WM_CLOSE), ui->lastMessage) << r.result;
+        }
     }
     *Error_2() = 0;
 }

@@ -58,8 +58,9 @@ Files Snapshot(const std::string& folder) {
     Files out;
     for (const std::string& name : ListTree(folder)) {
         Bytes b;
-        if (name.back() != '\\')
+        if (name.back() != '\\') {
             EXPECT_TRUE(ReadBytes(folder + "\\" + name, &b)) << name;
+        }
         out[name] = b;
     }
     return out;

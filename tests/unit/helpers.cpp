@@ -67,10 +67,9 @@ std::string NewFolder(const char* label) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     for (;;) {
-        char path[MAX_PATH];
-        snprintf(path, sizeof path, "%sbrondale-test-%lu-%u-%s", temp, static_cast<unsigned long>(GetTickCount()),
-                 ++counter, label);
-        if (CreateDirectoryA(path, nullptr)) {
+        std::string path = std::string(temp) + "brondale-test-" + std::to_string(GetTickCount()) + "-" +
+                           std::to_string(++counter) + "-" + label;
+        if (CreateDirectoryA(path.c_str(), nullptr)) {
             Created().push_back(path);
             return path;
         }
@@ -261,8 +260,12 @@ int main(int argc, char** argv) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     for (unsigned n = 0;; ++n) {
-        snprintf(tmp_dir(), MAX_PATH, "%sbrondale-test-scratch-%lu-%u", temp,
-                 static_cast<unsigned long>(GetTickCount()), n);
+        int length = snprintf(tmp_dir(), MAX_PATH, "%sbrondale-test-scratch-%lu-%u", temp,
+                              static_cast<unsigned long>(GetTickCount()), n);
+        if (length < 0 || length >= MAX_PATH) {
+            fprintf(stderr, "unit_tests: the temporary folder's path is too long: %s\n", temp);
+            return 1;
+        }
         if (CreateDirectoryA(tmp_dir(), nullptr))
             break;
     }

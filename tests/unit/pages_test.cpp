@@ -12,6 +12,7 @@
 #include "lang/languages.h"
 #include "lang/pagetexts.h"
 #include "lang/texts.h"
+#include "base/resource.h"
 #include "base/state.h"
 #include "base/scratch.h"
 
@@ -31,7 +32,7 @@ protected:
         ScratchWrite(kScratchInstall, (root + "\\Install").c_str());
     }
     void TearDown() override {
-        for (int slot = 0; slot < 7; ++slot)
+        for (int slot = 0; slot < PAGE_SLOTS; ++slot)
             HwndMain()[slot] = nullptr;
     }
     HWND Open(int id) {
@@ -62,6 +63,9 @@ protected:
 };
 
 std::string T(unsigned id) { return DefaultText(id); }
+// One control as Read gives it.
+std::string Item(int id, const std::string& text) { return std::to_string(id) + "=" + text; }
+const std::string kIcon = Item(IDC_PAGE_ICON, "<icon>");
 
 } // namespace
 
@@ -73,14 +77,28 @@ TEST_F(Pages, EveryPageGetsTheDefaultTextsAndTheProductName) {
         void (*init)(HWND);
         std::vector<std::string> expected;
     } rows[] = {
-        {51, InitLang1, {name, "201=" + T(1) + " " + name + "?", "10=<icon>", "103=" + T(2), "102=" + T(3)}},
-        {52, InitLang2, {name, "104=" + T(4), "105=" + T(2), "500=", "300=" + T(5), "10=<icon>"}},
-        {54, InitLang3, {name, "108=" + T(6), "110=" + T(2), "109=" + T(4), "402=", "205=" + T(7), "10=<icon>"}},
-        {53, InitLang4,
-         {name, "208=100 %", "202=" + T(10), "204=" + T(11), "107=" + T(2), "700=", "10=<icon>", "209=100 %", "701="}},
-        {56, InitLang5,
-         {name, "114=" + T(4), "203=" + T(13), "300=" + T(14), "301=" + T(15), "302=" + T(16),
-          "303=" + T(17) + " " + name + " " + T(18), "10=<icon>"}},
+        {IDD_CONFIRM,
+         InitLang1,
+         {name, Item(IDC_CONFIRM_TEXT, T(1) + " " + name + "?"), kIcon, Item(IDC_CONFIRM_CANCEL, T(2)),
+          Item(IDC_CONFIRM_INSTALL, T(3))}},
+        {IDD_LICENCE,
+         InitLang2,
+         {name, Item(IDC_LICENCE_NEXT, T(4)), Item(IDC_LICENCE_CANCEL, T(2)), Item(IDC_LICENCE_TEXT, ""),
+          Item(IDC_LICENCE_ACCEPT, T(5)), kIcon}},
+        {IDD_DESTINATION,
+         InitLang3,
+         {name, Item(IDC_DESTINATION_BROWSE, T(6)), Item(IDC_DESTINATION_CANCEL, T(2)),
+          Item(IDC_DESTINATION_NEXT, T(4)), Item(IDC_DESTINATION_PATH, ""), Item(IDC_DESTINATION_LABEL, T(7)), kIcon}},
+        {IDD_PROGRESS,
+         InitLang4,
+         {name, Item(IDC_PROGRESS_PERCENT, "100 %"), Item(IDC_PROGRESS_TEXT, T(10)),
+          Item(IDC_PROGRESS_FILE_TEXT, T(11)), Item(IDC_PROGRESS_CANCEL, T(2)), Item(IDC_PROGRESS_BAR, ""), kIcon,
+          Item(IDC_PROGRESS_FILE_PERCENT, "100 %"), Item(IDC_PROGRESS_FILE_BAR, "")}},
+        {IDD_OPTIONS,
+         InitLang5,
+         {name, Item(IDC_OPTIONS_FINISH, T(4)), Item(IDC_OPTIONS_TEXT, T(13)), Item(IDC_OPTION_DESKTOP, T(14)),
+          Item(IDC_OPTION_MENU, T(15)), Item(IDC_OPTION_INFO, T(16)),
+          Item(IDC_OPTION_RUN, T(17) + " " + name + " " + T(18)), kIcon}},
     };
     for (const Row& r : rows) {
         HWND page = Open(r.id);
@@ -99,14 +117,22 @@ TEST_F(Pages, TranslatedTextsComeFromTheChosenFile) {
             lng += std::to_string(id) + "=E" + std::to_string(id) + "\r\n";
     ASSERT_TRUE(WriteBytes(root + "\\Lang\\English.lng", FromText(lng)));
     ScratchWrite(kScratchLanguage, (root + "\\Lang\\English.lng").c_str());
-    HWND confirm = Open(51);
+    HWND confirm = Open(IDD_CONFIRM);
     InitLang1(confirm);
-    std::vector<std::string> expected = {"Writer", "201=E1 Writer?", "10=<icon>", "103=E2", "102=E3"};
+    std::vector<std::string> expected = {"Writer", Item(IDC_CONFIRM_TEXT, "E1 Writer?"), kIcon,
+                                         Item(IDC_CONFIRM_CANCEL, "E2"), Item(IDC_CONFIRM_INSTALL, "E3")};
     EXPECT_EQ(expected, Read(confirm));
     DestroyWindow(confirm);
-    HWND options = Open(56);
+    HWND options = Open(IDD_OPTIONS);
     InitLang5(options);
-    expected = {"Writer", "114=E4", "203=" + T(13), "300=E14", "301=E15", "302=E16", "303=E17 Writer E18", "10=<icon>"};
+    expected = {"Writer",
+                Item(IDC_OPTIONS_FINISH, "E4"),
+                Item(IDC_OPTIONS_TEXT, T(13)),
+                Item(IDC_OPTION_DESKTOP, "E14"),
+                Item(IDC_OPTION_MENU, "E15"),
+                Item(IDC_OPTION_INFO, "E16"),
+                Item(IDC_OPTION_RUN, "E17 Writer E18"),
+                kIcon};
     EXPECT_EQ(expected, Read(options)) << "a missing ID keeps its default";
     DestroyWindow(options);
 }
@@ -118,13 +144,13 @@ TEST_F(Pages, ComposedTextsAreCutToTheirFields) {
                            FromText("[lng]\r\n1=" + std::string(100, 'a') + "\r\n17=" + std::string(90, 'r') +
                                     "\r\n18=" + std::string(200, 'z') + "\r\n")));
     ScratchWrite(kScratchLanguage, (root + "\\Lang\\Long.lng").c_str());
-    HWND confirm = Open(51);
+    HWND confirm = Open(IDD_CONFIRM);
     InitLang1(confirm);
-    EXPECT_EQ("201=" + (std::string(100, 'a') + " " + name + "?").substr(0, 127), Read(confirm)[1]);
+    EXPECT_EQ(Item(IDC_CONFIRM_TEXT, (std::string(100, 'a') + " " + name + "?").substr(0, 127)), Read(confirm)[1]);
     DestroyWindow(confirm);
-    HWND options = Open(56);
+    HWND options = Open(IDD_OPTIONS);
     InitLang5(options);
-    EXPECT_EQ("303=" + (std::string(90, 'r') + " " + name + " " + std::string(63, 'z')).substr(0, 127),
+    EXPECT_EQ(Item(IDC_OPTION_RUN, (std::string(90, 'r') + " " + name + " " + std::string(63, 'z')).substr(0, 127)),
               Read(options)[6]);
     DestroyWindow(options);
 }
@@ -148,10 +174,10 @@ TEST_F(Pages, LanguageListIsSortedWithPolskiAndTheFourthSelected) {
         for (const std::string& f : r.files)
             ASSERT_TRUE(WriteBytes(lang + "\\" + f, FromText("[lng]\r\n")));
         ScratchWrite(kScratchLanguage, lang.c_str());
-        HWND page = Open(50);
-        HwndMain()[0] = page;
+        HWND page = Open(IDD_LANGUAGE);
+        HwndMain()[PAGE_LANGUAGE] = page;
         WypelnijCombo();
-        HWND combo = GetDlgItem(page, 600);
+        HWND combo = GetDlgItem(page, IDC_LANGUAGE_LIST);
         std::vector<std::string> items;
         for (LRESULT i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
             char text[64] = "";
@@ -179,10 +205,10 @@ TEST_F(Pages, ChosenLanguageIsRecordedUnderKey8) {
     };
     for (const Row& r : rows) {
         ScratchWrite(kScratchLanguage, (root + "\\Lang").c_str());
-        HWND page = Open(50);
-        HwndMain()[0] = page;
+        HWND page = Open(IDD_LANGUAGE);
+        HwndMain()[PAGE_LANGUAGE] = page;
         WypelnijCombo();
-        SendDlgItemMessageA(page, 600, CB_SETCURSEL, static_cast<WPARAM>(r.select), 0);
+        SendDlgItemMessageA(page, IDC_LANGUAGE_LIST, CB_SETCURSEL, static_cast<WPARAM>(r.select), 0);
         ZapiszJezyk();
         char value[MAX_PATH];
         ScratchRead(kScratchLanguage, value, sizeof value);

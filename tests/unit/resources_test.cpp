@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/resource.h"
 #include "trust/dllsearch.h"
 
 namespace {
@@ -166,6 +167,39 @@ void ExpectPage(int id, short cx, short cy, const std::string& title, const std:
     }
 }
 
+// The text of an icon control: the ordinal of its icon group.
+std::string Ordinal(int group) { return "#" + std::to_string(group); }
+
+// The numbers themselves are the pages' contract with whatever drives them
+// from outside (a test harness, an accessibility tool, a scripted install):
+// the names may change, the numbers may not. Every other test uses the names.
+static_assert(IDD_LANGUAGE == 50 && IDD_CONFIRM == 51 && IDD_LICENCE == 52 && IDD_PROGRESS == 53 &&
+                  IDD_DESTINATION == 54 && IDD_OPTIONS == 56,
+              "page templates");
+static_assert(PAGE_LANGUAGE == 0 && PAGE_CONFIRM == 1 && PAGE_LICENCE == 2 && PAGE_DESTINATION == 4 &&
+                  PAGE_PROGRESS == 5 && PAGE_OPTIONS == 6 && PAGE_SLOTS == 7,
+              "page-table slots");
+static_assert(IDI_PROGRAM == 1 && IDI_LANGUAGE == 2 && IDI_CONFIRM == 2 && IDI_LICENCE == 3 && IDI_DESTINATION == 4 &&
+                  IDI_PROGRESS == 5 && IDI_OPTIONS == 6,
+              "icon groups");
+static_assert(IDC_PAGE_ICON == 10 && IDC_LANGUAGE_OK == 100 && IDC_LANGUAGE_CANCEL == 101 && IDC_LANGUAGE_TEXT == 200 &&
+                  IDC_LANGUAGE_LIST == 600,
+              "language page");
+static_assert(IDC_CONFIRM_INSTALL == 102 && IDC_CONFIRM_CANCEL == 103 && IDC_CONFIRM_TEXT == 201, "confirmation page");
+static_assert(IDC_LICENCE_NEXT == 104 && IDC_LICENCE_CANCEL == 105 && IDC_LICENCE_ACCEPT == 300 &&
+                  IDC_LICENCE_TEXT == 500,
+              "licence page");
+static_assert(IDC_DESTINATION_BROWSE == 108 && IDC_DESTINATION_NEXT == 109 && IDC_DESTINATION_CANCEL == 110 &&
+                  IDC_DESTINATION_LABEL == 205 && IDC_DESTINATION_PATH == 402,
+              "destination page");
+static_assert(IDC_PROGRESS_CANCEL == 107 && IDC_PROGRESS_DONE == 112 && IDC_PROGRESS_TEXT == 202 &&
+                  IDC_PROGRESS_FILE_TEXT == 204 && IDC_PROGRESS_PERCENT == 208 && IDC_PROGRESS_FILE_PERCENT == 209 &&
+                  IDC_PROGRESS_BAR == 700 && IDC_PROGRESS_FILE_BAR == 701,
+              "progress page");
+static_assert(IDC_OPTIONS_FINISH == 114 && IDC_OPTIONS_TEXT == 203 && IDC_OPTION_DESKTOP == 300 &&
+                  IDC_OPTION_MENU == 301 && IDC_OPTION_INFO == 302 && IDC_OPTION_RUN == 303,
+              "options page");
+
 BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR count) {
     ++*reinterpret_cast<int*>(count);
     return TRUE;
@@ -174,68 +208,69 @@ BOOL CALLBACK CountName(HMODULE, LPCSTR, LPSTR, LONG_PTR count) {
 } // namespace
 
 TEST(Resources, LanguagePageTemplate) {
-    ExpectPage(50, 207, 94, "Choose Setup Language",
+    ExpectPage(IDD_LANGUAGE, 207, 94, "Choose Setup Language",
                {
-                   {200, "Static", kLabel, 52, 14, 140, 18,
+                   {IDC_LANGUAGE_TEXT, "Static", kLabel, 52, 14, 140, 18,
                     "Select the language for the installation from the choices below."},
-                   {10, "Static", kIcon, 12, 12, 32, 30, "#2"},
-                   {600, "ComboBox", kChild | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 50, 45, 140, 43,
-                    ""},
-                   {101, "Button", kButton, 132, 68, 56, 15, "Cancel"},
-                   {100, "Button", kButton, 67, 68, 56, 15, "Ok"},
+                   {IDC_PAGE_ICON, "Static", kIcon, 12, 12, 32, 30, Ordinal(IDI_LANGUAGE)},
+                   {IDC_LANGUAGE_LIST, "ComboBox", kChild | CBS_DROPDOWNLIST | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 50,
+                    45, 140, 43, ""},
+                   {IDC_LANGUAGE_CANCEL, "Button", kButton, 132, 68, 56, 15, "Cancel"},
+                   {IDC_LANGUAGE_OK, "Button", kButton, 67, 68, 56, 15, "Ok"},
                });
 }
 
 TEST(Resources, WizardPageTemplates) {
     const DWORD kCheck = kChild | BS_AUTOCHECKBOX | WS_TABSTOP;
     const DWORD kProgress = kChild;
-    ExpectPage(51, 207, 92, "",
+    ExpectPage(IDD_CONFIRM, 207, 92, "",
                {
-                   {201, "Static", kLabel, 52, 20, 140, 31, ""},
-                   {10, "Static", kIcon, 12, 13, 32, 30, "#2"},
-                   {103, "Button", kButton, 136, 64, 56, 15, ""},
-                   {102, "Button", kButton, 68, 64, 56, 15, ""},
+                   {IDC_CONFIRM_TEXT, "Static", kLabel, 52, 20, 140, 31, ""},
+                   {IDC_PAGE_ICON, "Static", kIcon, 12, 13, 32, 30, Ordinal(IDI_CONFIRM)},
+                   {IDC_CONFIRM_CANCEL, "Button", kButton, 136, 64, 56, 15, ""},
+                   {IDC_CONFIRM_INSTALL, "Button", kButton, 68, 64, 56, 15, ""},
                });
-    ExpectPage(52, 361, 210, "",
+    ExpectPage(IDD_LICENCE, 361, 210, "",
                {
-                   {104, "Button", kButton | WS_DISABLED, 127, 186, 50, 14, ""},
-                   {105, "Button", kButton, 183, 186, 50, 14, ""},
-                   {500, "Edit",
+                   {IDC_LICENCE_NEXT, "Button", kButton | WS_DISABLED, 127, 186, 50, 14, ""},
+                   {IDC_LICENCE_CANCEL, "Button", kButton, 183, 186, 50, 14, ""},
+                   {IDC_LICENCE_TEXT, "Edit",
                     kChild | ES_MULTILINE | ES_READONLY | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_BORDER |
                         WS_VSCROLL | WS_HSCROLL,
                     12, 8, 336, 152, ""},
-                   {300, "Button", kCheck, 16, 171, 260, 9, ""},
-                   {10, "Static", kIcon, 291, 165, 43, 39, "#3"},
+                   {IDC_LICENCE_ACCEPT, "Button", kCheck, 16, 171, 260, 9, ""},
+                   {IDC_PAGE_ICON, "Static", kIcon, 291, 165, 43, 39, Ordinal(IDI_LICENCE)},
                });
-    ExpectPage(54, 278, 76, "",
+    ExpectPage(IDD_DESTINATION, 278, 76, "",
                {
-                   {108, "Button", kButton, 79, 50, 50, 14, ""},
-                   {110, "Button", kButton, 214, 50, 50, 14, ""},
-                   {109, "Button", kButton, 147, 50, 50, 14, ""},
-                   {402, "Edit", kChild | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 78, 25, 186, 15, ""},
-                   {205, "Static", kLabel, 74, 8, 189, 10, ""},
-                   {10, "Static", kIcon, 20, 12, 43, 39, "#4"},
+                   {IDC_DESTINATION_BROWSE, "Button", kButton, 79, 50, 50, 14, ""},
+                   {IDC_DESTINATION_CANCEL, "Button", kButton, 214, 50, 50, 14, ""},
+                   {IDC_DESTINATION_NEXT, "Button", kButton, 147, 50, 50, 14, ""},
+                   {IDC_DESTINATION_PATH, "Edit", kChild | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 78, 25, 186, 15,
+                    ""},
+                   {IDC_DESTINATION_LABEL, "Static", kLabel, 74, 8, 189, 10, ""},
+                   {IDC_PAGE_ICON, "Static", kIcon, 20, 12, 43, 39, Ordinal(IDI_DESTINATION)},
                });
-    ExpectPage(53, 302, 84, "",
+    ExpectPage(IDD_PROGRESS, 302, 84, "",
                {
-                   {208, "Static", kLabel, 216, 25, 24, 13, "100 %"},
-                   {202, "Static", kLabel, 5, 12, 207, 9, ""},
-                   {204, "Static", kLabel, 5, 43, 207, 8, ""},
-                   {107, "Button", kButton, 241, 62, 50, 14, ""},
-                   {700, "msctls_progress32", kProgress, 11, 23, 201, 14, ""},
-                   {10, "Static", kIcon, 244, 15, 43, 39, "#5"},
-                   {209, "Static", kLabel, 216, 56, 24, 13, "100 %"},
-                   {701, "msctls_progress32", kProgress, 11, 53, 201, 14, ""},
+                   {IDC_PROGRESS_PERCENT, "Static", kLabel, 216, 25, 24, 13, "100 %"},
+                   {IDC_PROGRESS_TEXT, "Static", kLabel, 5, 12, 207, 9, ""},
+                   {IDC_PROGRESS_FILE_TEXT, "Static", kLabel, 5, 43, 207, 8, ""},
+                   {IDC_PROGRESS_CANCEL, "Button", kButton, 241, 62, 50, 14, ""},
+                   {IDC_PROGRESS_BAR, "msctls_progress32", kProgress, 11, 23, 201, 14, ""},
+                   {IDC_PAGE_ICON, "Static", kIcon, 244, 15, 43, 39, Ordinal(IDI_PROGRESS)},
+                   {IDC_PROGRESS_FILE_PERCENT, "Static", kLabel, 216, 56, 24, 13, "100 %"},
+                   {IDC_PROGRESS_FILE_BAR, "msctls_progress32", kProgress, 11, 53, 201, 14, ""},
                });
-    ExpectPage(56, 279, 133, "",
+    ExpectPage(IDD_OPTIONS, 279, 133, "",
                {
-                   {114, "Button", kButton, 115, 111, 50, 14, ""},
-                   {203, "Static", kLabel, 16, 9, 256, 26, ""},
-                   {300, "Button", kCheck | WS_DISABLED, 16, 47, 208, 12, ""},
-                   {301, "Button", kCheck | WS_DISABLED, 16, 61, 208, 12, ""},
-                   {302, "Button", kCheck | WS_DISABLED, 16, 76, 208, 12, ""},
-                   {303, "Button", kCheck | WS_DISABLED, 16, 91, 208, 12, ""},
-                   {10, "Static", kIcon, 228, 52, 43, 39, "#6"},
+                   {IDC_OPTIONS_FINISH, "Button", kButton, 115, 111, 50, 14, ""},
+                   {IDC_OPTIONS_TEXT, "Static", kLabel, 16, 9, 256, 26, ""},
+                   {IDC_OPTION_DESKTOP, "Button", kCheck | WS_DISABLED, 16, 47, 208, 12, ""},
+                   {IDC_OPTION_MENU, "Button", kCheck | WS_DISABLED, 16, 61, 208, 12, ""},
+                   {IDC_OPTION_INFO, "Button", kCheck | WS_DISABLED, 16, 76, 208, 12, ""},
+                   {IDC_OPTION_RUN, "Button", kCheck | WS_DISABLED, 16, 91, 208, 12, ""},
+                   {IDC_PAGE_ICON, "Static", kIcon, 228, 52, 43, 39, Ordinal(IDI_OPTIONS)},
                });
 }
 
@@ -243,7 +278,8 @@ TEST(Resources, IconGroupsHaveTheirSizesIn32BitColour) {
     struct Group {
         int id;
         std::vector<int> sizes;
-    } groups[] = {{1, {32, 16}}, {2, {48}}, {3, {64}}, {4, {64}}, {5, {64}}, {6, {64}}};
+    } groups[] = {{IDI_PROGRAM, {32, 16}}, {IDI_LANGUAGE, {48}}, {IDI_LICENCE, {64}},
+                  {IDI_DESTINATION, {64}}, {IDI_PROGRESS, {64}}, {IDI_OPTIONS, {64}}};
     for (const Group& g : groups) {
         HRSRC found = FindResourceA(Installer(), MAKEINTRESOURCEA(g.id), reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
         ASSERT_NE(nullptr, found) << "icon group " << g.id;

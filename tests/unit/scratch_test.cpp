@@ -205,8 +205,9 @@ TEST_F(Scratch, TheProtectedDescriptorNamesOnlyTheOwners) {
         char out[320];
         strcpy(out, "<untouched>");
         EXPECT_EQ(r.sddl != nullptr, ProtectedFolderSddl(r.sid, out, sizeof out)) << r.sid;
-        if (r.sddl)
+        if (r.sddl) {
             EXPECT_STREQ(r.sddl, out) << r.sid;
+        }
     }
     char small[40];
     EXPECT_FALSE(ProtectedFolderSddl("S-1-5-32-544", small, sizeof small)) << "too small a buffer";
@@ -234,9 +235,9 @@ TEST_F(Scratch, ShutdownNeverEntersALinkInTheFoldersPlace) {
 // The random generator and the temporary folder are set through the stand-in
 // here; under Wine the end-to-end tests cover a long TEMP.
 std::string CounterName(const char* temp, uint64_t value) {
-    char name[MAX_PATH];
-    snprintf(name, sizeof name, "%sBrondale%016llx", temp, static_cast<unsigned long long>(value));
-    return name;
+    char digits[17];
+    snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
+    return std::string(temp) + "Brondale" + digits;
 }
 
 TEST_F(Scratch, WhenEveryNameIsTakenTheRunRefusesAndUsesNone) {

@@ -7,6 +7,7 @@
 
 #include "helpers.h"
 #include "platform/win32api.h"
+#include "base/resource.h"
 #include "base/switches.h"
 #ifndef _WIN32
 #include <unistd.h>
@@ -117,7 +118,7 @@ TEST(SilentChoice, OptionBoxesFollowTheSwitches) {
     SilentReset reset;
     struct Row {
         const char* arguments;
-        bool unticked[4];  // boxes 300..303 on the interactive options page
+        bool unticked[4];  // the options page's boxes, IDC_OPTION_DESKTOP to IDC_OPTION_RUN
         bool silent[4];    // what a silent run takes
     } rows[] = {
         {"/S", {false, false, false, false}, {true, true, false, false}},
@@ -129,8 +130,8 @@ TEST(SilentChoice, OptionBoxesFollowTheSwitches) {
     for (const Row& r : rows) {
         SetSwitches(r.arguments);
         for (int i = 0; i < 4; ++i) {
-            EXPECT_EQ(r.unticked[i], SwitchUnticks(300 + i)) << r.arguments << " box " << 300 + i;
-            EXPECT_EQ(r.silent[i], SilentChoice(300 + i)) << r.arguments << " box " << 300 + i;
+            EXPECT_EQ(r.unticked[i], SwitchUnticks(IDC_OPTION_DESKTOP + i)) << r.arguments << " box " << i;
+            EXPECT_EQ(r.silent[i], SilentChoice(IDC_OPTION_DESKTOP + i)) << r.arguments << " box " << i;
         }
     }
 }
@@ -211,7 +212,7 @@ TEST(Log, ALinkAnywhereOnItsWayMeansNoLogAndNothingWrittenThere) {
         const char* label;
         std::string path;
         bool opened;
-        std::string lands;  // where an opened log is, when not at path
+        std::string lands{};  // where an opened log is, when not at path
     } rows[] = {
         {"a plain folder", root + "\\plain\\install.log", true},
         {"\"..\" is taken by name first, as Windows does", root + "\\folder-link\\..\\plain\\up.log", true,

@@ -181,8 +181,9 @@ TEST(UninstRules, OnlyAProductsOwnUninstallKeyIsDeletedWhole) {
         std::string name, whole;
         EXPECT_EQ(r.product, IsProductUninstallKey(r.key, &name, &whole)) << "\"" << r.key << "\"";
         EXPECT_EQ(r.name, name) << "\"" << r.key << "\"";
-        if (r.product)
+        if (r.product) {
             EXPECT_EQ(std::string(r.key).substr(52), whole) << "the Start-menu folder's name";
+        }
     }
 }
 
