@@ -6,23 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/resource.h"
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // True when text (length n) is name, ignoring ASCII case.
-bool SameName(const char* text, size_t n, const char* name) {
-    if (strlen(name) != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (Lower(text[i]) != Lower(name[i]))
-            return false;
-    return true;
-}
+bool SameName(const char* text, size_t n, const char* name) { return SameAscii(text, n, name, strlen(name)); }
 
 // Copies text (length n) into field of size bytes; false when it does not fit.
 bool Store(char* field, size_t size, const char* text, size_t n) {
@@ -110,7 +102,7 @@ bool ParseSwitches(const char* arguments, bool installer, Switches* out) {
             ++p;
         if (*p == '\0')
             break;
-        if ((p[0] == '/' || p[0] == '-') && Lower(p[1]) == 'd' && p[2] == '=') {
+        if ((p[0] == '/' || p[0] == '-') && LowerAscii(p[1]) == 'd' && p[2] == '=') {
             if (!installer) {
                 NoteUnknown(out, p, strlen(p));
                 break;

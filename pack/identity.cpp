@@ -9,6 +9,7 @@
 #include <fstream>
 #include <set>
 
+#include "base/ascii.h"
 #include "config/config.h"
 #include "pack/ini.h"
 #include "pack/product.h"
