@@ -28,6 +28,17 @@ IniSpan Unquote(IniSpan value) {
 
 bool Same(IniSpan a, IniSpan b) { return SameAscii(a.text, a.length, b.text, b.length); }
 
+// False when the line at offset at cannot name key, which lets a lookup pass
+// over a long section without reading each line whole: after the line's
+// blanks the key must follow in full.
+bool MayName(IniSpan text, size_t at, IniSpan key) {
+    const char* p = text.text + at;
+    const char* last = text.text + text.length;
+    while (p < last && IsBlank(*p))
+        ++p;
+    return static_cast<size_t>(last - p) >= key.length && SameAscii(p, key.length, key.text, key.length);
+}
+
 // Replaces the bytes [from, to) of the text by the pieces, in order.
 void Splice(char* buffer, size_t* size, size_t from, size_t to, const IniSpan* pieces, size_t count) {
     size_t added = 0;
@@ -95,6 +106,11 @@ bool IniFindSection(IniSpan text, IniSpan section, IniSpan* body) {
 IniVerdict IniFindKey(IniSpan body, IniSpan key, IniSpan* value) {
     IniLine line;
     for (size_t at = 0; at < body.length;) {
+        if (!MayName(body, at, key)) {
+            const char* lf = static_cast<const char*>(memchr(body.text + at, '\n', body.length - at));
+            at = lf ? static_cast<size_t>(lf - body.text) + 1 : body.length;
+            continue;
+        }
         IniReadLine(body, &at, &line);
         if ((line.kind == kIniEntry || line.kind == kIniKeyOnly) && Same(line.name, key)) {
             *value = line.value;
