@@ -1,8 +1,11 @@
-// Reading the record and the file list from memory. The record's values are
-// found by the private-profile rules of base/ini.h, each cut as a 1024-byte
-// buffer of the system's reader would cut it.
+// Reading the record and the file list from memory. The record's lines are
+// read by the private-profile rules of base/ini.h, each value cut as a
+// 1024-byte buffer of the system's reader would cut it.
 #include "uninst/recordtext.h"
 
+#include <map>
+
+#include "base/ascii.h"
 #include "base/ini.h"
 
 namespace {
@@ -23,27 +26,39 @@ template <typename Line> void EachLine(const std::string& text, Line line) {
 
 IniSpan SpanOf(const std::string& s) { return IniSpan{s.data(), s.size()}; }
 
-// The body of the first [name] of the record; empty when there is none.
-IniSpan Section(const std::string& text, const char* name) {
+// The keys of the first [name] of the record, each by its name in lower
+// case with the first line of that name, as IniFindKey finds it: one pass
+// over the section, whatever the number of lookups.
+using Section = std::map<std::string, IniLine>;
+
+Section ReadSection(const std::string& text, const char* name) {
+    Section keys;
     IniSpan body{nullptr, 0};
-    IniFindSection(SpanOf(text), IniSpanOf(name), &body);
-    return body;
+    if (!IniFindSection(SpanOf(text), IniSpanOf(name), &body))
+        return keys;
+    IniLine line;
+    for (size_t at = 0; at < body.length;) {
+        IniReadLine(body, &at, &line);
+        if (line.kind == kIniEntry || line.kind == kIniKeyOnly)
+            keys.emplace(LowerAscii(std::string(line.name.text, line.name.length)), line);
+    }
+    return keys;
 }
 
-std::string Value(IniSpan section, const std::string& key, bool* present = nullptr) {
-    IniSpan value;
-    bool found = IniFindKey(section, SpanOf(key), &value) == kIniFound;
+std::string Value(const Section& section, const std::string& key, bool* present = nullptr) {
+    auto line = section.find(LowerAscii(key));
+    bool found = line != section.end() && line->second.kind == kIniEntry;
     if (present)
         *present = found;
     char cut[1024] = "";
     if (found)
-        IniCopy(value, cut, sizeof cut);
+        IniCopy(line->second.value, cut, sizeof cut);
     return cut;
 }
 
 // A count as GetPrivateProfileIntA reads it (leading decimal digits, with a
 // sign), bounded: nothing in a record needs more than 10000 entries.
-int Count(IniSpan section, const char* key) {
+int Count(const Section& section, const char* key) {
     long n = IniInteger(SpanOf(Value(section, key)), 0);
     return n < 0 ? 0 : n > 10000 ? 10000 : static_cast<int>(n);
 }
@@ -51,13 +66,13 @@ int Count(IniSpan section, const char* key) {
 } // namespace
 
 std::string ProfileValue(const std::string& text, const char* section, const char* key, bool* present) {
-    return Value(Section(text, section), key, present);
+    return Value(ReadSection(text, section), key, present);
 }
 
 void ParseRecord(const std::string& text, UninstallRecord* record) {
     *record = UninstallRecord();
-    IniSpan lnk = Section(text, "lnk"), reg = Section(text, "reg"), sub = Section(text, "sub");
-    IniSpan runU = Section(text, "RunU");
+    Section lnk = ReadSection(text, "lnk"), reg = ReadSection(text, "reg"), sub = ReadSection(text, "sub");
+    Section runU = ReadSection(text, "RunU");
     int shortcuts = Count(lnk, "max");
     for (int i = 1; i <= shortcuts; ++i) {
         std::string entry = Value(lnk, std::to_string(i));
@@ -73,7 +88,7 @@ void ParseRecord(const std::string& text, UninstallRecord* record) {
         value.name = Value(sub, std::to_string(i), &value.named);
         record->values.push_back(value);
     }
-    int runEnd = Count(Section(text, "maxU"), "1");
+    int runEnd = Count(ReadSection(text, "maxU"), "1");
     for (int k = 1; k < runEnd; ++k) {
         std::string entry = Value(runU, std::to_string(k));
         if (!entry.empty())
