@@ -142,6 +142,14 @@ inline uint64_t ChecksumAdd(uint64_t sum, const unsigned char* data, size_t size
     return sum;
 }
 
+// Little-endian integers, as the package and the program file store them.
+inline uint16_t ReadLe16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+inline void WriteLe16(unsigned char* p, uint16_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
 inline uint32_t ReadLe32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;

@@ -4,25 +4,19 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "base/ascii.h"
+#include "base/format.h"
 #include "base/resource.h"
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // True when text (length n) is name, ignoring ASCII case.
-bool SameName(const char* text, size_t n, const char* name) {
-    if (strlen(name) != n)
-        return false;
-    for (size_t i = 0; i < n; ++i)
-        if (Lower(text[i]) != Lower(name[i]))
-            return false;
-    return true;
-}
+bool SameName(const char* text, size_t n, const char* name) { return SameAscii(text, n, name, strlen(name)); }
 
 // Copies text (length n) into field of size bytes; false when it does not fit.
 bool Store(char* field, size_t size, const char* text, size_t n) {
@@ -110,7 +104,7 @@ bool ParseSwitches(const char* arguments, bool installer, Switches* out) {
             ++p;
         if (*p == '\0')
             break;
-        if ((p[0] == '/' || p[0] == '-') && Lower(p[1]) == 'd' && p[2] == '=') {
+        if ((p[0] == '/' || p[0] == '-') && LowerAscii(p[1]) == 'd' && p[2] == '=') {
             if (!installer) {
                 NoteUnknown(out, p, strlen(p));
                 break;
@@ -140,6 +134,36 @@ bool ParseSwitches(const char* arguments, bool installer, Switches* out) {
             NoteUnknown(out, start, static_cast<size_t>(p - start));
     }
     return out->unknown[0] == '\0';
+}
+
+bool TakeCommandLine(const char* arguments, const SwitchProgram& program, int* exitCode) {
+    if (!arguments || arguments[strspn(arguments, " \t")] == '\0')
+        return false;
+    Switches* switches = RunSwitches();
+    bool understood = ParseSwitches(arguments, program.installer, switches);
+    if (switches->log[0] != '\0' && LogOpen(switches->log)) {
+        char self[MAX_PATH];
+        DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+        LogLine("%s %s %s", kInstallerName, program.role, n > 0 && n < sizeof self ? self : "");
+        LogLine("arguments: %s", arguments);
+    }
+    if (!understood) {
+        static const char kUnknown[] = "Unknown switch: ";
+        size_t size = sizeof kUnknown + strlen(switches->unknown) + 4 + strlen(program.usage);
+        char* text = static_cast<char*>(malloc(size));
+        if (text)
+            snprintf(text, size, "%s%s\r\n\r\n%s", kUnknown, switches->unknown, program.usage);
+        Tell(text ? text : program.usage, kInstallerName, MB_ICONERROR, IDOK);
+        free(text);
+        *exitCode = program.usageExit;
+        return true;
+    }
+    if (switches->help) {
+        Tell(program.usage, kInstallerName, MB_ICONINFORMATION, IDOK);
+        *exitCode = 0;
+        return true;
+    }
+    return false;
 }
 
 Switches* RunSwitches() {

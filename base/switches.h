@@ -37,6 +37,23 @@ struct Switches {
 // it.
 bool ParseSwitches(const char* arguments, bool installer, Switches* out);
 
+// What differs between the two programs that take switches.
+struct SwitchProgram {
+    bool installer;     // the installer's switches; else the uninstaller's /S, /LOG= and /?
+    const char* role;   // "installer" or "uninstaller": the log's first line names it
+    const char* usage;  // the list of switches that /? shows, and an unknown switch after its name
+    int usageExit;      // the exit code when an argument is not a switch
+};
+
+// Takes the command line of the run: parses arguments (after the program's
+// name) into RunSwitches() and opens the log that /LOG= names, starting it
+// with the program's path and the arguments. Returns true when the run ends
+// here, with *exitCode: /? shows the usage (0); an argument that is not a
+// switch is reported with the usage (program.usageExit), in a box unless
+// the run is silent. Without arguments nothing happens at all. The caller
+// logs the exit code and closes the log.
+bool TakeCommandLine(const char* arguments, const SwitchProgram& program, int* exitCode);
+
 // The switches of this run; all clear until the entry point parses them.
 Switches* RunSwitches();
 // True in a silent run (/S).

@@ -1,6 +1,6 @@
-// The uninstall record as this run writes it, kept in memory entry by entry
-// beside the file that the profile functions write, so that the seal is
-// taken of bytes this run wrote and not of a file read back later.
+// The uninstall record as this run writes it, kept in memory as INI text
+// (base/ini.h) beside the file that the profile functions write, so that the
+// seal is taken of bytes this run wrote and not of a file read back later.
 #ifndef BRONDALE_FINISH_RECORDCOPY_H
 #define BRONDALE_FINISH_RECORDCOPY_H
 

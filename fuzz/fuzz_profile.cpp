@@ -3,11 +3,15 @@
 // choose the text ID, the section number, the file number and the key; the
 // rest is the content of the language file and of the configuration file.
 // The destination buffer is exactly as large as the accessor's contract says.
+// The same text is also read and changed in memory (base/ini.h), into
+// buffers exactly as large as its contract says.
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "common.h"
+#include "base/ini.h"
 #include "config/config.h"
 #include "lang/texts.h"
 #include "platform/win32api.h"
@@ -58,5 +62,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unique_ptr<char[]> dest(new char[room]);
     GetFromCfg(key, dest.get(), section, file);
     (void)CfgListEnd(section, file);
+
+    static const char* const kSectionNames[] = {"cfg", "Run", "index", "lng", "value", ""};
+    const char* sectionName = kSectionNames[data[1] % (sizeof kSectionNames / sizeof kSectionNames[0])];
+    IniSpan text{reinterpret_cast<const char*>(content), length}, value;
+    if (IniFind(text, IniSpanOf(sectionName), IniSpanOf(key), &value) == kIniFound) {
+        std::unique_ptr<char[]> copy(new char[kCfgValueSize]);
+        IniCopy(value, copy.get(), kCfgValueSize);
+        (void)IniInteger(value, 0);
+    }
+    size_t capacity = length + IniSetRoom(sectionName, key, "value");
+    std::unique_ptr<char[]> changed(new char[capacity]);
+    memcpy(changed.get(), content, length);
+    size_t changedSize = length;
+    IniSet(changed.get(), &changedSize, capacity, sectionName, key, "value");
     return 0;
 }

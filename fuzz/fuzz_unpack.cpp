@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common.h"
-#include "pack/inspect.h"
+#include "pack/extract.h"
 
 namespace {
 

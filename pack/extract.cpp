@@ -1,14 +1,15 @@
 // Delivering a package's members for the packing tool's extract and plan:
 // into a product folder (names converted back from the code page) or, for the
 // Install section, into memory. Nothing is written from a damaged package.
-#include "pack/inspect.h"
+#include "pack/extract.h"
 
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
-#include "pack/platform.h"
 #include "base/format.h"
+#include "pack/inspect.h"
+#include "pack/platform.h"
 
 namespace fs = std::filesystem;
 

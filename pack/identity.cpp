@@ -9,6 +9,8 @@
 #include <fstream>
 #include <set>
 
+#include "base/ascii.h"
+#include "base/format.h"
 #include "config/config.h"
 #include "pack/ini.h"
 #include "pack/product.h"
@@ -46,12 +48,12 @@ std::u16string Utf16(const std::string& utf8) {
 }
 
 void Push16(Bytes* out, uint32_t v) {
-    out->push_back(static_cast<unsigned char>(v));
-    out->push_back(static_cast<unsigned char>(v >> 8));
+    out->resize(out->size() + 2);
+    WriteLe16(&(*out)[out->size() - 2], static_cast<uint16_t>(v));
 }
 void Push32(Bytes* out, uint32_t v) {
-    Push16(out, v & 0xFFFF);
-    Push16(out, v >> 16);
+    out->resize(out->size() + 4);
+    WriteLe32(&(*out)[out->size() - 4], v);
 }
 void PushText(Bytes* out, const std::u16string& text) {
     for (char16_t c : text)
@@ -72,11 +74,7 @@ size_t Begin(Bytes* out, const std::u16string& key, uint32_t valueLength, uint32
     Align4(out);
     return start;
 }
-void End(Bytes* out, size_t start) {
-    size_t length = out->size() - start;
-    (*out)[start] = static_cast<unsigned char>(length);
-    (*out)[start + 1] = static_cast<unsigned char>(length >> 8);
-}
+void End(Bytes* out, size_t start) { WriteLe16(&(*out)[start], static_cast<uint16_t>(out->size() - start)); }
 
 void AddString(Bytes* out, const std::u16string& key, const std::u16string& value) {
     size_t at = Begin(out, key, static_cast<uint32_t>(value.size() + 1), 1);
@@ -100,9 +98,9 @@ std::u16string Hex4(uint32_t v) {
 // The icon IDs that an icon group's data names.
 std::vector<uint16_t> GroupMembers(const Bytes& group) {
     std::vector<uint16_t> ids;
-    size_t count = group.size() >= 6 ? static_cast<size_t>(group[4] | group[5] << 8) : 0;
+    size_t count = group.size() >= 6 ? ReadLe16(&group[4]) : 0;
     for (size_t i = 0; i < count && 6 + 14 * i + 14 <= group.size(); ++i)
-        ids.push_back(static_cast<uint16_t>(group[6 + 14 * i + 12] | group[6 + 14 * i + 13] << 8));
+        ids.push_back(ReadLe16(&group[6 + 14 * i + 12]));
     return ids;
 }
 
@@ -176,9 +174,9 @@ bool ParseVersion(const std::string& text, uint16_t parts[4]) {
 }
 
 bool ParseIcon(const std::string& bytes, std::vector<IconImage>* images, std::string* problem) {
-    auto u16 = [&](size_t at) { return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                                             static_cast<unsigned char>(bytes[at + 1]) << 8); };
-    auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at)) | static_cast<uint32_t>(u16(at + 2)) << 16; };
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    auto u16 = [&](size_t at) { return ReadLe16(data + at); };
+    auto u32 = [&](size_t at) { return ReadLe32(data + at); };
     if (bytes.size() < 6 || u16(0) != 0 || u16(2) != 1 || u16(4) == 0) {
         *problem = "not an icon file (.ico with at least one image)";
         return false;

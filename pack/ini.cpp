@@ -1,95 +1,76 @@
-// INI reading for the packing tool.
+// The packing tool's view of an INI file: the bodies of the sections are
+// found in one pass, and every lookup reads a body with base/ini.h.
 #include "pack/ini.h"
 
-#include <cstdlib>
+#include "base/ascii.h"
+#include "base/ini.h"
 
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r");
-    size_t e = s.find_last_not_of(" \t\r");
-    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
-
-bool Same(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (tolower(static_cast<unsigned char>(a[i])) != tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
+IniSpan SpanOf(const std::string& s) { return IniSpan{s.data(), s.size()}; }
 
 } // namespace
 
-Ini::Ini(const std::string& text) {
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        std::string line = Trim(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        at = end == std::string::npos ? text.size() : end + 1;
-        if (line.empty() || line[0] == ';')
+Ini::Ini(const std::string& text) : text_(text) {
+    IniSpan all = SpanOf(text_);
+    size_t open = 0;  // 1 + the index of the section whose body the lines belong to; 0: none
+    IniLine line;
+    for (size_t at = 0; at < all.length;) {
+        IniReadLine(all, &at, &line);
+        if (line.kind != kIniSection)
             continue;
-        if (line[0] == '[') {
-            size_t close = line.find(']');
-            sections_.push_back({Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)), {}});
-            continue;
+        if (open)
+            sections_[open - 1].length = line.start - sections_[open - 1].start;
+        std::string name(line.name.text, line.name.length);
+        open = 0;
+        if (!Find(name)) {
+            sections_.push_back({name, at, 0});
+            open = sections_.size();
         }
-        if (sections_.empty())
-            continue;
-        size_t eq = line.find('=');
-        std::string key = Trim(line.substr(0, eq));
-        std::string value = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
-        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-            value = value.substr(1, value.size() - 2);
-        sections_.back().entries.push_back({key, value});
     }
+    if (open)
+        sections_[open - 1].length = all.length - sections_[open - 1].start;
 }
 
 const Ini::Section* Ini::Find(const std::string& section) const {
     for (const Section& s : sections_)
-        if (Same(s.name, section))
+        if (SameAscii(s.name.data(), s.name.size(), section.data(), section.size()))
             return &s;
     return nullptr;
 }
 
 std::string Ini::Get(const std::string& section, const std::string& key, bool* found) const {
-    if (found)
-        *found = false;
     const Section* s = Find(section);
-    if (!s)
-        return "";
-    for (const auto& e : s->entries) {
-        if (Same(e.first, key)) {
-            if (found)
-                *found = true;
-            return e.second;
-        }
-    }
-    return "";
+    IniSpan value{nullptr, 0};
+    IniVerdict verdict = s ? IniFindKey(IniSpan{text_.data() + s->start, s->length}, SpanOf(key), &value) : kIniMissing;
+    if (found)
+        *found = verdict != kIniMissing;
+    return verdict == kIniFound ? std::string(value.text, value.length) : std::string();
 }
 
 long Ini::Int(const std::string& section, const std::string& key, long def) const {
-    std::string v = Get(section, key);
-    if (v.empty())
-        return def;
-    return strtol(v.c_str(), nullptr, 10);
+    std::string value = Get(section, key);
+    return IniInteger(SpanOf(value), def);
 }
 
 bool Ini::HasSection(const std::string& section) const { return Find(section) != nullptr; }
 
 std::vector<std::string> Ini::Keys(const std::string& section) const {
     std::vector<std::string> keys;
-    if (const Section* s = Find(section))
-        for (const auto& e : s->entries)
-            keys.push_back(e.first);
+    const Section* s = Find(section);
+    IniSpan body = s ? IniSpan{text_.data() + s->start, s->length} : IniSpan{nullptr, 0};
+    IniLine line;
+    for (size_t at = 0; at < body.length;) {
+        IniReadLine(body, &at, &line);
+        if (line.kind == kIniEntry || line.kind == kIniKeyOnly)
+            keys.emplace_back(line.name.text, line.name.length);
+    }
     return keys;
 }
 
 std::vector<std::string> Ini::Sections() const {
     std::vector<std::string> names;
     for (const Section& s : sections_)
-        if (Find(s.name) == &s)
-            names.push_back(s.name);
+        names.push_back(s.name);
     return names;
 }

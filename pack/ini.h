@@ -1,11 +1,9 @@
-// A reader of the INI files of a package (configuration and language files)
-// that follows the rules of the Windows profile reader the installer uses:
-// names compare without regard to case, the first match counts, blanks
-// around names and values are trimmed, one pair of enclosing quotes goes.
+// A product's INI file (a configuration or language file) as the packing
+// tool reads it: its text, looked up by the rules of base/ini.h, which are
+// those of the profile reader the installer uses.
 #ifndef BRONDALE_PACK_INI_H
 #define BRONDALE_PACK_INI_H
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,7 +11,8 @@ class Ini {
 public:
     Ini() = default;
     explicit Ini(const std::string& text);
-    // The value, or "" (found false) when the section or key is missing.
+    // The value, or "" when the section or key is missing; found is false
+    // only then (a key without "=" is found, with an empty value).
     std::string Get(const std::string& section, const std::string& key, bool* found = nullptr) const;
     // As GetPrivateProfileInt: leading digits, def when missing or empty.
     long Int(const std::string& section, const std::string& key, long def = 0) const;
@@ -24,11 +23,13 @@ public:
     std::vector<std::string> Sections() const;
 
 private:
+    // The first section of a name: where its body lies in text_.
     struct Section {
         std::string name;
-        std::vector<std::pair<std::string, std::string>> entries;
+        size_t start = 0, length = 0;
     };
     const Section* Find(const std::string& section) const;
+    std::string text_;
     std::vector<Section> sections_;
 };
 

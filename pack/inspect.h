@@ -50,14 +50,4 @@ public:
 // found damaged stops the reading there.
 bool InspectPackage(const std::string& path, PackageReport* report, std::string* error, MemberSink* sink = nullptr);
 
-// Writes the three sections below folder: lang/, install/ (descrambled) and
-// program/, names converted from the package's code page. The package is
-// verified first; nothing is written unless it is sound. folder must not
-// exist yet or be empty.
-bool ExtractPackage(const std::string& path, const std::string& folder, int codePage, std::string* error);
-
-// The Install section's files in memory (descrambled), by name.
-bool ReadInstallSection(const std::string& path, std::vector<std::pair<std::string, std::string>>* files,
-                        std::string* error);
-
 #endif

@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "base/ascii.h"
 #include "base/format.h"
 #include "base/installed.h"
 #include "config/config.h"

@@ -4,9 +4,9 @@
 #include "pack/lintfiles.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 
+#include "base/ascii.h"
 #include "config/config.h"
 #include "lang/english.h"
 
@@ -16,12 +16,6 @@ struct KnownSection {
     const char* name;
     std::vector<std::string> keys;
 };
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 std::vector<std::string> TextIds() {
     std::vector<std::string> ids;
@@ -60,7 +54,7 @@ bool IsEntryKey(const std::string& key) {
 
 // Edit distance of two short names, without regard to case.
 size_t Distance(const std::string& a, const std::string& b) {
-    std::string x = Lower(a), y = Lower(b);
+    std::string x = LowerAscii(a), y = LowerAscii(b);
     std::vector<size_t> row(y.size() + 1);
     for (size_t j = 0; j <= y.size(); ++j)
         row[j] = j;
@@ -96,7 +90,7 @@ void CheckNames(const Ini& ini, TextFileKind kind, const std::string& file, std:
     const std::vector<KnownSection>& known = Known(kind);
     for (const std::string& section : ini.Sections()) {
         auto k = std::find_if(known.begin(), known.end(),
-                              [&](const KnownSection& s) { return Lower(s.name) == Lower(section); });
+                              [&](const KnownSection& s) { return LowerAscii(s.name) == LowerAscii(section); });
         if (k == known.end()) {
             findings->push_back({false, file + " [" + section + "]",
                                  "not a section the installer reads: its entries are ignored" +
@@ -105,7 +99,7 @@ void CheckNames(const Ini& ini, TextFileKind kind, const std::string& file, std:
         }
         for (const std::string& key : ini.Keys(section)) {
             bool read = std::any_of(k->keys.begin(), k->keys.end(), [&](const std::string& name) {
-                return name == "#" ? IsEntryKey(key) : Lower(name) == Lower(key);
+                return name == "#" ? IsEntryKey(key) : LowerAscii(name) == LowerAscii(key);
             });
             if (!read)
                 findings->push_back({false, file + " [" + section + "] " + key,

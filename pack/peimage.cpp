@@ -9,6 +9,8 @@
 #include <cstring>
 #include <map>
 
+#include "base/format.h"
+
 namespace {
 
 struct Headers {
@@ -21,19 +23,6 @@ struct Section {
     uint32_t va = 0, virtualSize = 0, rawSize = 0, rawAt = 0;
 };
 
-uint16_t Le16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
-uint32_t Le32(const Bytes& b, size_t at) {
-    return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
-           static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-void Put16(Bytes* b, size_t at, uint32_t v) {
-    (*b)[at] = static_cast<unsigned char>(v);
-    (*b)[at + 1] = static_cast<unsigned char>(v >> 8);
-}
-void Put32(Bytes* b, size_t at, uint32_t v) {
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
 uint64_t AlignUp(uint64_t v, uint32_t to) { return (v + to - 1) / to * to; }
 bool PowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
@@ -41,26 +30,26 @@ bool ReadHeaders(const Bytes& image, Headers* h, std::string* error) {
     *error = "not a Windows program file";
     if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z')
         return false;
-    h->pe = Le32(image, 0x3C);
+    h->pe = ReadLe32(&image[0x3C]);
     if (h->pe > image.size() - 24 || memcmp(&image[h->pe], "PE\0\0", 4) != 0)
         return false;
-    h->count = Le16(image, h->pe + 6);
-    size_t optionalSize = Le16(image, h->pe + 20);
+    h->count = ReadLe16(&image[h->pe + 6]);
+    size_t optionalSize = ReadLe16(&image[h->pe + 20]);
     h->optional = h->pe + 24;
     h->sections = h->optional + optionalSize;
     if (optionalSize < 2 || h->sections > image.size())
         return false;
-    uint16_t magic = Le16(image, h->optional);
+    uint16_t magic = ReadLe16(&image[h->optional]);
     if (magic != 0x10B && magic != 0x20B)
         return false;
     h->directories = h->optional + (magic == 0x10B ? 96 : 112);
     size_t countAt = h->directories - 4;
-    if (h->directories > h->sections || Le32(image, countAt) < 5 || h->directories + 5 * 8 > h->sections ||
+    if (h->directories > h->sections || ReadLe32(&image[countAt]) < 5 || h->directories + 5 * 8 > h->sections ||
         h->sections + 40 * static_cast<size_t>(h->count) > image.size())
         return false;
-    h->sectionAlignment = Le32(image, h->optional + 32);
-    h->fileAlignment = Le32(image, h->optional + 36);
-    h->sizeOfHeaders = Le32(image, h->optional + 60);
+    h->sectionAlignment = ReadLe32(&image[h->optional + 32]);
+    h->fileAlignment = ReadLe32(&image[h->optional + 36]);
+    h->sizeOfHeaders = ReadLe32(&image[h->optional + 60]);
     if (!PowerOfTwo(h->sectionAlignment) || !PowerOfTwo(h->fileAlignment) || h->fileAlignment > h->sectionAlignment)
         return false;
     error->clear();
@@ -69,7 +58,8 @@ bool ReadHeaders(const Bytes& image, Headers* h, std::string* error) {
 
 Section SectionAt(const Bytes& image, const Headers& h, size_t i) {
     size_t at = h.sections + 40 * i;
-    return Section{Le32(image, at + 12), Le32(image, at + 8), Le32(image, at + 16), Le32(image, at + 20)};
+    return Section{ReadLe32(&image[at + 12]), ReadLe32(&image[at + 8]), ReadLe32(&image[at + 16]),
+                   ReadLe32(&image[at + 20])};
 }
 
 // The file offset of size bytes at rva, all inside one section's raw data.
@@ -106,12 +96,12 @@ bool ReadId(TreeReader* t, uint32_t field, ResourceId* id) {
     uint32_t where = t->base + (field & 0x7FFFFFFFu);
     if (!Locate(*t->image, *t->h, where, 2, &at))
         return false;
-    uint16_t length = Le16(*t->image, at);
+    uint16_t length = ReadLe16(&(*t->image)[at]);
     if (!Locate(*t->image, *t->h, where + 2, 2u * length, &at))
         return false;
     id->named = true;
     for (uint16_t i = 0; i < length; ++i)
-        id->name += static_cast<char16_t>(Le16(*t->image, at + 2 * i));
+        id->name += static_cast<char16_t>(ReadLe16(&(*t->image)[at + 2 * i]));
     return true;
 }
 
@@ -121,12 +111,12 @@ bool ReadDirectory(TreeReader* t, uint32_t offset, int depth, Resource* path) {
     size_t at = 0;
     if (!Locate(*t->image, *t->h, t->base + offset, 16, &at))
         return false;
-    uint32_t entries = static_cast<uint32_t>(Le16(*t->image, at + 12)) + Le16(*t->image, at + 14);
+    uint32_t entries = static_cast<uint32_t>(ReadLe16(&(*t->image)[at + 12])) + ReadLe16(&(*t->image)[at + 14]);
     if (entries > t->budget || !Locate(*t->image, *t->h, t->base + offset + 16, 8 * entries, &at))
         return false;
     t->budget -= entries;
     for (uint32_t e = 0; e < entries; ++e) {
-        uint32_t nameField = Le32(*t->image, at + 8 * e), dataField = Le32(*t->image, at + 8 * e + 4);
+        uint32_t nameField = ReadLe32(&(*t->image)[at + 8 * e]), dataField = ReadLe32(&(*t->image)[at + 8 * e + 4]);
         ResourceId id;
         if (!ReadId(t, nameField, &id) || (depth < 2) != ((dataField & 0x80000000u) != 0))
             return false;
@@ -142,12 +132,12 @@ bool ReadDirectory(TreeReader* t, uint32_t offset, int depth, Resource* path) {
         size_t entry = 0, data = 0;
         if (id.named || !Locate(*t->image, *t->h, t->base + dataField, 16, &entry))
             return false;
-        uint32_t rva = Le32(*t->image, entry), size = Le32(*t->image, entry + 4);
+        uint32_t rva = ReadLe32(&(*t->image)[entry]), size = ReadLe32(&(*t->image)[entry + 4]);
         if (!Locate(*t->image, *t->h, rva, size, &data))
             return false;
         Resource r = *path;
         r.language = id.id;
-        r.codePage = Le32(*t->image, entry + 8);
+        r.codePage = ReadLe32(&(*t->image)[entry + 8]);
         r.data.assign(t->image->begin() + static_cast<long>(data), t->image->begin() + static_cast<long>(data + size));
         t->out->push_back(r);
     }
@@ -188,48 +178,48 @@ Bytes BuildTree(const Tree& tree, uint32_t rva) {
     size_t nextDirectory = 0, nextEntry = directories, nextName = directories + 16 * entries;
     auto directory = [&](size_t count) {
         size_t at = nextDirectory;
-        Put16(&out, at + 14, static_cast<uint32_t>(count));
+        WriteLe16(&out[at + 14], static_cast<uint16_t>(count));
         nextDirectory += 16 + 8 * count;
         return at;
     };
     auto name = [&](const ResourceId& id, size_t slot, size_t* namedCount) {
         if (!id.named)
-            return Put32(&out, slot, id.id);
+            return WriteLe32(&out[slot], id.id);
         ++*namedCount;
-        Put32(&out, slot, 0x80000000u | static_cast<uint32_t>(nextName));
-        Put16(&out, nextName, static_cast<uint32_t>(id.name.size()));
+        WriteLe32(&out[slot], 0x80000000u | static_cast<uint32_t>(nextName));
+        WriteLe16(&out[nextName], static_cast<uint16_t>(id.name.size()));
         for (size_t i = 0; i < id.name.size(); ++i)
-            Put16(&out, nextName + 2 + 2 * i, id.name[i]);
+            WriteLe16(&out[nextName + 2 + 2 * i], id.name[i]);
         nextName += 2 + 2 * id.name.size();
     };
     size_t root = directory(tree.size()), typeSlot = root + 16, namedTypes = 0;
     for (const auto& type : tree) {
         name(type.first.id, typeSlot, &namedTypes);
         size_t names1 = directory(type.second.size()), nameSlot = names1 + 16, namedNames = 0;
-        Put32(&out, typeSlot + 4, 0x80000000u | static_cast<uint32_t>(names1));
+        WriteLe32(&out[typeSlot + 4], 0x80000000u | static_cast<uint32_t>(names1));
         for (const auto& n : type.second) {
             name(n.first.id, nameSlot, &namedNames);
             size_t languages = directory(n.second.size()), languageSlot = languages + 16;
-            Put32(&out, nameSlot + 4, 0x80000000u | static_cast<uint32_t>(languages));
+            WriteLe32(&out[nameSlot + 4], 0x80000000u | static_cast<uint32_t>(languages));
             for (const auto& language : n.second) {
                 const Resource* r = language.second;
                 size_t data = out.size();
                 out.resize(AlignUp(data + r->data.size(), 8), 0);
                 std::copy(r->data.begin(), r->data.end(), out.begin() + static_cast<long>(data));
-                Put32(&out, languageSlot, language.first);
-                Put32(&out, languageSlot + 4, static_cast<uint32_t>(nextEntry));
-                Put32(&out, nextEntry, rva + static_cast<uint32_t>(data));
-                Put32(&out, nextEntry + 4, static_cast<uint32_t>(r->data.size()));
-                Put32(&out, nextEntry + 8, r->codePage);
+                WriteLe32(&out[languageSlot], language.first);
+                WriteLe32(&out[languageSlot + 4], static_cast<uint32_t>(nextEntry));
+                WriteLe32(&out[nextEntry], rva + static_cast<uint32_t>(data));
+                WriteLe32(&out[nextEntry + 4], static_cast<uint32_t>(r->data.size()));
+                WriteLe32(&out[nextEntry + 8], r->codePage);
                 nextEntry += 16;
                 languageSlot += 8;
             }
             nameSlot += 8;
         }
-        Put16(&out, names1 + 12, static_cast<uint32_t>(namedNames));
+        WriteLe16(&out[names1 + 12], static_cast<uint16_t>(namedNames));
         typeSlot += 8;
     }
-    Put16(&out, root + 12, static_cast<uint32_t>(namedTypes));
+    WriteLe16(&out[root + 12], static_cast<uint16_t>(namedTypes));
     return out;
 }
 
@@ -250,14 +240,15 @@ uint32_t AddSection(Bytes* image, const Headers& h, uint32_t size, uint32_t rawA
                     [](unsigned char b) { return b != 0; }))
         return 0;
     memcpy(&(*image)[at], ".rsrc\0\0\0", 8);
-    Put32(image, at + 8, size);
-    Put32(image, at + 12, static_cast<uint32_t>(va));
-    Put32(image, at + 16, static_cast<uint32_t>(AlignUp(size, h.fileAlignment)));
-    Put32(image, at + 20, rawAt);
-    Put32(image, at + 36, 0x40000040u);  // initialised data, readable
-    Put16(image, h.pe + 6, h.count + 1u);
-    Put32(image, h.optional + 56, static_cast<uint32_t>(AlignUp(va + size, h.sectionAlignment)));
-    Put32(image, h.optional + 8, Le32(*image, h.optional + 8) + static_cast<uint32_t>(AlignUp(size, h.fileAlignment)));
+    WriteLe32(&(*image)[at + 8], size);
+    WriteLe32(&(*image)[at + 12], static_cast<uint32_t>(va));
+    WriteLe32(&(*image)[at + 16], static_cast<uint32_t>(AlignUp(size, h.fileAlignment)));
+    WriteLe32(&(*image)[at + 20], rawAt);
+    WriteLe32(&(*image)[at + 36], 0x40000040u);  // initialised data, readable
+    WriteLe16(&(*image)[h.pe + 6], static_cast<uint16_t>(h.count + 1u));
+    WriteLe32(&(*image)[h.optional + 56], static_cast<uint32_t>(AlignUp(va + size, h.sectionAlignment)));
+    uint32_t initialised = ReadLe32(&(*image)[h.optional + 8]);
+    WriteLe32(&(*image)[h.optional + 8], initialised + static_cast<uint32_t>(AlignUp(size, h.fileAlignment)));
     return static_cast<uint32_t>(va);
 }
 
@@ -274,7 +265,7 @@ bool ReadResources(const Bytes& image, std::vector<Resource>* resources, std::st
     Headers h;
     if (!ReadHeaders(image, &h, error))
         return false;
-    uint32_t base = Le32(image, h.directories + 16), size = Le32(image, h.directories + 20);
+    uint32_t base = ReadLe32(&image[h.directories + 16]), size = ReadLe32(&image[h.directories + 20]);
     if (base == 0 && size == 0)
         return true;
     TreeReader t{&image, &h, base, 1 << 16, resources};
@@ -291,7 +282,7 @@ bool WriteResources(const Bytes& image, const std::vector<Resource>& resources, 
     Headers h;
     if (!ReadHeaders(image, &h, error))
         return false;
-    if (Le32(image, h.directories + 4 * 8 + 4) != 0) {
+    if (ReadLe32(&image[h.directories + 4 * 8 + 4]) != 0) {
         *error = "the program is signed: changing it would break the signature";
         return false;
     }
@@ -314,16 +305,16 @@ bool WriteResources(const Bytes& image, const std::vector<Resource>& resources, 
     }
     blob = BuildTree(tree, va);
     // The old resource section keeps its bytes under another name.
-    uint32_t oldBase = Le32(image, h.directories + 16);
+    uint32_t oldBase = ReadLe32(&image[h.directories + 16]);
     for (size_t i = 0; i < h.count && oldBase != 0; ++i) {
         Section s = SectionAt(image, h, i);
         size_t at = h.sections + 40 * i;
         if (oldBase >= s.va && oldBase - s.va < std::max(s.virtualSize, s.rawSize) && memcmp(&image[at], ".rsrc\0\0", 8) == 0)
             memcpy(&(*out)[at], ".oldrsrc", 8);
     }
-    Put32(out, h.directories + 16, va);
-    Put32(out, h.directories + 20, static_cast<uint32_t>(blob.size()));
-    Put32(out, h.optional + 64, 0);  // checksum: not needed outside drivers
+    WriteLe32(&(*out)[h.directories + 16], va);
+    WriteLe32(&(*out)[h.directories + 20], static_cast<uint32_t>(blob.size()));
+    WriteLe32(&(*out)[h.optional + 64], 0);  // checksum: not needed outside drivers
     out->resize(rawAt, 0);
     out->insert(out->end(), blob.begin(), blob.end());
     out->resize(AlignUp(out->size(), h.fileAlignment), 0);

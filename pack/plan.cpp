@@ -8,17 +8,12 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "base/ascii.h"
 #include "base/installed.h"
 #include "config/config.h"
 #include "pack/ini.h"
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
 
 // The three configuration files of the Install section, and whether it
 // carries the uninstaller.
@@ -31,14 +26,14 @@ struct Configuration {
 Configuration ReadConfiguration(const std::vector<std::pair<std::string, std::string>>& install) {
     Configuration c;
     for (const auto& f : install) {
-        std::string n = Lower(f.first);
+        std::string n = LowerAscii(f.first);
         if (n == "init.cfg")
             c.init = Ini(f.second);
         else if (n == "lnk.cfg")
             c.lnk = Ini(f.second);
         else if (n == "reg.cfg")
             c.reg = Ini(f.second);
-        else if (n == Lower(kUninstallerInPackage)) {
+        else if (n == LowerAscii(kUninstallerInPackage)) {
             c.hasUninstaller = true;
             c.uninstallerBytes = f.second.size();
         }

@@ -5,7 +5,6 @@
 #include "pack/product.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -194,10 +193,4 @@ std::string FileContent(const SectionFile& f) {
         return std::string(f.bytes.begin(), f.bytes.end());
     std::ifstream in(std::filesystem::u8path(f.source), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string LowerAscii(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
 }

@@ -26,8 +26,5 @@ bool ReadProduct(const std::string& productDir, int codePage, std::vector<Sectio
 // A section file's bytes: read from its source, or the bytes it carries.
 // A source that cannot be read gives "".
 std::string FileContent(const SectionFile& f);
-// s with its ASCII letters in lower case, as names in a product are
-// compared with the names the tool expects there.
-std::string LowerAscii(std::string s);
 
 #endif

@@ -204,7 +204,7 @@ bool IsSignedProgram(const std::vector<unsigned char>& program) {
     if (pe > program.size() || program.size() - pe < 24 + 2 || memcmp(&program[pe], "PE\0\0", 4) != 0)
         return false;
     size_t optional = pe + 24;
-    unsigned magic = program[optional] | program[optional + 1] << 8;
+    unsigned magic = ReadLe16(&program[optional]);
     // The data directories start at 96 (PE32) or 112 (PE32+); entry 4 is the
     // security directory: offset and size.
     size_t directories = optional + (magic == 0x20B ? 112 : 96);

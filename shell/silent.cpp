@@ -9,7 +9,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 
 #include "base/files.h"
 #include "base/names.h"
@@ -174,28 +173,11 @@ int Install() {
 } // namespace
 
 bool TakeSwitches(const char* arguments, int* exitCode) {
-    if (!arguments || arguments[strspn(arguments, " \t")] == '\0')
+    static const SwitchProgram kInstaller = {true, "installer", kUsage, kExitUsage};
+    if (!TakeCommandLine(arguments, kInstaller, exitCode))
         return false;
-    bool understood = ParseSwitches(arguments, true, RunSwitches());
-    if (RunSwitches()->log[0] != '\0' && LogOpen(RunSwitches()->log)) {
-        char self[MAX_PATH];
-        Program(self);
-        LogLine("Brondale installer %s", self);
-        LogLine("arguments: %s", arguments);
-    }
-    if (!understood) {
-        char text[sizeof kUsage + 128];
-        snprintf(text, sizeof text, "Unknown switch: %s\r\n\r\n%s", RunSwitches()->unknown, kUsage);
-        Tell(text, Brondale(), MB_ICONERROR, IDOK);
-        *exitCode = EndRun(kExitUsage);
-        return true;
-    }
-    if (RunSwitches()->help) {
-        Tell(kUsage, Brondale(), MB_ICONINFORMATION, IDOK);
-        *exitCode = EndRun(0);
-        return true;
-    }
-    return false;
+    *exitCode = EndRun(*exitCode);
+    return true;
 }
 
 int InstallSilently() {

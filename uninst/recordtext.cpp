@@ -1,23 +1,16 @@
-// Reading the record and the file list from memory. The profile rules follow
-// the system's private-profile reader (as Wine implements it): the first
-// section of a name counts, and within it the first key of a name.
+// Reading the record and the file list from memory. The record's lines are
+// read by the private-profile rules of base/ini.h, each value cut as a
+// 1024-byte buffer of the system's reader would cut it.
 #include "uninst/recordtext.h"
 
 #include <map>
 
+#include "base/ascii.h"
+#include "base/ini.h"
+
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
-        --e;
-    return s.substr(b, e - b);
-}
-
-// Calls line(text) for each line of text, without its line end, until it
-// returns false.
+// Calls line(text) for each line of text, without its line end.
 template <typename Line> void EachLine(const std::string& text, Line line) {
     for (size_t at = 0; at < text.size();) {
         size_t end = text.find('\n', at);
@@ -26,100 +19,78 @@ template <typename Line> void EachLine(const std::string& text, Line line) {
         std::string one = text.substr(at, end - at);
         if (!one.empty() && one.back() == '\r')
             one.pop_back();
-        if (!line(one))
-            return;
+        line(one);
         at = end + 1;
     }
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
+IniSpan SpanOf(const std::string& s) { return IniSpan{s.data(), s.size()}; }
+
+// The keys of the first [name] of the record, each by its name in lower
+// case with the first line of that name, as IniFindKey finds it: one pass
+// over the section, whatever the number of lookups.
+using Section = std::map<std::string, IniLine>;
+
+Section ReadSection(const std::string& text, const char* name) {
+    Section keys;
+    IniSpan body{nullptr, 0};
+    if (!IniFindSection(SpanOf(text), IniSpanOf(name), &body))
+        return keys;
+    IniLine line;
+    for (size_t at = 0; at < body.length;) {
+        IniReadLine(body, &at, &line);
+        if (line.kind == kIniEntry || line.kind == kIniKeyOnly)
+            keys.emplace(LowerAscii(std::string(line.name.text, line.name.length)), line);
+    }
+    return keys;
 }
 
-// The text's values by section and key (both in lower case): the first
-// section of each name, and the first key of each name within it, as the
-// system's reader finds them. One pass, whatever the number of lookups.
-using Profile = std::map<std::string, std::map<std::string, std::string>>;
-
-Profile ReadProfile(const std::string& text) {
-    Profile profile;
-    std::map<std::string, std::string>* current = nullptr;
-    EachLine(text, [&](const std::string& raw) {
-        std::string line = Trim(raw);
-        if (!line.empty() && line[0] == '[') {
-            size_t close = line.find(']');
-            std::string name = Lower(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
-            current = profile.count(name) ? nullptr : &profile[name];
-            return true;
-        }
-        // A key without "=" has no value and reads as missing.
-        size_t equals = line.find('=');
-        if (!current || equals == std::string::npos)
-            return true;
-        std::string value = Trim(line.substr(equals + 1));
-        if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
-            value = value.substr(1, value.size() - 2);
-        if (value.size() > 1023)
-            value.resize(1023);
-        current->emplace(Lower(Trim(line.substr(0, equals))), value);
-        return true;
-    });
-    return profile;
-}
-
-std::string Value(const Profile& profile, const char* section, const std::string& key, bool* present = nullptr) {
-    auto s = profile.find(Lower(section));
-    auto k = s == profile.end() ? std::map<std::string, std::string>::const_iterator() : s->second.find(Lower(key));
-    bool found = s != profile.end() && k != s->second.end();
+std::string Value(const Section& section, const std::string& key, bool* present = nullptr) {
+    auto line = section.find(LowerAscii(key));
+    bool found = line != section.end() && line->second.kind == kIniEntry;
     if (present)
         *present = found;
-    return found ? k->second : std::string();
+    char cut[1024] = "";
+    if (found)
+        IniCopy(line->second.value, cut, sizeof cut);
+    return cut;
 }
 
 // A count as GetPrivateProfileIntA reads it (leading decimal digits, with a
 // sign), bounded: nothing in a record needs more than 10000 entries.
-int Count(const Profile& profile, const char* section, const char* key) {
-    std::string value = Value(profile, section, key);
-    size_t at = 0;
-    bool negative = false;
-    if (at < value.size() && (value[at] == '+' || value[at] == '-'))
-        negative = value[at++] == '-';
-    long n = 0;
-    for (; at < value.size() && value[at] >= '0' && value[at] <= '9' && n <= 10000; ++at)
-        n = n * 10 + (value[at] - '0');
-    return negative ? 0 : n > 10000 ? 10000 : static_cast<int>(n);
+int Count(const Section& section, const char* key) {
+    long n = IniInteger(SpanOf(Value(section, key)), 0);
+    return n < 0 ? 0 : n > 10000 ? 10000 : static_cast<int>(n);
 }
 
 } // namespace
 
 std::string ProfileValue(const std::string& text, const char* section, const char* key, bool* present) {
-    return Value(ReadProfile(text), section, key, present);
+    return Value(ReadSection(text, section), key, present);
 }
 
 void ParseRecord(const std::string& text, UninstallRecord* record) {
     *record = UninstallRecord();
-    Profile profile = ReadProfile(text);
-    int shortcuts = Count(profile, "lnk", "max");
+    Section lnk = ReadSection(text, "lnk"), reg = ReadSection(text, "reg"), sub = ReadSection(text, "sub");
+    Section runU = ReadSection(text, "RunU");
+    int shortcuts = Count(lnk, "max");
     for (int i = 1; i <= shortcuts; ++i) {
-        std::string entry = Value(profile, "lnk", std::to_string(i));
+        std::string entry = Value(lnk, std::to_string(i));
         if (!entry.empty())
             record->shortcuts.push_back(entry);
     }
-    int keys = Count(profile, "reg", "max");
+    int keys = Count(reg, "max");
     if (keys >= 1)
-        record->productKey = Value(profile, "reg", "1");
+        record->productKey = Value(reg, "1");
     for (int i = 2; i <= keys; ++i) {
         RecordedValue value;
-        value.key = Value(profile, "reg", std::to_string(i));
-        value.name = Value(profile, "sub", std::to_string(i), &value.named);
+        value.key = Value(reg, std::to_string(i));
+        value.name = Value(sub, std::to_string(i), &value.named);
         record->values.push_back(value);
     }
-    int runEnd = Count(profile, "maxU", "1");
+    int runEnd = Count(ReadSection(text, "maxU"), "1");
     for (int k = 1; k < runEnd; ++k) {
-        std::string entry = Value(profile, "RunU", std::to_string(k));
+        std::string entry = Value(runU, std::to_string(k));
         if (!entry.empty())
             record->runFirst.push_back(entry);
     }
@@ -131,7 +102,6 @@ std::vector<ListedFile> ParseFileList(const std::string& text) {
         ListedFile file;
         if (ParseListLine(line, &file))
             files.push_back(file);
-        return true;
     });
     return files;
 }

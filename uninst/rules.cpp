@@ -2,8 +2,7 @@
 // that someone has edited must not lead the uninstaller outside the product.
 #include "uninst/rules.h"
 
-#include <cctype>
-
+#include "base/ascii.h"
 #include "base/format.h"
 #include "base/installed.h"
 
@@ -12,12 +11,7 @@ static_assert(kNoRoot == kNoRegistryRoot, "the record's roots are base/installed
 namespace {
 
 bool SameText(const std::string& a, size_t at, const std::string& b) {
-    if (a.size() < at + b.size())
-        return false;
-    for (size_t i = 0; i < b.size(); ++i)
-        if (tolower(static_cast<unsigned char>(a[at + i])) != tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return a.size() >= at + b.size() && SameAscii(a.data() + at, b.size(), b.data(), b.size());
 }
 
 } // namespace

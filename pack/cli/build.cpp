@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/ascii.h"
 #include "base/installed.h"
 #include "pack/cli/companions.h"
 #include "pack/identity.h"
@@ -47,17 +48,11 @@ std::string Companion(const std::string& given, const char* name, const char* op
     return found;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 // Adds the project's uninstaller (the one given, else the one found with
 // the tool) when the product brings none; says so when there is none.
 void AddUninstaller(std::vector<SectionFile>* install, const std::string& given, const char* argv0) {
     for (const SectionFile& f : *install) {
-        if (Lower(f.name) == Lower(kUninstallerInPackage))
+        if (LowerAscii(f.name) == LowerAscii(kUninstallerInPackage))
             return;
     }
     std::string uninstaller = Companion(given, kUninstallerFile, "--uninstaller", argv0);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "pack/casefold.h"
+#include "pack/extract.h"
 #include "pack/finding.h"
 #include "pack/inspect.h"
 #include "pack/plan.h"

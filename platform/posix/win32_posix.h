@@ -110,6 +110,7 @@ typedef void* HMODULE;
 #define MB_ICONERROR 0x10u
 #define MB_ICONQUESTION 0x20u
 #define MB_ICONWARNING 0x30u
+#define MB_ICONINFORMATION 0x40u
 #define IDOK 1
 #define IDCANCEL 2
 #define IDRETRY 4

@@ -9,6 +9,7 @@
 
 #include "files.h"
 #include "pack/cli/companions.h"
+#include "pack/extract.h"
 #include "pack/inspect.h"
 #include "pack/lint.h"
 #include "pack/newproduct.h"

@@ -10,8 +10,8 @@
 
 #include "files.h"
 #include "lang/english.h"
+#include "pack/extract.h"
 #include "pack/ini.h"
-#include "pack/inspect.h"
 #include "pack/lint.h"
 #include "pack/plan.h"
 #include "pack/product.h"

@@ -136,6 +136,63 @@ TEST(SilentChoice, OptionBoxesFollowTheSwitches) {
     }
 }
 
+// Taking the command line, as the installer and the uninstaller do it: when
+// the run ends there, with which exit code, and what the log says. Every row
+// is silent, so no box waits for an answer.
+TEST(TakeCommandLine, EndsTheRunOnlyForHelpOrAnUnknownSwitch) {
+    SilentReset reset;
+    std::string log = NewFolder("takeline") + "\\take.log";
+    const SwitchProgram installer = {true, "installer", "the usage\r\nsecond line", 2};
+    const SwitchProgram uninstaller = {false, "uninstaller", "/S only", 5};
+    struct Row {
+        const char* label;
+        const SwitchProgram* program;
+        std::string arguments;
+        bool ends;
+        int exitCode;
+        const char* logged;  // the log after its first line (the program's path); "" when none is opened
+    } rows[] = {
+        {"no arguments", &installer, "", false, -1, ""},
+        {"blanks only", &installer, " \t", false, -1, ""},
+        {"switches to run with", &installer, "/S /LOG=\"" + log + "\"", false, -1, "arguments: /S /LOG=\""},
+        {"help", &installer, "/S /? /LOG=\"" + log + "\"", true, 0,
+         "arguments: /S /? /LOG=\"*message: the usage\r\n    second line\r\n    answered without asking: OK\r\n"},
+        {"an unknown switch", &installer, "/S /bogus /LOG=\"" + log + "\"", true, 2,
+         "arguments: /S /bogus /LOG=\"*message: Unknown switch: /bogus\r\n    \r\n    the usage\r\n"},
+        {"an installer's switch to the uninstaller", &uninstaller, "/S /NODESKTOP /LOG=\"" + log + "\"", true, 5,
+         "arguments: /S /NODESKTOP /LOG=\"*message: Unknown switch: /NODESKTOP\r\n    \r\n    /S only\r\n"},
+    };
+    for (const Row& r : rows) {
+        DeleteFileA(log.c_str());
+        int code = -1;
+        EXPECT_EQ(r.ends, TakeCommandLine(r.arguments.c_str(), *r.program, &code)) << r.label;
+        EXPECT_EQ(r.exitCode, code) << r.label;
+        LogClose();
+        Bytes data;
+        std::string text = ReadBytes(log, &data) ? std::string(data.begin(), data.end()) : "";
+        std::string first = std::string("Brondale ") + r.program->role + " ";
+        if (r.logged[0] == '\0') {
+            EXPECT_EQ("", text) << r.label;
+            continue;
+        }
+        size_t lineEnd = text.find("\r\n");
+        ASSERT_NE(std::string::npos, lineEnd) << r.label;
+        EXPECT_EQ(first, text.substr(0, first.size())) << r.label;
+        EXPECT_GT(lineEnd, first.size()) << r.label << ": the program's path";
+        // "*" stands for the rest of the arguments line.
+        std::string expected = r.logged, rest = text.substr(lineEnd + 2);
+        size_t star = expected.find('*');
+        if (star == std::string::npos) {
+            EXPECT_EQ(expected, rest.substr(0, expected.size())) << r.label;
+            continue;
+        }
+        EXPECT_EQ(expected.substr(0, star), rest.substr(0, star)) << r.label;
+        size_t next = rest.find("\r\n");
+        ASSERT_NE(std::string::npos, next) << r.label;
+        EXPECT_EQ(expected.substr(star + 1), rest.substr(next + 2, expected.size() - star - 1)) << r.label;
+    }
+}
+
 TEST(Log, WritesLinesAndReplacesAnOldFile) {
     SilentReset reset;
     std::string folder = NewFolder("log");
