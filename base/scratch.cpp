@@ -13,7 +13,9 @@ char* tmp_dir() {
 }
 
 int dircfg(const char* key, char* buffer, unsigned short mode, int size) {
-    char file[MAX_PATH];
+    // Room for the whole scratch path and the name: a cut name would be
+    // another file. The scratch folder is chosen short enough (kMaxTempPath).
+    char file[MAX_PATH + sizeof "\\init.cfg"];
     snprintf(file, sizeof file, "%s\\init.cfg", tmp_dir());
     if (mode == 0)
         return static_cast<int>(GetPrivateProfileStringA("t1", key, "", buffer, static_cast<DWORD>(size), file));

@@ -324,8 +324,9 @@ TEST(Identity, TheInstallerProgramKeepsEveryResourceItHad) {
         bool replaced = r.first == "14/1/1033" || r.first.compare(0, 3, "16/") == 0;
         for (uint16_t id : ownIcons)
             replaced = replaced || r.first == "3/" + std::to_string(id) + "/1033";
-        if (!replaced)
+        if (!replaced) {
             EXPECT_TRUE(after[r.first] == r.second) << r.first << " is not what it was";
+        }
     }
     EXPECT_EQ(1u, after.count("16/1/1033"));
 }
@@ -378,7 +379,8 @@ TEST(Identity, VersionsAreOneToFourNumbersUpTo65535) {
     for (const Row& r : rows) {
         uint16_t parts[4] = {9, 9, 9, 9};
         EXPECT_EQ(r.ok, ParseVersion(r.text, parts)) << r.text;
-        if (r.ok)
+        if (r.ok) {
             EXPECT_TRUE(std::equal(parts, parts + 4, r.parts)) << r.text;
+        }
     }
 }
