@@ -71,7 +71,8 @@ bool NextPathFolder(const char* path, bool whole, size_t* end, char* folder) {
 bool IsPlainFolder(HANDLE folder) {
     BY_HANDLE_FILE_INFORMATION info;
     return folder != INVALID_HANDLE_VALUE && GetFileInformationByHandle(folder, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool FinalPath(HANDLE file, char* out, size_t size) {

@@ -63,8 +63,8 @@ inline unsigned short MatchSignatureByte(unsigned short state, unsigned char byt
 }
 
 const char kSectionMagic[3] = {'G', 'Z', 'C'};
-const size_t kSectionHeaderSize = 15;   // magic, checksum, option word, member count
-const size_t kSectionFixedSize = 19;    // header plus the last offset-table entry
+const size_t kSectionHeaderSize = 15;  // magic, checksum, option word, member count
+const size_t kSectionFixedSize = 19;   // header plus the last offset-table entry
 static_assert(sizeof kSectionMagic + 4 + 4 + 4 == kSectionHeaderSize, "section header layout");
 
 // What is wrong with a section's header or offset table.
@@ -184,8 +184,7 @@ inline SectionProblem CheckSectionHeader(const unsigned char head[kSectionHeader
 // member starts right after the table, members follow each other, each at
 // least a smallest gzip stream, and the last ends inside the file. *member
 // is the member at fault for kSectionMemberSize.
-inline SectionProblem CheckOffsetTable(const uint32_t* offsets, uint32_t count, uint64_t available,
-                                       uint32_t* member) {
+inline SectionProblem CheckOffsetTable(const uint32_t* offsets, uint32_t count, uint64_t available, uint32_t* member) {
     if (offsets[0] != kSectionFixedSize + 4 * static_cast<uint64_t>(count))
         return kSectionFirstMember;
     if (offsets[count] > available)
@@ -234,8 +233,8 @@ inline bool IsSafeMemberPath(const char* line, size_t length) {
     size_t start = 0;
     for (size_t i = 0; i <= length; ++i) {
         unsigned char c = i < length ? static_cast<unsigned char>(line[i]) : '\\';
-        if (c < 0x20 || c == 0x7F || c == '/' || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' ||
-            c == '?' || c == '*')
+        if (c < 0x20 || c == 0x7F || c == '/' || c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
+            c == '*')
             return false;
         if (c != '\\')
             continue;

@@ -52,7 +52,7 @@ void Splice(char* buffer, size_t* size, size_t from, size_t to, const IniSpan* p
     }
 }
 
-} // namespace
+}  // namespace
 
 void IniReadLine(IniSpan text, size_t* at, IniLine* line) {
     const char* begin = text.text + *at;
@@ -194,7 +194,8 @@ bool IniSet(char* buffer, size_t* size, size_t capacity, const char* section, co
         Splice(buffer, size, insertAt, insertAt, pieces + (open ? 0 : 1), open ? 5 : 4);
         return true;
     }
-    IniSpan pieces[] = {lineEnd, IniSpan{"[", 1}, sectionName, IniSpan{"]", 1}, lineEnd, keyName, equals, newValue, lineEnd};
+    IniSpan pieces[] = {lineEnd, IniSpan{"[", 1}, sectionName, IniSpan{"]", 1}, lineEnd,
+                        keyName, equals,          newValue,    lineEnd};
     Splice(buffer, size, *size, *size, pieces + (open ? 0 : 1), open ? 9 : 8);
     return true;
 }

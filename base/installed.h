@@ -35,8 +35,10 @@ inline bool ParseFileListLine(const char* line, size_t length, uint32_t* size, u
     uint32_t c = 0;
     for (int i = 0; i < 8; ++i, ++at) {
         char h = at < length ? line[at] : '\0';
-        int d = (h >= '0' && h <= '9') ? h - '0' : (h >= 'A' && h <= 'F') ? h - 'A' + 10
-                : (h >= 'a' && h <= 'f') ? h - 'a' + 10 : -1;
+        int d = (h >= '0' && h <= '9')   ? h - '0'
+                : (h >= 'A' && h <= 'F') ? h - 'A' + 10
+                : (h >= 'a' && h <= 'f') ? h - 'a' + 10
+                                         : -1;
         if (d < 0)
             return false;
         c = c << 4 | static_cast<uint32_t>(d);
@@ -76,8 +78,7 @@ const char kNoModifyValue[] = "NoModify";
 const char kNoRepairValue[] = "NoRepair";
 
 // The registry roots by index, as the record and reg.cfg name them.
-const char* const kRegistryRoots[4] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT",
-                                       "HKEY_USERS"};
+const char* const kRegistryRoots[4] = {"HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT", "HKEY_USERS"};
 const short kNoRegistryRoot = 4;
 
 // The root of a reg.cfg [key] entry: the first root, in the order above,

@@ -24,8 +24,7 @@ const int kMaxFolders = MAX_PATH / 2;
 // share of "\\server\share\", or "\" (a rooted path, as the stand-in's).
 // 0 for device paths ("\\?\", "\\.\") and anything else.
 size_t RootLength(const char* full) {
-    if (((full[0] >= 'A' && full[0] <= 'Z') || (full[0] >= 'a' && full[0] <= 'z')) && full[1] == ':' &&
-        full[2] == '\\')
+    if (((full[0] >= 'A' && full[0] <= 'Z') || (full[0] >= 'a' && full[0] <= 'z')) && full[1] == ':' && full[2] == '\\')
         return 3;
     if (full[0] == '\\' && full[1] != '\\')
         return 1;
@@ -81,7 +80,7 @@ bool IsTheNamedFile(HANDLE log, const char* full) {
            info.nNumberOfLinks == 1 && FinalPath(log, final, sizeof final) && SamePath(final, full);
 }
 
-} // namespace
+}  // namespace
 
 bool LogOpen(const char* path) {
     LogClose();

@@ -29,7 +29,7 @@ namespace {
 // The key's name in the file: its number in decimal.
 void KeyName(ScratchKey key, char name[4]) { snprintf(name, 4, "%d", static_cast<int>(key)); }
 
-} // namespace
+}  // namespace
 
 bool ScratchRead(ScratchKey key, char* buffer, size_t size) {
     char name[4];

@@ -63,9 +63,12 @@ bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
         bool installerOnly;
     };
     static const Flag kFlags[] = {
-        {"S", &Switches::silent, false},          {"?", &Switches::help, false},
-        {"NODESKTOP", &Switches::noDesktop, true}, {"NOSTARTMENU", &Switches::noStartMenu, true},
-        {"NOINFO", &Switches::noInfo, true},       {"NORUN", &Switches::noRun, true},
+        {"S", &Switches::silent, false},
+        {"?", &Switches::help, false},
+        {"NODESKTOP", &Switches::noDesktop, true},
+        {"NOSTARTMENU", &Switches::noStartMenu, true},
+        {"NOINFO", &Switches::noInfo, true},
+        {"NORUN", &Switches::noRun, true},
         {"RUN", &Switches::run, true},
     };
     for (const Flag& f : kFlags) {
@@ -93,7 +96,7 @@ bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool ParseSwitches(const char* arguments, bool installer, Switches* out) {
     memset(out, 0, sizeof *out);

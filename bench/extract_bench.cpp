@@ -165,8 +165,7 @@ HWND PageNow(const PROCESS_INFORMATION& process, const char* caption, int contro
 }
 
 // Waits for a visible page; null on a timeout or when the process ends.
-HWND WaitForPage(const PROCESS_INFORMATION& process, const char* caption, int control, DWORD pollMs,
-                 DWORD timeoutMs) {
+HWND WaitForPage(const PROCESS_INFORMATION& process, const char* caption, int control, DWORD pollMs, DWORD timeoutMs) {
     LARGE_INTEGER start = Now();
     for (;;) {
         if (HWND page = PageNow(process, caption, control))
@@ -314,7 +313,7 @@ int Usage() {
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 7 && argc != 8)

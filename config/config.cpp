@@ -19,7 +19,7 @@ const char kSections[15][8] = {"cfg",  "index", "Run",  "index1", "index2", "des
                                "name", "value", "type", "silent", "RunU",   "dynam",   "product"};
 static_assert(sizeof kSections == 120, "fifteen 8-byte section names");
 
-} // namespace
+}  // namespace
 
 bool CfgPath(short file, char* path) {
     path[0] = '\0';

@@ -103,20 +103,21 @@ void Launch(const FinishOptions& options, const char* destination) {
     ReportNotStarted();
 }
 
-} // namespace
+}  // namespace
 
 FinishResult FinishInstallation(const char* destination, const FinishOptions& options) {
     *InstalacjaZakonczona() = 0;
 
     Installation installation;
     SectionResult start = DescribeInstallation(destination, &installation) ? StartRecord(installation)
-                                                                            : kSectionWriteFailed;
+                                                                           : kSectionWriteFailed;
     if (start != kSectionOk) {
         LogLine("record, file list and uninstaller in %s\\%s: not written, taken back", destination, kRecordFolder);
         return UndoFinish(start);
     }
-    const char* const written[][2] = {
-        {"file list", kFileListFile}, {"record", kRecordFile}, {"uninstaller", kUninstallerFile}};
+    const char* const written[][2] = {{"file list", kFileListFile},
+                                      {"record", kRecordFile},
+                                      {"uninstaller", kUninstallerFile}};
     for (const auto& file : written)
         LogLine("%s %s\\%s\\%s: written", file[0], destination, kRecordFolder, file[1]);
     WrittenCommit();

@@ -144,7 +144,8 @@ IShellDispatch2* DesktopShell() {
                                    reinterpret_cast<void**>(&windows))) &&
         windows->FindWindowSW(&empty, &empty, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, &found) == S_OK && found &&
         SUCCEEDED(found->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&provider))) &&
-        SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(&browser))) &&
+        SUCCEEDED(provider->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
+                                         reinterpret_cast<void**>(&browser))) &&
         SUCCEEDED(browser->QueryActiveShellView(&view)) &&
         SUCCEEDED(view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, reinterpret_cast<void**>(&background))) &&
         SUCCEEDED(background->QueryInterface(IID_IShellFolderViewDual, reinterpret_cast<void**>(&folderView))) &&
@@ -217,7 +218,7 @@ void LaunchOne(const char* file, const char* directory, LaunchKind kind) {
                                 : "failed");
 }
 
-} // namespace
+}  // namespace
 
 void howtorun(const char* file, const char* directory) { LaunchOne(file, directory, kLaunchInformation); }
 

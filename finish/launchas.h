@@ -16,10 +16,10 @@ enum TokenElevation {
 
 // The desktop shell as this process sees it.
 enum DesktopShell {
-    kShellMissing,        // no shell window, or its process cannot be opened
-    kShellOtherUser,      // another account's (an over-the-shoulder elevation), or a token that cannot be read
-    kShellUnelevatedHalf, // this account's, unelevated while this process is elevated
-    kShellSameRights,     // this account's, with the rights this process has
+    kShellMissing,         // no shell window, or its process cannot be opened
+    kShellOtherUser,       // another account's (an over-the-shoulder elevation), or a token that cannot be read
+    kShellUnelevatedHalf,  // this account's, unelevated while this process is elevated
+    kShellSameRights,      // this account's, with the rights this process has
 };
 
 // shellFound whether the desktop shell's process was found, shellRead
@@ -35,16 +35,16 @@ enum LaunchKind {
 };
 
 enum LaunchRoute {
-    kLaunchNot,          // not opened: the run is elevated and has no way without its rights
-    kLaunchDirect,       // ShellExecute of this process: it is not elevated
-    kLaunchThroughShell, // ShellExecute of the desktop shell, with its user's rights
-    kLaunchProcess,      // CreateProcess of the program itself, never a handler
+    kLaunchNot,           // not opened: the run is elevated and has no way without its rights
+    kLaunchDirect,        // ShellExecute of this process: it is not elevated
+    kLaunchThroughShell,  // ShellExecute of the desktop shell, with its user's rights
+    kLaunchProcess,       // CreateProcess of the program itself, never a handler
 };
 
 struct LaunchSituation {
-    int elevation;       // this token's TokenElevation, 0 when unknown
-    bool isSystem;       // this token is SYSTEM's
-    bool silent;         // /S
+    int elevation;  // this token's TokenElevation, 0 when unknown
+    bool isSystem;  // this token is SYSTEM's
+    bool silent;    // /S
     DesktopShell shell;
 };
 

@@ -17,8 +17,8 @@
 namespace {
 
 LONG SetText(const char* key, const char* name, char* text) {
-    LONG result = addregister(key, name, reinterpret_cast<unsigned char*>(text), 1, 1,
-                              static_cast<int>(strlen(text)), REG_SZ);
+    LONG result = addregister(key, name, reinterpret_cast<unsigned char*>(text), 1, 1, static_cast<int>(strlen(text)),
+                              REG_SZ);
     LogLine("Uninstall key %s = %s: %s (%ld)", name, text, result == ERROR_SUCCESS ? "written" : "failed",
             static_cast<long>(result));
     return result;
@@ -38,8 +38,7 @@ LONG SetNumber(const char* key, const char* name, unsigned long value) {
 // Bytes of the file at path (0 when it cannot be read), added to *total.
 void AddFileSize(const char* path, unsigned long long* total) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) &&
-        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (GetFileAttributesExA(path, GetFileExInfoStandard, &data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         *total += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
@@ -93,7 +92,7 @@ void SetIdentity(const char* key, const char* destination) {
     SetNumber(key, kNoRepairValue, 1);
 }
 
-} // namespace
+}  // namespace
 
 LONG DodajDlListy(const Installation& installation) {
     // Without a name the key would be the Uninstall key itself, which holds

@@ -35,7 +35,7 @@ ListSeal* ListSealing() {
     return &seal;
 }
 
-} // namespace
+}  // namespace
 
 bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     char record[MAX_PATH];
@@ -52,8 +52,8 @@ bool WriteToUnInstall(bool reg, const char* entry, const char* valueName) {
     CopySet(section, number, entry);
     if (valueName)
         CopySet("sub", number, valueName);
-    LogLine("record [%s] %s=%s%s%s: %s", section, number, entry, valueName ? ", value " : "", valueName ? valueName : "",
-            ok ? "written" : "failed");
+    LogLine("record [%s] %s=%s%s%s: %s", section, number, entry, valueName ? ", value " : "",
+            valueName ? valueName : "", ok ? "written" : "failed");
     return ok != FALSE;
 }
 
@@ -128,7 +128,7 @@ bool KeepEarlier(HANDLE list, const char** written, size_t count) {
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 bool WriteFileList(const char* destination, const char* listPath, bool withEarlier) {
     HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -200,7 +200,7 @@ bool RecordIfThere(const char* path) {
     return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || WrittenAdd(path, false);
 }
 
-} // namespace
+}  // namespace
 
 SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource,
                           bool sealedBefore) {

@@ -26,7 +26,7 @@ RecordCopy* Copy() {
     return &copy;
 }
 
-} // namespace
+}  // namespace
 
 void CopyReset() {
     RecordCopy* c = Copy();
@@ -67,4 +67,3 @@ bool WriteSealedRecord(const char* recordPath, const char* keyPath, char digest[
         ok = false;
     return ok && SealDigest(keyPath, text, size, digest);
 }
-

@@ -52,8 +52,7 @@ void DodajDoRejestru(const Installation& installation) {
     int end = CfgListEnd(kSecIndex, kRegCfg);
     for (int i = 1; i < end; ++i) {
         char number[16];
-        char type[kCfgValueSize], key[kCfgValueSize], value[kCfgQuotedSize], dynam[kCfgValueSize],
-            name[kCfgValueSize];
+        char type[kCfgValueSize], key[kCfgValueSize], value[kCfgQuotedSize], dynam[kCfgValueSize], name[kCfgValueSize];
         snprintf(number, sizeof number, "%d", i);
         GetFromCfg(number, type, kSecType, kRegCfg);
         GetFromCfg(number, key, kSecKey, kRegCfg);

@@ -25,7 +25,7 @@ void StoreDigest(const char* key, const char* name, const char* digest, const ch
             static_cast<long>(result));
 }
 
-} // namespace
+}  // namespace
 
 void SealRecord(const Installation& installation) {
     const char* key = installation.productKey;
@@ -33,7 +33,8 @@ void SealRecord(const Installation& installation) {
     const char* destination = installation.destination;
     char list[MAX_PATH];
     if (key[0] == '\0' || record[0] == '\0' ||
-        snprintf(list, sizeof list, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >= static_cast<int>(sizeof list))
+        snprintf(list, sizeof list, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >=
+            static_cast<int>(sizeof list))
         return;
     char digest[kDigestTextSize];
     WriteSealedRecord(record, key, digest);

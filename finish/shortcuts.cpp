@@ -26,7 +26,7 @@ bool SpecialFolder(int csidl, char* path) {
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 void DodajSkrot(const char* target, bool menu, const char* product) {
     char folder[MAX_PATH];

@@ -19,7 +19,7 @@ int RemoveBelow(const char* path, const struct stat*, int, struct FTW* at) { ret
 
 void RemoveWork() { nftw(Posix(WorkFolder()).c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS); }
 
-} // namespace
+}  // namespace
 
 std::string Posix(const std::string& windowsPath) {
     std::string s = windowsPath;
@@ -56,9 +56,7 @@ void WriteWhole(const std::string& path, const unsigned char* data, size_t size)
     close(fd);
 }
 
-void EmptyFolder(const std::string& folder) {
-    nftw(Posix(folder).c_str(), RemoveBelow, 16, FTW_DEPTH | FTW_PHYS);
-}
+void EmptyFolder(const std::string& folder) { nftw(Posix(folder).c_str(), RemoveBelow, 16, FTW_DEPTH | FTW_PHYS); }
 
 std::string PaddedInstaller(const unsigned char* data, size_t size) {
     static std::string path;

@@ -34,7 +34,7 @@ Bytes Gzip(const unsigned char* data, size_t size) {
 
 const size_t kMaxMembers = 16;
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<Bytes> members;

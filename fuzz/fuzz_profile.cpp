@@ -40,7 +40,7 @@ const Files& Setup() {
 const char* const kKeys[] = {"1", "2", "3", "4", "max", "0", "10", "", "line", "1 "};
 const char* const kFileNames[] = {"\\init.cfg", "\\lnk.cfg", "\\reg.cfg"};
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 4)
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Files& f = Setup();
     unsigned int id = data[0];
     short section = static_cast<short>(data[1] % 18) - 2;  // -2 .. 15: the table and past both ends
-    short file = static_cast<short>(data[2] % 5) - 1;       // -1 .. 3
+    short file = static_cast<short>(data[2] % 5) - 1;      // -1 .. 3
     const char* key = kKeys[data[3] % (sizeof kKeys / sizeof kKeys[0])];
     const unsigned char* content = data + 4;
     size_t length = size - 4;

@@ -16,7 +16,7 @@ void Check(const char* field, size_t size) {
         abort();
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string arguments(reinterpret_cast<const char*>(data), size);

@@ -28,7 +28,7 @@ const Layout& Folders() {
     return l;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Layout& l = Folders();
@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(beside == std::vector<std::string>{"out", "sentinel.txt"} ||
               beside == std::vector<std::string>{"sentinel.txt"},
           "something appeared beside", l.out);
-    Check(Names(WorkFolder()) == std::vector<std::string>{"root", "setup.exe"}, "something appeared in",
-          WorkFolder());
+    Check(Names(WorkFolder()) == std::vector<std::string>{"root", "setup.exe"}, "something appeared in", WorkFolder());
     EmptyFolder(l.out);
     rmdir(l.out.c_str());
     return 0;

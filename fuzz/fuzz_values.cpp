@@ -37,7 +37,7 @@ std::unique_ptr<char[]> Buffer(const std::string& text, size_t size) {
     return b;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> p = Split(data, size, 8);
@@ -51,8 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)FindKeyType(key.get());
 
     std::unique_ptr<char[]> pattern = Buffer(p[2], MAX_PATH), text = Buffer(p[3], MAX_PATH),
-                            replacement = Buffer(p[4], MAX_PATH), work(new char[MAX_PATH]),
-                            marker = Buffer("0", 2);
+                            replacement = Buffer(p[4], MAX_PATH), work(new char[MAX_PATH]), marker = Buffer("0", 2);
     (void)replacestr(pattern.get(), text.get(), work.get(), marker.get(), replacement.get());
 
     std::unique_ptr<char[]> destination = Buffer(p[5], MAX_PATH);

@@ -74,7 +74,7 @@ Bytes Raw(const std::vector<Bytes>& plain) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -92,7 +92,8 @@ int main(int argc, char** argv) {
                            {"bin\\empty.dat", "", {}},
                            {"doc\\pl\\instrukcja.txt", "", Of("Instrukcja")}},
                           false);
-    Bytes install = Built({{"init.cfg", "", Of("[cfg]\r\n1=Product\r\n")}, {"UnInst.dat", "", Of("uninstaller")}}, true);
+    Bytes install = Built({{"init.cfg", "", Of("[cfg]\r\n1=Product\r\n")}, {"UnInst.dat", "", Of("uninstaller")}},
+                          true);
     Bytes flipped = program;
     flipped[flipped.size() / 2] ^= 0x10;
     Bytes magic = program;
@@ -156,13 +157,13 @@ int main(int argc, char** argv) {
     std::string values = out + "/fuzz_values";
     ok &= Save(values, "typical",
                Joined({"0a1B2c", "HKEY_LOCAL_MACHINE\\Software\\Product", "%ProgramFiles%\\P",
-                      "%ProgramFiles%\\P\\app.exe", "C:\\Apps\\P", "C:\\Apps\\P\\", "P",
-                      "\"%ProgramFiles%\\P\\app.exe\" %ProgramFiles%\\P"}));
+                       "%ProgramFiles%\\P\\app.exe", "C:\\Apps\\P", "C:\\Apps\\P\\", "P",
+                       "\"%ProgramFiles%\\P\\app.exe\" %ProgramFiles%\\P"}));
     ok &= Save(values, "odd-hex-and-no-root",
                Joined({"fff", "HKEY_USERS", "a", "aaaa", "bb", "", "", "%ProgramFiles%\\"}));
     ok &= Save(values, "growing-replacement",
                Joined({"", "Software\\HKEY_CLASSES_ROOT", "x", std::string(200, 'x'), "yy", std::string(250, 'd'),
-                      "Long Product Name", "%ProgramFiles%\\Long Product Name\\bin"}));
+                       "Long Product Name", "%ProgramFiles%\\Long Product Name\\bin"}));
 
     // INI files: ID, section, file and key bytes, then the content.
     std::string profile = out + "/fuzz_profile";

@@ -44,14 +44,13 @@ const Layout& Folders() {
 }
 
 void CheckNothingOutside(const Layout& l) {
-    Check(Names(WorkFolder()) == std::vector<std::string>{"input.bin", "root", "scratch"},
-          "something appeared in", WorkFolder());
+    Check(Names(WorkFolder()) == std::vector<std::string>{"input.bin", "root", "scratch"}, "something appeared in",
+          WorkFolder());
     Check(Names(l.root) == std::vector<std::string>{"sentinel.txt", "target"}, "something appeared in", l.root);
     std::vector<std::string> scratch = Names(l.scratch);
     Check(scratch.empty() || scratch == std::vector<std::string>{"list.txt"}, "something appeared in", l.scratch);
     struct stat st;
-    Check(stat(Posix(l.sentinel).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 7, "changed:",
-          l.sentinel);
+    Check(stat(Posix(l.sentinel).c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 7, "changed:", l.sentinel);
 }
 
 void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
@@ -78,7 +77,7 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
     Check(Names(l.target).empty(), "cannot empty", l.target);
 }
 
-} // namespace
+}  // namespace
 
 void ExtractAndCheck(const unsigned char* section, size_t size) {
     const Layout& l = Folders();

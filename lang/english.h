@@ -31,8 +31,9 @@ const EnglishText kEnglishTexts[] = {
     {17, "Run"},
     {18, "when the installation is finished."},
     {19, "There is not enough memory. The installation has been taken back; the files are as they were."},
-    {20, "The file is open in another program. Close that program and choose Retry, or choose Cancel to stop the "
-         "installation without changing any file:"},
+    {20,
+     "The file is open in another program. Close that program and choose Retry, or choose Cancel to stop the "
+     "installation without changing any file:"},
     {21, "The installation does not write through a link or junction. It has been taken back:"},
     {30, "Do you really want to uninstall"},
     {31, "The program has been uninstalled."},
@@ -41,12 +42,15 @@ const EnglishText kEnglishTexts[] = {
     {34, "This folder is not empty and stays:"},
     {35, "No installation record was found:"},
     {36, "Run the uninstaller again when these files are no longer in use."},
-    {37, "The installation record was changed after the installation, or its digest is missing, so nothing was "
-         "removed. Install the product again to write a fresh record, then uninstall it."},
-    {38, "The installer runs with administrator rights and did not start these files, so as not to pass those "
-         "rights on. Start them yourself:"},
-    {39, "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
-         "made. Choose another folder:"},
+    {37,
+     "The installation record was changed after the installation, or its digest is missing, so nothing was "
+     "removed. Install the product again to write a fresh record, then uninstall it."},
+    {38,
+     "The installer runs with administrator rights and did not start these files, so as not to pass those "
+     "rights on. Start them yourself:"},
+    {39,
+     "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
+     "made. Choose another folder:"},
 };
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 

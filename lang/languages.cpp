@@ -55,7 +55,7 @@ struct LanguageNames {
     int count;
 };
 
-} // namespace
+}  // namespace
 
 void WypelnijCombo() {
     HWND page = HwndMain()[PAGE_LANGUAGE];
@@ -102,7 +102,7 @@ void ChooseLanguage(const char* wanted, char* chosen) {
                 snprintf(l->names[l->count++], kLanguageField, "%s", name);
         },
         &list);
-    char (*names)[kLanguageField] = list.names;
+    char(*names)[kLanguageField] = list.names;
     int& count = list.count;
     snprintf(names[count++], kLanguageField, "%s", "Polski");
     for (int i = 1; i < count; ++i)

@@ -39,7 +39,7 @@ void Walk(HWND* cursor, std::initializer_list<int> ids) {
     }
 }
 
-} // namespace
+}  // namespace
 
 HWND* PrintTxt(HWND* cursor, char* def, int id) {
     SetWindowTextA(*cursor, GetLang(static_cast<unsigned>(id), def));

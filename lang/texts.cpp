@@ -27,25 +27,30 @@ char* DefaultText(unsigned int id) {
     static char t9[] = "Przerwać instalację?";
     static char t10[] = "Postęp instalacji:";
     static char t11[] = "Rozpakowane pliki:";
-    static char t13[] = "Wybierz z poniższych opcji, zadania które ma wykonać program instalacyjny podczas "
-                        "końcowej fazy instalacji programu.";
+    static char t13[] =
+        "Wybierz z poniższych opcji, zadania które ma wykonać program instalacyjny podczas "
+        "końcowej fazy instalacji programu.";
     static char t14[] = "Utwórz skróty na pulpicie.";
     static char t15[] = "Utwórz skróty w menu start.";
     static char t16[] = "Pokaż plik informacji końcowej.";
     static char t17[] = "Uruchom program";
     static char t18[] = "po zakończeniu instalacji.";
     static char t19[] = "Zabrakło pamięci. Instalacja została wycofana, pliki pozostały bez zmian.";
-    static char t20[] = "Plik jest otwarty w innym programie. Zamknij ten program i wybierz Ponów albo wybierz "
-                        "Anuluj, aby przerwać instalację bez zmian w plikach:";
-    static char t21[] = "Instalacja nie zapisuje przez dowiązanie ani punkt połączenia. Instalacja została "
-                        "wycofana:";
-    static char t38[] = "Instalator działa z uprawnieniami administratora i nie uruchomił tych plików, aby nie przekazać "
-                        "tych uprawnień. Uruchom je samodzielnie:";
-    static char t39[] = "Wybrany folder jest dowiązaniem lub punktem połączenia albo leży w takim folderze, a mógł go "
-                        "utworzyć użytkownik bez uprawnień administratora. Wybierz inny folder:";
+    static char t20[] =
+        "Plik jest otwarty w innym programie. Zamknij ten program i wybierz Ponów albo wybierz "
+        "Anuluj, aby przerwać instalację bez zmian w plikach:";
+    static char t21[] =
+        "Instalacja nie zapisuje przez dowiązanie ani punkt połączenia. Instalacja została "
+        "wycofana:";
+    static char t38[] =
+        "Instalator działa z uprawnieniami administratora i nie uruchomił tych plików, aby nie przekazać "
+        "tych uprawnień. Uruchom je samodzielnie:";
+    static char t39[] =
+        "Wybrany folder jest dowiązaniem lub punktem połączenia albo leży w takim folderze, a mógł go "
+        "utworzyć użytkownik bez uprawnień administratora. Wybierz inny folder:";
     static char none[] = "";
-    char* const table[] = {none, t1,  Zakoncz(), t3,  Dalej(), t5,  t6,  t7,  t8,  t9,  t10,
-                           t11,  none, t13,      t14, t15,     t16, t17, t18, t19, t20, t21};
+    char* const table[] = {none, t1,   Zakoncz(), t3,  Dalej(), t5,  t6,  t7,  t8,  t9,  t10,
+                           t11,  none, t13,       t14, t15,     t16, t17, t18, t19, t20, t21};
     // 30 to 37 are the uninstaller's (uninst/texts.cpp).
     if (id == 38)
         return t38;

@@ -61,7 +61,7 @@ void PutUtf8(unsigned c, std::string* out) {
     }
 }
 
-} // namespace
+}  // namespace
 
 std::string FoldedName(const std::string& name, int codePage) {
     std::string utf8, out;

@@ -91,7 +91,7 @@ std::string FirstProblem(const PackageReport& report) {
     return "";
 }
 
-} // namespace
+}  // namespace
 
 bool ExtractPackage(const std::string& path, const std::string& folder, int codePage, std::string* error) {
     PackageReport report;

@@ -122,7 +122,8 @@ void ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resour
     resources->erase(std::remove_if(resources->begin(), resources->end(),
                                     [&](const Resource& r) {
                                         bool icon = !r.type.named && r.type.id == kResourceIcon && !r.name.named;
-                                        return IsGroupOne(r) || (icon && own.count(r.name.id) && !shared.count(r.name.id));
+                                        return IsGroupOne(r) ||
+                                               (icon && own.count(r.name.id) && !shared.count(r.name.id));
                                     }),
                      resources->end());
     for (const Resource& r : *resources)
@@ -151,7 +152,7 @@ void ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resour
     resources->push_back(group);
 }
 
-} // namespace
+}  // namespace
 
 bool ParseVersion(const std::string& text, uint16_t parts[4]) {
     size_t count = 0, at = 0;
@@ -205,15 +206,15 @@ bool ParseIcon(const std::string& bytes, std::vector<IconImage>* images, std::st
             image.colours = static_cast<unsigned char>(bytes[entry + 2]);
             image.planes = u16(entry + 4);
             image.bitCount = u16(entry + 6);
-            image.data.assign(bytes.begin() + static_cast<long>(offset), bytes.begin() + static_cast<long>(offset + size));
+            image.data.assign(bytes.begin() + static_cast<long>(offset),
+                              bytes.begin() + static_cast<long>(offset + size));
             images->push_back(image);
         }
     }
     return true;
 }
 
-InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const std::string& fileName,
-                                  int codePage) {
+InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const std::string& fileName, int codePage) {
     InstallerIdentity identity;
     identity.fileName = fileName;
     identity.codePage = codePage;

@@ -42,8 +42,7 @@ struct InstallerIdentity {
 
 // The identity of a product from its Install section's files (read through
 // their sources) and the installer's file name.
-InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const std::string& fileName,
-                                  int codePage);
+InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const std::string& fileName, int codePage);
 
 // The version resource of identity: VS_VERSIONINFO with ProductName,
 // FileDescription ("<name> Setup"), CompanyName, ProductVersion,

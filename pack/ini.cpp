@@ -9,7 +9,7 @@ namespace {
 
 IniSpan SpanOf(const std::string& s) { return IniSpan{s.data(), s.size()}; }
 
-} // namespace
+}  // namespace
 
 Ini::Ini(const std::string& text) : text_(text) {
     IniSpan all = SpanOf(text_);

@@ -47,8 +47,8 @@ using MemberConsumer = std::function<bool(const unsigned char*, size_t, std::str
 
 // Inflates one member; delivers its bytes (descrambled) to out, which may be
 // null. Returns "" or what is wrong with the stream.
-std::string InflateMember(FILE* f, uint64_t at, uint32_t size, bool scrambled, const MemberConsumer& out,
-                          uint64_t* sum, uint32_t* produced) {
+std::string InflateMember(FILE* f, uint64_t at, uint32_t size, bool scrambled, const MemberConsumer& out, uint64_t* sum,
+                          uint32_t* produced) {
     if (!SeekTo(f, at))
         return "cannot be read";
     unsigned char key[kScrambleKeySize];
@@ -198,8 +198,8 @@ std::string ReadPathList(SectionScan* scan, SectionReport* s) {
         return "the path list " + problem;
     scan->names = PathListLines(list, count - 1);
     if (scan->names.size() + 1 < count)
-        return "the path list names " + std::to_string(scan->names.size()) + " files for " +
-               std::to_string(count - 1) + " members";
+        return "the path list names " + std::to_string(scan->names.size()) + " files for " + std::to_string(count - 1) +
+               " members";
     s->members.push_back(MemberInfo{"", offsets[1] - offsets[0], produced, TrailerCrc(*scan, offsets[1])});
     return "";
 }
@@ -219,13 +219,14 @@ std::string ReadMembers(SectionScan* scan, MemberSink* sink, SectionReport* s) {
         uint32_t produced = 0;
         std::string problem = InflateMember(
             scan->f, scan->at + offsets[k], offsets[k + 1] - offsets[k], scan->index == 1,
-            [&](const unsigned char* d, size_t n, std::string* e) { return !sink || sink->Data(d, n, e); },
-            &scan->sum, &produced);
+            [&](const unsigned char* d, size_t n, std::string* e) { return !sink || sink->Data(d, n, e); }, &scan->sum,
+            &produced);
         if (sink && problem.empty() && !sink->End(&error))
             problem = error;
         if (!problem.empty())
             return label + " " + problem;
-        s->members.push_back(MemberInfo{line, offsets[k + 1] - offsets[k], produced, TrailerCrc(*scan, offsets[k + 1])});
+        s->members.push_back(MemberInfo{line, offsets[k + 1] - offsets[k], produced,
+                                        TrailerCrc(*scan, offsets[k + 1])});
     }
     return "";
 }
@@ -259,7 +260,7 @@ uint64_t ReadSection(FILE* f, uint64_t at, uint64_t fileSize, int index, Section
     return at + scan.offsets[scan.count];
 }
 
-} // namespace
+}  // namespace
 
 bool InspectPackage(const std::string& path, PackageReport* report, std::string* error, MemberSink* sink) {
     *report = PackageReport();

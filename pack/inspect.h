@@ -32,7 +32,7 @@ struct PackageReport {
     bool ok() const { return found && sections[0].ok && sections[1].ok && sections[2].ok; }
 };
 
-extern const char* const kSectionNames[3];   // "Lang", "Install", "program"
+extern const char* const kSectionNames[3];    // "Lang", "Install", "program"
 extern const char* const kSectionFolders[3];  // "lang", "install", "program"
 
 // Receives the members' contents (descrambled) while a package is read.

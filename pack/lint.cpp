@@ -51,7 +51,8 @@ public:
         SameLineComments(reg_, "reg.cfg");
         TextFiles();
         if (!install_.count(LowerAscii(kUninstallerInPackage)))
-            Error(std::string("install/") + kUninstallerInPackage, "missing: the installer copies it as the uninstaller");
+            Error(std::string("install/") + kUninstallerInPackage,
+                  "missing: the installer copies it as the uninstaller");
         return findings_;
     }
 
@@ -111,9 +112,10 @@ private:
         // The name becomes a folder below Program Files and the last part
         // of the Uninstall key: one Windows name, no key separator.
         if (!name.empty() && (name.find('\\') != std::string::npos || !IsSafeMemberPath(name.c_str(), name.size())))
-            Error("init.cfg [cfg] 1", "\"" + name + "\" cannot be a folder name and a registry key name on Windows "
-                                      "(no \\ / : * ? \" < > |, no control character, no device name, no dot or "
-                                      "blank at the end)");
+            Error("init.cfg [cfg] 1", "\"" + name +
+                                          "\" cannot be a folder name and a registry key name on Windows "
+                                          "(no \\ / : * ? \" < > |, no control character, no device name, no dot or "
+                                          "blank at the end)");
         std::string licence = init_.Get("cfg", "2");
         if (!licence.empty() && !install_.count(LowerAscii(licence)))
             Error("init.cfg [cfg] 2", "the licence file \"" + licence + "\" is not in install/");
@@ -170,7 +172,8 @@ private:
             if (RegistryRootOf(key.c_str()) == kNoRegistryRoot)
                 Warn("reg.cfg [key] " + k, "\"" + key + "\" has no root key name and subkey: never written");
             if (t <= 1) {
-                bool hex = std::all_of(value.begin(), value.end(), [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
+                bool hex = std::all_of(value.begin(), value.end(),
+                                       [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
                 if (!hex)
                     Warn("reg.cfg [value] " + k, "\"" + value + "\" has characters that are not hexadecimal digits");
                 else if (value.size() % 2 != 0)
@@ -194,8 +197,9 @@ private:
         std::string url = init_.Get("product", kProductUrl);
         Long(std::string("init.cfg [product] ") + kProductUrl, url, 259);
         if (!url.empty() && url.compare(0, 7, "http://") != 0 && url.compare(0, 8, "https://") != 0)
-            Warn(std::string("init.cfg [product] ") + kProductUrl, "\"" + url + "\" is not a web address "
-                                                                 "(http://... or https://...)");
+            Warn(std::string("init.cfg [product] ") + kProductUrl, "\"" + url +
+                                                                       "\" is not a web address "
+                                                                       "(http://... or https://...)");
         auto icon = install_.find(LowerAscii(kSetupIcon));
         std::string problem;
         if (icon != install_.end() && !ParseIcon(FileContent(*icon->second), nullptr, &problem))
@@ -241,8 +245,9 @@ private:
                 if (at == std::string::npos)
                     continue;
                 Warn(file + " [" + section + "] " + key,
-                     "\"" + value + "\" ends in what looks like a comment; the installer keeps it as part of "
-                     "the value: put comments on lines of their own, starting with \";\"");
+                     "\"" + value +
+                         "\" ends in what looks like a comment; the installer keeps it as part of "
+                         "the value: put comments on lines of their own, starting with \";\"");
             }
         }
     }
@@ -255,7 +260,7 @@ private:
     std::vector<Finding> findings_;
 };
 
-} // namespace
+}  // namespace
 
 std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3], int codePage) {
     return Linter(sections, codePage).Run();

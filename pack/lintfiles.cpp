@@ -84,7 +84,7 @@ std::string Suggestion(const std::string& section, const std::vector<KnownSectio
     return best ? std::string(" (did you mean [") + best->name + "]?)" : "";
 }
 
-} // namespace
+}  // namespace
 
 void CheckNames(const Ini& ini, TextFileKind kind, const std::string& file, std::vector<Finding>* findings) {
     const std::vector<KnownSection>& known = Known(kind);
@@ -111,16 +111,20 @@ void CheckNames(const Ini& ini, TextFileKind kind, const std::string& file, std:
 
 void CheckEncoding(const std::string& bytes, const std::string& file, int codePage, std::vector<Finding>* findings) {
     std::string page = "code page " + std::to_string(codePage);
-    if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
-        findings->push_back({false, file, "saved as UTF-16; the installer reads single-byte text in " + page +
-                                              ": save it in " + page});
+    if (bytes.size() >= 2 &&
+        ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+        findings->push_back(
+            {false, file, "saved as UTF-16; the installer reads single-byte text in " + page + ": save it in " + page});
         return;
     }
     bool beyondAscii = false;
     for (size_t i = 0; i < bytes.size();) {
         unsigned char b = static_cast<unsigned char>(bytes[i]);
-        size_t n = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3
-                                                               : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+        size_t n = b < 0x80                   ? 1
+                   : (b >= 0xC2 && b <= 0xDF) ? 2
+                   : (b >= 0xE0 && b <= 0xEF) ? 3
+                   : (b >= 0xF0 && b <= 0xF4) ? 4
+                                              : 0;
         if (n == 0 || i + n > bytes.size())
             return;  // not UTF-8: single-byte text
         for (size_t k = 1; k < n; ++k)
@@ -130,9 +134,11 @@ void CheckEncoding(const std::string& bytes, const std::string& file, int codePa
         i += n;
     }
     if (beyondAscii)
-        findings->push_back({false, file, "saved as UTF-8; the installer reads " + page +
-                                              ", where each accented letter shows as two wrong characters: save "
-                                              "it in " + page});
+        findings->push_back({false, file,
+                             "saved as UTF-8; the installer reads " + page +
+                                 ", where each accented letter shows as two wrong characters: save "
+                                 "it in " +
+                                 page});
 }
 
 void CheckLanguageTexts(const Ini& lng, const std::string& file, std::vector<Finding>* findings) {
@@ -147,6 +153,6 @@ void CheckLanguageTexts(const Ini& lng, const std::string& file, std::vector<Fin
     if (!lng.HasSection("lng"))
         findings->push_back({false, file, "no [lng] section: every text stays the built-in Polish one"});
     else if (!missing.empty())
-        findings->push_back({false, file + " [lng]", "lacks text IDs " + missing +
-                                                         ": those show the built-in Polish texts"});
+        findings->push_back({false, file + " [lng]",
+                             "lacks text IDs " + missing + ": those show the built-in Polish texts"});
 }

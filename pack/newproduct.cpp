@@ -33,6 +33,8 @@ std::string Text(std::initializer_list<const char*> lines, const std::string& na
 }
 
 std::string InitCfg(const std::string& name, const std::string& program) {
+    // One line of the file a line here.
+    // clang-format off
     return Text({"; init.cfg: the product, its licence, and what starts when the installation ends.",
                  "; Comments stand on lines of their own: after \"=\", everything is the value.",
                  "[cfg]",
@@ -67,9 +69,12 @@ std::string InitCfg(const std::string& name, const std::string& program) {
                  "Publisher=",
                  "URL="},
                 name, program);
+    // clang-format on
 }
 
 std::string LnkCfg(const std::string& name, const std::string& program) {
+    // One line of the file a line here.
+    // clang-format off
     return Text({"; lnk.cfg: shortcuts to files of program/, named after the file.",
                  "[index1]",
                  "; max: one more than the number of [desktop] entries.",
@@ -85,9 +90,12 @@ std::string LnkCfg(const std::string& name, const std::string& program) {
                  "; Shortcuts in the Start menu's folder named after the product.",
                  "1=#"},
                 name, program);
+    // clang-format on
 }
 
 std::string RegCfg(const std::string& name, const std::string& program) {
+    // One line of the file a line here.
+    // clang-format off
     return Text({"; reg.cfg: registry values written when the installation ends.",
                  "[index]",
                  "; max: one more than the number of values.",
@@ -113,6 +121,7 @@ std::string RegCfg(const std::string& name, const std::string& program) {
                  "; 1: the value is stored in double quotes.",
                  "1=0"},
                 name, program);
+    // clang-format on
 }
 
 std::string EnglishLng() {
@@ -137,7 +146,7 @@ bool Write(const fs::path& path, const std::string& text, std::string* error) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool CreateProduct(const std::string& dir, const std::string& name, int codePage,
                    const std::vector<unsigned char>& program, std::string* programName, std::string* error) {
@@ -180,8 +189,9 @@ bool CreateProduct(const std::string& dir, const std::string& name, int codePage
               Write(root / "install" / "lnk.cfg", LnkCfg(ansi, fileAnsi), error) &&
               Write(root / "install" / "reg.cfg", RegCfg(ansi, fileAnsi), error) &&
               Write(root / "install" / "licence.txt",
-                    "The licence of " + ansi + " goes here. The installer shows this text and asks\r\n"
-                    "for it to be accepted before it installs anything.\r\n",
+                    "The licence of " + ansi +
+                        " goes here. The installer shows this text and asks\r\n"
+                        "for it to be accepted before it installs anything.\r\n",
                     error) &&
               Write(root / "lang" / "English.lng", EnglishLng(), error) &&
               Write(root / "program" / fs::u8path(file), std::string(program.begin(), program.end()), error);

@@ -252,7 +252,7 @@ uint32_t AddSection(Bytes* image, const Headers& h, uint32_t size, uint32_t rawA
     return static_cast<uint32_t>(va);
 }
 
-} // namespace
+}  // namespace
 
 bool IsProgramImage(const Bytes& image) {
     Headers h;
@@ -309,7 +309,8 @@ bool WriteResources(const Bytes& image, const std::vector<Resource>& resources, 
     for (size_t i = 0; i < h.count && oldBase != 0; ++i) {
         Section s = SectionAt(image, h, i);
         size_t at = h.sections + 40 * i;
-        if (oldBase >= s.va && oldBase - s.va < std::max(s.virtualSize, s.rawSize) && memcmp(&image[at], ".rsrc\0\0", 8) == 0)
+        if (oldBase >= s.va && oldBase - s.va < std::max(s.virtualSize, s.rawSize) &&
+            memcmp(&image[at], ".rsrc\0\0", 8) == 0)
             memcpy(&(*out)[at], ".oldrsrc", 8);
     }
     WriteLe32(&(*out)[h.directories + 16], va);

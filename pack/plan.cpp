@@ -54,8 +54,7 @@ void DescribeFiles(const Configuration& c, const std::vector<std::pair<std::stri
     out << record << kFileListFile << " (the installed files with their sizes and CRC-32)\n";
     out << record << kLanguageRecordFile << " (the chosen language file; none for Polski)\n";
     out << record << kUninstallerFile
-        << (c.hasUninstaller ? "" : std::string(" (missing: no ") + kUninstallerInPackage + " in the package)")
-        << "\n";
+        << (c.hasUninstaller ? "" : std::string(" (missing: no ") + kUninstallerInPackage + " in the package)") << "\n";
 }
 
 // The product's key below HKEY_LOCAL_MACHINE (root 1), with every value the
@@ -63,9 +62,9 @@ void DescribeFiles(const Configuration& c, const std::vector<std::pair<std::stri
 void DescribeUninstallEntry(const Configuration& c, const std::string& name, uint64_t bytes, std::ostream& out) {
     std::string command = "\"DEST" + std::string(kUninstallerCommand) + "\"";
     out << "\nUninstall entry: " << kRegistryRoots[1] << "\\" << kUninstallKey << name
-        << " (on 64-bit Windows below SOFTWARE\\WOW6432Node)\n  DisplayName = " << name << "\n  DisplayIcon = "
-        << command << "\n  UninstallString = " << command << "\n  " << kQuietUninstallValue << " = " << command
-        << " /S\n";
+        << " (on 64-bit Windows below SOFTWARE\\WOW6432Node)\n  DisplayName = " << name
+        << "\n  DisplayIcon = " << command << "\n  UninstallString = " << command << "\n  " << kQuietUninstallValue
+        << " = " << command << " /S\n";
     const char* const kGiven[3][2] = {{kProductVersion, kDisplayVersionValue},
                                       {kProductPublisher, kPublisherValue},
                                       {kProductUrl, kUrlInfoValue}};
@@ -78,8 +77,7 @@ void DescribeUninstallEntry(const Configuration& c, const std::string& name, uin
         << " = the day of the installation (YYYYMMDD)\n  " << kEstimatedSizeValue << " = REG_DWORD about "
         << (bytes + 1023) / 1024 << " KiB (the files above)\n  " << kNoModifyValue << " = REG_DWORD 1\n  "
         << kNoRepairValue << " = REG_DWORD 1\n  RecordDigest = SHA-256 of DEST\\" << kRecordFolder << "\\"
-        << kRecordFile << "\n  FileListDigest = SHA-256 of DEST\\" << kRecordFolder << "\\" << kFileListFile
-        << "\n";
+        << kRecordFile << "\n  FileListDigest = SHA-256 of DEST\\" << kRecordFolder << "\\" << kFileListFile << "\n";
 }
 
 // The desktop (kind 0) or Start-menu (kind 1) shortcuts; the Start menu
@@ -159,7 +157,7 @@ void DescribeEnd(const Ini& init, std::ostream& out) {
     }
 }
 
-} // namespace
+}  // namespace
 
 std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>& install,
                          const std::vector<std::pair<std::string, uint32_t>>& program) {

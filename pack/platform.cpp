@@ -16,17 +16,11 @@ namespace fs = std::filesystem;
 
 #ifdef _WIN32
 
-FILE* OpenInput(const std::string& path) {
-    return _wfopen(fs::u8path(path).wstring().c_str(), L"rb");
-}
+FILE* OpenInput(const std::string& path) { return _wfopen(fs::u8path(path).wstring().c_str(), L"rb"); }
 
-FILE* OpenOutput(const std::string& path) {
-    return _wfopen(fs::u8path(path).wstring().c_str(), L"wb");
-}
+FILE* OpenOutput(const std::string& path) { return _wfopen(fs::u8path(path).wstring().c_str(), L"wb"); }
 
-bool SeekTo(FILE* f, uint64_t at) {
-    return _fseeki64(f, static_cast<__int64>(at), SEEK_SET) == 0;
-}
+bool SeekTo(FILE* f, uint64_t at) { return _fseeki64(f, static_cast<__int64>(at), SEEK_SET) == 0; }
 
 uint64_t FileSize(FILE* f) {
     _fseeki64(f, 0, SEEK_END);
@@ -34,14 +28,15 @@ uint64_t FileSize(FILE* f) {
 }
 
 bool ToCodePage(const std::string& utf8, int codePage, std::string* out) {
-    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr,
+                                   0);
     if (wide <= 0 && !utf8.empty())
         return false;
     std::wstring w(static_cast<size_t>(wide), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), wide);
     BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(static_cast<UINT>(codePage), WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0,
-                                nullptr, &lossy);
+    int n = WideCharToMultiByte(static_cast<UINT>(codePage), WC_NO_BEST_FIT_CHARS, w.data(), wide, nullptr, 0, nullptr,
+                                &lossy);
     if ((n <= 0 && !w.empty()) || lossy)
         return false;
     out->assign(static_cast<size_t>(n), '\0');
@@ -84,23 +79,15 @@ fs::path ExecutablePath() {
     return fs::path();
 }
 
-bool IsTerminal(FILE* f) {
-    return _isatty(_fileno(f)) != 0;
-}
+bool IsTerminal(FILE* f) { return _isatty(_fileno(f)) != 0; }
 
 #else
 
-FILE* OpenInput(const std::string& path) {
-    return fopen(path.c_str(), "rb");
-}
+FILE* OpenInput(const std::string& path) { return fopen(path.c_str(), "rb"); }
 
-FILE* OpenOutput(const std::string& path) {
-    return fopen(path.c_str(), "wb");
-}
+FILE* OpenOutput(const std::string& path) { return fopen(path.c_str(), "wb"); }
 
-bool SeekTo(FILE* f, uint64_t at) {
-    return fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0;
-}
+bool SeekTo(FILE* f, uint64_t at) { return fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0; }
 
 uint64_t FileSize(FILE* f) {
     fseeko(f, 0, SEEK_END);
@@ -129,7 +116,7 @@ bool Convert(const char* to, const char* from, const std::string& in, std::strin
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool FromCodePage(const std::string& ansi, int codePage, std::string* utf8) {
     return Convert("UTF-8", ("CP" + std::to_string(codePage)).c_str(), ansi, utf8);
@@ -149,8 +136,6 @@ fs::path ExecutablePath() {
     return ec ? fs::path() : self;
 }
 
-bool IsTerminal(FILE* f) {
-    return isatty(fileno(f)) != 0;
-}
+bool IsTerminal(FILE* f) { return isatty(fileno(f)) != 0; }
 
 #endif

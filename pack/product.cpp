@@ -18,8 +18,8 @@ namespace {
 
 // One section's walk: where its files go and where findings are named.
 struct Walk {
-    fs::path productRoot;      // canonical
-    std::string label;         // "program"
+    fs::path productRoot;  // canonical
+    std::string label;     // "program"
     int codePage = 1250;
     std::vector<SectionFile>* files = nullptr;
     std::vector<Finding>* findings = nullptr;
@@ -43,19 +43,20 @@ bool Inside(const fs::path& path, const fs::path& root) {
 void AddFile(Walk* w, const fs::path& source, const std::string& relative) {
     std::string name;
     if (!ToCodePage(relative, w->codePage, &name)) {
-        Note(w, true, relative, "a character outside code page " + std::to_string(w->codePage) +
-                                    " (name another with --codepage)");
+        Note(w, true, relative,
+             "a character outside code page " + std::to_string(w->codePage) + " (name another with --codepage)");
         return;
     }
     std::replace(name.begin(), name.end(), '/', '\\');
     if (name.size() > kMaxPath - 4) {
-        Note(w, true, relative, "too long: a path in the package holds at most " + std::to_string(kMaxPath - 4) +
-                                    " characters");
+        Note(w, true, relative,
+             "too long: a path in the package holds at most " + std::to_string(kMaxPath - 4) + " characters");
         return;
     }
     if (!IsSafeMemberPath(name.c_str(), name.size())) {
-        Note(w, true, relative, "cannot be a file name on Windows (reserved name, forbidden character, or a name "
-                                "ending in a dot or a blank)");
+        Note(w, true, relative,
+             "cannot be a file name on Windows (reserved name, forbidden character, or a name "
+             "ending in a dot or a blank)");
         return;
     }
     w->files->push_back(SectionFile{name, source.u8string(), {}});
@@ -134,9 +135,9 @@ void RefuseCaseClashes(Walk* w) {
         names.push_back(f.name);
     std::set<std::string> dropped;
     for (const auto& clash : CaseClashes(names, w->codePage)) {
-        Note(w, true, FolderName(*w, clash.second), "one file on Windows with " + w->label + "/" +
-                                                        FolderName(*w, clash.first) +
-                                                        ": the names differ only in case; rename one");
+        Note(w, true, FolderName(*w, clash.second),
+             "one file on Windows with " + w->label + "/" + FolderName(*w, clash.first) +
+                 ": the names differ only in case; rename one");
         dropped.insert(clash.second);
     }
     w->files->erase(std::remove_if(w->files->begin(), w->files->end(),
@@ -144,7 +145,7 @@ void RefuseCaseClashes(Walk* w) {
                     w->files->end());
 }
 
-} // namespace
+}  // namespace
 
 bool ReadProduct(const std::string& productDir, int codePage, std::vector<SectionFile> sections[3],
                  std::vector<Finding>* findings, std::string* error) {
@@ -155,9 +156,9 @@ bool ReadProduct(const std::string& productDir, int codePage, std::vector<Sectio
         return false;
     }
     static const char* const kFolders[3] = {"lang", "install", "program"};
-    static const char* const kMissing[3] = {
-        nullptr, "missing: the installer has no product name, licence or configuration",
-        "missing: the installer installs no files"};
+    static const char* const kMissing[3] = {nullptr,
+                                            "missing: the installer has no product name, licence or configuration",
+                                            "missing: the installer installs no files"};
     for (int s = 0; s < 3; ++s) {
         sections[s].clear();
         Walk w;
@@ -174,8 +175,9 @@ bool ReadProduct(const std::string& productDir, int codePage, std::vector<Sectio
         }
         fs::path real = fs::canonical(folder, ec);
         if (ec || !Inside(real, root) || !fs::is_directory(real, ec)) {
-            findings->push_back({true, w.label + "/", "not a folder inside the product (a file, or a link "
-                                                      "that leads elsewhere)"});
+            findings->push_back({true, w.label + "/",
+                                 "not a folder inside the product (a file, or a link "
+                                 "that leads elsewhere)"});
             continue;
         }
         WalkFolder(&w, real, "");

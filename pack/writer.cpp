@@ -138,7 +138,8 @@ bool WriteSection(const std::vector<SectionFile>& files, bool scrambled, const P
     work.level = options.level;
     work.threads = options.threads;
     work.limit = start + UINT32_MAX;
-    work.tooLarge = label + " passes 4 GiB once compressed, more than the package format "
+    work.tooLarge = label +
+                    " passes 4 GiB once compressed, more than the package format "
                     "addresses; move some of its files to another installer";
     if (options.progress)
         work.progress = [&](uint64_t done) { options.progress(doneBefore + done, total); };
@@ -157,7 +158,7 @@ bool WriteSection(const std::vector<SectionFile>& files, bool scrambled, const P
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool BuildSection(const std::vector<SectionFile>& files, bool scrambled, int level, std::vector<unsigned char>* out,
                   std::string* error, SectionInfo* info) {
@@ -224,8 +225,9 @@ bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<Se
 bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<SectionFile> sections[3],
                     const std::string& outPath, const PackOptions& options, std::string* error) {
     if (IsSignedProgram(stub)) {
-        *error = "the installer program is already signed; appending a package would break the signature. "
-                 "Pack the unsigned brondale.exe, then sign the result";
+        *error =
+            "the installer program is already signed; appending a package would break the signature. "
+            "Pack the unsigned brondale.exe, then sign the result";
         return false;
     }
     if (FindSignature(stub) >= 0) {

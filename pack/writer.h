@@ -19,7 +19,7 @@ struct PackOptions {
 };
 
 struct SectionInfo {
-    uint32_t members = 0;   // path list included
+    uint32_t members = 0;  // path list included
     uint32_t checksum = 0;
     uint64_t plainBytes = 0;
 };

@@ -126,7 +126,7 @@ bool PathsFitBelow(const char* destination) {
     return RoomForPaths(strlen(destination), longestPath, longestFolder);
 }
 
-} // namespace
+}  // namespace
 
 void RemoveDestinationFolders() {
     ReleaseHeld();
@@ -152,9 +152,10 @@ DestinationCheck AcceptDestination(const char* path) {
     }
     if (!held) {
         RemoveDestinationFolders();
-        LogLine("destination: %s: refused, %s is a link or junction that a user without administrator rights could "
-                "have made, or cannot be checked",
-                path, check.folder);
+        LogLine(
+            "destination: %s: refused, %s is a link or junction that a user without administrator rights could "
+            "have made, or cannot be checked",
+            path, check.folder);
         check.verdict = kDestinationLinkRefused;
         return check;
     }

@@ -17,8 +17,8 @@ ReparseKind KindOfFolder(bool reparse, uint32_t tag, bool volumeTarget) {
 
 bool IsAdministrativeOwner(const char* sid) {
     static const char* const owners[] = {
-        "S-1-5-18",      // SYSTEM
-        "S-1-5-32-544",  // Administrators
+        "S-1-5-18",                                                        // SYSTEM
+        "S-1-5-32-544",                                                    // Administrators
         "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
     };
     for (const char* owner : owners)

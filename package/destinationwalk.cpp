@@ -62,8 +62,8 @@ bool ReadFolder(const char* name, PathFolder* folder) {
     folder->owner[0] = '\0';
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(folder->handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                        nullptr, &descriptor) == ERROR_SUCCESS) {
+    if (GetSecurityInfo(folder->handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) == ERROR_SUCCESS) {
         LPSTR text = nullptr;
         if (owner && ConvertSidToStringSidA(owner, &text)) {
             snprintf(folder->owner, sizeof folder->owner, "%s", text);
@@ -74,7 +74,7 @@ bool ReadFolder(const char* name, PathFolder* folder) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int OpenPathFolders(const char* path, PathFolder* folders, int max, size_t* failed) {
     *failed = 0;

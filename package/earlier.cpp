@@ -98,7 +98,7 @@ void DropList(EarlierInstallation* list) {
     list->count = 0;
 }
 
-} // namespace
+}  // namespace
 
 int CompareNames(const char* a, const char* b) {
     for (;; ++a, ++b) {

@@ -107,8 +107,8 @@ SectionResult KeepIfSame(const char* path, HANDLE package, uint32_t memberSize, 
 
 // A member too large for the pool, with no job under way: compared in
 // place when the list names it as the trailer does, else written at once.
-SectionResult ExtractAtOnce(const char* path, bool candidate, unsigned short mode, HANDLE package,
-                            uint32_t memberSize, uint32_t k) {
+SectionResult ExtractAtOnce(const char* path, bool candidate, unsigned short mode, HANDLE package, uint32_t memberSize,
+                            uint32_t k) {
     if (candidate) {
         bool kept = false;
         SectionResult result = KeepIfSame(path, package, memberSize, k, &kept);
@@ -129,8 +129,8 @@ SectionResult ExtractAtOnce(const char* path, bool candidate, unsigned short mod
 }
 
 // A small member inflated into the next job and handed to the pool.
-SectionResult Submit(const char* path, const char* relative, unsigned short mode, HANDLE package,
-                     uint32_t memberSize, uint32_t k) {
+SectionResult Submit(const char* path, const char* relative, unsigned short mode, HANDLE package, uint32_t memberSize,
+                     uint32_t k) {
     if (PoolMayHold(path))
         RetireEvery(false);
     PoolJob* job;
@@ -153,7 +153,7 @@ SectionResult Submit(const char* path, const char* relative, unsigned short mode
     return *JobFailure();
 }
 
-} // namespace
+}  // namespace
 
 SectionResult ExtractMemberFile(const char* path, const char* relative, unsigned short mode, HANDLE package,
                                 uint32_t memberSize, uint32_t k) {

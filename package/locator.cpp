@@ -84,7 +84,7 @@ bool SearchFrom(HANDLE file) {
     }
 }
 
-} // namespace
+}  // namespace
 
 bool FindPackageIn(const char* path, HANDLE* slot) {
     *slot = winfopen(path, false);

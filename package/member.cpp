@@ -145,8 +145,8 @@ SectionResult InflateAll(Inflation* m) {
     }
 }
 
-void StartInflation(Inflation* m, HANDLE package, uint32_t memberSize, HANDLE output, Sink sink,
-                    unsigned short mode, uint32_t index) {
+void StartInflation(Inflation* m, HANDLE package, uint32_t memberSize, HANDLE output, Sink sink, unsigned short mode,
+                    uint32_t index) {
     memset(m, 0, sizeof *m);
     m->package = package;
     m->left = memberSize;
@@ -192,7 +192,7 @@ SectionResult Inflate(Inflation* mp, bool* differs) {
     return result;
 }
 
-} // namespace
+}  // namespace
 
 bool MemberTrailer(HANDLE package, uint32_t memberSize, uint32_t* crc, uint32_t* isize) {
     uint64_t here;
@@ -209,8 +209,7 @@ bool MemberTrailer(HANDLE package, uint32_t memberSize, uint32_t* crc, uint32_t*
     return true;
 }
 
-SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode,
-                            uint32_t index) {
+SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode, uint32_t index) {
     Inflation m;
     StartInflation(&m, package, memberSize, output, kSinkDirect, mode, index);
     return Inflate(&m, nullptr);

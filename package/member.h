@@ -16,8 +16,7 @@
 // fills it exactly.
 // index is the member's number in its section (0 for the path list); it
 // drives the section bar of the progress report.
-SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode,
-                            uint32_t index);
+SectionResult dekompresjagz(HANDLE package, uint32_t memberSize, HANDLE output, unsigned short mode, uint32_t index);
 // The same into block, of capacity bytes: *size gets the member's size. A
 // member that fills the whole block is refused as damaged, so a block one
 // byte larger than the trailer's claim takes every whole member.

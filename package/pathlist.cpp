@@ -112,7 +112,7 @@ bool BuildOutputPath(char* path, const char* target, const char* line) {
     return strrchr(path, '\\') - path <= static_cast<long>(kMaxFolderPath);
 }
 
-} // namespace
+}  // namespace
 
 HANDLE OpenPathList() {
     HANDLE list = winfopen(lista(), false);

@@ -94,7 +94,7 @@ bool InTheWay(DWORD error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
 }
 
-} // namespace
+}  // namespace
 
 bool AskFileInUse(const char* path) {
     char text[512];

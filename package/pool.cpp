@@ -36,8 +36,20 @@ struct Pool {
 };
 
 Pool* ThePool() {
-    static Pool pool = {SRWLOCK_INIT, CONDITION_VARIABLE_INIT, CONDITION_VARIABLE_INIT, false, {}, {}, 0, 0, 0, 0, 0,
-                        false, nullptr, {}};
+    static Pool pool = {SRWLOCK_INIT,
+                        CONDITION_VARIABLE_INIT,
+                        CONDITION_VARIABLE_INIT,
+                        false,
+                        {},
+                        {},
+                        0,
+                        0,
+                        0,
+                        0,
+                        0,
+                        false,
+                        nullptr,
+                        {}};
     return &pool;
 }
 
@@ -103,7 +115,7 @@ bool MaySameName(const char* a, const char* b) {
     }
 }
 
-} // namespace
+}  // namespace
 
 SectionResult PoolStart() {
     Pool* p = ThePool();

@@ -30,12 +30,12 @@ struct PoolJob {
     char path[MAX_PATH];
     unsigned char* block;  // kPoolBlock + 1 bytes: the member's bytes
     DWORD size;
-    uint32_t crc;          // zlib's CRC-32 of the bytes
-    bool compare;          // may be left in place: compare before writing
-    bool listed;           // the earlier list names it: a file is in the way
+    uint32_t crc;  // zlib's CRC-32 of the bytes
+    bool compare;  // may be left in place: compare before writing
+    bool listed;   // the earlier list names it: a file is in the way
     PoolOutcome outcome;
-    char kept[MAX_PATH];   // the kept name of the file it replaced, or ""
-    DWORD attributes;      // that file's attributes
+    char kept[MAX_PATH];  // the kept name of the file it replaced, or ""
+    DWORD attributes;     // that file's attributes
 };
 
 // Starts the workers for one section; kSectionNoMemory when their blocks

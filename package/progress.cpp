@@ -33,7 +33,7 @@ DWORD* ReportedAt() {
 // shows that it started and the bars always end on 100.
 const DWORD kReportInterval = 100;
 
-} // namespace
+}  // namespace
 
 bool ProgressWanted() { return *PaczkaZProgramem() && *ProgressReporter() != nullptr; }
 

@@ -73,11 +73,12 @@ bool Add(EntryKind kind, const char* path, const char* second, uint32_t size) {
 void DeleteKept(const char* path, uint32_t attributes) {
     if (attributes & FILE_ATTRIBUTE_READONLY)
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(path) && !(attributes & FILE_ATTRIBUTE_READONLY) && SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
+    if (!DeleteFileA(path) && !(attributes & FILE_ATTRIBUTE_READONLY) &&
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
         DeleteFileA(path);
 }
 
-} // namespace
+}  // namespace
 
 bool IsKeptName(const char* name) {
     if (strlen(name) != kKeptNameLength)

@@ -12,10 +12,10 @@
 #include <cstdint>
 
 enum EntryKind {
-    kEntryFile,    // a file this run created (possibly over a kept one)
-    kEntryFolder,  // a folder this run created
-    kEntryKept,    // an existing file moved aside under a kept name
-    kEntryStale,   // a kept file that an earlier, interrupted run left behind
+    kEntryFile,       // a file this run created (possibly over a kept one)
+    kEntryFolder,     // a folder this run created
+    kEntryKept,       // an existing file moved aside under a kept name
+    kEntryStale,      // a kept file that an earlier, interrupted run left behind
     kEntryUnchanged,  // a file of the package already in place, left as it was
 };
 

@@ -28,7 +28,7 @@ void ReportFailure(const char* text) {
     ClosePages();
 }
 
-} // namespace
+}  // namespace
 
 void Error_1() { ReportFailure("File is corupted."); }
 

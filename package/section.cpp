@@ -88,8 +88,8 @@ SectionResult WritePathList(HANDLE package, const uint32_t* offsets) {
 // Member k of memberSize bytes: its path from the next line of list (which
 // dircat leaves in tmp), its folders made, then its file placed
 // (package/filejob.h).
-SectionResult ExtractFile(HANDLE list, const char* target, unsigned short mode, HANDLE package,
-                          uint32_t memberSize, uint32_t k) {
+SectionResult ExtractFile(HANDLE list, const char* target, unsigned short mode, HANDLE package, uint32_t memberSize,
+                          uint32_t k) {
     SectionResult result = dircat(list, target);
     if (result != kSectionOk)
         return result;
@@ -140,7 +140,7 @@ bool MeasurePathList(HANDLE list, size_t* longestPath, size_t* longestFolder) {
     return got == 0;
 }
 
-} // namespace
+}  // namespace
 
 SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE package) {
     *crc32(0, true) = 0;
@@ -166,7 +166,9 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
         EarlierForget();
     }
     LogLine("section %s: %u members, checksum %08lX: %s", target, *IlePlikow(), static_cast<unsigned long>(stored),
-            result == kSectionOk ? "ok" : result == kSectionDamaged ? "damaged, taken back" : "not written, taken back");
+            result == kSectionOk        ? "ok"
+            : result == kSectionDamaged ? "damaged, taken back"
+                                        : "not written, taken back");
     return result;
 }
 

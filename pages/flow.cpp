@@ -19,7 +19,7 @@ unsigned char* CancelEnabled() {
     return &enable;
 }
 
-} // namespace
+}  // namespace
 
 INT_PTR StartMain(DLGPROC proc, int id, HWND owner) {
     return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), owner, proc, 0);

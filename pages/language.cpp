@@ -30,7 +30,8 @@ BOOL OnInit(HWND hwnd) {
     WypelnijCombo();
     // Every page shares the dialog class, so this is the icon of them all.
     SetClassLongA(hwnd, GCL_HICON,
-                  static_cast<LONG>(reinterpret_cast<LONG_PTR>(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_LANGUAGE)))));
+                  static_cast<LONG>(reinterpret_cast<LONG_PTR>(LoadIconA(GetModuleHandleA(nullptr),
+                                                                         MAKEINTRESOURCEA(IDI_LANGUAGE)))));
     return FALSE;
 }
 
@@ -48,7 +49,7 @@ BOOL OnCommand(HWND hwnd, WORD id) {
     }
 }
 
-} // namespace
+}  // namespace
 
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {

@@ -21,7 +21,7 @@ void StartExtraction() {
     RozpakujProgram(destination);
 }
 
-} // namespace
+}  // namespace
 
 INT_PTR CALLBACK DialogProc6(HWND hwnd, UINT message, WPARAM wparam, LPARAM) {
     switch (message) {

@@ -33,7 +33,7 @@ volatile LONG* WorkerExtracting() {
 
 void ReportToPage(short value, bool bar) { Progress(value, bar); }
 
-} // namespace
+}  // namespace
 
 int MsgLoop(HWND window) {
     MSG msg;

@@ -17,7 +17,7 @@ namespace {
 
 void RunFinish(const FinishOptions& options) { ZakonczInstalace(options); }
 
-} // namespace
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     RestrictDllSearch();

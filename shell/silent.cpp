@@ -160,8 +160,8 @@ int Install() {
     GetFromCfg("3", info, kSecCfg, kInitCfg);
     if (info[0] == '\0')
         RunSwitches()->noInfo = true;
-    FinishOptions options{SilentChoice(IDC_OPTION_DESKTOP), SilentChoice(IDC_OPTION_MENU), SilentChoice(IDC_OPTION_INFO),
-                          SilentChoice(IDC_OPTION_RUN)};
+    FinishOptions options{SilentChoice(IDC_OPTION_DESKTOP), SilentChoice(IDC_OPTION_MENU),
+                          SilentChoice(IDC_OPTION_INFO), SilentChoice(IDC_OPTION_RUN)};
     FinishResult finish = FinishInstallation(destination, options);
     if (finish != kFinished) {
         LogLine("installation taken back: %s", ResultName(SameAs(finish)));
@@ -170,7 +170,7 @@ int Install() {
     return kExitInstalled;
 }
 
-} // namespace
+}  // namespace
 
 bool TakeSwitches(const char* arguments, int* exitCode) {
     static const SwitchProgram kInstaller = {true, "installer", kUsage, kExitUsage};

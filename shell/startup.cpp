@@ -33,7 +33,7 @@ HANDLE* InstanceGuard() {
     return &guard;
 }
 
-} // namespace
+}  // namespace
 
 bool CheckSemaphore(const char* name) {
     HANDLE h = CreateSemaphoreA(nullptr, 0, 1, name);

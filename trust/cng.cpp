@@ -30,7 +30,7 @@ template <typename F> F Bound(const char* name) {
     return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
-} // namespace
+}  // namespace
 
 NTSTATUS WINAPI BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR implementation,
                                             ULONG flags) {
@@ -45,8 +45,8 @@ NTSTATUS WINAPI BCryptCloseAlgorithmProvider(BCRYPT_ALG_HANDLE algorithm, ULONG 
     return f ? f(algorithm, flags) : kNoCng;
 }
 
-NTSTATUS WINAPI BCryptCreateHash(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE* hash, PUCHAR object,
-                                 ULONG objectSize, PUCHAR secret, ULONG secretSize, ULONG flags) {
+NTSTATUS WINAPI BCryptCreateHash(BCRYPT_ALG_HANDLE algorithm, BCRYPT_HASH_HANDLE* hash, PUCHAR object, ULONG objectSize,
+                                 PUCHAR secret, ULONG secretSize, ULONG flags) {
     typedef NTSTATUS(WINAPI * Fn)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG, PUCHAR, ULONG, ULONG);
     static Fn f = Bound<Fn>("BCryptCreateHash");
     return f ? f(algorithm, hash, object, objectSize, secret, secretSize, flags) : kNoCng;

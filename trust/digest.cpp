@@ -48,7 +48,7 @@ bool DigestOfFile(const char* keyPath, const char* path, char text[kDigestTextSi
     return SealEnd(&seal, text);
 }
 
-} // namespace
+}  // namespace
 
 void SealBegin(SealHashing* seal, const char* keyPath) {
     Begin(seal);

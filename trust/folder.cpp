@@ -44,7 +44,7 @@ SECURITY_ATTRIBUTES* Built(SECURITY_ATTRIBUTES* attributes, const char* sddl) {
     return attributes;
 }
 
-} // namespace
+}  // namespace
 
 bool ProtectedFolderSddl(const char* userSid, char* out, size_t size) {
     // A SID's text is "S-1-" followed by numbers and dashes; anything else

@@ -45,7 +45,7 @@ void RemoveInner() {
     }
 }
 
-} // namespace
+}  // namespace
 
 bool CreateScratchFolder() {
     ReleaseInner();

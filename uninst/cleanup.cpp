@@ -49,7 +49,7 @@ void RemoveOwnFolderAtEnd() {
     MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
-} // namespace
+}  // namespace
 
 bool CreatePrivateFolder(std::string* folder, HANDLE* held) {
     char temp[MAX_PATH], digits[17];
@@ -83,8 +83,8 @@ bool StartCleanup(const std::string& uninstallFolder) {
     // Open against writers from here on; the copy inherits the handle, so
     // the file goes when the copy ends.
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE file = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
-                              OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE file = CreateFileA(copy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, OPEN_EXISTING,
+                              FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         DeleteFileA(copy.c_str());
         ReleaseHeld(&held);
@@ -101,8 +101,8 @@ bool StartCleanup(const std::string& uninstallFolder) {
     // The copy works in its own folder, so that no process keeps the
     // uninstaller's folder as its current folder and nothing is looked up
     // in a folder that others can write.
-    BOOL started =
-        CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si, &pi);
+    BOOL started = CreateProcessA(copy.c_str(), &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &si,
+                                  &pi);
     if (started) {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);

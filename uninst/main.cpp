@@ -170,7 +170,7 @@ int Uninstall() {
     return code;
 }
 
-} // namespace
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     RestrictDllSearch();

@@ -15,7 +15,7 @@ const char kUsage[] =
     "/LOG=file\twrite a log of the removal\r\n"
     "/?\tthis list";
 
-} // namespace
+}  // namespace
 
 bool TakeUninstallSwitches(const char* arguments, int* exitCode) {
     static const SwitchProgram kUninstaller = {false, "uninstaller", kUsage, kUnknownSwitch};

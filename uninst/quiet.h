@@ -10,8 +10,8 @@
 // Exit codes beside those of main.cpp (0 removed, 1 cancelled, 2 no record,
 // 3 something could not be removed, 6 the record is not the one the installer
 // sealed).
-const int kUserFilesStay = 4;   // silent only: removed, but files the user changed or added stay
-const int kUnknownSwitch = 5;   // an argument that is not a switch of the uninstaller
+const int kUserFilesStay = 4;  // silent only: removed, but files the user changed or added stay
+const int kUnknownSwitch = 5;  // an argument that is not a switch of the uninstaller
 
 // Parses arguments (after the program's name) and opens the log. Returns
 // true when the run ends here with *exitCode: /? lists the switches (0), an

@@ -56,7 +56,7 @@ bool RegistersThisUninstaller(const std::string& key) {
            registered.nFileIndexHigh == own.nFileIndexHigh && registered.nFileIndexLow == own.nFileIndexLow;
 }
 
-} // namespace
+}  // namespace
 
 bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes) {
     std::string product;

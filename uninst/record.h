@@ -10,13 +10,13 @@
 
 // One [reg] entry from 2 on, with its [sub] value name.
 struct RecordedValue {
-    std::string key;   // as recorded, root name included
-    std::string name;  // empty for the key's default value
+    std::string key;     // as recorded, root name included
+    std::string name;    // empty for the key's default value
     bool named = false;  // false when [sub] has no entry for it
 };
 
 struct UninstallRecord {
-    std::string productKey;             // [reg] 1, under HKEY_LOCAL_MACHINE
+    std::string productKey;              // [reg] 1, under HKEY_LOCAL_MACHINE
     std::vector<std::string> shortcuts;  // [lnk] 1..max
     std::vector<RecordedValue> values;   // [reg] 2..max
     std::vector<std::string> runFirst;   // [RunU], in order, relative paths

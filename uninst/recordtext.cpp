@@ -63,7 +63,7 @@ int Count(const Section& section, const char* key) {
     return n < 0 ? 0 : n > 10000 ? 10000 : static_cast<int>(n);
 }
 
-} // namespace
+}  // namespace
 
 std::string ProfileValue(const std::string& text, const char* section, const char* key, bool* present) {
     return Value(ReadSection(text, section), key, present);

@@ -14,7 +14,7 @@ bool SameText(const std::string& a, size_t at, const std::string& b) {
     return a.size() >= at + b.size() && SameAscii(a.data() + at, b.size(), b.data(), b.size());
 }
 
-} // namespace
+}  // namespace
 
 bool ParseListLine(const std::string& line, ListedFile* file) {
     uint32_t size = 0, crc = 0;

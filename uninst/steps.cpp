@@ -26,8 +26,8 @@ bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_
 
 // Size and CRC-32 of a file as it is now; false when it cannot be read.
 bool FileSum(const std::string& path, uint32_t* size, uint32_t* crc) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     static unsigned char block[1 << 16];
@@ -69,9 +69,7 @@ HKEY RootKey(RegistryRoot root) {
     }
 }
 
-const char* RootName(RegistryRoot root) {
-    return kRegistryRoots[root];
-}
+const char* RootName(RegistryRoot root) { return kRegistryRoots[root]; }
 
 // Deletes key and everything below it; the result of the last deletion.
 LONG DeleteKeyTree(HKEY root, const std::string& key) {
@@ -134,7 +132,7 @@ void Collect(const std::string& folder, const std::string& skip, std::vector<std
     FindClose(find);
 }
 
-} // namespace
+}  // namespace
 
 void RunFirst(const std::string& destination, const std::vector<std::string>& programs) {
     for (const std::string& program : programs) {

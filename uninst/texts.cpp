@@ -34,7 +34,7 @@ const char* Default(UninstallText id) {
     return "";
 }
 
-} // namespace
+}  // namespace
 
 void UseLanguageFile(const std::string& path) { *LanguageFile() = path; }
 

@@ -7,14 +7,14 @@
 
 // Text IDs of the uninstaller, after the installer's.
 enum UninstallText {
-    kTextConfirm = 30,   // the question, followed by " <product>?"
-    kTextDone = 31,      // first line of the final message
-    kTextFailed = 32,    // heading of what could not be removed
-    kTextKept = 33,      // heading of files changed or added by the user
-    kTextFolder = 34,    // heading of the destination folder that stays
-    kTextNoRecord = 35,  // the record is missing
-    kTextAgain = 36,     // the uninstaller stays to be run again
-    kTextNotSealed = 37, // the record was changed or has no digest
+    kTextConfirm = 30,    // the question, followed by " <product>?"
+    kTextDone = 31,       // first line of the final message
+    kTextFailed = 32,     // heading of what could not be removed
+    kTextKept = 33,       // heading of files changed or added by the user
+    kTextFolder = 34,     // heading of the destination folder that stays
+    kTextNoRecord = 35,   // the record is missing
+    kTextAgain = 36,      // the uninstaller stays to be run again
+    kTextNotSealed = 37,  // the record was changed or has no digest
 };
 
 // Chooses the language file; a missing file gives the built-in texts.

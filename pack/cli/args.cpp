@@ -34,7 +34,7 @@ bool TakeNumber(const std::string& option, const std::string& v, Args* a, std::s
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int Usage(const std::string& why) {
     fprintf(stderr, "brondale-pack: %s\nTry 'brondale-pack --help' for more information.\n", Printable(why).c_str());

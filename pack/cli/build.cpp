@@ -60,7 +60,8 @@ void AddUninstaller(std::vector<SectionFile>* install, const std::string& given,
     if (uninstaller.empty() || !fs::is_regular_file(fs::u8path(uninstaller), ec))
         return;
     install->push_back(SectionFile{kUninstallerInPackage, uninstaller, {}});
-    std::sort(install->begin(), install->end(), [](const SectionFile& a, const SectionFile& b) { return a.name < b.name; });
+    std::sort(install->begin(), install->end(),
+              [](const SectionFile& a, const SectionFile& b) { return a.name < b.name; });
 }
 
 // Reads the product folder into sections, with the project's uninstaller
@@ -91,24 +92,27 @@ int Report(const std::vector<Finding>& findings, bool always) {
 
 // The installer program with the product's identity written into it; a
 // program that is no Windows program file is packed as it is, with a word.
-bool Identify(const std::string& stubPath, const Bytes& stub, const std::vector<SectionFile>& install,
-              const Args& a, Bytes* installer) {
+bool Identify(const std::string& stubPath, const Bytes& stub, const std::vector<SectionFile>& install, const Args& a,
+              Bytes* installer) {
     if (!IsProgramImage(stub)) {
-        fprintf(stderr, "brondale-pack: warning: %s is not a Windows program file: the installer gets no version "
-                        "information and no icon\n", Printable(stubPath).c_str());
+        fprintf(stderr,
+                "brondale-pack: warning: %s is not a Windows program file: the installer gets no version "
+                "information and no icon\n",
+                Printable(stubPath).c_str());
         *installer = stub;
         return true;
     }
     std::string error;
     std::string fileName = fs::u8path(a.output).filename().u8string();
     if (!StampInstaller(stub, ProductIdentity(install, fileName, a.codePage), installer, &error)) {
-        fprintf(stderr, "brondale-pack: %s: %s; nothing written\n", Printable(stubPath).c_str(), Printable(error).c_str());
+        fprintf(stderr, "brondale-pack: %s: %s; nothing written\n", Printable(stubPath).c_str(),
+                Printable(error).c_str());
         return false;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int BuildCommand(const Args& a, const char* argv0) {
     if (a.positional.size() != 1 || a.output.empty())
@@ -195,8 +199,9 @@ int NewProduct(const Args& a, const char* argv0) {
         fprintf(stderr, "brondale-pack: %s\n", Printable(error).c_str());
         return 1;
     }
-    printf("%s: a new product. Put your program in place of program/%s, edit install/*.cfg, then:\n"
-           "  brondale-pack build %s -o Setup.exe\n",
-           Printable(a.positional[0]).c_str(), Printable(file).c_str(), Printable(a.positional[0]).c_str());
+    printf(
+        "%s: a new product. Put your program in place of program/%s, edit install/*.cfg, then:\n"
+        "  brondale-pack build %s -o Setup.exe\n",
+        Printable(a.positional[0]).c_str(), Printable(file).c_str(), Printable(a.positional[0]).c_str());
     return 0;
 }

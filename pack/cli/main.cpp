@@ -50,7 +50,7 @@ const char kUsage[] =
 
 const char* const kCommands[] = {"build", "lint", "list", "plan", "verify", "extract", "new"};
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args = CommandLineArguments(argc, argv);

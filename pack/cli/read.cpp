@@ -30,7 +30,7 @@ bool NoCaseClashes(const std::string& file, int index, const SectionReport& r, i
     return none;
 }
 
-} // namespace
+}  // namespace
 
 int VerifyCommand(const Args& a, bool list) {
     if (a.positional.size() != 1)
@@ -50,7 +50,8 @@ int VerifyCommand(const Args& a, bool list) {
     for (int s = 0; s < 3; ++s) {
         const SectionReport& r = report.sections[s];
         if (!r.ok) {
-            fprintf(stderr, "%s: %s\n", file.c_str(), Printable(r.error.empty() ? "a section is missing" : r.error).c_str());
+            fprintf(stderr, "%s: %s\n", file.c_str(),
+                    Printable(r.error.empty() ? "a section is missing" : r.error).c_str());
             ok = false;
             break;
         }

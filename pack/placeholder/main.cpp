@@ -14,7 +14,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         name.resize(name.size() - 4);
     std::wstring text = L"This program keeps the place of " + name +
                         L".\n\nPut the product's own program in the product folder's program\\ in its place, "
-                        L"then build the installer again.\n\n" + self;
+                        L"then build the installer again.\n\n" +
+                        self;
     MessageBoxW(nullptr, text.c_str(), name.c_str(), MB_ICONINFORMATION);
     return 0;
 }

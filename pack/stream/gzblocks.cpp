@@ -114,9 +114,7 @@ bool ReadBlock(Source* source, std::vector<unsigned char>* block) {
     return true;
 }
 
-std::string Label(const SectionFile& file) {
-    return file.source.empty() ? file.name : file.source;
-}
+std::string Label(const SectionFile& file) { return file.source.empty() ? file.name : file.source; }
 
 // gzip header without name or time, system "unknown", and the extra-flags
 // byte zlib itself would write for the level.
@@ -126,7 +124,7 @@ void WriteHeader(Sink* sink, int level) {
     SinkWrite(sink, head, sizeof head);
 }
 
-} // namespace
+}  // namespace
 
 void SinkWrite(Sink* sink, const void* data, size_t size) {
     if (size == 0)
@@ -350,7 +348,7 @@ void BlockPipeline::StopWorkers() {
     pool_.clear();
 }
 
-} // namespace
+}  // namespace
 
 bool CompressMembers(const CompressWork& work, Sink* sink, std::vector<MemberOutput>* outputs, std::string* error) {
     outputs->assign(work.files->size(), MemberOutput());

@@ -16,10 +16,10 @@
 // Where packed bytes go: appended to a file or to memory, with the bytes
 // already written patchable (a section's header is filled in last).
 struct Sink {
-    FILE* file = nullptr;                        // when writing a file
+    FILE* file = nullptr;                          // when writing a file
     std::vector<unsigned char>* memory = nullptr;  // otherwise
-    uint64_t size = 0;                           // bytes written so far
-    bool failed = false;                         // a write failed; size still counts
+    uint64_t size = 0;                             // bytes written so far
+    bool failed = false;                           // a write failed; size still counts
 };
 
 // Appends size bytes. A failure is remembered in sink->failed.
@@ -42,7 +42,7 @@ struct CompressWork {
     const std::vector<SectionFile>* files;  // the members, in order
     const std::vector<bool>* scrambled;     // one flag per member
     int level = 9;
-    unsigned threads = 0;                   // 0: one per core
+    unsigned threads = 0;  // 0: one per core
     // The sink may not grow past limit; passing it fails with tooLarge.
     uint64_t limit = UINT64_MAX;
     std::string tooLarge;

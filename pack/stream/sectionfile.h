@@ -7,9 +7,9 @@
 #include <vector>
 
 struct SectionFile {
-    std::string name;                 // path-list line
-    std::string source;               // file to read, or empty to use bytes
-    std::vector<unsigned char> bytes; // the content when source is empty
+    std::string name;                  // path-list line
+    std::string source;                // file to read, or empty to use bytes
+    std::vector<unsigned char> bytes;  // the content when source is empty
 };
 
 #endif

@@ -26,6 +26,7 @@ struct Sha256 {
 uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
 void Compress(Sha256* s) {
+    // clang-format off
     static const uint32_t k[64] = {
         0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
         0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
@@ -35,6 +36,7 @@ void Compress(Sha256* s) {
         0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
         0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
         0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+    // clang-format on
     uint32_t w[64];
     for (int i = 0; i < 16; ++i)
         w[i] = static_cast<uint32_t>(s->block[4 * i]) << 24 | static_cast<uint32_t>(s->block[4 * i + 1]) << 16 |
@@ -85,7 +87,7 @@ RandomCounter* Counter() {
     return &counter;
 }
 
-} // namespace
+}  // namespace
 
 NTSTATUS BCryptOpenAlgorithmProvider(BCRYPT_ALG_HANDLE* algorithm, LPCWSTR id, LPCWSTR, ULONG) {
     if (wcscmp(id, BCRYPT_SHA256_ALGORITHM) != 0)

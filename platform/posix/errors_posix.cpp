@@ -27,7 +27,7 @@ Faults& Counted() {
     return faults;
 }
 
-} // namespace
+}  // namespace
 
 DWORD GetLastError(void) { return ThreadError(); }
 

@@ -87,7 +87,7 @@ int OpenFor(const std::string& path, DWORD access, DWORD disposition, DWORD flag
     return fd;
 }
 
-} // namespace
+}  // namespace
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD flags,
                    HANDLE) {
@@ -113,12 +113,19 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     struct stat st;
     fstat(fd, &st);
     bool folder = S_ISDIR(st.st_mode);
-    PosixFile* f = new PosixFile{kPosixFile, fd, !link && !folder && (access & GENERIC_READ) != 0,
-                                 !link && !folder && (access & GENERIC_WRITE) != 0, uses, share, st.st_dev,
-                                 st.st_ino, link, path};
+    PosixFile* f = new PosixFile{kPosixFile,
+                                 fd,
+                                 !link && !folder && (access & GENERIC_READ) != 0,
+                                 !link && !folder && (access & GENERIC_WRITE) != 0,
+                                 uses,
+                                 share,
+                                 st.st_dev,
+                                 st.st_ino,
+                                 link,
+                                 path};
     PosixEnterFile(f);
     SetLastError((existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
-                                                                                             : ERROR_SUCCESS);
+                                                                                           : ERROR_SUCCESS);
     return f;
 }
 
@@ -189,7 +196,7 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method) 
     if (whence == SEEK_SET)
         base = 0;
     if (base + move < 0) {
-        PosixFail(131); // ERROR_NEGATIVE_SEEK
+        PosixFail(131);  // ERROR_NEGATIVE_SEEK
         return INVALID_SET_FILE_POINTER;
     }
     off_t pos = lseek(f->fd, base + move, SEEK_SET);

@@ -45,7 +45,7 @@ bool MaskMatches(const char* mask, const char* name) {
     return MaskMatches(mask + 1, name + 1);
 }
 
-} // namespace
+}  // namespace
 
 BOOL CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES sa) {
     if (PosixInjectedFault())

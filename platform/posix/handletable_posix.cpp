@@ -29,7 +29,7 @@ Table& Handles() {
     return table;
 }
 
-} // namespace
+}  // namespace
 
 int PosixKindOf(const void* h) {
     if (h == nullptr || h == INVALID_HANDLE_VALUE || h == POSIX_TOKEN_HANDLE)

@@ -13,7 +13,7 @@ PosixUiLog& Log() {
     return ui;
 }
 
-} // namespace
+}  // namespace
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     PosixUiLog& ui = Log();

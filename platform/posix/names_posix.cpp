@@ -35,7 +35,7 @@ DosAttributeTable& Kept() {
 
 const DWORD kDosOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-} // namespace
+}  // namespace
 
 bool PosixIsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 

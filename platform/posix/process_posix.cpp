@@ -28,7 +28,7 @@ ProcessState& Own() {
     return state;
 }
 
-} // namespace
+}  // namespace
 
 DWORD GetTempPathA(DWORD size, LPSTR out) {
     const char* env = getenv("TMPDIR");
@@ -88,9 +88,7 @@ DWORD GetMappedFileNameA(HANDLE, LPVOID address, LPSTR out, DWORD size) {
     return n;
 }
 
-int _access(const char* path, int mode) {
-    return access(PosixUnixPath(path).c_str(), mode == 0 ? F_OK : mode);
-}
+int _access(const char* path, int mode) { return access(PosixUnixPath(path).c_str(), mode == 0 ? F_OK : mode); }
 
 void PosixSetModuleFileName(const char* path) { Own().moduleName = path ? path : ""; }
 

@@ -24,9 +24,7 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-bool SameName(const std::string& a, const char* b) {
-    return strcasecmp(a.c_str(), b) == 0;
-}
+bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
 
 bool ReadLines(const char* file, std::vector<std::string>* lines) {
     FILE* f = fopen(PosixUnixPath(file).c_str(), "rb");
@@ -100,7 +98,7 @@ void Locate(const std::vector<std::string>& lines, const char* section, const ch
     }
 }
 
-} // namespace
+}  // namespace
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out, DWORD size, LPCSTR file) {
     std::string fallback = Trim(def ? def : "");

@@ -32,7 +32,7 @@ std::map<std::string, std::string>& Values() {
     return values;
 }
 
-} // namespace
+}  // namespace
 
 LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD, REGSAM, HKEY* result) {
     *result = nullptr;

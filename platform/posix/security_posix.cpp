@@ -40,7 +40,7 @@ std::map<std::string, std::string>* Descriptors() {
     return &kept;
 }
 
-} // namespace
+}  // namespace
 
 HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
 
@@ -73,8 +73,8 @@ BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text) {
     return TRUE;
 }
 
-BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
-                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size) {
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
+                                                          PULONG size) {
     if (revision != SDDL_REVISION_1 || strncmp(text, "D:", 2) != 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

@@ -24,10 +24,9 @@ void* RunThread(void* object) {
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD,
-                    LPDWORD id) {
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD, LPDWORD id) {
     if (PosixInjectedFault())
         return nullptr;
     ThreadObject* t = new ThreadObject{kPosixThread, {}, false, start, parameter};

@@ -153,8 +153,8 @@ typedef BY_HANDLE_FILE_INFORMATION* LPBY_HANDLE_FILE_INFORMATION;
 typedef struct SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 typedef struct OVERLAPPED* LPOVERLAPPED;
 
-HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
-                   DWORD flags, HANDLE tmpl);
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+                   HANDLE tmpl);
 BOOL ReadFile(HANDLE h, LPVOID buf, DWORD size, LPDWORD got, LPOVERLAPPED ov);
 BOOL WriteFile(HANDLE h, const void* buf, DWORD size, LPDWORD put, LPOVERLAPPED ov);
 DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method);
@@ -207,10 +207,12 @@ struct SRWLOCK {
 struct CONDITION_VARIABLE {
     pthread_cond_t cond;
 };
-#define SRWLOCK_INIT {PTHREAD_MUTEX_INITIALIZER}
-#define CONDITION_VARIABLE_INIT {PTHREAD_COND_INITIALIZER}
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES sa, size_t stack, LPTHREAD_START_ROUTINE start, LPVOID parameter,
-                    DWORD flags, LPDWORD id);
+#define SRWLOCK_INIT                                                                                                   \
+    { PTHREAD_MUTEX_INITIALIZER }
+#define CONDITION_VARIABLE_INIT                                                                                        \
+    { PTHREAD_COND_INITIALIZER }
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES sa, size_t stack, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                    LPDWORD id);
 // Waits for a thread to end (the only kind of object the stand-in waits on).
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void AcquireSRWLockExclusive(SRWLOCK* lock);
@@ -257,8 +259,8 @@ HANDLE GetCurrentProcess(void);
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, LPDWORD got);
 BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text);
-BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision,
-                                                          PSECURITY_DESCRIPTOR* descriptor, PULONG size);
+BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
+                                                          PULONG size);
 HLOCAL LocalFree(HLOCAL memory);
 // Sets a file's or folder's access list (only DACL_SECURITY_INFORMATION):
 // the mode bits follow as for CreateDirectoryA, the text is kept.
