@@ -7,17 +7,24 @@
 //   files:     CreateFileA ReadFile WriteFile SetFilePointer GetFileSize
 //              CloseHandle DeleteFileA CopyFileA MoveFileA GetFileAttributesA
 //              SetFileAttributesA SetEndOfFile GetFullPathNameA
-//   handles:   GetFileInformationByHandle GetFinalPathNameByHandleA
+//   handles:   GetFileInformationByHandle GetFileInformationByHandleEx
+//              GetFinalPathNameByHandleA FlushFileBuffers
+//   relative:  NtCreateFile NtSetInformationFile RtlNtStatusToDosError
+//              MultiByteToWideChar (ntdll's, by a held folder's handle)
 //   folders:   CreateDirectoryA RemoveDirectoryA FindFirstFileA FindNextFileA
 //              FindClose
 //   profiles:  GetPrivateProfileStringA GetPrivateProfileIntA
 //              WritePrivateProfileStringA
 //   process:   GetTempPathA GetTickCount GetModuleFileNameA GetModuleHandleA
+//              GetProcAddress
 //              GetMappedFileNameA (kernel32's K32GetMappedFileNameA)
 //              GetLastError SetLastError
 //   security:  GetCurrentProcess OpenProcessToken GetTokenInformation
 //              ConvertSidToStringSidA LocalFree SetFileSecurityA
 //              ConvertStringSecurityDescriptorToSecurityDescriptorA
+//              GetSecurityInfo SetSecurityInfo GetSecurityDescriptorOwner
+//              GetSecurityDescriptorDacl
+//              ConvertSecurityDescriptorToStringSecurityDescriptorA
 //   hashing:   BCryptOpenAlgorithmProvider BCryptCloseAlgorithmProvider
 //              BCryptCreateHash BCryptHashData BCryptFinishHash
 //              BCryptDestroyHash BCryptGenRandom (on Windows bound at run
@@ -36,10 +43,12 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <aclapi.h>
 #include <bcrypt.h>
 #include <io.h>
 #include <psapi.h>
 #include <sddl.h>
+#include <winternl.h>
 #else
 #include "posix/win32_posix.h"
 #endif

@@ -20,6 +20,10 @@ DWORD& ThreadError() {
 struct Faults {
     std::atomic<unsigned long> callCount{0};
     std::atomic<unsigned long> failAt{0};
+    // Another process's action before a chosen call (PosixActAtCall).
+    std::atomic<unsigned long> actAt{0};
+    void (*action)(void*) = nullptr;
+    void* context = nullptr;
 };
 
 Faults& Counted() {
@@ -41,6 +45,9 @@ BOOL PosixFail(DWORD error) {
 bool PosixInjectedFault() {
     Faults& f = Counted();
     unsigned long call = ++f.callCount;
+    unsigned long actAt = f.actAt;
+    if (actAt != 0 && call == actAt && f.actAt.compare_exchange_strong(actAt, 0))
+        f.action(f.context);
     unsigned long failAt = f.failAt;
     if (failAt != 0 && call == failAt) {
         ThreadError() = ERROR_WRITE_FAULT;
@@ -55,6 +62,14 @@ void PosixFailCallNumber(unsigned long n) {
 }
 
 unsigned long PosixCallCount(void) { return Counted().callCount; }
+
+void PosixActAtCall(unsigned long n, void (*action)(void*), void* context) {
+    Counted().actAt = 0;
+    Counted().callCount = 0;
+    Counted().action = action;
+    Counted().context = context;
+    Counted().actAt = n;
+}
 
 DWORD PosixErrorFromErrno(int e, const std::string& path) {
     switch (e) {

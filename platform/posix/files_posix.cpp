@@ -20,7 +20,8 @@ namespace {
 // The data access of a CreateFileA access mask, as FILE_SHARE_* bits: only
 // read, write and delete take part in sharing.
 DWORD Uses(DWORD access) {
-    return ((access & GENERIC_READ) ? FILE_SHARE_READ : 0u) | ((access & GENERIC_WRITE) ? FILE_SHARE_WRITE : 0u) |
+    return ((access & (GENERIC_READ | FILE_READ_DATA)) ? FILE_SHARE_READ : 0u) |
+           ((access & (GENERIC_WRITE | FILE_WRITE_DATA | FILE_APPEND_DATA)) ? FILE_SHARE_WRITE : 0u) |
            ((access & DELETE) ? FILE_SHARE_DELETE : 0u);
 }
 
@@ -52,7 +53,7 @@ int OpenFor(const std::string& path, DWORD access, DWORD disposition, DWORD flag
             PosixFail(PosixErrorFromErrno(errno, path));
         return fd;
     }
-    bool write = (access & GENERIC_WRITE) != 0;
+    bool write = (access & (GENERIC_WRITE | FILE_WRITE_DATA)) != 0;
     if (exists && write && PosixIsReadOnly(st)) {
         PosixFail(ERROR_ACCESS_DENIED);
         return -1;
@@ -122,7 +123,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
                                  st.st_dev,
                                  st.st_ino,
                                  link,
-                                 path};
+                                 path,
+                                 -1,
+                                 ""};
     PosixEnterFile(f);
     SetLastError((existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                            : ERROR_SUCCESS);
@@ -238,6 +241,8 @@ BOOL PosixCloseFile(HANDLE h) {
     if (!f)
         return PosixFail(ERROR_INVALID_HANDLE);
     close(f->fd);
+    if (f->parentFd >= 0)
+        close(f->parentFd);
     f->kind = 0;
     PosixLeaveFile(f);
     delete f;

@@ -76,6 +76,7 @@ BOOL RemoveDirectoryA(LPCSTR name) {
         return FALSE;
     if (rmdir(path.c_str()) != 0)
         return PosixFail(PosixErrorFromErrno(errno, path));
+    PosixForgetFile(st);
     return TRUE;
 }
 

@@ -1,6 +1,7 @@
 // The calls that take any handle: closing one (a file's or a thread's; the
-// token's is a constant) and asking an open file what it is: attributes,
-// identity, and its path now (Linux follows renames, as Windows does).
+// token's is a constant), asking an open file what it is (attributes, tag,
+// identity, and its path now: Linux follows renames, as Windows does), and
+// flushing what was written to it.
 #include "posix/win32_posix.h"
 
 #include <climits>
@@ -13,6 +14,7 @@
 #include "posix/errors_posix.h"
 #include "posix/files_posix.h"
 #include "posix/handletable_posix.h"
+#include "posix/names_posix.h"
 #include "posix/paths_posix.h"
 #include "posix/threads_posix.h"
 
@@ -43,7 +45,7 @@ BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info) {
     }
     if ((st.st_mode & S_IWUSR) == 0)
         attributes |= FILE_ATTRIBUTE_READONLY;
-    info->dwFileAttributes = attributes;
+    info->dwFileAttributes = attributes | PosixDosAttributes(st);
     info->dwVolumeSerialNumber = static_cast<DWORD>(st.st_dev);
     info->nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(st.st_size) >> 32);
     info->nFileSizeLow = static_cast<DWORD>(st.st_size);
@@ -72,4 +74,26 @@ DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags) {
     std::string path = PosixWindowsPath(std::string(target, static_cast<size_t>(n)));
     SetLastError(ERROR_SUCCESS);
     return PosixCopyPath(((flags & VOLUME_NAME_NT) ? "\\Device\\Posix" : "\\\\?\\") + path, out, size);
+}
+
+BOOL GetFileInformationByHandleEx(HANDLE h, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (kind != FileAttributeTagInfo || size < sizeof(FILE_ATTRIBUTE_TAG_INFO))
+        return PosixFail(ERROR_INVALID_PARAMETER);
+    if (!GetFileInformationByHandle(h, &info))
+        return FALSE;
+    FILE_ATTRIBUTE_TAG_INFO* tag = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(out);
+    tag->FileAttributes = info.dwFileAttributes;
+    // IO_REPARSE_TAG_SYMLINK: a symbolic link is the only reparse point here.
+    tag->ReparseTag = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? 0xA000000Cu : 0;
+    return TRUE;
+}
+
+BOOL FlushFileBuffers(HANDLE h) {
+    if (PosixInjectedFault())
+        return FALSE;
+    PosixFile* f = PosixFileOf(h);
+    if (!f || !f->canWrite)
+        return PosixFail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+    return fsync(f->fd) == 0 ? TRUE : PosixFail(ERROR_WRITE_FAULT);
 }

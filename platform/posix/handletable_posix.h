@@ -29,6 +29,11 @@ struct PosixFile {
     ino_t inode;
     bool link;         // a symbolic link opened as itself (FILE_FLAG_OPEN_REPARSE_POINT)
     std::string path;  // the Unix path it was opened by
+    // Opened relative to a folder (NtCreateFile): that folder's descriptor
+    // (a copy, closed with this handle) and the name in it, as renames
+    // through this handle move it; -1 and "" otherwise.
+    int parentFd = -1;
+    std::string name;
 };
 
 // The kind of the object behind h; 0 for null, INVALID_HANDLE_VALUE and the

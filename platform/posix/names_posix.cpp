@@ -17,6 +17,7 @@
 #include "posix/errors_posix.h"
 #include "posix/handletable_posix.h"
 #include "posix/paths_posix.h"
+#include "posix/security_posix.h"
 
 namespace {
 
@@ -36,6 +37,22 @@ DosAttributeTable& Kept() {
 const DWORD kDosOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 }  // namespace
+
+void PosixForgetFile(const struct stat& st) {
+    {
+        std::lock_guard<std::mutex> guard(Kept().lock);
+        Kept().byFile.erase({st.st_dev, st.st_ino});
+    }
+    PosixForgetDescriptor(st);
+}
+
+void PosixSetDosAttributes(const struct stat& st, DWORD attributes) {
+    std::lock_guard<std::mutex> guard(Kept().lock);
+    if (attributes & kDosOnly)
+        Kept().byFile[{st.st_dev, st.st_ino}] = attributes & kDosOnly;
+    else
+        Kept().byFile.erase({st.st_dev, st.st_ino});
+}
 
 bool PosixIsReadOnly(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
@@ -101,10 +118,8 @@ BOOL DeleteFileA(LPCSTR name) {
         return FALSE;
     if (unlink(path.c_str()) != 0)
         return PosixFail(PosixErrorFromErrno(errno, path));
-    if (st.st_nlink <= 1) {
-        std::lock_guard<std::mutex> guard(Kept().lock);
-        Kept().byFile.erase({st.st_dev, st.st_ino});
-    }
+    if (st.st_nlink <= 1)
+        PosixForgetFile(st);
     return TRUE;
 }
 
@@ -197,10 +212,6 @@ BOOL SetFileAttributesA(LPCSTR name, DWORD attributes) {
     mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
     if (chmod(path.c_str(), mode) != 0)
         return PosixFail(PosixErrorFromErrno(errno, path));
-    std::lock_guard<std::mutex> guard(Kept().lock);
-    if (attributes & kDosOnly)
-        Kept().byFile[{st.st_dev, st.st_ino}] = attributes & kDosOnly;
-    else
-        Kept().byFile.erase({st.st_dev, st.st_ino});
+    PosixSetDosAttributes(st, attributes);
     return TRUE;
 }

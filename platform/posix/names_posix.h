@@ -14,8 +14,12 @@
 bool PosixLookUpName(LPCSTR name, std::string* path, struct stat* st);
 // True for a file that refuses writing and deletion (no owner write bit).
 bool PosixIsReadOnly(const struct stat& st);
-// The hidden and system attributes kept for the file st (0 when none).
+// The hidden and system attributes kept for the file st (0 when none), and
+// setting them (FILE_ATTRIBUTE_NORMAL or 0 clears them).
 DWORD PosixDosAttributes(const struct stat& st);
+void PosixSetDosAttributes(const struct stat& st, DWORD attributes);
+// Forgets what was kept for a file or folder whose last name is gone.
+void PosixForgetFile(const struct stat& st);
 // Fills out with what a listing of folder dir tells of its entry name, a
 // symbolic link as a reparse point; false when nothing is there.
 bool PosixFindData(const std::string& dir, const char* name, WIN32_FIND_DATAA* out);

@@ -1,19 +1,50 @@
-// Path text of the stand-in: the Unix and Windows forms of a path, the copies
-// out that the Win32 calls make, and GetFullPathNameA. Keeps no state and
-// calls only errors_posix.
+// Path text of the stand-in: the Unix and Windows forms of a path (with the
+// drive letters a test mapped, its only state), the copies out that the
+// Win32 calls make, and GetFullPathNameA. Calls only errors_posix.
 #include "posix/paths_posix.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstring>
+#include <mutex>
 #include <unistd.h>
 #include <vector>
 
 #include "posix/errors_posix.h"
 
+namespace {
+
+// The Unix folders that drive letters stand for (PosixMapDrive).
+struct Drives {
+    std::mutex lock;
+    std::string root[26];
+};
+
+Drives& Mapped() {
+    static Drives drives;
+    return drives;
+}
+
+}  // namespace
+
+void PosixMapDrive(char letter, const char* root) {
+    int i = toupper(static_cast<unsigned char>(letter)) - 'A';
+    if (i < 0 || i >= 26)
+        return;
+    std::lock_guard<std::mutex> guard(Mapped().lock);
+    Mapped().root[i] = root ? PosixUnixName(root) : "";
+}
+
 std::string PosixUnixPath(const char* path) {
     std::string s = path ? path : "";
     std::replace(s.begin(), s.end(), '\\', '/');
+    if (s.size() >= 2 && s[1] == ':' && isalpha(static_cast<unsigned char>(s[0])) && (s.size() == 2 || s[2] == '/')) {
+        std::lock_guard<std::mutex> guard(Mapped().lock);
+        const std::string& root = Mapped().root[toupper(static_cast<unsigned char>(s[0])) - 'A'];
+        if (!root.empty())
+            s = root + (s.size() > 2 ? s.substr(2) : "/");
+    }
     return s;
 }
 

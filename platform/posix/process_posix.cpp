@@ -72,6 +72,11 @@ HMODULE GetModuleHandleA(LPCSTR name) {
     return &image;
 }
 
+FARPROC GetProcAddress(HMODULE, LPCSTR) {
+    PosixFail(127);  // ERROR_PROC_NOT_FOUND
+    return nullptr;
+}
+
 DWORD GetMappedFileNameA(HANDLE, LPVOID address, LPSTR out, DWORD size) {
     if (address != GetModuleHandleA(nullptr) || size == 0) {
         PosixFail(ERROR_INVALID_PARAMETER);

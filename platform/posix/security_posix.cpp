@@ -1,17 +1,21 @@
 // The security calls: the process token of one fixed account (its owner),
-// descriptors kept as their text by path, and the mode bits Wine derives
-// from a folder's descriptor. Calls only errors_posix and paths_posix.
+// descriptors kept as their text by file identity, and the mode bits Wine
+// derives from a folder's descriptor. Calls only errors_posix, paths_posix
+// and handletable_posix.
 #include "posix/security_posix.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 #include "posix/errors_posix.h"
+#include "posix/handletable_posix.h"
 #include "posix/paths_posix.h"
 
 namespace {
@@ -35,9 +39,33 @@ char* CopyText(const char* text) {
     return copy;
 }
 
-std::map<std::string, std::string>* Descriptors() {
-    static std::map<std::string, std::string> kept;
-    return &kept;
+// What was kept for each file or folder, by identity, so that it follows a
+// rename: the list it was made or set with ("D:..."), and the whole text a
+// test set ("O:...D:..."). Guarded by lock: the file pool's workers create
+// files too.
+struct KeptDescriptor {
+    std::string list;
+    std::string whole;
+};
+struct DescriptorTable {
+    std::mutex lock;
+    std::map<std::pair<dev_t, ino_t>, KeptDescriptor> byFile;
+};
+
+DescriptorTable& Descriptors() {
+    static DescriptorTable table;
+    return table;
+}
+
+// A list as Wine derives it from the mode bits: SYSTEM and the owner (here
+// the Administrators) full access, Everyone read and execute while the mode
+// lets others read; passed on to what a folder holds.
+std::string DerivedList(const struct stat& st) {
+    const char* inherit = S_ISDIR(st.st_mode) ? "OICI" : "";
+    std::string list = std::string("D:(A;") + inherit + ";FA;;;SY)(A;" + inherit + ";FA;;;BA)";
+    if (st.st_mode & S_IROTH)
+        list += std::string("(A;") + inherit + ";0x1200a9;;;WD)";
+    return list;
 }
 
 }  // namespace
@@ -75,7 +103,7 @@ BOOL ConvertSidToStringSidA(PSID sid, LPSTR* text) {
 
 BOOL ConvertStringSecurityDescriptorToSecurityDescriptorA(LPCSTR text, DWORD revision, PSECURITY_DESCRIPTOR* descriptor,
                                                           PULONG size) {
-    if (revision != SDDL_REVISION_1 || strncmp(text, "D:", 2) != 0) {
+    if (revision != SDDL_REVISION_1 || (strncmp(text, "D:", 2) != 0 && strncmp(text, "O:", 2) != 0)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
@@ -94,7 +122,8 @@ bool PosixDescriptorIsPrivate(const void* descriptor) {
     if (!descriptor)
         return false;
     std::string text = static_cast<const char*>(descriptor);
-    if (text.compare(0, 3, "D:P") != 0)
+    size_t list = text.find("D:");
+    if (list == std::string::npos || text.compare(list, 3, "D:P") != 0)
         return false;
     for (const char* group : {";WD)", ";BU)", ";AU)", ";BG)"})
         if (text.find(group) != std::string::npos)
@@ -102,17 +131,115 @@ bool PosixDescriptorIsPrivate(const void* descriptor) {
     return true;
 }
 
+void PosixKeepDescriptorOf(const struct stat& st, const char* text) {
+    std::lock_guard<std::mutex> guard(Descriptors().lock);
+    Descriptors().byFile[{st.st_dev, st.st_ino}].list = text ? text : "";
+}
+
 void PosixKeepDescriptor(const char* path, const void* descriptor) {
-    (*Descriptors())[PosixUnixName(path)] = descriptor ? static_cast<const char*>(descriptor) : "";
+    struct stat st;
+    if (lstat(PosixUnixName(path).c_str(), &st) == 0)
+        PosixKeepDescriptorOf(st, static_cast<const char*>(descriptor));
+}
+
+void PosixForgetDescriptor(const struct stat& st) {
+    std::lock_guard<std::mutex> guard(Descriptors().lock);
+    Descriptors().byFile.erase({st.st_dev, st.st_ino});
+}
+
+std::string PosixDescriptorText(const struct stat& st) {
+    std::lock_guard<std::mutex> guard(Descriptors().lock);
+    auto it = Descriptors().byFile.find({st.st_dev, st.st_ino});
+    if (it != Descriptors().byFile.end() && !it->second.whole.empty())
+        return it->second.whole;
+    std::string list = it != Descriptors().byFile.end() ? it->second.list : "";
+    // What the elevated program makes is the Administrators'; a symbolic
+    // link stands for a junction a user planted, and is the user's.
+    std::string owner = S_ISLNK(st.st_mode) ? ProcessUser()->text : "BA";
+    return "O:" + owner + (list.empty() ? DerivedList(st) : list);
 }
 
 const char* PosixFolderDescriptor(const char* path) {
-    std::string unix = PosixUnixName(path);
+    static thread_local std::string text;
     struct stat st;
-    auto it = Descriptors()->find(unix);
-    if (it == Descriptors()->end() || lstat(unix.c_str(), &st) != 0)
+    text.clear();
+    if (lstat(PosixUnixName(path).c_str(), &st) != 0)
         return "";
-    return it->second.c_str();
+    std::lock_guard<std::mutex> guard(Descriptors().lock);
+    auto it = Descriptors().byFile.find({st.st_dev, st.st_ino});
+    if (it != Descriptors().byFile.end())
+        text = it->second.list;
+    return text.c_str();
+}
+
+void PosixSetDescriptor(const char* path, const char* text) {
+    struct stat st;
+    if (lstat(PosixUnixName(path).c_str(), &st) != 0)
+        return;
+    std::lock_guard<std::mutex> guard(Descriptors().lock);
+    Descriptors().byFile[{st.st_dev, st.st_ino}].whole = text ? text : "";
+}
+
+DWORD GetSecurityInfo(HANDLE h, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owner, PSID* group, PACL* dacl,
+                      PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) {
+    if (PosixInjectedFault())
+        return ERROR_WRITE_FAULT;
+    PosixFile* f = PosixFileOf(h);
+    struct stat st;
+    if (!f || fstat(f->fd, &st) != 0)
+        return ERROR_INVALID_HANDLE;
+    char* text = CopyText(PosixDescriptorText(st).c_str());
+    if (!text)
+        return ERROR_NOT_ENOUGH_MEMORY;
+    *descriptor = text;
+    for (PSID* sid : {owner, group})
+        if (sid)
+            *sid = text;
+    for (PACL* list : {dacl, sacl})
+        if (list)
+            *list = text;
+    return ERROR_SUCCESS;
+}
+
+BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
+                                                          SECURITY_INFORMATION, LPSTR* text, PULONG size) {
+    if (!descriptor || revision != SDDL_REVISION_1)
+        return PosixFail(ERROR_INVALID_PARAMETER);
+    *text = CopyText(static_cast<const char*>(descriptor));
+    if (size)
+        *size = static_cast<ULONG>(strlen(*text) + 1);
+    return TRUE;
+}
+
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted) {
+    *owner = descriptor;
+    *defaulted = FALSE;
+    return descriptor ? TRUE : PosixFail(ERROR_INVALID_PARAMETER);
+}
+
+BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL* present, PACL* dacl, BOOL* defaulted) {
+    *present = descriptor ? TRUE : FALSE;
+    *dacl = descriptor;
+    *defaulted = FALSE;
+    return descriptor ? TRUE : PosixFail(ERROR_INVALID_PARAMETER);
+}
+
+DWORD SetSecurityInfo(HANDLE h, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL dacl, PACL) {
+    if (PosixInjectedFault())
+        return ERROR_WRITE_FAULT;
+    PosixFile* f = PosixFileOf(h);
+    struct stat st;
+    if (!f || !dacl || fstat(f->fd, &st) != 0)
+        return ERROR_INVALID_HANDLE;
+    std::string text = static_cast<const char*>(dacl);
+    size_t list = text.find("D:");
+    if (S_ISDIR(st.st_mode))
+        fchmod(f->fd, PosixDescriptorIsPrivate(dacl) ? 0700 : 0755);
+    std::lock_guard<std::mutex> guard(Descriptors().lock);
+    KeptDescriptor& kept = Descriptors().byFile[{st.st_dev, st.st_ino}];
+    kept.whole = text.compare(0, 2, "O:") == 0 ? text : "";
+    kept.list = list == std::string::npos ? kept.list : text.substr(list);
+    return ERROR_SUCCESS;
 }
 
 BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor) {

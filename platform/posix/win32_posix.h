@@ -41,6 +41,8 @@ typedef void* LPVOID;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
 typedef void* HMODULE;
+typedef uint32_t ULONG;
+typedef int32_t NTSTATUS;
 
 #ifndef TRUE
 #define TRUE 1
@@ -103,6 +105,7 @@ typedef void* HMODULE;
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_DIRECTORY 267L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
 
 #define MB_OK 0x0u
 #define MB_RETRYCANCEL 0x5u
@@ -176,6 +179,113 @@ BOOL RemoveDirectoryA(LPCSTR name);
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data);
 BOOL FindClose(HANDLE find);
+BOOL FlushFileBuffers(HANDLE h);
+
+// What a handle tells of its file: attributes and reparse tag (a symbolic
+// link opened as itself reads as IO_REPARSE_TAG_SYMLINK).
+enum FILE_INFO_BY_HANDLE_CLASS { FileAttributeTagInfo = 9 };
+struct FILE_ATTRIBUTE_TAG_INFO {
+    DWORD FileAttributes;
+    DWORD ReparseTag;
+};
+BOOL GetFileInformationByHandleEx(HANDLE h, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size);
+
+// The native file calls, relative to a folder handle (RootDirectory): each
+// name is one component, opened with openat and its kin on the folder's own
+// descriptor, so a folder renamed or replaced by its name meanwhile is never
+// entered. A symbolic link is opened as itself under FILE_OPEN_REPARSE_POINT
+// (as Windows opens a reparse point), else followed. Names are code-page
+// bytes widened one to one (MultiByteToWideChar), and narrowed back here.
+typedef uint16_t WCHAR;
+typedef unsigned char BOOLEAN;
+typedef DWORD ACCESS_MASK;
+typedef void* PVOID;
+struct LARGE_INTEGER {
+    int64_t QuadPart;
+};
+struct UNICODE_STRING {
+    uint16_t Length;
+    uint16_t MaximumLength;
+    WCHAR* Buffer;
+};
+struct OBJECT_ATTRIBUTES {
+    ULONG Length;
+    HANDLE RootDirectory;
+    UNICODE_STRING* ObjectName;
+    ULONG Attributes;
+    PVOID SecurityDescriptor;
+    PVOID SecurityQualityOfService;
+};
+#define InitializeObjectAttributes(p, n, a, r, s)                                                                      \
+    {                                                                                                                  \
+        (p)->Length = sizeof(OBJECT_ATTRIBUTES);                                                                       \
+        (p)->RootDirectory = (r);                                                                                      \
+        (p)->Attributes = (a);                                                                                         \
+        (p)->ObjectName = (n);                                                                                         \
+        (p)->SecurityDescriptor = (s);                                                                                 \
+        (p)->SecurityQualityOfService = nullptr;                                                                       \
+    }
+struct IO_STATUS_BLOCK {
+    NTSTATUS Status;
+    uintptr_t Information;
+};
+#define OBJ_CASE_INSENSITIVE 0x00000040u
+#define CP_ACP 0u
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR in, int inLength, WCHAR* out, int outLength);
+// Access rights of files and folders beyond the generic ones.
+#define FILE_READ_DATA 0x0001u
+#define FILE_LIST_DIRECTORY 0x0001u
+#define FILE_WRITE_DATA 0x0002u
+#define FILE_APPEND_DATA 0x0004u
+#define FILE_TRAVERSE 0x0020u
+#define FILE_DELETE_CHILD 0x0040u
+#define FILE_READ_ATTRIBUTES 0x0080u
+#define FILE_WRITE_ATTRIBUTES 0x0100u
+#define READ_CONTROL 0x00020000u
+#define WRITE_DAC 0x00040000u
+#define WRITE_OWNER 0x00080000u
+#define SYNCHRONIZE 0x00100000u
+// Dispositions and options of NtCreateFile.
+#define FILE_OPEN 1u
+#define FILE_CREATE 2u
+#define FILE_OPEN_IF 3u
+#define FILE_OVERWRITE 4u
+#define FILE_OVERWRITE_IF 5u
+#define FILE_DIRECTORY_FILE 0x00000001u
+#define FILE_SYNCHRONOUS_IO_NONALERT 0x00000020u
+#define FILE_NON_DIRECTORY_FILE 0x00000040u
+#define FILE_OPEN_FOR_BACKUP_INTENT 0x00004000u
+#define FILE_OPEN_REPARSE_POINT 0x00200000u
+NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* object, IO_STATUS_BLOCK* io,
+                      LARGE_INTEGER* allocation, ULONG attributes, ULONG share, ULONG disposition, ULONG options,
+                      PVOID ea, ULONG eaLength);
+enum FILE_INFORMATION_CLASS {
+    FileBasicInformation = 4,
+    FileRenameInformation = 10,
+    FileDispositionInformation = 13,
+};
+struct FILE_BASIC_INFORMATION {
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    ULONG FileAttributes;
+};
+struct FILE_RENAME_INFORMATION {
+    BOOLEAN ReplaceIfExists;
+    HANDLE RootDirectory;
+    ULONG FileNameLength;
+    WCHAR FileName[1];
+};
+struct FILE_DISPOSITION_INFORMATION {
+    BOOLEAN DoDeleteFile;
+};
+// Renames (FileRenameInformation: into RootDirectory, one component),
+// deletes (FileDispositionInformation: at once, where Windows waits for the
+// last handle) or sets the attributes (FileBasicInformation) of what h is
+// open on; the first two need a handle opened with DELETE.
+NTSTATUS NtSetInformationFile(HANDLE h, IO_STATUS_BLOCK* io, PVOID info, ULONG length, FILE_INFORMATION_CLASS kind);
+ULONG RtlNtStatusToDosError(NTSTATUS status);
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR def, LPSTR out, DWORD size, LPCSTR file);
 UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT def, LPCSTR file);
@@ -190,6 +300,10 @@ HMODULE GetModuleHandleA(LPCSTR name);
 DWORD GetMappedFileNameA(HANDLE process, LPVOID address, LPSTR out, DWORD size);
 DWORD GetLastError(void);
 void SetLastError(DWORD error);
+
+// Functions of a module by name: none in the stand-in, which is no Wine.
+typedef void (*FARPROC)(void);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -239,7 +353,6 @@ LONG RegCloseKey(HKEY key);
 typedef void* PSID;
 typedef void* PSECURITY_DESCRIPTOR;
 typedef void* HLOCAL;
-typedef uint32_t ULONG;
 typedef ULONG* PULONG;
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
@@ -249,11 +362,37 @@ struct SECURITY_ATTRIBUTES {
 struct TOKEN_OWNER {
     PSID Owner;
 };
+struct SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+};
+struct TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+};
 enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenOwner = 4 };
 #define TOKEN_QUERY 0x0008u
 #define SDDL_REVISION_1 1
 typedef DWORD SECURITY_INFORMATION;
+#define OWNER_SECURITY_INFORMATION 0x00000001u
 #define DACL_SECURITY_INFORMATION 0x00000004u
+typedef void* PACL;
+enum SE_OBJECT_TYPE { SE_FILE_OBJECT = 1 };
+// The descriptor of what h is open on: the text a test set
+// (PosixSetDescriptor), else the Administrators as owner (what an elevated
+// administrator creates) and the list the file or folder was made with, or
+// one derived from its mode bits as Wine derives it. *descriptor is freed
+// with LocalFree; owner and dacl point into it.
+DWORD GetSecurityInfo(HANDLE h, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID* group, PACL* dacl,
+                      PACL* sacl, PSECURITY_DESCRIPTOR* descriptor);
+BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
+                                                          SECURITY_INFORMATION what, LPSTR* text, PULONG size);
+#define PROTECTED_DACL_SECURITY_INFORMATION 0x80000000u
+// The owner and list of a descriptor built from text: both point to the
+// text itself, which SetSecurityInfo keeps for what h is open on.
+BOOL GetSecurityDescriptorOwner(PSECURITY_DESCRIPTOR descriptor, PSID* owner, BOOL* defaulted);
+BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR descriptor, BOOL* present, PACL* dacl, BOOL* defaulted);
+DWORD SetSecurityInfo(HANDLE h, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner, PSID group, PACL dacl,
+                      PACL sacl);
 
 HANDLE GetCurrentProcess(void);
 BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token);
@@ -269,7 +408,6 @@ BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPT
 #define POSIX_TOKEN_HANDLE ((HANDLE)(intptr_t)0x70C0)
 
 // CNG hashing (SHA-256 only), with a SHA-256 of the stand-in's own.
-typedef int32_t NTSTATUS;
 typedef void* BCRYPT_ALG_HANDLE;
 typedef void* BCRYPT_HASH_HANDLE;
 typedef unsigned char* PUCHAR;
@@ -332,5 +470,17 @@ void PosixHoldOpen(const char* path, int refusals);
 // set with by CreateDirectoryA or SetFileSecurityA; "" when none was given
 // (it inherits) or nothing is there.
 const char* PosixFolderDescriptor(const char* path);
+// The descriptor text ("O:<owner>D:<list>") that GetSecurityInfo reports
+// for the file or folder at path from now on, as if its owner and list had
+// been set so on Windows; null goes back to the default.
+void PosixSetDescriptor(const char* path, const char* text);
+// Paths "X:\..." of drive letter X lead below the Unix folder root (null:
+// the drive is no longer mapped), so a test can give paths of the form the
+// installer's destination rule takes.
+void PosixMapDrive(char letter, const char* root);
+// Runs action(context) just before the Nth counted call from now on, as
+// another process acting at that moment would (it should use POSIX calls,
+// not the stand-in's); 0 switches it off.
+void PosixActAtCall(unsigned long n, void (*action)(void*), void* context);
 
 #endif
