@@ -31,7 +31,7 @@ bool AddFile(SealHashing* seal, HANDLE file) {
 }
 
 // keyPath null: a plain SHA-256 of the file.
-bool DigestOfFile(const char* keyPath, const char* path, char text[kDigestTextSize]) {
+bool DigestOfFile(const char* keyPath, const char* folder, const char* path, char text[kDigestTextSize]) {
     text[0] = '\0';
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                               nullptr);
@@ -39,7 +39,7 @@ bool DigestOfFile(const char* keyPath, const char* path, char text[kDigestTextSi
         return false;
     SealHashing seal = {};
     if (keyPath)
-        SealBegin(&seal, keyPath);
+        SealBegin(&seal, keyPath, folder);
     else
         Begin(&seal);
     if (!AddFile(&seal, file))
@@ -50,9 +50,11 @@ bool DigestOfFile(const char* keyPath, const char* path, char text[kDigestTextSi
 
 }  // namespace
 
-void SealBegin(SealHashing* seal, const char* keyPath) {
+void SealBegin(SealHashing* seal, const char* keyPath, const char* folder) {
     Begin(seal);
     SealAdd(seal, keyPath, strlen(keyPath) + 1);
+    if (folder)
+        SealAdd(seal, folder, strlen(folder) + 1);
 }
 
 void SealAdd(SealHashing* seal, const void* bytes, size_t size) {
@@ -89,7 +91,7 @@ bool SealEnd(SealHashing* seal, char text[kDigestTextSize]) {
     return true;
 }
 
-bool FileDigest(const char* path, char text[kDigestTextSize]) { return DigestOfFile(nullptr, path, text); }
+bool FileDigest(const char* path, char text[kDigestTextSize]) { return DigestOfFile(nullptr, nullptr, path, text); }
 
 bool BytesDigest(const void* bytes, size_t size, char text[kDigestTextSize]) {
     SealHashing hashing = {};
@@ -98,13 +100,13 @@ bool BytesDigest(const void* bytes, size_t size, char text[kDigestTextSize]) {
     return SealEnd(&hashing, text);
 }
 
-bool SealDigest(const char* keyPath, const void* bytes, size_t size, char text[kDigestTextSize]) {
+bool SealDigest(const char* keyPath, const void* bytes, size_t size, char text[kDigestTextSize], const char* folder) {
     SealHashing seal = {};
-    SealBegin(&seal, keyPath);
+    SealBegin(&seal, keyPath, folder);
     SealAdd(&seal, bytes, size);
     return SealEnd(&seal, text);
 }
 
-bool SealFileDigest(const char* keyPath, const char* path, char text[kDigestTextSize]) {
-    return DigestOfFile(keyPath, path, text);
+bool SealFileDigest(const char* keyPath, const char* path, char text[kDigestTextSize], const char* folder) {
+    return DigestOfFile(keyPath, folder, path, text);
 }

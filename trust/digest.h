@@ -32,19 +32,24 @@ struct SealHashing {
     bool failed;
 };
 // Starts a seal digest for the Uninstall key path keyPath (the path below
-// HKEY_LOCAL_MACHINE, as the record's [reg] 1 names it): its characters and
-// one zero byte go first. A failure shows only at SealEnd.
-void SealBegin(SealHashing* seal, const char* keyPath);
+// HKEY_LOCAL_MACHINE, as the record's [reg] 1 names it) and the
+// installation folder folder (as the key's UninstallString names it): the
+// characters of each and one zero byte after each go first, so a record
+// copied beside another folder, or under another product's key, never
+// checks. A null folder leaves it out (the seals of earlier versions). A
+// failure shows only at SealEnd.
+void SealBegin(SealHashing* seal, const char* keyPath, const char* folder = nullptr);
 void SealAdd(SealHashing* seal, const void* bytes, size_t size);
 // Ends the digest into text (64 lower-case hexadecimal digits) and releases
 // it. False, with text "", when any step failed. Safe on a seal that was
 // never begun (all zero).
 bool SealEnd(SealHashing* seal, char text[kDigestTextSize]);
 
-// The seal digest of bytes for keyPath in one step.
-bool SealDigest(const char* keyPath, const void* bytes, size_t size, char text[kDigestTextSize]);
-// The seal digest of the file at path for keyPath; false, with text "",
-// when the file cannot be read.
-bool SealFileDigest(const char* keyPath, const char* path, char text[kDigestTextSize]);
+// The seal digest of bytes for keyPath and folder in one step.
+bool SealDigest(const char* keyPath, const void* bytes, size_t size, char text[kDigestTextSize],
+                const char* folder = nullptr);
+// The seal digest of the file at path for keyPath and folder; false, with
+// text "", when the file cannot be read.
+bool SealFileDigest(const char* keyPath, const char* path, char text[kDigestTextSize], const char* folder = nullptr);
 
 #endif

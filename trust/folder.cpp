@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "trust/owner.h"
+#include "trust/relative.h"
+
 namespace {
 
 // The text of the SID that owns what this process creates. An elevated token
@@ -45,6 +48,12 @@ SECURITY_ATTRIBUTES* Built(SECURITY_ATTRIBUTES* attributes, const char* sddl) {
 }
 
 }  // namespace
+
+bool CreatorAccount(char* out, size_t size) {
+    if (TrustedAccount()[0] != '\0')
+        return snprintf(out, size, "%s", TrustedAccount()) < static_cast<int>(size);
+    return CurrentUserSid(out, size);
+}
 
 bool ProtectedFolderSddl(const char* userSid, char* out, size_t size) {
     // A SID's text is "S-1-" followed by numbers and dashes; anything else
@@ -94,8 +103,27 @@ SECURITY_ATTRIBUTES* ProgramFolderSecurity() {
     return Built(&attributes, kProgramFolderSddl);
 }
 
-bool ProtectRecordFolder(const char* path) {
-    SECURITY_ATTRIBUTES* security = RecordFolderSecurity();
-    // Only the list (DACL) is set; the descriptor's protection comes with it.
-    return security && SetFileSecurityA(path, DACL_SECURITY_INFORMATION, security->lpSecurityDescriptor) != FALSE;
+bool ProtectFolderIn(HANDLE parent, const char* name, const char* sddl) {
+    char text[512];
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (snprintf(text, sizeof text, "O:BA%s", sddl) >= static_cast<int>(sizeof text) ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(text, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    bool set = false;
+    HANDLE folder = OpenIn(parent, name, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_DIRECTORY_FILE);
+    if (folder != INVALID_HANDLE_VALUE && GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) &&
+        GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted))
+        // The list's protection is asked for as well: nothing inherited.
+        set = SetSecurityInfo(folder, SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                  PROTECTED_DACL_SECURITY_INFORMATION,
+                              owner, nullptr, list, nullptr) == ERROR_SUCCESS;
+    if (folder != INVALID_HANDLE_VALUE)
+        CloseHandle(folder);
+    LocalFree(descriptor);
+    return set;
 }

@@ -18,6 +18,11 @@
 // result does not fit in size bytes.
 bool ProtectedFolderSddl(const char* userSid, char* out, size_t size);
 
+// The SID text of the account that owns what this process creates (its
+// token's default owner; under Wine, where files read as the account the
+// program runs as, that account). False when the token cannot be read.
+bool CreatorAccount(char* out, size_t size);
+
 // Security attributes with that descriptor for the default owner of this
 // process's token (the account it runs as; for an elevated administrator
 // with a split token, the Administrators group), built once and kept for
@@ -54,9 +59,12 @@ const char kProgramFolderSddl[] =
 SECURITY_ATTRIBUTES* RecordFolderSecurity();
 SECURITY_ATTRIBUTES* ProgramFolderSecurity();
 
-// Replaces the access list of the existing folder at path with the record
-// folder's (kRecordFolderSddl). For the record folder of an earlier
-// installation of the same product only; false when it cannot be set.
-bool ProtectRecordFolder(const char* path);
+// Makes the Administrators the owner of the existing folder name in the held
+// folder parent (opened as itself, never through a link) and replaces its
+// access list with sddl (kRecordFolderSddl or kProgramFolderSddl), passing
+// the inheritable entries on to what it holds. For the earlier installation
+// of the same product only, which an earlier version may have left to a
+// user's control; false when it cannot be set.
+bool ProtectFolderIn(HANDLE parent, const char* name, const char* sddl);
 
 #endif

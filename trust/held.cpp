@@ -5,6 +5,8 @@
 
 #include "base/files.h"
 #include "trust/folder.h"
+#include "trust/owner.h"
+#include "trust/relative.h"
 
 bool RandomHex(char* out, size_t bytes) {
     unsigned char random[32];
@@ -36,7 +38,20 @@ HANDLE CreateHeldFolder(const char* path) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    // Checked on the handle, so what is held is what was checked: a folder
+    // of another account's put in its place shows by its owner and list.
+    char sddl[2048], account[192];
+    if (!ReadDescriptor(held, sddl, sizeof sddl) || !CreatorAccount(account, sizeof account) ||
+        !HeldFolderIsOurs(sddl, account)) {
+        CloseHandle(held);
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return INVALID_HANDLE_VALUE;
+    }
     return held;
+}
+
+bool HeldFolderIsOurs(const char* sddl, const char* account) {
+    return JudgeDescriptor(sddl, kRightsOverFolder, account).verdict == kOnlyAdministrators;
 }
 
 void ReleaseHeld(HANDLE* held) {

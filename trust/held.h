@@ -22,11 +22,19 @@ const DWORD kHeldSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // with kHeldSharing, as itself (a link is opened as a link). Returns the
 // handle, which the caller keeps for as long as it uses the folder, or
 // INVALID_HANDLE_VALUE when it cannot be made (last error
-// ERROR_ALREADY_EXISTS when the name is taken) or when what the name opens
-// is not a plain folder (IsPlainFolder, base/files.h): something put in
-// its place between the creation and the opening is never used, and never
-// touched.
+// ERROR_ALREADY_EXISTS when the name is taken), or when what the name opens
+// is not the folder just made: not a plain folder (IsPlainFolder,
+// base/files.h), or with an owner or list other than the protected ones
+// (HeldFolderIsOurs; last error ERROR_ALREADY_EXISTS too, so that the
+// caller tries another name). Something put in its place between the
+// creation and the opening is never used, and never touched.
 HANDLE CreateHeldFolder(const char* path);
+
+// Whether the descriptor text of a folder is one this process made
+// protected: owned by SYSTEM, the Administrators, TrustedInstaller or
+// account (the owner this process gives what it creates, trust/folder.h),
+// and nobody else may add, delete or rename anything in it or change it.
+bool HeldFolderIsOurs(const char* sddl, const char* account);
 
 // Closes *held when it is open and sets it to INVALID_HANDLE_VALUE.
 void ReleaseHeld(HANDLE* held);

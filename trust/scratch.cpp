@@ -97,6 +97,10 @@ void GetCfg() {
     AddToReg(copy, kScratchInstall, "Install", &Held()->install);
 }
 
+bool ScratchFoldersHeld() {
+    return Held()->lang != INVALID_HANDLE_VALUE && Held()->install != INVALID_HANDLE_VALUE;
+}
+
 bool EmptyScratch() {
     HeldScratch* held = Held();
     bool ours = held->folder != INVALID_HANDLE_VALUE && IsPlainFolder(held->folder);

@@ -25,6 +25,9 @@ bool ustawtmp();
 // Creates Lang and Install in the scratch folder (protected like it), holds
 // them and records them under keys 8 and 9.
 void GetCfg();
+// True when GetCfg made and holds both: a run without them ends (nothing it
+// would read there could be trusted).
+bool ScratchFoldersHeld();
 
 // Empties the scratch folder at shutdown, removes Lang and Install and lets
 // every held folder go; the emptied scratch folder itself stays. Does

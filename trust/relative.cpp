@@ -1,0 +1,164 @@
+// Relative file operations on the native calls: NtCreateFile with the held
+// folder as RootDirectory, NtSetInformationFile for renames (its
+// RootDirectory too), deletions and attributes. Windows opens a reparse
+// point as itself under FILE_OPEN_REPARSE_POINT; Wine follows it, so there
+// an existing name is also checked by the final path of what it opened.
+// Portable (the stand-in models the calls on openat and its kin).
+#include "trust/relative.h"
+
+#include <cstring>
+
+#include "base/files.h"
+
+namespace {
+
+// A name widened for the native calls, as CreateFileA widens it.
+struct WideName {
+    WCHAR text[MAX_PATH];
+    UNICODE_STRING string;
+};
+
+bool Widen(const char* name, WideName* wide) {
+    int n = name[0] ? MultiByteToWideChar(CP_ACP, 0, name, -1, wide->text, MAX_PATH) : 0;
+    if (n <= 1) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    wide->string.Length = static_cast<uint16_t>((n - 1) * sizeof(WCHAR));
+    wide->string.MaximumLength = static_cast<uint16_t>(n * sizeof(WCHAR));
+    wide->string.Buffer = wide->text;
+    return true;
+}
+
+bool Failed(NTSTATUS status) {
+    SetLastError(RtlNtStatusToDosError(status));
+    return false;
+}
+
+HANDLE Create(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD disposition, DWORD options,
+              SECURITY_ATTRIBUTES* security, bool* created) {
+    WideName wide;
+    if (!Widen(name, &wide))
+        return INVALID_HANDLE_VALUE;
+    OBJECT_ATTRIBUTES object;
+    InitializeObjectAttributes(&object, &wide.string, OBJ_CASE_INSENSITIVE, folder,
+                               security ? security->lpSecurityDescriptor : nullptr);
+    IO_STATUS_BLOCK io;
+    io.Information = 0;
+    HANDLE opened = nullptr;
+    NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &object, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share,
+                                   disposition, options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (status < 0) {
+        Failed(status);
+        return INVALID_HANDLE_VALUE;
+    }
+    *created = io.Information == 2;  // FILE_CREATED
+    return opened;
+}
+
+// Under Wine, whether what opened stands in folder itself: its final path
+// is the folder's and one more name. Elsewhere a name opened as itself is
+// never anything else.
+bool StaysIn(HANDLE folder, HANDLE opened) {
+    if (!WineRun())
+        return true;
+    char outer[MAX_PATH + 16], inner[MAX_PATH + 16];
+    if (!FinalPath(folder, outer, sizeof outer) || !FinalPath(opened, inner, sizeof inner))
+        return false;
+    size_t n = strlen(outer);
+    if (n > 0 && outer[n - 1] == '\\')
+        outer[--n] = '\0';
+    const char* last = strrchr(inner, '\\');
+    if (!last || static_cast<size_t>(last - inner) != n)
+        return false;
+    inner[n] = '\0';
+    return SamePath(inner, outer);
+}
+
+// What an existing name opened as itself is.
+NameFound Examine(HANDLE folder, HANDLE opened) {
+    NameFound found = {true, 0};
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &info, sizeof info))
+        return found;
+    found.reparse = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !StaysIn(folder, opened);
+    found.tag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ReparseTag : 0;
+    return found;
+}
+
+}  // namespace
+
+bool WineRun() {
+    static const bool wine = [] {
+        HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+        return ntdll && GetProcAddress(ntdll, "wine_get_version");
+    }();
+    return wine;
+}
+
+HANDLE OpenIn(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD disposition, DWORD options,
+              SECURITY_ATTRIBUTES* security, bool* created) {
+    bool made = false;
+    HANDLE opened = Create(folder, name, access, share, disposition, options | FILE_OPEN_REPARSE_POINT, security, &made);
+    if (created)
+        *created = made;
+    if (opened == INVALID_HANDLE_VALUE || made)
+        return opened;
+    if (Examine(folder, opened).reparse) {
+        CloseHandle(opened);
+        SetLastError(kErrorLink);
+        return INVALID_HANDLE_VALUE;
+    }
+    return opened;
+}
+
+HANDLE OpenLinkIn(HANDLE folder, const char* name, bool follow, NameFound* found) {
+    bool created = false;
+    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    HANDLE opened = Create(folder, name, kHeldFolderAccess, share, FILE_OPEN,
+                           FILE_DIRECTORY_FILE | (follow ? 0u : FILE_OPEN_REPARSE_POINT), nullptr, &created);
+    *found = NameFound{false, 0};
+    if (opened != INVALID_HANDLE_VALUE && !follow)
+        *found = Examine(folder, opened);
+    return opened;
+}
+
+bool RenameIn(HANDLE file, HANDLE folder, const char* name, bool replace) {
+    union {
+        FILE_RENAME_INFORMATION info;
+        unsigned char bytes[sizeof(FILE_RENAME_INFORMATION) + MAX_PATH * sizeof(WCHAR)];
+    } rename;
+    memset(&rename, 0, sizeof rename);
+    int n = name[0] ? MultiByteToWideChar(CP_ACP, 0, name, -1, rename.info.FileName, MAX_PATH) : 0;
+    if (n <= 1) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    rename.info.ReplaceIfExists = replace ? 1 : 0;
+    rename.info.RootDirectory = folder;
+    rename.info.FileNameLength = static_cast<ULONG>((n - 1) * sizeof(WCHAR));
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = NtSetInformationFile(file, &io, &rename.info, sizeof rename, FileRenameInformation);
+    return status >= 0 || Failed(status);
+}
+
+bool DeleteThrough(HANDLE file) {
+    FILE_DISPOSITION_INFORMATION disposition = {1};
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = NtSetInformationFile(file, &io, &disposition, sizeof disposition, FileDispositionInformation);
+    return status >= 0 || Failed(status);
+}
+
+bool SetAttributesThrough(HANDLE file, DWORD attributes) {
+    FILE_BASIC_INFORMATION basic;
+    memset(&basic, 0, sizeof basic);
+    basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+    IO_STATUS_BLOCK io;
+    NTSTATUS status = NtSetInformationFile(file, &io, &basic, sizeof basic, FileBasicInformation);
+    return status >= 0 || Failed(status);
+}
+
+DWORD AttributesThrough(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+}
