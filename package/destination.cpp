@@ -1,87 +1,24 @@
 // The destination's acceptance: form and length checked against the
-// package's longest paths, no link or junction a user could have made along
-// it, folders created and remembered. A refused path creates nothing, and
-// the folders along an accepted one stay held until the run ends.
+// package's longest paths, then the walk along it, which judges, makes and
+// holds its folders. A refused path creates nothing.
 #include "package/destination.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "base/files.h"
 #include "base/scratch.h"
 #include "base/state.h"
 #include "base/switches.h"
-#include "package/destinationrule.h"
+#include "config/config.h"
 #include "package/destinationwalk.h"
+#include "package/earlier.h"
+#include "package/heldtree.h"
 #include "package/locator.h"
 #include "package/pathlist.h"
 #include "package/section.h"
-#include "platform/win32api.h"
 #include "trust/folder.h"
 
 namespace {
-
-// The folders an accepted destination created, parent first.
-struct PageFolders {
-    char path[32][MAX_PATH];
-    int count;
-};
-
-PageFolders* DestinationFolders() {
-    static PageFolders folders;
-    return &folders;
-}
-
-void RememberFolder(const char* folder) {
-    PageFolders* f = DestinationFolders();
-    if (f->count < 32)
-        snprintf(f->path[f->count++], MAX_PATH, "%s", folder);
-}
-
-// The folders along the destination, held open; a path of 259 characters
-// has at most 128 of them.
-struct HeldFolders {
-    PathFolder folder[130];
-    int count;
-};
-
-HeldFolders* Held() {
-    static HeldFolders held;
-    return &held;
-}
-
-void ReleaseHeld() {
-    HeldFolders* h = Held();
-    while (h->count > 0)
-        CloseHandle(h->folder[--h->count].handle);
-}
-
-// Opens and holds the folders along path and judges each one. True when
-// every one is held and none is a link or junction that a user could have
-// made; otherwise nothing is held and refused names the first folder that
-// is such a link, or that cannot be opened or read.
-bool HoldAlong(const char* path, char* refused) {
-    ReleaseHeld();
-    HeldFolders* h = Held();
-    size_t failed = 0;
-    h->count = OpenPathFolders(path, h->folder, sizeof h->folder / sizeof h->folder[0], &failed);
-    if (failed)
-        LogLine("destination: %.*s cannot be checked (error %lu)", static_cast<int>(failed), path,
-                static_cast<unsigned long>(GetLastError()));
-    for (int i = 0; i < h->count && !failed; ++i) {
-        const PathFolder& f = h->folder[i];
-        if (RedirectRefused(f.kind, f.owner)) {
-            failed = f.length;
-            LogLine("destination: %.*s is a link or junction owned by %s", static_cast<int>(failed), path,
-                    f.owner[0] ? f.owner : "an account that cannot be read");
-        }
-    }
-    if (!failed)
-        return true;
-    ReleaseHeld();
-    snprintf(refused, MAX_PATH, "%.*s", static_cast<int>(failed), path);
-    return false;
-}
 
 // ASCII letters compare without case, as Windows names do.
 bool BelowFolder(const char* path, const char* folder) {
@@ -98,19 +35,11 @@ bool BelowFolder(const char* path, const char* folder) {
     return true;
 }
 
-// Creates every missing folder along path, the last one too: below the
-// Program Files folder each inherits from it, elsewhere each gets Program
-// Files' own access list, so that no user can change what administrators
-// will later run from there. Each folder created is remembered.
-void CreateDestinationFolders(const char* path) {
-    char folder[MAX_PATH];
-    for (size_t end = 3; NextPathFolder(path, true, &end, folder);) {
-        if (GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES)
-            continue;
-        SECURITY_ATTRIBUTES* security = BelowFolder(folder, ProgramFiles()) ? nullptr : ProgramFolderSecurity();
-        if (CreateDirectoryA(folder, security))
-            RememberFolder(folder);
-    }
+// Below the Program Files folder a folder made for the destination inherits
+// from it; elsewhere it gets Program Files' own access list, so that no user
+// can change what administrators will later run from there.
+SECURITY_ATTRIBUTES* SecurityFor(const char* folder) {
+    return BelowFolder(folder, ProgramFiles()) ? nullptr : ProgramFolderSecurity();
 }
 
 // Whether every path of this package fits below destination. The program
@@ -126,42 +55,80 @@ bool PathsFitBelow(const char* destination) {
     return RoomForPaths(strlen(destination), longestPath, longestFolder);
 }
 
+// A component "." or "..", which would make the path name another folder
+// than the one its text seems to (C:\Program Files\..\App).
+bool HasDotComponent(const char* path) {
+    for (const char* c = path + 2; *c; ++c) {
+        if (*c != '\\')
+            continue;
+        size_t n = strcspn(c + 1, "\\");
+        if ((n == 1 && c[1] == '.') || (n == 2 && c[1] == '.' && c[2] == '.'))
+            return true;
+    }
+    return false;
+}
+
+bool FormAccepted(const char* path) {
+    return path[0] != '\0' && path[1] == ':' && path[2] == '\\' && !strstr(path + 2, "\\\\") &&
+           PathsFitBelow(path);
+}
+
+DestinationVerdict VerdictOf(WalkVerdict walked) {
+    static const DestinationVerdict kVerdicts[] = {kDestinationAccepted,        kDestinationLinkRefused,
+                                                   kDestinationNotOwned,        kDestinationOthersMayChange,
+                                                   kDestinationTaken,           kDestinationUnusable};
+    return kVerdicts[walked];
+}
+
+void LogRefusal(const char* path, const WalkResult& walked) {
+    const char* why = walked.verdict == kWalkLinkRefused
+                          ? "is a link, junction or mount point that a user without administrator rights could have made"
+                      : walked.verdict == kWalkTaken ? "was made by someone else while the path was made"
+                      : walked.verdict == kWalkUnusable && walked.owner.verdict != kDescriptorUnreadable
+                          ? "cannot be opened or made"
+                          : OwnerVerdictText(walked.owner.verdict);
+    LogLine("destination: %s: refused, %s %s%s%s%s", path, walked.folder, why, walked.owner.account[0] ? " (" : "",
+            walked.owner.account, walked.owner.account[0] ? ")" : "");
+}
+
 }  // namespace
 
-void RemoveDestinationFolders() {
-    ReleaseHeld();
-    PageFolders* f = DestinationFolders();
-    while (f->count > 0)
-        RemoveDirectoryA(f->path[--f->count]);
+unsigned DestinationTextId(DestinationVerdict verdict) {
+    static const unsigned kIds[] = {0, 8, 53, 39, 50, 51, 52, 54};
+    return kIds[verdict];
 }
+
+void RemoveDestinationFolders() { TreeRemoveDestinationFolders(); }
 
 DestinationCheck AcceptDestination(const char* path) {
     DestinationCheck check = {kDestinationAccepted, ""};
-    if (path[0] == '\0' || path[1] != ':' || path[2] != '\\' || !PathsFitBelow(path)) {
+    if (!FormAccepted(path)) {
         LogLine("destination: %s: not a folder path of the form X:\\folder, or too long for the package", path);
         check.verdict = kDestinationBadForm;
         return check;
     }
-    RemoveDestinationFolders();
-    // Before anything is written, and again once the missing folders are
-    // made: whatever stands along the path then is held as it was checked.
-    bool held = HoldAlong(path, check.folder);
-    if (held) {
-        CreateDestinationFolders(path);
-        held = HoldAlong(path, check.folder);
-    }
-    if (!held) {
-        RemoveDestinationFolders();
-        LogLine(
-            "destination: %s: refused, %s is a link or junction that a user without administrator rights could "
-            "have made, or cannot be checked",
-            path, check.folder);
-        check.verdict = kDestinationLinkRefused;
+    if (HasDotComponent(path)) {
+        LogLine("destination: %s: refused, a folder of the path is named \".\" or \"..\"", path);
+        check.verdict = kDestinationDotted;
         return check;
     }
-    char stored[MAX_PATH];
-    snprintf(stored, sizeof stored, "%s", path);
-    ScratchWrite(kScratchDestination, stored);
+    RemoveDestinationFolders();
+    // The folders are walked without a trailing backslash, the root's but.
+    char walked[MAX_PATH];
+    snprintf(walked, sizeof walked, "%s", path);
+    for (size_t n = strlen(walked); n > 3 && walked[n - 1] == '\\';)
+        walked[--n] = '\0';
+    char productKey[MAX_PATH];
+    ProductKeyPath(productKey, sizeof productKey);
+    bool earlier = productKey[0] != '\0' && RegistersUninstallerOf(productKey, walked);
+    WalkResult result = WalkDestination(walked, earlier, SecurityFor);
+    if (result.verdict != kWalkAccepted) {
+        LogRefusal(path, result);
+        check.verdict = VerdictOf(result.verdict);
+        snprintf(check.folder, sizeof check.folder, "%s", result.folder);
+        return check;
+    }
+    ScratchWrite(kScratchDestination, path);
     LogLine("destination: %s", path);
     return check;
 }

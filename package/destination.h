@@ -1,7 +1,9 @@
 // The destination folder's rules, shared by the destination page and the
-// silent run: the accepted form and length of the path, no link or junction
-// along it that a user could have made, the folders its acceptance created
-// (so that a cancel removes them).
+// silent run: the accepted form and length of the path, and whose its
+// folders are (package/destinationwalk.h): no link or junction a user could
+// have made along it, and an existing destination, and every folder above
+// it, that only administrators control. An accepted destination's folders
+// stay held in the held tree until the run ends.
 #ifndef BRONDALE_PACKAGE_DESTINATION_H
 #define BRONDALE_PACKAGE_DESTINATION_H
 
@@ -10,29 +12,37 @@
 // What AcceptDestination made of a path.
 enum DestinationVerdict {
     kDestinationAccepted,
-    kDestinationBadForm,      // not X:\..., or too long for the package's paths
-    kDestinationLinkRefused,  // a folder along it is a link or junction a user could have made
+    kDestinationBadForm,          // not X:\..., a doubled backslash, or too long for the package's paths
+    kDestinationDotted,           // a "." or ".." component
+    kDestinationLinkRefused,      // a folder along it is a link or junction a user could have made
+    kDestinationNotOwned,         // a folder along it belongs to an account that is no administrator
+    kDestinationOthersMayChange,  // a folder along it may be changed by someone else
+    kDestinationTaken,            // a folder it was to make was made by someone else meanwhile
+    kDestinationUnusable,         // a folder along it cannot be opened, read or made
 };
 struct DestinationCheck {
     DestinationVerdict verdict;
-    // With kDestinationLinkRefused: the folder along the path that is such a
-    // link, or that could not be checked; "" otherwise.
+    // The folder at fault (for every verdict but the first three); "" otherwise.
     char folder[MAX_PATH];
 };
 
-// Accepts a path whose second and third characters are ":\", under which
-// every path of the program section and of the uninstall record fits in 259
-// characters, and which neither is nor lies below a link or junction that a
-// user without administrator rights could have made (package/
-// destinationrule.h): creates its missing folders, the chosen one too (the
-// access list of Program Files for those outside it), holds every folder
-// along it open against deletion and renaming for the rest of the run, and
-// records it under key 10. Otherwise logs why; nothing is created. Windows
-// only (it opens the folders).
+// The text ID that tells the user a verdict (8 for a bad form; the others
+// are followed by the folder).
+unsigned DestinationTextId(DestinationVerdict verdict);
+
+// Accepts a path whose second and third characters are ":\", with no "."
+// or ".." component and no doubled backslash, under which every path of the
+// program section and of the uninstall record fits in 259 characters, and
+// whose folders pass the walk (package/destinationwalk.h; the earlier
+// installation of this product is the destination whose uninstaller the
+// product's Uninstall key registers): creates its missing folders, the
+// chosen one too (the access list of Program Files for those outside it),
+// holds every folder along it for the rest of the run, and records it under
+// key 10. Otherwise logs why; nothing is created.
 DestinationCheck AcceptDestination(const char* path);
-// Lets go of the folders along the destination and removes those that its
-// acceptance created (the chosen folder and its parents), deepest first,
-// where they are empty.
+// Removes the folders that the destination's acceptance created (the chosen
+// folder and its parents), deepest first, where they are empty, and lets
+// every held folder go.
 void RemoveDestinationFolders();
 
 #endif

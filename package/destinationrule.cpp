@@ -1,13 +1,12 @@
-// The destination's rule about links and junctions; no system calls.
+// The destination's rule about links, owners and access lists; no system
+// calls.
 #include "package/destinationrule.h"
 
-#include <cstring>
-
-ReparseKind KindOfFolder(bool reparse, uint32_t tag, bool volumeTarget) {
+ReparseKind KindOfFolder(bool reparse, uint32_t tag) {
     if (!reparse)
         return kPlainFolder;
-    if (tag == kTagMountPoint && volumeTarget)
-        return kVolumeMountPoint;
+    if (tag == kTagMountPoint)
+        return kMountPoint;
     // A tag that is no name surrogate (cloud files, deduplication) keeps the
     // folder where it is; a tag the handle could not tell is taken as a link.
     if (tag != 0 && (tag & kTagNameSurrogate) == 0)
@@ -15,18 +14,29 @@ ReparseKind KindOfFolder(bool reparse, uint32_t tag, bool volumeTarget) {
     return kLinkOrJunction;
 }
 
-bool IsAdministrativeOwner(const char* sid) {
-    static const char* const owners[] = {
-        "S-1-5-18",                                                        // SYSTEM
-        "S-1-5-32-544",                                                    // Administrators
-        "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
-    };
-    for (const char* owner : owners)
-        if (strcmp(sid, owner) == 0)
-            return true;
-    return false;
+bool RedirectRefused(ReparseKind kind, const char* ownerSid) {
+    return kind != kPlainFolder && !IsAdministrativeOwner(ownerSid);
 }
 
-bool RedirectRefused(ReparseKind kind, const char* ownerSid) {
-    return kind == kLinkOrJunction && !IsAdministrativeOwner(ownerSid);
+FolderJudgement JudgeFolder(ReparseKind kind, const char* linkOwner, const char* descriptor, FolderPlace place,
+                            bool earlier, const char* trustedAccount) {
+    FolderJudgement judgement = {kFolderAccepted, {kOnlyAdministrators, ""}};
+    if (RedirectRefused(kind, linkOwner)) {
+        judgement.verdict = kFolderLinkRefused;
+        return judgement;
+    }
+    judgement.owner =
+        JudgeDescriptor(descriptor, place == kFolderChosen ? kRightsOverFolder : kRightsOverPath, trustedAccount);
+    OwnerVerdict owner = judgement.owner.verdict;
+    if (owner == kOnlyAdministrators)
+        return judgement;
+    if (place == kFolderChosen && earlier && kind == kPlainFolder)
+        judgement.verdict = kFolderToProtect;
+    else if (owner == kOwnerNotAdministrator)
+        judgement.verdict = kFolderNotOwned;
+    else if (owner == kDescriptorUnreadable)
+        judgement.verdict = kFolderUnreadable;
+    else
+        judgement.verdict = kFolderOthersMayChange;
+    return judgement;
 }

@@ -1,29 +1,38 @@
-// The folders along a destination's path, opened one by one as themselves
-// (a link is opened, never followed) and held: while a handle is held the
-// folder cannot be deleted or renamed, so what was checked stays what is
-// used. Windows only.
+// The walk along a destination: from the drive's root down, each existing
+// folder opened as itself from the held folder above it, judged
+// (package/destinationrule.h) and held in the held tree; each missing one
+// created from the one above it and held at once. What was checked is what
+// stays held until the run ends, and no folder is made by a name that can
+// have moved meanwhile.
 #ifndef BRONDALE_PACKAGE_DESTINATIONWALK_H
 #define BRONDALE_PACKAGE_DESTINATIONWALK_H
 
-#include <windows.h>
-
-#include <cstddef>
-
 #include "package/destinationrule.h"
+#include "platform/win32api.h"
 
-// One existing folder of the path: its first length characters.
-struct PathFolder {
-    HANDLE handle;  // held without delete sharing; the caller closes it
-    size_t length;
-    ReparseKind kind;
-    char owner[192];  // the owner's SID text, "" when it cannot be read
+enum WalkVerdict {
+    kWalkAccepted,
+    kWalkLinkRefused,      // a link, junction or mount point a user could have made
+    kWalkNotOwned,         // a folder whose owner is no administrator
+    kWalkOthersMayChange,  // a folder that someone else may change
+    kWalkTaken,            // a folder made by someone else while the walk made the path
+    kWalkUnusable,         // a folder that cannot be opened, read, protected or made
 };
 
-// Opens each existing folder of path, from the first below the drive's root
-// to path itself, into folders (at most max), and stops at the first that
-// does not exist. Returns the number of handles opened, which the caller
-// closes. *failed is 0, or the length of the first folder that exists but
-// could not be opened or read (the walk stopped there).
-int OpenPathFolders(const char* path, PathFolder* folders, int max, size_t* failed);
+struct WalkResult {
+    WalkVerdict verdict;
+    char folder[MAX_PATH];  // the folder at fault ("" when accepted)
+    OwnerJudgement owner;   // what its descriptor showed
+};
+
+// Walks path ("X:\..."): every existing folder below the drive's root is
+// judged (the destination and its record folder DEST\UnInstall as chosen,
+// the others as above it); earlier says that the destination is the earlier
+// installation of this product, whose destination and record folder are
+// re-protected rather than refused. Missing folders are made with
+// security(folder). On kWalkAccepted every folder along the path, and the
+// record folder when it exists, is held in the tree; otherwise the folders
+// the walk made are removed again and nothing is held.
+WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* (*security)(const char* folder));
 
 #endif

@@ -12,7 +12,11 @@
 #include "base/installed.h"
 #include "base/regread.h"
 #include "base/switches.h"
+#include "base/ascii.h"
+#include "base/files.h"
 #include "config/config.h"
+#include "package/heldfiles.h"
+#include "package/heldtree.h"
 #include "platform/win32api.h"
 #include "trust/digest.h"
 
@@ -29,10 +33,10 @@ int CompareByName(const void* a, const void* b) {
 }
 
 // The whole file at path (at most limit bytes), zero-terminated, in memory
-// the caller frees; null when it cannot be read or is larger.
+// the caller frees; null when it cannot be read or is larger. Opened from
+// its held folder, as itself.
 char* ReadBytes(const char* path, uint32_t limit, DWORD* size) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file = HeldOpenExisting(path, GENERIC_READ, FILE_SHARE_READ);
     if (file == INVALID_HANDLE_VALUE)
         return nullptr;
     DWORD high = 0;
@@ -132,12 +136,52 @@ bool SameProduct(const char* recordPath, const char* productKey) {
     return false;
 }
 
+namespace {
+
+// Whether text is the list sealed by seal for key: bound to the folder the
+// key registers, or (sealed by an earlier version) to the key alone.
+bool SealChecks(const char* key, const char* text, size_t size, const char* seal) {
+    char folder[MAX_PATH], digest[kDigestTextSize];
+    bool bound = RegisteredFolder(key, folder) && SealDigest(key, text, size, digest, folder) &&
+                 strcmp(seal, digest) == 0;
+    return bound || (SealDigest(key, text, size, digest) && strcmp(seal, digest) == 0);
+}
+
+}  // namespace
+
+bool RegisteredFolder(const char* productKey, char* folder) {
+    char command[MAX_PATH + 32];
+    ReadMachineString(productKey, "UninstallString", command, sizeof command);
+    size_t n = strlen(command), tail = strlen(kUninstallerCommand);
+    folder[0] = '\0';
+    if (n < tail + 3 || command[0] != '"' || command[n - 1] != '"' ||
+        !SameAscii(command + n - 1 - tail, tail, kUninstallerCommand, tail) ||
+        n - 2 - tail >= MAX_PATH)
+        return false;
+    snprintf(folder, MAX_PATH, "%.*s", static_cast<int>(n - 2 - tail), command + 1);
+    return folder[0] != '\0';
+}
+
+bool RegistersUninstallerOf(const char* productKey, const char* destination) {
+    char folder[MAX_PATH], wanted[MAX_PATH];
+    if (!RegisteredFolder(productKey, folder))
+        return false;
+    snprintf(wanted, sizeof wanted, "%s", destination);
+    for (char* text : {folder, wanted})
+        for (size_t n = strlen(text); n > 3 && text[n - 1] == '\\';)
+            text[--n] = '\0';
+    return SamePath(folder, wanted);
+}
+
 size_t EarlierRead(const char* destination, const char* productKey) {
     EarlierForget();
     if (!productKey || productKey[0] == '\0')
         return 0;
     EarlierInstallation* list = Held();
     ReadSeal(productKey, list->seal);
+    // The list is read from the destination's held folders.
+    if (!TreeHoldRoot(destination))
+        return 0;
     char record[MAX_PATH], path[MAX_PATH];
     if (snprintf(record, sizeof record, "%s\\%s\\%s", destination, kRecordFolder, kRecordFile) >= MAX_PATH ||
         snprintf(path, sizeof path, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >= MAX_PATH ||
@@ -145,12 +189,11 @@ size_t EarlierRead(const char* destination, const char* productKey) {
         return 0;
     const char* why = nullptr;
     DWORD size = 0;
-    char digest[kDigestTextSize];
     if (!SameProduct(record, productKey)) {
         why = "another product's";
     } else if (!(list->text = ReadBytes(path, kEarlierListLimit, &size))) {
         why = "cannot be read or is too large";
-    } else if (!SealDigest(productKey, list->text, size, digest) || strcmp(list->seal, digest) != 0) {
+    } else if (!SealChecks(productKey, list->text, size, list->seal)) {
         why = "its digest is missing or differs";
         list->listChanged = list->seal[0] != '\0';
     } else if (!ParseHeld(list)) {

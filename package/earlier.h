@@ -22,6 +22,17 @@ bool ParseListLine(char* line, uint32_t* size, uint32_t* crc, const char** relat
 // Uninstall key) in [reg]: an earlier installation of the same product.
 bool SameProduct(const char* recordPath, const char* productKey);
 
+// The installation folder that the product's Uninstall key productKey
+// registers, taken from its UninstallString ("\"<folder>\Uninstall\UnInst.exe\"")
+// exactly as written there, into folder (MAX_PATH bytes); false, with "",
+// when the key has none of that form.
+bool RegisteredFolder(const char* productKey, char* folder);
+// True when that folder is destination (without regard to the case of ASCII
+// letters or a trailing backslash): the product's Uninstall key, which only
+// administrators can write, registers the uninstaller of an installation
+// into destination.
+bool RegistersUninstallerOf(const char* productKey, const char* destination);
+
 // A list larger than this is not read: everything is then replaced, and
 // nothing of it is merged into the new list.
 const uint32_t kEarlierListLimit = 64u << 20;
@@ -52,8 +63,10 @@ struct EarlierInstallation {
 };
 
 // Forgets any list read before, then reads the seal and destination's
-// earlier list: the list is trusted when the earlier record there lists
-// productKey and the list's SHA-256 for that key is the seal. Returns the
+// earlier list (through the held tree): the list is trusted when the
+// earlier record there lists productKey and the list's seal digest for that
+// key and the folder the key registers is the seal (or, for a list sealed
+// by an earlier version, the digest for the key alone). Returns the
 // number of files it now holds; 0 when there is no list to trust (logged).
 size_t EarlierRead(const char* destination, const char* productKey);
 // What the last EarlierRead found.

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "package/earlier.h"
+#include "package/heldfiles.h"
 #include "package/locator.h"
 #include "package/member.h"
 #include "package/placement.h"
@@ -41,9 +42,8 @@ bool RecordKept(const PoolJob& job, bool written) {
     if (job.kept[0] == '\0' || WrittenAddKept(job.path, job.kept, job.attributes))
         return true;
     if (written)
-        DeleteFileA(job.path);
-    MoveFileA(job.kept, job.path);
-    SetFileAttributesA(job.path, job.attributes);
+        HeldDelete(job.path);
+    HeldPutBack(job.kept, job.path, job.attributes);
     return false;
 }
 
@@ -55,7 +55,7 @@ void Retire(const PoolJob& job, bool failed) {
         if (!RecordKept(job, true)) {
             result = kSectionNoMemory;
         } else if (!WrittenAdd(job.path, false)) {
-            DeleteFileA(job.path);
+            HeldDelete(job.path);
             result = kSectionNoMemory;
         } else {
             WrittenSetSum(WrittenCount() - 1, job.size, job.crc);

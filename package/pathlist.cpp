@@ -9,6 +9,7 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "base/scratch.h"
+#include "package/heldtree.h"
 #include "package/locator.h"
 #include "package/placement.h"
 #include "package/record.h"
@@ -58,9 +59,38 @@ int ReaderByte(HANDLE list) {
     return r->data[r->next++];
 }
 
+// The folder that the last TreeMakeFolders made deepest, "" for none.
+char* LastMade() {
+    static char folder[MAX_PATH];
+    return folder;
+}
+
 void RecordFolder(const char* folder) {
     // A folder the record cannot hold stays behind on failure; it is empty.
     WrittenAdd(folder, true);
+    snprintf(LastMade(), MAX_PATH, "%s", folder);
+}
+
+// Whether the target is held as the tree's root for this list.
+bool* TargetHeld() {
+    static bool held;
+    return &held;
+}
+
+// Holds the target, making it first when it is not there (a scratch
+// section's; the destination is made and held by its acceptance).
+bool HoldTarget(const char* target) {
+    if (*TargetHeld())
+        return true;
+    if (!TreeHoldRoot(target)) {
+        char self[MAX_PATH];
+        snprintf(self, sizeof self, "%s\\", target);
+        CreateBaseDirectory(self, nullptr);
+        if (!TreeHoldRoot(target))
+            return false;
+    }
+    *TargetHeld() = true;
+    return true;
 }
 
 // The folder of the previous member, with its trailing backslash: it and
@@ -68,33 +98,6 @@ void RecordFolder(const char* folder) {
 char* LastParent() {
     static char folder[MAX_PATH];
     return folder;
-}
-
-// Whether the target folder has been made for this list.
-bool* TargetMade() {
-    static bool made;
-    return &made;
-}
-
-// Where the folders of path stop being known: the length of the longest
-// folder path (before a backslash) that path shares with the previous
-// member's folder, at least the target's.
-size_t KnownFolders(const char* path, size_t targetLength) {
-    const char* parent = LastParent();
-    size_t known = targetLength;
-    for (size_t i = 0; parent[i] != '\0' && parent[i] == path[i]; ++i)
-        if (parent[i] == '\\' && i > known)
-            known = i;
-    return known;
-}
-
-// Creates the folders of the file path path from the one ending at missing
-// down to the file's own, recording each one made.
-void CreateFoldersFrom(const char* path, size_t missing) {
-    char folder[MAX_PATH];
-    for (size_t end = missing; NextPathFolder(path, false, &end, folder);)
-        if (CreateDirectoryA(folder, nullptr))
-            RecordFolder(folder);
 }
 
 // Builds target\line into path (MAX_PATH bytes) for a line that passes the
@@ -119,7 +122,7 @@ HANDLE OpenPathList() {
     if (list != INVALID_HANDLE_VALUE) {
         ReaderReset();
         LastParent()[0] = '\0';
-        *TargetMade() = false;
+        *TargetHeld() = false;
     }
     return list;
 }
@@ -159,29 +162,26 @@ SectionResult dircat(HANDLE list, const char* target) {
     char* path = tmp();
     if (ffscanf(list, line) != 1 || !BuildOutputPath(path, target, line))
         return kSectionDamaged;
-    // Consecutive members usually share a folder: create each one once.
+    // Consecutive members usually share a folder: look at each one once.
     char* parent = LastParent();
     size_t parentLength = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
     if (strlen(parent) == parentLength && memcmp(parent, path, parentLength) == 0)
         return kSectionOk;
-    size_t missing = 0;
-    SectionResult checked = CheckFolders(path, KnownFolders(path, strlen(target)), parentLength, &missing);
-    if (checked != kSectionOk)
-        return checked;
-    // The target and the folders above it are not the section's own and stay
-    // whatever happens; only folders created below the target are recorded.
-    if (!*TargetMade()) {
-        char self[MAX_PATH];
-        snprintf(self, sizeof self, "%s\\", target);
-        CreateBaseDirectory(self, nullptr);
-        *TargetMade() = true;
-    }
+    if (!HoldTarget(target))
+        return kSectionWriteFailed;
+    // Every folder from the target down is held from the one above it: one
+    // that is there is opened as itself, a missing one is made and recorded.
+    // The target and the folders above it are not the section's own.
+    LastMade()[0] = '\0';
+    SectionResult made = TreeMakeFolders(path, parentLength, nullptr, RecordFolder);
+    if (made != kSectionOk)
+        return made;
     memcpy(parent, path, parentLength);
     parent[parentLength] = '\0';
-    if (missing == 0)
-        return RecordStale(parent);
-    CreateFoldersFrom(path, missing);
-    return kSectionOk;
+    // A folder that was there may hold kept copies of a run that ended early.
+    size_t madeLength = strlen(LastMade());
+    bool own = madeLength + 1 == parentLength && memcmp(LastMade(), path, madeLength) == 0;
+    return own ? kSectionOk : RecordStale(parent);
 }
 
 bool RoomForPaths(size_t destinationLength, size_t longestPath, size_t longestFolder) {

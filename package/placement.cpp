@@ -1,10 +1,9 @@
 // Safe placement. Nothing here writes to what already stands at a path: a
-// name in the way is looked at by its attributes (or opened only to be
-// read, never through a link), and every file moved aside or created is
-// recorded, or undone at once when the record cannot take it.
+// name in the way is opened as itself from its held folder, only to be
+// moved aside or read, and every file moved aside or created is recorded,
+// or undone at once when the record cannot take it.
 #include "package/placement.h"
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,26 +13,10 @@
 #include "base/names.h"
 #include "base/switches.h"
 #include "lang/texts.h"
+#include "package/heldfiles.h"
 #include "package/record.h"
-
-SectionResult CheckFolders(const char* path, size_t known, size_t parentLength, size_t* missing) {
-    char folder[MAX_PATH];
-    *missing = 0;
-    for (size_t end = known + 1; NextPathFolder(path, false, &end, folder) && end <= parentLength;) {
-        DWORD attributes = GetFileAttributesA(folder);
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            *missing = end - 1;
-            return kSectionOk;
-        }
-        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            snprintf(RefusedPath(), MAX_PATH, "%s", folder);
-            return kSectionLink;
-        }
-        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            return kSectionWriteFailed;
-    }
-    return kSectionOk;
-}
+#include "trust/owner.h"
+#include "trust/relative.h"
 
 SectionResult RecordStale(const char* folder) {
     char pattern[MAX_PATH];
@@ -60,38 +43,26 @@ SectionResult RecordStale(const char* folder) {
 
 namespace {
 
-// A kept name in path's folder that is not taken: kept receives it. The
-// digits run on from a value drawn once per run, so that names of one run
-// differ and a name left by an earlier run is passed over.
-// Atomic, since the file pool's workers move files aside too.
-bool MoveAside(const char* path, char* kept, DWORD* error) {
-    static std::atomic<uint32_t> next{GetTickCount() * 2654435761u};
-    size_t folder = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        uint32_t digits = next.fetch_add(1) & 0x0FFFFFFFu;
-        if (folder + kKeptNameLength > kMaxPath) {
-            *error = ERROR_INVALID_NAME;
-            return false;
-        }
-        memcpy(kept, path, folder);
-        snprintf(kept + folder, MAX_PATH - folder, "%s%07lX", kKeptPrefix, static_cast<unsigned long>(digits));
-        if (MoveFileA(path, kept))
-            return true;
-        *error = GetLastError();
-        if (*error != ERROR_ALREADY_EXISTS && *error != ERROR_FILE_EXISTS)
-            return false;
-    }
-    return false;
-}
+HANDLE CreateNew(const char* path) { return HeldCreateNew(path, GENERIC_WRITE | DELETE); }
 
-HANDLE CreateNew(const char* path) {
-    return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-// The errors of CREATE_NEW when a name is taken: a file or link (exists), or
-// a folder or a file that refuses (access denied).
+// The errors of a new file when its name is taken: a file or link
+// (exists), or a folder or a file that refuses (access denied).
 bool InTheWay(DWORD error) {
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+}
+
+// Deletes the file just created through its own handle and closes it.
+void Unmake(HANDLE file) {
+    DeleteThrough(file);
+    CloseHandle(file);
+}
+
+// Whether the file held open may stay where it is: one name, and an
+// administrator as its owner.
+bool MayStay(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
+           JudgeHandle(file, 0).verdict == kOnlyAdministrators;
 }
 
 }  // namespace
@@ -104,18 +75,15 @@ bool AskFileInUse(const char* path) {
 }
 
 SectionResult MakeWay(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return kSectionOk;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        snprintf(RefusedPath(), MAX_PATH, "%s", path);
-        return kSectionLink;
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return kSectionWriteFailed;
     char kept[MAX_PATH];
-    DWORD error = ERROR_SUCCESS;
-    while (!MoveAside(path, kept, &error)) {
+    DWORD error = ERROR_SUCCESS, attributes = 0;
+    while (!HeldMoveAside(path, kept, &attributes, &error)) {
+        if (error == ERROR_FILE_NOT_FOUND)
+            return kSectionOk;
+        if (error == kErrorLink) {
+            snprintf(RefusedPath(), MAX_PATH, "%s", path);
+            return kSectionLink;
+        }
         // Held open without delete sharing; a running program's file can be
         // renamed, so this is an editor or a viewer the user can close.
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
@@ -126,28 +94,19 @@ SectionResult MakeWay(const char* path) {
         if (*StopExtraction())
             return kSectionStopped;
     }
-    // Hidden, so that it does not show among the product's files while the
-    // installation runs, and so that a later run can tell it from the user's.
-    SetFileAttributesA(kept, (attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
     if (!WrittenAddKept(path, kept, attributes)) {
-        MoveFileA(kept, path);
-        SetFileAttributesA(path, attributes);
+        HeldPutBack(kept, path, attributes);
         return kSectionNoMemory;
     }
     return kSectionOk;
 }
 
 HANDLE HoldInPlace(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return file;
-    // Held without delete sharing, the name cannot pass to another file
-    // now: what the attributes tell is the held file. A link opened as
-    // itself, or a folder, is not compared.
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    // Opened as itself from its held folder: a link or a folder is never
+    // compared, and held without delete sharing the name cannot pass to
+    // another file while it is.
+    HANDLE file = HeldOpenExisting(path, GENERIC_READ, FILE_SHARE_READ);
+    if (file != INVALID_HANDLE_VALUE && !MayStay(file)) {
         CloseHandle(file);
         return INVALID_HANDLE_VALUE;
     }
@@ -183,26 +142,23 @@ PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size) {
     if (file == INVALID_HANDLE_VALUE)
         return InTheWay(GetLastError()) ? kPlaceInTheWay : kPlaceFailed;
     DWORD put = 0;
-    bool ok = size == 0 || (WriteFile(file, data, size, &put, nullptr) && put == size);
-    if (!CloseHandle(file))
-        ok = false;
-    if (ok)
+    if (size != 0 && (!WriteFile(file, data, size, &put, nullptr) || put != size)) {
+        Unmake(file);
+        return kPlaceFailed;
+    }
+    if (CloseHandle(file))
         return kPlaced;
-    DeleteFileA(path);
+    HeldDelete(path);
     return kPlaceFailed;
 }
 
 PlaceResult PlaceOver(const char* path, const unsigned char* data, DWORD size, char* kept, DWORD* attributes) {
     kept[0] = '\0';
-    *attributes = GetFileAttributesA(path);
-    if (*attributes == INVALID_FILE_ATTRIBUTES)
-        return PlaceNew(path, data, size);
     DWORD error = ERROR_SUCCESS;
-    if ((*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || !MoveAside(path, kept, &error)) {
+    if (!HeldMoveAside(path, kept, attributes, &error)) {
         kept[0] = '\0';
-        return kPlaceInTheWay;
+        return error == ERROR_FILE_NOT_FOUND ? PlaceNew(path, data, size) : kPlaceInTheWay;
     }
-    SetFileAttributesA(kept, (*attributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_HIDDEN);
     // Whatever stands at path now came after the move: not waited for.
     PlaceResult placed = PlaceNew(path, data, size);
     return placed == kPlaced ? kPlaced : kPlaceFailed;
@@ -222,9 +178,8 @@ SectionResult CreateMemberFile(const char* path, HANDLE* output) {
     if (*output == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
     if (!WrittenAdd(path, false)) {
-        CloseHandle(*output);
+        Unmake(*output);
         *output = INVALID_HANDLE_VALUE;
-        DeleteFileA(path);
         return kSectionNoMemory;
     }
     return kSectionOk;

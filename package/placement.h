@@ -1,6 +1,7 @@
-// Safe placement of the section's files: folders and files are created new,
-// a link or junction on the way is refused and never followed, and a file in
-// the way is moved aside and recorded so that a failure can put it back.
+// Safe placement of the section's files, each from its held folder
+// (package/heldfiles.h): files are created new, a link or junction in the
+// way is refused and never followed, and a file in the way is moved aside
+// and recorded so that a failure can put it back.
 #ifndef BRONDALE_PACKAGE_PLACEMENT_H
 #define BRONDALE_PACKAGE_PLACEMENT_H
 
@@ -19,15 +20,6 @@ SectionResult MakeWay(const char* path);
 // answers Cancel.
 bool AskFileInUse(const char* path);
 
-// Walks the folders of path after its first known characters (the target,
-// or folders already looked at, ending before a backslash) down to the
-// file's folder (parentLength, with the backslash). A link or junction
-// among those that exist is refused and named in RefusedPath; so is a file
-// standing where a folder goes (kSectionWriteFailed). *missing is the
-// position of the backslash after the first folder that is not there, 0
-// when every one was there already. Folders missing are created by this
-// run, so nothing below them needs a look.
-SectionResult CheckFolders(const char* path, size_t known, size_t parentLength, size_t* missing);
 // Records the kept files that an interrupted run left in folder (with its
 // trailing backslash), so that this run's commit deletes them. Only hidden
 // files of the kept form count; anything else is the user's.
@@ -35,8 +27,10 @@ SectionResult RecordStale(const char* folder);
 
 // Opens the file at path to compare it with a member: for reading, sharing
 // only reading, so that nobody writes, renames or deletes it while it is
-// held, and without following a link. INVALID_HANDLE_VALUE when no plain
-// file stands there or it cannot be held so.
+// held, and as itself. INVALID_HANDLE_VALUE when no plain file stands
+// there, it cannot be held so, or it may not stay: a file left in place
+// must have one name (no hard link elsewhere) and an administrator as its
+// owner (trust/owner.h), else it is replaced.
 HANDLE HoldInPlace(const char* path);
 
 // The two ways that need no question and no record, for the file pool's

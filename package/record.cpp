@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "package/heldfiles.h"
+#include "package/heldtree.h"
 #include "platform/win32api.h"
 
 namespace {
@@ -68,31 +70,7 @@ bool Add(EntryKind kind, const char* path, const char* second, uint32_t size) {
     return true;
 }
 
-// Deletes a file whatever its attributes: a read-only one refuses until it
-// is made plain (asked only then: each call costs, thousands in an upgrade).
-void DeleteKept(const char* path, uint32_t attributes) {
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(path) && !(attributes & FILE_ATTRIBUTE_READONLY) &&
-        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL))
-        DeleteFileA(path);
-}
-
 }  // namespace
-
-bool IsKeptName(const char* name) {
-    if (strlen(name) != kKeptNameLength)
-        return false;
-    for (size_t i = 0; i < kKeptNameLength; ++i) {
-        char c = name[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        bool ok = i < 4 ? c == kKeptPrefix[i] : ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
-        if (!ok)
-            return false;
-    }
-    return true;
-}
 
 void WrittenReset() {
     Record* r = WrittenRecord();
@@ -105,6 +83,16 @@ bool WrittenAdd(const char* path, bool folder) { return Add(folder ? kEntryFolde
 
 bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes) {
     return Add(kEntryKept, original, kept, attributes);
+}
+
+void WrittenKeptGoes(const char* original) {
+    Record* r = WrittenRecord();
+    bool folder;
+    for (size_t i = r->count; i-- > 0;)
+        if (WrittenKind(i) == kEntryKept && strcmp(WrittenEntry(i, &folder), original) == 0) {
+            r->offsets[i].crc = 1;
+            return;
+        }
 }
 
 bool WrittenAddStale(const char* kept) { return Add(kEntryStale, kept, nullptr, 0); }
@@ -159,13 +147,11 @@ void WrittenTakeBack() {
         const char* path = WrittenEntry(i, &folder);
         EntryKind kind = WrittenKind(i);
         if (kind == kEntryFile) {
-            DeleteFileA(path);
+            HeldDelete(path);
         } else if (kind == kEntryKept) {
-            uint32_t attributes = WrittenRecord()->offsets[i].size;
-            // MoveFile keeps the bytes and times; the attributes went hidden
+            // A rename keeps the bytes and times; the attributes went hidden
             // with the kept name and are given back here.
-            if (MoveFileA(WrittenKeptName(i), path))
-                SetFileAttributesA(path, attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+            HeldPutBack(WrittenKeptName(i), path, WrittenRecord()->offsets[i].size);
         }
     }
     // Folders were recorded parent first, so going backwards removes children
@@ -173,7 +159,7 @@ void WrittenTakeBack() {
     for (size_t i = WrittenCount(); i-- > 0;) {
         const char* path = WrittenEntry(i, &folder);
         if (folder)
-            RemoveDirectoryA(path);
+            TreeRemoveFolder(path);
     }
     WrittenReset();
 }
@@ -181,8 +167,13 @@ void WrittenTakeBack() {
 void WrittenCommit() {
     for (size_t i = 0; i < WrittenCount(); ++i) {
         EntryKind kind = WrittenKind(i);
-        if (kind == kEntryKept || kind == kEntryStale)
-            DeleteKept(WrittenKeptName(i), kind == kEntryKept ? WrittenRecord()->offsets[i].size : 0);
+        bool folder;
+        const char* kept = WrittenKeptName(i);
+        bool goes = WrittenRecord()->offsets[i].crc != 0;
+        if (kind == kEntryKept && !goes && !HeldFileThere(WrittenEntry(i, &folder)))
+            HeldPutBack(kept, WrittenEntry(i, &folder), WrittenRecord()->offsets[i].size);
+        else if (kind == kEntryKept || (kind == kEntryStale && KeptOriginalThere(kept)))
+            HeldDelete(kept);
     }
     WrittenReset();
 }

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "package/heldfiles.h"
+
 enum EntryKind {
     kEntryFile,       // a file this run created (possibly over a kept one)
     kEntryFolder,     // a folder this run created
@@ -19,14 +21,6 @@ enum EntryKind {
     kEntryUnchanged,  // a file of the package already in place, left as it was
 };
 
-// Kept files are named "~BDK" and seven upper-case hexadecimal digits, in the
-// folder of the file they stand for: eleven characters, so that beside any
-// folder of at most 247 characters the name still fits in 259.
-const char kKeptPrefix[] = "~BDK";
-const size_t kKeptNameLength = 11;
-// True for a name of that form (case-blind).
-bool IsKeptName(const char* name);
-
 // Forgets the record (and frees its memory).
 void WrittenReset();
 // Adds a file or a folder; false when memory ran out (nothing was added).
@@ -34,6 +28,9 @@ bool WrittenAdd(const char* path, bool folder);
 // Adds a kept file: original moved to kept, with its attributes before the
 // move. False when memory ran out (nothing was added).
 bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes);
+// Marks this run's kept copy of original as one that goes at commit although
+// original is left without a file (the run means the name to go).
+void WrittenKeptGoes(const char* original);
 // Adds a kept file left by an earlier run; it is deleted on commit only.
 bool WrittenAddStale(const char* kept);
 // Adds a file left in place because it already holds the member's bytes
@@ -43,10 +40,14 @@ bool WrittenAddUnchanged(const char* path, uint32_t size, uint32_t crc);
 // Takes back in reverse order: deletes the recorded files, puts every kept
 // file back under its name with its attributes, then removes the recorded
 // folders deepest first where this leaves them empty; the record is then
-// forgotten. A kept file whose name has been taken meanwhile stays kept.
+// forgotten. Every file is reached from its held folder (package/
+// heldfiles.h). A kept file whose name has been taken meanwhile stays kept.
 void WrittenTakeBack();
 // Deletes the kept files (this run's and stale ones) and forgets the record:
-// what was written stays and can no longer be taken back.
+// what was written stays and can no longer be taken back. A kept file is
+// deleted only while its original name holds a file again; this run's whose
+// name is empty goes back there (unless WrittenKeptGoes said otherwise), and
+// a stale one stays.
 void WrittenCommit();
 // Number of recorded entries; entry i with its kind. For a kept entry the
 // path is the original's; WrittenKeptName gives the kept name.

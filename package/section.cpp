@@ -13,6 +13,7 @@
 #include "config/config.h"
 #include "package/earlier.h"
 #include "package/filejob.h"
+#include "package/heldtree.h"
 #include "package/locator.h"
 #include "package/member.h"
 #include "package/pathlist.h"
@@ -146,6 +147,9 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     *crc32(0, true) = 0;
     ResetProgress();
     WrittenReset();
+    // Every file goes below the target from its held folder; a target that
+    // is not there yet is made with the first member's folders.
+    TreeHoldRoot(target);
     if (*PaczkaZProgramem()) {
         char productKey[MAX_PATH];
         ProductKeyPath(productKey, sizeof productKey);

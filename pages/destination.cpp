@@ -1,7 +1,8 @@
 // The destination page (template 54): proposes Program Files\<product>, lets
 // the user browse or type another folder, and on 109 checks the path's form
-// and length and the links along it, creates its folders (remembered, so
-// that a cancel removes them) and records it under key 10.
+// and length and whose its folders are, creates and holds them (remembered,
+// so that a cancel removes them) and records it under key 10; a refusal
+// names the folder and why.
 #include "pages/destination.h"
 
 #include <cstdio>
@@ -62,13 +63,10 @@ bool SprawdzSciezke() {
     DestinationCheck check = AcceptDestination(path);
     if (check.verdict == kDestinationAccepted)
         return false;
-    if (check.verdict == kDestinationBadForm) {
-        Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
-        return true;
-    }
-    // A link or junction along the path: the text names it.
+    unsigned id = DestinationTextId(check.verdict);
+    // A folder along the path is at fault: the text names it and why.
     char text[256 + MAX_PATH + 2];
-    snprintf(text, sizeof text, "%s\r\n%s", GetLang(39, DefaultText(39)), check.folder);
+    snprintf(text, sizeof text, "%s%s%s", GetLang(id, DefaultText(id)), check.folder[0] ? "\r\n" : "", check.folder);
     Tell(text, Brondale(), MB_ICONERROR, IDOK);
     return true;
 }

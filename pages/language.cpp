@@ -17,13 +17,19 @@
 namespace {
 
 BOOL OnInit(HWND hwnd) {
-    if (ustawtmp()) {
+    bool refused = ustawtmp();
+    if (!refused) {
+        GetCfg();
+        refused = !ScratchFoldersHeld();
+    }
+    if (refused) {
+        if (tmp_dir()[0] != '\0')
+            EmptyScratch();
         tmp_dir()[0] = '\0';
         Tell("The temporary folder cannot be used.", Brondale(), MB_ICONERROR, IDOK);
         EndDialog(hwnd, 0);
         return FALSE;
     }
-    GetCfg();
     LogLine("scratch folder: %s", tmp_dir());
     HwndMain()[PAGE_LANGUAGE] = hwnd;
     RozpakujJezyki();

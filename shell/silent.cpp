@@ -21,8 +21,10 @@
 #include "package/destination.h"
 #include "package/programfiles.h"
 #include "package/extract.h"
+#include "package/heldfiles.h"
 #include "package/locator.h"
 #include "shell/startup.h"
+#include "trust/relative.h"
 #include "trust/scratch.h"
 
 namespace {
@@ -99,24 +101,17 @@ bool ChooseDestination(char* destination) {
 int PrepareDestination(const char* destination) {
     if (AcceptDestination(destination).verdict != kDestinationAccepted)
         return kExitDestination;
-    CreateDirectoryA(destination, nullptr);
-    DWORD attributes = GetFileAttributesA(destination);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        LogLine("destination: %s: the folder cannot be created", destination);
-        return kExitDestination;
-    }
-    // A probe file that this run creates (a new name, never through a link
-    // planted under it) and that goes away when it is closed.
-    char probe[MAX_PATH];
-    snprintf(probe, sizeof probe, "%s\\Brondale%lu.tmp", destination, static_cast<unsigned long>(GetTickCount()));
-    HANDLE h = CreateFileA(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
-                           nullptr);
+    // A probe file that this run creates in the held folder (a new name,
+    // never through a link) and deletes through its own handle.
+    char name[32];
+    snprintf(name, sizeof name, "Brondale%lu.tmp", static_cast<unsigned long>(GetTickCount()));
+    HANDLE h = HeldFileCreate(destination, name, false);
     if (h == INVALID_HANDLE_VALUE) {
         LogLine("destination: %s: the folder cannot be written (error %lu)", destination,
                 static_cast<unsigned long>(GetLastError()));
         return kExitDestination;
     }
+    DeleteThrough(h);
     CloseHandle(h);
     return kExitInstalled;
 }
@@ -194,6 +189,12 @@ int InstallSilently() {
         return kExitRefused;
     }
     GetCfg();
+    if (!ScratchFoldersHeld()) {
+        LogLine("scratch folder: %s: its Lang and Install folders cannot be made and held", tmp_dir());
+        KoniecProgramu();
+        RemoveDirectoryA(tmp_dir());
+        return kExitRefused;
+    }
     LogLine("scratch folder: %s", tmp_dir());
     int code = Install();
     KoniecProgramu();

@@ -6,6 +6,7 @@
 
 #include "base/names.h"
 #include "base/switches.h"
+#include "package/heldtree.h"
 #include "package/locator.h"
 #include "pages/worker.h"
 #include "trust/scratch.h"
@@ -72,5 +73,8 @@ void KoniecProgramu() {
             CloseHandle(*package);
         *package = nullptr;
     }
+    // The folders the run held for its sections go first, so that the
+    // scratch folder's own can be emptied and removed.
+    TreeRelease();
     EmptyScratch();
 }
