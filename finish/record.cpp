@@ -13,6 +13,8 @@
 #include "base/format.h"
 #include "base/installed.h"
 #include "package/earlier.h"
+#include "package/heldfiles.h"
+#include "package/heldtree.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "base/files.h"
@@ -20,6 +22,7 @@
 #include "base/switches.h"
 #include "trust/digest.h"
 #include "trust/folder.h"
+#include "trust/relative.h"
 #include "finish/recordcopy.h"
 
 namespace {
@@ -131,7 +134,7 @@ bool KeepEarlier(HANDLE list, const char** written, size_t count) {
 }  // namespace
 
 bool WriteFileList(const char* destination, const char* listPath, bool withEarlier) {
-    HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE list = HeldCreateAfresh(listPath, GENERIC_WRITE | DELETE);
     if (list == INVALID_HANDLE_VALUE)
         return false;
     size_t prefix = strlen(destination);
@@ -152,12 +155,22 @@ bool WriteFileList(const char* destination, const char* listPath, bool withEarli
         ok = KeepEarlier(list, written, count);
     }
     free(written);
+    if (!ok)
+        DeleteThrough(list);
     return CloseHandle(list) && ok;
 }
 
 namespace {
 
 void RecordCreatedFolder(const char* folder) { WrittenAdd(folder, true); }
+
+// The folder above path and its last name.
+void SplitFolder(const char* path, char* above, const char** name) {
+    const char* slash = strrchr(path, '\\');
+    size_t n = slash ? static_cast<size_t>(slash - path) : 0;
+    snprintf(above, MAX_PATH, "%.*s", static_cast<int>(n), path);
+    *name = slash ? slash + 1 : path;
+}
 
 // The kept name of original when this run moved it aside, else null.
 const char* KeptFor(const char* original) {
@@ -177,28 +190,24 @@ const char* KeptFor(const char* original) {
 // version may have left it inheriting from the destination. A link standing
 // there is refused.
 SectionResult MakeRecordFolder(const char* folder, bool earlierOfThisProduct) {
-    DWORD attributes = GetFileAttributesA(folder);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        snprintf(RefusedPath(), MAX_PATH, "%s", folder);
-        return kSectionLink;
-    }
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if (earlierOfThisProduct)
-            LogLine("record folder %s: access list %s", folder, ProtectRecordFolder(folder) ? "set" : "not set");
-        return kSectionOk;
-    }
-    CreateBaseDirectory(folder, RecordCreatedFolder);
+    char above[MAX_PATH], inside[MAX_PATH];
+    const char* name;
+    SplitFolder(folder, above, &name);
     SECURITY_ATTRIBUTES* security = RecordFolderSecurity();
-    if (!security || !CreateDirectoryA(folder, security))
+    if (!security || snprintf(inside, sizeof inside, "%s\\", folder) >= MAX_PATH || !TreeHoldRoot(above))
         return kSectionWriteFailed;
-    RecordCreatedFolder(folder);
-    return kSectionOk;
+    // Made from the destination's held handle with its protected list, and
+    // held; one that is there is opened as itself (a link is refused).
+    size_t before = WrittenCount();
+    SectionResult result = TreeMakeFolders(inside, strlen(inside), security, RecordCreatedFolder);
+    if (result == kSectionOk && earlierOfThisProduct && WrittenCount() == before)
+        LogLine("record folder %s: access list %s", folder,
+                ProtectFolderIn(TreeFind(above), name, kRecordFolderSddl) ? "set" : "not set");
+    return result;
 }
 
 // Records path as written when it exists; false only when memory ran out.
-bool RecordIfThere(const char* path) {
-    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES || WrittenAdd(path, false);
-}
+bool RecordIfThere(const char* path) { return !HeldFileThere(path) || WrittenAdd(path, false); }
 
 }  // namespace
 
@@ -224,17 +233,15 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     // its seal is taken of the lines as they are written.
     ListSeal* seal = ListSealing();
     if (productKey)
-        SealBegin(&seal->hashing, productKey);
+        SealBegin(&seal->hashing, productKey, destination);
     bool listed = WriteFileList(destination, list, merge);
     if (!SealEnd(&seal->hashing, seal->digest) || !listed)
         seal->digest[0] = '\0';
-    if (!listed) {
-        DeleteFileA(list);
+    if (!listed)
         return kSectionWriteFailed;
-    }
     if (!WrittenAdd(list, false))
         return kSectionNoMemory;
-    HANDLE created = CreateFileA(record, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE created = HeldCreateNew(record, GENERIC_WRITE);
     if (created == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
     CloseHandle(created);
@@ -244,10 +251,11 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     CopyLanguageRecord(language);
     if (!RecordIfThere(language))
         return kSectionNoMemory;
-    if (!CopyFileA(uninstallerSource, uninstaller, TRUE)) {
-        DeleteFileA(uninstaller);
+    // With the built-in language the earlier language file goes for good.
+    if (!HeldFileThere(language))
+        WrittenKeptGoes(language);
+    if (!HeldCopyIn(uninstallerSource, uninstaller))
         return kSectionWriteFailed;
-    }
     return WrittenAdd(uninstaller, false) ? kSectionOk : kSectionNoMemory;
 }
 
@@ -256,6 +264,6 @@ const char* FileListSeal() { return ListSealing()->digest; }
 void CopyLanguageRecord(const char* target) {
     char chosen[MAX_PATH];
     ScratchRead(kScratchLanguage, chosen, sizeof chosen);
-    DeleteFileA(target);
-    CopyFileA(chosen, target, FALSE);
+    HeldDelete(target);
+    HeldCopyIn(chosen, target);
 }

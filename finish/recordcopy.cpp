@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/ini.h"
+#include "package/heldfiles.h"
 #include "platform/win32api.h"
 #include "trust/digest.h"
 
@@ -52,18 +53,18 @@ void CopySet(const char* section, const char* key, const char* value) {
     IniSet(c->text, &c->size, c->capacity, section, key, value);
 }
 
-bool WriteSealedRecord(const char* recordPath, const char* keyPath, char digest[kDigestTextSize]) {
+bool WriteSealedRecord(const char* recordPath, const char* keyPath, const char* folder, char digest[kDigestTextSize]) {
     digest[0] = '\0';
     const RecordCopy* c = Copy();
     if (c->lost)
         return false;
     const char* text = c->text ? c->text : "";
     size_t size = c->size;
-    HANDLE file = CreateFileA(recordPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = HeldCreateAfresh(recordPath, GENERIC_WRITE);
     DWORD put = 0;
     bool ok = file != INVALID_HANDLE_VALUE && WriteFile(file, text, static_cast<DWORD>(size), &put, nullptr) &&
               put == size;
     if (file != INVALID_HANDLE_VALUE && !CloseHandle(file))
         ok = false;
-    return ok && SealDigest(keyPath, text, size, digest);
+    return ok && SealDigest(keyPath, text, size, digest, folder);
 }

@@ -14,10 +14,11 @@ void CopyReset();
 void CopySet(const char* section, const char* key, const char* value);
 
 // Writes the copy as the whole record file at recordPath (each section in
-// the order it was first written, "key=value" lines ending in CR LF) and
-// puts the seal digest of exactly those bytes for keyPath (trust/digest.h)
-// into digest. False, with digest "", when the copy is spoiled or the file
-// cannot be written.
-bool WriteSealedRecord(const char* recordPath, const char* keyPath, char digest[kDigestTextSize]);
+// the order it was first written, "key=value" lines ending in CR LF),
+// opened as itself from its held folder (package/heldfiles.h), and puts the
+// seal digest of exactly those bytes for keyPath and the installation
+// folder folder (trust/digest.h) into digest. False, with digest "", when
+// the copy is spoiled or the file cannot be written.
+bool WriteSealedRecord(const char* recordPath, const char* keyPath, const char* folder, char digest[kDigestTextSize]);
 
 #endif

@@ -37,18 +37,11 @@ void SealRecord(const Installation& installation) {
             static_cast<int>(sizeof list))
         return;
     char digest[kDigestTextSize];
-    WriteSealedRecord(record, key, digest);
+    WriteSealedRecord(record, key, destination, digest);
     StoreDigest(key, kRecordDigestValue, digest, record);
     StoreDigest(key, kFileListDigestValue, FileListSeal(), list);
 }
 
 bool SealedBefore(const char* key, const char* destination) {
-    if (EarlierFound()->seal[0] == '\0')
-        return false;
-    char registered[MAX_PATH + 8], expected[MAX_PATH + 32];
-    ReadMachineString(key, "UninstallString", registered, sizeof registered);
-    snprintf(expected, sizeof expected, "\"%s%s\"", destination, kUninstallerCommand);
-    // The text DodajDlListy writes for this destination; case does not
-    // matter to Windows names.
-    return registered[0] != '\0' && lstrcmpiA(registered, expected) == 0;
+    return EarlierFound()->seal[0] != '\0' && RegistersUninstallerOf(key, destination);
 }

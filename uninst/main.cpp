@@ -14,6 +14,7 @@
 #include "uninst/quiet.h"
 #include "uninst/record.h"
 #include "uninst/recordtext.h"
+#include "uninst/removal.h"
 #include "uninst/steps.h"
 #include "uninst/texts.h"
 #include "trust/dllsearch.h"
@@ -115,7 +116,7 @@ void DropRecord(PrivateRecord* copy) {
 }
 
 int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder) {
-    std::string destination = Parent(uninstallFolder);
+    std::string destination;
     std::string recordPath = uninstallFolder + "\\" + kRecordFile;
     UninstallRecord record;
     std::string caption = kInstallerName;
@@ -126,7 +127,7 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     // The record and the file list lie in the product's folder, which need
     // not be an administrators-only one: obeyed only as the installer left
     // them.
-    if (!RecordIsSealed(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr)) {
+    if (!RecordIsSealed(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr, &destination)) {
         Say(Text(kTextNotSealed) + "\r\n" + recordPath, caption, MB_ICONERROR);
         return kNotTrusted;
     }
@@ -134,11 +135,17 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     if (Say(question, caption, MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
         return kCancelled;
 
-    RunFirst(destination, record.runFirst);
+    // The folders of the installed files are held from here on, while the
+    // programs of [RunU] run too, until the files are removed.
+    std::vector<ListedFile> files = ParseFileList(copy.listBytes);
+    RemovalTree tree;
     Outcome outcome;
+    if (!HoldRemovalTree(destination, files, &tree))
+        outcome.failed.push_back(destination);
+    RunFirst(destination, record.runFirst);
     RemoveShortcuts(record, &outcome);
     RemoveValues(record, &outcome);
-    RemoveFiles(destination, ParseFileList(copy.listBytes), &outcome);
+    RemoveFiles(&tree, files, &outcome);
     // With something left that could not be removed, the uninstaller, its
     // record and its entry in the list of installed programs stay, so that
     // it can be run again from there.

@@ -25,10 +25,14 @@ struct UninstallRecord {
 // True when the bytes of the record and of the file list (null when there is
 // no list) are those the installer sealed for this uninstaller: the
 // product's Uninstall key ([reg] 1, under HKEY_LOCAL_MACHINE, where only
-// administrators write) registers this very program as its UninstallString,
-// and the seal digest of each for that key's name (trust/digest.h) equals
-// the value stored there. A missing value, key or list is false. The caller
+// administrators write) registers this very program as its UninstallString
+// (the running program's final path is the registered file's, so neither a
+// second name of the file nor a copy elsewhere passes), and the seal digest
+// of each for that key's name and the installation folder it registers
+// (trust/digest.h) equals the value stored there. *folder gets that folder
+// as the key names it. A missing value, key or list is false. The caller
 // reads record and files from these same bytes (uninst/recordtext.h).
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes);
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                    std::string* folder);
 
 #endif

@@ -7,7 +7,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#include <zlib.h>
 
 #include <algorithm>
 
@@ -23,27 +22,6 @@ std::string Parent(const std::string& path) {
 }
 
 bool Gone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
-// Size and CRC-32 of a file as it is now; false when it cannot be read.
-bool FileSum(const std::string& path, uint32_t* size, uint32_t* crc) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    static unsigned char block[1 << 16];
-    uLong sum = ::crc32(0L, Z_NULL, 0);
-    uint64_t total = 0;
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(h, block, sizeof block, &got, nullptr) != 0) && got > 0) {
-        sum = ::crc32(sum, block, got);
-        total += got;
-    }
-    CloseHandle(h);
-    *size = static_cast<uint32_t>(total);
-    *crc = static_cast<uint32_t>(sum);
-    return ok && total <= UINT32_MAX;
-}
 
 std::string ShellFolder(int csidl) {
     char path[MAX_PATH] = "";
@@ -207,37 +185,6 @@ void RemoveValues(const UninstallRecord& record, Outcome* outcome) {
             outcome->failed.push_back(std::string(RootName(root)) + "\\" + subkey + " (" + value.name + ")");
         RemoveEmptyKeys(RootKey(root), subkey);
     }
-}
-
-void RemoveFiles(const std::string& destination, const std::vector<ListedFile>& files, Outcome* outcome) {
-    std::vector<std::string> folders;
-    for (const ListedFile& file : files) {
-        if (!StaysInside(file.path))
-            continue;
-        std::string path = destination + "\\" + file.path;
-        for (std::string folder = Parent(path); IsBelow(folder, destination); folder = Parent(folder))
-            folders.push_back(folder);
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
-        uint32_t size = 0, crc = 0;
-        if (!FileSum(path, &size, &crc)) {
-            outcome->failed.push_back(path);
-            continue;
-        }
-        if (size != file.size || crc != file.crc)
-            continue;  // changed since: the user's now
-        if (!DeleteFileA(path.c_str()) && !Gone(GetLastError()))
-            outcome->failed.push_back(path);
-    }
-    // Deepest first, so that a folder's subfolders go before it.
-    auto depth = [](const std::string& s) { return std::count(s.begin(), s.end(), '\\'); };
-    std::sort(folders.begin(), folders.end(), [&](const std::string& a, const std::string& b) {
-        return depth(a) != depth(b) ? depth(a) > depth(b) : a < b;
-    });
-    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    for (const std::string& folder : folders)
-        RemoveDirectoryA(folder.c_str());
 }
 
 void ListLeftovers(const std::string& destination, const std::string& uninstallFolder, bool uninstallerStays,

@@ -1,6 +1,7 @@
 // The uninstaller's steps, in the order it takes them: the programs of
-// [RunU], the shortcuts, the registry values, the installed files. Each
-// step adds to one outcome what it could not remove.
+// [RunU], the shortcuts, the registry values, the installed files
+// (uninst/removal.h). Each step adds to one outcome what it could not
+// remove.
 #ifndef BRONDALE_UNINST_STEPS_H
 #define BRONDALE_UNINST_STEPS_H
 
@@ -35,11 +36,6 @@ void RemoveValues(const UninstallRecord& record, Outcome* outcome);
 // step, taken only when everything else is gone, so that the list of
 // installed programs keeps starting the uninstaller until then.
 void RemoveEntry(const UninstallRecord& record, Outcome* outcome);
-
-// Deletes each listed file below destination whose size and CRC-32 are
-// still those the installer wrote, then the folders of listed files that
-// this leaves empty, deepest first. Entries outside destination are ignored.
-void RemoveFiles(const std::string& destination, const std::vector<ListedFile>& files, Outcome* outcome);
 
 // Names every file still below destination, except in the uninstaller's own
 // folder, as kept (unless it is already named as failed), and decides
