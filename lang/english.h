@@ -51,6 +51,11 @@ const EnglishText kEnglishTexts[] = {
     {39,
      "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
      "made. Choose another folder:"},
+    {50, "This folder, or a folder above it, belongs to an account that is not an administrator, so a user could change what the installation puts there. Choose another folder:"},
+    {51, "Users without administrator rights may change, rename or delete this folder or what it holds. Choose another folder:"},
+    {52, "Another program made this folder while the installation was creating the path. Choose the folder again:"},
+    {53, "The path names a folder by \".\" or \"..\". Give the folder's full path without them."},
+    {54, "The installation cannot open, read or create this folder. Choose another folder:"},
 };
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 
