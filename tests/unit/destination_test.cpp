@@ -1,18 +1,66 @@
-// The destination's rule about links and junctions, as a table: what a
-// folder along the path reports (reparse point, tag, volume target) and who
-// owns it, against whether the installation may lie in or below it. Wine
-// keeps no owners and reports no tags, so the refusal of a link is shown end
-// to end and the owners only here.
+// Whose a destination is. The rule is a table of what each folder along the
+// path reports (its kind, who owns a link, its descriptor's text) against
+// the verdict; Wine keeps no owners and no lists of its own, so the owners
+// and the entries are shown here, on descriptor texts as Windows writes
+// them. Natively the walk itself runs too, on the stand-in's descriptors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "helpers.h"
+#include "package/destination.h"
 #include "package/destinationrule.h"
+#include "package/heldtree.h"
+#include "platform/win32api.h"
+#include "trust/folder.h"
+#include "trust/owner.h"
 
 namespace {
 
-const char kSystem[] = "S-1-5-18";
-const char kAdministrators[] = "S-1-5-32-544";
-const char kTrustedInstaller[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 const char kUser[] = "S-1-5-21-1111-2222-3333-1001";
+const char kTrustedInstaller[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+// What Windows gives C:\Program Files (owner TrustedInstaller).
+const char kProgramFiles[] =
+    "O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+    "D:PAI(A;;FA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)"
+    "(A;CIIO;GA;;;S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464)(A;;0x1301bf;;;SY)"
+    "(A;OICIIO;GA;;;SY)(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)"
+    "(A;OICIIO;GA;;;CO)(A;;0x1200a9;;;AC)(A;OICIIO;GXGR;;;AC)";
+// What Windows gives C:\: every signed-in user may add folders there.
+const char kDriveRoot[] =
+    "O:S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464"
+    "D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)";
+// A folder made in C:\, inheriting the signed-in users' right to change it.
+const char kMadeInRootByAdmin[] = "O:BAD:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)(A;OICIID;0x1200a9;;;BU)"
+                                  "(A;OICIID;0x1301bf;;;AU)";
+const char kMadeInRootByUser[] = "O:S-1-5-21-1111-2222-3333-1001D:AI(A;OICIID;FA;;;BA)(A;OICIID;FA;;;SY)"
+                                 "(A;OICIID;0x1200a9;;;BU)(A;OICIID;0x1301bf;;;AU)";
+// What Wine reads back for every folder: its account owns it.
+const char kWineFolder[] = "O:S-1-5-21-0-0-0-1000D:(A;OICI;FA;;;SY)(A;OICI;FA;;;S-1-5-21-0-0-0-1000)"
+                           "(A;OICI;0x1200a9;;;WD)";
+
+// An administrators-only folder with one more entry for the Users.
+std::string WithUsers(const char* entry) { return std::string("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)") + entry; }
+
+#ifndef _WIN32
+// The descriptor text of a folder as the installer reads it (the stand-in
+// keeps descriptors; Wine does not).
+std::string DescriptorOf(const std::string& folder) {
+    HANDLE h = CreateFileA(folder.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    char sddl[2048] = "";
+    if (h != INVALID_HANDLE_VALUE) {
+        ReadDescriptor(h, sddl, sizeof sddl);
+        CloseHandle(h);
+    }
+    return sddl;
+}
+#endif
 
 } // namespace
 
@@ -21,25 +69,24 @@ TEST(DestinationRule, WhatAFolderReportsGivesItsKind) {
         const char* label;
         bool reparse;
         uint32_t tag;
-        bool volume;
         ReparseKind kind;
     } rows[] = {
-        {"plain folder", false, 0, false, kPlainFolder},
-        {"a tag without the reparse attribute", false, kTagSymbolicLink, false, kPlainFolder},
-        {"volume mounted on a folder", true, kTagMountPoint, true, kVolumeMountPoint},
-        {"junction", true, kTagMountPoint, false, kLinkOrJunction},
-        {"symbolic link", true, kTagSymbolicLink, false, kLinkOrJunction},
-        {"symbolic link claiming a volume", true, kTagSymbolicLink, true, kLinkOrJunction},
-        {"another name surrogate (WSL link)", true, 0xA000001Du, false, kLinkOrJunction},
-        {"tag unknown, as under Wine", true, 0, false, kLinkOrJunction},
-        {"cloud files placeholder", true, 0x9000001Au, false, kPlainFolder},
-        {"deduplicated", true, 0x80000013u, false, kPlainFolder},
+        {"plain folder", false, 0, kPlainFolder},
+        {"a tag without the reparse attribute", false, kTagSymbolicLink, kPlainFolder},
+        {"junction or mounted volume", true, kTagMountPoint, kMountPoint},
+        {"symbolic link", true, kTagSymbolicLink, kLinkOrJunction},
+        {"another name surrogate (WSL link)", true, 0xA000001Du, kLinkOrJunction},
+        {"tag unknown, or a name that led elsewhere under Wine", true, 0, kLinkOrJunction},
+        {"cloud files placeholder", true, 0x9000001Au, kPlainFolder},
+        {"deduplicated", true, 0x80000013u, kPlainFolder},
     };
     for (const Row& r : rows)
-        EXPECT_EQ(r.kind, KindOfFolder(r.reparse, r.tag, r.volume)) << r.label;
+        EXPECT_EQ(r.kind, KindOfFolder(r.reparse, r.tag)) << r.label;
 }
 
-TEST(DestinationRule, OnlyALinkThatAnAdministratorMadeIsFollowed) {
+// A mount point is no longer exempt: one a user made (a junction whose
+// target merely starts like a volume's) is refused like any link.
+TEST(DestinationRule, OnlyALinkOrMountPointThatAnAdministratorMadeIsFollowed) {
     struct Row {
         ReparseKind kind;
         const char* owner;
@@ -47,15 +94,16 @@ TEST(DestinationRule, OnlyALinkThatAnAdministratorMadeIsFollowed) {
     } rows[] = {
         {kPlainFolder, kUser, false},
         {kPlainFolder, "", false},
-        {kVolumeMountPoint, kUser, false},
-        {kVolumeMountPoint, "", false},
-        {kLinkOrJunction, kSystem, false},
-        {kLinkOrJunction, kAdministrators, false},  // a program folder moved to another disk
-        {kLinkOrJunction, kTrustedInstaller, false},  // C:\Documents and Settings and the like
+        {kMountPoint, kUser, true},
+        {kMountPoint, "", true},
+        {kMountPoint, "S-1-5-32-544", false},  // a volume an administrator mounted
+        {kLinkOrJunction, "S-1-5-18", false},
+        {kLinkOrJunction, "S-1-5-32-544", false},  // a program folder moved to another disk
+        {kLinkOrJunction, kTrustedInstaller, false},
         {kLinkOrJunction, kUser, true},
-        {kLinkOrJunction, "", true},  // an owner that cannot be read
-        {kLinkOrJunction, "S-1-5-32-545", true},  // Users
-        {kLinkOrJunction, "S-1-5-11", true},  // Authenticated Users
+        {kLinkOrJunction, "", true},               // an owner that cannot be read
+        {kLinkOrJunction, "S-1-5-32-545", true},   // Users
+        {kLinkOrJunction, "S-1-5-11", true},       // Authenticated Users
         {kLinkOrJunction, "S-1-5-32-5440", true},
         {kLinkOrJunction, "S-1-5-18-1", true},
         {kLinkOrJunction, "s-1-5-18 ", true},
@@ -63,3 +111,249 @@ TEST(DestinationRule, OnlyALinkThatAnAdministratorMadeIsFollowed) {
     for (const Row& r : rows)
         EXPECT_EQ(r.refused, RedirectRefused(r.kind, r.owner)) << "kind " << r.kind << " owner \"" << r.owner << "\"";
 }
+
+// Each right that lets someone else change a folder, explicit or inherited,
+// on the destination itself and on a folder above it; owners; what does not
+// count (entries that only pass on, denials, the placeholders).
+TEST(DestinationRule, WhoseAFolderIsDecidesWhetherItTakesTheInstallation) {
+    struct Row {
+        const char* label;
+        std::string descriptor;
+        OwnerVerdict chosen;  // as the destination itself
+        OwnerVerdict above;   // as a folder above it
+        const char* account;  // named for the chosen folder's verdict
+    } rows[] = {
+        {"Program Files", kProgramFiles, kOnlyAdministrators, kOnlyAdministrators, ""},
+        {"a drive's root: users may add folders", kDriveRoot, kOthersMayAppend, kOnlyAdministrators, "S-1-5-11"},
+        {"made in C:\\ by an administrator", kMadeInRootByAdmin, kOthersMayWrite, kOthersMayDelete, "S-1-5-11"},
+        {"made in C:\\ by a user", kMadeInRootByUser, kOwnerNotAdministrator, kOwnerNotAdministrator, kUser},
+        {"what the installer makes", std::string("O:BA") + kProgramFolderSddl, kOnlyAdministrators,
+         kOnlyAdministrators, ""},
+        {"the record folder it makes", std::string("O:BA") + kRecordFolderSddl, kOnlyAdministrators,
+         kOnlyAdministrators, ""},
+        {"owned by SYSTEM", "O:SYD:P(A;OICI;FA;;;SY)", kOnlyAdministrators, kOnlyAdministrators, ""},
+        {"owned by TrustedInstaller", std::string("O:") + kTrustedInstaller + "D:P(A;OICI;FA;;;SY)",
+         kOnlyAdministrators, kOnlyAdministrators, ""},
+        {"owned by the Users", "O:BUD:P(A;OICI;FA;;;SY)", kOwnerNotAdministrator, kOwnerNotAdministrator,
+         "S-1-5-32-545"},
+        {"write data", WithUsers("(A;;0x2;;;BU)"), kOthersMayWrite, kOnlyAdministrators, "S-1-5-32-545"},
+        {"append data", WithUsers("(A;;0x4;;;BU)"), kOthersMayAppend, kOnlyAdministrators, "S-1-5-32-545"},
+        {"delete children", WithUsers("(A;;0x40;;;BU)"), kOthersMayDeleteChildren, kOthersMayDeleteChildren,
+         "S-1-5-32-545"},
+        {"delete", WithUsers("(A;;SD;;;BU)"), kOthersMayDelete, kOthersMayDelete, "S-1-5-32-545"},
+        {"WRITE_DAC", WithUsers("(A;;WD;;;BU)"), kOthersMayChangeList, kOthersMayChangeList, "S-1-5-32-545"},
+        {"WRITE_OWNER", WithUsers("(A;;WO;;;BU)"), kOthersMayChangeOwner, kOthersMayChangeOwner, "S-1-5-32-545"},
+        {"generic all", WithUsers("(A;;GA;;;WD)"), kOthersMayWrite, kOthersMayDeleteChildren, "S-1-1-0"},
+        {"generic write", WithUsers("(A;;GW;;;AU)"), kOthersMayWrite, kOnlyAdministrators, "S-1-5-11"},
+        {"modify, inherited", WithUsers("(A;OICIID;0x1301bf;;;BU)"), kOthersMayWrite, kOthersMayDelete,
+         "S-1-5-32-545"},
+        {"modify, explicit", WithUsers("(A;OICI;0x1301bf;;;BU)"), kOthersMayWrite, kOthersMayDelete, "S-1-5-32-545"},
+        {"full control for one user", WithUsers("(A;OICI;FA;;;S-1-5-21-1111-2222-3333-1001)"), kOthersMayWrite,
+         kOthersMayDeleteChildren, kUser},
+        {"an object entry allows too", WithUsers("(OA;;SD;;;BU)"), kOthersMayDelete, kOthersMayDelete,
+         "S-1-5-32-545"},
+        {"read and run only", WithUsers("(A;OICI;0x1200a9;;;BU)"), kOnlyAdministrators, kOnlyAdministrators, ""},
+        {"only passed on to what it holds", WithUsers("(A;OICIIO;FA;;;BU)"), kOnlyAdministrators,
+         kOnlyAdministrators, ""},
+        {"denied", WithUsers("(D;OICI;FA;;;BU)"), kOnlyAdministrators, kOnlyAdministrators, ""},
+        {"creator owner's placeholder", WithUsers("(A;;FA;;;CO)"), kOnlyAdministrators, kOnlyAdministrators, ""},
+        {"a domain's alias reads as someone else", WithUsers("(A;;SD;;;DA)"), kOthersMayDelete, kOthersMayDelete,
+         "?DA"},
+        {"no list: everyone may do everything", "O:BAD:NO_ACCESS_CONTROL", kOthersMayWrite,
+         kOthersMayDeleteChildren, "S-1-1-0"},
+        {"nothing read", "", kDescriptorUnreadable, kDescriptorUnreadable, ""},
+        {"no list read", "O:BA", kDescriptorUnreadable, kDescriptorUnreadable, ""},
+        {"a right this rule cannot read", WithUsers("(A;;ZZ;;;BU)"), kDescriptorUnreadable, kDescriptorUnreadable,
+         ""},
+        {"an entry cut short", WithUsers("(A;;SD"), kDescriptorUnreadable, kDescriptorUnreadable, ""},
+        {"Wine's folder, its account not trusted", kWineFolder, kOwnerNotAdministrator, kOwnerNotAdministrator,
+         "S-1-5-21-0-0-0-1000"},
+    };
+    for (const Row& r : rows) {
+        OwnerJudgement chosen = JudgeDescriptor(r.descriptor.c_str(), kRightsOverFolder, "");
+        EXPECT_EQ(r.chosen, chosen.verdict) << r.label;
+        if (r.chosen != kOnlyAdministrators && r.chosen != kDescriptorUnreadable) {
+            EXPECT_STREQ(r.account, chosen.account) << r.label;
+        }
+        EXPECT_EQ(r.above, JudgeDescriptor(r.descriptor.c_str(), kRightsOverPath, "").verdict) << r.label;
+    }
+    // Under Wine the account it runs as stands for the administrator.
+    EXPECT_EQ(kOnlyAdministrators, JudgeDescriptor(kWineFolder, kRightsOverFolder, "S-1-5-21-0-0-0-1000").verdict);
+    EXPECT_EQ(kOthersMayWrite,
+              JudgeDescriptor((std::string(kWineFolder) + "(A;;0x2;;;BU)").c_str(), kRightsOverFolder,
+                              "S-1-5-21-0-0-0-1000")
+                  .verdict);
+}
+
+// The folder verdicts: the earlier installation of this product is the one
+// destination accepted although others may change it (to be re-protected),
+// never a folder above it nor a link; a mount point's target is judged like
+// any folder once its own owner passes.
+TEST(DestinationRule, TheEarlierInstallationIsReprotectedAndMountPointsAreJudged) {
+    std::string modify = WithUsers("(A;OICIID;0x1301bf;;;BU)");
+    std::string clean = WithUsers("");
+    struct Row {
+        const char* label;
+        ReparseKind kind;
+        const char* linkOwner;
+        const char* descriptor;
+        FolderPlace place;
+        bool earlier;
+        FolderVerdict verdict;
+    } rows[] = {
+        {"administrators only", kPlainFolder, "", clean.c_str(), kFolderChosen, false, kFolderAccepted},
+        {"users may change it", kPlainFolder, "", modify.c_str(), kFolderChosen, false, kFolderOthersMayChange},
+        {"the earlier installation", kPlainFolder, "", modify.c_str(), kFolderChosen, true, kFolderToProtect},
+        {"the earlier installation a user owns", kPlainFolder, "", kMadeInRootByUser, kFolderChosen, true,
+         kFolderToProtect},
+        {"the earlier installation, unreadable", kPlainFolder, "", "", kFolderChosen, true, kFolderToProtect},
+        {"above the earlier installation", kPlainFolder, "", kMadeInRootByUser, kFolderAbove, true, kFolderNotOwned},
+        {"a user's folder", kPlainFolder, "", kMadeInRootByUser, kFolderChosen, false, kFolderNotOwned},
+        {"unreadable", kPlainFolder, "", "", kFolderAbove, false, kFolderUnreadable},
+        {"a user's mount point", kMountPoint, kUser, clean.c_str(), kFolderAbove, false, kFolderLinkRefused},
+        {"a user's junction as the earlier installation", kLinkOrJunction, kUser, clean.c_str(), kFolderChosen, true,
+         kFolderLinkRefused},
+        {"an administrator's volume", kMountPoint, "S-1-5-32-544", clean.c_str(), kFolderAbove, false,
+         kFolderAccepted},
+        {"an administrator's volume users may change", kMountPoint, "S-1-5-32-544", modify.c_str(), kFolderAbove,
+         false, kFolderOthersMayChange},
+        {"an administrator's junction to a user's folder", kLinkOrJunction, "S-1-5-18", kMadeInRootByUser,
+         kFolderChosen, false, kFolderNotOwned},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.verdict, JudgeFolder(r.kind, r.linkOwner, r.descriptor, r.place, r.earlier, "").verdict)
+            << r.label;
+}
+
+#ifndef _WIN32
+namespace {
+
+// A drive Q: of its own for each case, in the stand-in.
+struct Drive {
+    std::string root = NewFolder("drive");
+    Drive() { PosixMapDrive('Q', root.c_str()); }
+    ~Drive() {
+        RemoveDestinationFolders();
+        PosixMapDrive('Q', nullptr);
+    }
+    std::string Make(const std::string& relative, const char* descriptor = nullptr) {
+        std::string path = root + "\\" + relative;
+        EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
+        if (descriptor)
+            PosixSetDescriptor(path.c_str(), descriptor);
+        return path;
+    }
+};
+
+} // namespace
+
+// The walk on the stand-in's folders: every refusal names the folder and
+// makes nothing; an accepted path is made with the protected list and held.
+TEST(Destination, TheWalkRefusesWhatOthersControlAndHoldsWhatItAccepts) {
+    Drive q;
+    q.Make("Users", kMadeInRootByUser);
+    q.Make("Shared", kMadeInRootByAdmin);
+    q.Make("Adds", WithUsers("(A;;0x6;;;BU)").c_str());
+    q.Make("Mine");
+    q.Make("Mine\\Open", WithUsers("(A;;0x2;;;BU)").c_str());
+    ASSERT_TRUE(MakeLink(q.root + "\\Mine", q.root + "\\Link"));
+    struct Row {
+        const char* path;
+        DestinationVerdict verdict;
+        const char* folder;
+    } rows[] = {
+        {"Q:\\Program Files\\..\\App", kDestinationDotted, ""},
+        {"Q:\\Mine\\.\\App", kDestinationDotted, ""},
+        {"Q:\\Mine\\\\App", kDestinationBadForm, ""},
+        {"Q:\\Users\\App", kDestinationNotOwned, "Q:\\Users"},
+        {"Q:\\Shared\\App", kDestinationOthersMayChange, "Q:\\Shared"},
+        {"Q:\\Mine\\Open", kDestinationOthersMayChange, "Q:\\Mine\\Open"},
+        {"Q:\\Mine\\Open\\App", kDestinationAccepted, ""},  // adding beside takes nothing away
+        {"Q:\\Link\\App", kDestinationLinkRefused, "Q:\\Link"},
+        {"Q:\\Adds\\New\\App\\", kDestinationAccepted, ""},
+    };
+    for (const Row& r : rows) {
+        DestinationCheck check = AcceptDestination(r.path);
+        EXPECT_EQ(r.verdict, check.verdict) << r.path;
+        EXPECT_STREQ(r.folder, check.folder) << r.path;
+        if (check.verdict != kDestinationAccepted) {
+            EXPECT_FALSE(Exists(q.root + "\\Users\\App") || Exists(q.root + "\\Shared\\App")) << r.path;
+        }
+    }
+    // The last one made both folders with Program Files' list, and holds
+    // them and the folders above: none can be renamed.
+    std::string made = q.root + "\\Adds\\New\\App";
+    EXPECT_EQ(kProgramFolderSddl, std::string(PosixFolderDescriptor((q.root + "\\Adds\\New").c_str())));
+    EXPECT_EQ(kProgramFolderSddl, std::string(PosixFolderDescriptor(made.c_str())));
+    for (const std::string& held : {made, q.root + "\\Adds\\New", q.root + "\\Adds"}) {
+        EXPECT_FALSE(MoveFileA(held.c_str(), (held + "-moved").c_str())) << held;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError()) << held;
+    }
+    RemoveDestinationFolders();
+    EXPECT_FALSE(Exists(q.root + "\\Adds\\New"));
+    EXPECT_TRUE(Exists(q.root + "\\Adds"));
+}
+
+// The earlier installation of this product (its Uninstall key registers the
+// uninstaller there) is taken although a user owns it, and given to the
+// Administrators with the protected lists; any other such folder is refused.
+TEST(Destination, TheEarlierInstallationIsTakenBackFromItsUser) {
+    Drive q;
+    q.Make("Old", kMadeInRootByUser);
+    q.Make("Old\\UnInstall", kMadeInRootByUser);
+    q.Make("Other", kMadeInRootByUser);
+    std::string key = BeginProduct("Walk Earlier");
+    PosixSetRegistryValue(key.c_str(), "UninstallString", "\"Q:\\OLD\\Uninstall\\UnInst.exe\"");
+    EXPECT_EQ(kDestinationNotOwned, AcceptDestination("Q:\\Other").verdict);
+    EXPECT_EQ(kDestinationAccepted, AcceptDestination("Q:\\Old").verdict);
+    EXPECT_EQ("O:BA" + std::string(kProgramFolderSddl), DescriptorOf(q.root + "\\Old"));
+    EXPECT_EQ("O:BA" + std::string(kRecordFolderSddl), DescriptorOf(q.root + "\\Old\\UnInstall"));
+    EXPECT_NE(INVALID_HANDLE_VALUE, TreeFind("Q:\\Old\\UnInstall")) << "the record folder is held too";
+    PosixSetRegistryValue(key.c_str(), "UninstallString", nullptr);
+    EndProduct(key);
+}
+
+namespace {
+
+struct Planter {
+    std::string folder;
+    bool made = false;
+};
+
+// Another process makes the folder the walk is about to make, as its own.
+void PlantFolder(void* context) {
+    Planter* p = static_cast<Planter*>(context);
+    p->made = mkdir(p->folder.c_str(), 0777) == 0;
+    if (p->made)
+        PosixSetDescriptor(p->folder.c_str(), kMadeInRootByUser);
+}
+
+} // namespace
+
+// A folder another process makes at any moment of the walk is never taken
+// as the installation's: it is refused as someone else's when the walk
+// finds it, or as made meanwhile when the walk's own creation meets it.
+TEST(Destination, AFolderMadeByAnotherProcessDuringTheWalkIsRefused) {
+    Drive q;
+    Planter planter;
+    planter.folder = q.root + "/App";
+    std::replace(planter.folder.begin(), planter.folder.end(), '\\', '/');
+    bool metDuringCreation = false;
+    for (unsigned long n = 1; n < 200; ++n) {
+        RemoveDestinationFolders();
+        rmdir(planter.folder.c_str());
+        planter.made = false;
+        PosixActAtCall(n, PlantFolder, &planter);
+        DestinationCheck check = AcceptDestination("Q:\\App");
+        bool acted = PosixCallCount() >= n;
+        PosixActAtCall(0, nullptr, nullptr);
+        if (planter.made) {
+            EXPECT_NE(kDestinationAccepted, check.verdict) << "call " << n;
+        }
+        metDuringCreation = metDuringCreation || check.verdict == kDestinationTaken;
+        if (!acted)
+            break;
+    }
+    EXPECT_TRUE(metDuringCreation);
+}
+#endif

@@ -12,6 +12,7 @@
 #include "package/extract.h"
 #include "base/format.h"
 #include "package/locator.h"
+#include "package/heldtree.h"
 #include "package/record.h"
 #include "lang/texts.h"
 #include "base/state.h"
@@ -597,24 +598,38 @@ TEST(Extract, CommitDeletesKeptCopiesAndRecordsOnlyWhatWasWritten) {
     ClearAttributes(e);
 }
 
+// The kept name a copy of name gets at its attempt (a run's first is 0).
+std::string KeptNameOf(const char* name, uint32_t attempt) {
+    char kept[16];
+    snprintf(kept, sizeof kept, "%s%07X", kKeptPrefix, (KeptDigitsFor(name) + attempt) & 0x0FFFFFFFu);
+    return kept;
+}
+
 // Kept copies that a killed run left behind: removed by the next run's
-// commit, kept through its take-back; a look-alike that is not hidden is
-// the user's and stays.
+// commit once the name they stand for holds a file again, kept through its
+// take-back; one whose name is empty is the only copy of that file and
+// stays, and a look-alike that is not hidden is the user's and stays.
 TEST(Extract, KeptCopiesOfAnInterruptedRunGoWithTheNextCommit) {
     for (bool commit : {true, false}) {
         Earlier e = EarlierVersion("stale");
-        std::string stale = e.tree.target + "\\bin\\~BDK00C0FFE";
-        std::string lookalike = e.tree.target + "\\bin\\~BDK0000001";
+        std::string bin = e.tree.target + "\\bin\\";
+        std::string stale = bin + KeptNameOf("APP.exe", 3);
+        std::string alone = bin + KeptNameOf("gone.dll", 0);
+        std::string lookalike = bin + KeptNameOf("state.dat", 0);
         ASSERT_TRUE(WriteBytes(stale, FromText("old app")));
         ASSERT_TRUE(SetFileAttributesA(stale.c_str(), FILE_ATTRIBUTE_HIDDEN));
+        ASSERT_TRUE(WriteBytes(alone, FromText("the only gone.dll")));
+        ASSERT_TRUE(SetFileAttributesA(alone.c_str(), FILE_ATTRIBUTE_HIDDEN));
         ASSERT_TRUE(WriteBytes(lookalike, FromText("the user's")));
         ASSERT_EQ(kSectionOk, ExtractBytes(NextVersion(false), e.tree.target));
         commit ? WrittenCommit() : WrittenTakeBack();
         EXPECT_EQ(!commit, Exists(stale)) << commit;
+        EXPECT_TRUE(Exists(alone)) << commit << ": its name holds no file";
         EXPECT_TRUE(Exists(lookalike)) << commit;
-        DeleteFileA(lookalike.c_str());
-        SetFileAttributesA(stale.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(stale.c_str());
+        for (const std::string& f : {lookalike, stale, alone}) {
+            SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(f.c_str());
+        }
         ClearAttributes(e);
     }
 }
@@ -799,6 +814,8 @@ TEST(Extract, EveryFailingCallEndsCleanly) {
         unsigned long calls = PosixCallCount();
         PosixFailCallNumber(0);
         CloseHandle(h);
+        // The folders written into stay held until the run lets them go.
+        TreeRelease();
         EXPECT_EQ(handles, PosixOpenHandles()) << "call " << n;
         ExpectUntouched(t, "call " + std::to_string(n));
         if (r == kSectionOk) {

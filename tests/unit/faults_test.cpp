@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <unistd.h>
 
 #include "helpers.h"
 #include "package/extract.h"
 #include "base/format.h"
 #include "base/state.h"
 #include "package/locator.h"
+#include "package/heldtree.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "base/scratch.h"
@@ -165,6 +167,8 @@ Figures Sweep(const std::vector<SectionFile>& files, unsigned short mode, const 
         // installation finishes.
         if (r == kSectionOk)
             WrittenCommit();
+        // The folders written into stay held until the run lets them go.
+        TreeRelease();
         bool injected = calls >= n;
         if (!injected) {
             EXPECT_EQ(kSectionOk, r) << "no call failed, yet the section was refused";
@@ -319,6 +323,7 @@ TEST(Faults, WholePackageThroughTheLocatorEndsCleanly) {
         PosixFailCallNumber(0);
         if (h != nullptr && h != INVALID_HANDLE_VALUE)
             CloseHandle(h);
+        TreeRelease();
         std::string at = "failing call " + std::to_string(n);
         if (calls < n) {
             EXPECT_TRUE(found && r[2] == kSectionOk) << "no call failed, yet the package was refused";
@@ -352,5 +357,69 @@ TEST(Faults, WholePackageThroughTheLocatorEndsCleanly) {
     }
     Print("whole package through the locator", f);
     ExpectClean(f);
+}
+
+namespace {
+
+// Another process swaps a folder of the destination for a link to a folder
+// outside it: renamed away, and the link put in its place. The stand-in
+// cannot refuse a POSIX rename (as a rename from Wine's Linux side always
+// succeeds), so this shows what the held handles alone make of it.
+struct Swap {
+    std::string folder, moved, outside;
+    bool done = false;
+};
+
+std::string UnixOf(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+void SwapForLink(void* context) {
+    Swap* s = static_cast<Swap*>(context);
+    s->done = rename(s->folder.c_str(), s->moved.c_str()) == 0 && symlink(s->outside.c_str(), s->folder.c_str()) == 0;
+}
+
+} // namespace
+
+// At every call of an extraction over a destination that has a folder of
+// its own, that folder is swapped for a link out of the destination; the
+// section, its take-back and its commit write, move and delete only through
+// the folders they hold, so nothing outside the destination ever changes.
+TEST(Faults, AFolderSwappedForALinkAtAnyCallSendsNothingOutside) {
+    std::vector<SectionFile> files = ProgramSection();
+    files.push_back({"s\\t\\e.txt", "", FromText("e")});
+    std::string package = NewFolder("faults-pkg") + "\\section.bin";
+    ASSERT_TRUE(WriteBytes(package, Section(files)));
+    Files existing = UsersFiles();
+    existing["s\\t\\"] = {};
+    existing["s\\t\\c.txt"] = FromText("version 1");
+    unsigned long swaps = 0, completed = 0;
+    *PaczkaZProgramem() = 1;
+    for (unsigned long n = 1;; ++n) {
+        Place p = NewPlace(existing);
+        ASSERT_TRUE(CreateDirectoryA((p.root + "\\outside").c_str(), nullptr));
+        p.before = Snapshot(p.root);
+        Swap swap{UnixOf(p.target + "\\s"), UnixOf(p.target + "\\s-moved"), UnixOf(p.root + "\\outside")};
+        HANDLE h = OpenForReading(package);
+        PosixActAtCall(n, SwapForLink, &swap);
+        SectionResult r = ExtractSection(p.target.c_str(), kModePlain, h);
+        // Half the runs commit, half take back, after the swap either way.
+        r == kSectionOk && n % 2 ? WrittenCommit() : WrittenTakeBack();
+        bool acted = PosixCallCount() >= n;
+        PosixActAtCall(0, nullptr, nullptr);
+        CloseHandle(h);
+        TreeRelease();
+        swaps += swap.done ? 1 : 0;
+        completed += r == kSectionOk ? 1 : 0;
+        EXPECT_EQ(std::vector<std::string>{}, ListTree(p.root + "\\outside")) << "call " << n << ": " << r;
+        EXPECT_EQ(0u, OutsideChanges(p)) << "call " << n;
+        if (!acted)
+            break;
+    }
+    *PaczkaZProgramem() = 0;
+    printf("faults: a folder swapped for a link: %lu swaps, %lu sections completed after one\n", swaps, completed);
+    EXPECT_GT(swaps, 20u);
+    EXPECT_GT(completed, 0u) << "the held folders carry a section through the swap";
 }
 #endif

@@ -79,11 +79,14 @@ TEST(FolderAccess, FoldersMadeOrSetWithAListKeepEveryoneElseOut) {
         {"destination made", root + "\\Product", ProgramFolderSecurity(), kProgramFolderSddl},
         {"earlier record folder set", root + "\\Earlier", nullptr, kRecordFolderSddl},
     };
+    HANDLE held = CreateFileA(root.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
     for (const Row& r : rows) {
         ASSERT_TRUE(CreateDirectoryA(r.folder.c_str(), r.made)) << r.label;
         if (!r.made) {
             EXPECT_EQ(FolderAccess(plain), FolderAccess(r.folder)) << r.label << ": made the default way first";
-            ASSERT_TRUE(ProtectRecordFolder(r.folder.c_str())) << r.label;
+            ASSERT_TRUE(ProtectFolderIn(held, r.folder.substr(root.size() + 1).c_str(), kRecordFolderSddl)) << r.label;
         }
 #ifdef _WIN32
         EXPECT_TRUE(GrantsEveryone(FolderAccess(plain))) << FolderAccess(plain);
@@ -94,5 +97,6 @@ TEST(FolderAccess, FoldersMadeOrSetWithAListKeepEveryoneElseOut) {
         EXPECT_EQ(r.expected, FolderAccess(r.folder)) << r.label;
 #endif
     }
-    EXPECT_FALSE(ProtectRecordFolder((root + "\\missing").c_str()));
+    EXPECT_FALSE(ProtectFolderIn(held, "missing", kRecordFolderSddl));
+    CloseHandle(held);
 }

@@ -19,6 +19,7 @@
 #include "base/installed.h"
 #include "base/scratch.h"
 #include "base/state.h"
+#include "package/heldtree.h"
 #include "package/record.h"
 #include "trust/digest.h"
 
@@ -52,6 +53,8 @@ void CollectTree(const std::string& root, const std::string& relative, std::vect
 
 class CleanUp : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override {
+        // The folders an extraction or a destination held are let go first.
+        TreeRelease();
         for (const std::string& folder : Created()) {
             wyliczpliki(folder.c_str());
             RemoveDirectoryA(folder.c_str());

@@ -7,6 +7,7 @@
 #include "finish/recordcopy.h"
 #include "trust/digest.h"
 #include "trust/folder.h"
+#include "package/heldtree.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "helpers.h"
@@ -88,6 +89,7 @@ TEST_F(Record, FileListHoldsEachFileBelowTheDestinationWithSizeAndCrc) {
     WrittenSetSum(99, 1, 1);  // no such entry: nothing happens
     std::string list = dest + "\\Files.lst";
     ASSERT_TRUE(WriteBytes(list, FromText("old content\r\n")));
+    ASSERT_TRUE(TreeHoldRoot(dest.c_str()));
     ASSERT_TRUE(WriteFileList(dest.c_str(), list.c_str()));
     Bytes got;
     ASSERT_TRUE(ReadBytes(list, &got));
@@ -101,6 +103,7 @@ TEST_F(Record, ChosenLanguageIsCopiedAndTheBuiltInOneLeavesNoFile) {
     std::string english = install + "\\English.lng";
     ASSERT_TRUE(WriteBytes(english, FromText("[lng]\r\n30=Remove\r\n")));
     ScratchWrite(kScratchLanguage, english.c_str());
+    TreeHoldRoot(dest.c_str());
     CopyLanguageRecord(target.c_str());
     Bytes got;
     ASSERT_TRUE(ReadBytes(target, &got));
@@ -120,9 +123,9 @@ std::string Text(const std::string& path) {
 
 const char kProductKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\P";
 
-std::string Seal(const char* key, const std::string& bytes) {
+std::string Seal(const char* key, const std::string& bytes, const char* folder = nullptr) {
     char digest[kDigestTextSize];
-    EXPECT_TRUE(SealDigest(key, bytes.data(), bytes.size(), digest));
+    EXPECT_TRUE(SealDigest(key, bytes.data(), bytes.size(), digest, folder));
     return digest;
 }
 
@@ -254,7 +257,8 @@ TEST_F(Record, StartOfTheFinishIsTakenBackOrCommittedWhole) {
             EXPECT_EQ("new uninstaller", Text(un + "\\UnInst.exe"));
             std::string list = r.merged ? "0 00000000 app.exe\r\n3 CCCCCCCC only-v1.txt\r\n" : "0 00000000 app.exe\r\n";
             EXPECT_EQ(list, Text(un + "\\Files.lst")) << r.label;
-            EXPECT_EQ(Seal(kProductKey, list), FileListSeal()) << r.label << ": the seal of the bytes written";
+            EXPECT_EQ(Seal(kProductKey, list, dest.c_str()), FileListSeal())
+                << r.label << ": the seal of the bytes written, for this folder";
             EXPECT_FALSE(Exists(un + "\\Language.lng")) << "the built-in language leaves none";
             if (!commit) {
                 WrittenTakeBack();
@@ -292,8 +296,8 @@ TEST_F(Record, RecordFolderIsMadeOrSetWithItsProtectedList) {
         std::string dest = NewFolder("record-folder") + "\\Fresh";
         std::string un = dest + "\\UnInstall";
         std::string plain = NewFolder("record-folder-plain");
+        ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
         if (r.exists) {
-            ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
             ASSERT_TRUE(CreateDirectoryA(un.c_str(), nullptr));
         }
         ASSERT_TRUE(WriteBytes(install + "\\UnInst.dat", FromText("uninstaller")));
@@ -309,7 +313,8 @@ TEST_F(Record, RecordFolderIsMadeOrSetWithItsProtectedList) {
 #endif
         if (!r.exists) {
             WrittenTakeBack();
-            EXPECT_FALSE(Exists(dest)) << r.label << ": the folders made are taken back";
+            EXPECT_FALSE(Exists(un)) << r.label << ": the folder made is taken back";
+            EXPECT_TRUE(Exists(dest)) << r.label << ": the destination was there";
         } else {
             WrittenCommit();
         }
@@ -331,15 +336,19 @@ TEST_F(Record, SealedRecordIsTheBytesThisRunWrote) {
     ASSERT_TRUE(WriteBytes(record, FromText("[RunU]\r\n1=planted.exe\r\n")));
 
     char digest[kDigestTextSize] = "preset";
-    ASSERT_TRUE(WriteSealedRecord(record.c_str(), kProductKey, digest));
+    std::string folder = record.substr(0, record.rfind('\\'));
+    ASSERT_TRUE(TreeHoldRoot(folder.c_str()));
+    ASSERT_TRUE(WriteSealedRecord(record.c_str(), kProductKey, "C:\\Product", digest));
     std::string expected = std::string("[reg]\r\nmax=3\r\n1=") + kProductKey +
                            "\r\n2=HKEY_CURRENT_USER\\Software\\P\r\n3=HKEY_CURRENT_USER\\Software\\P\r\n"
                            "[sub]\r\n2=Path\r\n3=\r\n[lnk]\r\nmax=1\r\n1=C:\\Desktop\\app.exe.lnk\r\n"
                            "[maxU]\r\n1=3\r\n[RunU]\r\n1=first.exe\r\n2=x.exe\r\n";
     EXPECT_EQ(expected, Text(record));
-    EXPECT_EQ(Seal(kProductKey, expected), digest);
-    EXPECT_NE(Seal("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q", expected), digest)
+    EXPECT_EQ(Seal(kProductKey, expected, "C:\\Product"), digest);
+    EXPECT_NE(Seal("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Q", expected, "C:\\Product"), digest)
         << "the key's name is sealed with the bytes";
+    EXPECT_NE(Seal(kProductKey, expected, "C:\\Elsewhere"), digest) << "and so is the installation folder";
+    EXPECT_NE(Seal(kProductKey, expected), digest);
     EXPECT_EQ("3", Get("reg", "max"));
     EXPECT_EQ("", Get("sub", "3"));
     EXPECT_EQ("x.exe", Get("RunU", "2"));

@@ -12,6 +12,7 @@
 #include "finish/record.h"
 #include "helpers.h"
 #include "package/extract.h"
+#include "package/heldtree.h"
 #include "package/record.h"
 #include "trust/digest.h"
 
@@ -180,8 +181,11 @@ TEST_F(Unchanged, OnlyListedFilesThatHoldTheMembersBytesStayInPlace) {
     EXPECT_EQ(7u, KeptNames(b.target).size()) << "one kept copy per file replaced over an existing one";
 
     // The list names every file of the section with its sum, left or not.
-    std::string listPath = NewFolder("unchanged-list") + "\\Files.lst";
+    std::string listFolder = NewFolder("unchanged-list");
+    std::string listPath = listFolder + "\\Files.lst";
+    ASSERT_TRUE(TreeHoldRoot(listFolder.c_str()));
     ASSERT_TRUE(WriteFileList(b.target.c_str(), listPath.c_str()));
+    ASSERT_TRUE(TreeHoldRoot(b.target.c_str()));
     Bytes got;
     ASSERT_TRUE(ReadBytes(listPath, &got));
     std::string text(got.begin(), got.end());
