@@ -2,6 +2,7 @@
 // real installer, then its installed UnInst.exe is started and answered
 // from outside, and what stays behind is read back.
 #include <algorithm>
+#include <functional>
 
 #include "wizard.h"
 
@@ -60,8 +61,11 @@ protected:
         Wizard::TearDown();
     }
     // Installs the product into destination with the language of that name
-    // chosen on the first page ("Polski" for the built-in one).
-    void Install(const std::string& name, const std::string& lang, const ProductFiles& files) {
+    // chosen on the first page ("Polski" for the built-in one); atOptions,
+    // when given, runs while the options page shows (the files are in
+    // place, the run goes on).
+    void Install(const std::string& name, const std::string& lang, const ProductFiles& files,
+                 const std::function<void()>& atOptions = nullptr) {
         product = name;
         DeleteKey(HKEY_LOCAL_MACHINE, kUninstallKey + name);
         DeleteKey(HKEY_CURRENT_USER, kTestsKey + name);
@@ -87,6 +91,8 @@ protected:
         Click(page, IDC_DESTINATION_NEXT);
         HWND options = WaitForPageWith(IDC_OPTION_RUN, 60000);
         ASSERT_NE(nullptr, options);
+        if (atOptions)
+            atOptions();
         Click(options, IDC_OPTIONS_FINISH);
         DWORD code = 0;
         ASSERT_TRUE(WaitExit(&run, 60000, &code));
@@ -213,6 +219,12 @@ protected:
 };
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// What another Windows process (this one) gets when it tries to rename the
+// folder at path: 0 when the rename went through.
+DWORD RenameError(const std::string& path) {
+    return MoveFileA(path.c_str(), (path + "-moved").c_str()) ? 0 : GetLastError();
+}
 
 std::string Crc(const std::string& bytes) {
     char hex[16];
@@ -555,4 +567,48 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
         EXPECT_EQ(r.userFile, Contains(text, destination + "\\data\\notes.txt")) << text;
         EXPECT_TRUE(Contains(text, "exit code: " + std::to_string(r.code) + "\r\n")) << text;
     }
+}
+
+// Every folder of the destination tree is held open without delete sharing
+// while the installation runs and while the uninstaller removes the files,
+// so another process cannot rename one away and put a link in its place:
+// nothing goes anywhere but into the destination.
+TEST_F(Uninstall, FoldersOfTheDestinationCannotBeRenamedWhileInstallingOrRemoving) {
+    const char* const folders[] = {"", "\\data", "\\data\\deep", "\\bin"};
+    Install("Uninst Held", "English", RemovableProduct("Uninst Held"), [&] {
+        for (const char* folder : folders) {
+            EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), RenameError(destination + folder))
+                << "installing, " << folder;
+            EXPECT_FALSE(PathExists(destination + folder + "-moved"));
+        }
+    });
+    std::string parent = CaseFolder("Uninst Held-dest");
+    EXPECT_EQ(std::vector<std::string>{"Uninst Held\\"}, ListFolder(parent)) << "nothing beside the destination";
+
+    HWND question = StartRemover();
+    ASSERT_NE(nullptr, question);
+    Answer(question, IDYES);
+    // The folders are held before the first [RunU] program starts and until
+    // the removal ends; slow.exe runs for 700 ms, and the others follow.
+    bool started = false;
+    for (int i = 0; i < 3000 && !started; ++i) {
+        std::vector<std::string> starts = Starts();
+        started = !starts.empty() && starts[0] == "slow.exe:start|" + destination;
+        if (!started)
+            Sleep(10);
+    }
+    ASSERT_TRUE(started) << ::testing::PrintToString(Starts());
+    for (const char* folder : folders)
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), RenameError(destination + folder))
+            << "removing, " << folder;
+    HWND box = WaitForMessageBox(remover, 30000, question);
+    ASSERT_NE(nullptr, box) << "no final message";
+    EXPECT_EQ(0u, ReadBox(box).text.find("Removed.")) << ReadBox(box).text;
+    Answer(box, IDOK);
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&remover, 30000, &code));
+    EXPECT_EQ(0u, code);
+    ASSERT_TRUE(CleanedUp());
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(parent)) << "everything went, and only from the destination";
+    ExpectSystemClean();
 }
