@@ -400,3 +400,37 @@ TEST(Cli, BuildRunsTheSigningCommandOnBothProgramsAndStopsWhenItFails) {
     }
     fs::remove_all(work);
 }
+
+// What deployment tools read of the installer's version resource, read by
+// pefile: the string table of the language the installer starts in (Polski,
+// code page 1250: block 041504E2) with LegalCopyright from [product].
+TEST(Cli, PefileReadsLegalCopyrightInThePolishBlock) {
+    if (!fs::exists(BRONDALE_INSTALLER_PROGRAM))
+        GTEST_SKIP() << "the Windows build folder is not built";
+    // Debian's python3, whose pefile python3-pefile installs (scripts/setup.sh).
+    ASSERT_EQ(0, system("/usr/bin/python3 -c 'import pefile' 2>/dev/null")) << "python3-pefile is not installed";
+    fs::path work = Folder("pefile");
+    Put(work / "P/install/init.cfg", "[cfg]\r\n1=Edytor \xAF\xF3\xB3w\r\n[product]\r\nVersion=2.4.1\r\n"
+                                     "Copyright=\xA9 2024 \xAF\xF3\xB3w Sp. z o.o.\r\n");
+    Put(work / "P/program/a.txt", "a");
+    std::string out;
+    ASSERT_EQ(0, Tool("build P -o Setup.exe", &out, work)) << out;
+    Put(work / "read.py", "import pefile, sys\n"
+                          "pe = pefile.PE(sys.argv[1])\n"
+                          "for info in pe.FileInfo[0]:\n"
+                          "    if info.Key == b'StringFileInfo':\n"
+                          "        for table in info.StringTable:\n"
+                          "            e = table.entries\n"
+                          "            print(table.LangID.decode().upper(), e[b'LegalCopyright'].decode(),\n"
+                          "                  e[b'ProductName'].decode(), e[b'ProductVersion'].decode(), sep='|')\n"
+                          "    if info.Key == b'VarFileInfo':\n"
+                          "        print(info.Var[0].entry)\n");
+    std::string command = "cd " + Quote(work.string()) + " && /usr/bin/python3 read.py Setup.exe > read.txt 2>&1";
+    EXPECT_EQ(0, system(command.c_str()));
+    std::ifstream in(work / "read.txt", std::ios::binary);
+    std::string read((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(Has(read, "041504E2|\xC2\xA9 2024 \xC5\xBB\xC3\xB3\xC5\x82w Sp. z o.o.|Edytor \xC5\xBB\xC3\xB3\xC5\x82w|2.4.1\n"))
+        << read;
+    EXPECT_TRUE(Has(read, "{b'Translation': '0x0415 0x04e2'}")) << read;
+    fs::remove_all(work);
+}

@@ -248,3 +248,22 @@ TEST(PackTool, TheReadmeSigningExampleSignsTheInstallerAndItsUninstaller) {
     EXPECT_NE(std::string::npos, out.find("\nsigned: a signature of ")) << out;
     fs::remove_all(work);
 }
+
+// The README's example of lint --json is a JSON document with the fields
+// the tool writes.
+TEST(PackTool, TheReadmeJsonExampleParses) {
+    std::vector<std::string> example = ReadmeBlockAfter("For example, `brondale-pack lint MyProduct --json");
+    ASSERT_FALSE(example.empty());
+    fs::path work = Folder("readme-json");
+    std::string text;
+    for (const std::string& line : example)
+        text += line + "\n";
+    Put(work / "example.json", text);
+    std::string command = "python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); "
+                          "assert set(d) == {\"product\", \"findings\", \"errors\", \"warnings\"}; "
+                          "assert all(set(f) == {\"file\", \"section\", \"key\", \"line\", \"severity\", \"message\"} "
+                          "for f in d[\"findings\"])' " +
+                          Quoted((work / "example.json").string());
+    EXPECT_EQ(0, system(command.c_str())) << text;
+    fs::remove_all(work);
+}
