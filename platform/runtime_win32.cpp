@@ -3,7 +3,8 @@
 // lock word, the others yield until its first byte says "done", as the
 // compiler's inline check reads it. What the standard library's inline code
 // calls when a container cannot grow, or memory runs out, ends the program
-// at once, as an exception that nobody catches would have.
+// at once, as an exception that nobody catches would have, though without
+// the runtime's message box.
 #include "platform/runtime_win32.h"
 
 #include <windows.h>
@@ -18,9 +19,14 @@ namespace {
 volatile char* Done(long long* guard) { return reinterpret_cast<volatile char*>(guard); }
 volatile LONG* Lock(long long* guard) { return reinterpret_cast<volatile LONG*>(guard) + 1; }
 
-[[noreturn]] void Fail() {
-    abort();
+// Ends the process at once with an NT status as its exit code, as a crash
+// would: no message box (abort shows one, which would hang a silent run).
+[[noreturn]] void Fail(DWORD status = 0xC0000420 /* STATUS_ASSERTION_FAILURE */) {
+    TerminateProcess(GetCurrentProcess(), status);
+    for (;;)
+        Sleep(INFINITE);
 }
+const DWORD kNoMemory = 0xC0000017;  // STATUS_NO_MEMORY
 
 }  // namespace
 
@@ -50,7 +56,7 @@ extern "C" void __cxa_pure_virtual() { Fail(); }
 void* operator new(std::size_t size) {
     void* p = malloc(size ? size : 1);
     if (!p)
-        Fail();
+        Fail(kNoMemory);
     return p;
 }
 void* operator new[](std::size_t size) { return operator new(size); }
@@ -61,8 +67,8 @@ void operator delete[](void* p, std::size_t) noexcept { free(p); }
 
 // Called by the standard library's inline code, never by ours.
 namespace std {
-void __throw_bad_alloc() { Fail(); }
-void __throw_bad_array_new_length() { Fail(); }
+void __throw_bad_alloc() { Fail(kNoMemory); }
+void __throw_bad_array_new_length() { Fail(kNoMemory); }
 void __throw_length_error(const char*) { Fail(); }
 void __throw_logic_error(const char*) { Fail(); }
 void __throw_out_of_range(const char*) { Fail(); }
