@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "base/format.h"
 #include "base/state.h"
@@ -280,6 +283,39 @@ TEST_F(Unchanged, ALinkWhereAnUnchangedFileWasIsRefused) {
     EXPECT_EQ(files["b.txt"], got);
     EXPECT_TRUE(StateOf(b.target + "\\a.txt") == b.files["a.txt"]);
     EXPECT_EQ(std::vector<std::string>{}, KeptNames(b.target));
+}
+#endif
+
+// A file the list calls unchanged stays in place only with one name and an
+// administrator as its owner: one with a second name outside the product,
+// or a user's, is replaced over a kept copy, and the other name keeps the
+// bytes it had.
+#ifndef _WIN32
+TEST_F(Unchanged, AnUnchangedFileWithASecondNameOrAUsersOwnerIsReplaced) {
+    Files files = {{"a.txt", FromText("alpha")}, {"b.txt", FromText("beta")}, {"c.txt", FromText("gamma")}};
+    std::string list;
+    for (const auto& f : files)
+        list += ListLine(f.first, f.second);
+    Before b = Install(files, list);
+    auto unix = [](std::string p) {
+        std::replace(p.begin(), p.end(), '\\', '/');
+        return p;
+    };
+    ASSERT_EQ(0, link(unix(b.target + "\\b.txt").c_str(), unix(b.root + "\\second.txt").c_str()));
+    PosixSetDescriptor((b.target + "\\c.txt").c_str(), "O:S-1-5-21-1111-2222-3333-1001D:P(A;;FA;;;SY)(A;;FA;;;BA)");
+    ASSERT_EQ(kSectionOk, Extract(SectionOf(files), b));
+    EXPECT_EQ(std::vector<std::string>{"a.txt"}, Entries(b, kEntryUnchanged));
+    std::vector<std::string> written = Entries(b, kEntryFile);
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ((std::vector<std::string>{"b.txt", "c.txt"}), written);
+    EXPECT_EQ(2u, KeptNames(b.target).size());
+    WrittenCommit();
+    EXPECT_EQ(std::vector<std::string>{}, KeptNames(b.target));
+    Bytes got;
+    ASSERT_TRUE(ReadBytes(b.root + "\\second.txt", &got));
+    EXPECT_EQ(files["b.txt"], got) << "the second name is not the product's file any more";
+    PosixSetDescriptor((b.target + "\\c.txt").c_str(), nullptr);
+    TreeRelease();
 }
 #endif
 
