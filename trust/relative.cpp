@@ -115,7 +115,10 @@ HANDLE OpenIn(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD 
 HANDLE OpenLinkIn(HANDLE folder, const char* name, bool follow, NameFound* found) {
     bool created = false;
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    HANDLE opened = Create(folder, name, kHeldFolderAccess, share, FILE_OPEN,
+    // Without DELETE: a folder that was there is never removed by this run,
+    // and an open with DELETE access would keep others (Wine's listing of
+    // a folder, which shares no deletion) from opening it at all.
+    HANDLE opened = Create(folder, name, kHeldFolderAccess & ~DELETE, share, FILE_OPEN,
                            FILE_DIRECTORY_FILE | (follow ? 0u : FILE_OPEN_REPARSE_POINT), nullptr, &created);
     *found = NameFound{false, 0};
     if (opened != INVALID_HANDLE_VALUE && !follow)

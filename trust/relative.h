@@ -43,7 +43,8 @@ struct NameFound {
 // Opens the existing folder name in folder for the walk along a
 // destination: with follow false the name itself, link or not, and what it
 // is in *found; with follow true what a link there leads to. Either way
-// held with kHeldFolderAccess and without delete sharing.
+// held with kHeldFolderAccess but DELETE (it is never removed) and without
+// delete sharing.
 HANDLE OpenLinkIn(HANDLE folder, const char* name, bool follow, NameFound* found);
 
 // Gives what file is open on (opened with DELETE) the name name in folder;
