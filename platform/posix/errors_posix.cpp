@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +21,7 @@ DWORD& ThreadError() {
 struct Faults {
     std::atomic<unsigned long> callCount{0};
     std::atomic<unsigned long> failAt{0};
+    std::atomic<unsigned long> crashAt{0};
 };
 
 Faults& Counted() {
@@ -41,6 +43,8 @@ BOOL PosixFail(DWORD error) {
 bool PosixInjectedFault() {
     Faults& f = Counted();
     unsigned long call = ++f.callCount;
+    if (f.crashAt != 0 && call == f.crashAt)
+        _exit(kPosixCrashExit);
     unsigned long failAt = f.failAt;
     if (failAt != 0 && call == failAt) {
         ThreadError() = ERROR_WRITE_FAULT;
@@ -52,6 +56,11 @@ bool PosixInjectedFault() {
 void PosixFailCallNumber(unsigned long n) {
     Counted().callCount = 0;
     Counted().failAt = n;
+}
+
+void PosixCrashAtCall(unsigned long n) {
+    Counted().callCount = 0;
+    Counted().crashAt = n;
 }
 
 unsigned long PosixCallCount(void) { return Counted().callCount; }

@@ -233,6 +233,17 @@ BOOL SetEndOfFile(HANDLE h) {
     return TRUE;
 }
 
+BOOL FlushFileBuffers(HANDLE h) {
+    if (PosixInjectedFault())
+        return FALSE;
+    PosixFile* f = PosixFileOf(h);
+    if (!f || !f->canWrite)
+        return PosixFail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
+    if (fsync(f->fd) != 0)
+        return PosixFail(ERROR_WRITE_FAULT);
+    return TRUE;
+}
+
 BOOL PosixCloseFile(HANDLE h) {
     PosixFile* f = PosixFileOf(h);
     if (!f)

@@ -134,3 +134,38 @@ BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPT
     PosixKeepDescriptor(name, descriptor);
     return TRUE;
 }
+
+BOOL GetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                      LPDWORD needed) {
+    if (PosixInjectedFault())
+        return FALSE;
+    std::string unix = PosixUnixName(name);
+    struct stat st;
+    if (lstat(unix.c_str(), &st) != 0)
+        return PosixFail(ERROR_FILE_NOT_FOUND);
+    std::string text;
+    if (what & OWNER_SECURITY_INFORMATION)
+        text += std::string("O:") + ProcessUser()->text;
+    if (what & DACL_SECURITY_INFORMATION) {
+        const char* kept = PosixFolderDescriptor(name);
+        text += kept[0] ? std::string(kept)
+                        : std::string("D:(A;OICI;FA;;;SY)(A;OICI;FA;;;") + ProcessUser()->text + ")(A;OICI;0x1200a9;;;WD)";
+    }
+    *needed = static_cast<DWORD>(text.size() + 1);
+    if (!descriptor || size < *needed)
+        return PosixFail(ERROR_INSUFFICIENT_BUFFER);
+    memcpy(descriptor, text.c_str(), text.size() + 1);
+    return TRUE;
+}
+
+BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
+                                                          SECURITY_INFORMATION, LPSTR* text, PULONG size) {
+    if (revision != SDDL_REVISION_1 || !descriptor) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *text = CopyText(static_cast<const char*>(descriptor));
+    if (size)
+        *size = static_cast<ULONG>(strlen(*text) + 1);
+    return *text != nullptr;
+}
