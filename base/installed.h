@@ -51,6 +51,27 @@ inline bool ParseFileListLine(const char* line, size_t length, uint32_t* size, u
     return true;
 }
 
+// A file that a run moves aside to replace it (a kept copy) is named "~BDK"
+// and seven upper-case hexadecimal digits, in the folder of the file it
+// stands for: eleven characters, so that beside any folder of at most 247
+// characters the name still fits in 259.
+const char kKeptPrefix[] = "~BDK";
+const size_t kKeptNameLength = 11;
+// True for a name of that form (case-blind).
+inline bool IsKeptName(const char* name) {
+    if (strlen(name) != kKeptNameLength)
+        return false;
+    for (size_t i = 0; i < kKeptNameLength; ++i) {
+        char c = name[i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        bool ok = i < 4 ? c == kKeptPrefix[i] : ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
 // The uninstaller as the Install section carries it.
 const char kUninstallerInPackage[] = "UnInst.dat";
 // The uninstaller as the Uninstall key and the Start menu name it, relative

@@ -11,6 +11,7 @@
 #include "base/state.h"
 #include "base/switches.h"
 #include "config/config.h"
+#include "finish/commit.h"
 #include "finish/installation.h"
 #include "finish/launch.h"
 #include "finish/product.h"
@@ -120,7 +121,6 @@ FinishResult FinishInstallation(const char* destination, const FinishOptions& op
                                       {"uninstaller", kUninstallerFile}};
     for (const auto& file : written)
         LogLine("%s %s\\%s\\%s: written", file[0], destination, kRecordFolder, file[1]);
-    WrittenCommit();
     CompleteRecord(installation.record);
 
     DodajDlListy(installation);
@@ -130,6 +130,11 @@ FinishResult FinishInstallation(const char* destination, const FinishOptions& op
         MakeShortcut(1, installation);
     DodajDoRejestru(installation);
     SealRecord(installation);
+    // Only now, with the record, the list, the key and its digests whole,
+    // do the kept copies of the earlier files go: a run that ends before
+    // this point is taken back by the next, one that ends after it is
+    // finished by it.
+    CommitInstallation();
     Launch(options, destination);
     return kFinished;
 }

@@ -13,6 +13,7 @@
 #include "base/format.h"
 #include "base/installed.h"
 #include "package/earlier.h"
+#include "package/journal.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "base/files.h"
@@ -134,6 +135,10 @@ bool WriteFileList(const char* destination, const char* listPath, bool withEarli
     HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (list == INVALID_HANDLE_VALUE)
         return false;
+    if (!JournalCreated(listPath, list)) {
+        CloseHandle(list);
+        return false;
+    }
     size_t prefix = strlen(destination);
     size_t count = 0;
     const char** written = static_cast<const char**>(malloc((WrittenCount() + 1) * sizeof(const char*)));
@@ -237,14 +242,23 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     HANDLE created = CreateFileA(record, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
+    bool journaled = JournalCreated(record, created);
     CloseHandle(created);
+    if (!journaled) {
+        DeleteFileA(record);
+        return kSectionWriteFailed;
+    }
     CopyReset();
     if (!WrittenAdd(record, false))
         return kSectionNoMemory;
     CopyLanguageRecord(language);
+    if (GetFileAttributesA(language) != INVALID_FILE_ATTRIBUTES && !JournalCreatedAt(language)) {
+        DeleteFileA(language);
+        return kSectionWriteFailed;
+    }
     if (!RecordIfThere(language))
         return kSectionNoMemory;
-    if (!CopyFileA(uninstallerSource, uninstaller, TRUE)) {
+    if (!CopyFileA(uninstallerSource, uninstaller, TRUE) || !JournalCreatedAt(uninstaller)) {
         DeleteFileA(uninstaller);
         return kSectionWriteFailed;
     }

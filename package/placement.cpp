@@ -14,6 +14,7 @@
 #include "base/names.h"
 #include "base/switches.h"
 #include "lang/texts.h"
+#include "package/journal.h"
 #include "package/record.h"
 
 SectionResult CheckFolders(const char* path, size_t known, size_t parentLength, size_t* missing) {
@@ -63,8 +64,10 @@ namespace {
 // A kept name in path's folder that is not taken: kept receives it. The
 // digits run on from a value drawn once per run, so that names of one run
 // differ and a name left by an earlier run is passed over.
-// Atomic, since the file pool's workers move files aside too.
-bool MoveAside(const char* path, char* kept, DWORD* error) {
+// Atomic, since the file pool's workers move files aside too. The journal
+// names the kept copy before the move (a name found free, so a file that is
+// not this run's is never taken for its kept copy).
+bool MoveAside(const char* path, char* kept, DWORD attributes, DWORD* error) {
     static std::atomic<uint32_t> next{GetTickCount() * 2654435761u};
     size_t folder = static_cast<size_t>(strrchr(path, '\\') - path) + 1;
     for (int attempt = 0; attempt < 64; ++attempt) {
@@ -75,9 +78,16 @@ bool MoveAside(const char* path, char* kept, DWORD* error) {
         }
         memcpy(kept, path, folder);
         snprintf(kept + folder, MAX_PATH - folder, "%s%07lX", kKeptPrefix, static_cast<unsigned long>(digits));
+        if (JournalActive() && GetFileAttributesA(kept) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (!JournalKeep(path, kept, attributes)) {
+            *error = ERROR_WRITE_FAULT;
+            return false;
+        }
         if (MoveFileA(path, kept))
             return true;
         *error = GetLastError();
+        JournalKeepFailed(path, kept);
         if (*error != ERROR_ALREADY_EXISTS && *error != ERROR_FILE_EXISTS)
             return false;
     }
@@ -115,7 +125,7 @@ SectionResult MakeWay(const char* path) {
         return kSectionWriteFailed;
     char kept[MAX_PATH];
     DWORD error = ERROR_SUCCESS;
-    while (!MoveAside(path, kept, &error)) {
+    while (!MoveAside(path, kept, attributes, &error)) {
         // Held open without delete sharing; a running program's file can be
         // renamed, so this is an editor or a viewer the user can close.
         if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION)
@@ -182,6 +192,11 @@ PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size) {
     HANDLE file = CreateNew(path);
     if (file == INVALID_HANDLE_VALUE)
         return InTheWay(GetLastError()) ? kPlaceInTheWay : kPlaceFailed;
+    if (!JournalCreated(path, file)) {
+        CloseHandle(file);
+        DeleteFileA(path);
+        return kPlaceFailed;
+    }
     DWORD put = 0;
     bool ok = size == 0 || (WriteFile(file, data, size, &put, nullptr) && put == size);
     if (!CloseHandle(file))
@@ -198,7 +213,8 @@ PlaceResult PlaceOver(const char* path, const unsigned char* data, DWORD size, c
     if (*attributes == INVALID_FILE_ATTRIBUTES)
         return PlaceNew(path, data, size);
     DWORD error = ERROR_SUCCESS;
-    if ((*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || !MoveAside(path, kept, &error)) {
+    if ((*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        !MoveAside(path, kept, *attributes, &error)) {
         kept[0] = '\0';
         return kPlaceInTheWay;
     }
@@ -221,6 +237,12 @@ SectionResult CreateMemberFile(const char* path, HANDLE* output) {
     }
     if (*output == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
+    if (!JournalCreated(path, *output)) {
+        CloseHandle(*output);
+        *output = INVALID_HANDLE_VALUE;
+        DeleteFileA(path);
+        return kSectionWriteFailed;
+    }
     if (!WrittenAdd(path, false)) {
         CloseHandle(*output);
         *output = INVALID_HANDLE_VALUE;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "package/journal.h"
 #include "platform/win32api.h"
 
 namespace {
@@ -80,20 +81,6 @@ void DeleteKept(const char* path, uint32_t attributes) {
 
 }  // namespace
 
-bool IsKeptName(const char* name) {
-    if (strlen(name) != kKeptNameLength)
-        return false;
-    for (size_t i = 0; i < kKeptNameLength; ++i) {
-        char c = name[i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        bool ok = i < 4 ? c == kKeptPrefix[i] : ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'));
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
 void WrittenReset() {
     Record* r = WrittenRecord();
     free(r->text);
@@ -101,7 +88,12 @@ void WrittenReset() {
     memset(r, 0, sizeof *r);
 }
 
-bool WrittenAdd(const char* path, bool folder) { return Add(folder ? kEntryFolder : kEntryFile, path, nullptr, 0); }
+bool WrittenAdd(const char* path, bool folder) {
+    // A file is journaled where it is created, by its handle.
+    if (folder && !JournalCreatedFolder(path))
+        return false;
+    return Add(folder ? kEntryFolder : kEntryFile, path, nullptr, 0);
+}
 
 bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes) {
     return Add(kEntryKept, original, kept, attributes);
@@ -152,6 +144,12 @@ void WrittenSum(size_t i, uint32_t* size, uint32_t* crc) {
 }
 
 void WrittenTakeBack() {
+    // With a journal, the take-back is the one a recovery makes, by its
+    // rules; the record is only forgotten.
+    if (JournalTakeBack()) {
+        WrittenReset();
+        return;
+    }
     bool folder;
     // Backwards, so that a file written over a kept one is gone before the
     // kept one comes back (and a path written twice unwinds in turn).
@@ -176,6 +174,7 @@ void WrittenTakeBack() {
             RemoveDirectoryA(path);
     }
     WrittenReset();
+    JournalEnd();
 }
 
 void WrittenCommit() {

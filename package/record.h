@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/installed.h"
+
 enum EntryKind {
     kEntryFile,       // a file this run created (possibly over a kept one)
     kEntryFolder,     // a folder this run created
@@ -19,13 +21,6 @@ enum EntryKind {
     kEntryUnchanged,  // a file of the package already in place, left as it was
 };
 
-// Kept files are named "~BDK" and seven upper-case hexadecimal digits, in the
-// folder of the file they stand for: eleven characters, so that beside any
-// folder of at most 247 characters the name still fits in 259.
-const char kKeptPrefix[] = "~BDK";
-const size_t kKeptNameLength = 11;
-// True for a name of that form (case-blind).
-bool IsKeptName(const char* name);
 
 // Forgets the record (and frees its memory).
 void WrittenReset();

@@ -54,6 +54,20 @@ const char kProgramFolderSddl[] =
 SECURITY_ATTRIBUTES* RecordFolderSecurity();
 SECURITY_ATTRIBUTES* ProgramFolderSecurity();
 
+// Whether a descriptor's text (SDDL: "O:" owner, "D:" list) lets nobody but
+// SYSTEM, the Administrators, TrustedInstaller and selfSid (the account that
+// owns what this process creates: the Administrators group when elevated)
+// change what it guards: its owner is one of them, and every entry that
+// allows anything beyond reading and running names one of them (or the
+// creator of what is made inside, which is whoever made it). An entry or a
+// right it cannot read counts against it. Deny entries only take away.
+bool OnlyAdministratorsChange(const char* sddl, const char* selfSid);
+// The same for the folder at path, read from its descriptor. False when the
+// descriptor cannot be read. Under Wine, which derives lists from mode bits
+// and gives everything the user as owner, every folder the user made reads
+// as such; the rule itself is tested natively.
+bool AdministratorsOnlyFolder(const char* path);
+
 // Replaces the access list of the existing folder at path with the record
 // folder's (kRecordFolderSddl). For the record folder of an earlier
 // installation of the same product only; false when it cannot be set.
