@@ -132,6 +132,8 @@ bool KeepEarlier(HANDLE list, const char** written, size_t count) {
 }  // namespace
 
 bool WriteFileList(const char* destination, const char* listPath, bool withEarlier) {
+    if (!JournalWillCreate(listPath))
+        return false;
     HANDLE list = CreateFileA(listPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (list == INVALID_HANDLE_VALUE)
         return false;
@@ -239,6 +241,8 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     }
     if (!WrittenAdd(list, false))
         return kSectionNoMemory;
+    if (!JournalWillCreate(record))
+        return kSectionWriteFailed;
     HANDLE created = CreateFileA(record, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
@@ -251,6 +255,8 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     CopyReset();
     if (!WrittenAdd(record, false))
         return kSectionNoMemory;
+    if (!JournalWillCreate(language))
+        return kSectionWriteFailed;
     CopyLanguageRecord(language);
     if (GetFileAttributesA(language) != INVALID_FILE_ATTRIBUTES && !JournalCreatedAt(language)) {
         DeleteFileA(language);
@@ -258,7 +264,8 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
     }
     if (!RecordIfThere(language))
         return kSectionNoMemory;
-    if (!CopyFileA(uninstallerSource, uninstaller, TRUE) || !JournalCreatedAt(uninstaller)) {
+    if (!JournalWillCreate(uninstaller) || !CopyFileA(uninstallerSource, uninstaller, TRUE) ||
+        !JournalCreatedAt(uninstaller)) {
         DeleteFileA(uninstaller);
         return kSectionWriteFailed;
     }

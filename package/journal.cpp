@@ -79,13 +79,18 @@ bool PrepareRecordFolder(const char* destination, const char* productKey, bool m
     return true;
 }
 
-void Identity(HANDLE file, char* volume, char* high, char* low) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info))
-        memset(&info, 0, sizeof info);
-    snprintf(volume, 9, "%lX", static_cast<unsigned long>(info.dwVolumeSerialNumber));
-    snprintf(high, 9, "%lX", static_cast<unsigned long>(info.nFileIndexHigh));
-    snprintf(low, 9, "%lX", static_cast<unsigned long>(info.nFileIndexLow));
+// The file's index, which names it on its volume whatever its name; asked
+// of the file system alone (GetFileInformationByHandle asks the volume too,
+// which costs Wine a thousand times as much).
+bool Identity(HANDLE file, char* high, char* low) {
+    IO_STATUS_BLOCK io;
+    FILE_INTERNAL_INFORMATION info;
+    if (NtQueryInformationFile(file, &io, &info, sizeof info, FileInternalInformation) != 0)
+        return false;
+    uint64_t index = static_cast<uint64_t>(info.IndexNumber.QuadPart);
+    snprintf(high, 9, "%lX", static_cast<unsigned long>(index >> 32));
+    snprintf(low, 9, "%lX", static_cast<unsigned long>(index & 0xFFFFFFFFu));
+    return true;
 }
 
 // The value's before-image line into line: it is missing, or its type and
@@ -137,9 +142,9 @@ bool JournalBegin(const char* destination, const char* productKey, char kind) {
     j->active = true;
     char kindText[2] = {kind, '\0'}, process[12];
     snprintf(process, sizeof process, "%lX", static_cast<unsigned long>(GetCurrentProcessId()));
-    const char* header[] = {kJournalMagic, kJournalVersion, kindText, destination, productKey ? productKey : "", process};
-    const char* folder[] = {"D", j->folder};
-    if (!WritePath(header, 6, !created) || (created && !WritePath(folder, 2, true))) {
+    const char* header[] = {kJournalMagic, kJournalVersion, kindText, destination, productKey ? productKey : "",
+                            process,       created ? "1" : "0"};
+    if (!WritePath(header, 7, true)) {
         JournalFileDelete(&j->file);
         if (created)
             RemoveDirectoryA(j->folder);
@@ -170,13 +175,21 @@ void JournalKeepFailed(const char* path, const char* kept) {
     WritePath(fields, 3, false);
 }
 
+bool JournalWillCreate(const char* path) {
+    if (!Run()->active)
+        return true;
+    const char* fields[] = {"P", path};
+    return WritePath(fields, 2, false);
+}
+
 bool JournalCreated(const char* path, HANDLE file) {
     if (!Run()->active)
         return true;
-    char volume[9], high[9], low[9];
-    Identity(file, volume, high, low);
-    const char* fields[] = {"F", path, volume, high, low};
-    return WritePath(fields, 5, false);
+    char high[9], low[9];
+    if (!Identity(file, high, low))
+        return false;
+    const char* fields[] = {"F", path, high, low};
+    return WritePath(fields, 4, false);
 }
 
 bool JournalCreatedAt(const char* path) {
@@ -191,7 +204,7 @@ bool JournalCreatedAt(const char* path) {
     return ok;
 }
 
-bool JournalCreatedFolder(const char* path) {
+bool JournalWillCreateFolder(const char* path) {
     if (!Run()->active)
         return true;
     const char* fields[] = {"D", path};

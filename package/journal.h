@@ -28,12 +28,14 @@ const char* JournalRecordFolder();
 bool JournalKeep(const char* path, const char* kept, uint32_t attributes);
 // The move that JournalKeep announced did not happen.
 void JournalKeepFailed(const char* path, const char* kept);
-// Right after this run created the file at path, open as file (or, by
-// path, opened again for its identity): written. False: delete the file.
+// Before this run creates the file at path new: written. False: do not.
+bool JournalWillCreate(const char* path);
+// Right after it created it, open as file (or, by path, opened again): its
+// identity, written. False: delete the file.
 bool JournalCreated(const char* path, HANDLE file);
 bool JournalCreatedAt(const char* path);
-// Right after this run created the folder at path.
-bool JournalCreatedFolder(const char* path);
+// Before this run creates the folder at path, which it found missing.
+bool JournalWillCreateFolder(const char* path);
 // Before the value name of key below root (an index of kRegistryRoots) is
 // set or deleted: what it holds now, or that it or its key is missing;
 // written and flushed. False: do not change it.

@@ -60,9 +60,10 @@ int NextLine(char* text, size_t size, size_t* at, char** fields, int max) {
 int FieldsOf(char type) {
     switch (type) {
     case 'D':
+    case 'P':
         return 2;
     case 'F':
-        return 5;
+        return 4;
     case 'K':
         return 4;
     case 'U':
@@ -86,11 +87,12 @@ bool ToRecord(char** f, int n, JournalRecord* r) {
     r->type = f[0][0];
     switch (r->type) {
     case 'D':
+    case 'P':
         r->path = f[1];
         return true;
     case 'F':
         r->path = f[1];
-        return ParseHex(f[2], &r->number[0]) && ParseHex(f[3], &r->number[1]) && ParseHex(f[4], &r->number[2]);
+        return ParseHex(f[2], &r->number[0]) && ParseHex(f[3], &r->number[1]);
     case 'K':
         r->path = f[1];
         r->second = f[2];
@@ -136,11 +138,12 @@ bool ParseJournal(char* text, size_t size, ParsedJournal* journal) {
     char* f[8];
     size_t at = 0;
     int n = NextLine(text, size, &at, f, 8);
-    if (n != 6 || strcmp(f[0], kJournalMagic) != 0 || strcmp(f[1], kJournalVersion) != 0 || strlen(f[2]) != 1 ||
+    if (n != 7 || strcmp(f[0], kJournalMagic) != 0 || strcmp(f[1], kJournalVersion) != 0 || strlen(f[2]) != 1 ||
         (f[2][0] != kJournalInstall && f[2][0] != kJournalRemoval) || f[3][0] == '\0' ||
-        !ParseHex(f[5], &journal->process))
+        !ParseHex(f[5], &journal->process) || (strcmp(f[6], "0") != 0 && strcmp(f[6], "1") != 0))
         return false;
     journal->kind = f[2][0];
+    journal->madeRecordFolder = f[6][0] == '1';
     journal->destination = f[3];
     journal->productKey = f[4];
     // Every record takes one line of at least four characters.
@@ -156,6 +159,11 @@ bool ParseJournal(char* text, size_t size, ParsedJournal* journal) {
         ++journal->count;
     }
     return true;
+}
+
+bool JournalHeaderTorn(const char* text, size_t size) {
+    const char* end = static_cast<const char*>(memchr(text, '\n', size));
+    return !end;
 }
 
 void FreeJournal(ParsedJournal* journal) {

@@ -5,9 +5,11 @@
 // check ends the journal there: it was torn by a power cut before its step
 // was taken.
 //
-//   BDJ  1  I|R  destination  product key  process      the header, first
-//   D  folder                                  a folder this run created
-//   F  path  volume  index-high  index-low     a file this run created, by identity
+//   BDJ  1  I|R  destination  product key  process  made  the header, first
+//                                              (made: 1 when this run created the record folder)
+//   D  folder                                  a folder this run is about to create (found missing)
+//   P  path                                    a file this run is about to create new
+//   F  path  index-high  index-low             ... created: its identity (the file index)
 //   K  path  kept  attributes                  path is about to move to kept
 //   U  path  kept                              ... it did not (the move failed)
 //   V  root  key  name  existed  type  data    a registry value before it is set
@@ -45,10 +47,10 @@ const size_t kJournalPathLineSize = 2 * 260 + 64;
 
 // One record as read back: fields point into the journal's text.
 struct JournalRecord {
-    char type;              // one of "DFKUVNCG"
-    const char* path;       // D F K U: the path; V N: the key
+    char type;              // one of "DPFKUVNCG"
+    const char* path;       // D P F K U: the path; V N: the key
     const char* second;     // K U: the kept name; V: the value's name
-    uint32_t number[3];     // F: volume, index high, index low; K: attributes; V: root, existed, type; N: root
+    uint32_t number[3];     // F: index high, index low; K: attributes; V: root, existed, type; N: root
     const char* data;       // V: the data as hexadecimal digits
 };
 
@@ -57,6 +59,7 @@ struct ParsedJournal {
     const char* destination;  // the folder the run worked in
     const char* productKey;   // its product's Uninstall key path, "" when it had none
     uint32_t process;         // the id of the process that wrote it
+    bool madeRecordFolder;    // the run created the record folder the journal lies in
     JournalRecord* records;   // in the order they were written
     size_t count;
     bool torn;                // a line did not check: the records stop before it
@@ -71,6 +74,9 @@ size_t JournalLine(char* out, size_t size, const char* const* fields, int count)
 // *journal. False when the first line is not a header of this format, or
 // memory ran out; records that do not parse end the list (torn).
 bool ParseJournal(char* text, size_t size, ParsedJournal* journal);
+// Whether text (as ParseJournal left it) holds no whole first line at all:
+// a journal whose run stopped while writing its header, before any step.
+bool JournalHeaderTorn(const char* text, size_t size);
 void FreeJournal(ParsedJournal* journal);
 
 // The registry root of an index of kRegistryRoots; null past them.

@@ -9,6 +9,7 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "base/scratch.h"
+#include "package/journal.h"
 #include "package/locator.h"
 #include "package/placement.h"
 #include "package/record.h"
@@ -93,7 +94,7 @@ size_t KnownFolders(const char* path, size_t targetLength) {
 void CreateFoldersFrom(const char* path, size_t missing) {
     char folder[MAX_PATH];
     for (size_t end = missing; NextPathFolder(path, false, &end, folder);)
-        if (CreateDirectoryA(folder, nullptr))
+        if (JournalWillCreateFolder(folder) && CreateDirectoryA(folder, nullptr))
             RecordFolder(folder);
 }
 

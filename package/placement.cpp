@@ -94,7 +94,12 @@ bool MoveAside(const char* path, char* kept, DWORD attributes, DWORD* error) {
     return false;
 }
 
+// A file created new, journaled before and after.
 HANDLE CreateNew(const char* path) {
+    if (!JournalWillCreate(path)) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return INVALID_HANDLE_VALUE;
+    }
     return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

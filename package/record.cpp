@@ -88,12 +88,7 @@ void WrittenReset() {
     memset(r, 0, sizeof *r);
 }
 
-bool WrittenAdd(const char* path, bool folder) {
-    // A file is journaled where it is created, by its handle.
-    if (folder && !JournalCreatedFolder(path))
-        return false;
-    return Add(folder ? kEntryFolder : kEntryFile, path, nullptr, 0);
-}
+bool WrittenAdd(const char* path, bool folder) { return Add(folder ? kEntryFolder : kEntryFile, path, nullptr, 0); }
 
 bool WrittenAddKept(const char* original, const char* kept, uint32_t attributes) {
     return Add(kEntryKept, original, kept, attributes);

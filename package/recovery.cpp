@@ -30,6 +30,8 @@ struct Recovery {
     char folder[MAX_PATH];  // the record folder
     bool incomplete;
     RecoveryReport* report;
+    const char** created;  // the F records' paths, sorted
+    size_t createdCount;
 };
 
 // path is below folder (ASCII letters compared without case) and what
@@ -54,6 +56,7 @@ bool KeptBeside(const char* path, const char* kept) {
 bool Valid(const JournalRecord& r, const char* destination) {
     switch (r.type) {
     case 'D':
+    case 'P':
     case 'F':
         return Below(r.path, destination);
     case 'K':
@@ -106,21 +109,61 @@ bool Delete(const char* path) {
 
 bool InRecordFolder(const Recovery& r, const char* path) { return Below(path, r.folder); }
 
+int ComparePaths(const void* a, const void* b) {
+    return strcmp(*static_cast<const char* const*>(a), *static_cast<const char* const*>(b));
+}
+
+// The paths of the F records, sorted, to find a file's identity record.
+const char** CreatedPaths(const ParsedJournal& j, size_t* count) {
+    const char** paths = static_cast<const char**>(malloc((j.count + 1) * sizeof(const char*)));
+    *count = 0;
+    for (size_t i = 0; paths && i < j.count; ++i)
+        if (j.records[i].type == 'F')
+            paths[(*count)++] = j.records[i].path;
+    if (paths)
+        qsort(paths, *count, sizeof *paths, ComparePaths);
+    return paths;
+}
+
+// Whether an F record names path: the file was created, with its identity
+// written. Without the table (no memory), assumed so: nothing is deleted.
+bool CreatedLater(const Recovery& r, const char* path) {
+    return !r.created || bsearch(&path, r.created, r.createdCount, sizeof *r.created, ComparePaths) != nullptr;
+}
+
 // The file an F record names, deleted while it is still the one this run
 // created (or any file of the record folder, where only this run writes).
 void UndoCreated(Recovery* r, const JournalRecord& f) {
     BY_HANDLE_FILE_INFORMATION info;
     if (Look(f.path, &info) != kPlainFile)
         return;
-    bool same = info.dwVolumeSerialNumber == f.number[0] && info.nFileIndexHigh == f.number[1] &&
-                info.nFileIndexLow == f.number[2];
-    if (!same && !InRecordFolder(*r, f.path)) {
-        LogLine("recovery: %s is no longer the file that run wrote: left", f.path);
-        return;
+    if (info.nFileIndexHigh != f.number[0] || info.nFileIndexLow != f.number[1]) {
+        if (!InRecordFolder(*r, f.path)) {
+            LogLine("recovery: %s is no longer the file that run wrote: left", f.path);
+            return;
+        }
     }
     if (r->spare && SamePath(f.path, r->spare))
         return;
     if (Delete(f.path))
+        ++r->report->files;
+    else
+        r->incomplete = true;
+}
+
+// A P record without its F: the run stopped between creating the file and
+// writing its identity, so an empty file there is the one it created (a
+// file in the way of the creation is moved aside under a K record first),
+// and so is any file of the record folder, where only this run writes.
+void UndoIntended(Recovery* r, const JournalRecord& p) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (CreatedLater(*r, p.path) || Look(p.path, &info) != kPlainFile || (r->spare && SamePath(p.path, r->spare)))
+        return;
+    // A copy into the record folder writes its bytes before its record.
+    bool empty = info.nFileSizeHigh == 0 && info.nFileSizeLow == 0;
+    if (!empty && !InRecordFolder(*r, p.path))
+        return;
+    if (Delete(p.path))
         ++r->report->files;
     else
         r->incomplete = true;
@@ -196,6 +239,8 @@ void TakeBack(Recovery* r) {
         const JournalRecord& rec = j.records[i];
         if (rec.type == 'F')
             UndoCreated(r, rec);
+        else if (rec.type == 'P')
+            UndoIntended(r, rec);
         else if (rec.type == 'K')
             UndoKept(r, rec);
         else if (rec.type == 'V')
@@ -254,6 +299,8 @@ void RemoveFolders(Recovery* r) {
     for (size_t i = j.count; i-- > 0;)
         if (j.records[i].type == 'D' && RemoveDirectoryA(j.records[i].path))
             ++r->report->folders;
+    if (j.madeRecordFolder && RemoveDirectoryA(r->folder))
+        ++r->report->folders;
 }
 
 void LogReport(const Recovery& r) {
@@ -269,7 +316,7 @@ void LogReport(const Recovery& r) {
 
 RecoveryReport Recover(const char* destination, const char* spare, bool checkTrust) {
     RecoveryReport report = {kRecoveryNone, 0, false, false, 0, 0, 0, 0};
-    Recovery r = {nullptr, destination, spare, "", false, &report};
+    Recovery r = {nullptr, destination, spare, "", false, &report, nullptr, 0};
     if (snprintf(r.folder, sizeof r.folder, "%s\\%s", destination, kRecordFolder) >= static_cast<int>(sizeof r.folder))
         return report;
     char* text = nullptr;
@@ -284,9 +331,9 @@ RecoveryReport Recover(const char* destination, const char* spare, bool checkTru
         why = "it cannot be read";
     else if (checkTrust && ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !AdministratorsOnlyFolder(r.folder)))
         why = "users other than administrators may change its folder";
-    else if (!ParseJournal(text, size, &journal))
+    else if (!ParseJournal(text, size, &journal) && !JournalHeaderTorn(text, size))
         why = "it is not a journal";
-    else if (!SamePath(journal.destination, destination))
+    else if (journal.destination && !SamePath(journal.destination, destination))
         why = "it names another folder";
     for (size_t i = 0; !why && i < journal.count; ++i)
         if (!Valid(journal.records[i], destination))
@@ -294,6 +341,13 @@ RecoveryReport Recover(const char* destination, const char* spare, bool checkTru
     if (why) {
         LogLine("journal %s\\%s: not followed, %s", r.folder, kJournalFile, why);
         FreeJournal(&journal);
+        free(text);
+        return report;
+    }
+    if (!journal.destination) {
+        // Stopped before its header was whole: no step of it was taken.
+        report.verdict = JournalFileDeleteFound(r.folder) ? kRecoveryDone : kRecoveryIncomplete;
+        LogLine("journal %s\\%s: the run stopped before it began: deleted", r.folder, kJournalFile);
         free(text);
         return report;
     }
@@ -306,7 +360,9 @@ RecoveryReport Recover(const char* destination, const char* spare, bool checkTru
     } else if (report.committed) {
         FinishCommit(&r);
     } else {
+        r.created = CreatedPaths(journal, &r.createdCount);
         TakeBack(&r);
+        free(r.created);
     }
     if (!r.incomplete && JournalFileDeleteFound(r.folder)) {
         report.verdict = kRecoveryDone;

@@ -7,17 +7,19 @@
 //   files:     CreateFileA ReadFile WriteFile SetFilePointer GetFileSize
 //              CloseHandle DeleteFileA CopyFileA MoveFileA GetFileAttributesA
 //              SetFileAttributesA SetEndOfFile GetFullPathNameA
-//   handles:   GetFileInformationByHandle GetFinalPathNameByHandleA
+//   handles:   GetFileInformationByHandle GetFinalPathNameByHandleA FlushFileBuffers
+//              NtQueryInformationFile (ntdll; the file index only)
 //   folders:   CreateDirectoryA RemoveDirectoryA FindFirstFileA FindNextFileA
 //              FindClose
 //   profiles:  GetPrivateProfileStringA GetPrivateProfileIntA
 //              WritePrivateProfileStringA
-//   process:   GetTempPathA GetTickCount GetModuleFileNameA GetModuleHandleA
+//   process:   GetTempPathA GetTickCount GetCurrentProcessId GetModuleFileNameA GetModuleHandleA
 //              GetMappedFileNameA (kernel32's K32GetMappedFileNameA)
 //              GetLastError SetLastError
 //   security:  GetCurrentProcess OpenProcessToken GetTokenInformation
-//              ConvertSidToStringSidA LocalFree SetFileSecurityA
+//              ConvertSidToStringSidA LocalFree SetFileSecurityA GetFileSecurityA
 //              ConvertStringSecurityDescriptorToSecurityDescriptorA
+//              ConvertSecurityDescriptorToStringSecurityDescriptorA
 //   hashing:   BCryptOpenAlgorithmProvider BCryptCloseAlgorithmProvider
 //              BCryptCreateHash BCryptHashData BCryptFinishHash
 //              BCryptDestroyHash BCryptGenRandom (on Windows bound at run
@@ -25,7 +27,8 @@
 //   threads:   CreateThread WaitForSingleObject AcquireSRWLockExclusive
 //              ReleaseSRWLockExclusive SleepConditionVariableSRW
 //              WakeConditionVariable WakeAllConditionVariable
-//   registry:  RegOpenKeyExA RegQueryValueExA RegCloseKey (reading only)
+//   registry:  RegOpenKeyExA RegCreateKeyExA RegQueryValueExA RegSetValueExA
+//              RegDeleteValueA RegDeleteKeyA RegCloseKey
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access
 #ifndef BRONDALE_PLATFORM_WIN32API_H
@@ -40,6 +43,7 @@
 #include <io.h>
 #include <psapi.h>
 #include <sddl.h>
+#include <winternl.h>
 #else
 #include "posix/win32_posix.h"
 #endif

@@ -54,6 +54,22 @@ BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info) {
     return TRUE;
 }
 
+NTSTATUS NTAPI NtQueryInformationFile(HANDLE h, PIO_STATUS_BLOCK io, void* out, uint32_t size,
+                                      FILE_INFORMATION_CLASS kind) {
+    if (PosixInjectedFault())
+        return STATUS_INVALID_HANDLE;
+    PosixFile* f = PosixFileOf(h);
+    struct stat st;
+    if (kind != FileInternalInformation || size < sizeof(FILE_INTERNAL_INFORMATION))
+        return STATUS_INVALID_PARAMETER;
+    if (!f || fstat(f->fd, &st) != 0)
+        return STATUS_INVALID_HANDLE;
+    static_cast<FILE_INTERNAL_INFORMATION*>(out)->IndexNumber.QuadPart = static_cast<int64_t>(st.st_ino);
+    io->Status = 0;
+    io->Information = sizeof(FILE_INTERNAL_INFORMATION);
+    return 0;
+}
+
 DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags) {
     if (PosixInjectedFault())
         return 0;

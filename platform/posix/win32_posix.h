@@ -165,6 +165,29 @@ BOOL CloseHandle(HANDLE h);
 BOOL SetEndOfFile(HANDLE h);
 BOOL FlushFileBuffers(HANDLE h);
 BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info);
+// The native query of an open file: only its index (the inode), which
+// Windows answers without asking the volume.
+typedef int32_t NTSTATUS;
+typedef union {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    int64_t QuadPart;
+} LARGE_INTEGER;
+typedef struct {
+    NTSTATUS Status;
+    uintptr_t Information;
+} IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
+typedef enum { FileInternalInformation = 6 } FILE_INFORMATION_CLASS;
+typedef struct {
+    LARGE_INTEGER IndexNumber;
+} FILE_INTERNAL_INFORMATION;
+#define NTAPI
+#define STATUS_INVALID_PARAMETER ((NTSTATUS)0xC000000Du)
+#define STATUS_INVALID_HANDLE ((NTSTATUS)0xC0000008u)
+NTSTATUS NTAPI NtQueryInformationFile(HANDLE h, PIO_STATUS_BLOCK io, void* out, uint32_t size,
+                                      FILE_INFORMATION_CLASS kind);
 // The path of what the handle is open on now (a rename moves it along), as
 // "\\?\" and the path, or "\Device\Posix" and the path for VOLUME_NAME_NT.
 DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags);
@@ -301,7 +324,6 @@ BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR d
 #define POSIX_TOKEN_HANDLE ((HANDLE)(intptr_t)0x70C0)
 
 // CNG hashing (SHA-256 only), with a SHA-256 of the stand-in's own.
-typedef int32_t NTSTATUS;
 typedef void* BCRYPT_ALG_HANDLE;
 typedef void* BCRYPT_HASH_HANDLE;
 typedef unsigned char* PUCHAR;
