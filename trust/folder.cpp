@@ -33,6 +33,28 @@ bool CurrentUserSid(char* out, size_t size) {
     return fits;
 }
 
+// The SID of the account this process runs as (its token's user), as text:
+// where the system makes folders owned by the account rather than by the
+// token's owner, what this run made names that account.
+bool ProcessAccountSid(char* out, size_t size) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } info;
+    DWORD got = 0;
+    BOOL ok = GetTokenInformation(token, TokenUser, &info, sizeof info, &got);
+    CloseHandle(token);
+    LPSTR text = nullptr;
+    if (!ok || !ConvertSidToStringSidA(info.user.User.Sid, &text))
+        return false;
+    bool fits = snprintf(out, size, "%s", text) < static_cast<int>(size);
+    LocalFree(text);
+    return fits;
+}
+
 // Security attributes for a fixed descriptor text, built at the first call.
 SECURITY_ATTRIBUTES* Built(SECURITY_ATTRIBUTES* attributes, const char* sddl) {
     if (!attributes->lpSecurityDescriptor) {
@@ -206,6 +228,10 @@ bool OnlyAdministratorsChange(const char* sddl, const char* selfSid) {
     return true;
 }
 
+bool IsAdministrativeSid(const char* sid, const char* selfSid) { return IsAdministrative(sid, strlen(sid), selfSid); }
+
+bool ProcessOwnerSid(char* out, size_t size) { return CurrentUserSid(out, size); }
+
 bool AdministratorsOnlyFolder(const char* path) {
     DWORD needed = 0;
     GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
@@ -218,8 +244,10 @@ bool AdministratorsOnlyFolder(const char* path) {
                                &needed) &&
               ConvertSecurityDescriptorToStringSecurityDescriptorA(
                   descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
-    char self[192];
-    bool trusted = ok && text && CurrentUserSid(self, sizeof self) && OnlyAdministratorsChange(text, self);
+    char self[192], account[192];
+    bool trusted = ok && text &&
+                   ((CurrentUserSid(self, sizeof self) && OnlyAdministratorsChange(text, self)) ||
+                    (ProcessAccountSid(account, sizeof account) && OnlyAdministratorsChange(text, account)));
     if (text)
         LocalFree(text);
     free(descriptor);

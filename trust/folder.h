@@ -62,10 +62,17 @@ SECURITY_ATTRIBUTES* ProgramFolderSecurity();
 // creator of what is made inside, which is whoever made it). An entry or a
 // right it cannot read counts against it. Deny entries only take away.
 bool OnlyAdministratorsChange(const char* sddl, const char* selfSid);
+// Whether sid (a SID's text, or its two-letter alias) is SYSTEM, the
+// Administrators, TrustedInstaller or selfSid.
+bool IsAdministrativeSid(const char* sid, const char* selfSid);
+// The SID that owns what this process creates (its token's owner), as text.
+bool ProcessOwnerSid(char* out, size_t size);
 // The same for the folder at path, read from its descriptor. False when the
-// descriptor cannot be read. Under Wine, which derives lists from mode bits
-// and gives everything the user as owner, every folder the user made reads
-// as such; the rule itself is tested natively.
+// descriptor cannot be read. The account this process runs as counts as an
+// administrator too (an elevated run's account is one, and a run that is not
+// elevated has no more rights than its account): Wine derives lists from
+// mode bits and gives everything that account as owner, so there every
+// folder the user made reads as such; the rule itself is tested natively.
 bool AdministratorsOnlyFolder(const char* path);
 
 // Replaces the access list of the existing folder at path with the record

@@ -50,14 +50,20 @@ BOOL OpenProcessToken(HANDLE, DWORD, HANDLE* token) {
 }
 
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, LPDWORD got) {
-    *got = sizeof(TOKEN_OWNER);
-    if (token != POSIX_TOKEN_HANDLE || kind != TokenOwner) {
+    // The process's user is both its token's owner and its account.
+    *got = kind == TokenUser ? sizeof(TOKEN_USER) : sizeof(TOKEN_OWNER);
+    if (token != POSIX_TOKEN_HANDLE || (kind != TokenOwner && kind != TokenUser)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (size < sizeof(TOKEN_OWNER)) {
+    if (size < *got) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
+    }
+    if (kind == TokenUser) {
+        TOKEN_USER user = {{ProcessUser(), 0}};
+        memcpy(out, &user, sizeof user);
+        return TRUE;
     }
     TOKEN_OWNER owner = {ProcessUser()};
     memcpy(out, &owner, sizeof owner);

@@ -295,6 +295,13 @@ struct SECURITY_ATTRIBUTES {
 struct TOKEN_OWNER {
     PSID Owner;
 };
+struct SID_AND_ATTRIBUTES {
+    PSID Sid;
+    DWORD Attributes;
+};
+struct TOKEN_USER {
+    SID_AND_ATTRIBUTES User;
+};
 enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenOwner = 4 };
 #define TOKEN_QUERY 0x0008u
 #define SDDL_REVISION_1 1

@@ -10,6 +10,7 @@
 #include "trust/scratch.h"
 #include "trust/folder.h"
 #include "trust/held.h"
+#include "trust/leftovers.h"
 #ifdef _WIN32
 #include <aclapi.h>
 #else
@@ -229,6 +230,86 @@ TEST_F(Scratch, ShutdownNeverEntersALinkInTheFoldersPlace) {
     EXPECT_TRUE(Exists(outside + "\\precious.txt"));
     tmp_dir()[0] = '\0';
     EXPECT_FALSE(EmptyScratch()) << "no scratch folder chosen";
+}
+
+// Points the temporary folder at folder (with its closing backslash) until
+// it is set back with the saved value.
+std::string SetTempFolder(const std::string& folder) {
+#ifdef _WIN32
+    char saved[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", saved, sizeof saved);
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    return saved;
+#else
+    const char* old = getenv("TMPDIR");
+    std::string saved = old ? old : "";
+    std::string unix = folder;
+    for (char& c : unix)
+        if (c == '\\')
+            c = '/';
+    setenv("TMPDIR", unix.c_str(), 1);
+    return saved;
+#endif
+}
+
+void RestoreTempFolder(const std::string& saved) {
+#ifdef _WIN32
+    SetEnvironmentVariableA("TMP", saved.empty() ? nullptr : saved.c_str());
+#else
+    if (saved.empty())
+        unsetenv("TMPDIR");
+    else
+        setenv("TMPDIR", saved.c_str(), 1);
+#endif
+}
+
+TEST(Leftovers, OnlyOurNamesCount) {
+    struct Row {
+        const char* name;
+        bool ours;
+    } rows[] = {
+        {"Brondale0123456789abcdef", true},       {"BrondaleUnInst0123456789abcdef", true},
+        {"Brondale0123456789ABCDEF", false},      {"Brondale0123456789abcde", false},
+        {"Brondale0123456789abcdef0", false},     {"BrondaleUnInst0123456789abcde", false},
+        {"Brondale0123456789abcdeg", false},      {"brondale0123456789abcdef", false},
+        {"BrondaleUninst0123456789abcdef", false}, {"Brondale", false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.ours, IsScratchFolderName(r.name)) << r.name;
+}
+
+// The folders that runs which did not end left are removed whole, the
+// installer's and the uninstaller's; a live run's (held), a name of another
+// form and a file of our name stay.
+TEST(Leftovers, FoldersOfDeadRunsGoAndEveryOtherStays) {
+    std::string temp = NewFolder("leftovers") + "\\";
+    std::string saved = SetTempFolder(temp);
+    const std::string dead[] = {temp + "Brondale0123456789abcdef", temp + "BrondaleUnInst00000000000000ff"};
+    for (const std::string& folder : dead) {
+        HANDLE h = CreateHeldFolder(folder.c_str());
+        ASSERT_NE(INVALID_HANDLE_VALUE, h) << folder;
+        ReleaseHeld(&h);
+        ASSERT_TRUE(CreateDirectoryA((folder + "\\Lang").c_str(), nullptr));
+        ASSERT_TRUE(WriteBytes(folder + "\\Lang\\English.lng", FromText("[lng]\r\n")));
+        ASSERT_TRUE(WriteBytes(folder + "\\init.cfg", FromText("[cfg]\r\n")));
+    }
+    std::string live = temp + "Brondalefedcba9876543210";
+    HANDLE held = CreateHeldFolder(live.c_str());
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ASSERT_TRUE(CreateDirectoryA((temp + "Brondale-fedcba987654321").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(temp + "Brondale1111111111111111", FromText("a file")));
+
+    EXPECT_EQ(2u, RemoveDeadScratchFolders());
+    RestoreTempFolder(saved);
+    for (const std::string& folder : dead)
+        EXPECT_FALSE(Exists(folder)) << folder;
+    EXPECT_TRUE(IsFolder(live)) << "a live run's";
+    EXPECT_TRUE(IsFolder(temp + "Brondale-fedcba987654321"));
+    EXPECT_TRUE(Exists(temp + "Brondale1111111111111111"));
+    ReleaseHeld(&held);
+    RemoveDirectoryA(live.c_str());
+    RemoveDirectoryA((temp + "Brondale-fedcba987654321").c_str());
+    DeleteFileA((temp + "Brondale1111111111111111").c_str());
 }
 
 #ifndef _WIN32
