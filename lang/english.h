@@ -51,6 +51,10 @@ const EnglishText kEnglishTexts[] = {
     {39,
      "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
      "made. Choose another folder:"},
+    {55, "Another copy of this installation is running. Wait until it has finished, then run the installer again."},
+    {56,
+     "An installation into this folder was stopped, and what it left could not be finished or taken back. Choose "
+     "another folder:"},
 };
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 

@@ -48,6 +48,11 @@ char* DefaultText(unsigned int id) {
     static char t39[] =
         "Wybrany folder jest dowiązaniem lub punktem połączenia albo leży w takim folderze, a mógł go "
         "utworzyć użytkownik bez uprawnień administratora. Wybierz inny folder:";
+    static char t55[] =
+        "Trwa inna instalacja tego programu. Zaczekaj, aż się zakończy, i uruchom instalator ponownie.";
+    static char t56[] =
+        "Przerwana instalacja w tym folderze pozostawiła pliki, których nie udało się przywrócić ani "
+        "dokończyć. Wybierz inny folder:";
     static char none[] = "";
     char* const table[] = {none, t1,   Zakoncz(), t3,  Dalej(), t5,  t6,  t7,  t8,  t9,  t10,
                            t11,  none, t13,       t14, t15,     t16, t17, t18, t19, t20, t21};
@@ -56,6 +61,10 @@ char* DefaultText(unsigned int id) {
         return t38;
     if (id == 39)
         return t39;
+    if (id == 55)
+        return t55;
+    if (id == 56)
+        return t56;
     return id < sizeof table / sizeof table[0] ? table[id] : none;
 }
 

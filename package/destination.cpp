@@ -11,11 +11,13 @@
 #include "base/scratch.h"
 #include "base/state.h"
 #include "base/switches.h"
+#include "config/config.h"
 #include "package/destinationrule.h"
 #include "package/destinationwalk.h"
 #include "package/locator.h"
 #include "package/pathlist.h"
 #include "package/section.h"
+#include "package/startrun.h"
 #include "platform/win32api.h"
 #include "trust/folder.h"
 
@@ -143,6 +145,15 @@ DestinationCheck AcceptDestination(const char* path) {
         return check;
     }
     RemoveDestinationFolders();
+    // One run of the product and of the destination at a time, from before
+    // the first folder is made.
+    char productKey[MAX_PATH];
+    ProductKeyPath(productKey, sizeof productKey);
+    if (StartProductRun(productKey) != kRunStarted || LockDestination(path) != kRunStarted) {
+        LogLine("destination: %s: another copy is running", path);
+        check.verdict = kDestinationBusy;
+        return check;
+    }
     // Before anything is written, and again once the missing folders are
     // made: whatever stands along the path then is held as it was checked.
     bool held = HoldAlong(path, check.folder);
@@ -157,6 +168,13 @@ DestinationCheck AcceptDestination(const char* path) {
             "have made, or cannot be checked",
             path, check.folder);
         check.verdict = kDestinationLinkRefused;
+        return check;
+    }
+    // What a run that did not end left here, finished or taken back on the
+    // folders as they were checked and are held.
+    if (RecoverLockedDestination(path) != kRunStarted) {
+        RemoveDestinationFolders();
+        check.verdict = kDestinationUnrecovered;
         return check;
     }
     char stored[MAX_PATH];

@@ -12,6 +12,8 @@ enum DestinationVerdict {
     kDestinationAccepted,
     kDestinationBadForm,      // not X:\..., or too long for the package's paths
     kDestinationLinkRefused,  // a folder along it is a link or junction a user could have made
+    kDestinationBusy,         // another run of the installer or uninstaller works there (its lock is held)
+    kDestinationUnrecovered,  // what a run that did not end left there could not be finished or taken back
 };
 struct DestinationCheck {
     DestinationVerdict verdict;
@@ -27,8 +29,10 @@ struct DestinationCheck {
 // destinationrule.h): creates its missing folders, the chosen one too (the
 // access list of Program Files for those outside it), holds every folder
 // along it open against deletion and renaming for the rest of the run, and
-// records it under key 10. Otherwise logs why; nothing is created. Windows
-// only (it opens the folders).
+// records it under key 10. Before any folder is made it takes the
+// destination's lock (package/startrun.h), and once they are made it
+// finishes or takes back what a run that did not end left there. Otherwise
+// logs why; nothing is created. Windows only (it opens the folders).
 DestinationCheck AcceptDestination(const char* path);
 // Lets go of the folders along the destination and removes those that its
 // acceptance created (the chosen folder and its parents), deepest first,

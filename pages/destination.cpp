@@ -66,9 +66,16 @@ bool SprawdzSciezke() {
         Tell(GetLang(8, DefaultText(8)), Brondale(), MB_ICONERROR, IDOK);
         return true;
     }
-    // A link or junction along the path: the text names it.
+    if (check.verdict == kDestinationBusy) {
+        Tell(GetLang(55, DefaultText(55)), Brondale(), MB_ICONWARNING, IDOK);
+        return true;
+    }
+    // A link or junction along the path, or a folder a run that did not end
+    // left unrecovered: the text names it.
     char text[256 + MAX_PATH + 2];
-    snprintf(text, sizeof text, "%s\r\n%s", GetLang(39, DefaultText(39)), check.folder);
+    unsigned id = check.verdict == kDestinationUnrecovered ? 56 : 39;
+    snprintf(text, sizeof text, "%s\r\n%s", GetLang(id, DefaultText(id)),
+             check.verdict == kDestinationUnrecovered ? path : check.folder);
     Tell(text, Brondale(), MB_ICONERROR, IDOK);
     return true;
 }

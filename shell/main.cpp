@@ -12,6 +12,7 @@
 #include "shell/silent.h"
 #include "shell/startup.h"
 #include "trust/dllsearch.h"
+#include "trust/leftovers.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
         return EndRun(InstallSilently());
     if (WinWer() || WinSemaphore())
         return EndRun(0);
+    RemoveDeadScratchFolders();
     *OnFinish() = RunFinish;
     StartMain(DialogProc, IDD_LANGUAGE, nullptr);
     MainMsgLoop();

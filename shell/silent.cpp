@@ -23,6 +23,7 @@
 #include "package/extract.h"
 #include "package/locator.h"
 #include "shell/startup.h"
+#include "trust/leftovers.h"
 #include "trust/scratch.h"
 
 namespace {
@@ -97,7 +98,10 @@ bool ChooseDestination(char* destination) {
 // person at the page would notice only later: the folder must exist once
 // created and take a new file.
 int PrepareDestination(const char* destination) {
-    if (AcceptDestination(destination).verdict != kDestinationAccepted)
+    DestinationVerdict verdict = AcceptDestination(destination).verdict;
+    if (verdict == kDestinationBusy)
+        return kExitAnotherCopy;
+    if (verdict != kDestinationAccepted)
         return kExitDestination;
     CreateDirectoryA(destination, nullptr);
     DWORD attributes = GetFileAttributesA(destination);
@@ -188,6 +192,7 @@ int InstallSilently() {
         LogLine("start-up: another copy of this installer is running");
         return kExitAnotherCopy;
     }
+    RemoveDeadScratchFolders();
     if (!CreateScratchFolder()) {
         tmp_dir()[0] = '\0';
         LogLine("scratch folder: the temporary folder cannot be used");

@@ -13,7 +13,7 @@ enum SilentExit {
     kExitDamaged = 3,      // the package is damaged or missing
     kExitDestination = 4,  // the destination is not a folder path, too long, or cannot be created or written
     kExitWriteFailed = 5,  // a file could not be written: a full disk, a failing drive, no memory
-    kExitAnotherCopy = 6,  // another copy of this installer is running
+    kExitAnotherCopy = 6,  // another copy of this installer, or another run of the product or destination, is running
     kExitRefused = 7,      // the start-up was refused: not Windows NT, or no usable temporary folder
     kExitFileInUse = 8,    // a file to replace is held open by another program
 };

@@ -110,6 +110,47 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
     }
 }
 
+// Two runs of one product at once under different file names: while one
+// holds the product (at its options page, its files unpacked), another ends
+// as another copy, whatever its destination, having written nothing. Once
+// the first is killed, the next run takes back what it left, removes its
+// scratch folder and installs.
+TEST_F(Silent, AnotherRunOfTheProductEndsAsAnotherCopyUntilTheFirstIsKilled) {
+    std::string destination = CaseFolder("silent-twice") + "\\dest\\Twice App";
+    ASSERT_NE(nullptr, ToOptions("silent-twice", NoisyProduct("Silent Twice"), destination));
+    std::string other = folder + "\\other-name.exe";
+    ASSERT_TRUE(CopyFileA((folder + "\\e2e-silent-twice.exe").c_str(), other.c_str(), FALSE));
+    for (const std::string& target : {folder + "\\dest\\Elsewhere", destination}) {
+        SCOPED_TRACE(target);
+        std::string log = folder + "\\second.log";
+        DeleteFileA(log.c_str());
+        ASSERT_TRUE(Start(other, folder + "\\temp2", &first, {}, "/S /LOG=" + log + " /D=" + target));
+        DWORD code = 99;
+        std::vector<std::string> windows;
+        ASSERT_TRUE(WaitExitWatching(&first, 60000, &code, &windows));
+        EXPECT_EQ(6u, code);
+        EXPECT_EQ(std::vector<std::string>{}, windows);
+        EXPECT_NE(std::string::npos, LogOf(log).find("another copy is running")) << LogOf(log);
+        EXPECT_EQ(std::vector<std::string>{}, ListFolder(folder + "\\temp2"));
+    }
+    EXPECT_FALSE(PathExists(folder + "\\dest\\Elsewhere"));
+    EXPECT_TRUE(PathExists(destination + "\\data\\a.txt")) << "the first run's files are its own";
+    ASSERT_EQ(1u, ScratchFolders(folder + "\\temp").size());
+
+    Kill(&run);
+    std::string log = folder + "\\after.log";
+    ASSERT_TRUE(Start(other, folder + "\\temp", &first, {}, "/S /LOG=" + log + " /D=" + destination));
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&first, 60000, &code));
+    std::string text = LogOf(log);
+    EXPECT_EQ(0u, code) << text;
+    EXPECT_NE(std::string::npos, text.find("scratch folder of a run that did not end")) << text;
+    EXPECT_EQ(std::vector<std::string>{}, ListFolder(folder + "\\temp")) << "the killed run's scratch folder too";
+    EXPECT_TRUE(PathExists(destination + "\\data\\z.txt"));
+    EXPECT_TRUE(PathExists(destination + "\\UnInstall\\UnInst.cfg"));
+    DeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Silent Twice");
+}
+
 TEST_F(Silent, SwitchesPresetThePagesAndTheLogFollowsTheWalk) {
     ProductFiles files = BasicProduct("Silent Preset", {"Czech", "Deutsch", "English", "Francais"});
     files["install\\lnk.cfg"] = "[index1]\r\nmax=2\r\n[desktop]\r\n1=Silent Preset.txt\r\n"

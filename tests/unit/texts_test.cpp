@@ -41,8 +41,9 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
     EXPECT_STREQ("", DefaultText(22));
     EXPECT_STREQ("", DefaultText(30)) << "30 to 37 are the uninstaller's";
     // The texts an elevated run shows about what it did not start and about
-    // a destination through a link: whole within a lookup's 255 characters.
-    for (unsigned id : {38u, 39u}) {
+    // a destination through a link, another run of the product and a folder
+    // left unrecovered: whole within a lookup's 255 characters.
+    for (unsigned id : {38u, 39u, 55u, 56u}) {
         EXPECT_GT(strlen(DefaultText(id)), 40u) << id;
         EXPECT_LE(strlen(DefaultText(id)), 255u) << id;
     }
