@@ -152,6 +152,14 @@ def product_objects(root, build):
                 yield tree, full
 
 
+def standard(name):
+    """A name of the standard library's namespace std (its templates'
+    instantiations, which any object may hold a copy of)."""
+    if name.startswith("__Z"):
+        name = name[1:]
+    return name.startswith(("_ZNSt", "_ZNKSt", "_ZSt", "_ZNSa", "_ZNKSa", "_ZNSs", "_ZNKSs"))
+
+
 def symbols(nm, path):
     """Strong definitions and undefined references of one object file."""
     out = subprocess.run([nm, "-P", path], capture_output=True, text=True, check=True).stdout
@@ -163,9 +171,18 @@ def symbols(nm, path):
         name, kind = parts[0], parts[1]
         if kind == "U":
             wanted.add(name)
-        elif kind in "TDBRC" and kind.isupper():
+        elif kind in "TDBRC" and kind.isupper() and not standard(name):
             defined.add(name)
-    return defined, wanted
+    return defined - comdat(nm, path), wanted
+
+
+def comdat(nm, path):
+    """Names an object defines in COMDAT sections: copies of inline functions
+    that any object using them may hold, as ELF's weak symbols (nm shows them
+    as strong definitions in COFF objects)."""
+    objdump = nm[: -len("nm")] + "objdump" if nm.endswith("nm") else "objdump"
+    out = subprocess.run([objdump, "-h", path], capture_output=True, text=True, check=True).stdout
+    return set(re.findall(r"\(COMDAT (\S+) \d+\)", out))
 
 
 def check_calls(root, build, nm):
