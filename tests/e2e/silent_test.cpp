@@ -113,8 +113,8 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
 // Two runs of one product at once under different file names: while one
 // holds the product (at its options page, its files unpacked), another ends
 // as another copy, whatever its destination, having written nothing. Once
-// the first is killed, the next run takes back what it left, removes its
-// scratch folder and installs.
+// the first is killed, its locks are gone: the next run removes the killed
+// run's scratch folder and installs.
 TEST_F(Silent, AnotherRunOfTheProductEndsAsAnotherCopyUntilTheFirstIsKilled) {
     std::string destination = CaseFolder("silent-twice") + "\\dest\\Twice App";
     ASSERT_NE(nullptr, ToOptions("silent-twice", NoisyProduct("Silent Twice"), destination));
