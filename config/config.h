@@ -34,6 +34,9 @@ enum CfgSection : short {
 const char kProductVersion[] = "Version";
 const char kProductPublisher[] = "Publisher";
 const char kProductUrl[] = "URL";
+// Whom the product installs for: "machine" (every user; the default),
+// "user" (the user who runs it) or "choose" (either, config/scope.h).
+const char kProductScope[] = "Scope";
 
 // Size a caller reserves for any value; a quoted [value] entry needs two more.
 const unsigned kCfgValueSize = 260;
@@ -57,7 +60,7 @@ bool CfgPath(short file, char* path);
 int CfgListEnd(short indexSection, short file);
 const int kMaxListEnd = 10001;
 
-// The product's Uninstall key path (below HKEY_LOCAL_MACHINE) for the product
+// The product's Uninstall key path (below the root of its scope) for the product
 // name into key (size bytes); "" when the name is empty.
 void ProductKeyFor(const char* name, char* key, size_t size);
 // The same for init.cfg's product name.
