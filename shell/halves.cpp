@@ -25,7 +25,7 @@
 #include "lang/texts.h"
 #include "package/extract.h"
 #include "package/locator.h"
-#include "shell/silent.h"
+#include "shell/exits.h"
 #include "shell/startup.h"
 #include "trust/channel.h"
 #include "trust/scratch.h"
