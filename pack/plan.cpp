@@ -11,6 +11,7 @@
 #include "base/ascii.h"
 #include "base/installed.h"
 #include "config/config.h"
+#include "config/scope.h"
 #include "pack/ini.h"
 
 namespace {
@@ -57,12 +58,18 @@ void DescribeFiles(const Configuration& c, const std::vector<std::pair<std::stri
         << (c.hasUninstaller ? "" : std::string(" (missing: no ") + kUninstallerInPackage + " in the package)") << "\n";
 }
 
-// The product's key below HKEY_LOCAL_MACHINE (root 1), with every value the
-// installer writes there; bytes is what the installed files come to.
-void DescribeUninstallEntry(const Configuration& c, const std::string& name, uint64_t bytes, std::ostream& out) {
+// The product's key below HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER for one
+// user, with every value the installer writes there; bytes is what the
+// installed files come to.
+void DescribeUninstallEntry(const Configuration& c, const std::string& name, uint64_t bytes, ScopeSetting scope,
+                            std::ostream& out) {
     std::string command = "\"DEST" + std::string(kUninstallerCommand) + "\"";
-    out << "\nUninstall entry: " << kRegistryRoots[1] << "\\" << kUninstallKey << name
-        << " (on 64-bit Windows below SOFTWARE\\WOW6432Node)\n  DisplayName = " << name
+    std::string machine = std::string(kRegistryRoots[kLocalMachineRoot]) + "\\" + kUninstallKey + name +
+                          " (on 64-bit Windows below SOFTWARE\\WOW6432Node)";
+    std::string user = std::string(kRegistryRoots[kCurrentUserRoot]) + "\\" + kUninstallKey + name;
+    out << "\nUninstall entry: "
+        << (scope == kSettingUser ? user : scope == kSettingChoose ? machine + ", or for one user " + user : machine)
+        << "\n  DisplayName = " << name
         << "\n  DisplayIcon = " << command << "\n  UninstallString = " << command << "\n  " << kQuietUninstallValue
         << " = " << command << " /S\n";
     const char* const kGiven[3][2] = {{kProductVersion, kDisplayVersionValue},
@@ -165,15 +172,28 @@ std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>&
     std::ostringstream out;
     std::string name = c.init.Get("cfg", "1");
     out << "Product: " << name << "\n";
-    out << "Proposed folder (DEST): <Program Files>\\" << name << "\n";
+    ScopeSetting scope = ParseScopeSetting(c.init.Get("product", kProductScope).c_str());
+    static const char* const kFor[4] = {"every user (administrator rights)", "the user who runs it (no elevation)",
+                                        "every user or one user, as /ALLUSERS, /CURRENTUSER or the question chooses",
+                                        "every user (Scope is not machine, user or choose)"};
+    out << "Installed for: " << kFor[scope] << "\n";
+    std::string machineFolder = "<Program Files>\\" + name, userFolder = "<LOCALAPPDATA>\\Programs\\" + name;
+    out << "Proposed folder (DEST): "
+        << (scope == kSettingUser     ? userFolder
+            : scope == kSettingChoose ? machineFolder + ", or for one user " + userFolder
+                                      : machineFolder)
+        << "\n";
     std::string licence = c.init.Get("cfg", "2");
     out << "Licence page: " << (licence.empty() ? "none" : licence) << "\n";
     DescribeFiles(c, program, out);
     uint64_t bytes = c.uninstallerBytes;
     for (const auto& p : program)
         bytes += p.second;
-    DescribeUninstallEntry(c, name, bytes, out);
-    out << "\nShortcuts:\n";
+    DescribeUninstallEntry(c, name, bytes, scope, out);
+    out << "\nShortcuts" << (scope == kSettingUser || scope == kSettingChoose
+                                 ? " (for one user in that user's own desktop and Start menu)"
+                                 : "")
+        << ":\n";
     for (int kind = 0; kind < 2; ++kind)
         DescribeShortcuts(c.lnk, kind, name, out);
     out << "\nRegistry values:\n";
