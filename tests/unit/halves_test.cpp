@@ -259,6 +259,24 @@ TEST(HalfChannel, TheElevatedHalfOnlyWritesItsReportIntoTheUsersHalfsPipe) {
               OpenChannel(GetCurrentProcessId(), static_cast<unsigned long>(reinterpret_cast<uintptr_t>(plain))));
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenChannel(GetCurrentProcessId(), 0x7ff0));
     EXPECT_EQ(INVALID_HANDLE_VALUE, OpenChannel(0xfffffff0ul, value));
+
+    // A pipe that a process of another program holds (a command line made
+    // up to name it): never taken, whatever that process put in it.
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION other = {};
+    char line[] = "\"" BRONDALE_INSTALLER_EXE "\" /S";
+    ASSERT_TRUE(CreateProcessA(BRONDALE_INSTALLER_EXE, line, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                               nullptr, &si, &other));
+    HANDLE theirs = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), writeEnd, other.hProcess, &theirs, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              OpenChannel(other.dwProcessId, static_cast<unsigned long>(reinterpret_cast<uintptr_t>(theirs))));
+    TerminateProcess(other.hProcess, 0);
+    WaitForSingleObject(other.hProcess, 10000);
+    CloseHandle(other.hThread);
+    CloseHandle(other.hProcess);
     CloseHandle(plain);
     CloseHandle(writeEnd);
     CloseHandle(readEnd);
