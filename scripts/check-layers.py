@@ -173,7 +173,16 @@ def symbols(nm, path):
             wanted.add(name)
         elif kind in "TDBRC" and kind.isupper() and not standard(name):
             defined.add(name)
-    return defined, wanted
+    return defined - comdat(nm, path), wanted
+
+
+def comdat(nm, path):
+    """Names an object defines in COMDAT sections: copies of inline functions
+    that any object using them may hold, as ELF's weak symbols (nm shows them
+    as strong definitions in COFF objects)."""
+    objdump = nm[: -len("nm")] + "objdump" if nm.endswith("nm") else "objdump"
+    out = subprocess.run([objdump, "-h", path], capture_output=True, text=True, check=True).stdout
+    return set(re.findall(r"\(COMDAT (\S+) \d+\)", out))
 
 
 def check_calls(root, build, nm):
