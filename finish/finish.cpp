@@ -48,6 +48,8 @@ FinishResult UndoFinish(SectionResult result) {
 // from init.cfg, the record's path. False when that path does not fit.
 bool DescribeInstallation(const char* destination, Installation* installation) {
     snprintf(installation->destination, sizeof installation->destination, "%s", destination);
+    installation->scope = *RunScope();
+    installation->root = UninstallRoot(installation->scope);
     GetFromCfg("1", installation->product, kSecCfg, kInitCfg);
     ProductKeyFor(installation->product, installation->productKey, sizeof installation->productKey);
     return snprintf(installation->record, sizeof installation->record, "%s\\%s\\%s", destination, kRecordFolder,
@@ -65,8 +67,9 @@ SectionResult StartRecord(const Installation& installation) {
     snprintf(source + length, sizeof source - length, "\\%s", kUninstallerInPackage);
     // Asked before this run writes the key; the earlier list, read by the
     // program section, is merged now and then let go.
-    bool sealed = productKey[0] && SealedBefore(productKey, destination);
-    SectionResult result = BeginRecord(destination, productKey[0] ? productKey : nullptr, source, sealed);
+    bool sealed = productKey[0] && SealedBefore(installation.root, productKey, destination);
+    SectionResult result =
+        BeginRecord(destination, productKey[0] ? productKey : nullptr, source, sealed, installation.scope);
     EarlierForget();
     return result;
 }

@@ -6,13 +6,7 @@
 #ifndef BRONDALE_FINISH_LAUNCHAS_H
 #define BRONDALE_FINISH_LAUNCHAS_H
 
-// How a process token is elevated (the values of TOKEN_ELEVATION_TYPE; 0
-// when it cannot be read).
-enum TokenElevation {
-    kElevationDefault = 1,  // no split token: UAC off, a standard user
-    kElevationFull = 2,     // the elevated half of a split administrator token
-    kElevationLimited = 3,  // the unelevated half
-};
+#include "trust/halves.h"
 
 // The desktop shell as this process sees it.
 enum DesktopShell {

@@ -1,5 +1,5 @@
-// Every text ID that the installer (1 to 21, no 12, then 38 and 39) and the
-// uninstaller (30 to 37) look up in a language file, with its English text: what a new
+// Every text ID that the installer (1 to 21, no 12, then 38 to 41) and the
+// uninstaller (30 to 37, 42) look up in a language file, with its English text: what a new
 // product's English.lng holds and what lint expects a language file to have.
 // An ID added to either program belongs here too.
 #ifndef BRONDALE_LANG_ENGLISH_H
@@ -51,11 +51,22 @@ const EnglishText kEnglishTexts[] = {
     {39,
      "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
      "made. Choose another folder:"},
+    {40,
+     "Install for all users of this computer? Yes: for all users, with administrator rights. No: only for you, "
+     "without them."},
+    {41, "The installation for all users needs administrator rights, which were not given. Nothing was installed."},
+    {42,
+     "This program was installed for one user only. Uninstall it as that user, without administrator rights; "
+     "nothing was removed."},
 };
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 
-// The uninstaller's texts: 30 to 37.
+// The uninstaller's texts: 30 to 37, and 42.
 const unsigned kFirstUninstallerText = 30;
 const unsigned kLastUninstallerText = 37;
+const unsigned kUninstallerScopeText = 42;
+inline bool IsUninstallerText(unsigned id) {
+    return (id >= kFirstUninstallerText && id <= kLastUninstallerText) || id == kUninstallerScopeText;
+}
 
 #endif

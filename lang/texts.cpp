@@ -48,6 +48,12 @@ char* DefaultText(unsigned int id) {
     static char t39[] =
         "Wybrany folder jest dowiązaniem lub punktem połączenia albo leży w takim folderze, a mógł go "
         "utworzyć użytkownik bez uprawnień administratora. Wybierz inny folder:";
+    static char t40[] =
+        "Zainstalować program dla wszystkich użytkowników tego komputera? Tak: dla wszystkich, z uprawnieniami "
+        "administratora. Nie: tylko dla Ciebie, bez nich.";
+    static char t41[] =
+        "Instalacja dla wszystkich użytkowników wymaga uprawnień administratora, których nie udzielono. Nic nie "
+        "zostało zainstalowane.";
     static char none[] = "";
     char* const table[] = {none, t1,   Zakoncz(), t3,  Dalej(), t5,  t6,  t7,  t8,  t9,  t10,
                            t11,  none, t13,       t14, t15,     t16, t17, t18, t19, t20, t21};
@@ -56,6 +62,10 @@ char* DefaultText(unsigned int id) {
         return t38;
     if (id == 39)
         return t39;
+    if (id == 40)
+        return t40;
+    if (id == 41)
+        return t41;
     return id < sizeof table / sizeof table[0] ? table[id] : none;
 }
 

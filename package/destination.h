@@ -5,6 +5,7 @@
 #ifndef BRONDALE_PACKAGE_DESTINATION_H
 #define BRONDALE_PACKAGE_DESTINATION_H
 
+#include "base/installed.h"
 #include "platform/win32api.h"
 
 // What AcceptDestination made of a path.
@@ -29,7 +30,9 @@ struct DestinationCheck {
 // along it open against deletion and renaming for the rest of the run, and
 // records it under key 10. Otherwise logs why; nothing is created. Windows
 // only (it opens the folders).
-DestinationCheck AcceptDestination(const char* path);
+// For an installation for one user (kScopeUser) the folders it creates
+// inherit from the user's folder above them, as the user's own.
+DestinationCheck AcceptDestination(const char* path, InstallScope scope = kScopeMachine);
 // Lets go of the folders along the destination and removes those that its
 // acceptance created (the chosen folder and its parents), deepest first,
 // where they are empty.

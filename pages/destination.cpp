@@ -52,14 +52,14 @@ void PobiezFolder(char* buffer) {
 
 void SciezkaInstalacyjna() {
     char proposal[MAX_PATH];
-    ProposeDestination(proposal);
+    ProposeDestination(proposal, *RunScope());
     SetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, proposal);
 }
 
 bool SprawdzSciezke() {
     char path[MAX_PATH];
     GetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, path, sizeof path);
-    DestinationCheck check = AcceptDestination(path);
+    DestinationCheck check = AcceptDestination(path, *RunScope());
     if (check.verdict == kDestinationAccepted)
         return false;
     if (check.verdict == kDestinationBadForm) {

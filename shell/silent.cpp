@@ -22,6 +22,7 @@
 #include "package/programfiles.h"
 #include "package/extract.h"
 #include "package/locator.h"
+#include "shell/halves.h"
 #include "shell/startup.h"
 #include "trust/scratch.h"
 
@@ -37,6 +38,8 @@ const char kUsage[] =
     "/NOINFO\tdo not open the information file\r\n"
     "/NORUN\tdo not start the programs to run\r\n"
     "/RUN\tin a silent run, open the information file and start the programs\r\n"
+    "/ALLUSERS\tinstall for every user, where the product lets you choose\r\n"
+    "/CURRENTUSER\tinstall only for yourself, where the product allows it\r\n"
     "/LOG=file\twrite a log of every step\r\n"
     "/?\tthis list";
 
@@ -80,7 +83,7 @@ SectionResult SameAs(FinishResult result) {
 // Fills the product name and Program Files path the way the page does.
 bool ChooseDestination(char* destination) {
     char proposal[MAX_PATH];
-    ProposeDestination(proposal);
+    ProposeDestination(proposal, *RunScope());
     const Switches* s = RunSwitches();
     if (s->badDestination) {
         LogLine("destination: /D= names no path that fits");
@@ -97,7 +100,7 @@ bool ChooseDestination(char* destination) {
 // person at the page would notice only later: the folder must exist once
 // created and take a new file.
 int PrepareDestination(const char* destination) {
-    if (AcceptDestination(destination).verdict != kDestinationAccepted)
+    if (AcceptDestination(destination, *RunScope()).verdict != kDestinationAccepted)
         return kExitDestination;
     CreateDirectoryA(destination, nullptr);
     DWORD attributes = GetFileAttributesA(destination);
@@ -124,20 +127,13 @@ int PrepareDestination(const char* destination) {
 // Everything after the scratch folder. The package handle and the scratch
 // folder are left to the caller's clean-up.
 int Install() {
-    if (WyszukajRc(HandleToGzc())) {
-        LogLine("package: no package found in the installer");
-        return kExitDamaged;
-    }
-    const ScratchKey kTargets[2] = {kScratchLanguage, kScratchInstall};
-    for (int i = 0; i < 2; ++i) {
-        char target[MAX_PATH];
-        ScratchRead(kTargets[i], target, sizeof target);
-        SectionResult result = ExtractSection(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
-        if (result != kSectionOk)
-            return ExitFor(result);
-    }
+    SectionResult sections = ReadInstallSections();
+    if (sections != kSectionOk)
+        return ExitFor(sections);
     char language[32];
     ChooseLanguage(RunSwitches()->language, language);
+    if (DecideRunScope() != kScopeChosen)
+        return kExitUsage;
 
     char destination[MAX_PATH];
     if (!ChooseDestination(destination))

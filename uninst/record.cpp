@@ -13,11 +13,11 @@
 
 namespace {
 
-// A REG_SZ value of the product's Uninstall key; "" when it is missing, of
-// another type or longer than size - 1 characters.
-std::string UninstallValue(const std::string& key, const char* name, DWORD size = kDigestTextSize) {
+// A REG_SZ value of the product's Uninstall key under root; "" when it is
+// missing, of another type or longer than size - 1 characters.
+std::string UninstallValue(short root, const std::string& key, const char* name, DWORD size = kDigestTextSize) {
     std::vector<char> data(size + 1);
-    ReadMachineString(key.c_str(), name, data.data(), data.size());
+    ReadRegistryString(root, key.c_str(), name, data.data(), data.size());
     return data.data();
 }
 
@@ -40,12 +40,12 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
     return ok;
 }
 
-// True when the key's UninstallString names this very program: the key is
-// the one this uninstaller was registered under, not another product's
-// whose sealed record was put beside it. Files are compared by identity,
-// so a path spelt another way still matches.
-bool RegistersThisUninstaller(const std::string& key) {
-    std::string command = UninstallValue(key, "UninstallString", MAX_PATH + 8);
+}  // namespace
+
+// The key is the one this uninstaller was registered under, not another
+// product's whose sealed record was put beside it.
+bool RegistersThisUninstaller(short root, const std::string& key) {
+    std::string command = UninstallValue(root, key, "UninstallString", MAX_PATH + 8);
     if (command.size() < 3 || command.front() != '"' || command.back() != '"')
         return false;
     char self[MAX_PATH];
@@ -56,12 +56,22 @@ bool RegistersThisUninstaller(const std::string& key) {
            registered.nFileIndexHigh == own.nFileIndexHigh && registered.nFileIndexLow == own.nFileIndexLow;
 }
 
-}  // namespace
-
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes) {
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                    short root) {
     std::string product;
-    if (!IsProductUninstallKey(record.productKey, &product) || !RegistersThisUninstaller(record.productKey))
+    if (!IsProductUninstallKey(record.productKey, &product) || !RegistersThisUninstaller(root, record.productKey))
         return false;
-    return Matches(UninstallValue(record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
-           Matches(UninstallValue(record.productKey, kFileListDigestValue), record.productKey, listBytes);
+    return Matches(UninstallValue(root, record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
+           Matches(UninstallValue(root, record.productKey, kFileListDigestValue), record.productKey, listBytes);
+}
+
+RecordOwner OwnerOf(const std::string& productKey, bool forOneUser) {
+    std::string product;
+    if (!IsProductUninstallKey(productKey, &product) || !RegistersThisUninstaller(kCurrentUserRoot, productKey))
+        return kOwnedByMachine;
+    if (forOneUser)
+        return kOwnedByUser;
+    // The elevated run obeys HKEY_LOCAL_MACHINE alone; when only the user's
+    // own key names this uninstaller, it is that user's installation.
+    return RegistersThisUninstaller(kLocalMachineRoot, productKey) ? kOwnedByMachine : kOwnedByUserOnly;
 }

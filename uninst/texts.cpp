@@ -27,6 +27,9 @@ const char* Default(UninstallText id) {
         return "Nie znaleziono zapisu instalacji:";
     case kTextAgain:
         return "Uruchom dezinstalator ponownie, gdy te pliki nie będą używane.";
+    case kTextForOneUser:
+        return "Ten program zainstalowano tylko dla jednego użytkownika. Odinstaluj go jako ten użytkownik, bez "
+               "uprawnień administratora; nic nie zostało usunięte.";
     case kTextNotSealed:
         return "Zapis instalacji został zmieniony po instalacji albo brak jego sumy kontrolnej, więc nic nie "
                "zostało usunięte. Zainstaluj program ponownie, aby zapisać nowy zapis, i wtedy go odinstaluj.";

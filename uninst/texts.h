@@ -15,6 +15,7 @@ enum UninstallText {
     kTextNoRecord = 35,   // the record is missing
     kTextAgain = 36,      // the uninstaller stays to be run again
     kTextNotSealed = 37,  // the record was changed or has no digest
+    kTextForOneUser = 42, // an elevated run found an installation for one user
 };
 
 // Chooses the language file; a missing file gives the built-in texts.

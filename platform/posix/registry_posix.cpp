@@ -1,5 +1,6 @@
-// The registry, read only: REG_SZ values below HKEY_LOCAL_MACHINE that a test
-// sets with PosixSetRegistryValue. Key and value names compare without case,
+// The registry, read only: REG_SZ values below HKEY_LOCAL_MACHINE and
+// HKEY_CURRENT_USER that a test sets with PosixSetRegistryValue and
+// PosixSetUserRegistryValue. Key and value names compare without case,
 // as in Windows; each open key counts as a handle.
 #include "posix/win32_posix.h"
 
@@ -25,8 +26,8 @@ std::string Lower(const char* text) {
     return s;
 }
 
-// Values below HKEY_LOCAL_MACHINE: lower-case key, a zero byte and the
-// lower-case value name, to the value's text.
+// Values: the root's letter (m or u), the lower-case key, a zero byte and
+// the lower-case value name, to the value's text.
 std::map<std::string, std::string>& Values() {
     static std::map<std::string, std::string> values;
     return values;
@@ -38,9 +39,9 @@ LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD, REGSAM, HKEY* result) {
     *result = nullptr;
     if (PosixInjectedFault())
         return ERROR_WRITE_FAULT;
-    if (root != HKEY_LOCAL_MACHINE || !key)
+    if ((root != HKEY_LOCAL_MACHINE && root != HKEY_CURRENT_USER) || !key)
         return ERROR_INVALID_PARAMETER;
-    std::string name = Lower(key);
+    std::string name = (root == HKEY_CURRENT_USER ? "u" : "m") + Lower(key);
     auto it = Values().lower_bound(name + std::string(1, '\0'));
     if (it == Values().end() || it->first.compare(0, name.size() + 1, name + std::string(1, '\0')) != 0)
         return ERROR_FILE_NOT_FOUND;
@@ -83,10 +84,21 @@ LONG RegCloseKey(HKEY key) {
     return ERROR_SUCCESS;
 }
 
-void PosixSetRegistryValue(const char* key, const char* name, const char* text) {
-    std::string at = Lower(key) + std::string(1, '\0') + Lower(name);
+namespace {
+
+void SetValue(const std::string& at, const char* text) {
     if (text)
         Values()[at] = text;
     else
         Values().erase(at);
+}
+
+}  // namespace
+
+void PosixSetRegistryValue(const char* key, const char* name, const char* text) {
+    SetValue("m" + Lower(key) + std::string(1, '\0') + Lower(name), text);
+}
+
+void PosixSetUserRegistryValue(const char* key, const char* name, const char* text) {
+    SetValue("u" + Lower(key) + std::string(1, '\0') + Lower(name), text);
 }

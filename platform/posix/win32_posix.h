@@ -224,7 +224,10 @@ void WakeAllConditionVariable(CONDITION_VARIABLE* variable);
 // The registry, read only: values set by PosixSetRegistryValue.
 typedef struct HKEY__* HKEY;
 typedef uint32_t REGSAM;
+#define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000u)
+#define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
+#define HKEY_USERS ((HKEY)(uintptr_t)0x80000003u)
 #define KEY_QUERY_VALUE 0x0001u
 #define REG_SZ 1u
 #define ERROR_MORE_DATA 234L
@@ -324,6 +327,8 @@ PosixUiLog* PosixUi(void);
 // Sets the REG_SZ value name of key below HKEY_LOCAL_MACHINE to text (key
 // names compare without case); a null text removes it.
 void PosixSetRegistryValue(const char* key, const char* name, const char* text);
+// The same below HKEY_CURRENT_USER.
+void PosixSetUserRegistryValue(const char* key, const char* name, const char* text);
 // Makes the next refusals calls that replace, rename or delete path fail
 // with ERROR_SHARING_VIOLATION, as a file held open by another program
 // without delete sharing does; 0 lets them through again.

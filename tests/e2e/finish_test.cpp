@@ -84,8 +84,10 @@ protected:
                                  (destination + "\\UnInstall\\UnInst.cfg").c_str());
         return value;
     }
-    // The programs started, in order, waiting until count have reported.
-    std::vector<std::string> Starts(size_t count) {
+    // The programs started, in order, waiting until count have reported:
+    // "name|working folder"; who gets "parent process id|token elevation"
+    // of each when given.
+    std::vector<std::string> Starts(size_t count, std::vector<std::string>* who = nullptr) {
         std::string text;
         for (int i = 0; i < 250; ++i) {
             ReadFileText(log, &text);
@@ -103,8 +105,13 @@ protected:
         }
         // In the order the programs were created, without the time.
         std::sort(lines.begin(), lines.end());
-        for (std::string& l : lines)
+        for (std::string& l : lines) {
             l = l.substr(l.find('|') + 1);
+            size_t fields = l.find('|', l.find('|') + 1);
+            if (who)
+                who->push_back(fields == std::string::npos ? "" : l.substr(fields + 1));
+            l = l.substr(0, fields);
+        }
         return lines;
     }
     std::string product, desktop, menu, log;
@@ -308,6 +315,48 @@ TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
                                             "\r\n    " + destination + "\\bin\\tool.exe\r\n"};
     for (const std::string& line : lines)
         EXPECT_NE(std::string::npos, text.find(line)) << line << " in\n" << text;
+}
+
+// Started as a desktop starts it, with the unelevated half of the token,
+// the installer is its user's half: the pages are its elevated half's, and
+// what the last page chose the user's half starts once that half has
+// ended, with its own rights. No desktop shell runs and no message comes.
+TEST_F(Finish, TheUsersHalfStartsWhatTheLastPageChose) {
+    Prepare("Finish Halves");
+    StopDesktopShell();
+    unelevated = true;
+    std::string destination = CaseFolder("finish-halves-dest") + "\\App";
+    HWND options = ToOptions("finish-halves", FullProduct(product), destination);
+    ASSERT_NE(nullptr, options);
+    DWORD userHalf = run.process.dwProcessId, pages = 0;
+    GetWindowThreadProcessId(options, &pages);
+    EXPECT_NE(userHalf, pages) << "the pages belong to the elevated half";
+    Click(options, IDC_OPTIONS_FINISH);
+    for (int i = 0; i < 3000 && WaitForSingleObject(run.process.hProcess, 20) == WAIT_TIMEOUT; ++i) {
+        for (HWND w : Dialogs(userHalf)) {
+            if (IsMessageBox(w)) {
+                ADD_FAILURE() << "a message: " << ReadBox(w).text;
+                Answer(w, IDOK);
+            }
+        }
+    }
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 1000, &code));
+    EXPECT_EQ(1u, code) << "the elevated half's exit code";
+    std::vector<std::string> who;
+    std::vector<std::string> starts = Starts(4, &who);
+    std::vector<std::string> expected = {"info.exe|" + destination, "app.exe|", "second.exe|", "tool.exe|"};
+    ASSERT_EQ(expected.size(), starts.size()) << ::testing::PrintToString(starts);
+    EXPECT_EQ(expected[0], starts[0]);
+    for (size_t i = 1; i < expected.size(); ++i)
+        EXPECT_EQ(0u, starts[i].find(expected[i])) << starts[i];
+    // Each one's parent is the process the harness started, the user's
+    // half, and each has its token: the unelevated half (3).
+    for (const std::string& w : who)
+        EXPECT_EQ(std::to_string(userHalf) + "|3", w);
+    DWORD type = 0;
+    std::string data;
+    EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "RecordDigest", &type, &data));
 }
 
 TEST_F(Finish, SecondInstallationIntoTheSameFolderStartsTheListsAgain) {

@@ -10,6 +10,7 @@
 #include <objbase.h>
 #include <sddl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include "base/format.h"
 
@@ -30,6 +31,8 @@ void CreateFolders(const std::string& path) {
             CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
 
+} // namespace
+
 void DeleteTree(const std::string& folder) {
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
@@ -49,8 +52,6 @@ void DeleteTree(const std::string& folder) {
     }
     RemoveDirectoryA(folder.c_str());
 }
-
-} // namespace
 
 std::string CaseFolder(const std::string& name) {
     char temp[MAX_PATH];
@@ -165,8 +166,10 @@ bool Pack(const std::string& product, const std::string& installer, std::string*
                    log) == 0;
 }
 
-bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
-           const std::map<std::string, std::string>& extra, const std::string& arguments) {
+namespace {
+
+bool StartWith(HANDLE token, const std::string& exe, const std::string& tempFolder, Installer* run,
+               const std::map<std::string, std::string>& extra, const std::string& arguments) {
     run->tempFolder = tempFolder;
     CreateFolders(tempFolder + "\\");
     // The environment of the harness, with TMP and TEMP pointing elsewhere.
@@ -197,8 +200,52 @@ bool Start(const std::string& exe, const std::string& tempFolder, Installer* run
     std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
+    if (token)
+        return CreateProcessAsUserA(token, exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, &block[0], nullptr,
+                                    &si, &run->process) != 0;
     return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, &block[0], nullptr, &si,
                           &run->process) != 0;
+}
+
+} // namespace
+
+bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
+           const std::map<std::string, std::string>& extra, const std::string& arguments) {
+    return StartWith(nullptr, exe, tempFolder, run, extra, arguments);
+}
+
+bool StartUnelevated(const std::string& exe, const std::string& tempFolder, Installer* run,
+                     const std::map<std::string, std::string>& extra, const std::string& arguments) {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own))
+        return false;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD got = 0;
+    bool have = GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &got) && linked.LinkedToken;
+    CloseHandle(own);
+    if (!have)
+        return false;
+    bool started = StartWith(linked.LinkedToken, exe, tempFolder, run, extra, arguments);
+    CloseHandle(linked.LinkedToken);
+    return started;
+}
+
+std::vector<DWORD> ProcessTree(DWORD pid) {
+    std::vector<DWORD> tree = {pid};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return tree;
+    std::vector<std::pair<DWORD, DWORD>> all;  // process, parent
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        all.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    CloseHandle(snapshot);
+    for (size_t i = 0; i < tree.size(); ++i)
+        for (const auto& p : all)
+            if (p.second == tree[i] && p.first != pid && std::find(tree.begin(), tree.end(), p.first) == tree.end())
+                tree.push_back(p.first);
+    return tree;
 }
 
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode) {
@@ -228,7 +275,7 @@ void Kill(Installer* run) {
 namespace {
 
 struct Search {
-    DWORD pid;
+    std::vector<DWORD> tree;
     std::vector<HWND> found;
 };
 
@@ -238,7 +285,8 @@ BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
     GetWindowThreadProcessId(w, &owner);
     char cls[16] = "";
     GetClassNameA(w, cls, sizeof cls);
-    if (owner == s->pid && IsWindowVisible(w) && strcmp(cls, "#32770") == 0)
+    if (std::find(s->tree.begin(), s->tree.end(), owner) != s->tree.end() && IsWindowVisible(w) &&
+        strcmp(cls, "#32770") == 0)
         s->found.push_back(w);
     return TRUE;
 }
@@ -248,7 +296,7 @@ BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
 namespace {
 
 struct Watch {
-    DWORD pid;
+    std::vector<DWORD> tree;
     std::vector<HWND>* known;
     std::vector<std::string>* seen;
 };
@@ -257,7 +305,8 @@ BOOL CALLBACK NoteWindow(HWND w, LPARAM p) {
     Watch* watch = reinterpret_cast<Watch*>(p);
     DWORD owner = 0;
     GetWindowThreadProcessId(w, &owner);
-    if (owner != watch->pid || std::find(watch->known->begin(), watch->known->end(), w) != watch->known->end())
+    if (std::find(watch->tree.begin(), watch->tree.end(), owner) == watch->tree.end() ||
+        std::find(watch->known->begin(), watch->known->end(), w) != watch->known->end())
         return TRUE;
     watch->known->push_back(w);
     char cls[64] = "";
@@ -270,8 +319,11 @@ BOOL CALLBACK NoteWindow(HWND w, LPARAM p) {
 
 bool WaitExitWatching(Installer* run, DWORD timeoutMs, DWORD* exitCode, std::vector<std::string>* seen) {
     std::vector<HWND> known;
-    Watch watch{run->process.dwProcessId, &known, seen};
+    Watch watch{{}, &known, seen};
     for (DWORD waited = 0; waited < timeoutMs; waited += 5) {
+        // The tree is taken again every 100 ms: an elevated half comes later.
+        if (waited % 100 == 0)
+            watch.tree = ProcessTree(run->process.dwProcessId);
         EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&watch));
         if (WaitForSingleObject(run->process.hProcess, 5) == WAIT_OBJECT_0)
             return WaitExit(run, 0, exitCode);
@@ -280,7 +332,7 @@ bool WaitExitWatching(Installer* run, DWORD timeoutMs, DWORD* exitCode, std::vec
 }
 
 std::vector<HWND> Dialogs(DWORD pid) {
-    Search search{pid, {}};
+    Search search{ProcessTree(pid), {}};
     EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

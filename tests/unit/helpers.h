@@ -75,6 +75,8 @@ void EndProduct(const std::string& key);
 // The FileListDigest value of key below HKEY_LOCAL_MACHINE set to text;
 // removed (with the key) when text is null.
 void SetListDigest(const std::string& key, const char* text);
+// The same for any REG_SZ value name; with a null text the whole key goes.
+void SetMachineValue(const std::string& key, const char* name, const char* text);
 // An earlier installation's uninstall record naming key, and its file list
 // with a line per file and the list's digest stored under key: the files
 // (relative path to bytes) to add to a target as UnInstall\UnInst.cfg and

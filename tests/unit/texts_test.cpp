@@ -55,7 +55,7 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
 // has a built-in text, and only those outside the uninstaller's.
 TEST(BuiltInTexts, EveryIdHasAnEnglishText) {
     for (unsigned id = 0; id < 64; ++id) {
-        if (id >= kFirstUninstallerText && id <= kLastUninstallerText)
+        if (IsUninstallerText(id))
             continue;
         bool english = false;
         for (const EnglishText& t : kEnglishTexts)
