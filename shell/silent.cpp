@@ -23,6 +23,7 @@
 #include "package/extract.h"
 #include "package/locator.h"
 #include "shell/startup.h"
+#include "trust/codepage.h"
 #include "trust/scratch.h"
 
 namespace {
@@ -84,6 +85,11 @@ bool ChooseDestination(char* destination) {
     const Switches* s = RunSwitches();
     if (s->badDestination) {
         LogLine("destination: /D= names no path that fits");
+        return false;
+    }
+    if (s->destination[0] != '\0' && !DestinationArgumentExact(s->destination)) {
+        LogLine("destination: %s: /D= names a folder with letters that the code page %u cannot write", s->destination,
+                GetACP());
         return false;
     }
     if (s->destination[0] != '\0')
@@ -188,7 +194,8 @@ int InstallSilently() {
         LogLine("start-up: another copy of this installer is running");
         return kExitAnotherCopy;
     }
-    if (!CreateScratchFolder()) {
+    char temp[MAX_PATH];
+    if (UsableTempFolder(temp, sizeof temp) == kTempNone || !CreateScratchFolder(temp)) {
         tmp_dir()[0] = '\0';
         LogLine("scratch folder: the temporary folder cannot be used");
         return kExitRefused;

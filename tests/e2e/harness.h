@@ -69,6 +69,10 @@ struct Installer {
 // quoted name on its command line.
 bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
            const std::map<std::string, std::string>& extra = {}, const std::string& arguments = "");
+// The same with a temporary folder and arguments given letter for letter
+// (UTF-16), for names that the code page cannot write; the environment is
+// otherwise the harness's own.
+bool StartWide(const std::string& exe, const std::wstring& tempFolder, Installer* run, const std::wstring& arguments);
 // Waits for the process to end; false on a timeout. Ends a process that is
 // still running when the test gives up on it.
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode);
