@@ -70,6 +70,7 @@ bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
         {"NOINFO", &Switches::noInfo, true},
         {"NORUN", &Switches::noRun, true},
         {"RUN", &Switches::run, true},
+        {"ALLOWDOWNGRADE", &Switches::allowDowngrade, true},
     };
     for (const Flag& f : kFlags) {
         if (SameName(text, nameLength, f.name)) {

@@ -18,6 +18,7 @@ struct Switches {
     bool noInfo;                 // /NOINFO
     bool noRun;                  // /NORUN
     bool run;                    // /RUN
+    bool allowDowngrade;         // /ALLOWDOWNGRADE
     bool badDestination;         // /D= with nothing, or more than a path holds
     char destination[MAX_PATH];  // /D=, "" when not given
     char language[32];           // /LANG=, "" when not given

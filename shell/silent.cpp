@@ -20,6 +20,7 @@
 #include "lang/languages.h"
 #include "package/destination.h"
 #include "package/programfiles.h"
+#include "package/registered.h"
 #include "package/extract.h"
 #include "package/locator.h"
 #include "shell/startup.h"
@@ -38,6 +39,7 @@ const char kUsage[] =
     "/NOINFO\tdo not open the information file\r\n"
     "/NORUN\tdo not start the programs to run\r\n"
     "/RUN\tin a silent run, open the information file and start the programs\r\n"
+    "/ALLOWDOWNGRADE\tinstall an older version over a newer one\r\n"
     "/LOG=file\twrite a log of every step\r\n"
     "/?\tthis list";
 
@@ -99,6 +101,18 @@ bool ChooseDestination(char* destination) {
     return true;
 }
 
+// An older version over a newer one changes nothing, unless /ALLOWDOWNGRADE
+// allows it.
+bool DowngradeRefused() {
+    char ours[kCfgValueSize], installed[64];
+    if (PackageAgainstRegistered(ours, installed) != kOlderThanInstalled)
+        return false;
+    bool allowed = RunSwitches()->allowDowngrade;
+    LogLine("version %s over the installed version %s: an older version over a newer one, %s", ours, installed,
+            allowed ? "allowed by /ALLOWDOWNGRADE" : "nothing was changed (/ALLOWDOWNGRADE allows it)");
+    return !allowed;
+}
+
 // The destination page's check and folders (AcceptDestination), plus what a
 // person at the page would notice only later: the folder must exist once
 // created and take a new file.
@@ -144,6 +158,8 @@ int Install() {
     }
     char language[32];
     ChooseLanguage(RunSwitches()->language, language);
+    if (DowngradeRefused())
+        return kExitDowngrade;
 
     char destination[MAX_PATH];
     if (!ChooseDestination(destination))

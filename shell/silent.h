@@ -16,6 +16,7 @@ enum SilentExit {
     kExitAnotherCopy = 6,  // another copy of this installer is running
     kExitRefused = 7,      // the start-up was refused: not Windows NT, or no usable temporary folder
     kExitFileInUse = 8,    // a file to replace is held open by another program
+    kExitDowngrade = 9,    // an older version over a newer one, without /ALLOWDOWNGRADE
 };
 
 // Parses arguments (the command line after the program's name) into

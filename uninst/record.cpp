@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "base/installed.h"
 #include "base/regread.h"
 #include "trust/digest.h"
 
@@ -40,27 +41,46 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
     return ok;
 }
 
-// True when the key's UninstallString names this very program: the key is
-// the one this uninstaller was registered under, not another product's
+// This program's own file, "" when its name cannot be had.
+std::string ThisProgram() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    return n > 0 && n < sizeof self ? self : "";
+}
+
+// True when the key's UninstallString names the file uninstaller: the key
+// is the one that uninstaller was registered under, not another product's
 // whose sealed record was put beside it. Files are compared by identity,
 // so a path spelt another way still matches.
-bool RegistersThisUninstaller(const std::string& key) {
+bool RegistersUninstaller(const std::string& key, const std::string& uninstaller) {
     std::string command = UninstallValue(key, "UninstallString", MAX_PATH + 8);
     if (command.size() < 3 || command.front() != '"' || command.back() != '"')
         return false;
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     BY_HANDLE_FILE_INFORMATION registered, own;
-    return n > 0 && n < sizeof self && FileIdentity(command.substr(1, command.size() - 2), &registered) &&
-           FileIdentity(self, &own) && registered.dwVolumeSerialNumber == own.dwVolumeSerialNumber &&
+    return !uninstaller.empty() && FileIdentity(command.substr(1, command.size() - 2), &registered) &&
+           FileIdentity(uninstaller, &own) && registered.dwVolumeSerialNumber == own.dwVolumeSerialNumber &&
            registered.nFileIndexHigh == own.nFileIndexHigh && registered.nFileIndexLow == own.nFileIndexLow;
 }
 
 }  // namespace
 
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes) {
+bool RegisteredElsewhere(const UninstallRecord& record, std::string* folder) {
+    folder->clear();
     std::string product;
-    if (!IsProductUninstallKey(record.productKey, &product) || !RegistersThisUninstaller(record.productKey))
+    if (!IsProductUninstallKey(record.productKey, &product) || RegistersUninstaller(record.productKey, ThisProgram()))
+        return false;
+    std::string command = UninstallValue(record.productKey, "UninstallString", MAX_PATH + 8);
+    char registered[MAX_PATH];
+    if (FolderOfUninstaller(command.c_str(), registered, sizeof registered))
+        *folder = registered;
+    return true;
+}
+
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                    const std::string& uninstaller) {
+    std::string product;
+    if (!IsProductUninstallKey(record.productKey, &product) ||
+        !RegistersUninstaller(record.productKey, uninstaller.empty() ? ThisProgram() : uninstaller))
         return false;
     return Matches(UninstallValue(record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
            Matches(UninstallValue(record.productKey, kFileListDigestValue), record.productKey, listBytes);

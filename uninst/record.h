@@ -23,12 +23,21 @@ struct UninstallRecord {
 };
 
 // True when the bytes of the record and of the file list (null when there is
-// no list) are those the installer sealed for this uninstaller: the
-// product's Uninstall key ([reg] 1, under HKEY_LOCAL_MACHINE, where only
-// administrators write) registers this very program as its UninstallString,
-// and the seal digest of each for that key's name (trust/digest.h) equals
-// the value stored there. A missing value, key or list is false. The caller
-// reads record and files from these same bytes (uninst/recordtext.h).
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes);
+// no list) are those the installer sealed for the uninstaller beside them:
+// the product's Uninstall key ([reg] 1, under HKEY_LOCAL_MACHINE, where only
+// administrators write) registers that very file (uninstaller; empty for
+// this program) as its UninstallString, and the seal digest of each for
+// that key's name (trust/digest.h) equals the value stored there. A missing
+// value, key or list is false. The caller reads record and files from these
+// same bytes (uninst/recordtext.h).
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                    const std::string& uninstaller = std::string());
+
+// True when the record names a product's Uninstall key that registers no
+// uninstaller, or another file than this program: the product was removed,
+// or installed again in another folder, since this record was written.
+// *folder gets the folder whose uninstaller the key registers ("" when
+// none).
+bool RegisteredElsewhere(const UninstallRecord& record, std::string* folder);
 
 #endif

@@ -21,7 +21,8 @@ struct ParseRow {
     const char* arguments;
     bool installer;
     bool understood;
-    const char* flags;  // letters of the flags set: S silent, ? help, d s i r nodesktop/startmenu/info/run, R run
+    const char* flags;  // letters of the flags set: S silent, ? help, d s i r nodesktop/startmenu/info/run, R run,
+                        // A allow a downgrade
     const char* destination;
     const char* language;
     const char* log;
@@ -38,6 +39,7 @@ std::string Flags(const Switches& s) {
     if (s.noInfo) f += 'i';
     if (s.noRun) f += 'r';
     if (s.run) f += 'R';
+    if (s.allowDowngrade) f += 'A';
     return f;
 }
 
@@ -61,6 +63,9 @@ TEST(ParseSwitches, Table) {
         {"silent", "/S", true, true, "S", "", "", "", "", false},
         {"dash and lower case", "-s", true, true, "S", "", "", "", "", false},
         {"every flag", "/S /NODESKTOP -nostartmenu /NoInfo /NORUN /RUN /?", true, true, "S?dsirR", "", "", "", "",
+         false},
+        {"downgrade allowed", "/S -AllowDowngrade", true, true, "SA", "", "", "", "", false},
+        {"downgrade switch takes no value", "/ALLOWDOWNGRADE=1", true, false, "", "", "", "", "/ALLOWDOWNGRADE=1",
          false},
         {"destination with blanks to the end", "/S /D=C:\\Some Folder\\With Blanks", true, true, "S",
          "C:\\Some Folder\\With Blanks", "", "", "", false},
@@ -92,6 +97,7 @@ TEST(ParseSwitches, Table) {
         {"uninstaller: no destination", "/S /D=C:\\x", false, false, "S", "", "", "", "/D=C:\\x", false},
         {"uninstaller: no installer flags", "/S /NODESKTOP", false, false, "S", "", "", "", "/NODESKTOP", false},
         {"uninstaller: no language", "/LANG=English", false, false, "", "", "", "", "/LANG=English", false},
+        {"uninstaller: no downgrade", "/ALLOWDOWNGRADE", false, false, "", "", "", "", "/ALLOWDOWNGRADE", false},
     };
     for (const ParseRow& r : rows) {
         Switches s;
