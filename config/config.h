@@ -34,6 +34,9 @@ enum CfgSection : short {
 const char kProductVersion[] = "Version";
 const char kProductPublisher[] = "Publisher";
 const char kProductUrl[] = "URL";
+// The product's program, a path inside the product: the icon that the list
+// of installed programs shows for it.
+const char kProductProgram[] = "Program";
 
 // Size a caller reserves for any value; a quoted [value] entry needs two more.
 const unsigned kCfgValueSize = 260;

@@ -31,7 +31,7 @@ const std::vector<KnownSection>& Known(TextFileKind kind) {
          {"Run", {"#"}},
          {"silent", {"#"}},
          {"RunU", {"#"}},
-         {"product", {kProductVersion, kProductPublisher, kProductUrl}}},
+         {"product", {kProductVersion, kProductPublisher, kProductUrl, kProductProgram}}},
         {{"index1", {"max"}}, {"index2", {"max"}}, {"desktop", {"#"}}, {"menu", {"#"}}},
         {{"index", {"max"}},
          {"key", {"#"}},
