@@ -1,7 +1,8 @@
-// Every text ID that the installer (1 to 21, no 12, then 38 and 39) and the
-// uninstaller (30 to 37) look up in a language file, with its English text: what a new
-// product's English.lng holds and what lint expects a language file to have.
-// An ID added to either program belongs here too.
+// Every text ID that the installer (1 to 21, no 12, then 38, 39 and 45 to
+// 47) and the uninstaller (30 to 37, 48 and 49) look up in a language file,
+// with its English text: what a new product's English.lng holds and what
+// lint expects a language file to have. An ID added to either program
+// belongs here too.
 #ifndef BRONDALE_LANG_ENGLISH_H
 #define BRONDALE_LANG_ENGLISH_H
 
@@ -51,11 +52,23 @@ const EnglishText kEnglishTexts[] = {
     {39,
      "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
      "made. Choose another folder:"},
+    {45, "A newer version of the product is installed:"},
+    {46, "Replace it with the older version of this installer?"},
+    {47,
+     "The name of the chosen folder has letters that this system's code page cannot write. Choose another "
+     "folder."},
+    {48,
+     "The installation in this folder is no longer the registered one: the product was installed again in "
+     "another folder, or removed. Nothing was removed."},
+    {49, "The product is installed in:"},
 };
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 
-// The uninstaller's texts: 30 to 37.
+// The uninstaller's texts: 30 to 37, then 48 and 49.
 const unsigned kFirstUninstallerText = 30;
 const unsigned kLastUninstallerText = 37;
+inline bool IsUninstallerText(unsigned id) {
+    return (id >= kFirstUninstallerText && id <= kLastUninstallerText) || id == 48 || id == 49;
+}
 
 #endif
