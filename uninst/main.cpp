@@ -130,7 +130,7 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     if (!RecordIsSealed(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr)) {
         // Said as it is: a record that no longer counts is not a changed one.
         std::string registered;
-        if (RegisteredElsewhere(record, &registered)) {
+        if (RegisteredElsewhere(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr, &registered)) {
             std::string text = Text(kTextElsewhere);
             if (!registered.empty())
                 text += "\r\n\r\n" + Text(kTextInFolder) + "\r\n" + registered;

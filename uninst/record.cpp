@@ -64,10 +64,16 @@ bool RegistersUninstaller(const std::string& key, const std::string& uninstaller
 
 }  // namespace
 
-bool RegisteredElsewhere(const UninstallRecord& record, std::string* folder) {
+bool RegisteredElsewhere(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                         std::string* folder) {
     folder->clear();
     std::string product;
     if (!IsProductUninstallKey(record.productKey, &product) || RegistersUninstaller(record.productKey, ThisProgram()))
+        return false;
+    // Bytes the key still seals are the registered installation's own record,
+    // put here: not an earlier record of this folder.
+    if (Matches(UninstallValue(record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
+        Matches(UninstallValue(record.productKey, kFileListDigestValue), record.productKey, listBytes))
         return false;
     std::string command = UninstallValue(record.productKey, "UninstallString", MAX_PATH + 8);
     char registered[MAX_PATH];

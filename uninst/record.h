@@ -34,10 +34,12 @@ bool RecordIsSealed(const UninstallRecord& record, const std::string& recordByte
                     const std::string& uninstaller = std::string());
 
 // True when the record names a product's Uninstall key that registers no
-// uninstaller, or another file than this program: the product was removed,
-// or installed again in another folder, since this record was written.
-// *folder gets the folder whose uninstaller the key registers ("" when
-// none).
-bool RegisteredElsewhere(const UninstallRecord& record, std::string* folder);
+// uninstaller, or another file than this program, and does not seal these
+// bytes of the record and list (null: none): the product was removed, or
+// installed again in another folder, since this record was written. A copy
+// of the registered installation's own sealed record is not that. *folder
+// gets the folder whose uninstaller the key registers ("" when none).
+bool RegisteredElsewhere(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                         std::string* folder);
 
 #endif
