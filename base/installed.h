@@ -58,6 +58,30 @@ const char kUninstallerInPackage[] = "UnInst.dat";
 const char kUninstallerCommand[] = "\\Uninstall\\UnInst.exe";
 const char kUninstallerMenuEntry[] = "UnInstall\\UnInst.exe";
 
+// The destination folder of an uninstaller command as the installer writes
+// it, a quote, the folder, kUninstallerCommand (its letters in any case)
+// and a quote: the folder into folder (size bytes). False, with folder "",
+// for any other command, or a folder that is not of the form X:\name.
+inline bool FolderOfUninstaller(const char* command, char* folder, size_t size) {
+    folder[0] = '\0';
+    size_t n = strlen(command), tail = strlen(kUninstallerCommand);
+    if (n < tail + 6 || command[0] != '"' || command[n - 1] != '"' || command[2] != ':' || command[3] != '\\' ||
+        command[4] == '\\')
+        return false;
+    for (size_t i = 0; i < tail; ++i) {
+        char a = command[n - 1 - tail + i], b = kUninstallerCommand[i];
+        if ((a >= 'A' && a <= 'Z' ? a + 32 : a) != (b >= 'A' && b <= 'Z' ? b + 32 : b))
+            return false;
+    }
+    // A drive's root is never a product's own folder.
+    size_t length = n - 2 - tail;
+    if (length < 4 || length >= size || memchr(command + 1, '"', length))
+        return false;
+    memcpy(folder, command + 1, length);
+    folder[length] = '\0';
+    return true;
+}
+
 // Every product's Uninstall key lies below this key of HKEY_LOCAL_MACHINE
 // (an installation for every user) or of HKEY_CURRENT_USER (for one user);
 // the product's own takes at most kUninstallNameField characters of its name.

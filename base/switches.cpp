@@ -92,6 +92,7 @@ bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
         {"RUN", &Switches::run, true},
         {"ALLUSERS", &Switches::allUsers, true},
         {"CURRENTUSER", &Switches::currentUser, true},
+        {"ALLOWDOWNGRADE", &Switches::allowDowngrade, true},
     };
     for (const Flag& f : kFlags) {
         if (SameName(text, nameLength, f.name)) {

@@ -23,6 +23,7 @@ struct Switches {
     bool channel;                // /CHANNEL=process.handle: this run is the elevated half
     unsigned long channelProcess;  // the user's half's process id
     unsigned long channelHandle;   // the value of its pipe's write end, in that process
+    bool allowDowngrade;         // /ALLOWDOWNGRADE
     bool badDestination;         // /D= with nothing, or more than a path holds
     char destination[MAX_PATH];  // /D=, "" when not given
     char language[32];           // /LANG=, "" when not given

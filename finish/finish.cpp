@@ -13,6 +13,7 @@
 #include "config/config.h"
 #include "finish/installation.h"
 #include "finish/launch.h"
+#include "finish/move.h"
 #include "finish/product.h"
 #include "finish/record.h"
 #include "finish/registry.h"
@@ -126,6 +127,10 @@ FinishResult FinishInstallation(const char* destination, const FinishOptions& op
     WrittenCommit();
     CompleteRecord(installation.record);
 
+    // Read while the Uninstall key still holds the earlier installation's
+    // seal; removed once this installation holds the key.
+    EarlierFolder earlier;
+    FindEarlierFolder(installation, &earlier);
     DodajDlListy(installation);
     if (options.desktop)
         MakeShortcut(0, installation);
@@ -133,6 +138,7 @@ FinishResult FinishInstallation(const char* destination, const FinishOptions& op
         MakeShortcut(1, installation);
     DodajDoRejestru(installation);
     SealRecord(installation);
+    RemoveEarlierFolder(earlier, installation.record);
     Launch(options, destination);
     return kFinished;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "base/format.h"
 #include "base/installed.h"
 #include "base/switches.h"
 #include "config/config.h"
@@ -93,6 +94,28 @@ void SetIdentity(short root, const char* key, const char* destination) {
     SetNumber(root, key, kNoRepairValue, 1);
 }
 
+// The icon of the list of installed programs: the installed file that
+// init.cfg [product] Program names (quoted, like the uninstaller's), else the
+// uninstaller itself. A name outside the product, or no file of it, keeps
+// the uninstaller's icon.
+void ProductIcon(const char* destination, const char* uninstaller, char* icon, size_t size) {
+    char program[kCfgValueSize], path[MAX_PATH];
+    GetFromCfg(kProductProgram, program, kSecProduct, kInitCfg);
+    snprintf(icon, size, "%s", uninstaller);
+    if (program[0] == '\0')
+        return;
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (IsSafeMemberPath(program, strlen(program)) &&
+        snprintf(path, sizeof path, "%s\\%s", destination, program) < static_cast<int>(sizeof path))
+        attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+        LogLine("[product] Program %s: not a file of the product, the uninstaller's icon stays", program);
+        return;
+    }
+    snprintf(icon, size, "\"%s\"", path);
+}
+
 }  // namespace
 
 LONG DodajDlListy(const Installation& installation) {
@@ -109,7 +132,9 @@ LONG DodajDlListy(const Installation& installation) {
     SetText(root, key, "DisplayName", name);
     char uninstaller[MAX_PATH + 32];
     snprintf(uninstaller, sizeof uninstaller, "\"%s%s\"", destination, kUninstallerCommand);
-    SetText(root, key, "DisplayIcon", uninstaller);
+    char icon[MAX_PATH + 32];
+    ProductIcon(destination, uninstaller, icon, sizeof icon);
+    SetText(root, key, "DisplayIcon", icon);
     LONG result = SetText(root, key, "UninstallString", uninstaller);
     LogLine("Uninstall key %s\\%s: %s (%ld)", kRegistryRoots[root], key, result == ERROR_SUCCESS ? "written" : "failed",
             static_cast<long>(result));

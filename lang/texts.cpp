@@ -54,6 +54,11 @@ char* DefaultText(unsigned int id) {
     static char t41[] =
         "Instalacja dla wszystkich użytkowników wymaga uprawnień administratora, których nie udzielono. Nic nie "
         "zostało zainstalowane.";
+    static char t45[] = "Zainstalowana jest nowsza wersja programu:";
+    static char t46[] = "Zastąpić ją starszą wersją z tego instalatora?";
+    static char t47[] =
+        "Nazwa wybranego folderu zawiera litery, których strona kodowa tego systemu nie potrafi zapisać. Wybierz "
+        "inny folder.";
     static char none[] = "";
     char* const table[] = {none, t1,   Zakoncz(), t3,  Dalej(), t5,  t6,  t7,  t8,  t9,  t10,
                            t11,  none, t13,       t14, t15,     t16, t17, t18, t19, t20, t21};
@@ -66,6 +71,11 @@ char* DefaultText(unsigned int id) {
         return t40;
     if (id == 41)
         return t41;
+    // 45 and 46 the question before an older version replaces a newer one,
+    // 47 a destination whose name the code page cannot write.
+    char* const later[] = {t45, t46, t47};
+    if (id >= 45 && id <= 47)
+        return later[id - 45];
     return id < sizeof table / sizeof table[0] ? table[id] : none;
 }
 

@@ -11,6 +11,7 @@
 
 #include "base/ascii.h"
 #include "base/format.h"
+#include "base/version.h"
 #include "config/config.h"
 #include "pack/ini.h"
 #include "pack/langid.h"
@@ -156,23 +157,7 @@ void ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resour
 }  // namespace
 
 bool ParseVersion(const std::string& text, uint16_t parts[4]) {
-    size_t count = 0, at = 0;
-    for (int i = 0; i < 4; ++i)
-        parts[i] = 0;
-    while (at < text.size() || count == 0) {
-        size_t end = text.find('.', at);
-        std::string part = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (count == 4 || part.empty() || part.size() > 5 ||
-            part.find_first_not_of("0123456789") != std::string::npos || std::stoul(part) > 65535)
-            return false;
-        parts[count++] = static_cast<uint16_t>(std::stoul(part));
-        if (end == std::string::npos)
-            return true;
-        at = end + 1;
-        if (at == text.size())
-            return false;  // a dot at the end
-    }
-    return true;
+    return ParseVersionText(text.data(), text.size(), parts);
 }
 
 bool ParseIcon(const std::string& bytes, std::vector<IconImage>* images, std::string* problem) {

@@ -14,6 +14,7 @@ enum SilentExit {
     kExitAnotherCopy = 6,  // another copy of this installer is running
     kExitRefused = 7,      // the start-up was refused: not Windows NT, no usable temporary folder, no elevation given
     kExitFileInUse = 8,    // a file to replace is held open by another program
+    kExitDowngrade = 9,    // an older version over a newer one, without /ALLOWDOWNGRADE
 };
 
 #endif

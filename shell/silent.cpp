@@ -20,10 +20,12 @@
 #include "lang/languages.h"
 #include "package/destination.h"
 #include "package/programfiles.h"
+#include "package/registered.h"
 #include "package/extract.h"
 #include "package/locator.h"
 #include "shell/halves.h"
 #include "shell/startup.h"
+#include "trust/codepage.h"
 #include "trust/scratch.h"
 
 namespace {
@@ -40,6 +42,7 @@ const char kUsage[] =
     "/RUN\tin a silent run, open the information file and start the programs\r\n"
     "/ALLUSERS\tinstall for every user, where the product lets you choose\r\n"
     "/CURRENTUSER\tinstall only for yourself, where the product allows it\r\n"
+    "/ALLOWDOWNGRADE\tinstall an older version over a newer one\r\n"
     "/LOG=file\twrite a log of every step\r\n"
     "/?\tthis list";
 
@@ -89,11 +92,28 @@ bool ChooseDestination(char* destination) {
         LogLine("destination: /D= names no path that fits");
         return false;
     }
+    if (s->destination[0] != '\0' && !DestinationArgumentExact(s->destination)) {
+        LogLine("destination: %s: /D= names a folder with letters that the code page %u cannot write", s->destination,
+                GetACP());
+        return false;
+    }
     if (s->destination[0] != '\0')
         snprintf(destination, MAX_PATH, "%s", s->destination);
     else
         snprintf(destination, MAX_PATH, "%s", proposal);
     return true;
+}
+
+// An older version over a newer one changes nothing, unless /ALLOWDOWNGRADE
+// allows it.
+bool DowngradeRefused() {
+    char ours[kCfgValueSize], installed[64];
+    if (PackageAgainstRegistered(UninstallRoot(*RunScope()), ours, installed) != kOlderThanInstalled)
+        return false;
+    bool allowed = RunSwitches()->allowDowngrade;
+    LogLine("version %s over the installed version %s: an older version over a newer one, %s", ours, installed,
+            allowed ? "allowed by /ALLOWDOWNGRADE" : "nothing was changed (/ALLOWDOWNGRADE allows it)");
+    return !allowed;
 }
 
 // The destination page's check and folders (AcceptDestination), plus what a
@@ -134,6 +154,8 @@ int Install() {
     ChooseLanguage(RunSwitches()->language, language);
     if (DecideRunScope() != kScopeChosen)
         return kExitUsage;
+    if (DowngradeRefused())
+        return kExitDowngrade;
 
     char destination[MAX_PATH];
     if (!ChooseDestination(destination))
@@ -184,7 +206,8 @@ int InstallSilently() {
         LogLine("start-up: another copy of this installer is running");
         return kExitAnotherCopy;
     }
-    if (!CreateScratchFolder()) {
+    char temp[MAX_PATH];
+    if (UsableTempFolder(temp, sizeof temp) == kTempNone || !CreateScratchFolder(temp)) {
         tmp_dir()[0] = '\0';
         LogLine("scratch folder: the temporary folder cannot be used");
         return kExitRefused;

@@ -31,6 +31,7 @@ const int kCancelled = 1;
 const int kNoRecord = 2;
 const int kSomethingStayed = 3;
 const int kNotTrusted = 6;
+const int kNotRegistered = 7;
 
 std::string Parent(const std::string& path) {
     size_t slash = path.find_last_of('\\');
@@ -160,6 +161,16 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     // not be an administrators-only one: obeyed only as the installer left
     // them.
     if (!RecordIsSealed(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr, UninstallRoot(scope))) {
+        // Said as it is: a record that no longer counts is not a changed one.
+        std::string registered;
+        if (RegisteredElsewhere(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr, &registered,
+                                UninstallRoot(scope))) {
+            std::string text = Text(kTextElsewhere);
+            if (!registered.empty())
+                text += "\r\n\r\n" + Text(kTextInFolder) + "\r\n" + registered;
+            Say(text, caption, MB_ICONWARNING);
+            return kNotRegistered;
+        }
         Say(Text(kTextNotSealed) + "\r\n" + recordPath, caption, MB_ICONERROR);
         return kNotTrusted;
     }

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "base/installed.h"
 #include "base/regread.h"
 #include "trust/digest.h"
 
@@ -40,26 +41,56 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
     return ok;
 }
 
-}  // namespace
+// This program's own file, "" when its name cannot be had.
+std::string ThisProgram() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    return n > 0 && n < sizeof self ? self : "";
+}
 
-// The key is the one this uninstaller was registered under, not another
-// product's whose sealed record was put beside it.
-bool RegistersThisUninstaller(short root, const std::string& key) {
+// True when the key's UninstallString under root names the file
+// uninstaller: the key is the one that uninstaller was registered under,
+// not another product's whose sealed record was put beside it. Files are
+// compared by identity, so a path spelt another way still matches.
+bool RegistersUninstaller(short root, const std::string& key, const std::string& uninstaller) {
     std::string command = UninstallValue(root, key, "UninstallString", MAX_PATH + 8);
     if (command.size() < 3 || command.front() != '"' || command.back() != '"')
         return false;
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     BY_HANDLE_FILE_INFORMATION registered, own;
-    return n > 0 && n < sizeof self && FileIdentity(command.substr(1, command.size() - 2), &registered) &&
-           FileIdentity(self, &own) && registered.dwVolumeSerialNumber == own.dwVolumeSerialNumber &&
+    return !uninstaller.empty() && FileIdentity(command.substr(1, command.size() - 2), &registered) &&
+           FileIdentity(uninstaller, &own) && registered.dwVolumeSerialNumber == own.dwVolumeSerialNumber &&
            registered.nFileIndexHigh == own.nFileIndexHigh && registered.nFileIndexLow == own.nFileIndexLow;
 }
 
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
-                    short root) {
+}  // namespace
+
+bool RegistersThisUninstaller(short root, const std::string& key) {
+    return RegistersUninstaller(root, key, ThisProgram());
+}
+
+bool RegisteredElsewhere(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                         std::string* folder, short root) {
+    folder->clear();
     std::string product;
-    if (!IsProductUninstallKey(record.productKey, &product) || !RegistersThisUninstaller(root, record.productKey))
+    if (!IsProductUninstallKey(record.productKey, &product) || RegistersThisUninstaller(root, record.productKey))
+        return false;
+    // Bytes the key still seals are the registered installation's own record,
+    // put here: not an earlier record of this folder.
+    if (Matches(UninstallValue(root, record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
+        Matches(UninstallValue(root, record.productKey, kFileListDigestValue), record.productKey, listBytes))
+        return false;
+    std::string command = UninstallValue(root, record.productKey, "UninstallString", MAX_PATH + 8);
+    char registered[MAX_PATH];
+    if (FolderOfUninstaller(command.c_str(), registered, sizeof registered))
+        *folder = registered;
+    return true;
+}
+
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                    short root, const std::string& uninstaller) {
+    std::string product;
+    if (!IsProductUninstallKey(record.productKey, &product) ||
+        !RegistersUninstaller(root, record.productKey, uninstaller.empty() ? ThisProgram() : uninstaller))
         return false;
     return Matches(UninstallValue(root, record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
            Matches(UninstallValue(root, record.productKey, kFileListDigestValue), record.productKey, listBytes);

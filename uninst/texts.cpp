@@ -33,6 +33,11 @@ const char* Default(UninstallText id) {
     case kTextNotSealed:
         return "Zapis instalacji został zmieniony po instalacji albo brak jego sumy kontrolnej, więc nic nie "
                "zostało usunięte. Zainstaluj program ponownie, aby zapisać nowy zapis, i wtedy go odinstaluj.";
+    case kTextElsewhere:
+        return "Instalacja w tym folderze nie jest już zarejestrowana: program zainstalowano ponownie w innym "
+               "folderze albo odinstalowano. Nic nie zostało usunięte.";
+    case kTextInFolder:
+        return "Program jest zainstalowany w folderze:";
     }
     return "";
 }

@@ -4,7 +4,8 @@
 // no desktop shell and reports every process as the elevated half of a split
 // token: the cases that start programs start the stand-in shell
 // (brondale-shell), whose rights are the installer's, so that programs start
-// directly; without it nothing is started and the finish says so.
+// directly and documents open in their handler; without it nothing is
+// started and the finish says so.
 #include <algorithm>
 
 #include "wizard.h"
@@ -50,6 +51,17 @@ ProductFiles FullProduct(const std::string& name) {
     files["program\\info.exe"] = exe;
     files["program\\bin\\tool.exe"] = exe;
     return files;
+}
+
+// Sets the default value of key (made when missing) to text.
+bool SetText(HKEY root, const std::string& key, const std::string& text) {
+    HKEY h;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool set = RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+    RegCloseKey(h);
+    return set;
 }
 
 class Finish : public Wizard {
@@ -248,11 +260,14 @@ TEST_F(Finish, UntickedBoxesMakeNoShortcutsAndStartOnlyWhatAlwaysStarts) {
     EXPECT_EQ(0u, starts[1].find("second.exe|"));
 }
 
-// What an elevated installer does not open. Without a desktop shell (Wine's
-// own state) nothing is started and the finish names every file; with a
-// shell that has the installer's rights, programs start and a document is
-// still never opened by the elevated installer.
+// What an elevated installer opens. Without a desktop shell (Wine's own
+// state) nothing is started and the finish names every file; with a shell
+// that has the installer's rights, programs start and the information file,
+// a document, opens in the handler registered for it (here the recording
+// program), in the destination folder, before the programs.
 TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
+    const std::string classes = "SOFTWARE\\Classes\\";
+    const std::string type = "BrondaleTests.Document";
     struct Row {
         const char* name;
         bool shell;
@@ -261,7 +276,8 @@ TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
         std::vector<std::string> named;  // in the finish's message, below the destination
     } rows[] = {
         {"Finish No Shell", false, "info.exe", {}, {"info.exe", "app.exe", "second.exe", "bin\\tool.exe"}},
-        {"Finish Document", true, "readme.txt", {"app.exe|", "second.exe|", "tool.exe|"}, {"readme.txt"}},
+        {"Finish Document", true, "readme.brondaledoc",
+         {"brondale-launched.exe|*", "app.exe|", "second.exe|", "tool.exe|"}, {}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -271,28 +287,43 @@ TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
         ProductFiles files = FullProduct(product);
         std::string& init = files["install\\init.cfg"];
         init.replace(init.find("3=info.exe"), 10, std::string("3=") + r.info);
-        files["program\\readme.txt"] = "read me";
+        files["program\\readme.brondaledoc"] = "read me";
+        std::string command = "\"" + BuildFolder() + "\\brondale-launched.exe\" \"%1\"";
+        ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, classes + ".brondaledoc", type));
+        ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, classes + type + "\\shell\\open\\command", command));
         std::string destination = CaseFolder(product + "-dest") + "\\App";
         HWND options = ToOptions(product, files, destination);
         ASSERT_NE(nullptr, options);
         Click(options, IDC_OPTIONS_FINISH);
-        HWND box = WaitForMessageBox(run, 60000);
-        ASSERT_NE(nullptr, box);
-        BoxInfo info = ReadBox(box);
-        EXPECT_EQ(0u, info.text.find("Instalator dzia\xB3" "a z uprawnieniami administratora")) << info.text;
-        for (const std::string& name : r.named)
-            EXPECT_NE(std::string::npos, info.text.find("\r\n" + destination + "\\" + name)) << name << " in " << info.text;
-        EXPECT_EQ(r.named.size(), static_cast<size_t>(std::count(info.text.begin(), info.text.end(), '\n')))
-            << info.text;
-        EXPECT_EQ("warning", IconKind(box));
-        Answer(box, IDOK);
         DWORD code = 0;
-        ASSERT_TRUE(WaitExit(&run, 30000, &code));
+        if (r.named.empty()) {
+            // A message box would keep the run from ending.
+            ASSERT_TRUE(WaitExit(&run, 30000, &code)) << "nothing to name";
+        } else {
+            HWND box = WaitForMessageBox(run, 60000);
+            ASSERT_NE(nullptr, box);
+            BoxInfo info = ReadBox(box);
+            EXPECT_EQ(0u, info.text.find("Instalator dzia\xB3" "a z uprawnieniami administratora")) << info.text;
+            for (const std::string& name : r.named)
+                EXPECT_NE(std::string::npos, info.text.find("\r\n" + destination + "\\" + name))
+                    << name << " in " << info.text;
+            EXPECT_EQ(r.named.size(), static_cast<size_t>(std::count(info.text.begin(), info.text.end(), '\n')))
+                << info.text;
+            EXPECT_EQ("warning", IconKind(box));
+            Answer(box, IDOK);
+            ASSERT_TRUE(WaitExit(&run, 30000, &code));
+        }
         EXPECT_EQ(1u, code);
+        DeleteKey(HKEY_LOCAL_MACHINE, classes + ".brondaledoc");
+        DeleteKey(HKEY_LOCAL_MACHINE, classes + type);
         std::vector<std::string> starts = Starts(r.starts.size());
         ASSERT_EQ(r.starts.size(), starts.size()) << ::testing::PrintToString(starts);
-        for (size_t i = 0; i < starts.size(); ++i)
-            EXPECT_EQ(0u, starts[i].find(r.starts[i])) << starts[i];
+        for (size_t i = 0; i < starts.size(); ++i) {
+            std::string expected = r.starts[i];
+            if (expected.back() == '*')
+                expected = expected.substr(0, expected.size() - 1) + destination;
+            EXPECT_EQ(0u, starts[i].find(expected)) << starts[i];
+        }
     }
 
     // The same in a silent run: nothing opened, the log names it.

@@ -31,26 +31,34 @@ void CreateFolders(const std::string& path) {
             CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
 
+// Wide, so that a name the code page cannot write (a test's user folder in
+// another script) goes too.
+void DeleteTreeW(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = folder + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTreeW(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
 } // namespace
 
 void DeleteTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH))
+        DeleteTreeW(wide);
 }
 
 std::string CaseFolder(const std::string& name) {
@@ -246,6 +254,31 @@ std::vector<DWORD> ProcessTree(DWORD pid) {
             if (p.second == tree[i] && p.first != pid && std::find(tree.begin(), tree.end(), p.first) == tree.end())
                 tree.push_back(p.first);
     return tree;
+}
+
+bool StartWide(const std::string& exe, const std::wstring& tempFolder, Installer* run, const std::wstring& arguments) {
+    run->tempFolder.clear();
+    std::wstring block;
+    wchar_t* env = GetEnvironmentStringsW();
+    for (wchar_t* p = env; *p; p += wcslen(p) + 1) {
+        if (_wcsnicmp(p, L"TMP=", 4) != 0 && _wcsnicmp(p, L"TEMP=", 5) != 0)
+            block.append(p, wcslen(p) + 1);
+    }
+    FreeEnvironmentStringsW(env);
+    for (const wchar_t* name : {L"TMP=", L"TEMP="}) {
+        block += name + tempFolder;
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    wchar_t converted[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, converted, MAX_PATH))
+        return false;
+    std::wstring wideExe = converted;
+    std::wstring command = L"\"" + wideExe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    return CreateProcessW(wideExe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          &block[0], nullptr, &si, &run->process) != 0;
 }
 
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode) {

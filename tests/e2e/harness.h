@@ -80,6 +80,10 @@ bool StartUnelevated(const std::string& exe, const std::string& tempFolder, Inst
                      const std::map<std::string, std::string>& extra = {}, const std::string& arguments = "");
 // The process and every process it started, and those they started.
 std::vector<DWORD> ProcessTree(DWORD pid);
+// The same with a temporary folder and arguments given letter for letter
+// (UTF-16), for names that the code page cannot write; the environment is
+// otherwise the harness's own.
+bool StartWide(const std::string& exe, const std::wstring& tempFolder, Installer* run, const std::wstring& arguments);
 // Waits for the process to end; false on a timeout. Ends a process that is
 // still running when the test gives up on it.
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode);

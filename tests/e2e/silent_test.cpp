@@ -121,6 +121,90 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
     }
 }
 
+// A user whose name the code page (1250 here) cannot write, Cyrillic: the
+// installation and the removal still run, in the temporary folder's short
+// form, or where it has none (here: it does not exist) in the Windows
+// temporary folder; each leaves no private folder behind. A destination
+// with such letters is refused, rather than installed under another name.
+TEST_F(Silent, AnyUserNameInstallsAndRemovesAndAnUnwritableDestinationIsRefused) {
+    const std::wstring user = L"\\\x0414\x043C\x0438\x0442\x0440\x0438\x0439";  // \Дмитрий
+    ProductFiles files = BasicProduct("Silent Any User", {"English"});
+    DeleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Silent Any User");
+    ASSERT_TRUE(ReadFileText(BuildFolder() + "\\UnInst.exe", &files["install\\UnInst.dat"]));
+    folder = CaseFolder("silent-anyuser");
+    std::string exe = BuildInstaller(folder, "e2e-silent-anyuser", files);
+    wchar_t wide[MAX_PATH];
+    ASSERT_TRUE(MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH));
+    const std::wstring home = wide + user;
+    ASSERT_TRUE(CreateDirectoryW(home.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((home + L"\\Temp").c_str(), nullptr));
+    struct Row {
+        const char* name;
+        const wchar_t* temp;  // below the user's folder
+        const char* logSays;
+    } rows[] = {
+        {"short", L"\\Temp", "temporary folder: the short form of the temporary folder"},
+        {"windows", L"\\Missing", "temporary folder: the Windows temporary folder"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::string destination = folder + "\\dest-" + r.name, log = folder + "\\" + r.name + ".log";
+        std::wstring arguments = L"/S /LOG=" + std::wstring(log.begin(), log.end()) + L" /D=" +
+                                 std::wstring(destination.begin(), destination.end());
+        ASSERT_TRUE(StartWide(exe, home + r.temp, &run, arguments));
+        DWORD code = 99;
+        ASSERT_TRUE(WaitExit(&run, 60000, &code));
+        EXPECT_EQ(0u, code);
+        std::string text = LogOf(log);
+        EXPECT_NE(std::string::npos, text.find(r.logSays)) << text;
+        size_t at = text.find("scratch folder: ");
+        ASSERT_NE(std::string::npos, at) << text;
+        std::string scratch = text.substr(at + 16, text.find("\r\n", at) - at - 16);
+        EXPECT_EQ(std::string::npos, scratch.find('?')) << scratch;
+        EXPECT_FALSE(PathExists(scratch)) << "the scratch folder goes";
+        EXPECT_TRUE(PathExists(destination + "\\Silent Any User.txt"));
+
+        std::string uninstaller = destination + "\\UnInstall\\UnInst.exe", removal = log + ".removal";
+        ASSERT_TRUE(StartWide(uninstaller, home + r.temp, &run,
+                              L"/S /LOG=" + std::wstring(removal.begin(), removal.end())));
+        ASSERT_TRUE(WaitExit(&run, 60000, &code));
+        EXPECT_EQ(0u, code);
+        EXPECT_NE(std::string::npos, LogOf(removal).find(r.logSays)) << LogOf(removal);
+        for (int i = 0; i < 250 && PathExists(destination); ++i)
+            Sleep(20);
+        EXPECT_FALSE(PathExists(destination)) << "removed, the uninstaller too";
+    }
+    // The uninstaller's own folder may wait for the next start of Windows
+    // under Wine; no scratch folder stays.
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((home + L"\\Temp\\Brondale*").c_str(), &entry);
+    int scratch = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+        do
+            scratch += wcslen(entry.cFileName) == 24;
+        while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    EXPECT_EQ(0, scratch) << "no scratch folder stays in the user's temporary folder";
+
+    // /D= with the user's letters: nothing is made, neither under them nor
+    // under the "?" or look-alike letters the code page would put there.
+    std::string log = folder + "\\refused.log";
+    CreateDirectoryA((folder + "\\temp").c_str(), nullptr);
+    std::vector<std::string> before = ListFolder(folder);
+    ASSERT_TRUE(StartWide(exe, std::wstring(wide) + L"\\temp", &run,
+                          L"/S /LOG=" + std::wstring(log.begin(), log.end()) + L" /D=" + home + L"\\App"));
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(4u, code);
+    std::string text = LogOf(log);
+    EXPECT_NE(std::string::npos, text.find("letters that the code page 1250 cannot write")) << text;
+    before.push_back("refused.log");
+    std::sort(before.begin(), before.end());
+    EXPECT_EQ(before, ListFolder(folder));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((home + L"\\App").c_str()));
+}
+
 TEST_F(Silent, SwitchesPresetThePagesAndTheLogFollowsTheWalk) {
     ProductFiles files = BasicProduct("Silent Preset", {"Czech", "Deutsch", "English", "Francais"});
     files["install\\lnk.cfg"] = "[index1]\r\nmax=2\r\n[desktop]\r\n1=Silent Preset.txt\r\n"

@@ -66,6 +66,10 @@ void MakeOld(const std::string& path);
 // The kept copies (package/record.h) below folder, as ListTree names them.
 std::vector<std::string> KeptNames(const std::string& folder);
 
+// A REG_SZ value of a key below HKEY_LOCAL_MACHINE (made when missing); a
+// null text deletes the value.
+void SetMachineText(const std::string& key, const char* name, const char* text);
+
 // The program section of a named product: an Install folder whose init.cfg
 // names product, set as scratch key 9, and the program-section flag on.
 // Returns the product's Uninstall key; EndProduct puts both back and

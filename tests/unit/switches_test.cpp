@@ -22,7 +22,7 @@ struct ParseRow {
     bool installer;
     bool understood;
     const char* flags;  // letters of the flags set: S silent, ? help, d s i r nodesktop/startmenu/info/run, R run,
-                        // A all users, U current user, C channel
+                        // A all users, U current user, C channel, D allow a downgrade
     const char* destination;
     const char* language;
     const char* log;
@@ -42,6 +42,7 @@ std::string Flags(const Switches& s) {
     if (s.allUsers) f += 'A';
     if (s.currentUser) f += 'U';
     if (s.channel) f += 'C';
+    if (s.allowDowngrade) f += 'D';
     return f;
 }
 
@@ -65,6 +66,9 @@ TEST(ParseSwitches, Table) {
         {"silent", "/S", true, true, "S", "", "", "", "", false},
         {"dash and lower case", "-s", true, true, "S", "", "", "", "", false},
         {"every flag", "/S /NODESKTOP -nostartmenu /NoInfo /NORUN /RUN /?", true, true, "S?dsirR", "", "", "", "",
+         false},
+        {"downgrade allowed", "/S -AllowDowngrade", true, true, "SD", "", "", "", "", false},
+        {"downgrade switch takes no value", "/ALLOWDOWNGRADE=1", true, false, "", "", "", "", "/ALLOWDOWNGRADE=1",
          false},
         {"destination with blanks to the end", "/S /D=C:\\Some Folder\\With Blanks", true, true, "S",
          "C:\\Some Folder\\With Blanks", "", "", "", false},
@@ -107,6 +111,7 @@ TEST(ParseSwitches, Table) {
         {"channel with three numbers", "/CHANNEL=1.2.3", true, false, "", "", "", "", "/CHANNEL=1.2.3", false},
         {"channel number too long", "/CHANNEL=1234567890.1", true, false, "", "", "", "", "/CHANNEL=1234567890.1",
          false},
+        {"uninstaller: no downgrade", "/ALLOWDOWNGRADE", false, false, "", "", "", "", "/ALLOWDOWNGRADE", false},
     };
     for (const ParseRow& r : rows) {
         Switches s;

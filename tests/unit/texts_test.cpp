@@ -40,9 +40,12 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
     EXPECT_STREQ("", DefaultText(99));
     EXPECT_STREQ("", DefaultText(22));
     EXPECT_STREQ("", DefaultText(30)) << "30 to 37 are the uninstaller's";
+    EXPECT_STREQ("", DefaultText(48)) << "48 and 49 too";
+    EXPECT_STREQ("", DefaultText(44));
+    EXPECT_STREQ("", DefaultText(50));
     // The texts an elevated run shows about what it did not start and about
     // a destination through a link: whole within a lookup's 255 characters.
-    for (unsigned id : {38u, 39u}) {
+    for (unsigned id : {38u, 39u, 45u, 46u, 47u}) {
         EXPECT_GT(strlen(DefaultText(id)), 40u) << id;
         EXPECT_LE(strlen(DefaultText(id)), 255u) << id;
     }
