@@ -84,10 +84,13 @@ Bytes BuildTree(const Tree& tree, uint32_t rva) {
             }
             nameSlot += 8;
         }
+        // Named entries first, then numbered: the two counts of the directory.
         WriteLe16(&out[names1 + 12], static_cast<uint16_t>(namedNames));
+        WriteLe16(&out[names1 + 14], static_cast<uint16_t>(type.second.size() - namedNames));
         typeSlot += 8;
     }
     WriteLe16(&out[root + 12], static_cast<uint16_t>(namedTypes));
+    WriteLe16(&out[root + 14], static_cast<uint16_t>(tree.size() - namedTypes));
     return out;
 }
 
