@@ -4,6 +4,7 @@
 // other resources untouched, the headers consistent; and the refusals.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -468,7 +469,7 @@ void Save(const std::filesystem::path& path, const std::string& bytes) {
 } // namespace
 
 // The packing tool itself refuses a hostile stub or icon with a message, no
-// sanitizer report, and nothing at -o.
+// sanitizer report, nothing at -o and under 1 GB of memory.
 TEST(Identity, TheToolRefusesHostileStubsAndIconsWithNothingWritten) {
     namespace fs = std::filesystem;
     fs::path work = fs::temp_directory_path() / ("brondale-hostile-stub-" + std::to_string(getpid()));
@@ -515,6 +516,11 @@ TEST(Identity, TheToolRefusesHostileStubsAndIconsWithNothingWritten) {
         EXPECT_NE(std::string::npos, out.find("nothing written")) << r.label << ": " << out;
         EXPECT_EQ(std::string::npos, out.find("Sanitizer")) << r.label << ": " << out;
         EXPECT_TRUE(fs::is_empty(work / "out")) << r.label;
+        // The largest resident set of any tool run so far (kilobytes): a
+        // reader that copied each shared blob again took gigabytes.
+        struct rusage usage;
+        ASSERT_EQ(0, getrusage(RUSAGE_CHILDREN, &usage));
+        EXPECT_LT(usage.ru_maxrss, 1024L * 1024) << r.label << ": peak memory of the tool, KiB";
     }
     fs::remove_all(work);
 }
