@@ -39,7 +39,9 @@ cmake --build build/bench-native -j "$jobs" --target brondale-pack >/dev/null
 cmake --no-warn-unused-cli -S . -B build/bench-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/bench-windows -j "$jobs" --target brondale brondale-bench >/dev/null
 pack="$here/build/bench-native/brondale-pack"
-stub="$here/build/bench-windows/brondale.exe"
+# BRONDALE_BENCH_STUB: another installer program to time (one of an older
+# build, say), packed into the same payloads.
+stub="${BRONDALE_BENCH_STUB:-$here/build/bench-windows/brondale.exe}"
 driver="$here/build/bench-windows/brondale-bench.exe"
 
 export BRONDALE_WINEPREFIX="$here/build/bench-windows/wine-prefix"
@@ -98,10 +100,11 @@ prepare() {
     python3 bench/make_payloads.py "$out" "$name"
     touch "$stamp"
   fi
-  local setup="$out/brondale-$name.exe"
-  if stale "$setup" "$stamp" "$stub" "$pack"; then
+  local setup="$out/brondale-$name.exe" made="$stub $(stat -c '%s %Y' "$stub")"
+  if stale "$setup" "$stamp" "$stub" "$pack" || [ "$(cat "$setup.stub" 2>/dev/null)" != "$made" ]; then
     log "$name: packing the installer (level $level)"
     "$pack" "$product" -o "$setup" --stub "$stub" --level "$level" >/dev/null
+    printf '%s' "$made" >"$setup.stub"
   fi
   local nsis="$out/nsis-$name.exe"
   if stale "$nsis" "$stamp" bench/run.sh; then

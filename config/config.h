@@ -34,6 +34,11 @@ enum CfgSection : short {
 const char kProductVersion[] = "Version";
 const char kProductPublisher[] = "Publisher";
 const char kProductUrl[] = "URL";
+// The copyright line of the installer's version resource (LegalCopyright).
+const char kProductCopyright[] = "Copyright";
+// The product's main program, a path inside the product: its icon is the one
+// Programs and Features shows (DisplayIcon).
+const char kProductProgram[] = "Program";
 
 // Size a caller reserves for any value; a quoted [value] entry needs two more.
 const unsigned kCfgValueSize = 260;

@@ -13,6 +13,7 @@
 #include "base/format.h"
 #include "config/config.h"
 #include "pack/ini.h"
+#include "pack/langid.h"
 #include "pack/product.h"
 #include "pack/platform.h"
 
@@ -238,16 +239,22 @@ bool ParseIcon(const std::string& bytes, std::vector<IconImage>* images, std::st
     return true;
 }
 
-InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const std::string& fileName, int codePage) {
+InstallerIdentity ProductIdentity(const std::vector<SectionFile>& lang, const std::vector<SectionFile>& install,
+                                  const std::string& fileName, int codePage) {
     InstallerIdentity identity;
     identity.fileName = fileName;
     identity.codePage = codePage;
+    std::vector<std::string> languages;
+    for (const SectionFile& f : lang)
+        languages.push_back(f.name);
+    identity.language = LanguageId(PreselectedLanguage(languages));
     for (const SectionFile& f : install) {
         if (LowerAscii(f.name) == "init.cfg") {
             Ini init(FileContent(f));
             identity.name = init.Get("cfg", "1");
             identity.version = init.Get("product", kProductVersion);
             identity.publisher = init.Get("product", kProductPublisher);
+            identity.copyright = init.Get("product", kProductCopyright);
         } else if (LowerAscii(f.name) == kSetupIcon) {
             identity.icon = FileContent(f);
         }
@@ -265,15 +272,17 @@ Bytes VersionResource(const InstallerIdentity& identity) {
     // flags, Windows NT 32-bit, an application, no subtype, no date.
     for (uint32_t field : {0xFEEF04BDu, 0x00010000u, ms, ls, ms, ls, 0x3Fu, 0u, 0x00040004u, 1u, 0u, 0u, 0u})
         Push32(&out, field);
-    const uint32_t kEnglish = 0x0409, page = static_cast<uint32_t>(identity.codePage) & 0xFFFF;
+    const uint32_t page = static_cast<uint32_t>(identity.codePage) & 0xFFFF;
     size_t strings = Begin(&out, u"StringFileInfo", 0, 1);
-    size_t table = Begin(&out, Hex4(kEnglish) + Hex4(page), 0, 1);
+    size_t table = Begin(&out, Hex4(identity.language) + Hex4(page), 0, 1);
     std::u16string name = FromPage(identity.name, identity.codePage);
     if (!identity.publisher.empty())
         AddString(&out, u"CompanyName", FromPage(identity.publisher, identity.codePage));
     AddString(&out, u"FileDescription", name + u" Setup");
     if (versioned)
         AddString(&out, u"FileVersion", FromPage(identity.version, identity.codePage));
+    if (!identity.copyright.empty())
+        AddString(&out, u"LegalCopyright", FromPage(identity.copyright, identity.codePage));
     AddString(&out, u"OriginalFilename", Utf16(identity.fileName));
     AddString(&out, u"ProductName", name);
     if (versioned)
@@ -282,7 +291,7 @@ Bytes VersionResource(const InstallerIdentity& identity) {
     End(&out, strings);
     size_t vars = Begin(&out, u"VarFileInfo", 0, 1);
     size_t translation = Begin(&out, u"Translation", 4, 0);
-    Push16(&out, kEnglish);
+    Push16(&out, identity.language);
     Push16(&out, page);
     End(&out, translation);
     End(&out, vars);
@@ -300,7 +309,7 @@ bool StampInstaller(const Bytes& stub, const InstallerIdentity& identity, Bytes*
     Resource version;
     version.type.id = kResourceVersion;
     version.name.id = 1;
-    version.language = 0x0409;
+    version.language = identity.language;
     version.data = VersionResource(identity);
     if (version.data.size() > 0xFFFF) {
         *error = "the product's name, version and publisher are too long for a version resource";

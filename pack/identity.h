@@ -35,18 +35,22 @@ struct InstallerIdentity {
     std::string name;       // init.cfg [cfg] 1, in the code page
     std::string version;    // [product] Version, may be empty
     std::string publisher;  // [product] Publisher, may be empty
+    std::string copyright;  // [product] Copyright, may be empty
     std::string fileName;   // the installer's file name, UTF-8
     std::string icon;       // setup.ico's bytes, empty for none
     int codePage = 1250;
+    uint16_t language = 0x0415;  // of the texts: the language preselected
 };
 
-// The identity of a product from its Install section's files (read through
-// their sources) and the installer's file name.
-InstallerIdentity ProductIdentity(const std::vector<SectionFile>& install, const std::string& fileName, int codePage);
+// The identity of a product from its Lang and Install sections' files (read
+// through their sources) and the installer's file name.
+InstallerIdentity ProductIdentity(const std::vector<SectionFile>& lang, const std::vector<SectionFile>& install,
+                                  const std::string& fileName, int codePage);
 
 // The version resource of identity: VS_VERSIONINFO with ProductName,
-// FileDescription ("<name> Setup"), CompanyName, ProductVersion,
-// FileVersion and OriginalFilename, in English with the code page.
+// FileDescription ("<name> Setup"), CompanyName, LegalCopyright,
+// ProductVersion, FileVersion and OriginalFilename, in the identity's
+// language with its code page (block 041504E2 for Polski in code page 1250).
 Bytes VersionResource(const InstallerIdentity& identity);
 
 // stub with identity written into its resources: every resource it had,

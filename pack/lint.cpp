@@ -200,6 +200,15 @@ private:
             Warn(std::string("init.cfg [product] ") + kProductUrl, "\"" + url +
                                                                        "\" is not a web address "
                                                                        "(http://... or https://...)");
+        std::string where = std::string("init.cfg [product] ");
+        Long(where + kProductCopyright, init_.Get("product", kProductCopyright), 259);
+        std::string program = init_.Get("product", kProductProgram);
+        if (!program.empty() && !IsSafeMemberPath(program.c_str(), program.size()))
+            Error(where + kProductProgram, "\"" + program +
+                                               "\" is not a path inside the product (relative to the folder, no "
+                                               "drive, no .., no forbidden character)");
+        else
+            InProgram(where + kProductProgram, program);
         auto icon = install_.find(LowerAscii(kSetupIcon));
         std::string problem;
         if (icon != install_.end() && !ParseIcon(FileContent(*icon->second), nullptr, &problem))
@@ -216,7 +225,7 @@ private:
         for (const auto& f : install_) {
             bool config = f.first.size() > 4 && f.first.compare(f.first.size() - 4, 4, ".cfg") == 0;
             if (config || f.first == licence)
-                CheckEncoding(FileContent(*f.second), "install/" + f.second->name, codePage_, &findings_);
+                CheckEncoding(FileContent(*f.second), "install/" + f.second->name, codePage_, config, &findings_);
         }
         for (const SectionFile* f : languages_) {
             std::string name = f->name, file = "lang/" + name;
@@ -228,7 +237,7 @@ private:
             for (const std::string& key : lng.Keys("lng"))
                 Long(file + " [lng] " + key, lng.Get("lng", key), 255);
             CheckNames(lng, kLanguageFile, file, &findings_);
-            CheckEncoding(text, file, codePage_, &findings_);
+            CheckEncoding(text, file, codePage_, false, &findings_);
             CheckLanguageTexts(lng, file, &findings_);
         }
     }
@@ -263,5 +272,7 @@ private:
 }  // namespace
 
 std::vector<Finding> LintProduct(const std::vector<SectionFile> sections[3], int codePage) {
-    return Linter(sections, codePage).Run();
+    std::vector<Finding> findings = Linter(sections, codePage).Run();
+    FindingsFromPackage(&findings, codePage);
+    return findings;
 }

@@ -9,6 +9,7 @@
 #include "base/ascii.h"
 #include "config/config.h"
 #include "lang/english.h"
+#include "pack/platform.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ const std::vector<KnownSection>& Known(TextFileKind kind) {
          {"Run", {"#"}},
          {"silent", {"#"}},
          {"RunU", {"#"}},
-         {"product", {kProductVersion, kProductPublisher, kProductUrl}}},
+         {"product", {kProductVersion, kProductPublisher, kProductUrl, kProductCopyright, kProductProgram}}},
         {{"index1", {"max"}}, {"index2", {"max"}}, {"desktop", {"#"}}, {"menu", {"#"}}},
         {{"index", {"max"}},
          {"key", {"#"}},
@@ -109,7 +110,64 @@ void CheckNames(const Ini& ini, TextFileKind kind, const std::string& file, std:
     }
 }
 
-void CheckEncoding(const std::string& bytes, const std::string& file, int codePage, std::vector<Finding>* findings) {
+namespace {
+
+// What one file's lines hold beyond ASCII: the lines in UTF-8 (and whether
+// a value or header line is among them), and those with a byte the code
+// page has no character for.
+struct LineScan {
+    std::vector<unsigned> utf8, undefined;
+    std::vector<unsigned char> undefinedBytes;
+    bool utf8Value = false, otherText = false;
+};
+
+LineScan ScanLines(const std::string& bytes, int codePage) {
+    LineScan scan;
+    unsigned number = 0;
+    for (size_t at = 0; at < bytes.size();) {
+        size_t end = bytes.find('\n', at);
+        std::string line = bytes.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? bytes.size() : end + 1;
+        ++number;
+        bool ascii = true, utf8 = true;
+        for (size_t i = 0; i < line.size();) {
+            size_t n = Utf8Length(line, i);
+            ascii = ascii && static_cast<unsigned char>(line[i]) < 0x80;
+            utf8 = utf8 && n > 0;
+            i += n ? n : 1;
+        }
+        if (ascii)
+            continue;
+        std::string converted;
+        if (utf8) {
+            size_t first = line.find_first_not_of(" \t");
+            scan.utf8.push_back(number);
+            scan.utf8Value = scan.utf8Value || first == std::string::npos || line[first] != ';';
+        } else if (!FromCodePage(line, codePage, &converted)) {
+            for (char c : line)
+                if (static_cast<unsigned char>(c) >= 0x80 && !FromCodePage(std::string(1, c), codePage, &converted)) {
+                    scan.undefined.push_back(number);
+                    scan.undefinedBytes.push_back(static_cast<unsigned char>(c));
+                    break;
+                }
+        } else {
+            scan.otherText = true;
+        }
+    }
+    return scan;
+}
+
+std::string LineList(const std::vector<unsigned>& lines) {
+    std::string list;
+    for (size_t i = 0; i < lines.size() && i < 10; ++i)
+        list += (i ? ", " : "") + std::to_string(lines[i]);
+    return list + (lines.size() > 10 ? ", ..." : "");
+}
+
+}  // namespace
+
+void CheckEncoding(const std::string& bytes, const std::string& file, int codePage, bool configuration,
+                   std::vector<Finding>* findings) {
     std::string page = "code page " + std::to_string(codePage);
     if (bytes.size() >= 2 &&
         ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
@@ -117,28 +175,33 @@ void CheckEncoding(const std::string& bytes, const std::string& file, int codePa
             {false, file, "saved as UTF-16; the installer reads single-byte text in " + page + ": save it in " + page});
         return;
     }
-    bool beyondAscii = false;
-    for (size_t i = 0; i < bytes.size();) {
-        unsigned char b = static_cast<unsigned char>(bytes[i]);
-        size_t n = b < 0x80                   ? 1
-                   : (b >= 0xC2 && b <= 0xDF) ? 2
-                   : (b >= 0xE0 && b <= 0xEF) ? 3
-                   : (b >= 0xF0 && b <= 0xF4) ? 4
-                                              : 0;
-        if (n == 0 || i + n > bytes.size())
-            return;  // not UTF-8: single-byte text
-        for (size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
-                return;
-        beyondAscii = beyondAscii || n > 1;
-        i += n;
-    }
-    if (beyondAscii)
-        findings->push_back({false, file,
+    LineScan scan = ScanLines(bytes, codePage);
+    // UTF-8 in a configuration file reaches the registry, the Uninstall key
+    // and the version resource as other letters: an error, unless only
+    // comments hold it.
+    bool error = configuration && scan.utf8Value;
+    if (!scan.utf8.empty() && !scan.otherText && scan.undefined.empty()) {
+        findings->push_back({error, file,
                              "saved as UTF-8; the installer reads " + page +
-                                 ", where each accented letter shows as two wrong characters: save "
-                                 "it in " +
-                                 page});
+                                 ", where each accented letter shows as two wrong characters (lines " +
+                                 LineList(scan.utf8) + "): save it in " + page,
+                             scan.utf8[0]});
+    } else {
+        for (size_t i = 0; i < scan.utf8.size() && i < 20; ++i)
+            findings->push_back({error, file,
+                                 "written in UTF-8 in a file in " + page +
+                                     ": the installer reads each accented letter as two wrong characters; write "
+                                     "the line in " +
+                                     page,
+                                 scan.utf8[i]});
+    }
+    for (size_t i = 0; i < scan.undefined.size() && i < 20; ++i) {
+        static const char kHex[] = "0123456789ABCDEF";
+        unsigned char b = scan.undefinedBytes[i];
+        findings->push_back({configuration, file,
+                             std::string("byte 0x") + kHex[b >> 4] + kHex[b & 15] + " has no character in " + page,
+                             scan.undefined[i]});
+    }
 }
 
 void CheckLanguageTexts(const Ini& lng, const std::string& file, std::vector<Finding>* findings) {

@@ -19,10 +19,15 @@ enum TextFileKind { kInitFile, kLnkFile, kRegFile, kLanguageFile };
 // in the findings ("init.cfg", "lang/English.lng").
 void CheckNames(const Ini& ini, TextFileKind kind, const std::string& file, std::vector<Finding>* findings);
 
-// A warning when bytes are not text in the single-byte code page codePage:
-// UTF-16, or UTF-8 with letters beyond ASCII (which the installer would
-// show as two wrong characters each).
-void CheckEncoding(const std::string& bytes, const std::string& file, int codePage, std::vector<Finding>* findings);
+// Findings for text that is not written in the single-byte code page
+// codePage: a file in UTF-16; lines in UTF-8 (which the installer would read
+// as two wrong characters a letter), one finding for a file in UTF-8 as a
+// whole, else one a line; lines with a byte that has no character in the
+// code page. In a configuration file (configuration set) UTF-8 outside
+// comments and bytes without a character are errors, since they reach the
+// registry and the installer's own file; elsewhere warnings.
+void CheckEncoding(const std::string& bytes, const std::string& file, int codePage, bool configuration,
+                   std::vector<Finding>* findings);
 
 // A warning listing the text IDs that the language file lacks.
 void CheckLanguageTexts(const Ini& lng, const std::string& file, std::vector<Finding>* findings);

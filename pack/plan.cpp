@@ -1,12 +1,12 @@
 // The plan follows the installer's reading of its configuration: the list
 // convention, the quoting rule of [value], the dynamic path substitution and
 // the launch modes. DEST stands for the folder the user will choose.
+// pack/plantext.cpp writes it out.
 #include "pack/plan.h"
 
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 
 #include "base/ascii.h"
 #include "base/installed.h"
@@ -41,51 +41,62 @@ Configuration ReadConfiguration(const std::vector<std::pair<std::string, std::st
     return c;
 }
 
-void DescribeFiles(const Configuration& c, const std::vector<std::pair<std::string, uint32_t>>& program,
-                   std::ostream& out) {
-    uint64_t bytes = 0;
-    for (const auto& p : program)
-        bytes += p.second;
-    out << "\nFiles written into DEST (" << program.size() << ", " << bytes << " bytes):\n";
-    for (const auto& p : program)
-        out << "  DEST\\" << p.first << " (" << p.second << " bytes)\n";
-    const std::string record = std::string("  DEST\\") + kRecordFolder + "\\";
-    out << record << kRecordFile << " (the uninstall record)\n";
-    out << record << kFileListFile << " (the installed files with their sizes and CRC-32)\n";
-    out << record << kLanguageRecordFile << " (the chosen language file; none for Polski)\n";
-    out << record << kUninstallerFile
-        << (c.hasUninstaller ? "" : std::string(" (missing: no ") + kUninstallerInPackage + " in the package)") << "\n";
+// The product's files, then the record folder's.
+void AddFiles(const Configuration& c, const std::vector<std::pair<std::string, uint32_t>>& program, Plan* plan) {
+    for (const auto& p : program) {
+        plan->files.push_back({p.first, p.second, ""});
+        plan->bytes += p.second;
+    }
+    const std::string record = std::string(kRecordFolder) + "\\";
+    plan->recordFiles = {
+        {record + kRecordFile, 0, "the uninstall record"},
+        {record + kFileListFile, 0, "the installed files with their sizes and CRC-32"},
+        {record + kLanguageRecordFile, 0, "the chosen language file; none for Polski"},
+        {record + kUninstallerFile, c.uninstallerBytes,
+         c.hasUninstaller ? "" : std::string("missing: no ") + kUninstallerInPackage + " in the package"}};
 }
 
-// The product's key below HKEY_LOCAL_MACHINE (root 1), with every value the
+// The product's key below HKEY_LOCAL_MACHINE, with every value the
 // installer writes there; bytes is what the installed files come to.
-void DescribeUninstallEntry(const Configuration& c, const std::string& name, uint64_t bytes, std::ostream& out) {
+void AddUninstallEntry(const Configuration& c, const std::string& name, uint64_t bytes, Plan* plan) {
     std::string command = "\"DEST" + std::string(kUninstallerCommand) + "\"";
-    out << "\nUninstall entry: " << kRegistryRoots[1] << "\\" << kUninstallKey << name
-        << " (on 64-bit Windows below SOFTWARE\\WOW6432Node)\n  DisplayName = " << name
-        << "\n  DisplayIcon = " << command << "\n  UninstallString = " << command << "\n  " << kQuietUninstallValue
-        << " = " << command << " /S\n";
+    std::string program = c.init.Get("product", kProductProgram);
+    std::string icon = program.empty() ? command : "\"DEST\\" + program + "\"";
+    plan->uninstallKey = std::string(kUninstallKey) + name;
+    std::vector<PlanValue>& v = plan->uninstallValues;
+    v = {{"DisplayName", "REG_SZ", name},
+         {"DisplayIcon", "REG_SZ", icon},
+         {"UninstallString", "REG_SZ", command},
+         {kQuietUninstallValue, "REG_SZ", command + " /S"}};
     const char* const kGiven[3][2] = {{kProductVersion, kDisplayVersionValue},
                                       {kProductPublisher, kPublisherValue},
                                       {kProductUrl, kUrlInfoValue}};
     for (const auto& given : kGiven) {
         std::string value = c.init.Get("product", given[0]);
         if (!value.empty())
-            out << "  " << given[1] << " = " << value << "\n";
+            v.push_back({given[1], "REG_SZ", value});
     }
-    out << "  " << kInstallLocationValue << " = DEST\n  " << kInstallDateValue
-        << " = the day of the installation (YYYYMMDD)\n  " << kEstimatedSizeValue << " = REG_DWORD about "
-        << (bytes + 1023) / 1024 << " KiB (the files above)\n  " << kNoModifyValue << " = REG_DWORD 1\n  "
-        << kNoRepairValue << " = REG_DWORD 1\n  RecordDigest = SHA-256 of DEST\\" << kRecordFolder << "\\"
-        << kRecordFile << "\n  FileListDigest = SHA-256 of DEST\\" << kRecordFolder << "\\" << kFileListFile << "\n";
+    const std::string record = std::string("SHA-256 of DEST\\") + kRecordFolder + "\\";
+    v.push_back({kInstallLocationValue, "REG_SZ", "DEST"});
+    v.push_back({kInstallDateValue, "REG_SZ", "the day of the installation (YYYYMMDD)"});
+    v.push_back({kEstimatedSizeValue, "REG_DWORD", "about " + std::to_string((bytes + 1023) / 1024) +
+                                                      " KiB (the files above)"});
+    v.push_back({kNoModifyValue, "REG_DWORD", "1"});
+    v.push_back({kNoRepairValue, "REG_DWORD", "1"});
+    v.push_back({"RecordDigest", "REG_SZ", record + kRecordFile});
+    v.push_back({"FileListDigest", "REG_SZ", record + kFileListFile});
 }
 
 // The desktop (kind 0) or Start-menu (kind 1) shortcuts; the Start menu
 // always gets one for the uninstaller.
-void DescribeShortcuts(const Ini& lnk, int kind, const std::string& name, std::ostream& out) {
+void AddShortcuts(const Ini& lnk, int kind, const std::string& name, Plan* plan) {
     const char* const kIndex[2] = {"index1", "index2"};
     const char* const kList[2] = {"desktop", "menu"};
     const char* const kWhere[2] = {"<common desktop>", "<common Start-menu programs>\\"};
+    bool available = !lnk.Get(kIndex[kind], "max").empty();
+    (kind ? plan->menuOption : plan->desktopOption) = available;
+    if (!available)
+        return;
     long end = atol(lnk.Get(kIndex[kind], "max").c_str());
     std::vector<std::string> targets;
     for (long i = 1; i < end && i <= 10000; ++i) {
@@ -95,92 +106,80 @@ void DescribeShortcuts(const Ini& lnk, int kind, const std::string& name, std::o
     }
     if (kind == 1)
         targets.push_back(kUninstallerMenuEntry);
-    out << "  " << (kind ? "Start menu" : "desktop") << " (when option \""
-        << (kind ? "Start-menu shortcuts" : "desktop shortcuts") << "\" is "
-        << (lnk.Get(kIndex[kind], "max").empty() ? "available: no, so none are made" : "ticked") << "):\n";
-    if (lnk.Get(kIndex[kind], "max").empty())
-        return;
     for (const std::string& t : targets) {
         size_t slash = t.find_last_of('\\');
         std::string file = slash == std::string::npos ? t : t.substr(slash + 1);
         std::string dir = slash == std::string::npos ? "" : "\\" + t.substr(0, slash);
-        out << "    " << kWhere[kind] << (kind ? name + "\\" : "\\") << file << ".lnk -> DEST\\" << t
-            << " (working folder DEST" << dir << ")\n";
+        (kind ? plan->menu : plan->desktop)
+            .push_back({kWhere[kind] + (kind ? name + "\\" : "\\") + file + ".lnk", "DEST\\" + t, "DEST" + dir});
     }
 }
 
 // Entry k of reg.cfg, as the installer writes it or why it does not.
-void DescribeRegistryValue(const Ini& reg, const std::string& k, const std::string& pattern, std::ostream& out) {
+PlanRegistryValue RegistryValue(const Ini& reg, const std::string& k, const std::string& pattern) {
     static const char* const kTypes[4] = {"REG_BINARY", "REG_DWORD", "REG_EXPAND_SZ", "REG_SZ"};
-    std::string key = reg.Get("key", k), value = reg.Get("value", k), type = reg.Get("type", k);
-    std::string valueName = reg.Get("name", k);
+    PlanRegistryValue r;
+    r.key = reg.Get("key", k);
+    r.name = reg.Get("name", k);
+    std::string value = reg.Get("value", k), type = reg.Get("type", k);
     if (reg.Int("line", k) != 0)
         value = "\"" + value + "\"";
-    bool substituted = false;
     if (reg.Int("dynam", k) != 0) {
         for (size_t at = value.find(pattern); at != std::string::npos; at = value.find(pattern, at + 4)) {
             value.replace(at, pattern.size(), "DEST");
-            substituted = true;
+            r.substituted = true;
         }
     }
-    long t = substituted ? 3 : (type.empty() ? 0 : atol(type.c_str()));
-    bool rooted = RegistryRootOf(key.c_str()) != kNoRegistryRoot;
-    out << "  " << (key.empty() ? "(no key)" : key) << " : " << (valueName.empty() ? "(default)" : valueName);
+    long t = r.substituted ? 3 : (type.empty() ? 0 : atol(type.c_str()));
+    r.written = false;
     if (t < 0 || t > 3 || (!type.empty() && !isdigit(static_cast<unsigned char>(type[0]))))
-        out << " -- not written: type \"" << type << "\" is not 0 to 3\n";
-    else if (!rooted)
-        out << " -- not written: no root key name\n";
+        r.why = "type \"" + type + "\" is not 0 to 3";
+    else if (RegistryRootOf(r.key.c_str()) == kNoRegistryRoot)
+        r.why = "no root key name";
     else
-        out << " = " << kTypes[t] << " " << value << (substituted ? " (DEST substituted)" : "") << "\n";
+        r.written = true;
+    if (r.written) {
+        r.type = kTypes[t];
+        r.data = value;
+    }
+    return r;
 }
 
-void DescribeEnd(const Ini& init, std::ostream& out) {
-    out << "\nAt the end:\n";
-    std::string info = init.Get("cfg", "3");
-    out << "  information file: "
-        << (info.empty() ? "none" : info + " in DEST (when option \"show the information file\" is ticked)") << "\n";
+void AddEnd(const Ini& init, Plan* plan) {
+    plan->informationFile = init.Get("cfg", "3");
     long runEnd = atol(init.Get("index", "max").c_str());
     for (int mode = 1; mode >= 0; --mode) {
         for (long i = 1; i < runEnd && i <= 10000; ++i) {
             std::string k = std::to_string(i), run = init.Get("Run", k), silent = init.Get("silent", k);
-            if (run.empty() || silent != std::to_string(mode))
-                continue;
-            out << "  start DEST\\" << run << (mode ? " (always)" : " (when option \"run the program\" is ticked)")
-                << "\n";
+            if (!run.empty() && silent == std::to_string(mode))
+                plan->launches.push_back({"DEST\\" + run, mode ? "always" : "option"});
         }
     }
     long endU = atol(init.Get("index", "maxU").c_str());
     for (long i = 1; i < endU && i <= 10000; ++i) {
         std::string run = init.Get("RunU", std::to_string(i));
         if (!run.empty())
-            out << "  the uninstaller will first start DEST\\" << run << "\n";
+            plan->launches.push_back({"DEST\\" + run, "uninstaller"});
     }
 }
 
 }  // namespace
 
-std::string DescribePlan(const std::vector<std::pair<std::string, std::string>>& install,
-                         const std::vector<std::pair<std::string, uint32_t>>& program) {
+Plan MakePlan(const std::vector<std::pair<std::string, std::string>>& install,
+              const std::vector<std::pair<std::string, uint32_t>>& program) {
     Configuration c = ReadConfiguration(install);
-    std::ostringstream out;
-    std::string name = c.init.Get("cfg", "1");
-    out << "Product: " << name << "\n";
-    out << "Proposed folder (DEST): <Program Files>\\" << name << "\n";
-    std::string licence = c.init.Get("cfg", "2");
-    out << "Licence page: " << (licence.empty() ? "none" : licence) << "\n";
-    DescribeFiles(c, program, out);
-    uint64_t bytes = c.uninstallerBytes;
-    for (const auto& p : program)
-        bytes += p.second;
-    DescribeUninstallEntry(c, name, bytes, out);
-    out << "\nShortcuts:\n";
+    Plan plan;
+    plan.product = c.init.Get("cfg", "1");
+    plan.proposedFolder = "<Program Files>\\" + plan.product;
+    plan.licence = c.init.Get("cfg", "2");
+    AddFiles(c, program, &plan);
+    AddUninstallEntry(c, plan.product, plan.bytes + c.uninstallerBytes, &plan);
     for (int kind = 0; kind < 2; ++kind)
-        DescribeShortcuts(c.lnk, kind, name, out);
-    out << "\nRegistry values:\n";
+        AddShortcuts(c.lnk, kind, plan.product, &plan);
     long end = atol(c.reg.Get("index", "max").c_str());
-    std::string pattern = "%ProgramFiles%\\" + name.substr(0, 63);
+    std::string pattern = "%ProgramFiles%\\" + plan.product.substr(0, 63);
     for (long i = 1; i < end && i <= 10000; ++i)
-        DescribeRegistryValue(c.reg, std::to_string(i), pattern, out);
-    DescribeEnd(c.init, out);
-    return out.str();
+        plan.registry.push_back(RegistryValue(c.reg, std::to_string(i), pattern));
+    AddEnd(c.init, &plan);
+    return plan;
 }

@@ -3,12 +3,15 @@
 // so the bytes of a package never depend on where it was packed.
 #include "pack/platform.h"
 
+#include <cstdlib>
+
 #ifdef _WIN32
 #include <windows.h>
 #include <shellapi.h>
 #include <io.h>
 #else
 #include <iconv.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -79,7 +82,21 @@ fs::path ExecutablePath() {
     return fs::path();
 }
 
-bool IsTerminal(FILE* f) { return _isatty(_fileno(f)) != 0; }
+bool IsTerminal(FILE* f) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+std::string ShellQuoted(const std::string& path) { return "\"" + path + "\""; }
+
+int RunShell(const std::string& command) {
+    fflush(nullptr);
+    // cmd.exe /c takes away the first and the last quotation mark of a
+    // command that starts with one: a pair around the whole keeps the rest.
+    std::wstring wide = L"\"" + fs::u8path(command).wstring() + L"\"";
+    return _wsystem(wide.c_str());
+}
 
 #else
 
@@ -137,5 +154,20 @@ fs::path ExecutablePath() {
 }
 
 bool IsTerminal(FILE* f) { return isatty(fileno(f)) != 0; }
+
+std::string ShellQuoted(const std::string& path) {
+    std::string quoted = "'";
+    for (char c : path)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+int RunShell(const std::string& command) {
+    fflush(nullptr);
+    int status = system(command.c_str());
+    if (status == -1 || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
 
 #endif

@@ -37,7 +37,17 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // The running program's own file; empty when the system cannot say.
 std::filesystem::path ExecutablePath();
 
-// True when f is a terminal (a console window on Windows).
+// True when f is a terminal (a console window on Windows; the NUL device
+// and pipes are not).
 bool IsTerminal(FILE* f);
+
+// path quoted for the shell that RunShell uses: '...' for /bin/sh, "..."
+// for cmd.exe.
+std::string ShellQuoted(const std::string& path);
+
+// Runs command (UTF-8) through the system's shell (/bin/sh -c, cmd.exe /c)
+// and waits for it; returns its exit code, -1 when it could not be run or
+// did not end normally.
+int RunShell(const std::string& command);
 
 #endif

@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include "pack/platform.h"
+#include "pack/sign.h"
 #include "pack/stream/gzblocks.h"
 #include "base/format.h"
 
@@ -204,20 +205,8 @@ std::vector<unsigned char> PackagePrefix(const std::vector<unsigned char>& stub)
 }
 
 bool IsSignedProgram(const std::vector<unsigned char>& program) {
-    if (program.size() < 0x40 || program[0] != 'M' || program[1] != 'Z')
-        return false;
-    uint32_t pe = ReadLe32(&program[0x3C]);
-    if (pe > program.size() || program.size() - pe < 24 + 2 || memcmp(&program[pe], "PE\0\0", 4) != 0)
-        return false;
-    size_t optional = pe + 24;
-    unsigned magic = ReadLe16(&program[optional]);
-    // The data directories start at 96 (PE32) or 112 (PE32+); entry 4 is the
-    // security directory: offset and size.
-    size_t directories = optional + (magic == 0x20B ? 112 : 96);
-    size_t security = directories + 4 * 8;
-    if (security + 8 > program.size())
-        return false;
-    return ReadLe32(&program[security + 4]) != 0;
+    uint32_t offset = 0, size = 0;
+    return CertificateTable(program, &offset, &size);
 }
 
 bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<SectionFile> sections[3],
@@ -268,6 +257,8 @@ bool WriteInstaller(const std::vector<unsigned char>& stub, const std::vector<Se
         *error = "cannot write " + outPath + ".partial (is the disk full?)";
         ok = false;
     }
+    if (ok && options.finish)
+        ok = options.finish(outPath + ".partial", error);
     std::error_code ec;
     if (ok) {
         std::filesystem::rename(partial, target, ec);

@@ -16,6 +16,10 @@ struct PackOptions {
     unsigned threads = 0;  // 0: one per core
     // Called now and then with the bytes read so far and in all.
     std::function<void(uint64_t done, uint64_t total)> progress;
+    // Called with the temporary file once it is complete, before it takes
+    // the output's name (a signature goes on here); false, with a message
+    // in *error, leaves no output.
+    std::function<bool(const std::string& partial, std::string* error)> finish;
 };
 
 struct SectionInfo {

@@ -152,6 +152,14 @@ def product_objects(root, build):
                 yield tree, full
 
 
+def standard(name):
+    """A name of the standard library's namespace std (its templates'
+    instantiations, which any object may hold a copy of)."""
+    if name.startswith("__Z"):
+        name = name[1:]
+    return name.startswith(("_ZNSt", "_ZNKSt", "_ZSt", "_ZNSa", "_ZNKSa", "_ZNSs", "_ZNKSs"))
+
+
 def symbols(nm, path):
     """Strong definitions and undefined references of one object file."""
     out = subprocess.run([nm, "-P", path], capture_output=True, text=True, check=True).stdout
@@ -163,7 +171,7 @@ def symbols(nm, path):
         name, kind = parts[0], parts[1]
         if kind == "U":
             wanted.add(name)
-        elif kind in "TDBRC" and kind.isupper():
+        elif kind in "TDBRC" and kind.isupper() and not standard(name):
             defined.add(name)
     return defined, wanted
 

@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12: the MinGW-w64
 # cross-compiler and its zlib, GoogleTest's source, Wine with its 32-bit half,
 # Xvfb, the Polish locale (code page 1250 under Wine), clang with libFuzzer
-# for the fuzz targets, and osslsigncode with openssl for the signing test.
+# for the fuzz targets, osslsigncode with openssl for the signing tests and
+# pefile, which reads the installers' version resource in a test.
 # Does nothing that is already done.
 set -euo pipefail
 
@@ -10,7 +11,7 @@ packages=(
   cmake make g++ pkg-config python3 zlib1g-dev googletest
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev
   wine wine32:i386 xvfb xauth x11-utils imagemagick locales
-  clang libclang-rt-14-dev osslsigncode openssl
+  clang libclang-rt-14-dev osslsigncode openssl python3-pefile
 )
 
 missing=()

@@ -66,8 +66,12 @@ bool Parse(int argc, const std::vector<std::string>& argv, int first, Args* a, s
             ok = value(&a->name);
         else if (s == "--program")
             ok = value(&a->program);
+        else if (s == "--sign")
+            ok = value(&a->sign);
         else if (s == "--force")
             a->force = true;
+        else if (s == "--json")
+            a->json = true;
         else if (s == "-h" || s == "--help")
             a->help = true;
         else if (s == "--version")

@@ -9,7 +9,8 @@
 struct Args {
     std::vector<std::string> positional;
     std::string output, stub, uninstaller, name, program;
-    bool help = false, version = false;
+    std::string sign;  // the signing command of build, "" for none
+    bool help = false, version = false, json = false;
     int level = 9, codePage = 1250;
     unsigned threads = 0;
     bool force = false;

@@ -2,6 +2,9 @@
 """Draws the installer's icons: a box with an arrow going into it, in 32-bit
 colour with alpha, one .ico per icon group. Usage: make_icons.py OUT_DIR
 
+Each image is stored as a PNG inside the .ico, as Windows since Vista reads
+icons: a fifth of the size of a bitmap image (the installer ships small).
+
 group 1: 32x32 and 16x16 (the program file's icon)
 group 2: 48x48 (the pages' class icon)
 groups 3 to 6: 64x64 (the pages' picture), each in its own colour
@@ -9,6 +12,7 @@ groups 3 to 6: 64x64 (the pages' picture), each in its own colour
 import os
 import struct
 import sys
+import zlib
 
 GROUPS = {
     1: ([32, 16], (0x2B, 0x6C, 0xB0)),
@@ -38,14 +42,19 @@ def pixel(x, y, n, colour):
     return (0, 0, 0, 0)
 
 
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+
 def image(n, colour):
-    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, 0, 0, 0, 0, 0)
-    rows = []
-    for y in reversed(range(n)):  # bottom-up
-        rows.append(b"".join(struct.pack("<BBBB", *pixel(x, y, n, colour)) for x in range(n)))
-    mask_row = ((n + 31) // 32) * 4
-    mask = b"\0" * (mask_row * n)  # alpha decides; the AND mask keeps all
-    return header + b"".join(rows) + mask
+    """An n x n RGBA PNG, rows from the top, each with filter 0."""
+    rows = b""
+    for y in range(n):
+        row = b"".join(bytes((r, g, b, a)) for b, g, r, a in (pixel(x, y, n, colour) for x in range(n)))
+        rows += b"\0" + row
+    header = struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0)  # 8 bits, RGBA
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows, 9)) +
+            chunk(b"IEND", b""))
 
 
 def icon(sizes, colour):

@@ -60,7 +60,7 @@ std::string IconFile(const std::vector<std::string>& images, const std::vector<i
 ProductFiles KnownProduct(const std::string& name) {
     ProductFiles files = BasicProduct(name, {"English"});
     files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[product]\r\nVersion=2.1.0\r\nPublisher=Example Ltd\r\n"
-                                 "URL=https://example.com\r\n";
+                                 "URL=https://example.com\r\nCopyright=(c) 2024 Example Ltd\r\n";
     files["install\\UnInst.dat"] = Built("UnInst.exe");
     files["program\\data\\big.bin"] = std::string(300000, 'b');
     files["program\\small.txt"] = "small";
@@ -71,7 +71,7 @@ ProductFiles KnownProduct(const std::string& name) {
 std::string VersionString(const std::vector<char>& info, const char* name) {
     char* text = nullptr;
     UINT length = 0;
-    std::string path = std::string("\\StringFileInfo\\040904E2\\") + name;
+    std::string path = std::string("\\StringFileInfo\\041504E2\\") + name;
     if (!VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&text), &length) || !text)
         return "";
     return std::string(text);
@@ -102,6 +102,7 @@ TEST_F(Identity, WindowsReadsTheInstallersVersionAndIcon) {
         {"ProductName", "Known Product"},     {"FileDescription", "Known Product Setup"},
         {"CompanyName", "Example Ltd"},       {"ProductVersion", "2.1.0"},
         {"FileVersion", "2.1.0"},             {"OriginalFilename", "KnownSetup.exe"},
+        {"LegalCopyright", "(c) 2024 Example Ltd"},
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.value, VersionString(info, r.name)) << r.name;

@@ -313,3 +313,40 @@ TEST_F(PackTool, CaseTheWindowsToolFollowsOnlyLinksInsideTheProduct) {
     ASSERT_TRUE(ReadFileText(target + "\\program\\docs\\init.cfg", &text));
     EXPECT_EQ("[cfg]\r\n1=Links\r\n", text);
 }
+
+// An installer signed by build --sign (the signed fixture of CTest builds it
+// on the Linux side, where osslsigncode checks it and the uninstaller in its
+// package) installs silently; the uninstaller it installs is that signed
+// one, byte for byte (a copy of the installed file is kept beside for
+// osslsigncode to check afterwards, in the fixture's cleanup), and it
+// removes the product.
+TEST_F(PackTool, SignedInstallerInstallsSilentlyWithItsSignedUninstaller) {
+    std::string dir = std::string("Z:") + BRONDALE_SIGNED_DIR;
+    std::replace(dir.begin(), dir.end(), '/', '\\');
+    std::string exe = dir + "\\Signed.exe", destination = dir + "\\dest\\App";
+    ASSERT_TRUE(PathExists(exe)) << "the signed fixture of CTest builds it";
+    const std::string key = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Signed E2E";
+    DeleteKey(HKEY_LOCAL_MACHINE, key);
+    folder = CaseFolder("packtool-signed-run");
+    ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, "/S /NOSTARTMENU /NODESKTOP /D=" + destination));
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&run, 60000, &code));
+    EXPECT_EQ(0u, code);
+    std::string installed, packed;
+    ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\UnInst.exe", &installed));
+    ASSERT_TRUE(ReadFileText(dir + "\\extracted\\install\\UnInst.dat", &packed));
+    EXPECT_TRUE(installed == packed) << "the signed uninstaller, as packed";
+    // Its certificate table: the security directory of its headers.
+    ASSERT_GT(installed.size(), 0x200u);
+    uint32_t pe = *reinterpret_cast<const uint32_t*>(&installed[0x3C]);
+    ASSERT_LT(pe + 24 + 96 + 40, installed.size());
+    EXPECT_NE(0u, *reinterpret_cast<const uint32_t*>(&installed[pe + 24 + 96 + 32 + 4])) << "signed";
+    ASSERT_TRUE(WriteFileText(dir + "\\installed-UnInst.exe", installed));
+
+    Installer remover;
+    ASSERT_TRUE(Start(destination + "\\UnInstall\\UnInst.exe", CaseFolder("packtool-signed-untemp"), &remover, {},
+                      "/S"));
+    ASSERT_TRUE(WaitExit(&remover, 60000, &code));
+    EXPECT_EQ(0u, code) << "the signed uninstaller removes the product";
+    DeleteKey(HKEY_LOCAL_MACHINE, key);
+}

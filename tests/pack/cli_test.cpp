@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -160,7 +161,9 @@ TEST(Cli, BuildAndVerifyRefuseNamesWindowsTakesForOne) {
     WritePackage(work / "merged.exe", sections);
     EXPECT_EQ(1, Tool("verify merged.exe", &out, work)) << out;
     EXPECT_TRUE(Has(out, "program section: \"A.txt\" and \"a.txt\" are one file on Windows")) << out;
-    EXPECT_TRUE(Has(out, "program section: \"\xAF\xF3\xB3w.txt\" and \"\xBF\xF3\xB3w.txt\" are one file")) << out;
+    EXPECT_TRUE(Has(out, "program section: \"\xC5\xBB\xC3\xB3\xC5\x82w.txt\" and \"\xC5\xBC\xC3\xB3\xC5\x82w.txt\" are "
+                         "one file"))
+        << "in UTF-8: " << out;
     EXPECT_FALSE(Has(out, "sound")) << out;
     fs::remove_all(work);
 }
@@ -235,8 +238,162 @@ TEST(Cli, ASignedInstallerVerifiesAndItsPackageStaysSound) {
     std::ifstream in(work / "verify.txt");
     std::string verified((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_TRUE(Has(verified, "Signature verification: ok")) << verified;
+    ASSERT_EQ(0, Tool("verify Demo.exe", &out, work)) << out;
+    EXPECT_TRUE(Has(out, "\nnot signed\n")) << out;
     ASSERT_EQ(0, Tool("verify Signed.exe", &out, work)) << out;
-    EXPECT_TRUE(Has(out, "bytes after the package (a signature?)")) << out;
+    EXPECT_TRUE(Has(out, "\nsigned: a signature of ")) << out;
     EXPECT_TRUE(Has(out, "Signed.exe: sound")) << out;
+    fs::remove_all(work);
+}
+
+namespace {
+
+// Runs python3 on the JSON document in file with a script that reads it as
+// d and prints what it checks; returns its output (with any error).
+std::string Python(const fs::path& file, const std::string& script) {
+    fs::path program = file.string() + ".py";
+    Put(program, "import json, sys\nd = json.load(open(sys.argv[1], encoding='utf-8'))\n" + script + "\n");
+    std::string command = "python3 " + Quote(program.string()) + " " + Quote(file.string()) + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    size_t n;
+    while (pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    if (pipe)
+        pclose(pipe);
+    return out;
+}
+
+// Runs the tool with arguments in folder; its standard output alone goes
+// to file. Returns the exit code.
+int ToolTo(const std::string& arguments, const fs::path& file, const fs::path& folder) {
+    std::string command = "cd " + Quote(folder.string()) + " && " + Quote(BRONDALE_PACK_TOOL) + " " + arguments +
+                          " >" + Quote(file.string()) + " 2>/dev/null";
+    int status = system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// --json: one document on standard output that a JSON parser reads, with
+// names in UTF-8 (from code page 1250) and controls escaped, for each of
+// lint, verify, list and plan.
+TEST(Cli, JsonDocumentsParseAndCarryNamesInUtf8) {
+    fs::path work = Folder("json");
+    Put(work / "P/install/init.cfg", "[cfg]\r\n1=Edytor \xAF\xF3\xB3w\r\n[Run]\r\n1=x\r\n[product]\r\n"
+                                     "Publisher=Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87\r\n");
+    Put(work / "P/install/UnInst.dat", "MZ");
+    Put(work / "P/program/\xC5\xBC\xC3\xB3\xC5\x82w.txt", "x");
+    ASSERT_EQ(1, ToolTo("lint P --json", work / "lint.json", work));
+    EXPECT_EQ("errors 1\ninstall/init.cfg|Run|1|0|warning\ninstall/init.cfg|||6|error\n",
+              Python(work / "lint.json", "print('errors', d['errors'])\n"
+                                         "for f in sorted(d['findings'], key=lambda f: f['line']):\n"
+                                         "    print(f['file'], f['section'], f['key'], f['line'], f['severity'], sep='|')"));
+
+    std::vector<unsigned char> sections = HandSection({});
+    std::vector<unsigned char> install = HandSection(
+        {{"init.cfg", "[cfg]\r\n1=Edytor \xAF\xF3\xB3w \x9B\r\n[index]\r\nmax=2\r\n[Run]\r\n1=\x1b[2J.exe\r\n"
+                      "[silent]\r\n1=1\r\n"},
+         {"UnInst.dat", "MZ"}},
+        true);
+    std::vector<unsigned char> program = HandSection({{"\xBF\xF3\xB3w.txt", "x"}, {"a\x9B.exe", "y"}});
+    sections.insert(sections.end(), install.begin(), install.end());
+    sections.insert(sections.end(), program.begin(), program.end());
+    WritePackage(work / "setup.exe", sections);
+    ASSERT_EQ(0, ToolTo("verify setup.exe --json", work / "verify.json", work));
+    EXPECT_EQ("True False 3 False\n", Python(work / "verify.json", "print(d['sound'], d['signature']['present'], "
+                                                                   "len(d['sections']), 'members' in d['sections'][2])"));
+    ASSERT_EQ(0, ToolTo("list setup.exe --json", work / "list.json", work));
+    EXPECT_EQ("['a\xE2\x80\xBA.exe', '\xC5\xBC\xC3\xB3\xC5\x82w.txt'] 2\n",
+              Python(work / "list.json", "m = d['sections'][2]['members']\n"
+                                         "print(sorted(x['name'] for x in m), d['sections'][2]['files'])"));
+    ASSERT_EQ(0, ToolTo("plan setup.exe --json", work / "plan.json", work));
+    EXPECT_EQ("Edytor \xC5\xBB\xC3\xB3\xC5\x82w \xE2\x80\xBA|DEST\\\x1b[2J.exe always|6\n",
+              Python(work / "plan.json", "print(d['product'], d['launches'][0]['path'] + ' ' + d['launches'][0]['when'],"
+                                         " len(d['files']), sep='|')"));
+    std::string raw;
+    {
+        std::ifstream in(work / "plan.json", std::ios::binary);
+        raw.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_FALSE(Has(raw, "\x1b")) << "escaped as \\u001b";
+    EXPECT_EQ(1u, std::count(raw.begin(), raw.end(), '\n')) << "one document, one line";
+
+    // A damaged package: still one document, not sound.
+    WritePackage(work / "count.exe", std::vector<unsigned char>(64, 0));
+    EXPECT_EQ(1, ToolTo("verify count.exe --json", work / "damaged.json", work));
+    EXPECT_EQ("False False\n", Python(work / "damaged.json", "print(d['sound'], d['sections'][0]['sound'])"));
+    fs::remove_all(work);
+}
+
+// --sign runs the command once per file, with the path quoted for the
+// shell; a command that fails leaves nothing at -o and no temporary file.
+TEST(Cli, BuildRunsTheSigningCommandOnBothProgramsAndStopsWhenItFails) {
+    fs::path work = Folder("sign-command");
+    Put(work / "P/install/init.cfg", "[cfg]\r\n1=P\r\n");
+    Put(work / "P/install/UnInst.dat", std::string("MZ uninstaller"));
+    Put(work / "P/program/a.txt", "a");
+    Put(work / "stub.exe", std::string("MZ") + std::string(4094, '\0'));
+    std::string out, output = "It's my setup.exe";
+    std::string sign = "--sign 'printf \"%s\\n\" {} >>calls.txt && printf SIGNED >>{}'";
+    ASSERT_EQ(0, Tool("build P -o " + Quote("It'\\''s my setup.exe") + " --stub stub.exe " + sign, &out, work)) << out;
+    EXPECT_TRUE(Has(out, "the signing command left the installer unsigned")) << "no signature appeared: " << out;
+    std::ifstream calls(work / "calls.txt");
+    std::string first, second, third;
+    std::getline(calls, first);
+    std::getline(calls, second);
+    EXPECT_FALSE(std::getline(calls, third)) << "once per file";
+    EXPECT_EQ((work / (output + ".UnInst.partial")).filename(), fs::path(first).filename());
+    EXPECT_EQ((work / (output + ".partial")).filename(), fs::path(second).filename());
+    ASSERT_EQ(0, Tool("extract " + Quote("It'\\''s my setup.exe") + " x", &out, work)) << out;
+    std::ifstream in(work / "x/install/UnInst.dat", std::ios::binary);
+    std::string uninstaller((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ("MZ uninstallerSIGNED", uninstaller) << "the signed copy is packed; the product's stays as it was";
+    EXPECT_EQ(0, Tool("verify " + Quote("It'\\''s my setup.exe"), &out, work)) << out;
+    EXPECT_TRUE(Has(out, "6 bytes after the package are not read by the installer; not signed")) << out;
+
+    for (const char* failing : {"false", "'case {} in *.UnInst.partial) ;; *) exit 3;; esac'",
+                                "'case {} in *.UnInst.partial) ;; *) rm {};; esac'"}) {
+        fs::remove(work / "S.exe");
+        EXPECT_EQ(1, Tool(std::string("build P -o S.exe --stub stub.exe --sign ") + failing, &out, work)) << failing;
+        EXPECT_TRUE(Has(out, "nothing written")) << failing << ": " << out;
+        for (const char* left : {"S.exe", "S.exe.partial", "S.exe.UnInst.partial"})
+            EXPECT_FALSE(fs::exists(work / left)) << failing << ": " << left;
+    }
+    fs::remove_all(work);
+}
+
+// What deployment tools read of the installer's version resource, read by
+// pefile: the string table of the language the installer starts in (Polski,
+// code page 1250: block 041504E2) with LegalCopyright from [product].
+TEST(Cli, PefileReadsLegalCopyrightInThePolishBlock) {
+    if (!fs::exists(BRONDALE_INSTALLER_PROGRAM))
+        GTEST_SKIP() << "the Windows build folder is not built";
+    // Debian's python3, whose pefile python3-pefile installs (scripts/setup.sh).
+    ASSERT_EQ(0, system("/usr/bin/python3 -c 'import pefile' 2>/dev/null")) << "python3-pefile is not installed";
+    fs::path work = Folder("pefile");
+    Put(work / "P/install/init.cfg", "[cfg]\r\n1=Edytor \xAF\xF3\xB3w\r\n[product]\r\nVersion=2.4.1\r\n"
+                                     "Copyright=\xA9 2024 \xAF\xF3\xB3w Sp. z o.o.\r\n");
+    Put(work / "P/program/a.txt", "a");
+    std::string out;
+    ASSERT_EQ(0, Tool("build P -o Setup.exe", &out, work)) << out;
+    Put(work / "read.py", "import pefile, sys\n"
+                          "pe = pefile.PE(sys.argv[1])\n"
+                          "for info in pe.FileInfo[0]:\n"
+                          "    if info.Key == b'StringFileInfo':\n"
+                          "        for table in info.StringTable:\n"
+                          "            e = table.entries\n"
+                          "            print(table.LangID.decode().upper(), e[b'LegalCopyright'].decode(),\n"
+                          "                  e[b'ProductName'].decode(), e[b'ProductVersion'].decode(), sep='|')\n"
+                          "    if info.Key == b'VarFileInfo':\n"
+                          "        print(info.Var[0].entry)\n");
+    std::string command = "cd " + Quote(work.string()) + " && /usr/bin/python3 read.py Setup.exe > read.txt 2>&1";
+    EXPECT_EQ(0, system(command.c_str()));
+    std::ifstream in(work / "read.txt", std::ios::binary);
+    std::string read((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(Has(read, "041504E2|\xC2\xA9 2024 \xC5\xBB\xC3\xB3\xC5\x82w Sp. z o.o.|Edytor \xC5\xBB\xC3\xB3\xC5\x82w|2.4.1\n"))
+        << read;
+    EXPECT_TRUE(Has(read, "{b'Translation': '0x0415 0x04e2'}")) << read;
     fs::remove_all(work);
 }

@@ -14,6 +14,7 @@
 #include <map>
 
 #include "pack/identity.h"
+#include "pack/langid.h"
 #include "pack/peimage.h"
 
 namespace {
@@ -88,7 +89,7 @@ std::string Wide(const Bytes& b, size_t at, size_t* end) {
     return s;
 }
 
-// The StringFileInfo texts ("040904E2/ProductName" -> value) and the fixed
+// The StringFileInfo texts ("041504E2/ProductName" -> value) and the fixed
 // part's versions ("#FileVersion" -> "2.1.0.0").
 void VersionBlock(const Bytes& b, size_t at, const std::string& path, std::map<std::string, std::string>* out) {
     size_t length = U16(b, at), valueLength = U16(b, at + 2), type = U16(b, at + 4), end = 0;
@@ -261,6 +262,7 @@ InstallerIdentity Identity() {
     id.name = "\xAF\xF3\xB3w Tools";  // Żółw Tools in code page 1250
     id.version = "2.1.0";
     id.publisher = "Example Ltd";
+    id.copyright = "(c) 2024 Example Ltd";
     id.fileName = "ZolwSetup.exe";
     id.codePage = 1250;
     return id;
@@ -277,23 +279,24 @@ TEST(Identity, VersionResourceAndIconReadBackIndependently) {
     ASSERT_TRUE(StampInstaller(stub, identity, &out, &error)) << error;
 
     std::map<std::string, Bytes> resources = Resources(out);
-    ASSERT_EQ(1u, resources.count("16/1/1033")) << "a version resource";
+    ASSERT_EQ(1u, resources.count("16/1/1045")) << "a version resource";
     std::map<std::string, std::string> version;
-    VersionBlock(resources["16/1/1033"], 0, "", &version);
+    VersionBlock(resources["16/1/1045"], 0, "", &version);
     std::map<std::string, std::string> expected = {
         {"#FileVersion", "2.1.0.0"},
         {"#ProductVersion", "2.1.0.0"},
-        {"StringFileInfo/040904E2/CompanyName", "Example Ltd"},
-        {"StringFileInfo/040904E2/FileDescription", "???w Tools Setup"},
-        {"StringFileInfo/040904E2/FileVersion", "2.1.0"},
-        {"StringFileInfo/040904E2/OriginalFilename", "ZolwSetup.exe"},
-        {"StringFileInfo/040904E2/ProductName", "???w Tools"},
-        {"StringFileInfo/040904E2/ProductVersion", "2.1.0"},
-        {"VarFileInfo/Translation", "1033,1250"},
+        {"StringFileInfo/041504E2/CompanyName", "Example Ltd"},
+        {"StringFileInfo/041504E2/FileDescription", "???w Tools Setup"},
+        {"StringFileInfo/041504E2/FileVersion", "2.1.0"},
+        {"StringFileInfo/041504E2/LegalCopyright", "(c) 2024 Example Ltd"},
+        {"StringFileInfo/041504E2/OriginalFilename", "ZolwSetup.exe"},
+        {"StringFileInfo/041504E2/ProductName", "???w Tools"},
+        {"StringFileInfo/041504E2/ProductVersion", "2.1.0"},
+        {"VarFileInfo/Translation", "1045,1250"},
     };
     EXPECT_EQ(expected, version);
     // Ż ó ł as UTF-16, not as code page bytes.
-    const Bytes& raw = resources["16/1/1033"];
+    const Bytes& raw = resources["16/1/1045"];
     const unsigned char zolw[] = {0x7B, 0x01, 0xF3, 0x00, 0x42, 0x01, 'w', 0};
     EXPECT_NE(raw.end(), std::search(raw.begin(), raw.end(), zolw, zolw + sizeof zolw));
 
@@ -346,9 +349,14 @@ TEST(Identity, OnlyTheHeadersChangeAndTheNewSectionComesLast) {
     bare.publisher.clear();
     ASSERT_TRUE(StampInstaller(stub, bare, &again, &error));
     std::map<std::string, std::string> version;
-    VersionBlock(Resources(again)["16/1/1033"], 0, "", &version);
-    EXPECT_EQ(0u, version.count("StringFileInfo/040904E2/ProductVersion")) << "no version given, none written";
-    EXPECT_EQ(0u, version.count("StringFileInfo/040904E2/CompanyName"));
+    VersionBlock(Resources(again)["16/1/1045"], 0, "", &version);
+    EXPECT_EQ(0u, version.count("StringFileInfo/041504E2/ProductVersion")) << "no version given, none written";
+    EXPECT_EQ(0u, version.count("StringFileInfo/041504E2/CompanyName"));
+    bare.copyright.clear();
+    ASSERT_TRUE(StampInstaller(stub, bare, &again, &error));
+    version.clear();
+    VersionBlock(Resources(again)["16/1/1045"], 0, "", &version);
+    EXPECT_EQ(0u, version.count("StringFileInfo/041504E2/LegalCopyright")) << "no copyright given, none written";
     EXPECT_EQ("0.0.0.0", version["#FileVersion"]);
 }
 
@@ -379,7 +387,7 @@ TEST(Identity, TheInstallerProgramKeepsEveryResourceItHad) {
             EXPECT_TRUE(after[r.first] == r.second) << r.first << " is not what it was";
         }
     }
-    EXPECT_EQ(1u, after.count("16/1/1033"));
+    EXPECT_EQ(1u, after.count("16/1/1045"));
 }
 
 // Stubs and icons that are damaged, or built to make a reader copy one
@@ -545,4 +553,36 @@ TEST(Identity, VersionsAreOneToFourNumbersUpTo65535) {
             EXPECT_TRUE(std::equal(parts, parts + 4, r.parts)) << r.text;
         }
     }
+}
+
+// The version resource speaks the language the installer starts in: the
+// language page's preselected entry, Polski when the package has fewer than
+// three language files.
+TEST(Identity, TheVersionResourcesLanguageIsThePreselectedOne) {
+    struct Row {
+        std::vector<std::string> files;
+        const char* preselected;
+        uint16_t id;
+    } rows[] = {
+        {{}, "Polski", 0x0415},
+        {{"English.lng"}, "Polski", 0x0415},
+        {{"Czech.lng", "Deutsch.lng", "English.lng"}, "Polski", 0x0415},
+        {{"English.lng", "Deutsch.lng", "Czech.lng", "Ukrainian.lng"}, "Polski", 0x0415},
+        {{"Czech.lng", "Deutsch.lng", "English.lng", "Francais.lng"}, "Francais", 0x040C},
+        {{"a.lng", "b.lng", "ENGLISH.lng", "readme.txt"}, "Polski", 0x0415},
+        {{"a.lng", "b.lng", "c.lng", "English.lng"}, "English", 0x0409},
+        {{"a.lng", "b.lng", "C.lng", "deutsch.LNG"}, "deutsch", 0x0407},
+        {{"a.lng", "b.lng", "c.lng", "Klingon.lng"}, "Klingon", 0x0000},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.preselected, PreselectedLanguage(r.files)) << r.files.size();
+        EXPECT_EQ(r.id, LanguageId(PreselectedLanguage(r.files))) << r.preselected;
+    }
+    EXPECT_EQ(0x0405, LanguageId("czech"));
+    InstallerIdentity identity = Identity();
+    identity.language = 0x0407;
+    std::map<std::string, std::string> version;
+    VersionBlock(VersionResource(identity), 0, "", &version);
+    EXPECT_EQ("Example Ltd", version["StringFileInfo/040704E2/CompanyName"]);
+    EXPECT_EQ("1031,1250", version["VarFileInfo/Translation"]);
 }

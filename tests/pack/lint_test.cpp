@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "files.h"
+
+#include <tuple>
 #include "pack/lint.h"
-#include "pack/plan.h"
+#include "pack/plantext.h"
 #include "pack/product.h"
 
 using namespace packtest;
@@ -175,4 +177,103 @@ TEST(PackTool, PlanTellsWhatTheInstallerWillDo) {
          })
         EXPECT_NE(std::string::npos, plan.find(line)) << line << "\n" << plan;
     EXPECT_LT(plan.find("b.exe (always)"), plan.find("a.exe (when")) << "the always-started come first";
+}
+
+// Text that is not in the package's code page the way it is written: each
+// line named, errors where the bytes reach the system (values and headers
+// of the configuration), warnings in comments, the licence and languages.
+TEST(PackTool, LintNamesEveryLineNotWrittenInTheCodePage) {
+    struct Row {
+        const char* file;
+        std::string text;
+        std::vector<std::tuple<bool, unsigned, const char*>> expected;  // error, line, says
+    } rows[] = {
+        {"install/init.cfg",
+         "[cfg]\r\n1=Edytor \xBF\xF3\xB3w\r\n[product]\r\nPublisher=Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 Ltd\r\n",
+         {{true, 4, "written in UTF-8 in a file in code page 1250"}}},
+        {"install/init.cfg", "[cfg]\r\n1=Edytor \xBF\xF3\xB3w\r\n; za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87\r\n",
+         {{false, 3, "written in UTF-8"}}},
+        {"install/init.cfg", "[cfg]\r\n1=Edytor\r\n[product]\r\nPublisher=Ltd \x81\r\n",
+         {{true, 4, "byte 0x81 has no character in code page 1250"}}},
+        {"install/reg.cfg", "\xEF\xBB\xBF[index]\r\nmax=1\r\n",
+         {{true, 1, "saved as UTF-8; the installer reads code page 1250"}}},
+        {"install/licence.txt", "Licencja\r\n\r\nza\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87\r\ng\xC4\x99\xC5\x9Bl\r\n",
+         {{false, 3, "two wrong characters (lines 3, 4)"}}},
+        {"lang/English.lng", "[lng]\r\n1=Install \xBF\xF3\xB3w\r\n2=\xC5\x81\xC3\xB3" "d\xC5\xBA\r\n",
+         {{false, 3, "written in UTF-8"}}},
+        {"install/init.cfg", "[cfg]\r\n1=Edytor \xBF\xF3\xB3w \x9B\x8C\x9C\r\n", {}},
+    };
+    for (const Row& r : rows) {
+        fs::path p = Folder("codepage");
+        Put(p / "install/init.cfg", "[cfg]\r\n1=P\r\n2=licence.txt\r\n");
+        Put(p / "install/licence.txt", "terms");
+        Put(p / "install/UnInst.dat", "MZ");
+        Put(p / "program/x.exe", "MZ");
+        Put(p / r.file, r.text);
+        std::vector<SectionFile> sections[3];
+        std::vector<Finding> read;
+        std::string error;
+        ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &read, &error)) << error;
+        std::vector<Finding> encoding;
+        for (const Finding& f : LintProduct(sections, 1250))
+            if (f.line != 0 || f.message.find("UTF") != std::string::npos || f.message.find("byte") == 0)
+                encoding.push_back(f);
+        ASSERT_EQ(r.expected.size(), encoding.size()) << r.file << ": " << r.text;
+        for (size_t i = 0; i < encoding.size(); ++i) {
+            auto [isError, line, says] = r.expected[i];
+            EXPECT_EQ(isError, encoding[i].error) << r.text;
+            EXPECT_EQ(line, encoding[i].line) << r.text;
+            EXPECT_EQ(r.file, encoding[i].where) << r.text;
+            EXPECT_NE(std::string::npos, encoding[i].message.find(says)) << encoding[i].message;
+        }
+        fs::remove_all(p);
+    }
+}
+
+// [product] Program and Copyright: the program a path inside the product
+// that program/ holds; findings in UTF-8 whatever the code page of the file.
+TEST(PackTool, LintChecksTheProductsProgramAndCopyright) {
+    struct Row {
+        std::string product;
+        bool error;
+        const char* says;  // "" for no finding
+    } rows[] = {
+        {"Program=bin\\Edytor.exe\r\nCopyright=(c) 2024 \xAF\xF3\xB3w Ltd\r\n", false, ""},
+        {"Program=bin\\Brak.exe\r\n", false, "\"bin\\Brak.exe\" is not in program/"},
+        {"Program=..\\evil.exe\r\n", true, "not a path inside the product"},
+        {"Program=C:\\Windows\\notepad.exe\r\n", true, "not a path inside the product"},
+        {"Program=\xAF\xF3\xB3w.exe\r\n", false, "\"\xC5\xBB\xC3\xB3\xC5\x82w.exe\" is not in program/"},
+        {"Copyright=" + std::string(300, 'c') + "\r\n", false, "300 characters"},
+    };
+    for (const Row& r : rows) {
+        fs::path p = Folder("program-key");
+        Put(p / "install/init.cfg", "[cfg]\r\n1=P\r\n[product]\r\n" + r.product);
+        Put(p / "install/UnInst.dat", "MZ");
+        Put(p / "program/bin/Edytor.exe", "MZ");
+        std::vector<SectionFile> sections[3];
+        std::vector<Finding> read;
+        std::string error;
+        ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &read, &error)) << error;
+        std::vector<Finding> findings = LintProduct(sections, 1250);
+        if (!*r.says) {
+            for (const Finding& f : findings)
+                ADD_FAILURE() << r.product << ": " << f.where << ": " << f.message;
+        } else {
+            ASSERT_EQ(1u, findings.size()) << r.product;
+            EXPECT_EQ(r.error, findings[0].error) << r.product;
+            EXPECT_EQ(0u, findings[0].where.find("init.cfg [product] ")) << findings[0].where;
+            EXPECT_NE(std::string::npos, findings[0].message.find(r.says)) << findings[0].message;
+        }
+        fs::remove_all(p);
+    }
+}
+
+TEST(PackTool, PlanNamesTheProductsProgramAsItsIcon) {
+    std::vector<std::pair<std::string, std::string>> install = {
+        {"init.cfg", "[cfg]\r\n1=Iconic\r\n[product]\r\nProgram=bin\\Iconic.exe\r\n"}, {"UnInst.dat", "MZ"}};
+    std::string plan = DescribePlan(install, {{"bin\\Iconic.exe", 10}});
+    EXPECT_NE(std::string::npos, plan.find("DisplayIcon = \"DEST\\bin\\Iconic.exe\"\n")) << plan;
+    install[0].second = "[cfg]\r\n1=Iconic\r\n";
+    plan = DescribePlan(install, {{"bin\\Iconic.exe", 10}});
+    EXPECT_NE(std::string::npos, plan.find("DisplayIcon = \"DEST\\Uninstall\\UnInst.exe\"\n")) << plan;
 }

@@ -10,6 +10,9 @@
 #include "files.h"
 #include "pack/cli/companions.h"
 #include "pack/extract.h"
+#include "pack/finding.h"
+#include "pack/json.h"
+#include "pack/progress.h"
 #include "pack/inspect.h"
 #include "pack/lint.h"
 #include "pack/newproduct.h"
@@ -283,4 +286,38 @@ TEST(PackTool, AFileOf4GiBIsRefusedByNameBeforeAnythingIsWritten) {
     EXPECT_FALSE(fs::exists(out / "setup.exe.partial"));
     fs::remove_all(p);
     fs::remove_all(out);
+}
+
+// What reaches a terminal: UTF-8 kept, every control (C0, DEL, C1 raw or
+// in UTF-8) and every byte that is no UTF-8 escaped; names from a package
+// converted from its code page first, so that code page 1250's 0x9B is the
+// letter it stands for there, never a raw C1 byte.
+TEST(PackTool, PrintableKeepsUtf8AndEscapesControlsAndStrayBytes) {
+    struct Row {
+        std::string in, printed;
+    } rows[] = {
+        {"plain \\ text", "plain \\ text"},
+        {"\xC5\xBC\xC3\xB3\xC5\x82w", "\xC5\xBC\xC3\xB3\xC5\x82w"},
+        {"\x1b[31m\x7f", "\\x1b[31m\\x7f"},
+        {"a\x9b" "2J", "a\\x9b2J"},
+        {"\xC2\x9B" "2J", "\\xc2\\x9b2J"},
+        {"\xC2\xA0", "\xC2\xA0"},
+        {"\xE2\x80\xBA", "\xE2\x80\xBA"},
+        {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "\\xc0\\xaf \\xed\\xa0\\x80 \\xf4\\x90\\x80\\x80"},
+        {"cut \xE2\x80", "cut \\xe2\\x80"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.printed, Printable(r.in)) << r.printed;
+    EXPECT_EQ("\xE2\x80\xBA\xC5\x9A\xC5\xBC", FromPackage("\x9B\x8C\xBF", 1250)) << "1250's 0x9B is a letter there";
+    EXPECT_EQ("a\x81z", FromPackage("a\x81z", 1250)) << "a byte without a character stays, for Printable";
+    EXPECT_EQ("a\\x81z", Printable(FromPackage("a\x81z", 1250)));
+    EXPECT_EQ("\"\\u001b\\u009b\\ufffd\xC5\xBC\\\"\\\\\"", JsonString("\x1b\xC2\x9B\x9B\xC5\xBC\"\\"));
+}
+
+TEST(PackTool, TheProgressLineTellsBytesRateAndTimeLeft) {
+    EXPECT_EQ("packing: 0.0 of 550.0 MB (0%)", ProgressLine(0, 550000000, 0.5));
+    EXPECT_EQ("packing: 110.0 of 550.0 MB (20%), 11.0 MB/s, 0:40 left", ProgressLine(110000000, 550000000, 10));
+    EXPECT_EQ("packing: 1.0 of 7200.0 MB (0%), 1.0 MB/s, 119:59 left", ProgressLine(1000000, 7200000000, 1));
+    EXPECT_EQ("packing: 5.0 of 5.0 MB (100%), 2.5 MB/s, 0:00 left", ProgressLine(6000000, 5000000, 2));
+    EXPECT_EQ("packing: 0.0 of 0.0 MB (100%)", ProgressLine(0, 0, 3));
 }

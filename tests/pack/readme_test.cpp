@@ -13,7 +13,7 @@
 #include "pack/extract.h"
 #include "pack/ini.h"
 #include "pack/lint.h"
-#include "pack/plan.h"
+#include "pack/plantext.h"
 #include "pack/product.h"
 #include "pack/writer.h"
 
@@ -194,4 +194,76 @@ TEST(PackTool, TheReadmeListsEveryTextId) {
         EXPECT_NE(std::string::npos, readme.find("\n| " + id + " | ")) << "text " << id;
         EXPECT_NE(std::string::npos, readme.find(t.text)) << "text " << id;
     }
+}
+
+namespace {
+
+// The indented block after the line that starts with intro, as lines
+// without the block's indentation.
+std::vector<std::string> ReadmeBlockAfter(const std::string& intro) {
+    std::ifstream in(BRONDALE_README);
+    std::vector<std::string> lines;
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (line.compare(0, intro.size(), intro) == 0)
+            inside = true;
+        else if (inside && line.compare(0, 4, "    ") == 0)
+            lines.push_back(line.substr(4));
+        else if (inside && !lines.empty() && !line.empty())
+            break;
+    }
+    return lines;
+}
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+} // namespace
+
+// The signing example as a vendor pastes it, with the tool on the PATH:
+// osslsigncode verifies the installer it builds and the uninstaller
+// extracted from its package, and verify finds the package sound and signed.
+TEST(PackTool, TheReadmeSigningExampleSignsTheInstallerAndItsUninstaller) {
+    if (!fs::exists(BRONDALE_INSTALLER_PROGRAM))
+        GTEST_SKIP() << "the Windows build folder is not built";
+    std::vector<std::string> example = ReadmeBlockAfter("A complete example with a certificate of your own");
+    ASSERT_EQ(4u, example.size()) << "the README's signing example";
+    fs::path work = Folder("readme-sign");
+    std::string script = "set -e\ncd " + Quoted(work.string()) + "\nPATH=" +
+                         Quoted(fs::path(BRONDALE_PACK_TOOL).parent_path().string()) + ":$PATH\n" +
+                         "brondale-pack new MyProduct --name 'My Product' >/dev/null\n";
+    for (const std::string& line : example)
+        script += line + " >>out.txt 2>&1\n";
+    script += "brondale-pack extract MyProductSetup.exe x >/dev/null\n"
+              "osslsigncode verify -CAfile sign.crt -in x/install/UnInst.dat >>out.txt 2>&1\n";
+    Put(work / "example.sh", script);
+    int status = system(("bash " + Quoted((work / "example.sh").string())).c_str());
+    std::ifstream in(work / "out.txt");
+    std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(0, status) << out;
+    size_t first = out.find("Signature verification: ok");
+    EXPECT_NE(std::string::npos, first) << out;
+    EXPECT_NE(std::string::npos, out.find("Signature verification: ok", first + 1)) << "the uninstaller: " << out;
+    EXPECT_NE(std::string::npos, out.find("MyProductSetup.exe: sound")) << out;
+    EXPECT_NE(std::string::npos, out.find("\nsigned: a signature of ")) << out;
+    fs::remove_all(work);
+}
+
+// The README's example of lint --json is a JSON document with the fields
+// the tool writes.
+TEST(PackTool, TheReadmeJsonExampleParses) {
+    std::vector<std::string> example = ReadmeBlockAfter("For example, `brondale-pack lint MyProduct --json");
+    ASSERT_FALSE(example.empty());
+    fs::path work = Folder("readme-json");
+    std::string text;
+    for (const std::string& line : example)
+        text += line + "\n";
+    Put(work / "example.json", text);
+    std::string command = "python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); "
+                          "assert set(d) == {\"product\", \"findings\", \"errors\", \"warnings\"}; "
+                          "assert all(set(f) == {\"file\", \"section\", \"key\", \"line\", \"severity\", \"message\"} "
+                          "for f in d[\"findings\"])' " +
+                          Quoted((work / "example.json").string());
+    EXPECT_EQ(0, system(command.c_str())) << text;
+    fs::remove_all(work);
 }
