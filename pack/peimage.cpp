@@ -142,7 +142,9 @@ HeaderVerdict ReadHeaders(const Bytes& image, Headers* h, std::string* error) {
 bool Locate(const Bytes& image, const Headers& h, uint32_t rva, uint32_t size, size_t* at) {
     for (size_t i = 0; i < h.count; ++i) {
         Section s = SectionAt(image, h, i);
-        if (rva < s.va || rva - s.va >= s.rawSize || size > s.rawSize - (rva - s.va))
+        // No bytes may lie at the very end of a section (an empty resource
+        // written last).
+        if (rva < s.va || rva - s.va > s.rawSize || size > s.rawSize - (rva - s.va))
             continue;
         *at = static_cast<size_t>(s.rawAt) + (rva - s.va);
         return true;

@@ -320,6 +320,21 @@ TEST(Identity, VersionResourceAndIconReadBackIndependently) {
     EXPECT_EQ(7u, resources.size()) << "two icons, two groups, a manifest and the version";
 }
 
+// An empty resource written last lies at the very end of its section
+// (here 512 bytes of tree and data, one file alignment): it reads back.
+TEST(Identity, AnEmptyResourceAtTheEndOfItsSectionReadsBack) {
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(WriteResources(BarePe(), {Res(1, 1, std::string(352, 'd')), Res(2, 1, "")}, &out, &error)) << error;
+    Pe pe(out);
+    ASSERT_EQ(512u, U32(out, pe.table + 40 * (pe.sections - 1) + 16)) << "the tree fills its section";
+    std::vector<Resource> back;
+    ASSERT_TRUE(ReadResources(out, &back, &error)) << error;
+    ASSERT_EQ(2u, back.size());
+    EXPECT_EQ(352u, back[0].data.size() + back[1].data.size());
+    EXPECT_TRUE(back[0].data.empty() || back[1].data.empty());
+}
+
 TEST(Identity, OnlyTheHeadersChangeAndTheNewSectionComesLast) {
     Bytes stub = StubWithResources();
     Bytes out;
