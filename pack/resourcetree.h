@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/peimage.h"
+#include "pack/resource.h"
 
 // The section's bytes for resources placed at address rva. False with a
 // message when two resources share a type, name and language, or when the
