@@ -28,6 +28,7 @@
 #include "shell/exits.h"
 #include "shell/startup.h"
 #include "trust/channel.h"
+#include "trust/codepage.h"
 #include "trust/scratch.h"
 
 namespace {
@@ -46,7 +47,8 @@ Halves* State() {
 // silent run would take (/LANG= or the page's preselection) for the texts
 // shown before the pages. False when it cannot be read.
 bool ReadPackageStart() {
-    if (!CreateScratchFolder()) {
+    char temp[MAX_PATH];
+    if (UsableTempFolder(temp, sizeof temp) == kTempNone || !CreateScratchFolder(temp)) {
         tmp_dir()[0] = '\0';
         return false;
     }
