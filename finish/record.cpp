@@ -182,21 +182,22 @@ const char* KeptFor(const char* original) {
 // of this product (earlierOfThisProduct: the product's Uninstall key
 // registers this folder's uninstaller), whose list is replaced: an earlier
 // version may have left it inheriting from the destination. A link standing
-// there is refused.
-SectionResult MakeRecordFolder(const char* folder, bool earlierOfThisProduct) {
+// there is refused. An installation for one user keeps its record folder
+// the user's own, as everything else in its folder: it inherits.
+SectionResult MakeRecordFolder(const char* folder, bool earlierOfThisProduct, bool forUser) {
     DWORD attributes = GetFileAttributesA(folder);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         snprintf(RefusedPath(), MAX_PATH, "%s", folder);
         return kSectionLink;
     }
     if (attributes != INVALID_FILE_ATTRIBUTES) {
-        if (earlierOfThisProduct)
+        if (earlierOfThisProduct && !forUser)
             LogLine("record folder %s: access list %s", folder, ProtectRecordFolder(folder) ? "set" : "not set");
         return kSectionOk;
     }
     CreateBaseDirectory(folder, RecordCreatedFolder);
-    SECURITY_ATTRIBUTES* security = RecordFolderSecurity();
-    if (!security || !CreateDirectoryA(folder, security))
+    SECURITY_ATTRIBUTES* security = forUser ? nullptr : RecordFolderSecurity();
+    if ((!forUser && !security) || !CreateDirectoryA(folder, security))
         return kSectionWriteFailed;
     RecordCreatedFolder(folder);
     return kSectionOk;
@@ -210,7 +211,7 @@ bool RecordIfThere(const char* path) {
 }  // namespace
 
 SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource,
-                          bool sealedBefore) {
+                          bool sealedBefore, InstallScope scope) {
     char folder[MAX_PATH], record[MAX_PATH], list[MAX_PATH], language[MAX_PATH], uninstaller[MAX_PATH];
     if (snprintf(folder, sizeof folder, "%s\\%s", destination, kRecordFolder) >= static_cast<int>(kMaxFolderPath) ||
         snprintf(record, sizeof record, "%s\\%s", folder, kRecordFile) >= MAX_PATH ||
@@ -219,7 +220,7 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
         snprintf(uninstaller, sizeof uninstaller, "%s\\%s", folder, kUninstallerFile) >= MAX_PATH)
         return kSectionWriteFailed;
     bool sealed = productKey && sealedBefore;
-    SectionResult result = MakeRecordFolder(folder, sealed);
+    SectionResult result = MakeRecordFolder(folder, sealed, scope == kScopeUser);
     const char* const made[] = {record, list, language, uninstaller};
     for (size_t i = 0; i < 4 && result == kSectionOk; ++i)
         result = MakeWay(made[i]);

@@ -15,10 +15,10 @@
 
 namespace {
 
-void StoreDigest(const char* key, const char* name, const char* digest, const char* file) {
+void StoreDigest(short root, const char* key, const char* name, const char* digest, const char* file) {
     char value[kDigestTextSize];
     snprintf(value, sizeof value, "%s", digest);
-    LONG result = value[0] ? addregister(key, name, reinterpret_cast<unsigned char*>(value), 1, 1,
+    LONG result = value[0] ? addregister(key, name, reinterpret_cast<unsigned char*>(value), 1, root,
                                          static_cast<int>(strlen(value)), REG_SZ)
                            : ERROR_WRITE_FAULT;
     LogLine("digest %s of %s: %s (%ld)", name, file, result == ERROR_SUCCESS ? "written" : "failed",
@@ -38,15 +38,15 @@ void SealRecord(const Installation& installation) {
         return;
     char digest[kDigestTextSize];
     WriteSealedRecord(record, key, digest);
-    StoreDigest(key, kRecordDigestValue, digest, record);
-    StoreDigest(key, kFileListDigestValue, FileListSeal(), list);
+    StoreDigest(installation.root, key, kRecordDigestValue, digest, record);
+    StoreDigest(installation.root, key, kFileListDigestValue, FileListSeal(), list);
 }
 
-bool SealedBefore(const char* key, const char* destination) {
+bool SealedBefore(short root, const char* key, const char* destination) {
     if (EarlierFound()->seal[0] == '\0')
         return false;
     char registered[MAX_PATH + 8], expected[MAX_PATH + 32];
-    ReadMachineString(key, "UninstallString", registered, sizeof registered);
+    ReadRegistryString(root, key, "UninstallString", registered, sizeof registered);
     snprintf(expected, sizeof expected, "\"%s%s\"", destination, kUninstallerCommand);
     // The text DodajDlListy writes for this destination; case does not
     // matter to Windows names.

@@ -48,6 +48,17 @@ char* DefaultText(unsigned int id) {
     static char t39[] =
         "Wybrany folder jest dowiązaniem lub punktem połączenia albo leży w takim folderze, a mógł go "
         "utworzyć użytkownik bez uprawnień administratora. Wybierz inny folder:";
+    static char t40[] =
+        "Zainstalować program dla wszystkich użytkowników tego komputera? Tak: dla wszystkich, z uprawnieniami "
+        "administratora. Nie: tylko dla Ciebie, bez nich.";
+    static char t41[] =
+        "Instalacja dla wszystkich użytkowników wymaga uprawnień administratora, których nie udzielono. Nic nie "
+        "zostało zainstalowane.";
+    static char t45[] = "Zainstalowana jest nowsza wersja programu:";
+    static char t46[] = "Zastąpić ją starszą wersją z tego instalatora?";
+    static char t47[] =
+        "Nazwa wybranego folderu zawiera litery, których strona kodowa tego systemu nie potrafi zapisać. Wybierz "
+        "inny folder.";
     static char t55[] =
         "Trwa inna instalacja tego programu. Zaczekaj, aż się zakończy, i uruchom instalator ponownie.";
     static char t56[] =
@@ -61,6 +72,15 @@ char* DefaultText(unsigned int id) {
         return t38;
     if (id == 39)
         return t39;
+    if (id == 40)
+        return t40;
+    if (id == 41)
+        return t41;
+    // 45 and 46 the question before an older version replaces a newer one,
+    // 47 a destination whose name the code page cannot write.
+    char* const later[] = {t45, t46, t47};
+    if (id >= 45 && id <= 47)
+        return later[id - 45];
     if (id == 55)
         return t55;
     if (id == 56)

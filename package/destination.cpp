@@ -103,13 +103,15 @@ bool BelowFolder(const char* path, const char* folder) {
 // Creates every missing folder along path, the last one too: below the
 // Program Files folder each inherits from it, elsewhere each gets Program
 // Files' own access list, so that no user can change what administrators
-// will later run from there. Each folder created is remembered.
-void CreateDestinationFolders(const char* path) {
+// will later run from there; for one user each inherits from that user's
+// folder. Each folder created is remembered.
+void CreateDestinationFolders(const char* path, InstallScope scope) {
     char folder[MAX_PATH];
     for (size_t end = 3; NextPathFolder(path, true, &end, folder);) {
         if (GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES)
             continue;
-        SECURITY_ATTRIBUTES* security = BelowFolder(folder, ProgramFiles()) ? nullptr : ProgramFolderSecurity();
+        bool inherits = scope == kScopeUser || BelowFolder(folder, ProgramFiles());
+        SECURITY_ATTRIBUTES* security = inherits ? nullptr : ProgramFolderSecurity();
         if (CreateDirectoryA(folder, security))
             RememberFolder(folder);
     }
@@ -137,7 +139,7 @@ void RemoveDestinationFolders() {
         RemoveDirectoryA(f->path[--f->count]);
 }
 
-DestinationCheck AcceptDestination(const char* path) {
+DestinationCheck AcceptDestination(const char* path, InstallScope scope) {
     DestinationCheck check = {kDestinationAccepted, ""};
     if (path[0] == '\0' || path[1] != ':' || path[2] != '\\' || !PathsFitBelow(path)) {
         LogLine("destination: %s: not a folder path of the form X:\\folder, or too long for the package", path);
@@ -149,7 +151,7 @@ DestinationCheck AcceptDestination(const char* path) {
     // the first folder is made.
     char productKey[MAX_PATH];
     ProductKeyPath(productKey, sizeof productKey);
-    if (StartProductRun(productKey) != kRunStarted || LockDestination(path) != kRunStarted) {
+    if (StartProductRun(scope, productKey) != kRunStarted || LockDestination(scope, path) != kRunStarted) {
         LogLine("destination: %s: another copy is running", path);
         check.verdict = kDestinationBusy;
         return check;
@@ -158,7 +160,7 @@ DestinationCheck AcceptDestination(const char* path) {
     // made: whatever stands along the path then is held as it was checked.
     bool held = HoldAlong(path, check.folder);
     if (held) {
-        CreateDestinationFolders(path);
+        CreateDestinationFolders(path, scope);
         held = HoldAlong(path, check.folder);
     }
     if (!held) {

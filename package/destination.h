@@ -5,6 +5,7 @@
 #ifndef BRONDALE_PACKAGE_DESTINATION_H
 #define BRONDALE_PACKAGE_DESTINATION_H
 
+#include "base/installed.h"
 #include "platform/win32api.h"
 
 // What AcceptDestination made of a path.
@@ -30,10 +31,12 @@ struct DestinationCheck {
 // access list of Program Files for those outside it), holds every folder
 // along it open against deletion and renaming for the rest of the run, and
 // records it under key 10. Before any folder is made it takes the
-// destination's lock (package/startrun.h), and once they are made it
-// finishes or takes back what a run that did not end left there. Otherwise
-// logs why; nothing is created. Windows only (it opens the folders).
-DestinationCheck AcceptDestination(const char* path);
+// product's and the destination's locks (package/startrun.h), and once they
+// are made it finishes or takes back what a run that did not end left there.
+// Otherwise logs why; nothing is created. Windows only (it opens the folders).
+// For an installation for one user (kScopeUser) the folders it creates
+// inherit from the user's folder above them, as the user's own.
+DestinationCheck AcceptDestination(const char* path, InstallScope scope = kScopeMachine);
 // Lets go of the folders along the destination and removes those that its
 // acceptance created (the chosen folder and its parents), deepest first,
 // where they are empty.

@@ -51,12 +51,12 @@ char* ReadBytes(const char* path, uint32_t limit, DWORD* size) {
     return text;
 }
 
-// The FileListDigest value of productKey into seal when it has a digest's
-// length, else "".
-void ReadSeal(const char* productKey, char seal[kDigestTextSize]) {
+// The FileListDigest value of productKey (under root) into seal when it
+// has a digest's length, else "".
+void ReadSeal(short root, const char* productKey, char seal[kDigestTextSize]) {
     // Room for a longer value, which is then no digest of ours.
     char stored[kDigestTextSize + 8];
-    ReadMachineString(productKey, kFileListDigestValue, stored, sizeof stored);
+    ReadRegistryString(root, productKey, kFileListDigestValue, stored, sizeof stored);
     seal[0] = '\0';
     if (strlen(stored) == kDigestTextSize - 1)
         memcpy(seal, stored, kDigestTextSize);
@@ -132,12 +132,12 @@ bool SameProduct(const char* recordPath, const char* productKey) {
     return false;
 }
 
-size_t EarlierRead(const char* destination, const char* productKey) {
+size_t EarlierRead(const char* destination, const char* productKey, short root) {
     EarlierForget();
     if (!productKey || productKey[0] == '\0')
         return 0;
     EarlierInstallation* list = Held();
-    ReadSeal(productKey, list->seal);
+    ReadSeal(root, productKey, list->seal);
     char record[MAX_PATH], path[MAX_PATH];
     if (snprintf(record, sizeof record, "%s\\%s\\%s", destination, kRecordFolder, kRecordFile) >= MAX_PATH ||
         snprintf(path, sizeof path, "%s\\%s\\%s", destination, kRecordFolder, kFileListFile) >= MAX_PATH ||

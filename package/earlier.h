@@ -7,6 +7,8 @@
 #ifndef BRONDALE_PACKAGE_EARLIER_H
 #define BRONDALE_PACKAGE_EARLIER_H
 
+#include "base/installed.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -55,7 +57,7 @@ struct EarlierInstallation {
 // earlier list: the list is trusted when the earlier record there lists
 // productKey and the list's SHA-256 for that key is the seal. Returns the
 // number of files it now holds; 0 when there is no list to trust (logged).
-size_t EarlierRead(const char* destination, const char* productKey);
+size_t EarlierRead(const char* destination, const char* productKey, short root = kLocalMachineRoot);
 // What the last EarlierRead found.
 const EarlierInstallation* EarlierFound();
 // The size and CRC-32 that the list held gives for relative (compared

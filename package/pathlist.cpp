@@ -14,10 +14,12 @@
 #include "package/placement.h"
 #include "package/record.h"
 
+// Taken from the scratch folder of the moment: a run that read the
+// package's start into a scratch folder of its own and removed it again
+// makes another.
 char* lista() {
     static char path[MAX_PATH];
-    if (path[0] == '\0')
-        snprintf(path, sizeof path, "%s\\list.txt", tmp_dir());
+    snprintf(path, sizeof path, "%s\\list.txt", tmp_dir());
     return path;
 }
 

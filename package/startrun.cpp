@@ -19,6 +19,12 @@ char* LockedDestination() {
     return destination;
 }
 
+// Whether that destination's lock is in the global namespace.
+bool* LockedGlobally() {
+    static bool global = true;
+    return &global;
+}
+
 RunStart Recovered(const RecoveryReport& report) {
     return report.verdict == kRecoveryIncomplete || report.verdict == kRecoveryRefused ? kRunNotRecovered
                                                                                          : kRunStarted;
@@ -26,51 +32,57 @@ RunStart Recovered(const RecoveryReport& report) {
 
 }  // namespace
 
-bool RegisteredFolder(const char* productKey, char* folder, unsigned size) {
+bool RegisteredFolder(short root, const char* productKey, char* folder, unsigned size) {
     folder[0] = '\0';
-    if (ReadMachineString(productKey, kInstallLocationValue, folder, size) && folder[0] != '\0')
+    if (ReadRegistryString(root, productKey, kInstallLocationValue, folder, size) && folder[0] != '\0')
         return true;
     char command[MAX_PATH + 8];
-    if (!ReadMachineString(productKey, "UninstallString", command, sizeof command))
+    if (!ReadRegistryString(root, productKey, "UninstallString", command, sizeof command))
         return false;
-    size_t length = strlen(command), suffix = strlen(kUninstallerCommand);
-    if (length < suffix + 3 || command[0] != '"' || command[length - 1] != '"')
-        return false;
-    command[length - 1] = '\0';
-    if (!SamePath(command + length - 1 - suffix, kUninstallerCommand))
-        return false;
-    snprintf(folder, size, "%.*s", static_cast<int>(length - 2 - suffix), command + 1);
-    return folder[0] != '\0';
+    return FolderOfUninstaller(command, folder, size);
 }
 
-RunStart StartProductRun(const char* productKey) {
+bool ProductLockName(short root, const char* productKey, char* out, size_t size) {
+    if (root < 0 || root >= kNoRegistryRoot)
+        return false;
+    return snprintf(out, size, "%s\\%s", kRegistryRoots[root], productKey) < static_cast<int>(size);
+}
+
+RunStart StartProductRun(InstallScope scope, const char* productKey) {
     if (productKey[0] == '\0')
         return kRunStarted;
-    if (TakeRunLock(kProductLock, productKey) != kLockTaken)
+    bool global = scope == kScopeMachine;
+    short root = UninstallRoot(scope);
+    char name[2 * MAX_PATH];
+    if (!ProductLockName(root, productKey, name, sizeof name) ||
+        TakeRunLock(kProductLock, name, kRunLockWaitMs, global) != kLockTaken)
         return kRunAnotherCopy;
     char folder[MAX_PATH];
-    if (!RegisteredFolder(productKey, folder, sizeof folder) || GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
+    if (!RegisteredFolder(root, productKey, folder, sizeof folder) ||
+        GetFileAttributesA(folder) == INVALID_FILE_ATTRIBUTES)
         return kRunStarted;
     bool ours = SamePath(folder, LockedDestination());
-    if (!ours && TakeRunLock(kDestinationLock, folder) != kLockTaken)
+    if (!ours && TakeRunLock(kDestinationLock, folder, kRunLockWaitMs, global) != kLockTaken)
         return kRunAnotherCopy;
     RecoveryReport report = RecoverDestination(folder, nullptr);
     if (!ours)
-        ReleaseRunLock(kDestinationLock, folder);
+        ReleaseRunLock(kDestinationLock, folder, global);
     if (Recovered(report) != kRunStarted)
         LogLine("installed folder %s: what an earlier run left could not be finished", folder);
     return kRunStarted;
 }
 
-RunStart LockDestination(const char* destination) {
+RunStart LockDestination(InstallScope scope, const char* destination) {
+    bool global = scope == kScopeMachine;
     char* locked = LockedDestination();
     if (locked[0] != '\0' && !SamePath(locked, destination)) {
-        ReleaseRunLock(kDestinationLock, locked);
+        ReleaseRunLock(kDestinationLock, locked, *LockedGlobally());
         locked[0] = '\0';
     }
-    if (TakeRunLock(kDestinationLock, destination) != kLockTaken)
+    if (TakeRunLock(kDestinationLock, destination, kRunLockWaitMs, global) != kLockTaken)
         return kRunAnotherCopy;
     snprintf(locked, MAX_PATH, "%s", destination);
+    *LockedGlobally() = global;
     return kRunStarted;
 }
 

@@ -12,12 +12,14 @@
 #include "package/extract.h"
 #include "pages/confirm.h"
 #include "pages/flow.h"
+#include "trust/codepage.h"
 #include "trust/scratch.h"
 
 namespace {
 
 BOOL OnInit(HWND hwnd) {
-    if (ustawtmp()) {
+    char temp[MAX_PATH];
+    if (UsableTempFolder(temp, sizeof temp) == kTempNone || ustawtmp(temp)) {
         tmp_dir()[0] = '\0';
         Tell("The temporary folder cannot be used.", Brondale(), MB_ICONERROR, IDOK);
         EndDialog(hwnd, 0);

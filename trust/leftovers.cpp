@@ -60,10 +60,10 @@ bool IsScratchFolderName(const char* name) {
     return strncmp(name, kInstaller, sizeof kInstaller - 1) == 0 && HexDigits(name + sizeof kInstaller - 1);
 }
 
-size_t RemoveDeadScratchFolders() {
-    char temp[MAX_PATH], pattern[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof temp, temp);
-    if (length == 0 || length >= sizeof temp ||
+size_t RemoveDeadScratchFolders(const char* temp) {
+    char pattern[MAX_PATH];
+    size_t length = strlen(temp);
+    if (length == 0 || temp[length - 1] != '\\' ||
         snprintf(pattern, sizeof pattern, "%sBrondale*", temp) >= static_cast<int>(sizeof pattern))
         return 0;
     WIN32_FIND_DATAA entry;

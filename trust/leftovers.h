@@ -12,11 +12,12 @@
 // as RandomHex writes them).
 bool IsScratchFolderName(const char* name);
 
-// Removes, from the temporary folder, every folder of such a name that no
+// Removes, from the temporary folder temp (ending in a backslash, as
+// UsableTempFolder gives it, trust/codepage.h), every folder of such a name that no
 // run holds, that is a plain folder (not a link or junction) and that only
 // administrators can change (trust/folder.h: one of ours, not a look-alike
 // made by a user), emptying it first without following a link. Returns how
 // many it removed; each is logged.
-size_t RemoveDeadScratchFolders();
+size_t RemoveDeadScratchFolders(const char* temp);
 
 #endif

@@ -1,9 +1,12 @@
 // One run of a product, and of a destination, at a time (Windows only). A
-// lock is a named section object in the global namespace, "Global\Brondale-"
-// and its kind, a dash and 32 hexadecimal digits of the SHA-256 of its name
-// upper-cased as Windows compares names (UTF-16, CharUpperBuffW): the
-// product's Uninstall key path, or the destination's full path. It lives as
-// long as a handle is open, so a run that is killed lets it go.
+// lock is a named section object, "Global\Brondale-" and its kind, a dash
+// and 32 hexadecimal digits of the SHA-256 of its name upper-cased as
+// Windows compares names (UTF-16, CharUpperBuffW): the product's Uninstall
+// key path after its root's name, or the destination's full path. It lives
+// as long as a handle is open, so a run that is killed lets it go. A run
+// that installs for one user takes its locks in its session's own namespace
+// ("Local\Brondale-"): its key is its user's, and it may not make global
+// names; the same list keeps other users of the session from holding them.
 //
 // Why no user without administrator rights can take a name first: creating
 // a section object in the global namespace from any session but the
@@ -34,8 +37,8 @@ const char kDestinationLock[] = "Destination";
 const DWORD kRunLockWaitMs = 5000;
 
 // The object's name of a lock of kind for name into out ("Global\..." with
-// global, else "Local\..." for a run that is not elevated); false when it
-// cannot be made.
+// global, else "Local\..." for a run for one user); false when it cannot be
+// made.
 bool RunLockName(const char* kind, const char* name, bool global, char* out, size_t size);
 
 // Takes the lock of kind for name, waiting up to waitMs while another

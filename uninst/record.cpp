@@ -8,16 +8,17 @@
 
 #include <vector>
 
+#include "base/installed.h"
 #include "base/regread.h"
 #include "trust/digest.h"
 
 namespace {
 
-// A REG_SZ value of the product's Uninstall key; "" when it is missing, of
-// another type or longer than size - 1 characters.
-std::string UninstallValue(const std::string& key, const char* name, DWORD size = kDigestTextSize) {
+// A REG_SZ value of the product's Uninstall key under root; "" when it is
+// missing, of another type or longer than size - 1 characters.
+std::string UninstallValue(short root, const std::string& key, const char* name, DWORD size = kDigestTextSize) {
     std::vector<char> data(size + 1);
-    ReadMachineString(key.c_str(), name, data.data(), data.size());
+    ReadRegistryString(root, key.c_str(), name, data.data(), data.size());
     return data.data();
 }
 
@@ -40,28 +41,68 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
     return ok;
 }
 
-// True when the key's UninstallString names this very program: the key is
-// the one this uninstaller was registered under, not another product's
-// whose sealed record was put beside it. Files are compared by identity,
-// so a path spelt another way still matches.
-bool RegistersThisUninstaller(const std::string& key) {
-    std::string command = UninstallValue(key, "UninstallString", MAX_PATH + 8);
-    if (command.size() < 3 || command.front() != '"' || command.back() != '"')
-        return false;
+// This program's own file, "" when its name cannot be had.
+std::string ThisProgram() {
     char self[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    return n > 0 && n < sizeof self ? self : "";
+}
+
+// True when the key's UninstallString under root names the file
+// uninstaller: the key is the one that uninstaller was registered under,
+// not another product's whose sealed record was put beside it. Files are
+// compared by identity, so a path spelt another way still matches.
+bool RegistersUninstaller(short root, const std::string& key, const std::string& uninstaller) {
+    std::string command = UninstallValue(root, key, "UninstallString", MAX_PATH + 8);
+    if (command.size() < 3 || command.front() != '"' || command.back() != '"')
+        return false;
     BY_HANDLE_FILE_INFORMATION registered, own;
-    return n > 0 && n < sizeof self && FileIdentity(command.substr(1, command.size() - 2), &registered) &&
-           FileIdentity(self, &own) && registered.dwVolumeSerialNumber == own.dwVolumeSerialNumber &&
+    return !uninstaller.empty() && FileIdentity(command.substr(1, command.size() - 2), &registered) &&
+           FileIdentity(uninstaller, &own) && registered.dwVolumeSerialNumber == own.dwVolumeSerialNumber &&
            registered.nFileIndexHigh == own.nFileIndexHigh && registered.nFileIndexLow == own.nFileIndexLow;
 }
 
 }  // namespace
 
-bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes) {
+bool RegistersThisUninstaller(short root, const std::string& key) {
+    return RegistersUninstaller(root, key, ThisProgram());
+}
+
+bool RegisteredElsewhere(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                         std::string* folder, short root) {
+    folder->clear();
     std::string product;
-    if (!IsProductUninstallKey(record.productKey, &product) || !RegistersThisUninstaller(record.productKey))
+    if (!IsProductUninstallKey(record.productKey, &product) || RegistersThisUninstaller(root, record.productKey))
         return false;
-    return Matches(UninstallValue(record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
-           Matches(UninstallValue(record.productKey, kFileListDigestValue), record.productKey, listBytes);
+    // Bytes the key still seals are the registered installation's own record,
+    // put here: not an earlier record of this folder.
+    if (Matches(UninstallValue(root, record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
+        Matches(UninstallValue(root, record.productKey, kFileListDigestValue), record.productKey, listBytes))
+        return false;
+    std::string command = UninstallValue(root, record.productKey, "UninstallString", MAX_PATH + 8);
+    char registered[MAX_PATH];
+    if (FolderOfUninstaller(command.c_str(), registered, sizeof registered))
+        *folder = registered;
+    return true;
+}
+
+bool RecordIsSealed(const UninstallRecord& record, const std::string& recordBytes, const std::string* listBytes,
+                    short root, const std::string& uninstaller) {
+    std::string product;
+    if (!IsProductUninstallKey(record.productKey, &product) ||
+        !RegistersUninstaller(root, record.productKey, uninstaller.empty() ? ThisProgram() : uninstaller))
+        return false;
+    return Matches(UninstallValue(root, record.productKey, kRecordDigestValue), record.productKey, &recordBytes) &&
+           Matches(UninstallValue(root, record.productKey, kFileListDigestValue), record.productKey, listBytes);
+}
+
+RecordOwner OwnerOf(const std::string& productKey, bool forOneUser) {
+    std::string product;
+    if (!IsProductUninstallKey(productKey, &product) || !RegistersThisUninstaller(kCurrentUserRoot, productKey))
+        return kOwnedByMachine;
+    if (forOneUser)
+        return kOwnedByUser;
+    // The elevated run obeys HKEY_LOCAL_MACHINE alone; when only the user's
+    // own key names this uninstaller, it is that user's installation.
+    return RegistersThisUninstaller(kLocalMachineRoot, productKey) ? kOwnedByMachine : kOwnedByUserOnly;
 }

@@ -263,11 +263,13 @@ LONG RegCloseKey(HKEY key) {
     return ERROR_SUCCESS;
 }
 
-void PosixSetRegistryValue(const char* key, const char* name, const char* text) {
+namespace {
+
+void SetValue(HKEY root, const char* key, const char* name, const char* text) {
     Store& s = TheStore();
     std::lock_guard<std::mutex> guard(s.lock);
     Load(s);
-    std::string k = KeyName(HKEY_LOCAL_MACHINE, key);
+    std::string k = KeyName(root, key);
     if (text) {
         for (size_t at = k.find('\\', 2); at != std::string::npos; at = k.find('\\', at + 1))
             s.keys.insert(k.substr(0, at));
@@ -282,6 +284,16 @@ void PosixSetRegistryValue(const char* key, const char* name, const char* text) 
             s.keys.erase(k);
     }
     Save(s);
+}
+
+}  // namespace
+
+void PosixSetRegistryValue(const char* key, const char* name, const char* text) {
+    SetValue(HKEY_LOCAL_MACHINE, key, name, text);
+}
+
+void PosixSetUserRegistryValue(const char* key, const char* name, const char* text) {
+    SetValue(HKEY_CURRENT_USER, key, name, text);
 }
 
 void PosixUseRegistryFile(const char* path) {

@@ -392,6 +392,8 @@ PosixUiLog* PosixUi(void);
 // names compare without case), creating the key; a null text removes it, and
 // the key with its last value.
 void PosixSetRegistryValue(const char* key, const char* name, const char* text);
+// The same below HKEY_CURRENT_USER.
+void PosixSetUserRegistryValue(const char* key, const char* name, const char* text);
 // Keeps the registry in the file at path from now on (created from what it
 // holds now when missing; read again by every call): what a forked process
 // wrote stays for the next. Null keeps it in memory again.

@@ -2,10 +2,19 @@
 // folder along the path reports (reparse point, tag, volume target) and who
 // owns it, against whether the installation may lie in or below it. Wine
 // keeps no owners and reports no tags, so the refusal of a link is shown end
-// to end and the owners only here.
+// to end and the owners only here. Then the installation the product's
+// Uninstall key registers: the folder the destination follows, the version
+// an older one is told from, and how a new destination lies to it.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "base/installed.h"
+#include "base/scratch.h"
+#include "config/config.h"
+#include "helpers.h"
 #include "package/destinationrule.h"
+#include "package/registered.h"
 
 namespace {
 
@@ -62,4 +71,117 @@ TEST(DestinationRule, OnlyALinkThatAnAdministratorMadeIsFollowed) {
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.refused, RedirectRefused(r.kind, r.owner)) << "kind " << r.kind << " owner \"" << r.owner << "\"";
+}
+
+TEST(Registered, TheFolderIsTheOneWhoseUninstallerTheKeyStarts) {
+    struct Row {
+        const char* command;
+        const char* folder;  // "" when none is registered
+    } rows[] = {
+        {"\"C:\\Program Files\\App\\Uninstall\\UnInst.exe\"", "C:\\Program Files\\App"},
+        {"\"d:\\x\\UNINSTALL\\uninst.EXE\"", "d:\\x"},
+        {"\"C:\\a\\\\Uninstall\\UnInst.exe\"", "C:\\a\\"},  // a destination given with its backslash
+        {"C:\\App\\Uninstall\\UnInst.exe", ""},                   // no quotes
+        {"\"C:\\App\\Uninstall\\UnInst.exe\" /S", ""},          // arguments
+        {"\"C:\\\\Uninstall\\UnInst.exe\"", ""},               // a drive's root
+        {"\"C:\\Uninstall\\UnInst.exe\"", ""},                   // the same, spelt once
+        {"\"App\\Uninstall\\UnInst.exe\"", ""},                  // relative
+        {"\"\\\\server\\share\\Uninstall\\UnInst.exe\"", ""},  // no drive
+        {"\"C:\\App\\Uninstall\\Other.exe\"", ""},
+        {"\"C:\\A\"pp\\Uninstall\\UnInst.exe\"", ""},
+        {"", ""},
+    };
+    for (const Row& r : rows) {
+        char folder[MAX_PATH];
+        memset(folder, 'x', sizeof folder);
+        EXPECT_EQ(r.folder[0] != '\0', FolderOfUninstaller(r.command, folder, sizeof folder)) << r.command;
+        EXPECT_STREQ(r.folder, folder) << r.command;
+    }
+    char small[8];
+    EXPECT_FALSE(FolderOfUninstaller("\"C:\\Program Files\\App\\Uninstall\\UnInst.exe\"", small, sizeof small));
+}
+
+TEST(Registered, VersionsCompareAsOneToFourNumbers) {
+    struct Row {
+        const char* ours;
+        const char* installed;
+        VersionOrder order;
+    } rows[] = {
+        {"2.4.1", "2.5.0", kOlderThanInstalled},
+        {"2.9", "2.10", kOlderThanInstalled},  // numbers, not text
+        {"2.10", "2.9", kSameOrNewer},
+        {"2.5", "2.5.0.0", kSameOrNewer},
+        {"2.5.0.0", "2.5", kSameOrNewer},
+        {"1.0.0.1", "1", kSameOrNewer},
+        {"1", "1.0.0.1", kOlderThanInstalled},
+        {"65535", "0.1", kSameOrNewer},
+        {"2.4.1", "", kNoVersionRule},
+        {"", "2.5.0", kNoVersionRule},
+        {"2.4.1", "2.5.0-beta", kNoVersionRule},
+        {"2.4.1", "2.5.0.0.1", kNoVersionRule},
+        {"2.4.1", " 2.5", kNoVersionRule},
+        {"2.4.1", "65536", kNoVersionRule},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.order, CompareWithInstalled(r.ours, r.installed)) << r.ours << " over " << r.installed;
+}
+
+TEST(Registered, TheKeyGivesTheFolderAndTheVersionThePackageIsComparedWith) {
+    std::string key = BeginProduct("Registered Product");
+    char install[MAX_PATH];
+    ScratchRead(kScratchInstall, install, sizeof install);
+    ASSERT_TRUE(WriteBytes(std::string(install) + "\\init.cfg",
+                           FromText("[cfg]\r\n1=Registered Product\r\n[product]\r\nVersion=2.9\r\n")));
+    RegisteredInstallation registered;
+    char ours[kCfgValueSize], installed[64];
+    EXPECT_FALSE(ReadRegistered(kLocalMachineRoot, key.c_str(), &registered)) << "not installed";
+    EXPECT_STREQ("", registered.folder);
+    EXPECT_EQ(kNoVersionRule, PackageAgainstRegistered(kLocalMachineRoot, ours, installed));
+    EXPECT_STREQ("2.9", ours);
+
+    SetMachineText(key, "DisplayVersion", "2.10");
+    EXPECT_FALSE(ReadRegistered(kLocalMachineRoot, key.c_str(), &registered)) << "a version, but no uninstaller";
+    EXPECT_STREQ("2.10", registered.version);
+    SetMachineText(key, "UninstallString", "\"D:\\Apps\\Registered Product\\Uninstall\\UnInst.exe\"");
+    EXPECT_TRUE(ReadRegistered(kLocalMachineRoot, key.c_str(), &registered));
+    EXPECT_STREQ("D:\\Apps\\Registered Product", registered.folder);
+    EXPECT_EQ(kOlderThanInstalled, PackageAgainstRegistered(kLocalMachineRoot, ours, installed));
+    EXPECT_STREQ("2.10", installed);
+    EXPECT_FALSE(ReadRegistered(kLocalMachineRoot, "", &registered)) << "a product without a name";
+
+    SetMachineText(key, "DisplayVersion", nullptr);
+    SetMachineText(key, "UninstallString", nullptr);
+    EndProduct(key);
+}
+
+TEST(Registered, ANewDestinationIsTheSameFolderApartOrInsideIt) {
+    struct Row {
+        const char* registered;
+        const char* destination;
+        FolderRelation relation;
+    } rows[] = {
+        {"C:\\P\\App", "C:\\P\\App", kSameFolder},
+        {"C:\\P\\App", "c:\\p\\APP", kSameFolder},
+        {"C:\\P\\App\\", "C:\\P\\App", kSameFolder},
+        {"C:\\P\\App", "C:\\P\\App2", kFoldersApart},
+        {"C:\\P\\App", "C:\\P\\Ap", kFoldersApart},
+        {"C:\\P\\App", "D:\\P\\App", kFoldersApart},
+        {"C:\\P\\App", "C:\\P\\App\\New", kFoldersNested},
+        {"C:\\P\\App\\Old", "c:\\p\\app", kFoldersNested},
+        {"C:\\", "C:\\P", kFoldersNested},
+        {"C:\\P", "C:\\", kFoldersNested},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.relation, RelateFolders(r.registered, r.destination)) << r.registered << " / " << r.destination;
+
+    // An existing folder is named by its handle's final path, however it
+    // was spelt; a missing one as given.
+    std::string folder = NewFolder("identity");
+    char plain[MAX_PATH], slashed[MAX_PATH], missing[MAX_PATH];
+    FolderIdentity(folder.c_str(), plain);
+    FolderIdentity((folder + "\\\\").c_str(), slashed);
+    FolderIdentity((folder + "\\gone\\").c_str(), missing);
+    EXPECT_STREQ(plain, slashed);
+    EXPECT_EQ(kSameFolder, RelateFolders(plain, folder.c_str()));
+    EXPECT_EQ(folder + "\\gone", missing);
 }
