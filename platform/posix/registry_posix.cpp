@@ -16,6 +16,7 @@
 
 #include "posix/errors_posix.h"
 #include "posix/handletable_posix.h"
+#include "posix/paths_posix.h"
 
 namespace {
 
@@ -299,7 +300,8 @@ void PosixSetUserRegistryValue(const char* key, const char* name, const char* te
 void PosixUseRegistryFile(const char* path) {
     Store& s = TheStore();
     std::lock_guard<std::mutex> guard(s.lock);
-    s.file = path ? path : "";
+    // A Windows-style path, as every other call of the stand-in takes it.
+    s.file = path ? PosixUnixPath(path) : "";
     if (s.file.empty())
         return;
     FILE* f = fopen(s.file.c_str(), "r");

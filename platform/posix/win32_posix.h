@@ -394,9 +394,10 @@ PosixUiLog* PosixUi(void);
 void PosixSetRegistryValue(const char* key, const char* name, const char* text);
 // The same below HKEY_CURRENT_USER.
 void PosixSetUserRegistryValue(const char* key, const char* name, const char* text);
-// Keeps the registry in the file at path from now on (created from what it
-// holds now when missing; read again by every call): what a forked process
-// wrote stays for the next. Null keeps it in memory again.
+// Keeps the registry in the file at path (a Windows-style path, as the file
+// calls take it) from now on (created from what it holds now when missing;
+// read again by every call): what a forked process wrote stays for the
+// next. Null keeps it in memory again.
 void PosixUseRegistryFile(const char* path);
 // Makes the next refusals calls that replace, rename or delete path fail
 // with ERROR_SHARING_VIOLATION, as a file held open by another program
