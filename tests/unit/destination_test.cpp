@@ -7,6 +7,7 @@
 // an older one is told from, and how a new destination lies to it.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "base/installed.h"
@@ -15,6 +16,10 @@
 #include "helpers.h"
 #include "package/destinationrule.h"
 #include "package/registered.h"
+#ifdef _WIN32
+#include "package/startrun.h"
+#include "trust/runlock.h"
+#endif
 
 namespace {
 
@@ -185,3 +190,47 @@ TEST(Registered, ANewDestinationIsTheSameFolderApartOrInsideIt) {
     EXPECT_EQ(kSameFolder, RelateFolders(plain, folder.c_str()));
     EXPECT_EQ(folder + "\\gone", missing);
 }
+
+#ifdef _WIN32
+// The same product installed for every user and for one user has two
+// Uninstall keys, and two locks: each named after its key's root, the
+// first in the global namespace, the second in the session's own; the
+// registered folder is read below the root asked for.
+TEST(RunLocks, AProductsLockIsNamedAfterItsKeysRoot) {
+    const std::string key = std::string(kUninstallKey) + "Lock Names";
+    char machine[2 * MAX_PATH], user[2 * MAX_PATH], tiny[8];
+    ASSERT_TRUE(ProductLockName(kLocalMachineRoot, key.c_str(), machine, sizeof machine));
+    ASSERT_TRUE(ProductLockName(kCurrentUserRoot, key.c_str(), user, sizeof user));
+    EXPECT_EQ("HKEY_LOCAL_MACHINE\\" + key, machine);
+    EXPECT_EQ("HKEY_CURRENT_USER\\" + key, user);
+    EXPECT_FALSE(ProductLockName(kLocalMachineRoot, key.c_str(), tiny, sizeof tiny));
+    EXPECT_FALSE(ProductLockName(kNoRegistryRoot, key.c_str(), machine, sizeof machine));
+
+    char global[96], local[96], other[96];
+    ASSERT_TRUE(RunLockName(kProductLock, machine, true, global, sizeof global));
+    ASSERT_TRUE(RunLockName(kProductLock, user, false, local, sizeof local));
+    ASSERT_TRUE(RunLockName(kProductLock, machine, false, other, sizeof other));
+    EXPECT_EQ(0, strncmp(global, "Global\\Brondale-Product-", 24)) << global;
+    EXPECT_EQ(0, strncmp(local, "Local\\Brondale-Product-", 23)) << local;
+    EXPECT_STRNE(global + 7, local + 6) << "the roots give different names";
+    EXPECT_STREQ(global + 7, other + 6);
+
+    // Held by this run, the lock of one scope leaves the other's free.
+    EXPECT_EQ(kLockTaken, TakeRunLock(kProductLock, user, 0, false));
+    EXPECT_EQ(kLockTaken, TakeRunLock(kProductLock, machine, 0, true));
+    ReleaseRunLock(kProductLock, user, false);
+    ReleaseRunLock(kProductLock, machine, true);
+
+    HKEY h;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                             &h, nullptr));
+    const char command[] = "\"C:\\Mine\\Uninstall\\UnInst.exe\"";
+    RegSetValueExA(h, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command), sizeof command);
+    RegCloseKey(h);
+    char folder[MAX_PATH];
+    EXPECT_TRUE(RegisteredFolder(kCurrentUserRoot, key.c_str(), folder, sizeof folder));
+    EXPECT_STREQ("C:\\Mine", folder);
+    EXPECT_FALSE(RegisteredFolder(kLocalMachineRoot, key.c_str(), folder, sizeof folder));
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+#endif
