@@ -82,7 +82,7 @@ bool IsTheNamedFile(HANDLE log, const char* full) {
 
 }  // namespace
 
-bool LogOpen(const char* path) {
+bool LogOpen(const char* path, bool append) {
     LogClose();
     char full[MAX_PATH];
     DWORD n = path && path[0] != '\0' ? GetFullPathNameA(path, sizeof full, full, nullptr) : 0;
@@ -95,7 +95,9 @@ bool LogOpen(const char* path) {
     if (HoldFolders(full, root, held, &count))
         log = OpenAsItself(full);
     // The file's own checks, before a byte of it changes.
-    if (log != INVALID_HANDLE_VALUE && !(IsTheNamedFile(log, full) && SetEndOfFile(log))) {
+    if (log != INVALID_HANDLE_VALUE &&
+        !(IsTheNamedFile(log, full) &&
+          (append ? SetFilePointer(log, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER : SetEndOfFile(log) != 0))) {
         CloseHandle(log);
         log = INVALID_HANDLE_VALUE;
     }

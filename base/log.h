@@ -12,8 +12,10 @@
 // (checked on handles held until the file is open), the file has no other
 // name (hard link), and the opened file's final path is the named one.
 // False (and no log) otherwise or when it cannot be had: a missing log
-// never stops the run, and nothing is deleted or written elsewhere.
-bool LogOpen(const char* path);
+// never stops the run, and nothing is deleted or written elsewhere. With
+// append the file keeps what it holds and the lines follow it: the user's
+// half adds its own once the elevated half, which wrote the log, has ended.
+bool LogOpen(const char* path, bool append = false);
 // Appends one line (printf format, at most 1023 characters, CR LF added)
 // when a log is open; does nothing otherwise.
 void LogLine(const char* format, ...)

@@ -33,6 +33,11 @@ char* ProgramFiles() {
     return ProgramFiles_;
 }
 
+InstallScope* RunScope() {
+    static InstallScope scope = kScopeMachine;
+    return &scope;
+}
+
 FinishSequence* OnFinish() {
     static FinishSequence sequence = nullptr;
     return &sequence;

@@ -4,6 +4,7 @@
 #ifndef BRONDALE_BASE_STATE_H
 #define BRONDALE_BASE_STATE_H
 
+#include "base/installed.h"
 #include "base/resource.h"
 #include "platform/win32api.h"
 
@@ -21,6 +22,11 @@ unsigned char* PaczkaZProgramem();
 // when the destination page initialises.
 char* NazwaProgramu();
 char* ProgramFiles();
+
+// Whom this run installs for: set by the process entry, once the package's
+// Scope and the switches have been read and before the first page opens;
+// the pages and the section reader take it from here and hand it down.
+InstallScope* RunScope();
 
 // The four final choices: filled from the options page's boxes or, in a
 // silent run, from the switches, and handed to the finish sequence.

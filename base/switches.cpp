@@ -51,6 +51,26 @@ void TakeDestination(const char* value, Switches* out) {
     }
 }
 
+// A decimal number of at most nine digits from text (length n) at *at.
+bool TakeNumber(const char* text, size_t n, size_t* at, unsigned long* number) {
+    size_t start = *at;
+    *number = 0;
+    while (*at < n && *at - start < 9 && text[*at] >= '0' && text[*at] <= '9')
+        *number = *number * 10 + static_cast<unsigned long>(text[(*at)++] - '0');
+    return *at > start && (*at == n || text[*at] < '0' || text[*at] > '9');
+}
+
+// /CHANNEL=process.handle: the user's half's process id and its pipe's
+// write end, both decimal, nothing else.
+bool TakeChannel(const char* value, size_t n, Switches* out) {
+    size_t at = 0;
+    if (!TakeNumber(value, n, &at, &out->channelProcess) || at >= n || value[at++] != '.' ||
+        !TakeNumber(value, n, &at, &out->channelHandle) || at != n)
+        return false;
+    out->channel = true;
+    return true;
+}
+
 // One switch without its leading / or -: name, then =value when it has one.
 bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
     const char* equals = static_cast<const char*>(memchr(text, '=', n));
@@ -70,6 +90,9 @@ bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
         {"NOINFO", &Switches::noInfo, true},
         {"NORUN", &Switches::noRun, true},
         {"RUN", &Switches::run, true},
+        {"ALLUSERS", &Switches::allUsers, true},
+        {"CURRENTUSER", &Switches::currentUser, true},
+        {"ALLOWDOWNGRADE", &Switches::allowDowngrade, true},
     };
     for (const Flag& f : kFlags) {
         if (SameName(text, nameLength, f.name)) {
@@ -91,6 +114,8 @@ bool TakeSwitch(const char* text, size_t n, bool installer, Switches* out) {
         TakeDestination(path, out);
         return true;
     }
+    if (SameName(text, nameLength, "CHANNEL"))
+        return TakeChannel(value, valueLength, out);
     if (installer && SameName(text, nameLength, "LANG"))
         return Store(out->language, sizeof out->language, value, valueLength);
     return false;

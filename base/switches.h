@@ -18,6 +18,12 @@ struct Switches {
     bool noInfo;                 // /NOINFO
     bool noRun;                  // /NORUN
     bool run;                    // /RUN
+    bool allUsers;               // /ALLUSERS: an installation for every user of the machine
+    bool currentUser;            // /CURRENTUSER: an installation for the user who runs it
+    bool channel;                // /CHANNEL=process.handle: this run is the elevated half
+    unsigned long channelProcess;  // the user's half's process id
+    unsigned long channelHandle;   // the value of its pipe's write end, in that process
+    bool allowDowngrade;         // /ALLOWDOWNGRADE
     bool badDestination;         // /D= with nothing, or more than a path holds
     char destination[MAX_PATH];  // /D=, "" when not given
     char language[32];           // /LANG=, "" when not given
@@ -31,7 +37,9 @@ struct Switches {
 // double quotes group blanks into one (the quotes are dropped). /D= takes
 // the rest of the line, blanks included; one pair of enclosing quotes is
 // removed, trailing blanks and backslashes (but for a drive's root) are cut.
-// The uninstaller (installer false) knows only /S, /LOG= and /?. Returns
+// /CHANNEL= takes two decimal numbers joined by a dot; the user's half
+// gives it to the elevated half it starts (both programs know it). The
+// uninstaller (installer false) knows only /S, /LOG=, /CHANNEL= and /?. Returns
 // false, with the offending argument in out->unknown, when an argument is
 // not a switch of this program, lacks its value or has a value too long for
 // it.
@@ -39,7 +47,7 @@ bool ParseSwitches(const char* arguments, bool installer, Switches* out);
 
 // What differs between the two programs that take switches.
 struct SwitchProgram {
-    bool installer;     // the installer's switches; else the uninstaller's /S, /LOG= and /?
+    bool installer;     // the installer's switches; else the uninstaller's /S, /LOG=, /CHANNEL= and /?
     const char* role;   // "installer" or "uninstaller": the log's first line names it
     const char* usage;  // the list of switches that /? shows, and an unknown switch after its name
     int usageExit;      // the exit code when an argument is not a switch

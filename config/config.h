@@ -39,6 +39,9 @@ const char kProductCopyright[] = "Copyright";
 // The product's main program, a path inside the product: its icon is the one
 // Programs and Features shows (DisplayIcon).
 const char kProductProgram[] = "Program";
+// Whom the product installs for: "machine" (every user; the default),
+// "user" (the user who runs it) or "choose" (either, config/scope.h).
+const char kProductScope[] = "Scope";
 
 // Size a caller reserves for any value; a quoted [value] entry needs two more.
 const unsigned kCfgValueSize = 260;
@@ -62,7 +65,7 @@ bool CfgPath(short file, char* path);
 int CfgListEnd(short indexSection, short file);
 const int kMaxListEnd = 10001;
 
-// The product's Uninstall key path (below HKEY_LOCAL_MACHINE) for the product
+// The product's Uninstall key path (below the root of its scope) for the product
 // name into key (size bytes); "" when the name is empty.
 void ProductKeyFor(const char* name, char* key, size_t size);
 // The same for init.cfg's product name.

@@ -11,8 +11,10 @@
 #include "base/state.h"
 #include "base/switches.h"
 #include "config/config.h"
+#include "finish/commit.h"
 #include "finish/installation.h"
 #include "finish/launch.h"
+#include "finish/move.h"
 #include "finish/product.h"
 #include "finish/record.h"
 #include "finish/registry.h"
@@ -48,6 +50,8 @@ FinishResult UndoFinish(SectionResult result) {
 // from init.cfg, the record's path. False when that path does not fit.
 bool DescribeInstallation(const char* destination, Installation* installation) {
     snprintf(installation->destination, sizeof installation->destination, "%s", destination);
+    installation->scope = *RunScope();
+    installation->root = UninstallRoot(installation->scope);
     GetFromCfg("1", installation->product, kSecCfg, kInitCfg);
     ProductKeyFor(installation->product, installation->productKey, sizeof installation->productKey);
     return snprintf(installation->record, sizeof installation->record, "%s\\%s\\%s", destination, kRecordFolder,
@@ -65,8 +69,9 @@ SectionResult StartRecord(const Installation& installation) {
     snprintf(source + length, sizeof source - length, "\\%s", kUninstallerInPackage);
     // Asked before this run writes the key; the earlier list, read by the
     // program section, is merged now and then let go.
-    bool sealed = productKey[0] && SealedBefore(productKey, destination);
-    SectionResult result = BeginRecord(destination, productKey[0] ? productKey : nullptr, source, sealed);
+    bool sealed = productKey[0] && SealedBefore(installation.root, productKey, destination);
+    SectionResult result =
+        BeginRecord(destination, productKey[0] ? productKey : nullptr, source, sealed, installation.scope);
     EarlierForget();
     return result;
 }
@@ -120,9 +125,12 @@ FinishResult FinishInstallation(const char* destination, const FinishOptions& op
                                       {"uninstaller", kUninstallerFile}};
     for (const auto& file : written)
         LogLine("%s %s\\%s\\%s: written", file[0], destination, kRecordFolder, file[1]);
-    WrittenCommit();
     CompleteRecord(installation.record);
 
+    // Read while the Uninstall key still holds the earlier installation's
+    // seal; removed once this installation holds the key.
+    EarlierFolder earlier;
+    FindEarlierFolder(installation, &earlier);
     DodajDlListy(installation);
     if (options.desktop)
         MakeShortcut(0, installation);
@@ -130,6 +138,12 @@ FinishResult FinishInstallation(const char* destination, const FinishOptions& op
         MakeShortcut(1, installation);
     DodajDoRejestru(installation);
     SealRecord(installation);
+    // Only now, with the record, the list, the key and its digests whole,
+    // do the kept copies of the earlier files go: a run that ends before
+    // this point is taken back by the next, one that ends after it is
+    // finished by it. The folder the product moved away from goes after.
+    CommitInstallation();
+    RemoveEarlierFolder(earlier, installation.record);
     Launch(options, destination);
     return kFinished;
 }

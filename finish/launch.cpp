@@ -2,7 +2,9 @@
 // each file is ChooseLaunchRoute's (finish/launchas.h): an elevated installer
 // has the desktop shell open them, so that they run with the logged-on
 // user's rights, or starts a program itself only where that hands nothing
-// on; what it does not open, the finish names.
+// on; what it does not open, the finish names. The elevated half of a run
+// with a user's half opens nothing: it writes each file into its report,
+// and the user's half starts them here, with its own rights.
 #include <cstdio>
 #include <cstring>
 #include <objbase.h>
@@ -20,45 +22,10 @@
 #include "finish/launch.h"
 #include "finish/launchas.h"
 #include "lang/texts.h"
+#include "trust/channel.h"
 #include "trust/program.h"
 
 namespace {
-
-// What a process's token tells: its elevation type (0 when it cannot be
-// read), whether it is SYSTEM's, and its user's SID text. False when the
-// token cannot be opened.
-struct TokenFacts {
-    int elevation;
-    bool isSystem;
-    char user[192];
-};
-
-bool ReadToken(HANDLE process, TokenFacts* facts) {
-    facts->elevation = 0;
-    facts->isSystem = false;
-    facts->user[0] = '\0';
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
-        return false;
-    TOKEN_ELEVATION_TYPE type;
-    DWORD got = 0;
-    if (GetTokenInformation(token, TokenElevationType, &type, sizeof type, &got))
-        facts->elevation = type;
-    union {
-        TOKEN_USER user;
-        BYTE bytes[256];
-    } info;
-    LPSTR text = nullptr;
-    bool read = GetTokenInformation(token, TokenUser, &info, sizeof info, &got) &&
-                ConvertSidToStringSidA(info.user.User.Sid, &text);
-    if (read) {
-        facts->isSystem = IsWellKnownSid(info.user.User.Sid, WinLocalSystemSid) != FALSE;
-        snprintf(facts->user, sizeof facts->user, "%s", text);
-        LocalFree(text);
-    }
-    CloseHandle(token);
-    return read;
-}
 
 // This run as the route's choice needs it: this token, the run's switches
 // and whose rights the desktop shell (the process of GetShellWindow) has.
@@ -94,6 +61,27 @@ void Skip(const char* file) {
     NotStarted* s = Skipped();
     size_t used = strlen(s->names);
     snprintf(s->names + used, sizeof s->names - used, "\r\n%s", file);
+}
+
+// What the elevated half writes down for its user's half instead of
+// opening it.
+struct Collected {
+    bool on;
+    HalfReport report;
+};
+
+Collected* ForUserHalf() {
+    static Collected collected = {false, {nullptr, 0, 0}};
+    return &collected;
+}
+
+// One file for the user's half: its role and its name relative to
+// destination, which the report names first.
+void Collect(const char* role, const char* relative, const char* destination) {
+    HalfReport* report = &ForUserHalf()->report;
+    bool written = (report->used > 0 || ReportAdd(report, "destination", destination)) &&
+                   ReportAdd(report, role, relative);
+    LogLine("launch %s: %s", relative, written ? "left to the user's half" : "not started, the report has no room");
 }
 
 // Starts the program at path itself, without a shell or a handler, in
@@ -189,6 +177,8 @@ bool RunAsDesktopUser(IShellDispatch2* shell, const char* file, const char* dire
 // Opens one file by the route ChooseLaunchRoute gives it; file is a full
 // path, or a name relative to directory.
 void LaunchOne(const char* file, const char* directory, LaunchKind kind) {
+    if (ForUserHalf()->on)
+        return;
     char path[MAX_PATH];
     if (directory && snprintf(path, sizeof path, "%s\\%s", directory, file) >= static_cast<int>(sizeof path))
         return;
@@ -220,7 +210,32 @@ void LaunchOne(const char* file, const char* directory, LaunchKind kind) {
 
 }  // namespace
 
-void howtorun(const char* file, const char* directory) { LaunchOne(file, directory, kLaunchInformation); }
+void howtorun(const char* file, const char* directory) {
+    if (ForUserHalf()->on)
+        Collect("info", file, directory);
+    LaunchOne(file, directory, kLaunchInformation);
+}
+
+void LaunchesForUserHalf() { ForUserHalf()->on = true; }
+
+const HalfReport& CollectedLaunches() { return ForUserHalf()->report; }
+
+void StartReported(const char* bytes, size_t size, const char* destination) {
+    char name[16], value[MAX_PATH], path[MAX_PATH];
+    size_t at = 0;
+    while (NextReportEntry(bytes, size, &at, name, value)) {
+        if (strcmp(name, "info") == 0) {
+            LaunchOne(value, destination, kLaunchInformation);
+            continue;
+        }
+        bool always = strcmp(name, "always") == 0;
+        if ((!always && strcmp(name, "chosen") != 0) ||
+            snprintf(path, sizeof path, "%s\\%s", destination, value) >= static_cast<int>(sizeof path))
+            continue;
+        LaunchOne(path, nullptr, always ? kLaunchAlways : kLaunchChosen);
+        Sleep(100);
+    }
+}
 
 void ReportNotStarted() {
     NotStarted* s = Skipped();
@@ -243,6 +258,11 @@ int runfrominitcfg(char* value, char* path, char* number, char* flag, bool alway
             continue;
         if (flag[0] != (always ? '1' : '0'))
             continue;
+        if (ForUserHalf()->on) {
+            Collect(always ? "always" : "chosen", value, destination);
+            ++started;
+            continue;
+        }
         if (snprintf(path, MAX_PATH, "%s\\%s", destination, value) >= MAX_PATH)
             continue;
         LaunchOne(path, nullptr, always ? kLaunchAlways : kLaunchChosen);

@@ -26,10 +26,12 @@ LaunchRoute ChooseLaunchRoute(const LaunchSituation& situation, LaunchKind kind,
         return kLaunchThroughShell;
     if (!RunIsElevated(situation))
         return kLaunchDirect;
-    // The desktop's shell has these rights already: a program started here
-    // gets no more than the user at the desk has. A document would be opened
-    // by whatever handler the user's own registrations name.
-    if (situation.shell == kShellSameRights && program)
-        return kLaunchProcess;
+    // The desktop's shell has these rights already (UAC off, the built-in
+    // Administrator): whatever is started here gets no more than the user at
+    // the desk has, and a document opens in the handler that user's own
+    // registrations name, as it would from the desktop. A program still
+    // starts itself, never through a handler.
+    if (situation.shell == kShellSameRights)
+        return program ? kLaunchProcess : kLaunchDirect;
     return kLaunchNot;
 }

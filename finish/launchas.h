@@ -1,18 +1,13 @@
 // Whose rights the programs and documents opened after the installation
 // get. An elevated installer never hands its administrator rights on: what
 // it opens, the logged-on user's desktop shell opens, with that user's
-// rights; where there is no such shell nothing is opened, except the
-// programs a deployment run as SYSTEM always starts.
+// rights, or it opens them itself where that shell has the installer's own
+// rights; where there is no shell nothing is opened, except the programs a
+// deployment run as SYSTEM always starts.
 #ifndef BRONDALE_FINISH_LAUNCHAS_H
 #define BRONDALE_FINISH_LAUNCHAS_H
 
-// How a process token is elevated (the values of TOKEN_ELEVATION_TYPE; 0
-// when it cannot be read).
-enum TokenElevation {
-    kElevationDefault = 1,  // no split token: UAC off, a standard user
-    kElevationFull = 2,     // the elevated half of a split administrator token
-    kElevationLimited = 3,  // the unelevated half
-};
+#include "trust/halves.h"
 
 // The desktop shell as this process sees it.
 enum DesktopShell {
@@ -36,7 +31,7 @@ enum LaunchKind {
 
 enum LaunchRoute {
     kLaunchNot,           // not opened: the run is elevated and has no way without its rights
-    kLaunchDirect,        // ShellExecute of this process: it is not elevated
+    kLaunchDirect,        // ShellExecute of this process: not elevated, or no more than the desktop's shell
     kLaunchThroughShell,  // ShellExecute of the desktop shell, with its user's rights
     kLaunchProcess,       // CreateProcess of the program itself, never a handler
 };
@@ -53,10 +48,11 @@ struct LaunchSituation {
 bool RunIsElevated(const LaunchSituation& situation);
 
 // The route of one file. An elevated run (the elevated half of a split
-// token, SYSTEM, or a token that cannot be read) opens nothing itself but
-// programs, and those only where the desktop's own shell already has these
-// rights or where a silent run as SYSTEM starts what the vendor always
-// starts; a shell of another user or of the unelevated half opens
+// token, SYSTEM, or a token that cannot be read) opens things itself only
+// where the desktop's own shell already has these rights (programs with
+// CreateProcess, documents and the information file with ShellExecute), or
+// where a silent run as SYSTEM starts what the vendor always starts (those
+// programs only); a shell of another user or of the unelevated half opens
 // everything. A run without elevation opens as before.
 LaunchRoute ChooseLaunchRoute(const LaunchSituation& situation, LaunchKind kind, bool program);
 

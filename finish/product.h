@@ -1,5 +1,5 @@
-// The product's Uninstall key under HKEY_LOCAL_MACHINE (Windows only): its
-// path, taken from the product name, and the values that register it.
+// The product's Uninstall key under the installation's root (Windows only):
+// its path, taken from the product name, and the values that register it.
 #ifndef BRONDALE_FINISH_PRODUCT_H
 #define BRONDALE_FINISH_PRODUCT_H
 
@@ -8,7 +8,7 @@
 #include "finish/installation.h"
 
 // Records and writes the Uninstall key of the installation's product under
-// HKEY_LOCAL_MACHINE. Returns the last registry result. A product without a
+// its root (HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER for one user). Returns the last registry result. A product without a
 // name is not registered.
 LONG DodajDlListy(const Installation& installation);
 

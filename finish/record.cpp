@@ -15,6 +15,7 @@
 #include "package/earlier.h"
 #include "package/heldfiles.h"
 #include "package/heldtree.h"
+#include "package/journal.h"
 #include "package/record.h"
 #include "platform/win32api.h"
 #include "base/files.h"
@@ -134,9 +135,16 @@ bool KeepEarlier(HANDLE list, const char** written, size_t count) {
 }  // namespace
 
 bool WriteFileList(const char* destination, const char* listPath, bool withEarlier) {
+    if (!JournalWillCreate(listPath))
+        return false;
     HANDLE list = HeldCreateAfresh(listPath, GENERIC_WRITE | DELETE);
     if (list == INVALID_HANDLE_VALUE)
         return false;
+    if (!JournalCreated(listPath, list)) {
+        DeleteThrough(list);
+        CloseHandle(list);
+        return false;
+    }
     size_t prefix = strlen(destination);
     size_t count = 0;
     const char** written = static_cast<const char**>(malloc((WrittenCount() + 1) * sizeof(const char*)));
@@ -188,19 +196,20 @@ const char* KeptFor(const char* original) {
 // of this product (earlierOfThisProduct: the product's Uninstall key
 // registers this folder's uninstaller), whose list is replaced: an earlier
 // version may have left it inheriting from the destination. A link standing
-// there is refused.
-SectionResult MakeRecordFolder(const char* folder, bool earlierOfThisProduct) {
+// there is refused. An installation for one user keeps its record folder
+// the user's own, as everything else in its folder: it inherits.
+SectionResult MakeRecordFolder(const char* folder, bool earlierOfThisProduct, bool forUser) {
     char above[MAX_PATH], inside[MAX_PATH];
     const char* name;
     SplitFolder(folder, above, &name);
-    SECURITY_ATTRIBUTES* security = RecordFolderSecurity();
-    if (!security || snprintf(inside, sizeof inside, "%s\\", folder) >= MAX_PATH || !TreeHoldRoot(above))
+    SECURITY_ATTRIBUTES* security = forUser ? nullptr : RecordFolderSecurity();
+    if ((!forUser && !security) || snprintf(inside, sizeof inside, "%s\\", folder) >= MAX_PATH || !TreeHoldRoot(above))
         return kSectionWriteFailed;
     // Made from the destination's held handle with its protected list, and
     // held; one that is there is opened as itself (a link is refused).
     size_t before = WrittenCount();
     SectionResult result = TreeMakeFolders(inside, strlen(inside), security, RecordCreatedFolder);
-    if (result == kSectionOk && earlierOfThisProduct && WrittenCount() == before)
+    if (result == kSectionOk && earlierOfThisProduct && !forUser && WrittenCount() == before)
         LogLine("record folder %s: access list %s", folder,
                 ProtectFolderIn(TreeFind(above), name, kRecordFolderSddl) ? "set" : "not set");
     return result;
@@ -212,7 +221,7 @@ bool RecordIfThere(const char* path) { return !HeldFileThere(path) || WrittenAdd
 }  // namespace
 
 SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource,
-                          bool sealedBefore) {
+                          bool sealedBefore, InstallScope scope) {
     char folder[MAX_PATH], record[MAX_PATH], list[MAX_PATH], language[MAX_PATH], uninstaller[MAX_PATH];
     if (snprintf(folder, sizeof folder, "%s\\%s", destination, kRecordFolder) >= static_cast<int>(kMaxFolderPath) ||
         snprintf(record, sizeof record, "%s\\%s", folder, kRecordFile) >= MAX_PATH ||
@@ -221,7 +230,7 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
         snprintf(uninstaller, sizeof uninstaller, "%s\\%s", folder, kUninstallerFile) >= MAX_PATH)
         return kSectionWriteFailed;
     bool sealed = productKey && sealedBefore;
-    SectionResult result = MakeRecordFolder(folder, sealed);
+    SectionResult result = MakeRecordFolder(folder, sealed, scope == kScopeUser);
     const char* const made[] = {record, list, language, uninstaller};
     for (size_t i = 0; i < 4 && result == kSectionOk; ++i)
         result = MakeWay(made[i]);
@@ -241,21 +250,38 @@ SectionResult BeginRecord(const char* destination, const char* productKey, const
         return kSectionWriteFailed;
     if (!WrittenAdd(list, false))
         return kSectionNoMemory;
+    if (!JournalWillCreate(record))
+        return kSectionWriteFailed;
     HANDLE created = HeldCreateNew(record, GENERIC_WRITE);
     if (created == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
+    bool journaled = JournalCreated(record, created);
     CloseHandle(created);
+    if (!journaled) {
+        HeldDelete(record);
+        return kSectionWriteFailed;
+    }
     CopyReset();
     if (!WrittenAdd(record, false))
         return kSectionNoMemory;
+    if (!JournalWillCreate(language))
+        return kSectionWriteFailed;
     CopyLanguageRecord(language);
+    if (HeldFileThere(language) && !JournalCreatedAt(language)) {
+        HeldDelete(language);
+        return kSectionWriteFailed;
+    }
     if (!RecordIfThere(language))
         return kSectionNoMemory;
     // With the built-in language the earlier language file goes for good.
     if (!HeldFileThere(language))
         WrittenKeptGoes(language);
-    if (!HeldCopyIn(uninstallerSource, uninstaller))
+    if (!JournalWillCreate(uninstaller) || !HeldCopyIn(uninstallerSource, uninstaller))
         return kSectionWriteFailed;
+    if (!JournalCreatedAt(uninstaller)) {
+        HeldDelete(uninstaller);
+        return kSectionWriteFailed;
+    }
     return WrittenAdd(uninstaller, false) ? kSectionOk : kSectionNoMemory;
 }
 

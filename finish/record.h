@@ -6,6 +6,7 @@
 #ifndef BRONDALE_FINISH_RECORD_H
 #define BRONDALE_FINISH_RECORD_H
 
+#include "base/installed.h"
 #include "package/earlier.h"
 #include "package/extract.h"
 
@@ -42,10 +43,12 @@ bool WriteFileList(const char* destination, const char* listPath, bool withEarli
 // gets the protected list, and the earlier list held (package/earlier.h) is
 // merged when its record and list were there. The file list's seal digest
 // for productKey is taken as its lines are written (FileListSeal). The
-// record UnInst.cfg is created empty for the finish to fill. Returns the first failure as a
+// record UnInst.cfg is created empty for the finish to fill. For an
+// installation for one user (scope kScopeUser) the record folder inherits
+// from the destination, which is that user's own. Returns the first failure as a
 // section result (kSectionOk when all went well); the caller takes back.
 SectionResult BeginRecord(const char* destination, const char* productKey, const char* uninstallerSource,
-                          bool sealedBefore = false);
+                          bool sealedBefore = false, InstallScope scope = kScopeMachine);
 
 // The seal digest of the file list the last BeginRecord wrote, for its
 // productKey; "" when there was no key or the list was not written.

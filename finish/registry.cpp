@@ -8,12 +8,17 @@
 #include "finish/record.h"
 #include "finish/values.h"
 #include "base/switches.h"
+#include "package/journal.h"
 
 LONG addregister(const char* subkey, const char* name, unsigned char* data, short operation, short root, int size,
                  unsigned long type) {
     static const HKEY kRoots[4] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT, HKEY_USERS};
     if (root < 0 || root > 3)
         return ERROR_INVALID_PARAMETER;
+    // What a change replaces is journaled first, so that a run that does
+    // not end can have it given back.
+    if ((operation == 1 || operation == 2) && !JournalValue(root, subkey, name))
+        return ERROR_WRITE_FAULT;
     HKEY key = nullptr;
     DWORD disposition = 0;
     LONG result = RegCreateKeyExA(kRoots[root], subkey, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,

@@ -15,10 +15,10 @@
 
 namespace {
 
-void StoreDigest(const char* key, const char* name, const char* digest, const char* file) {
+void StoreDigest(short root, const char* key, const char* name, const char* digest, const char* file) {
     char value[kDigestTextSize];
     snprintf(value, sizeof value, "%s", digest);
-    LONG result = value[0] ? addregister(key, name, reinterpret_cast<unsigned char*>(value), 1, 1,
+    LONG result = value[0] ? addregister(key, name, reinterpret_cast<unsigned char*>(value), 1, root,
                                          static_cast<int>(strlen(value)), REG_SZ)
                            : ERROR_WRITE_FAULT;
     LogLine("digest %s of %s: %s (%ld)", name, file, result == ERROR_SUCCESS ? "written" : "failed",
@@ -38,10 +38,10 @@ void SealRecord(const Installation& installation) {
         return;
     char digest[kDigestTextSize];
     WriteSealedRecord(record, key, destination, digest);
-    StoreDigest(key, kRecordDigestValue, digest, record);
-    StoreDigest(key, kFileListDigestValue, FileListSeal(), list);
+    StoreDigest(installation.root, key, kRecordDigestValue, digest, record);
+    StoreDigest(installation.root, key, kFileListDigestValue, FileListSeal(), list);
 }
 
-bool SealedBefore(const char* key, const char* destination) {
-    return EarlierFound()->seal[0] != '\0' && RegistersUninstallerOf(key, destination);
+bool SealedBefore(short root, const char* key, const char* destination) {
+    return EarlierFound()->seal[0] != '\0' && RegistersUninstallerOf(root, key, destination);
 }

@@ -1,7 +1,9 @@
 // Sealing the uninstall record: the seal digests (trust/digest.h) of
 // UnInst.cfg and Files.lst, taken of the bytes this run wrote and bound to
-// the product's Uninstall key by its name, go into that key, where only
-// administrators can change them; the uninstaller obeys nothing else.
+// the product's Uninstall key by its name, go into that key: under
+// HKEY_LOCAL_MACHINE, where only administrators can change them, or for an
+// installation for one user under that user's HKEY_CURRENT_USER. The
+// uninstaller obeys nothing else.
 #ifndef BRONDALE_FINISH_SEAL_H
 #define BRONDALE_FINISH_SEAL_H
 
@@ -16,11 +18,11 @@
 // rather than trust it. No product name: nothing is written.
 void SealRecord(const Installation& installation);
 
-// True when the product's Uninstall key (key) registers the uninstaller of
+// True when the product's Uninstall key (key, under root) registers the uninstaller of
 // this destination (its UninstallString names DEST\Uninstall\UnInst.exe)
 // and held the earlier file list's seal when the program section read that
 // list (package/earlier.h): an earlier, sealed installation of this product
 // in this destination. Asked before this run writes the key.
-bool SealedBefore(const char* key, const char* destination);
+bool SealedBefore(short root, const char* key, const char* destination);
 
 #endif

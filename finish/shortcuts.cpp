@@ -1,5 +1,6 @@
 // Shortcuts in the common desktop and the product's folder of the common
-// Start-menu programs. Each is recorded before it is made.
+// Start-menu programs, or the user's own for an installation for one user.
+// Each is recorded before it is made.
 #include <cstdio>
 #include <cstring>
 #include <shlobj.h>
@@ -28,9 +29,12 @@ bool SpecialFolder(int csidl, char* path) {
 
 }  // namespace
 
-void DodajSkrot(const char* target, bool menu, const char* product) {
+void DodajSkrot(const char* target, bool menu, const char* product, InstallScope scope) {
+    // An installation for one user puts them in that user's own folders.
+    static const int kFolders[2][2] = {{CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS},
+                                       {CSIDL_DESKTOPDIRECTORY, CSIDL_PROGRAMS}};
     char folder[MAX_PATH];
-    if (!SpecialFolder(menu ? CSIDL_COMMON_PROGRAMS : CSIDL_COMMON_DESKTOPDIRECTORY, folder))
+    if (!SpecialFolder(kFolders[scope == kScopeUser][menu], folder))
         return;
     if (menu) {
         size_t length = strlen(folder);
@@ -90,6 +94,6 @@ void MakeShortcut(short kind, const Installation& installation) {
         char target[MAX_PATH];
         if (snprintf(target, sizeof target, "%s\\%s", destination, entry) >= static_cast<int>(sizeof target))
             continue;
-        DodajSkrot(target, kind != 0, installation.product);
+        DodajSkrot(target, kind != 0, installation.product, installation.scope);
     }
 }

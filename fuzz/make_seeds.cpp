@@ -1,7 +1,10 @@
 // Writes the seed corpus of the fuzz targets into a folder: good sections
-// from the package writer and one file per kind of damage the unit tests use.
-// The seeds in fuzz/corpus were written by it (fuzz_make_seeds fuzz/corpus),
-// except deep-folders-near-259, an input the path-list target found.
+// from the package writer and one file per kind of damage the unit tests use;
+// and from the programs and icons named after it, shrunk programs, their
+// resource lists and the icons. The seeds in fuzz/corpus were written by it
+// (fuzz_make_seeds fuzz/corpus build/windows/brondale.exe
+// build/windows/UnInst.exe build/windows/resources/icon1.ico), except
+// deep-folders-near-259, an input the path-list target found.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -10,10 +13,9 @@
 
 #include "pack/writer.h"
 #include "base/format.h"
+#include "program.h"
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
 
 Bytes Of(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
@@ -74,11 +76,50 @@ Bytes Raw(const std::vector<Bytes>& plain) {
     return out;
 }
 
+Bytes Load(const std::string& path) {
+    Bytes data;
+    FILE* f = fopen(path.c_str(), "rb");
+    for (int c; f && (c = fgetc(f)) != EOF;)
+        data.push_back(static_cast<unsigned char>(c));
+    if (f)
+        fclose(f);
+    return data;
+}
+
+// Seeds of the PE and icon targets: each program shrunk, with its resource
+// list, and each icon as it is; and a sound program of every kind.
+bool SaveIdentitySeeds(const std::string& out, int count, char** paths) {
+    bool ok = true;
+    for (unsigned shape : {0u, 1u, 0x1Bu})
+        ok &= Save(out + "/fuzz_peimage", "sound-" + std::to_string(shape), SoundProgram(shape));
+    ok &= Save(out + "/fuzz_resources", "empty", Bytes{0x0B});
+    // One 256x256 PNG image: the directory entry, then the image's signature.
+    Bytes png = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 32, 0, 24, 0, 0, 0, 22, 0, 0, 0};
+    for (char c : std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\1\0\0\0\1\0", 24))
+        png.push_back(static_cast<unsigned char>(c));
+    ok &= Save(out + "/fuzz_icon", "png-image.ico", png);
+    for (int i = 0; i < count; ++i) {
+        std::string path = paths[i], name = path.substr(path.find_last_of('/') + 1);
+        Bytes data = Load(path);
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ico") == 0) {
+            ok &= !data.empty() && Save(out + "/fuzz_icon", name, data);
+            continue;
+        }
+        Bytes shrunk = ShrunkProgram(data);
+        std::vector<Resource> resources;
+        std::string error;
+        ok &= !shrunk.empty() && ReadResources(shrunk, &resources, &error);
+        ok &= Save(out + "/fuzz_peimage", name + "-shrunk", shrunk);
+        ok &= Save(out + "/fuzz_resources", name, EncodeResources(static_cast<unsigned>(i), resources));
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: fuzz_make_seeds FOLDER\n");
+    if (argc < 2) {
+        fprintf(stderr, "usage: fuzz_make_seeds FOLDER [PROGRAM.exe | ICON.ico]...\n");
         return 2;
     }
     std::string out = argv[1];
@@ -186,5 +227,6 @@ int main(int argc, char** argv) {
     ok &= Save(switches, "silent-destination", Of("/S /NODESKTOP /LOG=\"C:\\a b\\x.log\" /D=C:\\Some Folder\\App"));
     ok &= Save(switches, "quoted-and-unknown", Of("-s \"/LANG=English\" /X /D=\"C:\\q\""));
     ok &= Save(switches, "long-values", Of("/LOG=" + std::string(300, 'l') + " /D=" + std::string(300, 'd')));
+    ok &= SaveIdentitySeeds(out, argc - 2, argv + 2);
     return ok ? 0 : 1;
 }

@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets in build/fuzz (clang, libFuzzer, ASan, UBSan) and
-# runs each for the given number of seconds on a copy of fuzz/corpus, so the
-# repository never changes. Crashes go to build/fuzz/crashes/TARGET/; prints
-# the executions per target and exits non-zero when any target failed.
+# runs each for the given number of seconds, or of executions, on a copy of
+# fuzz/corpus, so the repository never changes. Crashes go to
+# build/fuzz/crashes/TARGET/; prints the executions, the time, the rate and
+# the peak memory per target and exits non-zero when any target failed.
 #   fuzz/run.sh SECONDS [TARGET...]      (BRONDALE_FUZZ_SEED: default 1)
+#   fuzz/run.sh --runs N [TARGET...]     N executions each (bench/fuzz.sh)
 # A saved input replays with: build/fuzz/fuzz/TARGET FILE
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$here"
-seconds="${1:?usage: fuzz/run.sh SECONDS [TARGET...]}"
-shift
+if [ "${1:-}" = "--runs" ]; then
+  runs_wanted="${2:?usage: fuzz/run.sh --runs N [TARGET...]}"
+  limit=(-runs="$runs_wanted")
+  shift 2
+else
+  seconds="${1:?usage: fuzz/run.sh SECONDS [TARGET...]}"
+  limit=(-max_total_time="$seconds")
+  shift
+fi
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_section fuzz_pathlist fuzz_locator fuzz_values fuzz_profile fuzz_switches fuzz_inspect fuzz_unpack)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_section fuzz_pathlist fuzz_locator fuzz_values fuzz_profile fuzz_switches
+  fuzz_inspect fuzz_unpack fuzz_peimage fuzz_resources fuzz_icon)
 seed="${BRONDALE_FUZZ_SEED:-1}"
 build="$here/build/fuzz"
 
@@ -29,11 +39,16 @@ for t in "${targets[@]}"; do
     [ -e "$corpus/$(basename "$seed_file")" ] || cp "$seed_file" "$corpus/"
   done
   rc=0
-  "$build/fuzz/$t" -max_total_time="$seconds" -timeout=1 -seed="$seed" -print_final_stats=1 \
+  start=$(date +%s.%N)
+  "$build/fuzz/$t" "${limit[@]}" -timeout=1 -seed="$seed" -print_final_stats=1 \
     -artifact_prefix="$crashes/" "$corpus" >"$log" 2>&1 || rc=$?
+  took=$(awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }')
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
+  rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)"
+  peak="$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -n 1)"
   if [ "$rc" -eq 0 ]; then
-    printf 'fuzz: %-13s %12s executions in %ss, no crash\n' "$t" "${runs:-?}" "$seconds"
+    printf 'fuzz: %-14s %9s executions in %6.1fs (%s/s), peak %s MB, no crash\n' "$t" "${runs:-?}" "$took" \
+      "${rate:-?}" "${peak:-?}"
   else
     status=1
     printf 'fuzz: %-13s FAILED (exit %s) after %s executions; inputs in %s, log %s\n' \

@@ -1,7 +1,8 @@
-// Every text ID that the installer (1 to 21, no 12, then 38 and 39) and the
-// uninstaller (30 to 37) look up in a language file, with its English text: what a new
-// product's English.lng holds and what lint expects a language file to have.
-// An ID added to either program belongs here too.
+// Every text ID that the installer (1 to 21, no 12, then 38 to 41 and 45 to
+// 47) and the uninstaller (30 to 37, 42, 48 and 49) look up in a language
+// file, with its English text: what a new product's English.lng holds and
+// what lint expects a language file to have. An ID added to either program
+// belongs here too.
 #ifndef BRONDALE_LANG_ENGLISH_H
 #define BRONDALE_LANG_ENGLISH_H
 
@@ -51,16 +52,45 @@ const EnglishText kEnglishTexts[] = {
     {39,
      "The chosen folder is, or lies in, a link or junction that a user without administrator rights could have "
      "made. Choose another folder:"},
-    {50, "This folder, or a folder above it, belongs to an account that is not an administrator, so a user could change what the installation puts there. Choose another folder:"},
-    {51, "Users without administrator rights may change, rename or delete this folder or what it holds. Choose another folder:"},
+    {40,
+     "Install for all users of this computer? Yes: for all users, with administrator rights. No: only for you, "
+     "without them."},
+    {41, "The installation for all users needs administrator rights, which were not given. Nothing was installed."},
+    {42,
+     "This program was installed for one user only. Uninstall it as that user, without administrator rights; "
+     "nothing was removed."},
+    {45, "A newer version of the product is installed:"},
+    {46, "Replace it with the older version of this installer?"},
+    {47,
+     "The name of the chosen folder has letters that this system's code page cannot write. Choose another "
+     "folder."},
+    {48,
+     "The installation in this folder is no longer the registered one: the product was installed again in "
+     "another folder, or removed. Nothing was removed."},
+    {49, "The product is installed in:"},
+    {50,
+     "This folder, or a folder above it, belongs to an account that is not an administrator, so a user could change "
+     "what the installation puts there. Choose another folder:"},
+    {51,
+     "Users without administrator rights may change, rename or delete this folder or what it holds. Choose another "
+     "folder:"},
     {52, "Another program made this folder while the installation was creating the path. Choose the folder again:"},
     {53, "The path names a folder by \".\" or \"..\". Give the folder's full path without them."},
     {54, "The installation cannot open, read or create this folder. Choose another folder:"},
+    {55, "Another copy of this installation is running. Wait until it has finished, then run the installer again."},
+    {56,
+     "An installation into this folder was stopped, and what it left could not be finished or taken back. Choose "
+     "another folder:"},
 };
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 
-// The uninstaller's texts: 30 to 37.
+// The uninstaller's texts: 30 to 37, then 42, 48 and 49.
 const unsigned kFirstUninstallerText = 30;
 const unsigned kLastUninstallerText = 37;
+const unsigned kUninstallerScopeText = 42;
+inline bool IsUninstallerText(unsigned id) {
+    return (id >= kFirstUninstallerText && id <= kLastUninstallerText) || id == kUninstallerScopeText || id == 48 ||
+           id == 49;
+}
 
 #endif

@@ -11,6 +11,7 @@
 
 #include "base/ascii.h"
 #include "base/format.h"
+#include "base/version.h"
 #include "config/config.h"
 #include "pack/ini.h"
 #include "pack/langid.h"
@@ -109,8 +110,9 @@ bool IsGroupOne(const Resource& r) {
     return !r.type.named && r.type.id == kResourceGroupIcon && !r.name.named && r.name.id == 1;
 }
 
-// Replaces icon group 1 and the icons only it uses by images.
-void ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resource>* resources) {
+// Replaces icon group 1 and the icons only it uses by images, numbered after
+// the highest icon left. False when no numbers are left for them.
+bool ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resource>* resources) {
     std::set<uint16_t> own, shared;
     uint16_t language = 0x0409, highest = 0;
     for (const Resource& r : *resources) {
@@ -130,6 +132,8 @@ void ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resour
     for (const Resource& r : *resources)
         if (!r.type.named && r.type.id == kResourceIcon && !r.name.named)
             highest = std::max(highest, r.name.id);
+    if (highest > 0xFFFF - images.size())
+        return false;
     Resource group;
     group.type.id = kResourceGroupIcon;
     group.name.id = 1;
@@ -151,66 +155,71 @@ void ReplaceProgramIcon(const std::vector<IconImage>& images, std::vector<Resour
         Push16(&group.data, icon.name.id);
     }
     resources->push_back(group);
+    return true;
+}
+
+// False with *problem when two of an icon file's images (start, number)
+// share a byte.
+bool ImagesApart(const unsigned char* data, std::vector<std::pair<size_t, size_t>>* ranges, std::string* problem) {
+    std::sort(ranges->begin(), ranges->end());
+    for (size_t k = 1; k < ranges->size(); ++k) {
+        size_t before = (*ranges)[k - 1].second, after = (*ranges)[k].second;
+        if ((*ranges)[k].first < (*ranges)[k - 1].first + ReadLe32(data + 6 + 16 * before + 8)) {
+            *problem = "images " + std::to_string(std::min(before, after) + 1) + " and " +
+                       std::to_string(std::max(before, after) + 1) + " of the icon file share bytes";
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
 
 bool ParseVersion(const std::string& text, uint16_t parts[4]) {
-    size_t count = 0, at = 0;
-    for (int i = 0; i < 4; ++i)
-        parts[i] = 0;
-    while (at < text.size() || count == 0) {
-        size_t end = text.find('.', at);
-        std::string part = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (count == 4 || part.empty() || part.size() > 5 ||
-            part.find_first_not_of("0123456789") != std::string::npos || std::stoul(part) > 65535)
-            return false;
-        parts[count++] = static_cast<uint16_t>(std::stoul(part));
-        if (end == std::string::npos)
-            return true;
-        at = end + 1;
-        if (at == text.size())
-            return false;  // a dot at the end
-    }
-    return true;
+    return ParseVersionText(text.data(), text.size(), parts);
 }
 
 bool ParseIcon(const std::string& bytes, std::vector<IconImage>* images, std::string* problem) {
     const unsigned char* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    auto u16 = [&](size_t at) { return ReadLe16(data + at); };
-    auto u32 = [&](size_t at) { return ReadLe32(data + at); };
-    if (bytes.size() < 6 || u16(0) != 0 || u16(2) != 1 || u16(4) == 0) {
+    if (bytes.size() < 6 || ReadLe16(data) != 0 || ReadLe16(data + 2) != 1 || ReadLe16(data + 4) == 0) {
         *problem = "not an icon file (.ico with at least one image)";
         return false;
     }
-    size_t count = u16(4);
+    size_t count = ReadLe16(data + 4);
     if (6 + 16 * count > bytes.size() || count > 256) {
         *problem = "an icon file cut short: its " + std::to_string(count) + " images are not all there";
         return false;
     }
+    // Each image lies in the file after the directory, and no two share a
+    // byte: every image is copied once, so the copies stay within the file.
+    std::vector<std::pair<size_t, size_t>> ranges;  // start, image number
     for (size_t i = 0; i < count; ++i) {
         size_t entry = 6 + 16 * i;
-        uint32_t size = u32(entry + 8), offset = u32(entry + 12);
-        if (size < 8 || offset > bytes.size() || size > bytes.size() - offset) {
-            *problem = "image " + std::to_string(i + 1) + " of the icon file lies outside the file";
+        uint32_t size = ReadLe32(data + entry + 8), offset = ReadLe32(data + entry + 12);
+        std::string image = "image " + std::to_string(i + 1) + " of the icon file";
+        if (size < 8 || offset < 6 + 16 * count || offset > bytes.size() || size > bytes.size() - offset) {
+            *problem = image + " lies outside the file or in its directory";
             return false;
         }
-        bool png = bytes.compare(offset, 8, "\x89PNG\r\n\x1A\n") == 0;
-        if (!png && u32(offset) != 40) {
-            *problem = "image " + std::to_string(i + 1) + " of the icon file is neither a bitmap nor a PNG image";
+        if (bytes.compare(offset, 8, "\x89PNG\r\n\x1A\n") != 0 && ReadLe32(data + offset) != 40) {
+            *problem = image + " is neither a bitmap nor a PNG image";
             return false;
         }
-        if (images) {
-            IconImage image;
-            image.width = static_cast<unsigned char>(bytes[entry]);
-            image.height = static_cast<unsigned char>(bytes[entry + 1]);
-            image.colours = static_cast<unsigned char>(bytes[entry + 2]);
-            image.planes = u16(entry + 4);
-            image.bitCount = u16(entry + 6);
-            image.data.assign(bytes.begin() + static_cast<long>(offset),
-                              bytes.begin() + static_cast<long>(offset + size));
-            images->push_back(image);
-        }
+        ranges.emplace_back(offset, i);
+    }
+    if (!ImagesApart(data, &ranges, problem))
+        return false;
+    for (size_t i = 0; images && i < count; ++i) {
+        size_t entry = 6 + 16 * i;
+        size_t size = ReadLe32(data + entry + 8), offset = ReadLe32(data + entry + 12);
+        IconImage image;
+        image.width = data[entry];
+        image.height = data[entry + 1];
+        image.colours = data[entry + 2];
+        image.planes = ReadLe16(data + entry + 4);
+        image.bitCount = ReadLe16(data + entry + 6);
+        image.data.assign(data + offset, data + offset + size);
+        images->push_back(std::move(image));
     }
     return true;
 }
@@ -287,6 +296,10 @@ bool StampInstaller(const Bytes& stub, const InstallerIdentity& identity, Bytes*
     version.name.id = 1;
     version.language = identity.language;
     version.data = VersionResource(identity);
+    if (version.data.size() > 0xFFFF) {
+        *error = "the product's name, version and publisher are too long for a version resource";
+        return false;
+    }
     resources.push_back(version);
     if (!identity.icon.empty()) {
         std::vector<IconImage> images;
@@ -295,7 +308,10 @@ bool StampInstaller(const Bytes& stub, const InstallerIdentity& identity, Bytes*
             *error = std::string("install/") + kSetupIcon + ": " + problem;
             return false;
         }
-        ReplaceProgramIcon(images, &resources);
+        if (!ReplaceProgramIcon(images, &resources)) {
+            *error = "the program has no icon numbers left for install/" + std::string(kSetupIcon);
+            return false;
+        }
     }
     return WriteResources(stub, resources, out, error);
 }

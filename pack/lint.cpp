@@ -15,6 +15,7 @@
 #include "base/format.h"
 #include "base/installed.h"
 #include "config/config.h"
+#include "config/scope.h"
 #include "pack/ini.h"
 #include "pack/product.h"
 #include "pack/identity.h"
@@ -169,8 +170,13 @@ private:
                 Warn("reg.cfg [type] " + k, "\"" + type + "\" is not 0 to 3: the value is never written");
                 continue;
             }
-            if (RegistryRootOf(key.c_str()) == kNoRegistryRoot)
+            short root = RegistryRootOf(key.c_str());
+            if (root == kNoRegistryRoot)
                 Warn("reg.cfg [key] " + k, "\"" + key + "\" has no root key name and subkey: never written");
+            if (root == kLocalMachineRoot && ForOneUser())
+                Error("reg.cfg [key] " + k, "\"" + key + "\" is under HKEY_LOCAL_MACHINE, which an installation for "
+                      "one user (init.cfg [product] Scope=" + init_.Get("product", kProductScope) +
+                      ") cannot write: use HKEY_CURRENT_USER");
             if (t <= 1) {
                 bool hex = std::all_of(value.begin(), value.end(),
                                        [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
@@ -185,9 +191,21 @@ private:
         }
     }
 
+    // Whether the product may be installed for one user (Scope user or
+    // choose): without administrator rights, so nothing under
+    // HKEY_LOCAL_MACHINE.
+    bool ForOneUser() {
+        ScopeSetting scope = ParseScopeSetting(init_.Get("product", kProductScope).c_str());
+        return scope == kSettingUser || scope == kSettingChoose;
+    }
+
     // init.cfg [product]: a version the installer's version resource can
-    // hold, an address of the usual form, a readable icon.
+    // hold, an address of the usual form, a readable icon, a known Scope.
     void Identity() {
+        std::string scope = init_.Get("product", kProductScope);
+        if (ParseScopeSetting(scope.c_str()) == kSettingUnknown)
+            Error(std::string("init.cfg [product] ") + kProductScope,
+                  "\"" + scope + "\" is not machine, user or choose");
         std::string version = init_.Get("product", kProductVersion);
         uint16_t parts[4];
         if (!version.empty() && !ParseVersion(version, parts))

@@ -67,7 +67,12 @@ std::string InitCfg(const std::string& name, const std::string& program) {
                  "; page. install/setup.ico, when there is one, becomes the installer's icon.",
                  "Version=1.0",
                  "Publisher=",
-                 "URL="},
+                 "URL=",
+                 "; Whom it installs for: machine (every user; administrator rights), user",
+                 "; (only the user who runs it, in that user's own folders; no elevation) or",
+                 "; choose (asked before the wizard, or /ALLUSERS and /CURRENTUSER). A product",
+                 "; that may install for one user writes no HKEY_LOCAL_MACHINE value.",
+                 "Scope=machine"},
                 name, program);
     // clang-format on
 }

@@ -1,17 +1,24 @@
-// A small PE resource editor. Reading goes through Locate, which checks every
-// range against the file before a byte is touched; a damaged tree is refused,
-// never followed. The written tree puts all directories first, then the data
-// entries, the names and the data, each piece aligned, as resource compilers
-// lay it out.
+// A small PE resource editor. The headers are checked first: every section's
+// data lies inside the file. Reading then goes through Locate, which checks
+// every range against a section before a byte is touched; a damaged tree is
+// refused, never followed, and no byte of the file is copied twice, so what
+// is read stays within the file's size. The new tree is laid out by
+// resourcetree.
 #include "pack/peimage.h"
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 
 #include "base/format.h"
+#include "pack/resourcetree.h"
 
 namespace {
+
+// The loader maps at most 96 sections, and no file aligns its sections'
+// data on more than 64 KiB: anything beyond is refused, which also bounds
+// the work and the padding a hostile file can cause.
+const size_t kMaxSections = 96;
+const uint32_t kMaxFileAlignment = 0x10000;
 
 struct Headers {
     size_t pe = 0, optional = 0, sections = 0, directories = 0;
@@ -23,38 +30,10 @@ struct Section {
     uint32_t va = 0, virtualSize = 0, rawSize = 0, rawAt = 0;
 };
 
+enum class HeaderVerdict { Sound, NotProgram, Damaged };
+
 uint64_t AlignUp(uint64_t v, uint32_t to) { return (v + to - 1) / to * to; }
 bool PowerOfTwo(uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
-
-bool ReadHeaders(const Bytes& image, Headers* h, std::string* error) {
-    *error = "not a Windows program file";
-    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z')
-        return false;
-    h->pe = ReadLe32(&image[0x3C]);
-    if (h->pe > image.size() - 24 || memcmp(&image[h->pe], "PE\0\0", 4) != 0)
-        return false;
-    h->count = ReadLe16(&image[h->pe + 6]);
-    size_t optionalSize = ReadLe16(&image[h->pe + 20]);
-    h->optional = h->pe + 24;
-    h->sections = h->optional + optionalSize;
-    if (optionalSize < 2 || h->sections > image.size())
-        return false;
-    uint16_t magic = ReadLe16(&image[h->optional]);
-    if (magic != 0x10B && magic != 0x20B)
-        return false;
-    h->directories = h->optional + (magic == 0x10B ? 96 : 112);
-    size_t countAt = h->directories - 4;
-    if (h->directories > h->sections || ReadLe32(&image[countAt]) < 5 || h->directories + 5 * 8 > h->sections ||
-        h->sections + 40 * static_cast<size_t>(h->count) > image.size())
-        return false;
-    h->sectionAlignment = ReadLe32(&image[h->optional + 32]);
-    h->fileAlignment = ReadLe32(&image[h->optional + 36]);
-    h->sizeOfHeaders = ReadLe32(&image[h->optional + 60]);
-    if (!PowerOfTwo(h->sectionAlignment) || !PowerOfTwo(h->fileAlignment) || h->fileAlignment > h->sectionAlignment)
-        return false;
-    error->clear();
-    return true;
-}
 
 Section SectionAt(const Bytes& image, const Headers& h, size_t i) {
     size_t at = h.sections + 40 * i;
@@ -62,29 +41,133 @@ Section SectionAt(const Bytes& image, const Headers& h, size_t i) {
                    ReadLe32(&image[at + 20])};
 }
 
-// The file offset of size bytes at rva, all inside one section's raw data.
+// "section 9 (.rsrc)": the number counts from 1; only printable ASCII of
+// the name is shown.
+std::string SectionLabel(const Bytes& image, const Headers& h, size_t i) {
+    std::string name;
+    for (size_t k = 0; k < 8 && image[h.sections + 40 * i + k] != 0; ++k) {
+        unsigned char c = image[h.sections + 40 * i + k];
+        name += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    return "section " + std::to_string(i + 1) + " (" + name + ")";
+}
+
+// Where the MZ header says the PE headers are; NotProgram when it names no
+// PE signature inside the file.
+HeaderVerdict FindPeHeader(const Bytes& image, Headers* h) {
+    if (image.size() < 0x40 || image[0] != 'M' || image[1] != 'Z')
+        return HeaderVerdict::NotProgram;
+    h->pe = ReadLe32(&image[0x3C]);
+    if (h->pe > image.size() - 4 || memcmp(&image[h->pe], "PE\0\0", 4) != 0)
+        return HeaderVerdict::NotProgram;
+    return HeaderVerdict::Sound;
+}
+
+// The file and optional headers: every field this editor reads lies inside
+// the headers, and the headers inside the file.
+bool ReadOptionalHeader(const Bytes& image, Headers* h, std::string* problem) {
+    *problem = "its headers are cut short";
+    if (h->pe + 24 > image.size())
+        return false;
+    h->count = ReadLe16(&image[h->pe + 6]);
+    size_t optionalSize = ReadLe16(&image[h->pe + 20]);
+    h->optional = h->pe + 24;
+    h->sections = h->optional + optionalSize;
+    if (h->sections > image.size() || h->sections + 40 * static_cast<size_t>(h->count) > image.size())
+        return false;
+    uint16_t magic = optionalSize >= 2 ? ReadLe16(&image[h->optional]) : 0;
+    h->directories = h->optional + (magic == 0x10B ? 96 : 112);
+    if ((magic != 0x10B && magic != 0x20B) || h->directories + 5 * 8 > h->sections ||
+        ReadLe32(&image[h->directories - 4]) < 5) {
+        *problem = "its optional header is of no kind this tool knows";
+        return false;
+    }
+    h->sectionAlignment = ReadLe32(&image[h->optional + 32]);
+    h->fileAlignment = ReadLe32(&image[h->optional + 36]);
+    h->sizeOfHeaders = ReadLe32(&image[h->optional + 60]);
+    if (!PowerOfTwo(h->sectionAlignment) || !PowerOfTwo(h->fileAlignment) ||
+        h->fileAlignment > h->sectionAlignment || h->fileAlignment > kMaxFileAlignment) {
+        *problem = "its alignments are not powers of two up to 64 KiB";
+        return false;
+    }
+    if (h->count > kMaxSections) {
+        *problem = "it has " + std::to_string(h->count) + " sections, more than the 96 Windows loads";
+        return false;
+    }
+    if (h->sizeOfHeaders > image.size()) {
+        *problem = "its headers (" + std::to_string(h->sizeOfHeaders) + " bytes) run past the end of the file (" +
+                   std::to_string(image.size()) + " bytes): is the file cut short?";
+        return false;
+    }
+    if (h->sections + 40 * static_cast<size_t>(h->count) > h->sizeOfHeaders) {
+        *problem = "its section table runs past its headers";
+        return false;
+    }
+    return true;
+}
+
+// Every section's data inside the file and its addresses inside 4 GiB.
+bool CheckSections(const Bytes& image, const Headers& h, std::string* problem) {
+    for (size_t i = 0; i < h.count; ++i) {
+        Section s = SectionAt(image, h, i);
+        if (s.rawSize != 0 && static_cast<uint64_t>(s.rawAt) + s.rawSize > image.size()) {
+            *problem = SectionLabel(image, h, i) + " lies past the end of the file (is the file cut short?)";
+            return false;
+        }
+        if (static_cast<uint64_t>(s.va) + std::max(s.virtualSize, s.rawSize) > 0xFFFFFFFFu) {
+            *problem = SectionLabel(image, h, i) + " lies past the 4 GiB a program's addresses reach";
+            return false;
+        }
+    }
+    return true;
+}
+
+// The headers of image, checked as far as this editor relies on them.
+HeaderVerdict ReadHeaders(const Bytes& image, Headers* h, std::string* error) {
+    if (FindPeHeader(image, h) != HeaderVerdict::Sound) {
+        *error = "not a Windows program file";
+        return HeaderVerdict::NotProgram;
+    }
+    std::string problem;
+    if (!ReadOptionalHeader(image, h, &problem) || !CheckSections(image, *h, &problem)) {
+        *error = "a damaged Windows program file: " + problem;
+        return HeaderVerdict::Damaged;
+    }
+    error->clear();
+    return HeaderVerdict::Sound;
+}
+
+// The file offset of size bytes at rva, all inside one section's raw data
+// (which CheckSections put inside the file).
 bool Locate(const Bytes& image, const Headers& h, uint32_t rva, uint32_t size, size_t* at) {
     for (size_t i = 0; i < h.count; ++i) {
         Section s = SectionAt(image, h, i);
-        if (rva < s.va || rva - s.va >= s.rawSize || size > s.rawSize - (rva - s.va))
+        // No bytes may lie at the very end of a section (an empty resource
+        // written last).
+        if (rva < s.va || rva - s.va > s.rawSize || size > s.rawSize - (rva - s.va))
             continue;
-        uint64_t offset = static_cast<uint64_t>(s.rawAt) + (rva - s.va);
-        if (offset + size > image.size())
-            return false;
-        *at = static_cast<size_t>(offset);
+        *at = static_cast<size_t>(s.rawAt) + (rva - s.va);
         return true;
     }
     return false;
 }
 
-// The resource tree being read: its base and how many entries are left to
-// read before it counts as hostile.
+// One resource found in the tree: its place in the file, not yet copied.
+struct Leaf {
+    Resource resource;  // without its data
+    size_t at = 0, size = 0;
+};
+
+// The resource tree being read: its base, how many entries and how many
+// bytes of names may still be read before it counts as hostile (names are
+// copied into every resource below them), and what was found.
 struct TreeReader {
     const Bytes* image;
     const Headers* h;
     uint32_t base;
-    size_t budget = 1 << 16;
-    std::vector<Resource>* out;
+    size_t entriesLeft;
+    uint64_t nameBytesLeft;
+    std::vector<Leaf>* leaves;
 };
 
 bool ReadId(TreeReader* t, uint32_t field, ResourceId* id) {
@@ -97,11 +180,32 @@ bool ReadId(TreeReader* t, uint32_t field, ResourceId* id) {
     if (!Locate(*t->image, *t->h, where, 2, &at))
         return false;
     uint16_t length = ReadLe16(&(*t->image)[at]);
-    if (!Locate(*t->image, *t->h, where + 2, 2u * length, &at))
+    if (2u * length > t->nameBytesLeft || !Locate(*t->image, *t->h, where + 2, 2u * length, &at))
         return false;
+    t->nameBytesLeft -= 2u * length;
     id->named = true;
     for (uint16_t i = 0; i < length; ++i)
         id->name += static_cast<char16_t>(ReadLe16(&(*t->image)[at + 2 * i]));
+    return true;
+}
+
+// A language entry: the resource's place, its language and code page.
+bool ReadLeaf(TreeReader* t, const ResourceId& language, uint32_t dataField, const Resource& path) {
+    size_t entry = 0, data = 0;
+    uint64_t names = 2 * (path.type.name.size() + path.name.name.size());
+    if (language.named || names > t->nameBytesLeft || !Locate(*t->image, *t->h, t->base + dataField, 16, &entry))
+        return false;
+    t->nameBytesLeft -= names;
+    uint32_t rva = ReadLe32(&(*t->image)[entry]), size = ReadLe32(&(*t->image)[entry + 4]);
+    if (!Locate(*t->image, *t->h, rva, size, &data))
+        return false;
+    Leaf leaf;
+    leaf.resource = path;
+    leaf.resource.language = language.id;
+    leaf.resource.codePage = ReadLe32(&(*t->image)[entry + 8]);
+    leaf.at = data;
+    leaf.size = size;
+    t->leaves->push_back(std::move(leaf));
     return true;
 }
 
@@ -112,9 +216,9 @@ bool ReadDirectory(TreeReader* t, uint32_t offset, int depth, Resource* path) {
     if (!Locate(*t->image, *t->h, t->base + offset, 16, &at))
         return false;
     uint32_t entries = static_cast<uint32_t>(ReadLe16(&(*t->image)[at + 12])) + ReadLe16(&(*t->image)[at + 14]);
-    if (entries > t->budget || !Locate(*t->image, *t->h, t->base + offset + 16, 8 * entries, &at))
+    if (entries > t->entriesLeft || !Locate(*t->image, *t->h, t->base + offset + 16, 8 * entries, &at))
         return false;
-    t->budget -= entries;
+    t->entriesLeft -= entries;
     for (uint32_t e = 0; e < entries; ++e) {
         uint32_t nameField = ReadLe32(&(*t->image)[at + 8 * e]), dataField = ReadLe32(&(*t->image)[at + 8 * e + 4]);
         ResourceId id;
@@ -124,103 +228,25 @@ bool ReadDirectory(TreeReader* t, uint32_t offset, int depth, Resource* path) {
             path->type = id;
         else if (depth == 1)
             path->name = id;
-        if (depth < 2) {
-            if (!ReadDirectory(t, dataField & 0x7FFFFFFFu, depth + 1, path))
-                return false;
-            continue;
-        }
-        size_t entry = 0, data = 0;
-        if (id.named || !Locate(*t->image, *t->h, t->base + dataField, 16, &entry))
+        bool ok = depth < 2 ? ReadDirectory(t, dataField & 0x7FFFFFFFu, depth + 1, path) : ReadLeaf(t, id, dataField, *path);
+        if (!ok)
             return false;
-        uint32_t rva = ReadLe32(&(*t->image)[entry]), size = ReadLe32(&(*t->image)[entry + 4]);
-        if (!Locate(*t->image, *t->h, rva, size, &data))
-            return false;
-        Resource r = *path;
-        r.language = id.id;
-        r.codePage = ReadLe32(&(*t->image)[entry + 8]);
-        r.data.assign(t->image->begin() + static_cast<long>(data), t->image->begin() + static_cast<long>(data + size));
-        t->out->push_back(r);
     }
     return true;
 }
 
-// Order of entries in a directory: names first (compared in upper case),
-// then numbers, as the loader's binary search expects.
-bool Before(const ResourceId& a, const ResourceId& b) {
-    if (a.named != b.named)
-        return a.named;
-    if (!a.named)
-        return a.id < b.id;
-    auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; };
-    return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-                                        [&](char16_t x, char16_t y) { return upper(x) < upper(y); });
-}
-
-struct Key {
-    ResourceId id;
-    bool operator<(const Key& o) const { return Before(id, o.id); }
-};
-using Tree = std::map<Key, std::map<Key, std::map<uint16_t, const Resource*>>>;
-
-// Lays out tree at rva: directories, data entries, names, data.
-Bytes BuildTree(const Tree& tree, uint32_t rva) {
-    size_t directories = 16 + 8 * tree.size(), entries = 0, names = 0;
-    for (const auto& type : tree) {
-        directories += 16 + 8 * type.second.size();
-        names += type.first.id.named ? 2 + 2 * type.first.id.name.size() : 0;
-        for (const auto& name : type.second) {
-            directories += 16 + 8 * name.second.size();
-            entries += name.second.size();
-            names += name.first.id.named ? 2 + 2 * name.first.id.name.size() : 0;
-        }
-    }
-    Bytes out(AlignUp(directories + 16 * entries + names, 8), 0);
-    size_t nextDirectory = 0, nextEntry = directories, nextName = directories + 16 * entries;
-    auto directory = [&](size_t count) {
-        size_t at = nextDirectory;
-        WriteLe16(&out[at + 14], static_cast<uint16_t>(count));
-        nextDirectory += 16 + 8 * count;
-        return at;
-    };
-    auto name = [&](const ResourceId& id, size_t slot, size_t* namedCount) {
-        if (!id.named)
-            return WriteLe32(&out[slot], id.id);
-        ++*namedCount;
-        WriteLe32(&out[slot], 0x80000000u | static_cast<uint32_t>(nextName));
-        WriteLe16(&out[nextName], static_cast<uint16_t>(id.name.size()));
-        for (size_t i = 0; i < id.name.size(); ++i)
-            WriteLe16(&out[nextName + 2 + 2 * i], id.name[i]);
-        nextName += 2 + 2 * id.name.size();
-    };
-    size_t root = directory(tree.size()), typeSlot = root + 16, namedTypes = 0;
-    for (const auto& type : tree) {
-        name(type.first.id, typeSlot, &namedTypes);
-        size_t names1 = directory(type.second.size()), nameSlot = names1 + 16, namedNames = 0;
-        WriteLe32(&out[typeSlot + 4], 0x80000000u | static_cast<uint32_t>(names1));
-        for (const auto& n : type.second) {
-            name(n.first.id, nameSlot, &namedNames);
-            size_t languages = directory(n.second.size()), languageSlot = languages + 16;
-            WriteLe32(&out[nameSlot + 4], 0x80000000u | static_cast<uint32_t>(languages));
-            for (const auto& language : n.second) {
-                const Resource* r = language.second;
-                size_t data = out.size();
-                out.resize(AlignUp(data + r->data.size(), 8), 0);
-                std::copy(r->data.begin(), r->data.end(), out.begin() + static_cast<long>(data));
-                WriteLe32(&out[languageSlot], language.first);
-                WriteLe32(&out[languageSlot + 4], static_cast<uint32_t>(nextEntry));
-                WriteLe32(&out[nextEntry], rva + static_cast<uint32_t>(data));
-                WriteLe32(&out[nextEntry + 4], static_cast<uint32_t>(r->data.size()));
-                WriteLe32(&out[nextEntry + 8], r->codePage);
-                nextEntry += 16;
-                languageSlot += 8;
-            }
-            nameSlot += 8;
-        }
-        WriteLe16(&out[names1 + 12], static_cast<uint16_t>(namedNames));
-        typeSlot += 8;
-    }
-    WriteLe16(&out[root + 12], static_cast<uint16_t>(namedTypes));
-    return out;
+// True when no two leaves share a byte of data: each is copied once, so the
+// copies together stay within the file.
+bool DataApart(const std::vector<Leaf>& leaves) {
+    std::vector<std::pair<size_t, size_t>> ranges;
+    for (const Leaf& leaf : leaves)
+        if (leaf.size != 0)
+            ranges.emplace_back(leaf.at, leaf.at + leaf.size);
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 1; i < ranges.size(); ++i)
+        if (ranges[i].first < ranges[i - 1].second)
+            return false;
+    return true;
 }
 
 // Adds a section header for size bytes of data at rawAt; the caller appends
@@ -256,54 +282,59 @@ uint32_t AddSection(Bytes* image, const Headers& h, uint32_t size, uint32_t rawA
 
 bool IsProgramImage(const Bytes& image) {
     Headers h;
-    std::string error;
-    return ReadHeaders(image, &h, &error);
+    return FindPeHeader(image, &h) == HeaderVerdict::Sound;
 }
 
 bool ReadResources(const Bytes& image, std::vector<Resource>* resources, std::string* error) {
     resources->clear();
     Headers h;
-    if (!ReadHeaders(image, &h, error))
+    if (ReadHeaders(image, &h, error) != HeaderVerdict::Sound)
         return false;
     uint32_t base = ReadLe32(&image[h.directories + 16]), size = ReadLe32(&image[h.directories + 20]);
     if (base == 0 && size == 0)
         return true;
-    TreeReader t{&image, &h, base, 1 << 16, resources};
+    std::vector<Leaf> leaves;
+    TreeReader t{&image, &h, base, 1 << 16, image.size(), &leaves};
     Resource path;
     if (!ReadDirectory(&t, 0, 0, &path)) {
-        resources->clear();
         *error = "the program's resources are damaged";
         return false;
+    }
+    if (!DataApart(leaves)) {
+        *error = "the program's resources are damaged: two of them share their data";
+        return false;
+    }
+    resources->reserve(leaves.size());
+    for (Leaf& leaf : leaves) {
+        leaf.resource.data.assign(image.begin() + static_cast<long>(leaf.at),
+                                  image.begin() + static_cast<long>(leaf.at + leaf.size));
+        resources->push_back(std::move(leaf.resource));
     }
     return true;
 }
 
 bool WriteResources(const Bytes& image, const std::vector<Resource>& resources, Bytes* out, std::string* error) {
     Headers h;
-    if (!ReadHeaders(image, &h, error))
+    if (ReadHeaders(image, &h, error) != HeaderVerdict::Sound)
         return false;
     if (ReadLe32(&image[h.directories + 4 * 8 + 4]) != 0) {
         *error = "the program is signed: changing it would break the signature";
         return false;
     }
-    Tree tree;
-    for (const Resource& r : resources) {
-        if (!tree[Key{r.type}][Key{r.name}].emplace(r.language, &r).second) {
-            *error = "two resources of one type, name and language";
-            return false;
-        }
-    }
-    *out = image;
-    uint32_t rawAt = static_cast<uint32_t>(AlignUp(image.size(), h.fileAlignment));
+    Bytes result = image;
+    uint64_t rawAt = AlignUp(image.size(), h.fileAlignment);
     // The address is known only once the section is added: lay out at 0
     // first for the size, then at the address.
-    Bytes blob = BuildTree(tree, 0);
-    uint32_t va = AddSection(out, h, static_cast<uint32_t>(blob.size()), rawAt);
-    if (va == 0 || AlignUp(image.size(), h.fileAlignment) > 0xFFFFFFFFu - blob.size()) {
+    Bytes blob;
+    if (!LayOutResources(resources, 0, &blob, error))
+        return false;
+    uint32_t va = 0;
+    if (rawAt + blob.size() > 0xFFFFFFFFu ||
+        (va = AddSection(&result, h, static_cast<uint32_t>(blob.size()), static_cast<uint32_t>(rawAt))) == 0) {
         *error = "the program has no room for another section header";
         return false;
     }
-    blob = BuildTree(tree, va);
+    LayOutResources(resources, va, &blob, error);
     // The old resource section keeps its bytes under another name.
     uint32_t oldBase = ReadLe32(&image[h.directories + 16]);
     for (size_t i = 0; i < h.count && oldBase != 0; ++i) {
@@ -311,13 +342,14 @@ bool WriteResources(const Bytes& image, const std::vector<Resource>& resources, 
         size_t at = h.sections + 40 * i;
         if (oldBase >= s.va && oldBase - s.va < std::max(s.virtualSize, s.rawSize) &&
             memcmp(&image[at], ".rsrc\0\0", 8) == 0)
-            memcpy(&(*out)[at], ".oldrsrc", 8);
+            memcpy(&result[at], ".oldrsrc", 8);
     }
-    WriteLe32(&(*out)[h.directories + 16], va);
-    WriteLe32(&(*out)[h.directories + 20], static_cast<uint32_t>(blob.size()));
-    WriteLe32(&(*out)[h.optional + 64], 0);  // checksum: not needed outside drivers
-    out->resize(rawAt, 0);
-    out->insert(out->end(), blob.begin(), blob.end());
-    out->resize(AlignUp(out->size(), h.fileAlignment), 0);
+    WriteLe32(&result[h.directories + 16], va);
+    WriteLe32(&result[h.directories + 20], static_cast<uint32_t>(blob.size()));
+    WriteLe32(&result[h.optional + 64], 0);  // checksum: not needed outside drivers
+    result.resize(static_cast<size_t>(rawAt), 0);
+    result.insert(result.end(), blob.begin(), blob.end());
+    result.resize(AlignUp(result.size(), h.fileAlignment), 0);
+    *out = std::move(result);
     return true;
 }

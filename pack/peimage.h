@@ -19,22 +19,7 @@
 #include <string>
 #include <vector>
 
-using Bytes = std::vector<unsigned char>;
-
-// A resource type or name: a number, or a name (UTF-16) when named is set.
-struct ResourceId {
-    bool named = false;
-    uint16_t id = 0;
-    std::u16string name;
-    bool operator==(const ResourceId& o) const { return named == o.named && id == o.id && name == o.name; }
-};
-
-struct Resource {
-    ResourceId type, name;
-    uint16_t language = 0;
-    uint32_t codePage = 0;
-    Bytes data;
-};
+#include "pack/resource.h"
 
 const uint16_t kResourceIcon = 3;
 const uint16_t kResourceGroupIcon = 14;

@@ -11,6 +11,7 @@
 #include "base/ascii.h"
 #include "base/installed.h"
 #include "config/config.h"
+#include "config/scope.h"
 #include "pack/ini.h"
 
 namespace {
@@ -56,8 +57,9 @@ void AddFiles(const Configuration& c, const std::vector<std::pair<std::string, u
          c.hasUninstaller ? "" : std::string("missing: no ") + kUninstallerInPackage + " in the package"}};
 }
 
-// The product's key below HKEY_LOCAL_MACHINE, with every value the
-// installer writes there; bytes is what the installed files come to.
+// The product's key below HKEY_LOCAL_MACHINE (or HKEY_CURRENT_USER for one
+// user), with every value the installer writes there; bytes is what the
+// installed files come to.
 void AddUninstallEntry(const Configuration& c, const std::string& name, uint64_t bytes, Plan* plan) {
     std::string command = "\"DEST" + std::string(kUninstallerCommand) + "\"";
     std::string program = c.init.Get("product", kProductProgram);
@@ -163,6 +165,21 @@ void AddEnd(const Ini& init, Plan* plan) {
     }
 }
 
+// Whom the product installs for, and the folder each choice proposes.
+void AddScope(const std::string& value, Plan* plan) {
+    static const char* const kNames[4] = {"machine", "user", "choose", "machine"};
+    static const char* const kFor[4] = {"every user (administrator rights)", "the user who runs it (no elevation)",
+                                        "every user or one user, as /ALLUSERS, /CURRENTUSER or the question chooses",
+                                        "every user (Scope is not machine, user or choose)"};
+    ScopeSetting scope = ParseScopeSetting(value.c_str());
+    plan->scope = kNames[scope];
+    plan->installedFor = kFor[scope];
+    std::string machine = "<Program Files>\\" + plan->product, user = "<LOCALAPPDATA>\\Programs\\" + plan->product;
+    plan->proposedFolder = scope == kSettingUser ? user : machine;
+    if (scope == kSettingChoose)
+        plan->folderForOneUser = user;
+}
+
 }  // namespace
 
 Plan MakePlan(const std::vector<std::pair<std::string, std::string>>& install,
@@ -170,7 +187,7 @@ Plan MakePlan(const std::vector<std::pair<std::string, std::string>>& install,
     Configuration c = ReadConfiguration(install);
     Plan plan;
     plan.product = c.init.Get("cfg", "1");
-    plan.proposedFolder = "<Program Files>\\" + plan.product;
+    AddScope(c.init.Get("product", kProductScope), &plan);
     plan.licence = c.init.Get("cfg", "2");
     AddFiles(c, program, &plan);
     AddUninstallEntry(c, plan.product, plan.bytes + c.uninstallerBytes, &plan);

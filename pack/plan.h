@@ -35,9 +35,13 @@ struct PlanLaunch {
 
 struct Plan {
     std::string product, proposedFolder, licence, informationFile;
+    // Whom it installs for: "machine", "user" or "choose" as the installer
+    // takes init.cfg's Scope, in words, and for "choose" the folder proposed
+    // for one user (proposedFolder is then the one for every user).
+    std::string scope, installedFor, folderForOneUser;
     std::vector<PlanFile> files, recordFiles;
     uint64_t bytes = 0;
-    std::string uninstallKey;  // below HKEY_LOCAL_MACHINE
+    std::string uninstallKey;  // below HKEY_LOCAL_MACHINE, or HKEY_CURRENT_USER for one user
     std::vector<PlanValue> uninstallValues;
     bool desktopOption = false, menuOption = false;  // available on the options page
     std::vector<PlanShortcut> desktop, menu;

@@ -46,14 +46,21 @@ void EndText(const Plan& plan, std::ostream& out) {
 std::string PlanText(const Plan& plan) {
     std::ostringstream out;
     out << "Product: " << plan.product << "\n";
-    out << "Proposed folder (DEST): " << plan.proposedFolder << "\n";
+    out << "Installed for: " << plan.installedFor << "\n";
+    out << "Proposed folder (DEST): " << plan.proposedFolder
+        << (plan.folderForOneUser.empty() ? "" : ", or for one user " + plan.folderForOneUser) << "\n";
     out << "Licence page: " << (plan.licence.empty() ? "none" : plan.licence) << "\n";
     FilesText(plan, out);
-    out << "\nUninstall entry: " << kRegistryRoots[1] << "\\" << plan.uninstallKey
-        << " (on 64-bit Windows below SOFTWARE\\WOW6432Node)\n";
+    std::string machine = std::string(kRegistryRoots[kLocalMachineRoot]) + "\\" + plan.uninstallKey +
+                          " (on 64-bit Windows below SOFTWARE\\WOW6432Node)";
+    std::string user = std::string(kRegistryRoots[kCurrentUserRoot]) + "\\" + plan.uninstallKey;
+    out << "\nUninstall entry: "
+        << (plan.scope == "user" ? user : plan.scope == "choose" ? machine + ", or for one user " + user : machine)
+        << "\n";
     for (const PlanValue& v : plan.uninstallValues)
         out << "  " << v.name << " = " << (v.type == "REG_SZ" ? "" : v.type + " ") << v.data << "\n";
-    out << "\nShortcuts:\n";
+    out << "\nShortcuts" << (plan.scope == "machine" ? "" : " (for one user in that user's own desktop and Start menu)")
+        << ":\n";
     ShortcutsText(plan.desktop, plan.desktopOption, 0, out);
     ShortcutsText(plan.menu, plan.menuOption, 1, out);
     out << "\nRegistry values:\n";
@@ -94,11 +101,15 @@ std::string PlanJson(const Plan& plan, int codePage) {
     for (const PlanLaunch& l : plan.launches)
         launches.push_back(JsonObject({{"path", text(l.path)}, {"when", text(l.when)}}));
     return JsonObject({{"product", text(plan.product)},
+                       {"scope", text(plan.scope)},
                        {"proposedFolder", text(plan.proposedFolder)},
+                       {"folderForOneUser", text(plan.folderForOneUser)},
                        {"licence", text(plan.licence)},
                        {"files", JsonArray(files)},
                        {"bytes", JsonNumber(plan.bytes)},
-                       {"uninstallKey", text(std::string(kRegistryRoots[1]) + "\\" + plan.uninstallKey)},
+                       {"uninstallKey", text(std::string(kRegistryRoots[plan.scope == "user" ? kCurrentUserRoot
+                                                                                              : kLocalMachineRoot]) +
+                                             "\\" + plan.uninstallKey)},
                        {"uninstallValues", JsonArray(values)},
                        {"desktopShortcuts", JsonObject({{"option", JsonBool(plan.desktopOption)},
                                                         {"shortcuts", JsonArray(desktop)}})},

@@ -1,7 +1,8 @@
 // Everything the packing tool does differently on Windows and elsewhere:
 // opening files named in UTF-8, positions past 2 GiB, code-page names, the
-// command line, its own path and whether a stream is a terminal. No other
-// file of the tool tests the platform.
+// command line, its own path and whether a stream is a terminal; handles (its
+// twin) reads a product folder through held handles. No other file of the
+// tool tests the platform.
 #ifndef BRONDALE_PACK_PLATFORM_H
 #define BRONDALE_PACK_PLATFORM_H
 

@@ -48,7 +48,12 @@ namespace {
 bool CheckSizes(const std::vector<SectionFile>& files, uint64_t* total, std::string* error) {
     for (const SectionFile& f : files) {
         uint64_t size = f.bytes.size();
-        if (!f.source.empty()) {
+        if (f.held) {
+            if (!HeldSize(f.held, &size)) {
+                *error = "cannot read " + f.source;
+                return false;
+            }
+        } else if (!f.source.empty()) {
             std::error_code ec;
             size = std::filesystem::file_size(std::filesystem::u8path(f.source), ec);
             if (ec) {

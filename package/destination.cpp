@@ -15,7 +15,11 @@
 #include "package/heldtree.h"
 #include "package/locator.h"
 #include "package/pathlist.h"
+#include "package/recovery.h"
 #include "package/section.h"
+#ifdef _WIN32
+#include "package/startrun.h"
+#endif
 #include "trust/folder.h"
 
 namespace {
@@ -41,6 +45,9 @@ bool BelowFolder(const char* path, const char* folder) {
 SECURITY_ATTRIBUTES* SecurityFor(const char* folder) {
     return BelowFolder(folder, ProgramFiles()) ? nullptr : ProgramFolderSecurity();
 }
+
+// For one user every folder made inherits from that user's folder above it.
+SECURITY_ATTRIBUTES* InheritedFor(const char*) { return nullptr; }
 
 // Whether every path of this package fits below destination. The program
 // section's path list is read once, from where the package handle stands;
@@ -69,38 +76,55 @@ bool HasDotComponent(const char* path) {
 }
 
 bool FormAccepted(const char* path) {
-    return path[0] != '\0' && path[1] == ':' && path[2] == '\\' && !strstr(path + 2, "\\\\") &&
-           PathsFitBelow(path);
+    return path[0] != '\0' && path[1] == ':' && path[2] == '\\' && !strstr(path + 2, "\\\\") && PathsFitBelow(path);
 }
 
 DestinationVerdict VerdictOf(WalkVerdict walked) {
-    static const DestinationVerdict kVerdicts[] = {kDestinationAccepted,        kDestinationLinkRefused,
-                                                   kDestinationNotOwned,        kDestinationOthersMayChange,
-                                                   kDestinationTaken,           kDestinationUnusable};
+    static const DestinationVerdict kVerdicts[] = {kDestinationAccepted, kDestinationLinkRefused,
+                                                   kDestinationNotOwned, kDestinationOthersMayChange,
+                                                   kDestinationTaken,    kDestinationUnusable};
     return kVerdicts[walked];
 }
 
 void LogRefusal(const char* path, const WalkResult& walked) {
-    const char* why = walked.verdict == kWalkLinkRefused
-                          ? "is a link, junction or mount point that a user without administrator rights could have made"
-                      : walked.verdict == kWalkTaken ? "was made by someone else while the path was made"
-                      : walked.verdict == kWalkUnusable && walked.owner.verdict != kDescriptorUnreadable
-                          ? "cannot be opened or made"
-                          : OwnerVerdictText(walked.owner.verdict);
+    const char* why =
+        walked.verdict == kWalkLinkRefused
+            ? "is a link, junction or mount point that a user without administrator rights could have made"
+        : walked.verdict == kWalkTaken ? "was made by someone else while the path was made"
+        : walked.verdict == kWalkUnusable && walked.owner.verdict != kDescriptorUnreadable
+            ? "cannot be opened or made"
+            : OwnerVerdictText(walked.owner.verdict);
     LogLine("destination: %s: refused, %s %s%s%s%s", path, walked.folder, why, walked.owner.account[0] ? " (" : "",
             walked.owner.account, walked.owner.account[0] ? ")" : "");
+}
+
+// The run's locks: named objects, which only Windows has (the stand-in's
+// runs are alone, and its tests take no locks).
+bool RunStarted(InstallScope scope, const char* productKey, const char* path) {
+#ifdef _WIN32
+    return StartProductRun(scope, productKey) == kRunStarted && LockDestination(scope, path) == kRunStarted;
+#else
+    (void)scope, (void)productKey, (void)path;
+    return true;
+#endif
+}
+
+// What a run that did not end left in the folder, finished or taken back.
+bool Recovered(const char* path) {
+    RecoveryReport report = RecoverDestination(path, nullptr);
+    return report.verdict != kRecoveryIncomplete && report.verdict != kRecoveryRefused;
 }
 
 }  // namespace
 
 unsigned DestinationTextId(DestinationVerdict verdict) {
-    static const unsigned kIds[] = {0, 8, 53, 39, 50, 51, 52, 54};
+    static const unsigned kIds[] = {0, 8, 53, 39, 50, 51, 52, 54, 55, 56};
     return kIds[verdict];
 }
 
 void RemoveDestinationFolders() { TreeRemoveDestinationFolders(); }
 
-DestinationCheck AcceptDestination(const char* path) {
+DestinationCheck AcceptDestination(const char* path, InstallScope scope) {
     DestinationCheck check = {kDestinationAccepted, ""};
     if (!FormAccepted(path)) {
         LogLine("destination: %s: not a folder path of the form X:\\folder, or too long for the package", path);
@@ -113,19 +137,35 @@ DestinationCheck AcceptDestination(const char* path) {
         return check;
     }
     RemoveDestinationFolders();
+    // One run of the product and of the destination at a time, from before
+    // the first folder is made.
+    char productKey[MAX_PATH];
+    ProductKeyPath(productKey, sizeof productKey);
+    if (!RunStarted(scope, productKey, path)) {
+        LogLine("destination: %s: another copy is running", path);
+        check.verdict = kDestinationBusy;
+        return check;
+    }
     // The folders are walked without a trailing backslash, the root's but.
     char walked[MAX_PATH];
     snprintf(walked, sizeof walked, "%s", path);
     for (size_t n = strlen(walked); n > 3 && walked[n - 1] == '\\';)
         walked[--n] = '\0';
-    char productKey[MAX_PATH];
-    ProductKeyPath(productKey, sizeof productKey);
-    bool earlier = productKey[0] != '\0' && RegistersUninstallerOf(productKey, walked);
-    WalkResult result = WalkDestination(walked, earlier, SecurityFor);
+    bool forUser = scope == kScopeUser;
+    bool earlier = productKey[0] != '\0' && RegistersUninstallerOf(UninstallRoot(scope), productKey, walked);
+    WalkResult result = WalkDestination(walked, earlier, forUser ? InheritedFor : SecurityFor, forUser);
     if (result.verdict != kWalkAccepted) {
         LogRefusal(path, result);
         check.verdict = VerdictOf(result.verdict);
         snprintf(check.folder, sizeof check.folder, "%s", result.folder);
+        return check;
+    }
+    // What a run that did not end left here, finished or taken back on the
+    // folders as they were checked and are held.
+    if (!Recovered(path)) {
+        RemoveDestinationFolders();
+        check.verdict = kDestinationUnrecovered;
+        snprintf(check.folder, sizeof check.folder, "%s", path);
         return check;
     }
     ScratchWrite(kScratchDestination, path);

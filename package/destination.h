@@ -7,6 +7,7 @@
 #ifndef BRONDALE_PACKAGE_DESTINATION_H
 #define BRONDALE_PACKAGE_DESTINATION_H
 
+#include "base/installed.h"
 #include "platform/win32api.h"
 
 // What AcceptDestination made of a path.
@@ -19,6 +20,8 @@ enum DestinationVerdict {
     kDestinationOthersMayChange,  // a folder along it may be changed by someone else
     kDestinationTaken,            // a folder it was to make was made by someone else meanwhile
     kDestinationUnusable,         // a folder along it cannot be opened, read or made
+    kDestinationBusy,             // another run of the installer or uninstaller works there (its lock is held)
+    kDestinationUnrecovered,      // what a run that did not end left there could not be finished or taken back
 };
 struct DestinationCheck {
     DestinationVerdict verdict;
@@ -27,7 +30,7 @@ struct DestinationCheck {
 };
 
 // The text ID that tells the user a verdict (8 for a bad form; the others
-// are followed by the folder).
+// but 53 and 55 are followed by the folder).
 unsigned DestinationTextId(DestinationVerdict verdict);
 
 // Accepts a path whose second and third characters are ":\", with no "."
@@ -38,8 +41,13 @@ unsigned DestinationTextId(DestinationVerdict verdict);
 // product's Uninstall key registers): creates its missing folders, the
 // chosen one too (the access list of Program Files for those outside it),
 // holds every folder along it for the rest of the run, and records it under
-// key 10. Otherwise logs why; nothing is created.
-DestinationCheck AcceptDestination(const char* path);
+// key 10. Before any folder is made it takes the product's and the
+// destination's locks (package/startrun.h), and once they are made it
+// finishes or takes back what a run that did not end left there. Otherwise
+// logs why; nothing is created. For an installation for one user
+// (kScopeUser) the folders it creates inherit from the user's folder above
+// them, and the user's own folders count as an administrator's.
+DestinationCheck AcceptDestination(const char* path, InstallScope scope = kScopeMachine);
 // Removes the folders that the destination's acceptance created (the chosen
 // folder and its parents), deepest first, where they are empty, and lets
 // every held folder go.

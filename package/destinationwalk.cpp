@@ -53,7 +53,7 @@ void LinkOwner(HANDLE link, char* owner, size_t size) {
 // holds it; *held INVALID_HANDLE_VALUE with true when it is not there.
 // False when it is refused.
 bool StepExisting(HANDLE parent, const char* folder, const char* name, FolderPlace place, bool earlier,
-                  HANDLE* held, WalkResult* result) {
+                  const char* trusted, HANDLE* held, WalkResult* result) {
     NameFound found;
     *held = OpenLinkIn(parent, name, false, &found);
     if (*held == INVALID_HANDLE_VALUE) {
@@ -78,10 +78,10 @@ bool StepExisting(HANDLE parent, const char* folder, const char* name, FolderPla
     }
     char sddl[4096];
     FolderJudgement judged = JudgeFolder(kind, owner, ReadDescriptor(*held, sddl, sizeof sddl) ? sddl : "", place,
-                                         earlier, TrustedAccount());
+                                         earlier, trusted);
     result->owner = judged.owner;
     const char* sddlToSet = place == kFolderChosen && strcmp(name, kRecordFolder) == 0 ? kRecordFolderSddl
-                                                                                      : kProgramFolderSddl;
+                                                                                       : kProgramFolderSddl;
     bool protect = judged.verdict == kFolderToProtect;
     if (protect && !ProtectFolderIn(parent, name, sddlToSet))
         judged.verdict = judged.owner.verdict == kOwnerNotAdministrator ? kFolderNotOwned : kFolderOthersMayChange;
@@ -105,29 +105,32 @@ bool StepMissing(HANDLE parent, const char* folder, const char* name, SECURITY_A
 }
 
 // The record folder of an existing destination, when it is there.
-bool StepRecordFolder(HANDLE destination, const char* path, bool earlier, WalkResult* result) {
+bool StepRecordFolder(HANDLE destination, const char* path, bool earlier, const char* trusted, WalkResult* result) {
     char folder[MAX_PATH];
     size_t n = strlen(path);
     if (snprintf(folder, sizeof folder, "%s%s%s", path, n && path[n - 1] == '\\' ? "" : "\\", kRecordFolder) >=
         MAX_PATH)
         return true;
     HANDLE held;
-    return StepExisting(destination, folder, kRecordFolder, kFolderChosen, earlier, &held, result);
+    return StepExisting(destination, folder, kRecordFolder, kFolderChosen, earlier, trusted, &held, result);
 }
 
 // A drive's root chosen as the destination itself is judged as one.
-bool JudgeRoot(HANDLE root, const char* path, WalkResult* result) {
+bool JudgeRoot(HANDLE root, const char* path, const char* trusted, WalkResult* result) {
     char sddl[4096];
     FolderJudgement judged = JudgeFolder(kPlainFolder, "", ReadDescriptor(root, sddl, sizeof sddl) ? sddl : "",
-                                         kFolderChosen, false, TrustedAccount());
+                                         kFolderChosen, false, trusted);
     result->owner = judged.owner;
     return judged.verdict == kFolderAccepted || Refuse(result, VerdictOf(judged.verdict), path);
 }
 
 }  // namespace
 
-WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* (*security)(const char* folder)) {
+WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* (*security)(const char* folder),
+                           bool forUser) {
     WalkResult result = {kWalkAccepted, "", {kOnlyAdministrators, ""}};
+    const char* trusted = forUser ? RunningAccount() : TrustedAccount();
+    earlier = earlier && !forUser;
     TreeRelease();
     // The drive's root is only held: it cannot be renamed or deleted, and
     // every user may add folders there.
@@ -147,7 +150,8 @@ WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* 
         FolderPlace place = end > length ? kFolderChosen : kFolderAbove;
         HANDLE held = INVALID_HANDLE_VALUE;
         if (!missing)
-            walked = StepExisting(above, folder, name, place, earlier && place == kFolderChosen, &held, &result);
+            walked = StepExisting(above, folder, name, place, earlier && place == kFolderChosen, trusted, &held,
+                                  &result);
         missing = missing || (walked && held == INVALID_HANDLE_VALUE);
         if (walked && missing)
             walked = StepMissing(above, folder, name, security(folder), &held, &result);
@@ -155,9 +159,9 @@ WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* 
         nameAt = strlen(folder) + 1;
     }
     if (length == 3)
-        walked = JudgeRoot(above, path, &result);
+        walked = JudgeRoot(above, path, trusted, &result);
     if (walked && !missing)
-        walked = StepRecordFolder(above, path, earlier, &result);
+        walked = StepRecordFolder(above, path, earlier, trusted, &result);
     if (!walked)
         TreeRemoveDestinationFolders();
     return result;

@@ -32,7 +32,10 @@ struct WalkResult {
 // re-protected rather than refused. Missing folders are made with
 // security(folder). On kWalkAccepted every folder along the path, and the
 // record folder when it exists, is held in the tree; otherwise the folders
-// the walk made are removed again and nothing is held.
-WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* (*security)(const char* folder));
+// the walk made are removed again and nothing is held. forUser: an
+// installation for one user, whose own folders count as an administrator's
+// (RunningAccount) and which protects nothing.
+WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* (*security)(const char* folder),
+                           bool forUser = false);
 
 #endif

@@ -17,6 +17,7 @@
 #include "config/config.h"
 #include "package/heldfiles.h"
 #include "package/heldtree.h"
+#include "package/registered.h"
 #include "platform/win32api.h"
 #include "trust/digest.h"
 
@@ -55,12 +56,12 @@ char* ReadBytes(const char* path, uint32_t limit, DWORD* size) {
     return text;
 }
 
-// The FileListDigest value of productKey into seal when it has a digest's
-// length, else "".
-void ReadSeal(const char* productKey, char seal[kDigestTextSize]) {
+// The FileListDigest value of productKey (under root) into seal when it
+// has a digest's length, else "".
+void ReadSeal(short root, const char* productKey, char seal[kDigestTextSize]) {
     // Room for a longer value, which is then no digest of ours.
     char stored[kDigestTextSize + 8];
-    ReadMachineString(productKey, kFileListDigestValue, stored, sizeof stored);
+    ReadRegistryString(root, productKey, kFileListDigestValue, stored, sizeof stored);
     seal[0] = '\0';
     if (strlen(stored) == kDigestTextSize - 1)
         memcpy(seal, stored, kDigestTextSize);
@@ -138,47 +139,31 @@ bool SameProduct(const char* recordPath, const char* productKey) {
 
 namespace {
 
-// Whether text is the list sealed by seal for key: bound to the folder the
-// key registers, or (sealed by an earlier version) to the key alone.
-bool SealChecks(const char* key, const char* text, size_t size, const char* seal) {
-    char folder[MAX_PATH], digest[kDigestTextSize];
-    bool bound = RegisteredFolder(key, folder) && SealDigest(key, text, size, digest, folder) &&
+// Whether text is the list sealed by seal for key (under root): bound to the
+// folder the key registers, or (sealed by an earlier version) to the key
+// alone.
+bool SealChecks(short root, const char* key, const char* text, size_t size, const char* seal) {
+    RegisteredInstallation registered;
+    char digest[kDigestTextSize];
+    bool bound = ReadRegistered(root, key, &registered) && SealDigest(key, text, size, digest, registered.folder) &&
                  strcmp(seal, digest) == 0;
     return bound || (SealDigest(key, text, size, digest) && strcmp(seal, digest) == 0);
 }
 
 }  // namespace
 
-bool RegisteredFolder(const char* productKey, char* folder) {
-    char command[MAX_PATH + 32];
-    ReadMachineString(productKey, "UninstallString", command, sizeof command);
-    size_t n = strlen(command), tail = strlen(kUninstallerCommand);
-    folder[0] = '\0';
-    if (n < tail + 3 || command[0] != '"' || command[n - 1] != '"' ||
-        !SameAscii(command + n - 1 - tail, tail, kUninstallerCommand, tail) ||
-        n - 2 - tail >= MAX_PATH)
-        return false;
-    snprintf(folder, MAX_PATH, "%.*s", static_cast<int>(n - 2 - tail), command + 1);
-    return folder[0] != '\0';
+bool RegistersUninstallerOf(short root, const char* productKey, const char* destination) {
+    RegisteredInstallation registered;
+    return ReadRegistered(root, productKey, &registered) &&
+           RelateFolders(registered.folder, destination) == kSameFolder;
 }
 
-bool RegistersUninstallerOf(const char* productKey, const char* destination) {
-    char folder[MAX_PATH], wanted[MAX_PATH];
-    if (!RegisteredFolder(productKey, folder))
-        return false;
-    snprintf(wanted, sizeof wanted, "%s", destination);
-    for (char* text : {folder, wanted})
-        for (size_t n = strlen(text); n > 3 && text[n - 1] == '\\';)
-            text[--n] = '\0';
-    return SamePath(folder, wanted);
-}
-
-size_t EarlierRead(const char* destination, const char* productKey) {
+size_t EarlierRead(const char* destination, const char* productKey, short root) {
     EarlierForget();
     if (!productKey || productKey[0] == '\0')
         return 0;
     EarlierInstallation* list = Held();
-    ReadSeal(productKey, list->seal);
+    ReadSeal(root, productKey, list->seal);
     // The list is read from the destination's held folders.
     if (!TreeHoldRoot(destination))
         return 0;
@@ -193,7 +178,7 @@ size_t EarlierRead(const char* destination, const char* productKey) {
         why = "another product's";
     } else if (!(list->text = ReadBytes(path, kEarlierListLimit, &size))) {
         why = "cannot be read or is too large";
-    } else if (!SealChecks(productKey, list->text, size, list->seal)) {
+    } else if (!SealChecks(root, productKey, list->text, size, list->seal)) {
         why = "its digest is missing or differs";
         list->listChanged = list->seal[0] != '\0';
     } else if (!ParseHeld(list)) {

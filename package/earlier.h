@@ -7,6 +7,8 @@
 #ifndef BRONDALE_PACKAGE_EARLIER_H
 #define BRONDALE_PACKAGE_EARLIER_H
 
+#include "base/installed.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -22,16 +24,11 @@ bool ParseListLine(char* line, uint32_t* size, uint32_t* crc, const char** relat
 // Uninstall key) in [reg]: an earlier installation of the same product.
 bool SameProduct(const char* recordPath, const char* productKey);
 
-// The installation folder that the product's Uninstall key productKey
-// registers, taken from its UninstallString ("\"<folder>\Uninstall\UnInst.exe\"")
-// exactly as written there, into folder (MAX_PATH bytes); false, with "",
-// when the key has none of that form.
-bool RegisteredFolder(const char* productKey, char* folder);
-// True when that folder is destination (without regard to the case of ASCII
-// letters or a trailing backslash): the product's Uninstall key, which only
-// administrators can write, registers the uninstaller of an installation
-// into destination.
-bool RegistersUninstallerOf(const char* productKey, const char* destination);
+// True when the product's Uninstall key productKey below root registers the
+// uninstaller of an installation into destination (the same folder, without
+// regard to case or a trailing backslash); only administrators, or for an
+// installation for one user that user, can write that key.
+bool RegistersUninstallerOf(short root, const char* productKey, const char* destination);
 
 // A list larger than this is not read: everything is then replaced, and
 // nothing of it is merged into the new list.
@@ -68,7 +65,7 @@ struct EarlierInstallation {
 // key and the folder the key registers is the seal (or, for a list sealed
 // by an earlier version, the digest for the key alone). Returns the
 // number of files it now holds; 0 when there is no list to trust (logged).
-size_t EarlierRead(const char* destination, const char* productKey);
+size_t EarlierRead(const char* destination, const char* productKey, short root = kLocalMachineRoot);
 // What the last EarlierRead found.
 const EarlierInstallation* EarlierFound();
 // The size and CRC-32 that the list held gives for relative (compared

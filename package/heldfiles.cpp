@@ -64,18 +64,6 @@ uint32_t HexValue(const char* digits) {
 
 }  // namespace
 
-bool IsKeptName(const char* name) {
-    if (strlen(name) != kKeptNameLength)
-        return false;
-    for (size_t i = 0; i < kKeptNameLength; ++i) {
-        char c = LowerAscii(name[i]);
-        bool ok = i < 4 ? c == LowerAscii(kKeptPrefix[i]) : ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'));
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
 uint32_t KeptDigitsFor(const char* name) {
     uint32_t hash = 2166136261u;
     for (const char* c = name; *c; ++c)
@@ -105,7 +93,7 @@ HANDLE HeldOpenExisting(const char* path, DWORD access, DWORD share) {
     return OpenIn(folder, leaf, access, share, FILE_OPEN, FILE_NON_DIRECTORY_FILE);
 }
 
-bool HeldMoveAside(const char* path, char* kept, DWORD* attributes, DWORD* error) {
+bool HeldMoveAside(const char* path, char* kept, DWORD* attributes, DWORD* error, const KeepHooks* hooks) {
     const char* leaf;
     HANDLE folder = FolderOf(path, &leaf);
     size_t folderLength = static_cast<size_t>(leaf - path);
@@ -126,9 +114,16 @@ bool HeldMoveAside(const char* path, char* kept, DWORD* attributes, DWORD* error
         memcpy(kept, path, folderLength);
         snprintf(kept + folderLength, MAX_PATH - folderLength, "%s%07lX", kKeptPrefix,
                  static_cast<unsigned long>((digits + attempt) & 0x0FFFFFFFu));
+        if (hooks && !hooks->before(path, kept, *attributes)) {
+            *error = ERROR_WRITE_FAULT;
+            break;
+        }
         moved = RenameIn(file, folder, kept + folderLength, false);
-        if (!moved)
+        if (!moved) {
             *error = GetLastError();
+            if (hooks)
+                hooks->failed(path, kept);
+        }
     }
     // Hidden, so that it does not show among the product's files while the
     // installation runs, and so that a later run can tell it from the user's.
@@ -221,8 +216,7 @@ HANDLE HeldFileCreate(const char* folder, const char* name, bool replace) {
         return held;
     }
     const DWORD access = GENERIC_WRITE | DELETE;
-    return replace ? Afresh(held, name, access)
-                   : OpenIn(held, name, access, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE);
+    return replace ? Afresh(held, name, access) : OpenIn(held, name, access, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE);
 }
 
 bool HeldFileFlush(HANDLE file) { return FlushFileBuffers(file) != FALSE; }

@@ -9,20 +9,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/installed.h"
 #include "platform/win32api.h"
 
-// Kept copies are named "~BDK" and seven upper-case hexadecimal digits, in
-// the folder of the file they stand for: eleven characters, so that beside
-// any folder of at most 247 characters the name still fits in 259. The
-// digits start from the original name's own (KeptDigitsFor), so a kept copy
-// tells which name it stands for.
-const char kKeptPrefix[] = "~BDK";
-const size_t kKeptNameLength = 11;
-// How far past its name's digits a kept copy's digits may run (the names
-// taken before it: copies of the same name by runs that ended early).
+// Kept copies are named as base/installed.h says; their digits start from
+// the original name's own (KeptDigitsFor), so a kept copy tells which name
+// it stands for. How far past its name's digits a kept copy's digits may
+// run (the names taken before it: copies of the same name by runs that
+// ended early):
 const uint32_t kKeptNameTries = 256;
-// True for a name of that form (case-blind).
-bool IsKeptName(const char* name);
 // The 28-bit digits of name (a file name without its folder), the same
 // whatever the case of its ASCII letters.
 uint32_t KeptDigitsFor(const char* name);
@@ -42,7 +37,14 @@ HANDLE HeldOpenExisting(const char* path, DWORD access, DWORD share);
 // kept, MAX_PATH bytes), hidden, *attributes getting its attributes before.
 // False with *error: ERROR_SHARING_VIOLATION while another program holds
 // it, kErrorLink for a link, ... (nothing changed).
-bool HeldMoveAside(const char* path, char* kept, DWORD* attributes, DWORD* error);
+// hooks, when given, are told of each kept name before the move is tried
+// (before false: not moved, *error ERROR_WRITE_FAULT) and of a move that
+// then did not happen.
+struct KeepHooks {
+    bool (*before)(const char* path, const char* kept, uint32_t attributes);
+    void (*failed)(const char* path, const char* kept);
+};
+bool HeldMoveAside(const char* path, char* kept, DWORD* attributes, DWORD* error, const KeepHooks* hooks = nullptr);
 // Puts the kept file back under original (never over a file that has taken
 // the name meanwhile) with its attributes.
 bool HeldPutBack(const char* kept, const char* original, DWORD attributes);

@@ -113,11 +113,21 @@ void Drop(Held* h) {
 
 // Opens (or, with create, makes) the folder whose path is folder in the
 // held folder parent, and holds it. A link or other reparse point there is
-// refused and named in RefusedPath.
+// refused and named in RefusedPath. willMake, when given, is asked before a
+// missing folder is made (false: it is not).
 SectionResult HoldOne(HANDLE parent, const char* folder, const char* name, bool create, SECURITY_ATTRIBUTES* security,
-                      bool* created) {
-    HANDLE held = OpenIn(parent, name, kHeldFolderAccess, kHeldSharing, create ? FILE_OPEN_IF : FILE_OPEN,
-                         FILE_DIRECTORY_FILE, security, created);
+                      bool (*willMake)(const char* folder), bool* created) {
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (create && willMake) {
+        held = OpenIn(parent, name, kHeldFolderAccess, kHeldSharing, FILE_OPEN, FILE_DIRECTORY_FILE);
+        DWORD error = GetLastError();
+        if (held == INVALID_HANDLE_VALUE && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) &&
+            !willMake(folder))
+            return kSectionWriteFailed;
+    }
+    if (held == INVALID_HANDLE_VALUE)
+        held = OpenIn(parent, name, kHeldFolderAccess, kHeldSharing, create ? FILE_OPEN_IF : FILE_OPEN,
+                      FILE_DIRECTORY_FILE, security, created);
     if (held == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (error == kErrorLink)
@@ -131,7 +141,7 @@ SectionResult HoldOne(HANDLE parent, const char* folder, const char* name, bool 
 // Holds every folder of path from the root down to its first parentLength
 // characters, top down, each from the one above it.
 SectionResult Walk(const char* path, size_t parentLength, bool create, SECURITY_ATTRIBUTES* security,
-                   void (*made)(const char* folder)) {
+                   void (*made)(const char* folder), bool (*willMake)(const char* folder)) {
     const char* root = TheTree()->root;
     size_t rootLength = strlen(root);
     char target[MAX_PATH];
@@ -147,7 +157,7 @@ SectionResult Walk(const char* path, size_t parentLength, bool create, SECURITY_
         HANDLE held = TreeFind(folder);
         if (held == INVALID_HANDLE_VALUE) {
             bool created = false;
-            SectionResult result = HoldOne(above, folder, folder + nameAt, create, security, &created);
+            SectionResult result = HoldOne(above, folder, folder + nameAt, create, security, willMake, &created);
             if (result != kSectionOk)
                 return result;
             if (created && made)
@@ -249,7 +259,7 @@ HANDLE TreeParent(const char* path, const char** leaf, SectionResult* result) {
         folder = FindLocked(t, parent, strlen(parent));
         ReleaseSRWLockExclusive(&t->lock);
         if (folder == INVALID_HANDLE_VALUE) {
-            walked = Walk(path, static_cast<size_t>(slash - path) + 1, false, nullptr, nullptr);
+            walked = Walk(path, static_cast<size_t>(slash - path) + 1, false, nullptr, nullptr, nullptr);
             folder = walked == kSectionOk ? TreeFind(parent) : INVALID_HANDLE_VALUE;
         }
         *leaf = slash + 1;
@@ -260,8 +270,8 @@ HANDLE TreeParent(const char* path, const char** leaf, SectionResult* result) {
 }
 
 SectionResult TreeMakeFolders(const char* path, size_t parentLength, SECURITY_ATTRIBUTES* security,
-                              void (*made)(const char* folder)) {
-    return Walk(path, parentLength, true, security, made);
+                              void (*made)(const char* folder), bool (*willMake)(const char* folder)) {
+    return Walk(path, parentLength, true, security, made, willMake);
 }
 
 bool TreeRemoveFolder(const char* path) {
@@ -281,7 +291,7 @@ bool TreeRemoveFolder(const char* path) {
 namespace {
 
 int LongerFirst(const void* a, const void* b) {
-    size_t x = strlen(*static_cast<char* const*>(a)), y = strlen(*static_cast<char* const*>(b));
+    size_t x = strlen(*static_cast<char*const*>(a)), y = strlen(*static_cast<char*const*>(b));
     return x < y ? 1 : x > y ? -1 : 0;
 }
 

@@ -15,9 +15,9 @@
 
 // How a held folder came to be, which decides who may remove it.
 enum TreeOrigin {
-    kTreeFound,                // there before: never removed
-    kTreeMadeForDestination,   // the destination or a folder above it that its acceptance made
-    kTreeMadeBySection,        // made while a section or the finish wrote below the root
+    kTreeFound,               // there before: never removed
+    kTreeMadeForDestination,  // the destination or a folder above it that its acceptance made
+    kTreeMadeBySection,       // made while a section or the finish wrote below the root
 };
 
 // Lets every held folder go (the tree is empty afterwards).
@@ -49,9 +49,12 @@ HANDLE TreeParent(const char* path, const char** leaf, SectionResult* result = n
 // with the backslash): a folder that is there is opened as itself and must
 // be a plain folder (a link or junction gives kSectionLink, named in
 // RefusedPath; a file gives kSectionWriteFailed), a missing one is created
-// with security (null: inherited) and made is called with its path.
+// with security (null: inherited) and made is called with its path;
+// willMake, when given, is asked first (false: the folder is not made and
+// the result is kSectionWriteFailed).
 SectionResult TreeMakeFolders(const char* path, size_t parentLength, SECURITY_ATTRIBUTES* security = nullptr,
-                              void (*made)(const char* folder) = nullptr);
+                              void (*made)(const char* folder) = nullptr,
+                              bool (*willMake)(const char* folder) = nullptr);
 
 // Deletes the folder at path, which this run made, through its held handle
 // when it is empty, and lets it go. False when it is not held, not this

@@ -10,14 +10,17 @@
 #include "base/format.h"
 #include "base/scratch.h"
 #include "package/heldtree.h"
+#include "package/journal.h"
 #include "package/locator.h"
 #include "package/placement.h"
 #include "package/record.h"
 
+// Taken from the scratch folder of the moment: a run that read the
+// package's start into a scratch folder of its own and removed it again
+// makes another.
 char* lista() {
     static char path[MAX_PATH];
-    if (path[0] == '\0')
-        snprintf(path, sizeof path, "%s\\list.txt", tmp_dir());
+    snprintf(path, sizeof path, "%s\\list.txt", tmp_dir());
     return path;
 }
 
@@ -173,7 +176,7 @@ SectionResult dircat(HANDLE list, const char* target) {
     // that is there is opened as itself, a missing one is made and recorded.
     // The target and the folders above it are not the section's own.
     LastMade()[0] = '\0';
-    SectionResult made = TreeMakeFolders(path, parentLength, nullptr, RecordFolder);
+    SectionResult made = TreeMakeFolders(path, parentLength, nullptr, RecordFolder, JournalWillCreateFolder);
     if (made != kSectionOk)
         return made;
     memcpy(parent, path, parentLength);

@@ -14,6 +14,7 @@
 #include "base/switches.h"
 #include "lang/texts.h"
 #include "package/heldfiles.h"
+#include "package/journal.h"
 #include "package/record.h"
 #include "trust/owner.h"
 #include "trust/relative.h"
@@ -43,7 +44,18 @@ SectionResult RecordStale(const char* folder) {
 
 namespace {
 
-HANDLE CreateNew(const char* path) { return HeldCreateNew(path, GENERIC_WRITE | DELETE); }
+// A file created new in its held folder, journaled before.
+HANDLE CreateNew(const char* path) {
+    if (!JournalWillCreate(path)) {
+        SetLastError(ERROR_WRITE_FAULT);
+        return INVALID_HANDLE_VALUE;
+    }
+    return HeldCreateNew(path, GENERIC_WRITE | DELETE);
+}
+
+// The journal names each kept copy before the move and forgets it when the
+// move did not happen.
+const KeepHooks kJournaledKeep = {JournalKeep, JournalKeepFailed};
 
 // The errors of a new file when its name is taken: a file or link
 // (exists), or a folder or a file that refuses (access denied).
@@ -77,7 +89,7 @@ bool AskFileInUse(const char* path) {
 SectionResult MakeWay(const char* path) {
     char kept[MAX_PATH];
     DWORD error = ERROR_SUCCESS, attributes = 0;
-    while (!HeldMoveAside(path, kept, &attributes, &error)) {
+    while (!HeldMoveAside(path, kept, &attributes, &error, &kJournaledKeep)) {
         if (error == ERROR_FILE_NOT_FOUND)
             return kSectionOk;
         if (error == kErrorLink) {
@@ -141,6 +153,10 @@ PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size) {
     HANDLE file = CreateNew(path);
     if (file == INVALID_HANDLE_VALUE)
         return InTheWay(GetLastError()) ? kPlaceInTheWay : kPlaceFailed;
+    if (!JournalCreated(path, file)) {
+        Unmake(file);
+        return kPlaceFailed;
+    }
     DWORD put = 0;
     if (size != 0 && (!WriteFile(file, data, size, &put, nullptr) || put != size)) {
         Unmake(file);
@@ -155,7 +171,7 @@ PlaceResult PlaceNew(const char* path, const unsigned char* data, DWORD size) {
 PlaceResult PlaceOver(const char* path, const unsigned char* data, DWORD size, char* kept, DWORD* attributes) {
     kept[0] = '\0';
     DWORD error = ERROR_SUCCESS;
-    if (!HeldMoveAside(path, kept, attributes, &error)) {
+    if (!HeldMoveAside(path, kept, attributes, &error, &kJournaledKeep)) {
         kept[0] = '\0';
         return error == ERROR_FILE_NOT_FOUND ? PlaceNew(path, data, size) : kPlaceInTheWay;
     }
@@ -177,6 +193,11 @@ SectionResult CreateMemberFile(const char* path, HANDLE* output) {
     }
     if (*output == INVALID_HANDLE_VALUE)
         return kSectionWriteFailed;
+    if (!JournalCreated(path, *output)) {
+        Unmake(*output);
+        *output = INVALID_HANDLE_VALUE;
+        return kSectionWriteFailed;
+    }
     if (!WrittenAdd(path, false)) {
         Unmake(*output);
         *output = INVALID_HANDLE_VALUE;

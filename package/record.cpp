@@ -11,6 +11,7 @@
 
 #include "package/heldfiles.h"
 #include "package/heldtree.h"
+#include "package/journal.h"
 #include "platform/win32api.h"
 
 namespace {
@@ -140,6 +141,12 @@ void WrittenSum(size_t i, uint32_t* size, uint32_t* crc) {
 }
 
 void WrittenTakeBack() {
+    // With a journal, the take-back is the one a recovery makes, by its
+    // rules; the record is only forgotten.
+    if (JournalTakeBack()) {
+        WrittenReset();
+        return;
+    }
     bool folder;
     // Backwards, so that a file written over a kept one is gone before the
     // kept one comes back (and a path written twice unwinds in turn).
@@ -162,6 +169,7 @@ void WrittenTakeBack() {
             TreeRemoveFolder(path);
     }
     WrittenReset();
+    JournalEnd();
 }
 
 void WrittenCommit() {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/installed.h"
 #include "package/heldfiles.h"
 
 enum EntryKind {

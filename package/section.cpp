@@ -153,7 +153,7 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
     if (*PaczkaZProgramem()) {
         char productKey[MAX_PATH];
         ProductKeyPath(productKey, sizeof productKey);
-        EarlierRead(target, productKey);
+        EarlierRead(target, productKey, UninstallRoot(*RunScope()));
     }
     uint32_t stored = 0;
     uint32_t* offsets = nullptr;

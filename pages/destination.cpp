@@ -19,6 +19,7 @@
 #include "package/programfiles.h"
 #include "pages/flow.h"
 #include "pages/progress.h"
+#include "trust/codepage.h"
 
 char* Wybierzfolderwktrymzostaniezainstalowanyprogram() { return DefaultText(7); }
 
@@ -41,8 +42,11 @@ void PobiezFolder(char* buffer) {
         info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
         LPITEMIDLIST result = SHBrowseForFolderA(&info);
         if (result) {
-            if (SHGetPathFromIDListA(result, chosen))
-                SetDlgItemTextA(page, IDC_DESTINATION_PATH, chosen);
+            // The folder's own name, letter for letter: the check of the
+            // forward button tells whether the code page can write it.
+            WCHAR wide[MAX_PATH];
+            if (SHGetPathFromIDListW(result, wide))
+                SetDlgItemTextW(page, IDC_DESTINATION_PATH, wide);
             allocator->Free(result);
         }
         allocator->Release();
@@ -53,16 +57,28 @@ void PobiezFolder(char* buffer) {
 
 void SciezkaInstalacyjna() {
     char proposal[MAX_PATH];
-    ProposeDestination(proposal);
+    ProposeDestination(proposal, *RunScope());
     SetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, proposal);
 }
 
 bool SprawdzSciezke() {
+    // Read as typed: the code page's own reading would put "?" or a
+    // look-alike (another folder) for a letter it cannot write.
+    WCHAR typed[MAX_PATH];
     char path[MAX_PATH];
-    GetDlgItemTextA(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, path, sizeof path);
-    DestinationCheck check = AcceptDestination(path);
+    GetDlgItemTextW(HwndMain()[PAGE_DESTINATION], IDC_DESTINATION_PATH, typed, MAX_PATH);
+    if (!ExactInCodePage(typed, path, sizeof path)) {
+        LogLine("destination: the chosen folder has letters that the code page %u cannot write", GetACP());
+        Tell(GetLang(47, DefaultText(47)), Brondale(), MB_ICONERROR, IDOK);
+        return true;
+    }
+    DestinationCheck check = AcceptDestination(path, *RunScope());
     if (check.verdict == kDestinationAccepted)
         return false;
+    if (check.verdict == kDestinationBusy) {
+        Tell(GetLang(55, DefaultText(55)), Brondale(), MB_ICONWARNING, IDOK);
+        return true;
+    }
     unsigned id = DestinationTextId(check.verdict);
     // A folder along the path is at fault: the text names it and why.
     char text[256 + MAX_PATH + 2];

@@ -12,12 +12,14 @@
 #include "package/extract.h"
 #include "pages/confirm.h"
 #include "pages/flow.h"
+#include "trust/codepage.h"
 #include "trust/scratch.h"
 
 namespace {
 
 BOOL OnInit(HWND hwnd) {
-    bool refused = ustawtmp();
+    char temp[MAX_PATH];
+    bool refused = UsableTempFolder(temp, sizeof temp) == kTempNone || ustawtmp(temp);
     if (!refused) {
         GetCfg();
         refused = !ScratchFoldersHeld();

@@ -9,18 +9,19 @@
 //              SetFileAttributesA SetEndOfFile GetFullPathNameA
 //   handles:   GetFileInformationByHandle GetFileInformationByHandleEx
 //              GetFinalPathNameByHandleA FlushFileBuffers
+//              NtQueryInformationFile (ntdll; the file index only)
 //   relative:  NtCreateFile NtSetInformationFile RtlNtStatusToDosError
 //              MultiByteToWideChar (ntdll's, by a held folder's handle)
 //   folders:   CreateDirectoryA RemoveDirectoryA FindFirstFileA FindNextFileA
 //              FindClose
 //   profiles:  GetPrivateProfileStringA GetPrivateProfileIntA
 //              WritePrivateProfileStringA
-//   process:   GetTempPathA GetTickCount GetModuleFileNameA GetModuleHandleA
+//   process:   GetTempPathA GetTickCount GetCurrentProcessId GetModuleFileNameA GetModuleHandleA
 //              GetProcAddress
 //              GetMappedFileNameA (kernel32's K32GetMappedFileNameA)
 //              GetLastError SetLastError
 //   security:  GetCurrentProcess OpenProcessToken GetTokenInformation
-//              ConvertSidToStringSidA LocalFree SetFileSecurityA
+//              ConvertSidToStringSidA LocalFree SetFileSecurityA GetFileSecurityA
 //              ConvertStringSecurityDescriptorToSecurityDescriptorA
 //              GetSecurityInfo SetSecurityInfo GetSecurityDescriptorOwner
 //              GetSecurityDescriptorDacl
@@ -32,7 +33,8 @@
 //   threads:   CreateThread WaitForSingleObject AcquireSRWLockExclusive
 //              ReleaseSRWLockExclusive SleepConditionVariableSRW
 //              WakeConditionVariable WakeAllConditionVariable
-//   registry:  RegOpenKeyExA RegQueryValueExA RegCloseKey (reading only)
+//   registry:  RegOpenKeyExA RegCreateKeyExA RegQueryValueExA RegSetValueExA
+//              RegDeleteValueA RegDeleteKeyA RegCloseKey
 //   interface: MessageBoxA SendMessageA
 //   runtime:   _access
 #ifndef BRONDALE_PLATFORM_WIN32API_H

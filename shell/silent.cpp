@@ -20,10 +20,14 @@
 #include "lang/languages.h"
 #include "package/destination.h"
 #include "package/programfiles.h"
+#include "package/registered.h"
 #include "package/extract.h"
 #include "package/heldfiles.h"
 #include "package/locator.h"
+#include "shell/halves.h"
 #include "shell/startup.h"
+#include "trust/codepage.h"
+#include "trust/leftovers.h"
 #include "trust/relative.h"
 #include "trust/scratch.h"
 
@@ -39,6 +43,9 @@ const char kUsage[] =
     "/NOINFO\tdo not open the information file\r\n"
     "/NORUN\tdo not start the programs to run\r\n"
     "/RUN\tin a silent run, open the information file and start the programs\r\n"
+    "/ALLUSERS\tinstall for every user, where the product lets you choose\r\n"
+    "/CURRENTUSER\tinstall only for yourself, where the product allows it\r\n"
+    "/ALLOWDOWNGRADE\tinstall an older version over a newer one\r\n"
     "/LOG=file\twrite a log of every step\r\n"
     "/?\tthis list";
 
@@ -82,10 +89,15 @@ SectionResult SameAs(FinishResult result) {
 // Fills the product name and Program Files path the way the page does.
 bool ChooseDestination(char* destination) {
     char proposal[MAX_PATH];
-    ProposeDestination(proposal);
+    ProposeDestination(proposal, *RunScope());
     const Switches* s = RunSwitches();
     if (s->badDestination) {
         LogLine("destination: /D= names no path that fits");
+        return false;
+    }
+    if (s->destination[0] != '\0' && !DestinationArgumentExact(s->destination)) {
+        LogLine("destination: %s: /D= names a folder with letters that the code page %u cannot write", s->destination,
+                GetACP());
         return false;
     }
     if (s->destination[0] != '\0')
@@ -95,11 +107,26 @@ bool ChooseDestination(char* destination) {
     return true;
 }
 
+// An older version over a newer one changes nothing, unless /ALLOWDOWNGRADE
+// allows it.
+bool DowngradeRefused() {
+    char ours[kCfgValueSize], installed[64];
+    if (PackageAgainstRegistered(UninstallRoot(*RunScope()), ours, installed) != kOlderThanInstalled)
+        return false;
+    bool allowed = RunSwitches()->allowDowngrade;
+    LogLine("version %s over the installed version %s: an older version over a newer one, %s", ours, installed,
+            allowed ? "allowed by /ALLOWDOWNGRADE" : "nothing was changed (/ALLOWDOWNGRADE allows it)");
+    return !allowed;
+}
+
 // The destination page's check and folders (AcceptDestination), plus what a
 // person at the page would notice only later: the folder must exist once
 // created and take a new file.
 int PrepareDestination(const char* destination) {
-    if (AcceptDestination(destination).verdict != kDestinationAccepted)
+    DestinationVerdict verdict = AcceptDestination(destination, *RunScope()).verdict;
+    if (verdict == kDestinationBusy)
+        return kExitAnotherCopy;
+    if (verdict != kDestinationAccepted)
         return kExitDestination;
     // A probe file that this run creates in the held folder (a new name,
     // never through a link) and deletes through its own handle.
@@ -119,20 +146,15 @@ int PrepareDestination(const char* destination) {
 // Everything after the scratch folder. The package handle and the scratch
 // folder are left to the caller's clean-up.
 int Install() {
-    if (WyszukajRc(HandleToGzc())) {
-        LogLine("package: no package found in the installer");
-        return kExitDamaged;
-    }
-    const ScratchKey kTargets[2] = {kScratchLanguage, kScratchInstall};
-    for (int i = 0; i < 2; ++i) {
-        char target[MAX_PATH];
-        ScratchRead(kTargets[i], target, sizeof target);
-        SectionResult result = ExtractSection(target, static_cast<unsigned short>(2 * i), *HandleToGzc());
-        if (result != kSectionOk)
-            return ExitFor(result);
-    }
+    SectionResult sections = ReadInstallSections();
+    if (sections != kSectionOk)
+        return ExitFor(sections);
     char language[32];
     ChooseLanguage(RunSwitches()->language, language);
+    if (DecideRunScope() != kScopeChosen)
+        return kExitUsage;
+    if (DowngradeRefused())
+        return kExitDowngrade;
 
     char destination[MAX_PATH];
     if (!ChooseDestination(destination))
@@ -183,7 +205,11 @@ int InstallSilently() {
         LogLine("start-up: another copy of this installer is running");
         return kExitAnotherCopy;
     }
-    if (!CreateScratchFolder()) {
+    char temp[MAX_PATH];
+    TempSource source = UsableTempFolder(temp, sizeof temp);
+    if (source != kTempNone)
+        RemoveDeadScratchFolders(temp);
+    if (source == kTempNone || !CreateScratchFolder(temp)) {
         tmp_dir()[0] = '\0';
         LogLine("scratch folder: the temporary folder cannot be used");
         return kExitRefused;

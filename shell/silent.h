@@ -5,18 +5,7 @@
 #ifndef BRONDALE_SHELL_SILENT_H
 #define BRONDALE_SHELL_SILENT_H
 
-// Exit codes of a silent run. 1 is never one of them: it stays the code of
-// an interactive run that reached the wizard.
-enum SilentExit {
-    kExitInstalled = 0,
-    kExitUsage = 2,        // an argument that is not a switch of the installer
-    kExitDamaged = 3,      // the package is damaged or missing
-    kExitDestination = 4,  // the destination is not a folder path, too long, or cannot be created or written
-    kExitWriteFailed = 5,  // a file could not be written: a full disk, a failing drive, no memory
-    kExitAnotherCopy = 6,  // another copy of this installer is running
-    kExitRefused = 7,      // the start-up was refused: not Windows NT, or no usable temporary folder
-    kExitFileInUse = 8,    // a file to replace is held open by another program
-};
+#include "shell/exits.h"
 
 // Parses arguments (the command line after the program's name) into
 // RunSwitches() and opens the log that /LOG= names. Returns true when the

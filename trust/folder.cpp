@@ -2,7 +2,9 @@
 // read exactly as documented; portable (the stand-in models them).
 #include "trust/folder.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "trust/owner.h"
@@ -28,6 +30,28 @@ bool CurrentUserSid(char* out, size_t size) {
     CloseHandle(token);
     LPSTR text = nullptr;
     if (!ok || !ConvertSidToStringSidA(info.owner.Owner, &text))
+        return false;
+    bool fits = snprintf(out, size, "%s", text) < static_cast<int>(size);
+    LocalFree(text);
+    return fits;
+}
+
+// The SID of the account this process runs as (its token's user), as text:
+// where the system makes folders owned by the account rather than by the
+// token's owner, what this run made names that account.
+bool ProcessAccountSid(char* out, size_t size) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[256];
+    } info;
+    DWORD got = 0;
+    BOOL ok = GetTokenInformation(token, TokenUser, &info, sizeof info, &got);
+    CloseHandle(token);
+    LPSTR text = nullptr;
+    if (!ok || !ConvertSidToStringSidA(info.user.User.Sid, &text))
         return false;
     bool fits = snprintf(out, size, "%s", text) < static_cast<int>(size);
     LocalFree(text);
@@ -103,6 +127,12 @@ SECURITY_ATTRIBUTES* ProgramFolderSecurity() {
     return Built(&attributes, kProgramFolderSddl);
 }
 
+bool ProtectRecordFolder(const char* path) {
+    SECURITY_ATTRIBUTES* security = RecordFolderSecurity();
+    // Only the list (DACL) is set; the descriptor's protection comes with it.
+    return security && SetFileSecurityA(path, DACL_SECURITY_INFORMATION, security->lpSecurityDescriptor) != FALSE;
+}
+
 bool ProtectFolderIn(HANDLE parent, const char* name, const char* sddl) {
     char text[512];
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -126,4 +156,134 @@ bool ProtectFolderIn(HANDLE parent, const char* name, const char* sddl) {
         CloseHandle(folder);
     LocalFree(descriptor);
     return set;
+}
+
+namespace {
+
+const char kTrustedInstallerSid[] = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+// SYSTEM, the Administrators, TrustedInstaller or the process's own owner.
+bool IsAdministrative(const char* sid, size_t n, const char* selfSid) {
+    const char* const kNames[] = {"SY", "S-1-5-18", "BA", "S-1-5-32-544", kTrustedInstallerSid, selfSid};
+    for (const char* name : kNames)
+        if (name && strlen(name) == n && strncmp(sid, name, n) == 0)
+            return true;
+    return false;
+}
+
+// The access mask an entry's rights field grants: a number, or two-letter
+// names. An unknown name grants everything.
+uint32_t RightsOf(const char* rights, size_t n) {
+    if (n > 2 && rights[0] == '0' && (rights[1] == 'x' || rights[1] == 'X')) {
+        char number[16];
+        if (n >= sizeof number)
+            return 0xFFFFFFFFu;
+        memcpy(number, rights, n);
+        number[n] = '\0';
+        char* end = nullptr;
+        unsigned long value = strtoul(number + 2, &end, 16);
+        return *end == '\0' ? static_cast<uint32_t>(value) : 0xFFFFFFFFu;
+    }
+    static const struct {
+        char name[3];
+        uint32_t mask;
+    } kRights[] = {{"GA", 0x10000000u}, {"GR", 0x80000000u}, {"GW", 0x40000000u}, {"GX", 0x20000000u},
+                   {"RC", 0x20000u},    {"SD", 0x10000u},    {"WD", 0x40000u},    {"WO", 0x80000u},
+                   {"FA", 0x1F01FFu},   {"FR", 0x120089u},   {"FW", 0x120116u},   {"FX", 0x1200A0u},
+                   {"CC", 0x1u},        {"DC", 0x2u},        {"LC", 0x4u},        {"SW", 0x8u},
+                   {"RP", 0x10u},       {"WP", 0x20u},       {"DT", 0x40u},       {"LO", 0x80u},
+                   {"CR", 0x100u}};
+    if (n % 2 != 0)
+        return 0xFFFFFFFFu;
+    uint32_t mask = 0;
+    for (size_t i = 0; i < n; i += 2) {
+        uint32_t found = 0xFFFFFFFFu;
+        for (const auto& r : kRights)
+            if (rights[i] == r.name[0] && rights[i + 1] == r.name[1])
+                found = r.mask;
+        mask |= found;
+    }
+    return mask;
+}
+
+// One entry "(type;flags;rights;object;inherited object;sid)": true when it
+// takes nothing away from the administrators' hold.
+bool EntryKeepsOthersOut(const char* entry, size_t n, const char* selfSid) {
+    const char* field[6];
+    size_t length[6];
+    size_t start = 0;
+    int count = 0;
+    for (size_t i = 0; i <= n && count < 6; ++i) {
+        if (i == n || entry[i] == ';') {
+            field[count] = entry + start;
+            length[count++] = i - start;
+            start = i + 1;
+        }
+    }
+    if (count != 6)
+        return false;
+    if ((length[0] == 1 && field[0][0] == 'D') || (length[0] == 2 && strncmp(field[0], "OD", 2) == 0))
+        return true;
+    // Reading, listing and running only.
+    const uint32_t kReadAndRun = 0x001200A9u | 0x80000000u | 0x20000000u;
+    if ((RightsOf(field[2], length[2]) & ~kReadAndRun) == 0)
+        return true;
+    bool creatorOwner = length[5] == 2 && strncmp(field[5], "CO", 2) == 0;
+    return creatorOwner || IsAdministrative(field[5], length[5], selfSid);
+}
+
+}  // namespace
+
+bool OnlyAdministratorsChange(const char* sddl, const char* selfSid) {
+    const char* owner = strstr(sddl, "O:");
+    const char* dacl = strstr(sddl, "D:");
+    if (!owner || !dacl)
+        return false;
+    owner += 2;
+    size_t ownerLength = strcspn(owner, ":(");
+    // The owner runs up to the next part's letter and colon.
+    if (owner[ownerLength] == ':')
+        ownerLength = ownerLength > 0 ? ownerLength - 1 : 0;
+    if (!IsAdministrative(owner, ownerLength, selfSid))
+        return false;
+    const char* at = dacl + 2;
+    // A missing list (NO_ACCESS_CONTROL) lets everyone in.
+    if (strncmp(at, "NO_ACCESS_CONTROL", 17) == 0)
+        return false;
+    for (at = strchr(at, '('); at; at = strchr(at, '(')) {
+        const char* end = strchr(at, ')');
+        if (!end || !EntryKeepsOthersOut(at + 1, static_cast<size_t>(end - at - 1), selfSid))
+            return false;
+        at = end + 1;
+        // A system list (auditing) may follow the DACL.
+        if (strncmp(at, "S:", 2) == 0)
+            break;
+    }
+    return true;
+}
+
+bool IsAdministrativeSid(const char* sid, const char* selfSid) { return IsAdministrative(sid, strlen(sid), selfSid); }
+
+bool ProcessOwnerSid(char* out, size_t size) { return CurrentUserSid(out, size); }
+
+bool AdministratorsOnlyFolder(const char* path) {
+    DWORD needed = 0;
+    GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    if (needed == 0 || needed > 65536)
+        return false;
+    void* descriptor = malloc(needed);
+    LPSTR text = nullptr;
+    bool ok = descriptor &&
+              GetFileSecurityA(path, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor, needed,
+                               &needed) &&
+              ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                  descriptor, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
+    char self[192], account[192];
+    bool trusted = ok && text &&
+                   ((CurrentUserSid(self, sizeof self) && OnlyAdministratorsChange(text, self)) ||
+                    (ProcessAccountSid(account, sizeof account) && OnlyAdministratorsChange(text, account)));
+    if (text)
+        LocalFree(text);
+    free(descriptor);
+    return trusted;
 }

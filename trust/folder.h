@@ -67,4 +67,30 @@ SECURITY_ATTRIBUTES* ProgramFolderSecurity();
 // user's control; false when it cannot be set.
 bool ProtectFolderIn(HANDLE parent, const char* name, const char* sddl);
 
+// Whether a descriptor's text (SDDL: "O:" owner, "D:" list) lets nobody but
+// SYSTEM, the Administrators, TrustedInstaller and selfSid (the account that
+// owns what this process creates: the Administrators group when elevated)
+// change what it guards: its owner is one of them, and every entry that
+// allows anything beyond reading and running names one of them (or the
+// creator of what is made inside, which is whoever made it). An entry or a
+// right it cannot read counts against it. Deny entries only take away.
+bool OnlyAdministratorsChange(const char* sddl, const char* selfSid);
+// Whether sid (a SID's text, or its two-letter alias) is SYSTEM, the
+// Administrators, TrustedInstaller or selfSid.
+bool IsAdministrativeSid(const char* sid, const char* selfSid);
+// The SID that owns what this process creates (its token's owner), as text.
+bool ProcessOwnerSid(char* out, size_t size);
+// The same for the folder at path, read from its descriptor. False when the
+// descriptor cannot be read. The account this process runs as counts as an
+// administrator too (an elevated run's account is one, and a run that is not
+// elevated has no more rights than its account): Wine derives lists from
+// mode bits and gives everything that account as owner, so there every
+// folder the user made reads as such; the rule itself is tested natively.
+bool AdministratorsOnlyFolder(const char* path);
+
+// Replaces the access list of the existing folder at path with the record
+// folder's (kRecordFolderSddl). For the record folder of an earlier
+// installation of the same product only; false when it cannot be set.
+bool ProtectRecordFolder(const char* path);
+
 #endif

@@ -253,11 +253,11 @@ bool ReadDescriptor(HANDLE handle, char* out, size_t size) {
 
 namespace {
 
-// The account of this process's token, when it is to be trusted (Wine).
-void ReadTrustedAccount(char* account, size_t size) {
+// The account of this process's token.
+void ReadRunningAccount(char* account, size_t size) {
     account[0] = '\0';
     HANDLE token = nullptr;
-    if (!WineRun() || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
         return;
     union {
         TOKEN_USER user;
@@ -279,15 +279,17 @@ struct Account {
 
 }  // namespace
 
-const char* TrustedAccount() {
+const char* RunningAccount() {
     // Read once, by whichever thread comes first (the file pool's too).
     static const Account account = [] {
         Account read;
-        ReadTrustedAccount(read.sid, sizeof read.sid);
+        ReadRunningAccount(read.sid, sizeof read.sid);
         return read;
     }();
     return account.sid;
 }
+
+const char* TrustedAccount() { return WineRun() ? RunningAccount() : ""; }
 
 OwnerJudgement JudgeHandle(HANDLE handle, uint32_t harmful) {
     char sddl[4096];

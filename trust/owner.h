@@ -67,6 +67,11 @@ OwnerJudgement JudgeOwner(const char* sddl, const char* trustedAccount);
 // with READ_CONTROL); false when it cannot be read or does not fit.
 bool ReadDescriptor(HANDLE handle, char* out, size_t size);
 
+// The SID text of the account the program runs as ("" when it cannot be
+// read). An installation for one user, which runs with that user's rights
+// alone, trusts that user's own folders as an elevated run trusts the
+// administrators'.
+const char* RunningAccount();
 // The account that counts as an administrator beside the three: under Wine
 // the account the program runs as, elsewhere "" (none).
 const char* TrustedAccount();

@@ -47,11 +47,10 @@ void RemoveInner() {
 
 }  // namespace
 
-bool CreateScratchFolder() {
+bool CreateScratchFolder(const char* temp) {
     ReleaseInner();
     ReleaseHeld(&Held()->folder);
-    char temp[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof temp, temp);
+    size_t length = strlen(temp);
     if (length == 0 || length > kMaxTempPath) {
         tmp_dir()[0] = '\0';
         return false;
@@ -75,7 +74,7 @@ bool CreateScratchFolder() {
     return false;
 }
 
-bool ustawtmp() { return !CreateScratchFolder(); }
+bool ustawtmp(const char* temp) { return !CreateScratchFolder(temp); }
 
 void AddToReg(char* path, ScratchKey key, const char* name, HANDLE* held) {
     strncat(path, name, MAX_PATH - 1 - strlen(path));

@@ -9,18 +9,19 @@
 #include "platform/win32api.h"
 
 // Chooses the scratch folder name from the system's random generator,
-// creates that folder with the protected descriptor and holds it (a folder
-// held before, by an earlier call, is let go first), storing its path in
-// tmp_dir. A name that exists already is never used: another random name is
-// tried, at most kScratchNames names in all. Returns true when the folder is
-// made and held; false, with tmp_dir empty, when the temporary folder cannot
-// be had, is so long that the scratch paths would pass 259 characters, every
+// creates that folder in temp (a temporary folder ending in a backslash:
+// trust/tempfolder.h says which) with the protected descriptor and holds
+// it (a folder held before, by an earlier call, is let go first), storing
+// its path in tmp_dir. A name that exists already is never used: another
+// random name is tried, at most kScratchNames names in all. Returns true
+// when the folder is made and held; false, with tmp_dir empty, when temp is
+// empty or so long that the scratch paths would pass 259 characters, every
 // name tried was taken, or what the name opened on was not the folder just
 // made.
-bool CreateScratchFolder();
+bool CreateScratchFolder(const char* temp);
 // The same with the start-up's convention: true means stop (no scratch
 // folder), false go on.
-bool ustawtmp();
+bool ustawtmp(const char* temp);
 
 // Creates Lang and Install in the scratch folder (protected like it), holds
 // them and records them under keys 8 and 9.

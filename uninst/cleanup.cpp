@@ -11,6 +11,7 @@
 
 #include "base/format.h"
 #include "base/installed.h"
+#include "trust/codepage.h"
 #include "trust/held.h"
 
 namespace {
@@ -53,8 +54,7 @@ void RemoveOwnFolderAtEnd() {
 
 bool CreatePrivateFolder(std::string* folder, HANDLE* held) {
     char temp[MAX_PATH], digits[17];
-    DWORD t = GetTempPathA(sizeof temp, temp);
-    if (t == 0 || t >= sizeof temp || !RandomHex(digits, 8))
+    if (UsableTempFolder(temp, sizeof temp) == kTempNone || !RandomHex(digits, 8))
         return false;
     std::string name = std::string(temp) + kInstallerName + "UnInst" + digits;
     *held = CreateHeldFolder(name.c_str());

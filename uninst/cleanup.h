@@ -8,7 +8,9 @@
 
 #include <string>
 
-// Creates a new folder of the uninstaller's own in the temporary folder:
+// Creates a new folder of the uninstaller's own in the temporary folder
+// (trust/codepage.h: its short form, or the Windows one, when the code page
+// cannot write its name):
 // protected, under a random name ("BrondaleUnInst" and 16 hexadecimal
 // digits) that nobody can take or fill in advance, and held (trust/held.h):
 // *held stays open, so nobody renames, deletes or swaps the folder, until

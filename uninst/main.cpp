@@ -1,7 +1,10 @@
 // UnInst.exe: removes a product that Brondale installed. It lives in
 // DEST\UnInstall beside the record UnInst.cfg, obeys the record only while
 // it is the one the installer sealed, asks once, then takes away what the
-// record and the file list name, and last removes itself.
+// record and the file list name, and last removes itself. A product for
+// every user is removed by an elevated half that a run with a user's rights
+// starts, as the installer does (trust/channel.h); a product for one user,
+// whose key lies under that user's HKEY_CURRENT_USER, by that user's run.
 #include <windows.h>
 
 #include <cstdlib>
@@ -17,6 +20,7 @@
 #include "uninst/removal.h"
 #include "uninst/steps.h"
 #include "uninst/texts.h"
+#include "trust/channel.h"
 #include "trust/dllsearch.h"
 #include "trust/held.h"
 
@@ -28,10 +32,25 @@ const int kCancelled = 1;
 const int kNoRecord = 2;
 const int kSomethingStayed = 3;
 const int kNotTrusted = 6;
+const int kNotRegistered = 7;
 
 std::string Parent(const std::string& path) {
     size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The folder of this program, DEST\UnInstall; "" when its name cannot be had.
+std::string OwnFolder() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    return Parent(n > 0 && n < sizeof self ? self : "");
+}
+
+// The elevated half's channel to its user's half (INVALID_HANDLE_VALUE
+// without one).
+HANDLE* Channel() {
+    static HANDLE channel = INVALID_HANDLE_VALUE;
+    return &channel;
 }
 
 // A heading and its paths; long lists are cut so the box fits the screen.
@@ -115,6 +134,14 @@ void DropRecord(PrivateRecord* copy) {
     RemoveDirectoryA(copy->folder.c_str());
 }
 
+// Whether this run may act on an installation for one user: not as the
+// elevated half of a removal for every user, nor with a token that lends
+// its rights to the user's unelevated processes (trust/halves.h).
+bool ForOneUser() {
+    TokenFacts own;
+    return !RunSwitches()->channel && ReadToken(GetCurrentProcess(), &own) && MayActForOneUser(own);
+}
+
 int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder) {
     std::string destination;
     std::string recordPath = uninstallFolder + "\\" + kRecordFile;
@@ -124,10 +151,28 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     std::string product;
     if (IsProductUninstallKey(record.productKey, &product))
         caption = product;
+    RecordOwner owner = OwnerOf(record.productKey, ForOneUser());
+    if (owner == kOwnedByUserOnly) {
+        Say(Text(kTextForOneUser), caption, MB_ICONERROR);
+        return kNotTrusted;
+    }
+    InstallScope scope = owner == kOwnedByUser ? kScopeUser : kScopeMachine;
+    LogLine("removal %s", scope == kScopeUser ? "for the user who runs it" : "for every user");
     // The record and the file list lie in the product's folder, which need
     // not be an administrators-only one: obeyed only as the installer left
     // them.
-    if (!RecordIsSealed(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr, &destination)) {
+    if (!RecordIsSealed(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr, &destination,
+                        UninstallRoot(scope))) {
+        // Said as it is: a record that no longer counts is not a changed one.
+        std::string registered;
+        if (RegisteredElsewhere(record, copy.recordBytes, copy.hasList ? &copy.listBytes : nullptr, &registered,
+                                UninstallRoot(scope))) {
+            std::string text = Text(kTextElsewhere);
+            if (!registered.empty())
+                text += "\r\n\r\n" + Text(kTextInFolder) + "\r\n" + registered;
+            Say(text, caption, MB_ICONWARNING);
+            return kNotRegistered;
+        }
         Say(Text(kTextNotSealed) + "\r\n" + recordPath, caption, MB_ICONERROR);
         return kNotTrusted;
     }
@@ -143,14 +188,14 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     if (!HoldRemovalTree(destination, files, &tree))
         outcome.failed.push_back(destination);
     RunFirst(destination, record.runFirst);
-    RemoveShortcuts(record, &outcome);
+    RemoveShortcuts(record, &outcome, scope);
     RemoveValues(record, &outcome);
     RemoveFiles(&tree, files, &outcome);
     // With something left that could not be removed, the uninstaller, its
     // record and its entry in the list of installed programs stay, so that
     // it can be run again from there.
     if (outcome.failed.empty())
-        RemoveEntry(record, &outcome);
+        RemoveEntry(record, &outcome, scope);
     bool stays = !outcome.failed.empty();
     ListLeftovers(destination, uninstallFolder, stays, &outcome);
     Say(FinalMessage(outcome, destination), caption, stays ? MB_ICONWARNING : MB_ICONINFORMATION);
@@ -160,9 +205,7 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
 }
 
 int Uninstall() {
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string uninstallFolder = Parent(n > 0 && n < sizeof self ? self : "");
+    std::string uninstallFolder = OwnFolder();
     std::string destination = Parent(uninstallFolder);
     UseLanguageFile(uninstallFolder + "\\" + kLanguageRecordFile);
     PrivateRecord copy;
@@ -177,6 +220,53 @@ int Uninstall() {
     return code;
 }
 
+// The user's half of a removal for every user. True when this run was one:
+// *exitCode is then the elevated half's (kCancelled, or kSomethingStayed
+// in a silent run, when it could not be started). False when this run
+// removes the product itself: it is elevated already, or the record's
+// product is this user's own (read here only to choose; the removal obeys
+// the sealed copy).
+bool RemoveAsUserHalf(const char* arguments, int* exitCode) {
+    TokenFacts own;
+    if (RunSwitches()->channel || !ReadToken(GetCurrentProcess(), &own) || !NeedsElevatedHalf(own))
+        return false;
+    char key[MAX_PATH + 64];
+    GetPrivateProfileStringA("reg", "1", "", key, sizeof key, (OwnFolder() + "\\" + kRecordFile).c_str());
+    if (OwnerOf(key, true) == kOwnedByUser)
+        return false;
+    LogLine("user's half: starting the elevated half");
+    LogClose();
+    ElevatedHalf half;
+    HalfStart start = StartElevatedHalf(arguments, "", &half);
+    unsigned long process = 0, code = Unattended() ? kSomethingStayed : kCancelled;
+    char* report = nullptr;
+    size_t size = 0;
+    bool ended = start == kHalfStarted && WaitElevatedHalf(&half, &process, &code, &report, &size);
+    if (RunSwitches()->log[0] != '\0')
+        LogOpen(RunSwitches()->log, true);
+    if (start != kHalfStarted)
+        LogLine("user's half: the elevated half %s", start == kHalfDeclined ? "was declined" : "could not be started");
+    else
+        LogLine("user's half: the elevated half, process %lu, ended with exit code %lu, its report %s", process, code,
+                ended && CheckReport(report, size, process, code) == kReportSound ? "whole" : "missing or broken");
+    free(report);
+    *exitCode = static_cast<int>(code);
+    return true;
+}
+
+// The elevated half: its report (nothing to start) with its exit code.
+int Answer(int code) {
+    if (*Channel() != INVALID_HANDLE_VALUE) {
+        HalfReport report = {nullptr, 0, 0};
+        HalfReport none = {nullptr, 0, 0};
+        ComposeReport(GetCurrentProcessId(), none, static_cast<unsigned long>(code), &report);
+        LogLine("elevated half: report to the user's half %s", SendReport(*Channel(), report) ? "sent" : "not sent");
+        ReportFree(&report);
+        *Channel() = INVALID_HANDLE_VALUE;
+    }
+    return EndUninstall(code);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
@@ -186,5 +276,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int) {
     int code = 0;
     if (TakeUninstallSwitches(arguments, &code))
         return code;
-    return EndUninstall(Uninstall());
+    if (RemoveAsUserHalf(arguments, &code))
+        return EndUninstall(code);
+    const Switches* s = RunSwitches();
+    if (s->channel)
+        *Channel() = OpenChannel(s->channelProcess, s->channelHandle);
+    return Answer(Uninstall());
 }

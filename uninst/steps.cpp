@@ -140,10 +140,11 @@ void RunFirst(const std::string& destination, const std::vector<std::string>& pr
     }
 }
 
-void RemoveShortcuts(const UninstallRecord& record, Outcome* outcome) {
+void RemoveShortcuts(const UninstallRecord& record, Outcome* outcome, InstallScope scope) {
     std::string product, name;
-    std::string desktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
-    std::string programs = ShellFolder(CSIDL_COMMON_PROGRAMS);
+    bool forUser = scope == kScopeUser;
+    std::string desktop = ShellFolder(forUser ? CSIDL_DESKTOPDIRECTORY : CSIDL_COMMON_DESKTOPDIRECTORY);
+    std::string programs = ShellFolder(forUser ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS);
     std::string menu = IsProductUninstallKey(record.productKey, &product, &name) && !programs.empty()
                            ? programs + "\\" + name
                            : std::string();
@@ -161,13 +162,14 @@ void RemoveShortcuts(const UninstallRecord& record, Outcome* outcome) {
     }
 }
 
-void RemoveEntry(const UninstallRecord& record, Outcome* outcome) {
+void RemoveEntry(const UninstallRecord& record, Outcome* outcome, InstallScope scope) {
     std::string product;
     if (!IsProductUninstallKey(record.productKey, &product))
         return;
-    LONG status = DeleteKeyTree(HKEY_LOCAL_MACHINE, record.productKey);
+    RegistryRoot root = static_cast<RegistryRoot>(UninstallRoot(scope));
+    LONG status = DeleteKeyTree(RootKey(root), record.productKey);
     if (status != ERROR_SUCCESS && !Gone(static_cast<DWORD>(status)))
-        outcome->failed.push_back(std::string(kRegistryRoots[kLocalMachine]) + "\\" + record.productKey);
+        outcome->failed.push_back(std::string(kRegistryRoots[root]) + "\\" + record.productKey);
 }
 
 void RemoveValues(const UninstallRecord& record, Outcome* outcome) {

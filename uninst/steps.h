@@ -24,9 +24,10 @@ void RunFirst(const std::string& destination, const std::vector<std::string>& pr
 
 // Deletes the record's shortcut files that are the product's own (a .lnk
 // file in the common desktop or in the product's folder of the common
-// Start-menu programs, see IsOwnShortcut), then the folders below the common
+// Start-menu programs, see IsOwnShortcut; the user's own desktop and Start
+// menu for an installation for one user), then the folders below those
 // Start-menu programs that this leaves empty.
-void RemoveShortcuts(const UninstallRecord& record, Outcome* outcome);
+void RemoveShortcuts(const UninstallRecord& record, Outcome* outcome, InstallScope scope = kScopeMachine);
 
 // Deletes each recorded value; then each key that the deletion left without
 // values and subkeys, walking up, but never a key directly under a root.
@@ -35,7 +36,8 @@ void RemoveValues(const UninstallRecord& record, Outcome* outcome);
 // Deletes the product's Uninstall key with everything below it: the last
 // step, taken only when everything else is gone, so that the list of
 // installed programs keeps starting the uninstaller until then.
-void RemoveEntry(const UninstallRecord& record, Outcome* outcome);
+// Its root is the scope's (HKEY_CURRENT_USER for one user).
+void RemoveEntry(const UninstallRecord& record, Outcome* outcome, InstallScope scope = kScopeMachine);
 
 // Names every file still below destination, except in the uninstaller's own
 // folder, as kept (unless it is already named as failed), and decides

@@ -27,9 +27,17 @@ const char* Default(UninstallText id) {
         return "Nie znaleziono zapisu instalacji:";
     case kTextAgain:
         return "Uruchom dezinstalator ponownie, gdy te pliki nie będą używane.";
+    case kTextForOneUser:
+        return "Ten program zainstalowano tylko dla jednego użytkownika. Odinstaluj go jako ten użytkownik, bez "
+               "uprawnień administratora; nic nie zostało usunięte.";
     case kTextNotSealed:
         return "Zapis instalacji został zmieniony po instalacji albo brak jego sumy kontrolnej, więc nic nie "
                "zostało usunięte. Zainstaluj program ponownie, aby zapisać nowy zapis, i wtedy go odinstaluj.";
+    case kTextElsewhere:
+        return "Instalacja w tym folderze nie jest już zarejestrowana: program zainstalowano ponownie w innym "
+               "folderze albo odinstalowano. Nic nie zostało usunięte.";
+    case kTextInFolder:
+        return "Program jest zainstalowany w folderze:";
     }
     return "";
 }

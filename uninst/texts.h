@@ -15,6 +15,9 @@ enum UninstallText {
     kTextNoRecord = 35,   // the record is missing
     kTextAgain = 36,      // the uninstaller stays to be run again
     kTextNotSealed = 37,  // the record was changed or has no digest
+    kTextForOneUser = 42, // an elevated run found an installation for one user
+    kTextElsewhere = 48,  // the product's key registers another folder's uninstaller, or none
+    kTextInFolder = 49,   // heading of the folder the product is registered in
 };
 
 // Chooses the language file; a missing file gives the built-in texts.

@@ -140,6 +140,7 @@ bool SignUninstaller(const Args& a, const std::string& copy, std::vector<Section
         if (!FileIsSigned(copy, &at, &size))
             fprintf(stderr, "brondale-pack: warning: the signing command left the uninstaller unsigned\n");
         f.source = copy;
+        f.held = nullptr;  // the walk's handle is the unsigned original
         f.bytes.clear();
     }
     return true;

@@ -83,11 +83,12 @@ void Worker(Queue* queue, int level) {
         deflateEnd(&z);
 }
 
-// A member's content: a file read in order, or bytes in memory.
+// A member's content: a held file or a named one read in order, or bytes in
+// memory.
 struct Source {
     const SectionFile* file = nullptr;
     FILE* f = nullptr;
-    size_t offset = 0;
+    uint64_t offset = 0;
     ~Source() {
         if (f)
             fclose(f);
@@ -99,13 +100,17 @@ struct Source {
 bool ReadBlock(Source* source, std::vector<unsigned char>* block) {
     block->resize(kBlockSize);
     size_t n;
-    if (source->f) {
+    if (source->file->held) {
+        if (!ReadAt(source->file->held, source->offset, block->data(), kBlockSize, &n))
+            return false;
+        source->offset += n;
+    } else if (source->f) {
         n = fread(block->data(), 1, kBlockSize, source->f);
         if (n < kBlockSize && ferror(source->f))
             return false;
     } else {
         const std::vector<unsigned char>& bytes = source->file->bytes;
-        n = std::min(kBlockSize, bytes.size() - source->offset);
+        n = std::min<size_t>(kBlockSize, bytes.size() - static_cast<size_t>(source->offset));
         if (n > 0)
             memcpy(block->data(), bytes.data() + source->offset, n);
         source->offset += n;
@@ -212,7 +217,7 @@ void BlockPipeline::CompressMember(size_t i) {
     MemberReader reader;
     reader.member = i;
     reader.source.file = &file;
-    if (!file.source.empty() && !(reader.source.f = OpenInput(file.source))) {
+    if (!file.held && !file.source.empty() && !(reader.source.f = OpenInput(file.source))) {
         failure_ = "cannot read " + file.source;
         return;
     }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +25,7 @@ struct Faults {
     std::atomic<unsigned long> actAt{0};
     void (*action)(void*) = nullptr;
     void* context = nullptr;
+    std::atomic<unsigned long> crashAt{0};
 };
 
 Faults& Counted() {
@@ -48,6 +50,8 @@ bool PosixInjectedFault() {
     unsigned long actAt = f.actAt;
     if (actAt != 0 && call == actAt && f.actAt.compare_exchange_strong(actAt, 0))
         f.action(f.context);
+    if (f.crashAt != 0 && call == f.crashAt)
+        _exit(kPosixCrashExit);
     unsigned long failAt = f.failAt;
     if (failAt != 0 && call == failAt) {
         ThreadError() = ERROR_WRITE_FAULT;
@@ -59,6 +63,11 @@ bool PosixInjectedFault() {
 void PosixFailCallNumber(unsigned long n) {
     Counted().callCount = 0;
     Counted().failAt = n;
+}
+
+void PosixCrashAtCall(unsigned long n) {
+    Counted().callCount = 0;
+    Counted().crashAt = n;
 }
 
 unsigned long PosixCallCount(void) { return Counted().callCount; }

@@ -56,6 +56,22 @@ BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info) {
     return TRUE;
 }
 
+NTSTATUS NTAPI NtQueryInformationFile(HANDLE h, PIO_STATUS_BLOCK io, void* out, uint32_t size,
+                                      FILE_INFORMATION_CLASS kind) {
+    if (PosixInjectedFault())
+        return STATUS_INVALID_HANDLE;
+    PosixFile* f = PosixFileOf(h);
+    struct stat st;
+    if (kind != FileInternalInformation || size < sizeof(FILE_INTERNAL_INFORMATION))
+        return STATUS_INVALID_PARAMETER;
+    if (!f || fstat(f->fd, &st) != 0)
+        return STATUS_INVALID_HANDLE;
+    static_cast<FILE_INTERNAL_INFORMATION*>(out)->IndexNumber.QuadPart = static_cast<int64_t>(st.st_ino);
+    io->Status = 0;
+    io->Information = sizeof(FILE_INTERNAL_INFORMATION);
+    return 0;
+}
+
 DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags) {
     if (PosixInjectedFault())
         return 0;
@@ -89,11 +105,3 @@ BOOL GetFileInformationByHandleEx(HANDLE h, FILE_INFO_BY_HANDLE_CLASS kind, LPVO
     return TRUE;
 }
 
-BOOL FlushFileBuffers(HANDLE h) {
-    if (PosixInjectedFault())
-        return FALSE;
-    PosixFile* f = PosixFileOf(h);
-    if (!f || !f->canWrite)
-        return PosixFail(f ? ERROR_ACCESS_DENIED : ERROR_INVALID_HANDLE);
-    return fsync(f->fd) == 0 ? TRUE : PosixFail(ERROR_WRITE_FAULT);
-}

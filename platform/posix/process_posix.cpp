@@ -38,6 +38,8 @@ DWORD GetTempPathA(DWORD size, LPSTR out) {
     return PosixCopyPath(PosixWindowsPath(path), out, size);
 }
 
+DWORD GetCurrentProcessId(void) { return static_cast<DWORD>(getpid()); }
+
 DWORD GetTickCount(void) {
     ProcessState& s = Own();
     if (s.tickSet) {

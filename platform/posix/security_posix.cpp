@@ -78,14 +78,20 @@ BOOL OpenProcessToken(HANDLE, DWORD, HANDLE* token) {
 }
 
 BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID out, DWORD size, LPDWORD got) {
-    *got = sizeof(TOKEN_OWNER);
-    if (token != POSIX_TOKEN_HANDLE || kind != TokenOwner) {
+    // The process's user is both its token's owner and its account.
+    *got = kind == TokenUser ? sizeof(TOKEN_USER) : sizeof(TOKEN_OWNER);
+    if (token != POSIX_TOKEN_HANDLE || (kind != TokenOwner && kind != TokenUser)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (size < sizeof(TOKEN_OWNER)) {
+    if (size < *got) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
+    }
+    if (kind == TokenUser) {
+        TOKEN_USER user = {{ProcessUser(), 0}};
+        memcpy(out, &user, sizeof user);
+        return TRUE;
     }
     TOKEN_OWNER owner = {ProcessUser()};
     memcpy(out, &owner, sizeof owner);
@@ -259,5 +265,28 @@ BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPT
         return FALSE;
     }
     PosixKeepDescriptor(name, descriptor);
+    return TRUE;
+}
+
+BOOL GetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                      LPDWORD needed) {
+    if (PosixInjectedFault())
+        return FALSE;
+    std::string unix = PosixUnixName(name);
+    struct stat st;
+    if (lstat(unix.c_str(), &st) != 0)
+        return PosixFail(ERROR_FILE_NOT_FOUND);
+    std::string text;
+    if (what & OWNER_SECURITY_INFORMATION)
+        text += std::string("O:") + ProcessUser()->text;
+    if (what & DACL_SECURITY_INFORMATION) {
+        const char* kept = PosixFolderDescriptor(name);
+        text += kept[0] ? std::string(kept)
+                        : std::string("D:(A;OICI;FA;;;SY)(A;OICI;FA;;;") + ProcessUser()->text + ")(A;OICI;0x1200a9;;;WD)";
+    }
+    *needed = static_cast<DWORD>(text.size() + 1);
+    if (!descriptor || size < *needed)
+        return PosixFail(ERROR_INSUFFICIENT_BUFFER);
+    memcpy(descriptor, text.c_str(), text.size() + 1);
     return TRUE;
 }

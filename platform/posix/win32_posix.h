@@ -62,6 +62,7 @@ typedef int32_t NTSTATUS;
 #define FILE_SHARE_WRITE 0x00000002u
 #define FILE_SHARE_DELETE 0x00000004u
 #define DELETE 0x00010000u
+#define FILE_READ_ATTRIBUTES 0x00000080u
 #define CREATE_NEW 1
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
@@ -91,6 +92,7 @@ typedef int32_t NTSTATUS;
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_WRITE_FAULT 29L
 #define ERROR_READ_FAULT 30L
@@ -164,7 +166,36 @@ DWORD SetFilePointer(HANDLE h, LONG distance, PLONG distanceHigh, DWORD method);
 DWORD GetFileSize(HANDLE h, LPDWORD high);
 BOOL CloseHandle(HANDLE h);
 BOOL SetEndOfFile(HANDLE h);
+BOOL FlushFileBuffers(HANDLE h);
 BOOL GetFileInformationByHandle(HANDLE h, LPBY_HANDLE_FILE_INFORMATION info);
+// The native query of an open file: only its index (the inode), which
+// Windows answers without asking the volume.
+typedef int32_t NTSTATUS;
+typedef union {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    int64_t QuadPart;
+} LARGE_INTEGER;
+typedef struct {
+    NTSTATUS Status;
+    uintptr_t Information;
+} IO_STATUS_BLOCK, *PIO_STATUS_BLOCK;
+typedef enum {
+    FileBasicInformation = 4,
+    FileInternalInformation = 6,
+    FileRenameInformation = 10,
+    FileDispositionInformation = 13,
+} FILE_INFORMATION_CLASS;
+typedef struct {
+    LARGE_INTEGER IndexNumber;
+} FILE_INTERNAL_INFORMATION;
+#define NTAPI
+#define STATUS_INVALID_PARAMETER ((NTSTATUS)0xC000000Du)
+#define STATUS_INVALID_HANDLE ((NTSTATUS)0xC0000008u)
+NTSTATUS NTAPI NtQueryInformationFile(HANDLE h, PIO_STATUS_BLOCK io, void* out, uint32_t size,
+                                      FILE_INFORMATION_CLASS kind);
 // The path of what the handle is open on now (a rename moves it along), as
 // "\\?\" and the path, or "\Device\Posix" and the path for VOLUME_NAME_NT.
 DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags);
@@ -200,9 +231,6 @@ typedef uint16_t WCHAR;
 typedef unsigned char BOOLEAN;
 typedef DWORD ACCESS_MASK;
 typedef void* PVOID;
-struct LARGE_INTEGER {
-    int64_t QuadPart;
-};
 struct UNICODE_STRING {
     uint16_t Length;
     uint16_t MaximumLength;
@@ -225,10 +253,6 @@ struct OBJECT_ATTRIBUTES {
         (p)->SecurityDescriptor = (s);                                                                                 \
         (p)->SecurityQualityOfService = nullptr;                                                                       \
     }
-struct IO_STATUS_BLOCK {
-    NTSTATUS Status;
-    uintptr_t Information;
-};
 #define OBJ_CASE_INSENSITIVE 0x00000040u
 #define CP_ACP 0u
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR in, int inLength, WCHAR* out, int outLength);
@@ -239,7 +263,6 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR in, int inLength, WCH
 #define FILE_APPEND_DATA 0x0004u
 #define FILE_TRAVERSE 0x0020u
 #define FILE_DELETE_CHILD 0x0040u
-#define FILE_READ_ATTRIBUTES 0x0080u
 #define FILE_WRITE_ATTRIBUTES 0x0100u
 #define READ_CONTROL 0x00020000u
 #define WRITE_DAC 0x00040000u
@@ -259,11 +282,6 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR in, int inLength, WCH
 NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* object, IO_STATUS_BLOCK* io,
                       LARGE_INTEGER* allocation, ULONG attributes, ULONG share, ULONG disposition, ULONG options,
                       PVOID ea, ULONG eaLength);
-enum FILE_INFORMATION_CLASS {
-    FileBasicInformation = 4,
-    FileRenameInformation = 10,
-    FileDispositionInformation = 13,
-};
 struct FILE_BASIC_INFORMATION {
     LARGE_INTEGER CreationTime;
     LARGE_INTEGER LastAccessTime;
@@ -293,6 +311,7 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 
 DWORD GetTempPathA(DWORD size, LPSTR out);
 DWORD GetTickCount(void);
+DWORD GetCurrentProcessId(void);
 DWORD GetModuleFileNameA(void* module, LPSTR out, DWORD size);
 HMODULE GetModuleHandleA(LPCSTR name);
 // The file the image at address was mapped from, as Wine names it: "\??\"
@@ -335,15 +354,34 @@ BOOL SleepConditionVariableSRW(CONDITION_VARIABLE* variable, SRWLOCK* lock, DWOR
 void WakeConditionVariable(CONDITION_VARIABLE* variable);
 void WakeAllConditionVariable(CONDITION_VARIABLE* variable);
 
-// The registry, read only: values set by PosixSetRegistryValue.
+// The registry: keys below the four roots with typed values.
 typedef struct HKEY__* HKEY;
 typedef uint32_t REGSAM;
+#define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000u)
+#define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
+#define HKEY_USERS ((HKEY)(uintptr_t)0x80000003u)
 #define KEY_QUERY_VALUE 0x0001u
+#define KEY_SET_VALUE 0x0002u
+#define KEY_READ 0x20019u
+#define KEY_ALL_ACCESS 0xF003Fu
+#define REG_OPTION_NON_VOLATILE 0u
+#define REG_CREATED_NEW_KEY 1u
+#define REG_OPENED_EXISTING_KEY 2u
 #define REG_SZ 1u
+#define REG_EXPAND_SZ 2u
+#define REG_BINARY 3u
+#define REG_DWORD 4u
 #define ERROR_MORE_DATA 234L
+#define ERROR_KEY_DELETED 1018L
 LONG RegOpenKeyExA(HKEY root, LPCSTR key, DWORD options, REGSAM access, HKEY* result);
+LONG RegCreateKeyExA(HKEY root, LPCSTR key, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     LPSECURITY_ATTRIBUTES sa, HKEY* result, LPDWORD disposition);
 LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, BYTE* data, LPDWORD size);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LONG RegDeleteValueA(HKEY key, LPCSTR name);
+// Deletes a key without subkeys, with its values.
+LONG RegDeleteKeyA(HKEY root, LPCSTR key);
 LONG RegCloseKey(HKEY key);
 
 // Security: the protected folder descriptor. A SID and a descriptor are kept
@@ -404,6 +442,14 @@ HLOCAL LocalFree(HLOCAL memory);
 // Sets a file's or folder's access list (only DACL_SECURITY_INFORMATION):
 // the mode bits follow as for CreateDirectoryA, the text is kept.
 BOOL SetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor);
+// The owner and the access list of a file or folder, as one text "O:" and
+// the owner's SID, then the DACL the stand-in kept for it; one made without
+// a descriptor has the list Wine derives for such a folder (SYSTEM and the
+// token's account full control, Everyone read).
+BOOL GetFileSecurityA(LPCSTR name, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                      LPDWORD needed);
+BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
+                                                          SECURITY_INFORMATION what, LPSTR* text, PULONG size);
 // The one token handle OpenProcessToken gives; CloseHandle accepts it.
 #define POSIX_TOKEN_HANDLE ((HANDLE)(intptr_t)0x70C0)
 
@@ -430,6 +476,12 @@ NTSTATUS BCryptGenRandom(BCRYPT_ALG_HANDLE algorithm, PUCHAR buffer, ULONG size,
 // Make the Nth counted call from now on (1 = the next one) fail with
 // ERROR_WRITE_FAULT-like errors; 0 switches fault injection off.
 void PosixFailCallNumber(unsigned long n);
+// Ends the process at once (_exit with kPosixCrashExit: no clean-up, no
+// destructors, no handle closed) at the Nth counted call from now on, before
+// it does anything: a run stopped dead, as by a kill or a power cut after
+// that many steps. 0 switches it off.
+void PosixCrashAtCall(unsigned long n);
+const int kPosixCrashExit = 86;
 // Number of counted calls made since the last PosixFailCallNumber.
 unsigned long PosixCallCount(void);
 // Open file and find handles; a test compares it before and after.
@@ -460,8 +512,16 @@ struct PosixUiLog {
 };
 PosixUiLog* PosixUi(void);
 // Sets the REG_SZ value name of key below HKEY_LOCAL_MACHINE to text (key
-// names compare without case); a null text removes it.
+// names compare without case), creating the key; a null text removes it, and
+// the key with its last value.
 void PosixSetRegistryValue(const char* key, const char* name, const char* text);
+// The same below HKEY_CURRENT_USER.
+void PosixSetUserRegistryValue(const char* key, const char* name, const char* text);
+// Keeps the registry in the file at path (a Windows-style path, as the file
+// calls take it) from now on (created from what it holds now when missing;
+// read again by every call): what a forked process wrote stays for the
+// next. Null keeps it in memory again.
+void PosixUseRegistryFile(const char* path);
 // Makes the next refusals calls that replace, rename or delete path fail
 // with ERROR_SHARING_VIOLATION, as a file held open by another program
 // without delete sharing does; 0 lets them through again.

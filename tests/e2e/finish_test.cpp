@@ -4,7 +4,8 @@
 // no desktop shell and reports every process as the elevated half of a split
 // token: the cases that start programs start the stand-in shell
 // (brondale-shell), whose rights are the installer's, so that programs start
-// directly; without it nothing is started and the finish says so.
+// directly and documents open in their handler; without it nothing is
+// started and the finish says so.
 #include <algorithm>
 
 #include "wizard.h"
@@ -52,6 +53,17 @@ ProductFiles FullProduct(const std::string& name) {
     return files;
 }
 
+// Sets the default value of key (made when missing) to text.
+bool SetText(HKEY root, const std::string& key, const std::string& text) {
+    HKEY h;
+    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) != ERROR_SUCCESS)
+        return false;
+    bool set = RegSetValueExA(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+    RegCloseKey(h);
+    return set;
+}
+
 class Finish : public Wizard {
 protected:
     void Prepare(const std::string& name) {
@@ -84,8 +96,10 @@ protected:
                                  (destination + "\\UnInstall\\UnInst.cfg").c_str());
         return value;
     }
-    // The programs started, in order, waiting until count have reported.
-    std::vector<std::string> Starts(size_t count) {
+    // The programs started, in order, waiting until count have reported:
+    // "name|working folder"; who gets "parent process id|token elevation"
+    // of each when given.
+    std::vector<std::string> Starts(size_t count, std::vector<std::string>* who = nullptr) {
         std::string text;
         for (int i = 0; i < 250; ++i) {
             ReadFileText(log, &text);
@@ -103,8 +117,13 @@ protected:
         }
         // In the order the programs were created, without the time.
         std::sort(lines.begin(), lines.end());
-        for (std::string& l : lines)
+        for (std::string& l : lines) {
             l = l.substr(l.find('|') + 1);
+            size_t fields = l.find('|', l.find('|') + 1);
+            if (who)
+                who->push_back(fields == std::string::npos ? "" : l.substr(fields + 1));
+            l = l.substr(0, fields);
+        }
         return lines;
     }
     std::string product, desktop, menu, log;
@@ -241,11 +260,14 @@ TEST_F(Finish, UntickedBoxesMakeNoShortcutsAndStartOnlyWhatAlwaysStarts) {
     EXPECT_EQ(0u, starts[1].find("second.exe|"));
 }
 
-// What an elevated installer does not open. Without a desktop shell (Wine's
-// own state) nothing is started and the finish names every file; with a
-// shell that has the installer's rights, programs start and a document is
-// still never opened by the elevated installer.
+// What an elevated installer opens. Without a desktop shell (Wine's own
+// state) nothing is started and the finish names every file; with a shell
+// that has the installer's rights, programs start and the information file,
+// a document, opens in the handler registered for it (here the recording
+// program), in the destination folder, before the programs.
 TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
+    const std::string classes = "SOFTWARE\\Classes\\";
+    const std::string type = "BrondaleTests.Document";
     struct Row {
         const char* name;
         bool shell;
@@ -254,7 +276,8 @@ TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
         std::vector<std::string> named;  // in the finish's message, below the destination
     } rows[] = {
         {"Finish No Shell", false, "info.exe", {}, {"info.exe", "app.exe", "second.exe", "bin\\tool.exe"}},
-        {"Finish Document", true, "readme.txt", {"app.exe|", "second.exe|", "tool.exe|"}, {"readme.txt"}},
+        {"Finish Document", true, "readme.brondaledoc",
+         {"brondale-launched.exe|*", "app.exe|", "second.exe|", "tool.exe|"}, {}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -264,28 +287,43 @@ TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
         ProductFiles files = FullProduct(product);
         std::string& init = files["install\\init.cfg"];
         init.replace(init.find("3=info.exe"), 10, std::string("3=") + r.info);
-        files["program\\readme.txt"] = "read me";
+        files["program\\readme.brondaledoc"] = "read me";
+        std::string command = "\"" + BuildFolder() + "\\brondale-launched.exe\" \"%1\"";
+        ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, classes + ".brondaledoc", type));
+        ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, classes + type + "\\shell\\open\\command", command));
         std::string destination = CaseFolder(product + "-dest") + "\\App";
         HWND options = ToOptions(product, files, destination);
         ASSERT_NE(nullptr, options);
         Click(options, IDC_OPTIONS_FINISH);
-        HWND box = WaitForMessageBox(run, 60000);
-        ASSERT_NE(nullptr, box);
-        BoxInfo info = ReadBox(box);
-        EXPECT_EQ(0u, info.text.find("Instalator dzia\xB3" "a z uprawnieniami administratora")) << info.text;
-        for (const std::string& name : r.named)
-            EXPECT_NE(std::string::npos, info.text.find("\r\n" + destination + "\\" + name)) << name << " in " << info.text;
-        EXPECT_EQ(r.named.size(), static_cast<size_t>(std::count(info.text.begin(), info.text.end(), '\n')))
-            << info.text;
-        EXPECT_EQ("warning", IconKind(box));
-        Answer(box, IDOK);
         DWORD code = 0;
-        ASSERT_TRUE(WaitExit(&run, 30000, &code));
+        if (r.named.empty()) {
+            // A message box would keep the run from ending.
+            ASSERT_TRUE(WaitExit(&run, 30000, &code)) << "nothing to name";
+        } else {
+            HWND box = WaitForMessageBox(run, 60000);
+            ASSERT_NE(nullptr, box);
+            BoxInfo info = ReadBox(box);
+            EXPECT_EQ(0u, info.text.find("Instalator dzia\xB3" "a z uprawnieniami administratora")) << info.text;
+            for (const std::string& name : r.named)
+                EXPECT_NE(std::string::npos, info.text.find("\r\n" + destination + "\\" + name))
+                    << name << " in " << info.text;
+            EXPECT_EQ(r.named.size(), static_cast<size_t>(std::count(info.text.begin(), info.text.end(), '\n')))
+                << info.text;
+            EXPECT_EQ("warning", IconKind(box));
+            Answer(box, IDOK);
+            ASSERT_TRUE(WaitExit(&run, 30000, &code));
+        }
         EXPECT_EQ(1u, code);
+        DeleteKey(HKEY_LOCAL_MACHINE, classes + ".brondaledoc");
+        DeleteKey(HKEY_LOCAL_MACHINE, classes + type);
         std::vector<std::string> starts = Starts(r.starts.size());
         ASSERT_EQ(r.starts.size(), starts.size()) << ::testing::PrintToString(starts);
-        for (size_t i = 0; i < starts.size(); ++i)
-            EXPECT_EQ(0u, starts[i].find(r.starts[i])) << starts[i];
+        for (size_t i = 0; i < starts.size(); ++i) {
+            std::string expected = r.starts[i];
+            if (expected.back() == '*')
+                expected = expected.substr(0, expected.size() - 1) + destination;
+            EXPECT_EQ(0u, starts[i].find(expected)) << starts[i];
+        }
     }
 
     // The same in a silent run: nothing opened, the log names it.
@@ -308,6 +346,48 @@ TEST_F(Finish, AnElevatedRunOpensNothingThatWouldHandItsRightsOn) {
                                             "\r\n    " + destination + "\\bin\\tool.exe\r\n"};
     for (const std::string& line : lines)
         EXPECT_NE(std::string::npos, text.find(line)) << line << " in\n" << text;
+}
+
+// Started as a desktop starts it, with the unelevated half of the token,
+// the installer is its user's half: the pages are its elevated half's, and
+// what the last page chose the user's half starts once that half has
+// ended, with its own rights. No desktop shell runs and no message comes.
+TEST_F(Finish, TheUsersHalfStartsWhatTheLastPageChose) {
+    Prepare("Finish Halves");
+    StopDesktopShell();
+    unelevated = true;
+    std::string destination = CaseFolder("finish-halves-dest") + "\\App";
+    HWND options = ToOptions("finish-halves", FullProduct(product), destination);
+    ASSERT_NE(nullptr, options);
+    DWORD userHalf = run.process.dwProcessId, pages = 0;
+    GetWindowThreadProcessId(options, &pages);
+    EXPECT_NE(userHalf, pages) << "the pages belong to the elevated half";
+    Click(options, IDC_OPTIONS_FINISH);
+    for (int i = 0; i < 3000 && WaitForSingleObject(run.process.hProcess, 20) == WAIT_TIMEOUT; ++i) {
+        for (HWND w : Dialogs(userHalf)) {
+            if (IsMessageBox(w)) {
+                ADD_FAILURE() << "a message: " << ReadBox(w).text;
+                Answer(w, IDOK);
+            }
+        }
+    }
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 1000, &code));
+    EXPECT_EQ(1u, code) << "the elevated half's exit code";
+    std::vector<std::string> who;
+    std::vector<std::string> starts = Starts(4, &who);
+    std::vector<std::string> expected = {"info.exe|" + destination, "app.exe|", "second.exe|", "tool.exe|"};
+    ASSERT_EQ(expected.size(), starts.size()) << ::testing::PrintToString(starts);
+    EXPECT_EQ(expected[0], starts[0]);
+    for (size_t i = 1; i < expected.size(); ++i)
+        EXPECT_EQ(0u, starts[i].find(expected[i])) << starts[i];
+    // Each one's parent is the process the harness started, the user's
+    // half, and each has its token: the unelevated half (3).
+    for (const std::string& w : who)
+        EXPECT_EQ(std::to_string(userHalf) + "|3", w);
+    DWORD type = 0;
+    std::string data;
+    EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "RecordDigest", &type, &data));
 }
 
 TEST_F(Finish, SecondInstallationIntoTheSameFolderStartsTheListsAgain) {

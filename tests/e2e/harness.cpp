@@ -10,6 +10,7 @@
 #include <objbase.h>
 #include <sddl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include "base/format.h"
 
@@ -30,27 +31,35 @@ void CreateFolders(const std::string& path) {
             CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
 
-void DeleteTree(const std::string& folder) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
+// Wide, so that a name the code page cannot write (a test's user folder in
+// another script) goes too.
+void DeleteTreeW(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = entry.cFileName;
-            if (name == "." || name == "..")
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            std::string path = folder + "\\" + name;
-            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            std::wstring path = folder + L"\\" + name;
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
+                DeleteTreeW(path);
             else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &entry));
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(find, &entry));
         FindClose(find);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace
+
+void DeleteTree(const std::string& folder) {
+    wchar_t wide[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH))
+        DeleteTreeW(wide);
+}
 
 std::string CaseFolder(const std::string& name) {
     char temp[MAX_PATH];
@@ -165,8 +174,10 @@ bool Pack(const std::string& product, const std::string& installer, std::string*
                    log) == 0;
 }
 
-bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
-           const std::map<std::string, std::string>& extra, const std::string& arguments) {
+namespace {
+
+bool StartWith(HANDLE token, const std::string& exe, const std::string& tempFolder, Installer* run,
+               const std::map<std::string, std::string>& extra, const std::string& arguments) {
     run->tempFolder = tempFolder;
     CreateFolders(tempFolder + "\\");
     // The environment of the harness, with TMP and TEMP pointing elsewhere.
@@ -197,8 +208,77 @@ bool Start(const std::string& exe, const std::string& tempFolder, Installer* run
     std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     std::vector<char> line(command.begin(), command.end());
     line.push_back('\0');
+    if (token)
+        return CreateProcessAsUserA(token, exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, &block[0], nullptr,
+                                    &si, &run->process) != 0;
     return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, &block[0], nullptr, &si,
                           &run->process) != 0;
+}
+
+} // namespace
+
+bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
+           const std::map<std::string, std::string>& extra, const std::string& arguments) {
+    return StartWith(nullptr, exe, tempFolder, run, extra, arguments);
+}
+
+bool StartUnelevated(const std::string& exe, const std::string& tempFolder, Installer* run,
+                     const std::map<std::string, std::string>& extra, const std::string& arguments) {
+    HANDLE own = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own))
+        return false;
+    TOKEN_LINKED_TOKEN linked{};
+    DWORD got = 0;
+    bool have = GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &got) && linked.LinkedToken;
+    CloseHandle(own);
+    if (!have)
+        return false;
+    bool started = StartWith(linked.LinkedToken, exe, tempFolder, run, extra, arguments);
+    CloseHandle(linked.LinkedToken);
+    return started;
+}
+
+std::vector<DWORD> ProcessTree(DWORD pid) {
+    std::vector<DWORD> tree = {pid};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return tree;
+    std::vector<std::pair<DWORD, DWORD>> all;  // process, parent
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        all.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    CloseHandle(snapshot);
+    for (size_t i = 0; i < tree.size(); ++i)
+        for (const auto& p : all)
+            if (p.second == tree[i] && p.first != pid && std::find(tree.begin(), tree.end(), p.first) == tree.end())
+                tree.push_back(p.first);
+    return tree;
+}
+
+bool StartWide(const std::string& exe, const std::wstring& tempFolder, Installer* run, const std::wstring& arguments) {
+    run->tempFolder.clear();
+    std::wstring block;
+    wchar_t* env = GetEnvironmentStringsW();
+    for (wchar_t* p = env; *p; p += wcslen(p) + 1) {
+        if (_wcsnicmp(p, L"TMP=", 4) != 0 && _wcsnicmp(p, L"TEMP=", 5) != 0)
+            block.append(p, wcslen(p) + 1);
+    }
+    FreeEnvironmentStringsW(env);
+    for (const wchar_t* name : {L"TMP=", L"TEMP="}) {
+        block += name + tempFolder;
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    wchar_t converted[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, converted, MAX_PATH))
+        return false;
+    std::wstring wideExe = converted;
+    std::wstring command = L"\"" + wideExe + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    return CreateProcessW(wideExe.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          &block[0], nullptr, &si, &run->process) != 0;
 }
 
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode) {
@@ -228,7 +308,7 @@ void Kill(Installer* run) {
 namespace {
 
 struct Search {
-    DWORD pid;
+    std::vector<DWORD> tree;
     std::vector<HWND> found;
 };
 
@@ -238,7 +318,8 @@ BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
     GetWindowThreadProcessId(w, &owner);
     char cls[16] = "";
     GetClassNameA(w, cls, sizeof cls);
-    if (owner == s->pid && IsWindowVisible(w) && strcmp(cls, "#32770") == 0)
+    if (std::find(s->tree.begin(), s->tree.end(), owner) != s->tree.end() && IsWindowVisible(w) &&
+        strcmp(cls, "#32770") == 0)
         s->found.push_back(w);
     return TRUE;
 }
@@ -248,7 +329,7 @@ BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
 namespace {
 
 struct Watch {
-    DWORD pid;
+    std::vector<DWORD> tree;
     std::vector<HWND>* known;
     std::vector<std::string>* seen;
 };
@@ -257,7 +338,8 @@ BOOL CALLBACK NoteWindow(HWND w, LPARAM p) {
     Watch* watch = reinterpret_cast<Watch*>(p);
     DWORD owner = 0;
     GetWindowThreadProcessId(w, &owner);
-    if (owner != watch->pid || std::find(watch->known->begin(), watch->known->end(), w) != watch->known->end())
+    if (std::find(watch->tree.begin(), watch->tree.end(), owner) == watch->tree.end() ||
+        std::find(watch->known->begin(), watch->known->end(), w) != watch->known->end())
         return TRUE;
     watch->known->push_back(w);
     char cls[64] = "";
@@ -270,8 +352,11 @@ BOOL CALLBACK NoteWindow(HWND w, LPARAM p) {
 
 bool WaitExitWatching(Installer* run, DWORD timeoutMs, DWORD* exitCode, std::vector<std::string>* seen) {
     std::vector<HWND> known;
-    Watch watch{run->process.dwProcessId, &known, seen};
+    Watch watch{{}, &known, seen};
     for (DWORD waited = 0; waited < timeoutMs; waited += 5) {
+        // The tree is taken again every 100 ms: an elevated half comes later.
+        if (waited % 100 == 0)
+            watch.tree = ProcessTree(run->process.dwProcessId);
         EnumWindows(NoteWindow, reinterpret_cast<LPARAM>(&watch));
         if (WaitForSingleObject(run->process.hProcess, 5) == WAIT_OBJECT_0)
             return WaitExit(run, 0, exitCode);
@@ -280,7 +365,7 @@ bool WaitExitWatching(Installer* run, DWORD timeoutMs, DWORD* exitCode, std::vec
 }
 
 std::vector<HWND> Dialogs(DWORD pid) {
-    Search search{pid, {}};
+    Search search{ProcessTree(pid), {}};
     EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }

@@ -15,6 +15,8 @@ using ProductFiles = std::map<std::string, std::string>;
 
 // A fresh folder for one test case, below the harness's temporary folder.
 std::string CaseFolder(const std::string& name);
+// Deletes folder and everything below it (read-only files too).
+void DeleteTree(const std::string& folder);
 // Writes files below folder, creating subfolders.
 void WriteTree(const std::string& folder, const ProductFiles& files);
 bool WriteFileText(const std::string& path, const std::string& text);
@@ -69,16 +71,31 @@ struct Installer {
 // quoted name on its command line.
 bool Start(const std::string& exe, const std::string& tempFolder, Installer* run,
            const std::map<std::string, std::string>& extra = {}, const std::string& arguments = "");
+// The same with the unelevated half of the harness's own token (its linked
+// token), as a desktop shell starts what its user opens: under Wine every
+// process the harness starts otherwise reads as the elevated half, which
+// installs in one process; started this way the installer is the user's
+// half and starts an elevated half of its own.
+bool StartUnelevated(const std::string& exe, const std::string& tempFolder, Installer* run,
+                     const std::map<std::string, std::string>& extra = {}, const std::string& arguments = "");
+// The process and every process it started, and those they started.
+std::vector<DWORD> ProcessTree(DWORD pid);
+// The same with a temporary folder and arguments given letter for letter
+// (UTF-16), for names that the code page cannot write; the environment is
+// otherwise the harness's own.
+bool StartWide(const std::string& exe, const std::wstring& tempFolder, Installer* run, const std::wstring& arguments);
 // Waits for the process to end; false on a timeout. Ends a process that is
 // still running when the test gives up on it.
 bool WaitExit(Installer* run, DWORD timeoutMs, DWORD* exitCode);
 void Kill(Installer* run);
 // WaitExit for a run that must show nothing: until the process ends, looks
-// every few milliseconds for top-level windows of its process, visible or
-// not, and adds each one's class and caption to *seen once.
+// every few milliseconds for top-level windows of its process and the
+// processes it started, visible or not, and adds each one's class and
+// caption to *seen once.
 bool WaitExitWatching(Installer* run, DWORD timeoutMs, DWORD* exitCode, std::vector<std::string>* seen);
 
-// Visible top-level dialog windows of a process.
+// Visible top-level dialog windows of a process and of the processes it
+// started (an elevated half's pages among them).
 std::vector<HWND> Dialogs(DWORD pid);
 // True for a message box (it has the static text control 0xFFFF).
 bool IsMessageBox(HWND window);

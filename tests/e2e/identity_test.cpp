@@ -60,7 +60,9 @@ std::string IconFile(const std::vector<std::string>& images, const std::vector<i
 ProductFiles KnownProduct(const std::string& name) {
     ProductFiles files = BasicProduct(name, {"English"});
     files["install\\init.cfg"] = "[cfg]\r\n1=" + name + "\r\n[product]\r\nVersion=2.1.0\r\nPublisher=Example Ltd\r\n"
-                                 "URL=https://example.com\r\nCopyright=(c) 2024 Example Ltd\r\n";
+                                 "URL=https://example.com\r\nCopyright=(c) 2024 Example Ltd\r\n"
+                                 "Program=bin\\Known.exe\r\n";
+    files["program\\bin\\Known.exe"] = Built("brondale-launched.exe");
     files["install\\UnInst.dat"] = Built("UnInst.exe");
     files["program\\data\\big.bin"] = std::string(300000, 'b');
     files["program\\small.txt"] = "small";
@@ -163,7 +165,8 @@ TEST_F(Identity, TheUninstallKeyHoldsTheProductsIdentityAndGoesWithIt) {
         {"DisplayName", REG_SZ, product + z},          {"DisplayVersion", REG_SZ, "2.1.0" + z},
         {"Publisher", REG_SZ, "Example Ltd" + z},       {"URLInfoAbout", REG_SZ, "https://example.com" + z},
         {"InstallLocation", REG_SZ, destination + z},   {"InstallDate", REG_SZ, date + z},
-        {"DisplayIcon", REG_SZ, command + z},           {"UninstallString", REG_SZ, command + z},
+        {"DisplayIcon", REG_SZ, "\"" + destination + "\\bin\\Known.exe\"" + z},
+        {"UninstallString", REG_SZ, command + z},
         {"QuietUninstallString", REG_SZ, command + " /S" + z},
         {"NoModify", REG_DWORD, std::string("\1\0\0\0", 4)},
         {"NoRepair", REG_DWORD, std::string("\1\0\0\0", 4)},

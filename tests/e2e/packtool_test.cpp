@@ -288,6 +288,32 @@ TEST_F(PackTool, CaseTheWindowsToolRefusesNamesWindowsWouldMerge) {
     EXPECT_FALSE(PathExists(exe + ".partial"));
 }
 
+// The case fixture's products with links: the Windows tool packs a link
+// inside the product as what it points to, under the link's name, and
+// refuses a product with a link leading out of it, writing nothing.
+TEST_F(PackTool, CaseTheWindowsToolFollowsOnlyLinksInsideTheProduct) {
+    std::string links = std::string("Z:") + BRONDALE_CASE_DIR + "-links";
+    std::replace(links.begin(), links.end(), '/', '\\');
+    ASSERT_TRUE(PathExists(links + "\\good\\program")) << "the case fixture of CTest plants the products";
+    folder = CaseFolder("packtool-links");
+    std::string exe = folder + "\\links.exe", out;
+    EXPECT_EQ(1, RunPackTool("build \"" + links + "\\bad\" -o \"" + exe + "\"", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("error: program/secret.txt: a link to")) << out;
+    EXPECT_NE(std::string::npos, out.find("outside the product folder")) << out;
+    EXPECT_NE(std::string::npos, out.find("nothing written")) << out;
+    EXPECT_FALSE(PathExists(exe));
+
+    ASSERT_EQ(0, RunPackTool("build \"" + links + "\\good\" -o \"" + exe + "\"", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("warning: program/b.txt: a link to")) << out;
+    EXPECT_NE(std::string::npos, out.find("warning: program/docs: a link to")) << out;
+    std::string target = folder + "\\extracted", text;
+    ASSERT_EQ(0, RunPackTool("extract \"" + exe + "\" \"" + target + "\"", &out)) << out;
+    ASSERT_TRUE(ReadFileText(target + "\\program\\b.txt", &text));
+    EXPECT_EQ("inside", text);
+    ASSERT_TRUE(ReadFileText(target + "\\program\\docs\\init.cfg", &text));
+    EXPECT_EQ("[cfg]\r\n1=Links\r\n", text);
+}
+
 // An installer signed by build --sign (the signed fixture of CTest builds it
 // on the Linux side, where osslsigncode checks it and the uninstaller in its
 // package) installs silently; the uninstaller it installs is that signed

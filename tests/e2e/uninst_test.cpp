@@ -168,11 +168,13 @@ protected:
         std::vector<std::string> names;
         for (size_t at = 0; at < text.size();) {
             size_t end = text.find("\r\n", at);
-            // "time|name|folder": the name and the folder it started in.
+            // "time|name|folder" (brondale-launched adds its parent and
+            // elevation after them): the name and the folder it started in.
             std::string line = text.substr(at, end - at);
-            size_t folder = line.rfind('|');
-            size_t name = folder == std::string::npos || folder == 0 ? std::string::npos : line.rfind('|', folder - 1);
-            names.push_back(name == std::string::npos ? line : line.substr(name + 1));
+            size_t name = line.find('|');
+            size_t folder = name == std::string::npos ? name : line.find('|', name + 1);
+            size_t after = folder == std::string::npos ? folder : line.find('|', folder + 1);
+            names.push_back(name == std::string::npos ? line : line.substr(name + 1, after - name - 1));
             at = end == std::string::npos ? text.size() : end + 2;
         }
         return names;

@@ -8,6 +8,7 @@
 
 #include "wizard.h"
 
+#include <shlobj.h>
 #include <zlib.h>
 
 namespace {
@@ -106,8 +107,8 @@ protected:
         v2 = BuildInstaller(CaseFolder(name + "-v2"), "e2e-" + name + "-2", second);
         destination = CaseFolder(name + "-dest") + "\\" + name;
     }
-    // Starts exe and walks it to the progress page (the licence accepted).
-    HWND ToProgressOf(const std::string& exe) {
+    // Starts exe and walks it to the confirmation page, in Polish.
+    HWND ToConfirmationOf(const std::string& exe) {
         if (!Start(exe, folder + "\\temp", &run, environment))
             return nullptr;
         language = WaitForPage(run, "Choose Setup Language");
@@ -121,7 +122,12 @@ protected:
         HWND list = GetDlgItem(language, IDC_LANGUAGE_LIST);
         SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(polski - items.begin()), 0);
         Click(language, IDC_LANGUAGE_OK);
-        HWND confirm = WaitForPageWith(IDC_CONFIRM_TEXT);
+        return WaitForPageWith(IDC_CONFIRM_TEXT);
+    }
+    // On to the destination page (the licence accepted), which shows its
+    // proposal.
+    HWND ToDestinationOf(const std::string& exe) {
+        HWND confirm = ToConfirmationOf(exe);
         if (!confirm)
             return nullptr;
         Click(confirm, IDC_CONFIRM_INSTALL);
@@ -132,7 +138,11 @@ protected:
         if (!WaitUntil([](HWND p) { return IsWindowEnabled(GetDlgItem(p, IDC_LICENCE_NEXT)) != 0; }, licence))
             return nullptr;
         Click(licence, IDC_LICENCE_NEXT);
-        HWND page = WaitForPageWith(IDC_DESTINATION_PATH);
+        return WaitForPageWith(IDC_DESTINATION_PATH);
+    }
+    // On to the progress page, into the case's destination.
+    HWND ToProgressOf(const std::string& exe) {
+        HWND page = ToDestinationOf(exe);
         if (!page)
             return nullptr;
         SetItemText(page, IDC_DESTINATION_PATH, destination);
@@ -199,14 +209,19 @@ protected:
         for (int i = 0; i < 100 && PathExists(destination) && ListFolder(destination).empty(); ++i)
             Sleep(20);
     }
-    // A silent installation of exe into the destination; returns its log.
-    std::string InstallSilently(const std::string& exe) {
+    // A silent installation of exe into the destination (with switches
+    // before /D=, or with none when into is ""); returns its log.
+    std::string InstallSilently(const std::string& exe, const std::string& switches = "", DWORD expected = 0,
+                                const std::string& into = "*") {
         std::string log = folder + "\\silent.log";
         DeleteFileA(log.c_str());
         DWORD code = 99;
-        EXPECT_TRUE(Start(exe, folder + "\\temp", &run, environment, "/S /NOINFO /LOG=" + log + " /D=" + destination));
+        std::string arguments = "/S /NOINFO " + switches + " \"/LOG=" + log + "\"";
+        if (!into.empty())
+            arguments += " /D=" + (into == "*" ? destination : into);
+        EXPECT_TRUE(Start(exe, folder + "\\temp", &run, environment, arguments));
         EXPECT_TRUE(WaitExit(&run, 60000, &code));
-        EXPECT_EQ(0u, code);
+        EXPECT_EQ(expected, code);
         Sleep(200);  // the program started at the end has ended
         std::string text;
         ReadFileText(log, &text);
@@ -464,4 +479,148 @@ TEST_F(Upgrade, AnUpgradeChangingOneFileReplacesOnlyThatOne) {
     ASSERT_TRUE(ReadFileText(destination + "\\UnInstall\\Files.lst", &list));
     EXPECT_NE(std::string::npos, list.find(ListLine("data\\same.txt", "changed in version 2"))) << list;
     EXPECT_NE(std::string::npos, list.find(ListLine("readme.txt", before["readme.txt"].bytes))) << list;
+}
+
+namespace {
+
+ProductFiles Versioned(ProductFiles files, const std::string& version) {
+    Rename(&files["install\\init.cfg"], "Version=1.0.0", "Version=" + version);
+    return files;
+}
+
+bool Says(const std::string& log, const std::string& line) {
+    bool found = log.find(line) != std::string::npos;
+    EXPECT_TRUE(found) << line << "\nnot in\n" << log;
+    return found;
+}
+
+} // namespace
+
+// Version 2 into another folder moves the product there: once it is
+// registered, the first folder loses every file of version 1 and its
+// record, and the desktop shortcut that led into it (version 2 made none);
+// the next installation, on the page or silent, proposes the new folder;
+// the first folder's uninstaller (put back here) says its installation is
+// no longer the registered one and removes nothing. Moving back leaves only
+// what the user changed or added.
+TEST_F(Upgrade, InstallingIntoAnotherFolderMovesTheProduct) {
+    Prepare("Upgrade Move", Example("Upgrade Move", 2));
+    const std::string desktopLink = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\readme.txt.lnk";
+    const std::string menu = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + product;
+    DeleteFileA(desktopLink.c_str());
+    InstallSilently(v1);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_TRUE(PathExists(desktopLink));
+    const std::string first = destination;
+    ProductFiles record;
+    ReadTree(first + "\\UnInstall", "", &record);
+    ASSERT_TRUE(record.count("UnInst.exe") && record.count("UnInst.cfg") && record.count("Files.lst"));
+
+    destination = CaseFolder(product + "-moved") + "\\" + product;
+    const std::string second = destination;
+    std::string log = InstallSilently(v2, "/NODESKTOP");
+    EXPECT_FALSE(PathExists(first)) << "the move leaves nothing in the first folder";
+    EXPECT_EQ("new in version 2", Snapshot(second)["v2\\added.txt"].bytes);
+    Says(log, "earlier installation in " + first + ": the product moves to " + second + "\r\n");
+    Says(log, "earlier installation in " + first + ": its unchanged files and its record removed, the folder too");
+    DWORD type = 0;
+    std::string data;
+    ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "UninstallString", &type, &data));
+    EXPECT_EQ("\"" + second + "\\Uninstall\\UnInst.exe\"" + std::string(1, '\0'), data);
+    EXPECT_FALSE(PathExists(desktopLink)) << "it led into the first folder and was not made again";
+    EXPECT_EQ(second + "\\readme.txt", ReadShortcut(menu + "\\readme.txt.lnk").target) << "made again";
+
+    // The next installation follows the product.
+    HWND page = ToDestinationOf(v2);
+    ASSERT_NE(nullptr, page);
+    EXPECT_EQ(second, ItemText(page, IDC_DESTINATION_PATH));
+    Kill(&run);
+    log = InstallSilently(v2, "", 0, "");
+    Says(log, "destination: " + second + "\r\n");
+
+    WriteTree(first + "\\UnInstall", record);
+    std::string removal = folder + "\\removal.log";
+    ASSERT_TRUE(Start(first + "\\UnInstall\\UnInst.exe", CaseFolder(product + "-untemp"), &remover, {},
+                      "/S \"/LOG=" + removal + "\""));
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&remover, 30000, &code));
+    EXPECT_EQ(7u, code);
+    std::string said;
+    ASSERT_TRUE(ReadFileText(removal, &said));
+    EXPECT_TRUE(said.find("no longer the registered one") != std::string::npos ||
+                said.find("nie jest ju\xBF zarejestrowana") != std::string::npos)
+        << said;
+    Says(said, "\r\n    " + second + "\r\n");
+    EXPECT_EQ(record.size(), ListFolder(first + "\\UnInstall").size()) << "nothing removed";
+    EXPECT_TRUE(PathExists(second + "\\UnInstall\\UnInst.exe"));
+    for (const auto& f : record)
+        DeleteFileA((first + "\\UnInstall\\" + f.first).c_str());
+    RemoveDirectoryA((first + "\\UnInstall").c_str());
+    RemoveDirectoryA(first.c_str());
+
+    // Back to the first folder, with a file of the user's and one the user
+    // changed in the second.
+    ASSERT_TRUE(WriteFileText(second + "\\data\\mine.txt", "the user's own"));
+    ASSERT_TRUE(WriteFileText(second + "\\readme.txt", "changed by the user"));
+    log = InstallSilently(v1, "", 0, first);
+    EXPECT_TRUE(PathExists(first + "\\v1\\only.txt"));
+    EXPECT_EQ((std::vector<std::string>{"data\\", "readme.txt"}), ListFolder(second));
+    EXPECT_EQ(std::vector<std::string>{"mine.txt"}, ListFolder(second + "\\data"));
+    Says(log, second + "\\data\\mine.txt stays, changed or added");
+    Says(log, second + "\\readme.txt stays, changed or added");
+    Says(log, "earlier installation in " + second + ": its unchanged files and its record removed, the folder stays");
+    DeleteFileA((menu + "\\readme.txt.lnk").c_str());
+    DeleteFileA(desktopLink.c_str());
+    RemoveDirectoryA(menu.c_str());
+}
+
+// An older version over a newer one (versions compare as numbers: 2.9 is
+// older than 2.10): a silent run changes nothing and exits with 9; an
+// interactive one asks, naming both, and No changes nothing either;
+// /ALLOWDOWNGRADE installs it.
+TEST_F(Upgrade, AnOlderVersionOverANewerOneIsAskedOrRefused) {
+    Prepare("Upgrade Older", Versioned(Example("Upgrade Older", 2), "2.10"));
+    v1 = BuildInstaller(folder, "e2e-Upgrade Older-29", Versioned(Example(product, 1), "2.9"));
+    InstallSilently(v2);
+    ASSERT_FALSE(HasFailure());
+    const std::map<std::string, Seen> before = Snapshot(destination);
+    auto unchanged = [&](const char* when) {
+        std::map<std::string, Seen> now = Snapshot(destination);
+        EXPECT_EQ(Names(before), Names(now)) << when;
+        for (const auto& f : before)
+            EXPECT_TRUE(now[f.first] == f.second) << when << ": " << f.first;
+        DWORD type = 0;
+        std::string version;
+        EXPECT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "DisplayVersion", &type, &version));
+        EXPECT_EQ("2.10" + std::string(1, '\0'), version) << when;
+    };
+
+    std::string log = InstallSilently(v1, "", 9);
+    Says(log, "version 2.9 over the installed version 2.10: an older version over a newer one, nothing was changed");
+    Says(log, "exit code: 9\r\n");
+    unchanged("silent");
+
+    HWND confirm = ToConfirmationOf(v1);
+    ASSERT_NE(nullptr, confirm);
+    Click(confirm, IDC_CONFIRM_INSTALL);
+    HWND box = WaitForMessageBox(run);
+    ASSERT_NE(nullptr, box);
+    BoxInfo info = ReadBox(box);
+    EXPECT_EQ("Zainstalowana jest nowsza wersja programu:\r\n2.10\r\n\r\n"
+              "Zast\xB9pi\xE6 j\xB9 starsz\xB9 wersj\xB9 z tego instalatora?\r\n2.9",
+              info.text);
+    EXPECT_TRUE(info.yes && info.no);
+    Answer(box, IDNO);
+    DWORD code = 0;
+    ASSERT_TRUE(WaitExit(&run, 30000, &code));
+    EXPECT_EQ(1u, code);
+    unchanged("No");
+
+    log = InstallSilently(v1, "/ALLOWDOWNGRADE");
+    Says(log, "an older version over a newer one, allowed by /ALLOWDOWNGRADE");
+    DWORD type = 0;
+    std::string version;
+    ASSERT_TRUE(ReadValue(HKEY_LOCAL_MACHINE, kUninstallKey + product, "DisplayVersion", &type, &version));
+    EXPECT_EQ("2.9" + std::string(1, '\0'), version);
+    EXPECT_TRUE(PathExists(destination + "\\v1\\only.txt"));
 }

@@ -1,8 +1,9 @@
 // brondale-walk: clicks through an installer the way a user accepting every
 // default would, saving a screenshot of each page on the way.
 //   brondale-walk INSTALLER.exe OUT_FOLDER
-// Pages are told apart by their controls; each is captured once it has been
-// painted, then its forward button is pressed. Message boxes are captured and
+// It starts the installer as a desktop shell does, with the unelevated half
+// of its token. Pages are told apart by their controls; each is captured
+// once it has been painted, then its forward button is pressed. Message boxes are captured and
 // answered with their first button. Exits with the installer's exit code.
 #include <windows.h>
 
@@ -104,7 +105,10 @@ int main(int argc, char** argv) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     Installer run;
-    if (!Start(argv[1], std::string(temp) + "brondale-walk", &run)) {
+    // As the desktop's shell starts what a user opens: with the unelevated
+    // half of the token, so that the installer's elevated half installs and
+    // its user's half opens what the last page chose.
+    if (!StartUnelevated(argv[1], std::string(temp) + "brondale-walk", &run)) {
         fprintf(stderr, "brondale-walk: cannot start %s\n", argv[1]);
         return 2;
     }

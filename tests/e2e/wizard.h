@@ -48,7 +48,7 @@ protected:
     bool Launch(const std::string& name, const ProductFiles& files) {
         folder = CaseFolder(name);
         std::string exe = BuildInstaller(folder, "e2e-" + name, files, packOptions);
-        return Start(exe, folder + "\\temp", &run, environment);
+        return (unelevated ? StartUnelevated : Start)(exe, folder + "\\temp", &run, environment, "");
     }
     // Ok on the language page (the default, Polski); returns the
     // confirmation page.
@@ -158,6 +158,7 @@ protected:
     Installer shell;  // the stand-in desktop shell, when a case starts it
     std::map<std::string, std::string> environment;  // extra variables for the installer
     std::string packOptions;                           // for the packing tool
+    bool unelevated = false;  // start the installer as its user's half (StartUnelevated)
     std::string folder;
     HWND language = nullptr;
 };

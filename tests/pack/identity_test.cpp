@@ -4,6 +4,10 @@
 // other resources untouched, the headers consistent; and the refusals.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -190,6 +194,53 @@ Bytes StubWithResources() {
     return stub;
 }
 
+// BarePe with a third section, .rsrc at 0x3000 (file offset 0x800), whose
+// bytes tree (offsets relative to the section) are the resource directory.
+Bytes WithResourceSection(const Bytes& tree) {
+    Bytes b = BarePe();
+    size_t opt = 0x98, at = opt + 224 + 80;
+    uint32_t raw = static_cast<uint32_t>((tree.size() + 0x1FF) & ~size_t(0x1FF));
+    Put16(&b, 0x86, 3);
+    memcpy(&b[at], ".rsrc", 5);
+    Put32(&b, at + 8, static_cast<uint32_t>(tree.size()));
+    Put32(&b, at + 12, 0x3000);
+    Put32(&b, at + 16, raw);
+    Put32(&b, at + 20, 0x800);
+    Put32(&b, opt + 56, 0x3000 + ((raw + 0xFFF) & ~0xFFFu));
+    Put32(&b, opt + 96 + 16, 0x3000);
+    Put32(&b, opt + 96 + 20, static_cast<uint32_t>(tree.size()));
+    b.resize(0x800 + raw, 0);
+    std::copy(tree.begin(), tree.end(), b.begin() + 0x800);
+    return b;
+}
+
+// A hostile resource tree: count resources of type 10 (or of a type named by
+// nameLength letters, which a reader copies into each), names 1 to count,
+// all leading to one language directory and one data entry of blob bytes.
+Bytes SharedTree(uint32_t count, uint32_t blob, uint16_t nameLength = 0) {
+    uint32_t typeDir = 24, langDir = typeDir + 16 + 8 * count, entry = langDir + 24, nameAt = entry + 16;
+    uint32_t blobAt = (nameAt + 2 + 2 * nameLength + 7) & ~7u;
+    Bytes t(blobAt + blob, 'z');
+    std::fill(t.begin(), t.begin() + blobAt, 0);
+    Put16(&t, nameLength ? 12 : 14, 1);
+    Put32(&t, 16, nameLength ? 0x80000000u | nameAt : 10);
+    Put32(&t, 20, 0x80000000u | typeDir);
+    Put16(&t, typeDir + 14, static_cast<uint16_t>(count));
+    for (uint32_t i = 0; i < count; ++i) {
+        Put32(&t, typeDir + 16 + 8 * i, i + 1);
+        Put32(&t, typeDir + 20 + 8 * i, 0x80000000u | langDir);
+    }
+    Put16(&t, langDir + 14, 1);
+    Put32(&t, langDir + 16, 0x409);
+    Put32(&t, langDir + 20, entry);
+    Put32(&t, entry, 0x3000 + blobAt);
+    Put32(&t, entry + 4, blob);
+    Put16(&t, nameAt, nameLength);
+    for (uint32_t i = 0; i < nameLength; ++i)
+        Put16(&t, nameAt + 2 + 2 * i, 'A');
+    return WithResourceSection(t);
+}
+
 // An .ico file of a 16x16 bitmap image and a 256x256 PNG one.
 std::string IconFile() {
     std::string bitmap = std::string("\x28\0\0\0", 4) + std::string(60, 'b');
@@ -269,6 +320,21 @@ TEST(Identity, VersionResourceAndIconReadBackIndependently) {
     EXPECT_EQ(7u, resources.size()) << "two icons, two groups, a manifest and the version";
 }
 
+// An empty resource written last lies at the very end of its section
+// (here 512 bytes of tree and data, one file alignment): it reads back.
+TEST(Identity, AnEmptyResourceAtTheEndOfItsSectionReadsBack) {
+    Bytes out;
+    std::string error;
+    ASSERT_TRUE(WriteResources(BarePe(), {Res(1, 1, std::string(352, 'd')), Res(2, 1, "")}, &out, &error)) << error;
+    Pe pe(out);
+    ASSERT_EQ(512u, U32(out, pe.table + 40 * (pe.sections - 1) + 16)) << "the tree fills its section";
+    std::vector<Resource> back;
+    ASSERT_TRUE(ReadResources(out, &back, &error)) << error;
+    ASSERT_EQ(2u, back.size());
+    EXPECT_EQ(352u, back[0].data.size() + back[1].data.size());
+    EXPECT_TRUE(back[0].data.empty() || back[1].data.empty());
+}
+
 TEST(Identity, OnlyTheHeadersChangeAndTheNewSectionComesLast) {
     Bytes stub = StubWithResources();
     Bytes out;
@@ -339,6 +405,9 @@ TEST(Identity, TheInstallerProgramKeepsEveryResourceItHad) {
     EXPECT_EQ(1u, after.count("16/1/1045"));
 }
 
+// Stubs and icons that are damaged, or built to make a reader copy one
+// byte many times, are refused with a reason and nothing written (out keeps
+// its pattern); AddressSanitizer watches every row.
 TEST(Identity, WhatCannotBeStampedIsRefusedWithAReason) {
     Bytes stub = StubWithResources();
     Bytes signedStub = stub, crowded = BarePe(), damaged = stub, truncated(stub.begin(), stub.begin() + 0x90);
@@ -347,28 +416,136 @@ TEST(Identity, WhatCannotBeStampedIsRefusedWithAReason) {
     Put32(&crowded, 0x98 + 60, 0x1F0);                   // and the headers end before a fourth
     Pe pe(damaged);
     Put16(&damaged, pe.Offset(pe.Directory(2, 0)) + 14, 0x7FFF);  // entries past the section
+    Bytes bare = BarePe(), afterTable(bare.begin(), bare.begin() + 0x98 + 224 + 80), manySections = bare;
+    Bytes tableInData = bare, wideAlignment = bare, highIcon;
+    Put32(&tableInData, 0x98 + 60, 0x100);
+    manySections.resize(0x1400, 0);
+    Put16(&manySections, 0x86, 97);
+    Put32(&manySections, 0x98 + 60, 0x1200);
+    Put32(&wideAlignment, 0x98 + 32, 0x80000000u);
+    Put32(&wideAlignment, 0x98 + 36, 0x80000000u);
+    std::string error;
+    ASSERT_TRUE(WriteResources(BarePe(), {Res(3, 0xFFFF, "icon"), Res(14, 1, Group({0xFFFF}))}, &highIcon, &error));
+    std::string icon = IconFile(), sharedImages = icon, inDirectory = icon;
+    sharedImages.replace(6 + 16 + 12, 4, std::string("\x26\0\0\0", 4));  // image 2 where image 1 is
+    inDirectory.replace(6 + 12, 4, std::string("\x06\0\0\0", 4));       // image 1 over the directory
+    struct Row {
+        const char* label;
+        Bytes stub;
+        std::string icon;
+        const char* says;
+        std::string publisher = "Example Ltd";
+    } rows[] = {
+        {"no program", Bytes(4096, 0), "", "not a Windows program"},
+        {"cut within its headers", truncated, "", "its headers are cut short"},
+        {"cut after its section table", afterTable, "", "run past the end of the file"},
+        {"cut within a section", Bytes(bare.begin(), bare.begin() + 0x700), "", "section 2 (.data) lies past the end"},
+        {"section table past the headers", tableInData, "", "section table runs past its headers"},
+        {"97 sections", manySections, "", "more than the 96"},
+        {"2 GiB alignment", wideAlignment, "", "powers of two up to 64 KiB"},
+        {"signed", signedStub, "", "signed"},
+        {"no room for a section header", crowded, "", "no room"},
+        {"damaged resources", damaged, "", "damaged"},
+        {"resources sharing one blob", SharedTree(32000, 1 << 20), "", "share their data"},
+        {"a long type name over many resources", SharedTree(30000, 0, 0xFFFF), "", "damaged"},
+        {"no icon number left", highIcon, icon, "no icon numbers left"},
+        {"not an icon", stub, "GIF89a", "not an icon file"},
+        {"icon image outside the file", stub, icon.substr(0, 60), "outside the file"},
+        {"icon images sharing bytes", stub, sharedImages, "images 1 and 2 of the icon file share bytes"},
+        {"icon image over its directory", stub, inDirectory, "in its directory"},
+        {"version texts too long", stub, "", "too long for a version resource", std::string(40000, 'x')},
+    };
+    for (const Row& r : rows) {
+        InstallerIdentity identity = Identity();
+        identity.icon = r.icon;
+        identity.publisher = r.publisher;
+        Bytes out = {'u', 'n', 't', 'o', 'u', 'c', 'h', 'e', 'd'};
+        error.clear();
+        EXPECT_FALSE(StampInstaller(r.stub, identity, &out, &error)) << r.label;
+        EXPECT_NE(std::string::npos, error.find(r.says)) << r.label << ": " << error;
+        EXPECT_EQ(9u, out.size()) << r.label << ": nothing written";
+    }
+}
+
+namespace {
+
+// Runs the native tool (AddressSanitizer build) in folder; *output gets its
+// standard output and error together. Returns the exit code.
+int RunTool(const std::filesystem::path& folder, const std::string& arguments, std::string* output) {
+    std::string command = "cd '" + folder.string() + "' && '" BRONDALE_PACK_TOOL "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    output->clear();
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output->append(buffer, n);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void Save(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+} // namespace
+
+// The packing tool itself refuses a hostile stub or icon with a message, no
+// sanitizer report, nothing at -o and under 1 GB of memory.
+TEST(Identity, TheToolRefusesHostileStubsAndIconsWithNothingWritten) {
+    namespace fs = std::filesystem;
+    fs::path work = fs::temp_directory_path() / ("brondale-hostile-stub-" + std::to_string(getpid()));
+    fs::remove_all(work);
+    fs::create_directories(work / "out");
+    fs::copy(BRONDALE_EXAMPLE, work / "P", fs::copy_options::recursive);
+    Save(work / "UnInst.exe", "MZ");
+    Bytes bare = BarePe(), installer;
+    {
+        std::ifstream in(BRONDALE_INSTALLER_PROGRAM, std::ios::binary);
+        installer.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string icon = IconFile();
+    icon.replace(6 + 16 + 12, 4, std::string("\x26\0\0\0", 4));
     struct Row {
         const char* label;
         Bytes stub;
         std::string icon;
         const char* says;
     } rows[] = {
-        {"no program", Bytes(4096, 0), "", "not a Windows program"},
-        {"cut short", truncated, "", "not a Windows program"},
-        {"signed", signedStub, "", "signed"},
-        {"no room for a section header", crowded, "", "no room"},
-        {"damaged resources", damaged, "", "damaged"},
-        {"not an icon", stub, "GIF89a", "not an icon file"},
-        {"icon image outside the file", stub, IconFile().substr(0, 60), "outside the file"},
+        {"a program cut after its section table", Bytes(bare.begin(), bare.begin() + 0x98 + 224 + 80), "",
+         "run past the end of the file"},
+        {"resources sharing one blob", SharedTree(32000, 1400 * 1024), "", "share their data"},
+        {"icon images sharing bytes", StubWithResources(), icon, "share bytes"},
+        {"the installer program cut after its section table", installer, "", "run past the end of the file"},
     };
-    for (const Row& r : rows) {
-        InstallerIdentity identity = Identity();
-        identity.icon = r.icon;
-        Bytes out = {'u', 'n', 't', 'o', 'u', 'c', 'h', 'e', 'd'};
-        std::string error;
-        EXPECT_FALSE(StampInstaller(r.stub, identity, &out, &error)) << r.label;
-        EXPECT_NE(std::string::npos, error.find(r.says)) << r.label << ": " << error;
+    for (Row& r : rows) {
+        if (r.stub.empty())
+            continue;  // the Windows build folder is not built
+        if (r.stub == installer) {
+            Pe pe(installer);
+            r.stub.resize(pe.table + 40 * pe.sections);
+            Put32(&r.stub, pe.opt + 96 + 16, 0);  // no resources, so that only the headers are read
+            Put32(&r.stub, pe.opt + 96 + 20, 0);
+        }
+        Save(work / "stub.exe", std::string(r.stub.begin(), r.stub.end()));
+        fs::remove(work / "P/install/setup.ico");
+        if (!r.icon.empty())
+            Save(work / "P/install/setup.ico", r.icon);
+        std::string out;
+        EXPECT_EQ(1, RunTool(work, "build P -o out/Setup.exe --stub stub.exe --uninstaller UnInst.exe", &out))
+            << r.label << ": " << out;
+        EXPECT_NE(std::string::npos, out.find(r.says)) << r.label << ": " << out;
+        EXPECT_NE(std::string::npos, out.find("nothing written")) << r.label << ": " << out;
+        EXPECT_EQ(std::string::npos, out.find("Sanitizer")) << r.label << ": " << out;
+        EXPECT_TRUE(fs::is_empty(work / "out")) << r.label;
+        // The largest resident set of any tool run so far (kilobytes): a
+        // reader that copied each shared blob again took gigabytes.
+        struct rusage usage;
+        ASSERT_EQ(0, getrusage(RUSAGE_CHILDREN, &usage));
+        EXPECT_LT(usage.ru_maxrss, 1024L * 1024) << r.label << ": peak memory of the tool, KiB";
     }
+    fs::remove_all(work);
 }
 
 TEST(Identity, VersionsAreOneToFourNumbersUpTo65535) {

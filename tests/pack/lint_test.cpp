@@ -277,3 +277,57 @@ TEST(PackTool, PlanNamesTheProductsProgramAsItsIcon) {
     plan = DescribePlan(install, {{"bin\\Iconic.exe", 10}});
     EXPECT_NE(std::string::npos, plan.find("DisplayIcon = \"DEST\\Uninstall\\UnInst.exe\"\n")) << plan;
 }
+
+// A product that may install for one user runs without administrator
+// rights: lint refuses its HKEY_LOCAL_MACHINE values and any Scope it does
+// not know; plan says whom it installs for and where.
+TEST(PackTool, LintAndPlanFollowTheScope) {
+    struct Row {
+        const char* scope;
+        std::vector<std::string> errors;  // where each error is found
+        const char* installedFor;
+        const char* entry;
+        const char* json;  // plan --json's scope and folders
+    } rows[] = {
+        {"", {}, "Installed for: every user", "Uninstall entry: HKEY_LOCAL_MACHINE\\",
+         "\"scope\": \"machine\", \"proposedFolder\": \"<Program Files>\\\\Scoped\", \"folderForOneUser\": \"\""},
+        {"machine", {}, "Installed for: every user", "Uninstall entry: HKEY_LOCAL_MACHINE\\", "\"scope\": \"machine\""},
+        {"user", {"reg.cfg [key] 2"}, "Installed for: the user who runs it",
+         "Uninstall entry: HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Scoped\n",
+         "\"scope\": \"user\", \"proposedFolder\": \"<LOCALAPPDATA>\\\\Programs\\\\Scoped\", \"folderForOneUser\": \"\""},
+        {"Choose", {"reg.cfg [key] 2"}, "Installed for: every user or one user",
+         "(on 64-bit Windows below SOFTWARE\\WOW6432Node), or for one user HKEY_CURRENT_USER\\",
+         "\"scope\": \"choose\", \"proposedFolder\": \"<Program Files>\\\\Scoped\", "
+         "\"folderForOneUser\": \"<LOCALAPPDATA>\\\\Programs\\\\Scoped\""},
+        {"everyone", {"init.cfg [product] Scope"}, "Scope is not machine, user or choose",
+         "Uninstall entry: HKEY_LOCAL_MACHINE\\", "\"scope\": \"machine\""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.scope);
+        fs::path p = Folder("scope");
+        std::string init = "[cfg]\r\n1=Scoped\r\n[product]\r\nScope=" + std::string(r.scope) + "\r\n";
+        std::string reg = "[index]\r\nmax=3\r\n[key]\r\n1=HKEY_CURRENT_USER\\Software\\Scoped\r\n"
+                          "2=HKEY_LOCAL_MACHINE\\Software\\Scoped\r\n[name]\r\n1=A\r\n2=B\r\n"
+                          "[type]\r\n1=3\r\n2=3\r\n[value]\r\n1=x\r\n2=y\r\n";
+        Put(p / "install/init.cfg", init);
+        Put(p / "install/reg.cfg", reg);
+        Put(p / "install/UnInst.dat", "MZ");
+        Put(p / "program/x.exe", "MZ");
+        std::vector<SectionFile> sections[3];
+        std::vector<Finding> findings;
+        std::string error;
+        ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &findings, &error)) << error;
+        std::vector<std::string> errors;
+        for (const Finding& f : LintProduct(sections, 1250))
+            if (f.error)
+                errors.push_back(f.where);
+        EXPECT_EQ(r.errors, errors);
+        std::string plan = DescribePlan({{"init.cfg", init}, {"reg.cfg", reg}, {"UnInst.dat", "MZ"}}, {{"x.exe", 2}});
+        EXPECT_NE(std::string::npos, plan.find(r.installedFor)) << plan;
+        EXPECT_NE(std::string::npos, plan.find(r.entry)) << plan;
+        std::string json =
+            PlanJson(MakePlan({{"init.cfg", init}, {"reg.cfg", reg}, {"UnInst.dat", "MZ"}}, {{"x.exe", 2}}), 1250);
+        EXPECT_NE(std::string::npos, json.find(r.json)) << json;
+        fs::remove_all(p);
+    }
+}

@@ -7,7 +7,12 @@
 #include <fstream>
 #include <map>
 
+#include <sys/stat.h>
+
+#include "pack/extract.h"
+#include "pack/handles.h"
 #include "pack/product.h"
+#include "pack/writer.h"
 
 namespace fs = std::filesystem;
 
@@ -117,6 +122,9 @@ TEST(ReadProduct, LinksAndNamesWindowsWouldMerge) {
     Touch(p / "program" / "\xC5\xBC\xC3\xB3\xC5\x82w.txt");  // żółw.txt
     Touch(p / "program" / "data");
     Touch(p / "program" / "DATA" / "x.txt");
+    fs::create_symlink("loop-b", p / "program" / "loop-a");
+    fs::create_symlink("loop-a", p / "program" / "loop-b");
+    ASSERT_EQ(0, mkfifo((p / "program" / "pipe").c_str(), 0600)) << "the walk must not wait on it";
     std::vector<SectionFile> sections[3];
     std::vector<Finding> findings;
     std::string error;
@@ -147,6 +155,8 @@ TEST(ReadProduct, LinksAndNamesWindowsWouldMerge) {
         {"program/xt_connmark.h", true, "one file on Windows with program/xt_CONNMARK.h"},
         {"program/\xC5\xBC\xC3\xB3\xC5\x82w.txt", true, "one file on Windows with program/\xC5\xBB\xC3\xB3\xC5\x82w.txt"},
         {"program/data", true, "one file on Windows with program/DATA/x.txt"},
+        {"program/loop-a", true, "a link to loop-b, which leads round in a circle"},
+        {"program/pipe", false, "neither a file nor a folder: left out"},
     };
     for (const Row& r : rows) {
         const Finding* f = FindingAt(findings, r.where);
@@ -154,7 +164,7 @@ TEST(ReadProduct, LinksAndNamesWindowsWouldMerge) {
         EXPECT_EQ(r.error, f->error) << r.where;
         EXPECT_NE(std::string::npos, f->message.find(r.says)) << r.where << ": " << f->message;
     }
-    EXPECT_EQ(6, CountErrors(findings)) << "every problem in one pass";
+    EXPECT_EQ(8, CountErrors(findings)) << "every problem in one pass";
     fs::remove_all(p);
     fs::remove_all(outside);
 }
@@ -173,4 +183,120 @@ TEST(ReadProduct, MissingFoldersAreNamed) {
     EXPECT_FALSE(ReadProduct((p / "nothing-here").string(), 1250, sections, &findings, &error));
     EXPECT_NE(std::string::npos, error.find("is not a folder")) << error;
     fs::remove_all(p);
+}
+
+// What the walk opened is what is packed: a folder and a file swapped for
+// links out of the product after the walk change nothing in the installer;
+// a walk after the swap refuses both links.
+TEST(ReadProduct, WhatTheWalkHeldIsWhatIsPacked) {
+    fs::path p = Product("held"), outside = Product("held-outside");
+    Touch(p / "install" / "init.cfg", "[cfg]\r\n1=Held\r\n");
+    Touch(p / "program" / "top.txt", "inside top");
+    Touch(p / "program" / "sub" / "deep.txt", "inside deep");
+    Touch(outside / "sub" / "deep.txt", "outside deep");
+    Touch(outside / "secret.txt", "outside secret");
+    std::vector<SectionFile> sections[3];
+    std::vector<Finding> findings;
+    std::string error;
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &findings, &error)) << error;
+    ASSERT_EQ(0, CountErrors(findings));
+    fs::rename(p / "program" / "sub", p / "program" / "sub.old");
+    fs::create_directory_symlink(outside / "sub", p / "program" / "sub");
+    fs::rename(p / "program" / "top.txt", p / "program" / "top.old");
+    fs::create_symlink(outside / "secret.txt", p / "program" / "top.txt");
+
+    std::map<std::string, std::string> content;
+    for (const SectionFile& f : sections[2])
+        content[f.name] = FileContent(f);
+    EXPECT_EQ("inside top", content["top.txt"]);
+    EXPECT_EQ("inside deep", content["sub\\deep.txt"]);
+    std::vector<unsigned char> stub = {'M', 'Z'};
+    stub.resize(4096, 0);
+    fs::path installer = p.string() + ".exe", extracted = p.string() + "-extracted";
+    fs::remove_all(extracted);
+    ASSERT_TRUE(WriteInstaller(stub, sections, installer.string(), 6, &error)) << error;
+    ASSERT_TRUE(ExtractPackage(installer.string(), extracted.string(), 1250, &error)) << error;
+    std::ifstream top(extracted / "program" / "top.txt"), deep(extracted / "program" / "sub" / "deep.txt");
+    EXPECT_EQ("inside top", std::string((std::istreambuf_iterator<char>(top)), std::istreambuf_iterator<char>()));
+    EXPECT_EQ("inside deep", std::string((std::istreambuf_iterator<char>(deep)), std::istreambuf_iterator<char>()));
+
+    findings.clear();
+    ASSERT_TRUE(ReadProduct(p.string(), 1250, sections, &findings, &error)) << error;
+    for (const char* where : {"program/sub", "program/top.txt"}) {
+        const Finding* f = FindingAt(findings, where);
+        ASSERT_NE(nullptr, f) << where;
+        EXPECT_TRUE(f->error && f->message.find("outside the product folder") != std::string::npos) << f->message;
+    }
+    fs::remove_all(p);
+    fs::remove_all(outside);
+    fs::remove_all(extracted);
+    fs::remove(installer);
+}
+
+// The decisions the walk's handles make, name by name: a name opened as
+// itself is never followed through a link or into a pipe, whatever the
+// listing saw before; through a link, loops and dead ends are named, and
+// only what the system says lies below the product folder counts as inside.
+TEST(HeldHandles, OpenAsItselfOrThroughALink) {
+    fs::path p = Product("handles"), outside = Product("handles-outside");
+    fs::path sibling = p.string() + "-sibling";
+    fs::create_directories(sibling);
+    Touch(p / "file.txt");
+    fs::create_directories(p / "folder");
+    fs::create_symlink("file.txt", p / "link-file");
+    fs::create_directory_symlink("folder", p / "link-folder");
+    fs::create_symlink("loop-b", p / "loop-a");
+    fs::create_symlink("loop-a", p / "loop-b");
+    fs::create_symlink("nowhere", p / "dangling");
+    ASSERT_EQ(0, mkfifo((p / "pipe").c_str(), 0600));
+    fs::create_symlink("pipe", p / "link-pipe");
+    fs::create_directory_symlink(outside, p / "link-outside");
+    fs::create_directory_symlink(sibling, p / "link-sibling");
+    std::string error, why;
+    Held root = OpenProductFolder(p.string(), &error);
+    ASSERT_TRUE(root) << error;
+    struct Row {
+        const char* name;
+        OpenAs as;
+        OpenVerdict verdict;
+        bool inside;
+    } rows[] = {
+        {"file.txt", OpenAs::File, OpenVerdict::Opened, true},
+        {"folder", OpenAs::Folder, OpenVerdict::Opened, true},
+        {"link-file", OpenAs::File, OpenVerdict::Link, false},
+        {"link-folder", OpenAs::Folder, OpenVerdict::Link, false},
+        {"folder", OpenAs::File, OpenVerdict::NotPlain, false},
+        {"file.txt", OpenAs::Folder, OpenVerdict::NotPlain, false},
+        {"pipe", OpenAs::File, OpenVerdict::NotPlain, false},
+        {"gone", OpenAs::File, OpenVerdict::Missing, false},
+        {"link-file", OpenAs::ThroughLink, OpenVerdict::Opened, true},
+        {"link-folder", OpenAs::ThroughLink, OpenVerdict::Opened, true},
+        {"loop-a", OpenAs::ThroughLink, OpenVerdict::Loops, false},
+        {"dangling", OpenAs::ThroughLink, OpenVerdict::Missing, false},
+        {"link-pipe", OpenAs::ThroughLink, OpenVerdict::NotPlain, true},
+        {"link-outside", OpenAs::ThroughLink, OpenVerdict::Opened, false},
+        {"link-sibling", OpenAs::ThroughLink, OpenVerdict::Opened, false},  // its name starts like the folder's
+    };
+    for (const Row& r : rows) {
+        Held item;
+        EXPECT_EQ(static_cast<int>(r.verdict), static_cast<int>(OpenItem(root, r.name, r.as, &item, &why)))
+            << r.name << " " << static_cast<int>(r.as);
+        EXPECT_EQ(r.inside, item && LiesInside(item, root)) << r.name;
+    }
+    Held file, link;
+    ASSERT_EQ(OpenVerdict::Opened, OpenItem(root, "file.txt", OpenAs::File, &file, &why));
+    ASSERT_EQ(OpenVerdict::Opened, OpenItem(root, "link-file", OpenAs::ThroughLink, &link, &why));
+    EXPECT_TRUE(SameItem(file, link));
+    EXPECT_FALSE(SameItem(file, root));
+    std::vector<std::pair<std::string, ItemKind>> entries;
+    ASSERT_TRUE(ListFolder(root, &entries, &error)) << error;
+    std::map<std::string, ItemKind> kinds(entries.begin(), entries.end());
+    EXPECT_EQ(ItemKind::File, kinds["file.txt"]);
+    EXPECT_EQ(ItemKind::Folder, kinds["folder"]);
+    EXPECT_EQ(ItemKind::Link, kinds["link-folder"]);
+    EXPECT_EQ(ItemKind::Other, kinds["pipe"]);
+    EXPECT_TRUE(std::is_sorted(entries.begin(), entries.end()));
+    fs::remove_all(p);
+    fs::remove_all(outside);
+    fs::remove_all(sibling);
 }

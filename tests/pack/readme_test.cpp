@@ -144,6 +144,7 @@ TEST(PackTool, TheReadmeManifestFollowsTheSchemasRules) {
     std::vector<std::string> lines = ReadmeManifest();
     ASSERT_FALSE(lines.empty()) << "no manifest in the README";
     std::map<std::string, std::string> root, entry;
+    std::vector<std::string> scopes, customs;  // each installer entry's Scope and Custom switch
     std::set<long> returned;
     std::string section;
     for (const std::string& line : lines) {
@@ -161,6 +162,13 @@ TEST(PackTool, TheReadmeManifestFollowsTheSchemasRules) {
             EXPECT_TRUE(kResponses.count(kv.second)) << "not a response the schema names: " << kv.second;
         } else if (section == "AppsAndFeaturesEntries") {
             entry[kv.first] = kv.second;
+        } else if (section == "Installers") {
+            if (line.compare(0, 4, "  - ") == 0)
+                scopes.emplace_back(), customs.emplace_back();
+            if (kv.first == "Scope" && !scopes.empty())
+                scopes.back() = kv.second;
+            if (kv.first == "Custom" && !customs.empty())
+                customs.back() = kv.second;
         }
     }
     // An inline list: [3010, 1641].
@@ -182,6 +190,17 @@ TEST(PackTool, TheReadmeManifestFollowsTheSchemasRules) {
     EXPECT_EQ(init.Get("cfg", "1"), entry["DisplayName"]);
     EXPECT_EQ(init.Get("product", "Publisher"), entry["Publisher"]);
     EXPECT_EQ(init.Get("product", "Version"), entry["DisplayVersion"]);
+    // One installer entry for each scope the product's Scope allows, each
+    // with the switch that picks it.
+    EXPECT_FALSE(root.count("Scope")) << "the scope belongs to each installer entry";
+    std::string scope = init.Get("product", "Scope");
+    std::vector<std::string> expected = scope == "choose" ? std::vector<std::string>{"machine", "user"}
+                                        : scope == "user" ? std::vector<std::string>{"user"}
+                                                          : std::vector<std::string>{"machine"};
+    EXPECT_EQ(expected, scopes);
+    if (scope == "choose") {
+        EXPECT_EQ((std::vector<std::string>{"/ALLUSERS", "/CURRENTUSER"}), customs);
+    }
 }
 
 // Every text ID the installer and the uninstaller show is in the README's

@@ -221,7 +221,27 @@ void EndProduct(const std::string& key) {
     SetListDigest(key, nullptr);
 }
 
-void SetListDigest(const std::string& key, const char* text) {
+void SetMachineText(const std::string& key, const char* name, const char* text) {
+#ifdef _WIN32
+    HKEY h;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
+        ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot create " << key;
+        return;
+    }
+    if (text)
+        RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(strlen(text) + 1));
+    else
+        RegDeleteValueA(h, name);
+    RegCloseKey(h);
+#else
+    PosixSetRegistryValue(key.c_str(), name, text);
+#endif
+}
+
+void SetListDigest(const std::string& key, const char* text) { SetMachineValue(key, kFileListDigestValue, text); }
+
+void SetMachineValue(const std::string& key, const char* name, const char* text) {
 #ifdef _WIN32
     if (!text) {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
@@ -233,11 +253,10 @@ void SetListDigest(const std::string& key, const char* text) {
         ADD_FAILURE() << "cannot create " << key;
         return;
     }
-    RegSetValueExA(h, kFileListDigestValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   static_cast<DWORD>(strlen(text) + 1));
+    RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), static_cast<DWORD>(strlen(text) + 1));
     RegCloseKey(h);
 #else
-    PosixSetRegistryValue(key.c_str(), kFileListDigestValue, text);
+    PosixSetRegistryValue(key.c_str(), name, text);
 #endif
 }
 

@@ -66,6 +66,10 @@ void MakeOld(const std::string& path);
 // The kept copies (package/record.h) below folder, as ListTree names them.
 std::vector<std::string> KeptNames(const std::string& folder);
 
+// A REG_SZ value of a key below HKEY_LOCAL_MACHINE (made when missing); a
+// null text deletes the value.
+void SetMachineText(const std::string& key, const char* name, const char* text);
+
 // The program section of a named product: an Install folder whose init.cfg
 // names product, set as scratch key 9, and the program-section flag on.
 // Returns the product's Uninstall key; EndProduct puts both back and
@@ -75,6 +79,8 @@ void EndProduct(const std::string& key);
 // The FileListDigest value of key below HKEY_LOCAL_MACHINE set to text;
 // removed (with the key) when text is null.
 void SetListDigest(const std::string& key, const char* text);
+// The same for any REG_SZ value name; with a null text the whole key goes.
+void SetMachineValue(const std::string& key, const char* name, const char* text);
 // An earlier installation's uninstall record naming key, and its file list
 // with a line per file and the list's digest stored under key: the files
 // (relative path to bytes) to add to a target as UnInstall\UnInst.cfg and

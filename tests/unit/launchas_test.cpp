@@ -48,7 +48,7 @@ TEST(LaunchAs, TheDesktopShellIsComparedWithThisToken) {
             << " own " << r.own;
 }
 
-TEST(LaunchAs, AnElevatedRunNeverOpensADocumentOrHandsItsRightsOn) {
+TEST(LaunchAs, AnElevatedRunNeverHandsItsRightsOn) {
     const bool kProgram = true, kDocument = false;
     const LaunchSituation split = {kElevationFull, false, false, kShellUnelevatedHalf};
     const LaunchSituation shoulder = {kElevationFull, false, false, kShellOtherUser};
@@ -58,6 +58,7 @@ TEST(LaunchAs, AnElevatedRunNeverOpensADocumentOrHandsItsRightsOn) {
     const LaunchSituation systemAtDesk = {kElevationDefault, true, false, kShellOtherUser};
     const LaunchSituation systemNoShell = {kElevationDefault, true, false, kShellMissing};
     const LaunchSituation sameRights = {kElevationFull, false, false, kShellSameRights};
+    const LaunchSituation silentSameRights = {kElevationFull, false, true, kShellSameRights};
     const LaunchSituation silentSplit = {kElevationFull, false, true, kShellUnelevatedHalf};
     const LaunchSituation silentNoShell = {kElevationFull, false, true, kShellMissing};
     const LaunchSituation unknown = {0, false, false, kShellMissing};
@@ -88,7 +89,12 @@ TEST(LaunchAs, AnElevatedRunNeverOpensADocumentOrHandsItsRightsOn) {
         {"SYSTEM at a user's desk: document", systemAtDesk, kLaunchInformation, kDocument, kLaunchThroughShell},
         {"SYSTEM, no shell: program", systemNoShell, kLaunchAlways, kProgram, kLaunchNot},
         {"shell with these rights: program", sameRights, kLaunchAlways, kProgram, kLaunchProcess},
-        {"shell with these rights: document", sameRights, kLaunchInformation, kDocument, kLaunchNot},
+        {"shell with these rights: information file", sameRights, kLaunchInformation, kDocument, kLaunchDirect},
+        {"shell with these rights: chosen document", sameRights, kLaunchChosen, kDocument, kLaunchDirect},
+        {"shell with these rights: always-opened document", sameRights, kLaunchAlways, kDocument, kLaunchDirect},
+        {"shell with these rights: information file that is a program", sameRights, kLaunchInformation, kProgram,
+         kLaunchProcess},
+        {"silent, shell with these rights: document", silentSameRights, kLaunchChosen, kDocument, kLaunchDirect},
         {"silent, split token: document", silentSplit, kLaunchChosen, kDocument, kLaunchThroughShell},
         {"silent, elevated, no shell: program", silentNoShell, kLaunchAlways, kProgram, kLaunchNot},
         {"token unreadable: program", unknown, kLaunchAlways, kProgram, kLaunchNot},

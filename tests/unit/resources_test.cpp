@@ -320,7 +320,10 @@ TEST(Resources, ManifestAsksForCommonControls6) {
         EXPECT_NE(std::string::npos, text.find(part)) << part;
 }
 
-TEST(Resources, BothProgramsAskForAdministratorRights) {
+// Both start with the rights of whoever started them: a run for every user
+// elevates itself by starting an elevated half, a run for one user never
+// asks for rights it does not need.
+TEST(Resources, BothProgramsRunAsTheirUserStartedThem) {
     HMODULE uninstaller = LoadLibraryExA(BRONDALE_UNINSTALLER_EXE, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, uninstaller);
     struct Row {
@@ -335,10 +338,9 @@ TEST(Resources, BothProgramsAskForAdministratorRights) {
         std::string text = Manifest(r.module);
         EXPECT_NE(std::string::npos, text.find(r.identity)) << r.program;
         EXPECT_NE(std::string::npos, text.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">")) << r.program;
-        EXPECT_NE(std::string::npos,
-                  text.find("<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"))
+        EXPECT_NE(std::string::npos, text.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"))
             << r.program;
-        EXPECT_EQ(std::string::npos, text.find("asInvoker")) << r.program;
+        EXPECT_EQ(std::string::npos, text.find("requireAdministrator")) << r.program;
     }
     FreeLibrary(uninstaller);
 }
@@ -387,10 +389,11 @@ TEST(DllSearch, BothProgramsImportOnlyTheSystemsKnownDlls) {
     // A DLL imported at load time is looked for beside the program before
     // any restriction can act, unless the system keeps it among its known
     // DLLs; everything else (CNG, say) is bound at run time from the system
-    // folder. ntdll.dll is mapped into every process by the system before
-    // any DLL is looked for.
-    const std::vector<std::string> known = {"ntdll.dll", "ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll", "ole32.dll", "OLEAUT32.dll",
-                                            "SHELL32.dll", "USER32.dll", "GDI32.dll", "COMDLG32.dll", "SHLWAPI.dll"};
+    // folder. ntdll is mapped into every process by the system before the
+    // program's imports are looked for at all.
+    const std::vector<std::string> known = {"ADVAPI32.dll", "KERNEL32.dll", "msvcrt.dll",  "ole32.dll",
+                                            "OLEAUT32.dll", "SHELL32.dll",  "USER32.dll",  "GDI32.dll",
+                                            "COMDLG32.dll", "SHLWAPI.dll",  "ntdll.dll"};
     for (const char* program : {BRONDALE_INSTALLER_EXE, BRONDALE_UNINSTALLER_EXE}) {
         std::vector<std::string> imported = ImportedDlls(program);
         EXPECT_GE(imported.size(), 3u) << program;

@@ -10,6 +10,8 @@
 #include "trust/scratch.h"
 #include "trust/folder.h"
 #include "trust/held.h"
+#include "trust/leftovers.h"
+#include "trust/tempfolder.h"
 #ifdef _WIN32
 #include <aclapi.h>
 #else
@@ -25,6 +27,13 @@ protected:
     void TearDown() override { memcpy(tmp_dir(), saved, sizeof saved); }
     char saved[MAX_PATH];
 };
+
+// The temporary folder as the system names it.
+std::string Temp() {
+    char temp[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof temp, temp);
+    return n > 0 && n < sizeof temp ? temp : "";
+}
 
 // True when the folder lets other users in. Wine derives a folder's
 // descriptor from its Unix mode bits and the descriptor it was made with;
@@ -130,7 +139,7 @@ TEST_F(Scratch, GetCfgCreatesLangAndInstallAndRecordsThem) {
     GetTempPathA(sizeof temp, temp);
     std::string names[2];
     for (std::string& scratch : names) {
-        ASSERT_FALSE(ustawtmp());
+        ASSERT_FALSE(ustawtmp(Temp().c_str()));
         scratch = tmp_dir();
         ASSERT_TRUE(IsRandomName(scratch, temp)) << scratch;
         GetCfg();
@@ -149,7 +158,7 @@ TEST_F(Scratch, GetCfgCreatesLangAndInstallAndRecordsThem) {
 // the folders are held without delete sharing, so no rename and no delete
 // gets through until the end of the run; files still go in.
 TEST_F(Scratch, TheHeldFoldersCannotBeRenamedOrDeletedUntilTheEnd) {
-    ASSERT_FALSE(ustawtmp());
+    ASSERT_FALSE(ustawtmp(Temp().c_str()));
     std::string scratch = tmp_dir();
     GetCfg();
     ASSERT_TRUE(WriteBytes(scratch + "\\Install\\init.cfg", FromText("[cfg]\r\n")));
@@ -174,7 +183,7 @@ TEST_F(Scratch, TheHeldFoldersCannotBeRenamedOrDeletedUntilTheEnd) {
 }
 
 TEST_F(Scratch, TheScratchFolderKeepsOtherUsersOut) {
-    ASSERT_FALSE(ustawtmp());
+    ASSERT_FALSE(ustawtmp(Temp().c_str()));
     std::string scratch = tmp_dir();
     GetCfg();
     std::string plain = NewFolder("plain") + "\\made-the-default-way";
@@ -231,6 +240,53 @@ TEST_F(Scratch, ShutdownNeverEntersALinkInTheFoldersPlace) {
     EXPECT_FALSE(EmptyScratch()) << "no scratch folder chosen";
 }
 
+TEST(Leftovers, OnlyOurNamesCount) {
+    struct Row {
+        const char* name;
+        bool ours;
+    } rows[] = {
+        {"Brondale0123456789abcdef", true},       {"BrondaleUnInst0123456789abcdef", true},
+        {"Brondale0123456789ABCDEF", false},      {"Brondale0123456789abcde", false},
+        {"Brondale0123456789abcdef0", false},     {"BrondaleUnInst0123456789abcde", false},
+        {"Brondale0123456789abcdeg", false},      {"brondale0123456789abcdef", false},
+        {"BrondaleUninst0123456789abcdef", false}, {"Brondale", false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.ours, IsScratchFolderName(r.name)) << r.name;
+}
+
+// The folders that runs which did not end left are removed whole, the
+// installer's and the uninstaller's; a live run's (held), a name of another
+// form and a file of our name stay.
+TEST(Leftovers, FoldersOfDeadRunsGoAndEveryOtherStays) {
+    std::string temp = NewFolder("leftovers") + "\\";
+    const std::string dead[] = {temp + "Brondale0123456789abcdef", temp + "BrondaleUnInst00000000000000ff"};
+    for (const std::string& folder : dead) {
+        HANDLE h = CreateHeldFolder(folder.c_str());
+        ASSERT_NE(INVALID_HANDLE_VALUE, h) << folder;
+        ReleaseHeld(&h);
+        ASSERT_TRUE(CreateDirectoryA((folder + "\\Lang").c_str(), nullptr));
+        ASSERT_TRUE(WriteBytes(folder + "\\Lang\\English.lng", FromText("[lng]\r\n")));
+        ASSERT_TRUE(WriteBytes(folder + "\\init.cfg", FromText("[cfg]\r\n")));
+    }
+    std::string live = temp + "Brondalefedcba9876543210";
+    HANDLE held = CreateHeldFolder(live.c_str());
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ASSERT_TRUE(CreateDirectoryA((temp + "Brondale-fedcba987654321").c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(temp + "Brondale1111111111111111", FromText("a file")));
+
+    EXPECT_EQ(2u, RemoveDeadScratchFolders(temp.c_str()));
+    for (const std::string& folder : dead)
+        EXPECT_FALSE(Exists(folder)) << folder;
+    EXPECT_TRUE(IsFolder(live)) << "a live run's";
+    EXPECT_TRUE(IsFolder(temp + "Brondale-fedcba987654321"));
+    EXPECT_TRUE(Exists(temp + "Brondale1111111111111111"));
+    ReleaseHeld(&held);
+    RemoveDirectoryA(live.c_str());
+    RemoveDirectoryA((temp + "Brondale-fedcba987654321").c_str());
+    DeleteFileA((temp + "Brondale1111111111111111").c_str());
+}
+
 #ifndef _WIN32
 // The random generator and the temporary folder are set through the stand-in
 // here; under Wine the end-to-end tests cover a long TEMP.
@@ -255,7 +311,7 @@ TEST_F(Scratch, WhenEveryNameIsTakenTheRunRefusesAndUsesNone) {
             ASSERT_TRUE(CreateDirectoryA(planted.back().c_str(), nullptr)) << planted.back();
         }
         PosixSetRandomCounter(true, first);
-        EXPECT_EQ(r.refused, ustawtmp()) << r.taken << " taken";
+        EXPECT_EQ(r.refused, ustawtmp(Temp().c_str())) << r.taken << " taken";
         if (r.refused) {
             EXPECT_STREQ("", tmp_dir()) << "nothing chosen";
         } else {
@@ -301,22 +357,55 @@ TEST_F(Scratch, OnlyAPlainFolderPassesTheHeldCheck) {
     ReleaseHeld(&held);
 }
 
-TEST_F(Scratch, TooLongTempFolderIsRefused) {
-    std::string folder = NewFolder("longtemp");
-    std::string unixFolder = folder;
-    for (char& c : unixFolder)
-        if (c == '\\')
-            c = '/';
-    std::string longTemp = unixFolder + "/" + std::string(kMaxTempPath, 't');
-    const char* old = getenv("TMPDIR");
-    std::string saved = old ? old : "";
-    setenv("TMPDIR", longTemp.c_str(), 1);
-    tmp_dir()[0] = '\0';
-    EXPECT_TRUE(ustawtmp());
-    EXPECT_STREQ("", tmp_dir()) << "nothing chosen";
-    if (old)
-        setenv("TMPDIR", saved.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
-}
 #endif
+
+// The temporary folder the scratch folder goes in: the user's own when the
+// code page writes its name (a candidate it cannot write arrives as null),
+// else its short form or the Windows one, whichever is written and short
+// enough for the scratch paths; none at all refuses the run.
+TEST_F(Scratch, TheTemporaryFolderIsTheUsersOwnOrWhatStandsInForIt) {
+    const std::string fits(kMaxTempPath - 1, 't');
+    const std::string tooLong(kMaxTempPath, 't');
+    const std::string tooLongWithSlash = tooLong + "\\";
+    const char* user = "C:\\Users\\Lukas\\AppData\\Local\\Temp\\";
+    const char* shortForm = "C:\\Users\\UKASZ~1\\AppData\\Local\\Temp\\";
+    const char* windows = "C:\\Windows\\Temp\\";
+    struct Row {
+        const char* label;
+        TempCandidates candidates;
+        TempSource source;
+        std::string chosen;
+    } rows[] = {
+        {"the user's own", {user, shortForm, windows}, kTempAsNamed, user},
+        {"a name the code page cannot write: its short form", {nullptr, shortForm, windows}, kTempShortName,
+         shortForm},
+        {"no short form either: the Windows folder", {nullptr, nullptr, windows}, kTempWindows, windows},
+        {"an empty short form counts as none", {nullptr, "", windows}, kTempWindows, windows},
+        {"a short form too long: the Windows folder", {nullptr, tooLongWithSlash.c_str(), windows}, kTempWindows,
+         windows},
+        {"a name that is written but too long goes nowhere else", {tooLongWithSlash.c_str(), shortForm, windows},
+         kTempNone, ""},
+        {"an empty name that is written goes nowhere else", {"", shortForm, windows}, kTempNone, ""},
+        {"the backslash is added, and counts", {fits.c_str(), nullptr, nullptr}, kTempAsNamed, fits + "\\"},
+        {"the backslash makes it too long", {tooLong.c_str(), nullptr, nullptr}, kTempNone, ""},
+        {"nothing at all", {nullptr, nullptr, nullptr}, kTempNone, ""},
+    };
+    for (const Row& r : rows) {
+        char out[MAX_PATH];
+        memset(out, 'x', sizeof out);
+        EXPECT_EQ(r.source, ChooseTempFolder(r.candidates, out, sizeof out)) << r.label;
+        EXPECT_EQ(r.chosen, out) << r.label;
+    }
+    char small[8];
+    EXPECT_EQ(kTempNone, ChooseTempFolder({windows, nullptr, nullptr}, small, sizeof small)) << "a buffer too small";
+}
+
+TEST_F(Scratch, ATemporaryFolderTooLongOrEmptyGetsNoScratchFolder) {
+    std::string folder = NewFolder("longtemp");
+    for (const std::string& temp : {folder + "\\" + std::string(kMaxTempPath, 't'), std::string()}) {
+        tmp_dir()[0] = '\0';
+        EXPECT_TRUE(ustawtmp(temp.c_str())) << temp.size();
+        EXPECT_STREQ("", tmp_dir()) << "nothing chosen";
+    }
+    EXPECT_EQ(std::vector<std::string>{}, ListTree(folder)) << "nothing was made";
+}

@@ -21,7 +21,8 @@ struct ParseRow {
     const char* arguments;
     bool installer;
     bool understood;
-    const char* flags;  // letters of the flags set: S silent, ? help, d s i r nodesktop/startmenu/info/run, R run
+    const char* flags;  // letters of the flags set: S silent, ? help, d s i r nodesktop/startmenu/info/run, R run,
+                        // A all users, U current user, C channel, D allow a downgrade
     const char* destination;
     const char* language;
     const char* log;
@@ -38,6 +39,10 @@ std::string Flags(const Switches& s) {
     if (s.noInfo) f += 'i';
     if (s.noRun) f += 'r';
     if (s.run) f += 'R';
+    if (s.allUsers) f += 'A';
+    if (s.currentUser) f += 'U';
+    if (s.channel) f += 'C';
+    if (s.allowDowngrade) f += 'D';
     return f;
 }
 
@@ -61,6 +66,9 @@ TEST(ParseSwitches, Table) {
         {"silent", "/S", true, true, "S", "", "", "", "", false},
         {"dash and lower case", "-s", true, true, "S", "", "", "", "", false},
         {"every flag", "/S /NODESKTOP -nostartmenu /NoInfo /NORUN /RUN /?", true, true, "S?dsirR", "", "", "", "",
+         false},
+        {"downgrade allowed", "/S -AllowDowngrade", true, true, "SD", "", "", "", "", false},
+        {"downgrade switch takes no value", "/ALLOWDOWNGRADE=1", true, false, "", "", "", "", "/ALLOWDOWNGRADE=1",
          false},
         {"destination with blanks to the end", "/S /D=C:\\Some Folder\\With Blanks", true, true, "S",
          "C:\\Some Folder\\With Blanks", "", "", "", false},
@@ -92,6 +100,18 @@ TEST(ParseSwitches, Table) {
         {"uninstaller: no destination", "/S /D=C:\\x", false, false, "S", "", "", "", "/D=C:\\x", false},
         {"uninstaller: no installer flags", "/S /NODESKTOP", false, false, "S", "", "", "", "/NODESKTOP", false},
         {"uninstaller: no language", "/LANG=English", false, false, "", "", "", "", "/LANG=English", false},
+        {"scope switches", "/S /ALLUSERS -currentuser", true, true, "SAU", "", "", "", "", false},
+        {"scope switch with a value", "/ALLUSERS=1", true, false, "", "", "", "", "/ALLUSERS=1", false},
+        {"uninstaller: no scope switch", "/S /CURRENTUSER", false, false, "S", "", "", "", "/CURRENTUSER", false},
+        {"the elevated half's channel", "/CHANNEL=4242.120 /S /D=C:\\App", true, true, "SC", "C:\\App", "", "", "",
+         false},
+        {"uninstaller: channel", "/channel=7.8 /S", false, true, "SC", "", "", "", "", false},
+        {"channel without handle", "/CHANNEL=4242", true, false, "", "", "", "", "/CHANNEL=4242", false},
+        {"channel with a sign", "/CHANNEL=-1.5", true, false, "", "", "", "", "/CHANNEL=-1.5", false},
+        {"channel with three numbers", "/CHANNEL=1.2.3", true, false, "", "", "", "", "/CHANNEL=1.2.3", false},
+        {"channel number too long", "/CHANNEL=1234567890.1", true, false, "", "", "", "", "/CHANNEL=1234567890.1",
+         false},
+        {"uninstaller: no downgrade", "/ALLOWDOWNGRADE", false, false, "", "", "", "", "/ALLOWDOWNGRADE", false},
     };
     for (const ParseRow& r : rows) {
         Switches s;
@@ -104,6 +124,16 @@ TEST(ParseSwitches, Table) {
         EXPECT_STREQ(r.unknown, s.unknown) << r.label;
         EXPECT_EQ(r.badDestination, s.badDestination) << r.label;
     }
+}
+
+TEST(ParseSwitches, ChannelNamesTheUsersHalfAndItsPipe) {
+    Switches s;
+    ASSERT_TRUE(ParseSwitches("/CHANNEL=987654321.4 /S", true, &s));
+    EXPECT_EQ(987654321ul, s.channelProcess);
+    EXPECT_EQ(4ul, s.channelHandle);
+    ASSERT_TRUE(ParseSwitches("/S", true, &s));
+    EXPECT_FALSE(s.channel);
+    EXPECT_EQ(0ul, s.channelProcess);
 }
 
 TEST(ParseSwitches, DestinationLongerThanAPathIsRefused) {

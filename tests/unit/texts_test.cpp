@@ -40,9 +40,15 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
     EXPECT_STREQ("", DefaultText(99));
     EXPECT_STREQ("", DefaultText(22));
     EXPECT_STREQ("", DefaultText(30)) << "30 to 37 are the uninstaller's";
+    EXPECT_STREQ("", DefaultText(48)) << "48 and 49 too";
+    EXPECT_STREQ("", DefaultText(44));
+    EXPECT_STREQ("", DefaultText(57));
     // The texts an elevated run shows about what it did not start and about
-    // a destination through a link: whole within a lookup's 255 characters.
-    for (unsigned id : {38u, 39u}) {
+    // a destination through a link, an older version, a folder name the code
+    // page cannot write, a folder others control or made meanwhile, another
+    // run of the product and a folder left unrecovered: whole within a
+    // lookup's 255 characters.
+    for (unsigned id : {38u, 39u, 45u, 46u, 47u, 50u, 51u, 52u, 53u, 54u, 55u, 56u}) {
         EXPECT_GT(strlen(DefaultText(id)), 40u) << id;
         EXPECT_LE(strlen(DefaultText(id)), 255u) << id;
     }
@@ -55,7 +61,7 @@ TEST(BuiltInTexts, AreCodePage1250Bytes) {
 // has a built-in text, and only those outside the uninstaller's.
 TEST(BuiltInTexts, EveryIdHasAnEnglishText) {
     for (unsigned id = 0; id < 64; ++id) {
-        if (id >= kFirstUninstallerText && id <= kLastUninstallerText)
+        if (IsUninstallerText(id))
             continue;
         bool english = false;
         for (const EnglishText& t : kEnglishTexts)
