@@ -135,7 +135,7 @@ WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* 
     // The drive's root is only held: it cannot be renamed or deleted, and
     // every user may add folders there.
     char root[4] = {path[0], ':', '\\', '\0'};
-    HANDLE above = CreateFileA(root, kHeldFolderAccess & ~DELETE, kHeldSharing, nullptr, OPEN_EXISTING,
+    HANDLE above = CreateFileA(root, kHeldFolderAccess, kHeldSharing, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (above == INVALID_HANDLE_VALUE || !TreeAdd(root, above, kTreeFound)) {
         Refuse(&result, kWalkUnusable, root);

@@ -232,7 +232,7 @@ bool TreeHoldRoot(const char* target) {
         return true;
     }
     TreeRelease();
-    HANDLE held = CreateFileA(target, kHeldFolderAccess & ~DELETE, kHeldSharing, nullptr, OPEN_EXISTING,
+    HANDLE held = CreateFileA(target, kHeldFolderAccess, kHeldSharing, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (!IsPlainFolder(held)) {
         if (held != INVALID_HANDLE_VALUE)
@@ -279,10 +279,16 @@ bool TreeRemoveFolder(const char* path) {
     char key[MAX_PATH];
     if (!Normalize(path, strlen(path), key))
         return false;
+    const char* slash = strrchr(key, '\\');
+    if (!slash)
+        return false;
     AcquireSRWLockExclusive(&t->lock);
     Held* h = Slot(t, key, strlen(key));
-    bool removed = h && h->path && h->origin != kTreeFound && DeleteThrough(h->handle);
-    if (removed)
+    // The folder above it stays held while it goes.
+    HANDLE parent = FindLocked(t, key, static_cast<size_t>(slash - key) + (slash - key == 2 ? 1 : 0));
+    bool ours = h && h->path && h->path != kGone && h->origin != kTreeFound && parent != INVALID_HANDLE_VALUE;
+    bool removed = ours && DeleteHeldFolder(parent, slash + 1, &h->handle);
+    if (ours)
         Drop(h);
     ReleaseSRWLockExclusive(&t->lock);
     return removed;

@@ -115,10 +115,7 @@ HANDLE OpenIn(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD 
 HANDLE OpenLinkIn(HANDLE folder, const char* name, bool follow, NameFound* found) {
     bool created = false;
     DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    // Without DELETE: a folder that was there is never removed by this run,
-    // and an open with DELETE access would keep others (Wine's listing of
-    // a folder, which shares no deletion) from opening it at all.
-    HANDLE opened = Create(folder, name, kHeldFolderAccess & ~DELETE, share, FILE_OPEN,
+    HANDLE opened = Create(folder, name, kHeldFolderAccess, share, FILE_OPEN,
                            FILE_DIRECTORY_FILE | (follow ? 0u : FILE_OPEN_REPARSE_POINT), nullptr, &created);
     *found = NameFound{false, 0};
     if (opened != INVALID_HANDLE_VALUE && !follow)
@@ -150,6 +147,24 @@ bool DeleteThrough(HANDLE file) {
     IO_STATUS_BLOCK io;
     NTSTATUS status = NtSetInformationFile(file, &io, &disposition, sizeof disposition, FileDispositionInformation);
     return status >= 0 || Failed(status);
+}
+
+bool DeleteHeldFolder(HANDLE parent, const char* name, HANDLE* held) {
+    BY_HANDLE_FILE_INFORMATION before, now;
+    bool known = GetFileInformationByHandle(*held, &before) != FALSE;
+    CloseHandle(*held);
+    *held = INVALID_HANDLE_VALUE;
+    if (!known)
+        return false;
+    HANDLE folder = OpenIn(parent, name, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN,
+                           FILE_DIRECTORY_FILE);
+    if (folder == INVALID_HANDLE_VALUE)
+        return false;
+    bool same = GetFileInformationByHandle(folder, &now) && now.dwVolumeSerialNumber == before.dwVolumeSerialNumber &&
+                now.nFileIndexHigh == before.nFileIndexHigh && now.nFileIndexLow == before.nFileIndexLow;
+    bool deleted = same && DeleteThrough(folder);
+    CloseHandle(folder);
+    return deleted;
 }
 
 bool SetAttributesThrough(HANDLE file, DWORD attributes) {

@@ -15,9 +15,11 @@
 const DWORD kErrorLink = ERROR_CANT_RESOLVE_FILENAME;
 
 // The access a held folder is opened with: listing and reading it, its
-// attributes and descriptor, and deleting it through the same handle when
-// this run made it.
-const DWORD kHeldFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL | DELETE;
+// attributes and descriptor. Not DELETE: a handle with DELETE access keeps
+// out every open that does not share deletion (under Wine a listing of the
+// folder, FindFirstFile, is such an open), and the hold's own sharing
+// already keeps others from renaming or deleting it.
+const DWORD kHeldFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL;
 
 // True under Wine (its ntdll names its version), which keeps no owners of
 // its own and follows a link even where it is asked to open it as itself.
@@ -43,8 +45,7 @@ struct NameFound {
 // Opens the existing folder name in folder for the walk along a
 // destination: with follow false the name itself, link or not, and what it
 // is in *found; with follow true what a link there leads to. Either way
-// held with kHeldFolderAccess but DELETE (it is never removed) and without
-// delete sharing.
+// held with kHeldFolderAccess and without delete sharing.
 HANDLE OpenLinkIn(HANDLE folder, const char* name, bool follow, NameFound* found);
 
 // Gives what file is open on (opened with DELETE) the name name in folder;
@@ -53,6 +54,12 @@ bool RenameIn(HANDLE file, HANDLE folder, const char* name, bool replace);
 // Deletes what file is open on (opened with DELETE); a folder must be empty
 // (ERROR_DIR_NOT_EMPTY), a read-only file refuses (ERROR_ACCESS_DENIED).
 bool DeleteThrough(HANDLE file);
+// Deletes the empty folder name in the held folder parent, which *held
+// holds: the hold is let go (it shares no deletion), the name opened again
+// as itself with DELETE and deleted only while it is the same folder (its
+// volume and index). *held is INVALID_HANDLE_VALUE afterwards, whatever
+// the result; false when the folder is not empty or no longer the same.
+bool DeleteHeldFolder(HANDLE parent, const char* name, HANDLE* held);
 // Sets the attributes of what file is open on (opened with
 // FILE_WRITE_ATTRIBUTES); FILE_ATTRIBUTE_NORMAL clears them.
 bool SetAttributesThrough(HANDLE file, DWORD attributes);

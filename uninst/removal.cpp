@@ -103,7 +103,7 @@ void RemoveOne(const RemovalTree& tree, const ListedFile& file, Outcome* outcome
 
 bool HoldRemovalTree(const std::string& destination, const std::vector<ListedFile>& files, RemovalTree* tree) {
     tree->destination = destination;
-    tree->root = CreateFileA(destination.c_str(), kHeldFolderAccess & ~DELETE, kHeldSharing, nullptr, OPEN_EXISTING,
+    tree->root = CreateFileA(destination.c_str(), kHeldFolderAccess, kHeldSharing, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     char final[MAX_PATH + 16];
     if (!IsPlainFolder(tree->root) || !FinalPath(tree->root, final, sizeof final) ||
@@ -124,26 +124,26 @@ void RemoveFiles(RemovalTree* tree, const std::vector<ListedFile>& files, Outcom
     for (const ListedFile& file : files)
         if (StaysInside(file.path))
             RemoveOne(*tree, file, outcome);
-    // Deepest first, so that a folder's subfolders go before it; a folder
-    // that still holds something stays. Each goes once its handle closes.
+    // Deepest first, so that a folder's subfolders go before it, each while
+    // the one above it is held; a folder that still holds something stays.
     std::vector<std::string> held;
     for (const auto& entry : tree->folders)
         held.push_back(entry.first);
     auto depth = [](const std::string& s) { return std::count(s.begin(), s.end(), '\\'); };
     std::sort(held.begin(), held.end(), [&](const std::string& a, const std::string& b) { return depth(a) > depth(b); });
     for (const std::string& key : held) {
-        HANDLE folder = tree->folders[key].second;
-        if (DeleteThrough(folder)) {
-            CloseHandle(folder);
-            tree->folders.erase(key);
-        }
+        size_t slash = key.find_last_of('\\');
+        HANDLE above = HeldFolder(*tree, slash == std::string::npos ? "" : tree->folders[key].first.substr(0, slash));
+        if (above != INVALID_HANDLE_VALUE)
+            DeleteHeldFolder(above, LastName(tree->folders[key].first).c_str(), &tree->folders[key].second);
     }
     ReleaseRemovalTree(tree);
 }
 
 void ReleaseRemovalTree(RemovalTree* tree) {
     for (auto& entry : tree->folders)
-        CloseHandle(entry.second.second);
+        if (entry.second.second != INVALID_HANDLE_VALUE)
+            CloseHandle(entry.second.second);
     tree->folders.clear();
     ReleaseHeld(&tree->root);
 }
