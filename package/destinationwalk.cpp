@@ -65,6 +65,8 @@ bool StepExisting(HANDLE parent, const char* folder, const char* name, FolderPla
     if (kind != kPlainFolder) {
         LinkOwner(*held, owner, sizeof owner);
         if (RedirectRefused(kind, owner)) {
+            LogLine("destination: %s is a link or junction owned by %s", folder,
+                    owner[0] ? owner : "an account that cannot be read");
             CloseHandle(*held);
             return Refuse(result, kWalkLinkRefused, folder);
         }

@@ -6,6 +6,7 @@
 // Portable (the stand-in models the calls on openat and its kin).
 #include "trust/relative.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/files.h"
@@ -56,32 +57,29 @@ HANDLE Create(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD 
     return opened;
 }
 
-// Under Wine, whether what opened stands in folder itself: its final path
-// is the folder's and one more name. Elsewhere a name opened as itself is
-// never anything else.
-bool StaysIn(HANDLE folder, HANDLE opened) {
+// Under Wine, whether what opened is name in folder itself: its final path
+// is the folder's and that name (a link to a folder beside it has another
+// last name). Elsewhere a name opened as itself is never anything else.
+bool StaysIn(HANDLE folder, const char* name, HANDLE opened) {
     if (!WineRun())
         return true;
-    char outer[MAX_PATH + 16], inner[MAX_PATH + 16];
+    char outer[MAX_PATH + 16], inner[MAX_PATH + 16], expected[2 * MAX_PATH + 32];
     if (!FinalPath(folder, outer, sizeof outer) || !FinalPath(opened, inner, sizeof inner))
         return false;
     size_t n = strlen(outer);
     if (n > 0 && outer[n - 1] == '\\')
         outer[--n] = '\0';
-    const char* last = strrchr(inner, '\\');
-    if (!last || static_cast<size_t>(last - inner) != n)
-        return false;
-    inner[n] = '\0';
-    return SamePath(inner, outer);
+    snprintf(expected, sizeof expected, "%s\\%s", outer, name);
+    return SamePath(inner, expected);
 }
 
 // What an existing name opened as itself is.
-NameFound Examine(HANDLE folder, HANDLE opened) {
+NameFound Examine(HANDLE folder, const char* name, HANDLE opened) {
     NameFound found = {true, 0};
     FILE_ATTRIBUTE_TAG_INFO info;
     if (!GetFileInformationByHandleEx(opened, FileAttributeTagInfo, &info, sizeof info))
         return found;
-    found.reparse = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !StaysIn(folder, opened);
+    found.reparse = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !StaysIn(folder, name, opened);
     found.tag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? info.ReparseTag : 0;
     return found;
 }
@@ -104,7 +102,7 @@ HANDLE OpenIn(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD 
         *created = made;
     if (opened == INVALID_HANDLE_VALUE || made)
         return opened;
-    if (Examine(folder, opened).reparse) {
+    if (Examine(folder, name, opened).reparse) {
         CloseHandle(opened);
         SetLastError(kErrorLink);
         return INVALID_HANDLE_VALUE;
@@ -119,7 +117,7 @@ HANDLE OpenLinkIn(HANDLE folder, const char* name, bool follow, NameFound* found
                            FILE_DIRECTORY_FILE | (follow ? 0u : FILE_OPEN_REPARSE_POINT), nullptr, &created);
     *found = NameFound{false, 0};
     if (opened != INVALID_HANDLE_VALUE && !follow)
-        *found = Examine(folder, opened);
+        *found = Examine(folder, name, opened);
     return opened;
 }
 

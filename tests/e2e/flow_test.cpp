@@ -144,14 +144,18 @@ TEST_F(Flow, DestinationPathIsCheckedForItsForm) {
     EXPECT_EQ("", ScratchKey(Scratch(), "10"));
     EXPECT_FALSE(PathExists(parent)) << "nothing is created";
 
-    // A drive root alone is accepted; the drive does not exist, so the
-    // unpacking fails as any unwritable destination does.
+    // A drive root alone has the form; the drive does not exist, so its
+    // root cannot be opened: refused on the page, naming it, as a folder
+    // that cannot be opened or made.
     SetItemText(page, IDC_DESTINATION_PATH, "X:\\");
     Click(page, IDC_DESTINATION_NEXT);
     HWND box = WaitForMessageBox(run);
     ASSERT_NE(nullptr, box);
-    EXPECT_EQ("The files cannot be written. The disk may be full or the folder read-only.", ReadBox(box).text);
-    EXPECT_EQ("X:\\", ScratchKey(Scratch(), "10"));
+    EXPECT_EQ("Instalacja nie mo\xBF"
+              "e otworzy\xE6, odczyta\xE6 ani utworzy\xE6 tego folderu. Wybierz inny folder:\r\nX:\\",
+              ReadBox(box).text);
+    Answer(box, IDOK);
+    EXPECT_EQ("", ScratchKey(Scratch(), "10"));
 }
 
 TEST_F(Flow, CancelQuestionOnEveryPage) {

@@ -60,7 +60,7 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
         {"silent-damaged", "/S", "Damaged App", true, false, false, false, false, 3, "damaged, taken back"},
         {"silent-nopackage", "/S", "Empty", false, false, false, false, true, 3, "no package found"},
         {"silent-nocolon", "/S", "*", false, false, false, false, false, 4, "not a folder path"},
-        {"silent-isfile", "/S", "Taken", false, true, false, false, false, 4, "the folder cannot be created"},
+        {"silent-isfile", "/S", "Taken", false, true, false, false, false, 4, "cannot be opened or made"},
         {"silent-unknown", "/S /BOGUS", "Never", false, false, false, false, false, 2,
          "message: Unknown switch: /BOGUS"},
         {"silent-second", "/S", "Second", false, false, true, false, false, 6,

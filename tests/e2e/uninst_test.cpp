@@ -584,7 +584,9 @@ TEST_F(Uninstall, FoldersOfTheDestinationCannotBeRenamedWhileInstallingOrRemovin
             EXPECT_FALSE(PathExists(destination + folder + "-moved"));
         }
     });
-    std::string parent = CaseFolder("Uninst Held-dest");
+    // The folder the destination was made in (asked again by name, it
+    // would be emptied).
+    std::string parent = destination.substr(0, destination.find_last_of('\\'));
     EXPECT_EQ(std::vector<std::string>{"Uninst Held\\"}, ListFolder(parent)) << "nothing beside the destination";
 
     HWND question = StartRemover();
