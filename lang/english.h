@@ -1,5 +1,5 @@
 // Every text ID that the installer (1 to 21, no 12, then 38 to 41 and 45 to
-// 47) and the uninstaller (30 to 37, 42, 48 and 49) look up in a language
+// 47) and the uninstaller (30 to 37, 42, 48, 49 and 57) look up in a language
 // file, with its English text: what a new product's English.lng holds and
 // what lint expects a language file to have. An ID added to either program
 // belongs here too.
@@ -81,16 +81,19 @@ const EnglishText kEnglishTexts[] = {
     {56,
      "An installation into this folder was stopped, and what it left could not be finished or taken back. Choose "
      "another folder:"},
+    {57,
+     "Another installation or removal of this program is running, or one that was stopped could not be finished. "
+     "Nothing was removed; run the uninstaller again later."},
 };
 const size_t kEnglishTextCount = sizeof kEnglishTexts / sizeof kEnglishTexts[0];
 
-// The uninstaller's texts: 30 to 37, then 42, 48 and 49.
+// The uninstaller's texts: 30 to 37, then 42, 48, 49 and 57.
 const unsigned kFirstUninstallerText = 30;
 const unsigned kLastUninstallerText = 37;
 const unsigned kUninstallerScopeText = 42;
 inline bool IsUninstallerText(unsigned id) {
     return (id >= kFirstUninstallerText && id <= kLastUninstallerText) || id == kUninstallerScopeText || id == 48 ||
-           id == 49;
+           id == 49 || id == 57;
 }
 
 #endif

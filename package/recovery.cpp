@@ -282,12 +282,18 @@ void FinishRemoval(Recovery* r) {
         else
             r->incomplete = true;
     }
+    // The journal does not name the key's root: an installation for every
+    // user has it under HKEY_LOCAL_MACHINE, one for one user under
+    // HKEY_CURRENT_USER; either goes only while it registers this
+    // destination's uninstaller.
     const char* key = r->journal->productKey;
     char registered[MAX_PATH + 8], expected[MAX_PATH + 32];
     snprintf(expected, sizeof expected, "\"%s%s\"", r->destination, kUninstallerCommand);
-    if (key[0] && ReadMachineString(key, "UninstallString", registered, sizeof registered) &&
-        SamePath(registered, expected)) {
-        if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, key) == ERROR_SUCCESS)
+    for (short root : {kLocalMachineRoot, kCurrentUserRoot}) {
+        if (!key[0] || !ReadRegistryString(root, key, "UninstallString", registered, sizeof registered) ||
+            !SamePath(registered, expected))
+            continue;
+        if (RegDeleteKeyA(RegistryRootKey(root), key) == ERROR_SUCCESS)
             ++r->report->values;
         else
             r->incomplete = true;

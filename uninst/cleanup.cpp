@@ -11,6 +11,7 @@
 
 #include "base/format.h"
 #include "base/installed.h"
+#include "package/journalformat.h"
 #include "trust/codepage.h"
 #include "trust/held.h"
 
@@ -128,7 +129,9 @@ int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
         WaitForSingleObject(original, 60000);
         CloseHandle(original);
     }
-    for (const char* name : {kUninstallerFile, kRecordFile, kFileListFile, kLanguageRecordFile})
+    // The removal's journal last: a cleanup stopped before it is finished by
+    // the next run of the installer or of a program left here.
+    for (const char* name : {kRecordFile, kFileListFile, kLanguageRecordFile, kUninstallerFile, kJournalFile})
         DeleteWithRetries(uninstallFolder + "\\" + name);
     RemoveDirectoryA(uninstallFolder.c_str());
     RemoveDirectoryA(Parent(uninstallFolder).c_str());

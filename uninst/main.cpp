@@ -18,6 +18,7 @@
 #include "uninst/record.h"
 #include "uninst/recordtext.h"
 #include "uninst/removal.h"
+#include "uninst/runorder.h"
 #include "uninst/steps.h"
 #include "uninst/texts.h"
 #include "trust/channel.h"
@@ -33,6 +34,7 @@ const int kNoRecord = 2;
 const int kSomethingStayed = 3;
 const int kNotTrusted = 6;
 const int kNotRegistered = 7;
+const int kAnotherRun = 8;
 
 std::string Parent(const std::string& path) {
     size_t slash = path.find_last_of('\\');
@@ -180,6 +182,10 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     if (Say(question, caption, MB_YESNO | MB_ICONQUESTION, IDYES) != IDYES)
         return kCancelled;
 
+    if (!BeginRemovalJournal(destination, record.productKey)) {
+        Say(Text(kTextFailed) + "\r\n" + uninstallFolder, caption, MB_ICONERROR);
+        return kSomethingStayed;
+    }
     // The folders of the installed files are held from here on, while the
     // programs of [RunU] run too, until the files are removed.
     std::vector<ListedFile> files = ParseFileList(copy.listBytes);
@@ -193,9 +199,9 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     RemoveFiles(&tree, files, &outcome);
     // With something left that could not be removed, the uninstaller, its
     // record and its entry in the list of installed programs stay, so that
-    // it can be run again from there.
-    if (outcome.failed.empty())
-        RemoveEntry(record, &outcome, scope);
+    // it can be run again from there. Otherwise the record goes, and the
+    // entry last.
+    RemoveRecordThenEntry(record, uninstallFolder, scope, &outcome);
     bool stays = !outcome.failed.empty();
     ListLeftovers(destination, uninstallFolder, stays, &outcome);
     Say(FinalMessage(outcome, destination), caption, stays ? MB_ICONWARNING : MB_ICONINFORMATION);
@@ -204,10 +210,60 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     return RemovalExitCode(stays ? kSomethingStayed : kRemoved, outcome);
 }
 
+// This program's own path; "" when it cannot be had.
+std::string OwnPath() {
+    char self[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    return n > 0 && n < sizeof self ? self : "";
+}
+
+// The product's key as the record names it, read before the record is
+// trusted: only to choose (a lock's name, which half runs), never to remove.
+std::string KeyAsItLies(const std::string& uninstallFolder) {
+    char key[MAX_PATH + 64];
+    GetPrivateProfileStringA("reg", "1", "", key, sizeof key, (uninstallFolder + "\\" + kRecordFile).c_str());
+    return key;
+}
+
+// The scope the run's locks are taken for: that of the key the record
+// names, or without one that of this run.
+InstallScope LockScope(const std::string& key) {
+    bool forOneUser = ForOneUser();
+    if (key.empty())
+        return forOneUser ? kScopeUser : kScopeMachine;
+    return OwnerOf(key, forOneUser) == kOwnedByUser ? kScopeUser : kScopeMachine;
+}
+
+// The locks, and what a stopped run of the product left here. True when the
+// removal goes on; otherwise *code is the run's exit code.
+bool StartRun(const std::string& uninstallFolder, int* code) {
+    std::string destination = Parent(uninstallFolder);
+    std::string key = KeyAsItLies(uninstallFolder);
+    // Read before a finished removal takes the language record away.
+    std::string done = Text(kTextDone);
+    switch (StartRemovalRun(LockScope(key), key, destination, OwnPath())) {
+    case kRemovalGoesOn:
+        return true;
+    case kRemovalFinished:
+        LogLine("a removal that was stopped is finished");
+        Say(done, kInstallerName, MB_ICONINFORMATION);
+        StartCleanup(uninstallFolder);
+        *code = kRemoved;
+        return false;
+    default:
+        Say(Text(kTextAnotherRun), kInstallerName, MB_ICONWARNING);
+        *code = kAnotherRun;
+        return false;
+    }
+}
+
 int Uninstall() {
     std::string uninstallFolder = OwnFolder();
     std::string destination = Parent(uninstallFolder);
     UseLanguageFile(uninstallFolder + "\\" + kLanguageRecordFile);
+    int code = kRemoved;
+    if (destination.find('\\') != std::string::npos && !StartRun(uninstallFolder, &code))
+        return code;
     PrivateRecord copy;
     // A destination that is a drive's root is never the product's own folder.
     if (destination.find('\\') == std::string::npos || !CopyRecord(uninstallFolder, &copy)) {
@@ -215,7 +271,7 @@ int Uninstall() {
         Say(Text(kTextNoRecord) + "\r\n" + uninstallFolder + "\\" + kRecordFile, kInstallerName, MB_ICONERROR);
         return kNoRecord;
     }
-    int code = UninstallWith(copy, uninstallFolder);
+    code = UninstallWith(copy, uninstallFolder);
     DropRecord(&copy);
     return code;
 }
@@ -230,9 +286,7 @@ bool RemoveAsUserHalf(const char* arguments, int* exitCode) {
     TokenFacts own;
     if (RunSwitches()->channel || !ReadToken(GetCurrentProcess(), &own) || !NeedsElevatedHalf(own))
         return false;
-    char key[MAX_PATH + 64];
-    GetPrivateProfileStringA("reg", "1", "", key, sizeof key, (OwnFolder() + "\\" + kRecordFile).c_str());
-    if (OwnerOf(key, true) == kOwnedByUser)
+    if (OwnerOf(KeyAsItLies(OwnFolder()), true) == kOwnedByUser)
         return false;
     LogLine("user's half: starting the elevated half");
     LogClose();

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "base/installed.h"
+#include "base/regread.h"
 #include "base/switches.h"
 #include "trust/program.h"
 
@@ -34,18 +35,8 @@ void RemoveEmptyFoldersBelow(std::string folder, const std::string& top) {
         folder = Parent(folder);
 }
 
-HKEY RootKey(RegistryRoot root) {
-    switch (root) {
-    case kCurrentUser:
-        return HKEY_CURRENT_USER;
-    case kLocalMachine:
-        return HKEY_LOCAL_MACHINE;
-    case kClassesRoot:
-        return HKEY_CLASSES_ROOT;
-    default:
-        return HKEY_USERS;
-    }
-}
+// The uninstaller's roots are in the order of kRegistryRoots.
+HKEY RootKey(RegistryRoot root) { return RegistryRootKey(static_cast<short>(root)); }
 
 const char* RootName(RegistryRoot root) { return kRegistryRoots[root]; }
 

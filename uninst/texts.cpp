@@ -38,6 +38,9 @@ const char* Default(UninstallText id) {
                "folderze albo odinstalowano. Nic nie zostało usunięte.";
     case kTextInFolder:
         return "Program jest zainstalowany w folderze:";
+    case kTextAnotherRun:
+        return "Trwa inna instalacja lub dezinstalacja tego programu albo nie udało się dokończyć przerwanej. Nic nie "
+               "zostało usunięte; uruchom dezinstalator ponownie później.";
     }
     return "";
 }

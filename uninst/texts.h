@@ -18,6 +18,7 @@ enum UninstallText {
     kTextForOneUser = 42, // an elevated run found an installation for one user
     kTextElsewhere = 48,  // the product's key registers another folder's uninstaller, or none
     kTextInFolder = 49,   // heading of the folder the product is registered in
+    kTextAnotherRun = 57, // another run of the product or the folder, or one left unfinished
 };
 
 // Chooses the language file; a missing file gives the built-in texts.

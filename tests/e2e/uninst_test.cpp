@@ -615,4 +615,56 @@ TEST_F(Uninstall, FoldersOfTheDestinationCannotBeRenamedWhileInstallingOrRemovin
     ASSERT_TRUE(CleanedUp());
     EXPECT_EQ(std::vector<std::string>{}, ListFolder(parent)) << "everything went, and only from the destination";
     ExpectSystemClean();
+
+// A silent removal killed at moments spread over its length (the first run,
+// not killed, measures it): right after each kill the product is still
+// registered exactly while its record is whole, unless the removal's journal
+// says the record had begun to go; the next run of the uninstaller, if the
+// killed one left it, finishes the removal with exit code 0, and then
+// nothing of the product stays, in its folder, the registry or the
+// temporary folder.
+TEST_F(Uninstall, AKilledRemovalIsFinishedByTheNextRun) {
+    product = "Uninst Killed";
+    desktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    menu = ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + product;
+    ProductFiles files = BasicProduct(product, {});
+    files["install\\UnInst.dat"] = Built("UnInst.exe");
+    for (int i = 0; i < 300; ++i)
+        files["program\\data\\" + std::to_string(i % 7) + "\\file" + std::to_string(i) + ".txt"] =
+            std::string(static_cast<size_t>(100 + i), static_cast<char>('a' + i % 26));
+    folder = CaseFolder(product + "-setup");
+    std::string exe = BuildInstaller(folder, "e2e-uninst-killed", files);
+    std::string parent = CaseFolder(product + "-dest");
+    destination = parent + "\\" + product;
+    removerTemp = CaseFolder(product + "-untemp");
+    std::string record = destination + "\\UnInstall\\";
+    DWORD length = 0;
+    for (int trial = 0; trial < 8; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        DWORD code = 99;
+        ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {}, "/S /D=" + destination));
+        ASSERT_TRUE(WaitExit(&run, 60000, &code));
+        ASSERT_EQ(0u, code);
+        DWORD started = GetTickCount();
+        ASSERT_TRUE(Start(record + "UnInst.exe", removerTemp, &remover, {}, "/S"));
+        if (trial == 0) {
+            ASSERT_TRUE(WaitExit(&remover, 60000, &code));
+            length = GetTickCount() - started;
+            ASSERT_EQ(0u, code);
+        } else {
+            Sleep(length * static_cast<DWORD>(trial) / 8);
+            Kill(&remover);
+            bool key = KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product);
+            EXPECT_TRUE(key == PathExists(record + "UnInst.cfg") || PathExists(record + "UnInst.jnl"))
+                << "registered " << key << " after " << length * static_cast<DWORD>(trial) / 8 << " ms";
+            if (PathExists(record + "UnInst.exe")) {
+                ASSERT_TRUE(Start(record + "UnInst.exe", removerTemp, &remover, {}, "/S"));
+                ASSERT_TRUE(WaitExit(&remover, 60000, &code));
+                EXPECT_EQ(0u, code) << "the run after the kill";
+            }
+        }
+        ASSERT_TRUE(CleanedUp());
+        EXPECT_EQ(std::vector<std::string>{}, ListFolder(parent)) << "nothing of the product stays";
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product));
+    }
 }
