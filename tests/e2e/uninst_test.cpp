@@ -206,8 +206,11 @@ protected:
         const char* files[] = {"UnInst.cfg", "Files.lst"};
         for (int i = 0; i < 2; ++i) {
             char digest[kDigestTextSize];
+            // Bound to the key and to the folder it registers, as the
+            // installer seals.
             ASSERT_TRUE(SealFileDigest((kUninstallKey + product).c_str(),
-                                       (destination + "\\UnInstall\\" + files[i]).c_str(), digest));
+                                       (destination + "\\UnInstall\\" + files[i]).c_str(), digest,
+                                       destination.c_str()));
             HKEY key;
             ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, (kUninstallKey + product).c_str(), 0,
                                                    KEY_SET_VALUE, &key));
