@@ -618,6 +618,7 @@ TEST_F(Uninstall, FoldersOfTheDestinationCannotBeRenamedWhileInstallingOrRemovin
     ASSERT_TRUE(CleanedUp());
     EXPECT_EQ(std::vector<std::string>{}, ListFolder(parent)) << "everything went, and only from the destination";
     ExpectSystemClean();
+}
 
 // A silent removal killed at moments spread over its length (the first run,
 // not killed, measures it): right after each kill the product is still
