@@ -306,6 +306,31 @@ TEST(Destination, TheWalkRefusesWhatOthersControlAndHoldsWhatItAccepts) {
     EXPECT_TRUE(Exists(q.root + "\\Adds"));
 }
 
+// An installation for one user runs with that user's rights alone: the
+// user's own folder takes it, another user's does not, and what it makes
+// inherits from the user's folder rather than getting Program Files' list.
+TEST(Destination, AnInstallationForOneUserTrustsThatUsersOwnFolders) {
+    Drive q;
+    std::string self = RunningAccount();
+    ASSERT_NE("", self);
+    std::string own = "O:" + self + "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;" + self + ")";
+    q.Make("Own", own.c_str());
+    q.Make("Other", kMadeInRootByUser);
+    struct Row {
+        const char* path;
+        InstallScope scope;
+        DestinationVerdict verdict;
+    } rows[] = {
+        {"Q:\\Own\\App", kScopeMachine, kDestinationNotOwned},
+        {"Q:\\Other\\App", kScopeUser, kDestinationNotOwned},
+        {"Q:\\Own\\App", kScopeUser, kDestinationAccepted},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.verdict, AcceptDestination(r.path, r.scope).verdict) << r.path << " scope " << r.scope;
+    EXPECT_EQ("", std::string(PosixFolderDescriptor((q.root + "\\Own\\App").c_str()))) << "inherited";
+    EXPECT_NE(INVALID_HANDLE_VALUE, TreeFind("Q:\\Own\\App")) << "and held";
+}
+
 // The earlier installation of this product (its Uninstall key registers the
 // uninstaller there) is taken although a user owns it, and given to the
 // Administrators with the protected lists; any other such folder is refused.
@@ -340,7 +365,48 @@ void PlantFolder(void* context) {
         PosixSetDescriptor(p->folder.c_str(), kMadeInRootByUser);
 }
 
+struct Swapper {
+    std::string folder;
+    bool swapped = false;
+};
+
+// Another process renames the folder away and puts an empty one of its own
+// under its name (from outside, where no hold stops it).
+void SwapFolder(void* context) {
+    Swapper* s = static_cast<Swapper*>(context);
+    s->swapped = rename(s->folder.c_str(), (s->folder + "-old").c_str()) == 0 && mkdir(s->folder.c_str(), 0777) == 0;
+}
+
 } // namespace
+
+// A folder the walk made is deleted only while it is still the one it
+// made: one swapped in at any moment of the removal, when the hold is let
+// go or before, stays.
+TEST(Destination, AFolderSwappedInWhileTheMadeOnesGoIsNotRemoved) {
+    Drive q;
+    std::string made = q.root + "/Made/App";
+    std::replace(made.begin(), made.end(), '\\', '/');
+    bool swappedSeen = false;
+    for (unsigned long n = 1; n < 100; ++n) {
+        ASSERT_EQ(kDestinationAccepted, AcceptDestination("Q:\\Made\\App").verdict) << "call " << n;
+        Swapper swapper;
+        swapper.folder = made;
+        PosixActAtCall(n, SwapFolder, &swapper);
+        RemoveDestinationFolders();
+        bool acted = PosixCallCount() >= n;
+        PosixActAtCall(0, nullptr, nullptr);
+        if (swapper.swapped) {
+            EXPECT_TRUE(Exists(q.root + "\\Made\\App")) << "call " << n << ": the folder put in its place stays";
+            swappedSeen = true;
+        }
+        rmdir((made + "-old").c_str());
+        rmdir(made.c_str());
+        rmdir(made.substr(0, made.rfind('/')).c_str());
+        if (!acted)
+            break;
+    }
+    EXPECT_TRUE(swappedSeen);
+}
 
 // A folder another process makes at any moment of the walk is never taken
 // as the installation's: it is refused as someone else's when the walk
