@@ -102,12 +102,16 @@ void RemoveOne(const RemovalTree& tree, const ListedFile& file, Outcome* outcome
 }  // namespace
 
 bool HoldRemovalTree(const std::string& destination, const std::vector<ListedFile>& files, RemovalTree* tree) {
-    tree->destination = destination;
-    tree->root = CreateFileA(destination.c_str(), kHeldFolderAccess, kHeldSharing, nullptr, OPEN_EXISTING,
+    // A destination given with a trailing backslash is registered with it.
+    size_t n = destination.size();
+    while (n > 3 && destination[n - 1] == '\\')
+        --n;
+    tree->destination = destination.substr(0, n);
+    tree->root = CreateFileA(tree->destination.c_str(), kHeldFolderAccess, kHeldSharing, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     char final[MAX_PATH + 16];
     if (!IsPlainFolder(tree->root) || !FinalPath(tree->root, final, sizeof final) ||
-        !SamePath(final, destination.c_str())) {
+        !SamePath(final, tree->destination.c_str())) {
         LogLine("%s: not held (not a plain folder of that path)", destination.c_str());
         ReleaseRemovalTree(tree);
         return false;

@@ -512,9 +512,11 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
         const char* product;
         bool userFile;  // the user added a file to the product's folder
         DWORD code;
+        const char* tail = "";  // after the destination in /D=
     } rows[] = {
         {"Uninst Silent", false, 0},
         {"Uninst Silent Kept", true, 4},
+        {"Uninst Silent Slash", false, 0, "\\"},  // registered as given, with its backslash
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.product);
@@ -529,7 +531,8 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
         folder = CaseFolder(product + "-setup");
         std::string exe = BuildInstaller(folder, "e2e-" + std::string(r.userFile ? "uninst-kept" : "uninst-silent"),
                                          RemovableProduct(product));
-        ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {{"BRONDALE_LAUNCH_LOG", log}}, "/S /D=" + destination));
+        ASSERT_TRUE(Start(exe, folder + "\\temp", &run, {{"BRONDALE_LAUNCH_LOG", log}},
+                          "/S /D=" + destination + r.tail));
         DWORD code = 99;
         ASSERT_TRUE(WaitExit(&run, 60000, &code));
         ASSERT_EQ(0u, code);
