@@ -516,7 +516,7 @@ TEST_F(Uninstall, SilentRemovalOfASilentInstallationLeavesNothingOfTheProduct) {
     } rows[] = {
         {"Uninst Silent", false, 0},
         {"Uninst Silent Kept", true, 4},
-        {"Uninst Silent Slash", false, 0, "\\"},  // registered as given, with its backslash
+        {"Uninst Silent Slash", false, 0, "\\"},  // a destination given with its backslash
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.product);
