@@ -121,6 +121,43 @@ TEST_F(Silent, FailuresExitWithTheirOwnCodeAndLeaveNothingButTheLog) {
     }
 }
 
+// During a silent installation every folder of the destination tree is
+// held from its check to the end of the run: while a large file is written
+// below them, another Windows process (this one) cannot rename one away to
+// put a link in its place, and nothing is written but into the destination.
+TEST_F(Silent, FoldersOfTheDestinationCannotBeRenamedDuringASilentInstallation) {
+    std::string caseFolder = CaseFolder("silent-held");
+    ProductFiles files = BasicProduct("Silent Held", {"English"});
+    std::string big(24u << 20, '\0');
+    unsigned x = 2024;
+    for (char& c : big) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 23);
+    }
+    files["program\\data\\deep\\big.bin"] = big;
+    std::string exe = BuildInstaller(caseFolder, "e2e-silent-held", files);
+    std::string parent = caseFolder + "\\dest";
+    ASSERT_TRUE(CreateDirectoryA(parent.c_str(), nullptr));
+    std::string destination = parent + "\\Silent Held";
+    std::string deep = destination + "\\data\\deep";
+    ASSERT_TRUE(Start(exe, caseFolder + "\\temp", &run, {}, "/S /D=" + destination));
+    // The deepest folder shows as the file below it begins.
+    while (!PathExists(deep) && WaitForSingleObject(run.process.hProcess, 0) == WAIT_TIMEOUT)
+        Sleep(1);
+    for (const std::string& folder : {destination, destination + "\\data", deep}) {
+        DWORD error = MoveFileA(folder.c_str(), (folder + "-moved").c_str()) ? 0 : GetLastError();
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), error) << folder;
+    }
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(run.process.hProcess, 0))
+        << "the run went on meanwhile";
+    DWORD code = 99;
+    ASSERT_TRUE(WaitExit(&run, 120000, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(std::vector<std::string>{"Silent Held\\"}, ListFolder(parent)) << "nothing beside the destination";
+    EXPECT_EQ(std::vector<std::string>{"big.bin"}, ListFolder(deep));
+    EXPECT_EQ((std::vector<std::string>{"deep\\"}), ListFolder(destination + "\\data"));
+}
+
 // Two runs of one product at once under different file names: while one
 // holds the product (at its options page, its files unpacked), another ends
 // as another copy, whatever its destination, having written nothing. Once
