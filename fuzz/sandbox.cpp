@@ -9,6 +9,7 @@
 
 #include "common.h"
 #include "package/extract.h"
+#include "package/heldtree.h"
 #include "package/record.h"
 #include "base/state.h"
 #include "platform/win32api.h"
@@ -71,6 +72,8 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
         Check(Names(l.target).empty(), "a refused section left files in", l.target);
     }
     CloseHandle(h);
+    // The run ends: the folders it held while it wrote go with it.
+    TreeRelease();
     Check(PosixOpenHandles() == handles, "a file handle stayed open after mode", std::to_string(mode));
     CheckNothingOutside(l);
     EmptyFolder(l.target);
