@@ -371,5 +371,28 @@ TEST_F(Unchanged, TheEarlierListIsReadOnceAndLookedUpWithoutCase) {
         EXPECT_FALSE(EarlierFind(absent, &size, &crc)) << absent;
     EXPECT_EQ(0u, EarlierRead(b.target.c_str(), (key + "2").c_str())) << "another product's key";
     EXPECT_FALSE(EarlierFind("last.txt", &size, &crc)) << "a failed read forgets the list before";
+#ifndef _WIN32
+    // A seal bound to the folder the key registers, read below the root
+    // asked for (an installation for one user's, under HKEY_CURRENT_USER):
+    // a list sealed for another folder, copied here, is not trusted. The
+    // target is reached as a drive's folder, as a registered one is.
+    PosixMapDrive('Q', b.root.c_str());
+    std::string command = "\"Q:\\target" + std::string(kUninstallerCommand) + "\"";
+    PosixSetUserRegistryValue(key.c_str(), "UninstallString", command.c_str());
+    struct Row {
+        const char* sealedFor;
+        size_t files;
+    } rows[] = {{"Q:\\target", 2u}, {"Q:\\copy", 0u}};
+    for (const Row& r : rows) {
+        char digest[kDigestTextSize];
+        ASSERT_TRUE(SealDigest(key.c_str(), list.data(), list.size(), digest, r.sealedFor));
+        PosixSetUserRegistryValue(key.c_str(), kFileListDigestValue, digest);
+        EXPECT_EQ(r.files, EarlierRead("Q:\\target", key.c_str(), kCurrentUserRoot)) << r.sealedFor;
+    }
+    PosixSetUserRegistryValue(key.c_str(), "UninstallString", nullptr);
+    PosixSetUserRegistryValue(key.c_str(), kFileListDigestValue, nullptr);
+    TreeRelease();
+    PosixMapDrive('Q', nullptr);
+#endif
     EarlierForget();
 }
