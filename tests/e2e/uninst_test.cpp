@@ -460,6 +460,29 @@ TEST_F(Uninstall, AChangedOrUnsealedRecordRemovesNothing) {
     ASSERT_TRUE(ReadFileText(otherDestination + "\\UnInstall\\UnInst.cfg", &otherRecord));
     ASSERT_TRUE(ReadFileText(otherDestination + "\\UnInstall\\Files.lst", &otherList));
 
+    // A second name of this uninstaller (a hard link) beside copies of its
+    // sealed record and list in another folder: the key registers the
+    // installed program's own path, so the copies are not obeyed there.
+    std::string elsewhere = CaseFolder("Uninst Sealed-link") + "\\UnInstall";
+    ASSERT_TRUE(WriteFileText(elsewhere + "\\UnInst.cfg", recordBytes));
+    ASSERT_TRUE(WriteFileText(elsewhere + "\\Files.lst", listBytes));
+    ASSERT_TRUE(CopyFileA((destination + "\\UnInstall\\Language.lng").c_str(),
+                          (elsewhere + "\\Language.lng").c_str(), FALSE));
+    ASSERT_TRUE(CreateHardLinkA((elsewhere + "\\UnInst.exe").c_str(),
+                                (destination + "\\UnInstall\\UnInst.exe").c_str(), nullptr));
+    removerTemp = CaseFolder(product + "-linktemp");
+    ASSERT_TRUE(Start(elsewhere + "\\UnInst.exe", removerTemp, &remover, {{"BRONDALE_LAUNCH_LOG", log}}));
+    HWND linked = WaitForMessageBox(remover);
+    ASSERT_NE(nullptr, linked);
+    EXPECT_EQ("The record was changed.\r\n" + elsewhere + "\\UnInst.cfg", ReadBox(linked).text);
+    Answer(linked, IDOK);
+    DWORD linkedCode = 99;
+    ASSERT_TRUE(WaitExit(&remover, 30000, &linkedCode));
+    EXPECT_EQ(6u, linkedCode);
+    EXPECT_EQ(before, ListFolder(destination)) << "a hard link elsewhere";
+    EXPECT_EQ((std::vector<std::string>{"Files.lst", "Language.lng", "UnInst.cfg", "UnInst.exe"}), ListFolder(elsewhere));
+    EXPECT_EQ(std::vector<std::string>{}, Starts()) << "a hard link elsewhere: no [RunU] program";
+
     struct Row {
         const char* label;
         std::string record, list;
