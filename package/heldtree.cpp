@@ -185,6 +185,21 @@ void TreeRelease() {
     ReleaseSRWLockExclusive(&t->lock);
 }
 
+void TreeReleaseBelowRoot() {
+    Tree* t = TheTree();
+    AcquireSRWLockExclusive(&t->lock);
+    size_t n = strlen(t->root);
+    // A drive's root keeps its backslash; any other root is followed by one.
+    size_t below = n > 0 && t->root[n - 1] == '\\' ? n : n + 1;
+    for (size_t i = 0; n > 0 && i < t->capacity; ++i) {
+        Held* h = &t->slots[i];
+        if (h->path && h->path != kGone && strlen(h->path) > below && SameAscii(h->path, n, t->root, n) &&
+            h->path[below - 1] == '\\')
+            Drop(h);
+    }
+    ReleaseSRWLockExclusive(&t->lock);
+}
+
 bool TreeAdd(const char* path, HANDLE handle, TreeOrigin origin) {
     Tree* t = TheTree();
     char key[MAX_PATH];

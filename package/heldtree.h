@@ -22,6 +22,9 @@ enum TreeOrigin {
 
 // Lets every held folder go (the tree is empty afterwards).
 void TreeRelease();
+// Lets go of every held folder below the root; the root and the folders
+// above it stay held.
+void TreeReleaseBelowRoot();
 // Takes handle (held, opened with kHeldFolderAccess or less) as the folder
 // at path; the tree closes it when it lets the folder go. False (the
 // handle is closed) when memory ran out.

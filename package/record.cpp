@@ -142,7 +142,11 @@ void WrittenSum(size_t i, uint32_t* size, uint32_t* crc) {
 
 void WrittenTakeBack() {
     // With a journal, the take-back is the one a recovery makes, by its
-    // rules; the record is only forgotten.
+    // rules, and the record is only forgotten. It removes the folders the
+    // run made by their names: the holds below the destination, which share
+    // no deletion, go first.
+    if (JournalActive())
+        TreeReleaseBelowRoot();
     if (JournalTakeBack()) {
         WrittenReset();
         return;

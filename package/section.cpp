@@ -14,6 +14,8 @@
 #include "package/earlier.h"
 #include "package/filejob.h"
 #include "package/heldtree.h"
+#include "package/journal.h"
+#include "package/journalformat.h"
 #include "package/locator.h"
 #include "package/member.h"
 #include "package/pathlist.h"
@@ -154,6 +156,14 @@ SectionResult ExtractSection(const char* target, unsigned short mode, HANDLE pac
         char productKey[MAX_PATH];
         ProductKeyPath(productKey, sizeof productKey);
         EarlierRead(target, productKey, UninstallRoot(*RunScope()));
+        // Before the first file of the destination is written or moved
+        // aside: without a journal a run that is killed could not be told
+        // from a whole one, so nothing is written.
+        if (!JournalBegin(target, productKey, kJournalInstall)) {
+            EarlierForget();
+            LogLine("section %s: not written, its journal cannot be made", target);
+            return kSectionWriteFailed;
+        }
     }
     uint32_t stored = 0;
     uint32_t* offsets = nullptr;

@@ -144,7 +144,9 @@ bool ForOneUser() {
     return !RunSwitches()->channel && ReadToken(GetCurrentProcess(), &own) && MayActForOneUser(own);
 }
 
-int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder) {
+// The removal the sealed record describes; *gone when the product is gone
+// and this program and its folder are to follow.
+int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder, bool* gone) {
     std::string destination;
     std::string recordPath = uninstallFolder + "\\" + kRecordFile;
     UninstallRecord record;
@@ -205,8 +207,7 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder)
     bool stays = !outcome.failed.empty();
     ListLeftovers(destination, uninstallFolder, stays, &outcome);
     Say(FinalMessage(outcome, destination), caption, stays ? MB_ICONWARNING : MB_ICONINFORMATION);
-    if (!stays)
-        StartCleanup(uninstallFolder);
+    *gone = !stays;
     return RemovalExitCode(stays ? kSomethingStayed : kRemoved, outcome);
 }
 
@@ -271,8 +272,13 @@ int Uninstall() {
         Say(Text(kTextNoRecord) + "\r\n" + uninstallFolder + "\\" + kRecordFile, kInstallerName, MB_ICONERROR);
         return kNoRecord;
     }
-    code = UninstallWith(copy, uninstallFolder);
+    bool gone = false;
+    code = UninstallWith(copy, uninstallFolder, &gone);
+    // The private copies go before the clean-up starts, so that a run killed
+    // after it leaves nothing of its own in the temporary folder.
     DropRecord(&copy);
+    if (gone)
+        StartCleanup(uninstallFolder);
     return code;
 }
 

@@ -7,6 +7,7 @@
 #include "wizard.h"
 
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <zlib.h>
 
 #include "trust/digest.h"
@@ -222,6 +223,20 @@ protected:
     Installer remover;
     std::string product, desktop, menu, log, destination, removerTemp, finalIcon;
 };
+
+// Whether a process of that program name runs.
+bool Running(const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry))
+        found = lstrcmpiA(entry.szExeFile, name) == 0;
+    CloseHandle(snapshot);
+    return found;
+}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -676,7 +691,8 @@ TEST_F(Uninstall, AKilledRemovalIsFinishedByTheNextRun) {
         ASSERT_TRUE(WaitExit(&run, 60000, &code));
         ASSERT_EQ(0u, code);
         DWORD started = GetTickCount();
-        ASSERT_TRUE(Start(record + "UnInst.exe", removerTemp, &remover, {}, "/S"));
+        std::string logs = CaseFolder(product + "-logs" + std::to_string(trial));
+        ASSERT_TRUE(Start(record + "UnInst.exe", removerTemp, &remover, {}, "/S \"/LOG=" + logs + "\\killed.log\""));
         if (trial == 0) {
             ASSERT_TRUE(WaitExit(&remover, 60000, &code));
             length = GetTickCount() - started;
@@ -684,16 +700,24 @@ TEST_F(Uninstall, AKilledRemovalIsFinishedByTheNextRun) {
         } else {
             Sleep(length * static_cast<DWORD>(trial) / 8);
             Kill(&remover);
+            // A clean-up copy that the killed run had started is the end of
+            // that run: the next one comes after it.
+            for (int i = 0; i < 1500 && Running("UnInst.exe"); ++i)
+                Sleep(20);
             bool key = KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product);
             EXPECT_TRUE(key == PathExists(record + "UnInst.cfg") || PathExists(record + "UnInst.jnl"))
                 << "registered " << key << " after " << length * static_cast<DWORD>(trial) / 8 << " ms";
             if (PathExists(record + "UnInst.exe")) {
-                ASSERT_TRUE(Start(record + "UnInst.exe", removerTemp, &remover, {}, "/S"));
+                ASSERT_TRUE(Start(record + "UnInst.exe", removerTemp, &remover, {}, "/S \"/LOG=" + logs + "\\next.log\""));
                 ASSERT_TRUE(WaitExit(&remover, 60000, &code));
                 EXPECT_EQ(0u, code) << "the run after the kill";
             }
         }
-        ASSERT_TRUE(CleanedUp());
+        bool cleaned = CleanedUp();
+        std::string killedLog, nextLog;
+        ReadFileText(logs + "\\killed.log", &killedLog);
+        ReadFileText(logs + "\\next.log", &nextLog);
+        ASSERT_TRUE(cleaned) << killedLog << "\n----\n" << nextLog;
         EXPECT_EQ(std::vector<std::string>{}, ListFolder(parent)) << "nothing of the product stays";
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey + product));
     }

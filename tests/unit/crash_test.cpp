@@ -97,9 +97,8 @@ void SetText(const std::string& key, const char* name, const std::string& text) 
 
 // The installer's steps from the program section to the commit. 0 when
 // installed, 2 when the run failed and took itself back.
+// The program section begins the run's journal itself.
 int Install(const std::string& destination, const std::string& key, const Version& v, const std::string& uninstaller) {
-    if (!JournalBegin(destination.c_str(), key.c_str(), kJournalInstall))
-        return 2;
     HANDLE h = OpenForReading(v.package);
     SectionResult r = ExtractSection(destination.c_str(), kModePlain, h);
     CloseHandle(h);
