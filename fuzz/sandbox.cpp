@@ -10,6 +10,7 @@
 #include "common.h"
 #include "package/extract.h"
 #include "package/heldtree.h"
+#include "package/journal.h"
 #include "package/record.h"
 #include "base/state.h"
 #include "platform/win32api.h"
@@ -72,7 +73,10 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
         Check(Names(l.target).empty(), "a refused section left files in", l.target);
     }
     CloseHandle(h);
-    // The run ends: the folders it held while it wrote go with it.
+    // The run ends: a whole section's journal goes (nothing was kept in an
+    // empty target to commit), and the folders it held go with it.
+    if (r == kSectionOk)
+        JournalEnd();
     TreeRelease();
     Check(PosixOpenHandles() == handles, "a file handle stayed open after mode", std::to_string(mode));
     CheckNothingOutside(l);

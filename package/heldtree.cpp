@@ -185,6 +185,19 @@ void TreeRelease() {
     ReleaseSRWLockExclusive(&t->lock);
 }
 
+void TreeSpelling(char* path, size_t length) {
+    Tree* t = TheTree();
+    char key[MAX_PATH];
+    if (!Normalize(path, length, key))
+        return;
+    size_t n = strlen(key);
+    AcquireSRWLockExclusive(&t->lock);
+    Held* h = Slot(t, key, n);
+    if (h && h->path && h->path != kGone && strlen(h->path) == n && n <= length)
+        memcpy(path, h->path, n);
+    ReleaseSRWLockExclusive(&t->lock);
+}
+
 void TreeReleaseBelowRoot() {
     Tree* t = TheTree();
     AcquireSRWLockExclusive(&t->lock);

@@ -25,6 +25,10 @@ void TreeRelease();
 // Lets go of every held folder below the root; the root and the folders
 // above it stay held.
 void TreeReleaseBelowRoot();
+// Spells the first length characters of path, a held folder's path, as the
+// tree holds it (the case of its letters as the folder was first reached),
+// so that one folder has one spelling in the record and the journal.
+void TreeSpelling(char* path, size_t length);
 // Takes handle (held, opened with kHeldFolderAccess or less) as the folder
 // at path; the tree closes it when it lets the folder go. False (the
 // handle is closed) when memory ran out.

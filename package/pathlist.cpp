@@ -179,6 +179,7 @@ SectionResult dircat(HANDLE list, const char* target) {
     SectionResult made = TreeMakeFolders(path, parentLength, nullptr, RecordFolder, JournalWillCreateFolder);
     if (made != kSectionOk)
         return made;
+    TreeSpelling(path, parentLength - 1);
     memcpy(parent, path, parentLength);
     parent[parentLength] = '\0';
     // A folder that was there may hold kept copies of a run that ended early.
