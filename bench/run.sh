@@ -192,7 +192,6 @@ for name in big small; do
         echo "bench: kept copies left in $dir/upgrade/run$k" >&2
         exit 1
       fi
-      rm -rf "$dir/upgrade/run$k/UnInstall"
       verify "$product/program" "$dir/upgrade/run$k"
     done
     rm -rf "$dir/upgrade" "$dir/temp-upgrade"
