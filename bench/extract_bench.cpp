@@ -305,6 +305,26 @@ bool ProcessRun(const std::string& exe, const std::string& destination, const st
     return true;
 }
 
+// Each run installs as on a machine that never had the product: the
+// registration an earlier run left would make the next one an upgrade that
+// moves the product out of the earlier run's folder.
+void ForgetBenchProducts() {
+    const char kUninstall[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstall, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> ours;
+    char name[256];
+    for (DWORD i = 0, size = sizeof name; RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
+                                          ERROR_SUCCESS;
+         ++i, size = sizeof name)
+        if (strncmp(name, "Brondale Bench", 14) == 0)
+            ours.push_back(name);
+    for (const std::string& product : ours)
+        RegDeleteTreeA(key, product.c_str());
+    RegCloseKey(key);
+}
+
 int Usage() {
     fprintf(stderr,
             "usage: brondale-bench installer SETUP.exe DEST TEMP RUNS LABEL\n"
@@ -334,6 +354,7 @@ int main(int argc, char** argv) {
         Run run;
         std::string error;
         bool ok;
+        ForgetBenchProducts();
         if (kind == "upgrade") {
             Run first;
             double finish = 0;

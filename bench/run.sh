@@ -62,8 +62,18 @@ trap cleanup EXIT
 # left running for this prefix does as well).
 WINEPREFIX="$BRONDALE_WINEPREFIX" wineserver -p >/dev/null 2>&1 </dev/null || true
 
-# Z:\... path of a Unix path, as Wine sees it.
-winpath() { local p="Z:$1"; printf '%s' "${p//\//\\}"; }
+# The work folder is drive R: of the prefix: a destination below Z:\dev\shm
+# crosses the mount point /dev, which Wine shows as a junction and the
+# installer refuses (a junction a user could have made).
+mkdir -p "$BRONDALE_WINEPREFIX/dosdevices"
+ln -sfn "$work" "$BRONDALE_WINEPREFIX/dosdevices/r:"
+# R:\... path of a path below the work folder, Z:\... of any other, as Wine
+# sees them.
+winpath() {
+  local p
+  case "$1" in "$work"/*) p="R:${1#"$work"}" ;; *) p="Z:$1" ;; esac
+  printf '%s' "${p//\//\\}"
+}
 # True when $1 is missing or older than any of the others.
 stale() {
   local target="$1" dep
@@ -73,11 +83,12 @@ stale() {
   return 1
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-# Every file of the payload arrived, byte for byte, and nothing else.
+# Every file of the payload arrived, byte for byte, and nothing else but
+# the record folder, where the run's journal lies from the first file on.
 verify() {
-  if ! diff -rq "$1" "$2" >/dev/null; then
+  if ! diff -rq -x UnInstall "$1" "$2" >/dev/null; then
     echo "bench: $2 differs from $1" >&2
-    diff -rq "$1" "$2" | head -5 >&2
+    diff -rq -x UnInstall "$1" "$2" | head -5 >&2
     exit 1
   fi
 }
@@ -95,7 +106,7 @@ results="$work/results.txt"
 prepare() {
   local name="$1"
   local product="$out/payload-$name" stamp="$out/payload-$name.stamp"
-  if stale "$stamp" bench/make_payloads.py; then
+  if stale "$stamp" bench/make_payloads.py examples/demo/lang/English.lng; then
     log "$name: generating the payload"
     python3 bench/make_payloads.py "$out" "$name"
     touch "$stamp"
@@ -181,7 +192,6 @@ for name in big small; do
         echo "bench: kept copies left in $dir/upgrade/run$k" >&2
         exit 1
       fi
-      rm -rf "$dir/upgrade/run$k/UnInstall"
       verify "$product/program" "$dir/upgrade/run$k"
     done
     rm -rf "$dir/upgrade" "$dir/temp-upgrade"

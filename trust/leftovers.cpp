@@ -48,7 +48,11 @@ bool RemoveDead(const char* path) {
                 plain ? "others than administrators can change it" : "not a plain folder");
     if (kept != INVALID_HANDLE_VALUE)
         CloseHandle(kept);
-    return dead && RemoveDirectoryA(path);
+    if (dead && !RemoveDirectoryA(path)) {
+        LogLine("scratch folder %s: left, not emptied (error %lu)", path, static_cast<unsigned long>(GetLastError()));
+        return false;
+    }
+    return dead;
 }
 
 }  // namespace

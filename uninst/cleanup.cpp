@@ -51,6 +51,24 @@ void RemoveOwnFolderAtEnd() {
     MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+// Waits for the uninstaller that started this copy to end. original is
+// "handle.process": the inherited handle of that process and its id. A
+// handle that is not that process's (the uninstaller was ended while it
+// started the copy, and the number names another object here) is not
+// waited on; the process is then opened by its id, if it still runs.
+void WaitForOriginal(const char* original) {
+    char* dot = nullptr;
+    HANDLE inherited = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoul(original, &dot, 10)));
+    DWORD process = *dot == '.' ? strtoul(dot + 1, nullptr, 10) : 0;
+    HANDLE wait = inherited && GetProcessId(inherited) == process ? inherited : nullptr;
+    if (!wait && process)
+        wait = OpenProcess(SYNCHRONIZE, FALSE, process);
+    if (wait) {
+        WaitForSingleObject(wait, 60000);
+        CloseHandle(wait);
+    }
+}
+
 }  // namespace
 
 bool CreatePrivateFolder(std::string* folder, HANDLE* held) {
@@ -95,7 +113,8 @@ bool StartCleanup(const std::string& uninstallFolder) {
     HANDLE original = nullptr;
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &original, SYNCHRONIZE, TRUE, 0);
     std::string command = "\"" + copy + "\" " + kCleanupSwitch + " " +
-                          std::to_string(reinterpret_cast<uintptr_t>(original)) + " \"" + uninstallFolder + "\"";
+                          std::to_string(reinterpret_cast<uintptr_t>(original)) + "." +
+                          std::to_string(GetCurrentProcessId()) + " \"" + uninstallFolder + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -124,11 +143,7 @@ int RunCleanup(const char* originalHandle, const std::string& uninstallFolder) {
         RemoveOwnFolderAtEnd();
         return 1;
     }
-    HANDLE original = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoul(originalHandle, nullptr, 10)));
-    if (original) {
-        WaitForSingleObject(original, 60000);
-        CloseHandle(original);
-    }
+    WaitForOriginal(originalHandle);
     // The removal's journal last: a cleanup stopped before it is finished by
     // the next run of the installer or of a program left here.
     for (const char* name : {kRecordFile, kFileListFile, kLanguageRecordFile, kUninstallerFile, kJournalFile})

@@ -29,9 +29,10 @@ const char kCleanupSwitch[] = "/cleanup";
 // the copy cannot be started.
 bool StartCleanup(const std::string& uninstallFolder);
 
-// The copy's side: waits (60 s at most) for the process of the handle given
-// as decimal text to end, then deletes the uninstaller's files in
-// uninstallFolder (UnInst.exe, UnInst.cfg, Files.lst, Language.lng), the
+// The copy's side: waits (60 s at most) for the uninstaller to end (given as
+// "handle.process", decimal: its inherited handle and its id), then deletes
+// the uninstaller's files in uninstallFolder (UnInst.cfg, Files.lst,
+// Language.lng, UnInst.exe, then the removal's journal UnInst.jnl), the
 // folder itself and the destination folder above it when they are empty.
 // Does nothing unless the folder's name is "UnInstall". Last leaves its own
 // folder to go once it has ended, or at the latest at the next start of

@@ -7,7 +7,8 @@
 // state or exactly the new one. An installation here is the installer's
 // own steps in its order: journal, program section, record files, the
 // Uninstall key's values (each journaled first), the sealed record and its
-// digests, the commit. Native only: the stand-in stops the run.
+// digests, the commit; a removal is the uninstaller's in its order.
+// Native only: the stand-in stops the run.
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
@@ -354,7 +355,83 @@ void ExpectSound(const Sweep& s, bool upgrade) {
     (void)upgrade;
 }
 
+// A removal in the uninstaller's order: its journal, the installed files,
+// the mark, the record and the file list, the product's key, then the
+// uninstaller and the journal. 0 when removed.
+int Remove(const std::string& destination, const std::string& key) {
+    if (!JournalBegin(destination.c_str(), key.c_str(), kJournalRemoval))
+        return 2;
+    for (const std::string& name : ListTree(destination))
+        if (name.back() != '\\' && name.compare(0, 10, "UnInstall\\") != 0 &&
+            !DeleteFileA((destination + "\\" + name).c_str()))
+            return 2;
+    if (!JournalMark(kJournalRecordMark))
+        return 2;
+    for (const char* name : {kRecordFile, kFileListFile})
+        if (!DeleteFileA((destination + "\\UnInstall\\" + name).c_str()))
+            return 2;
+    if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()) != ERROR_SUCCESS ||
+        !DeleteFileA((destination + "\\UnInstall\\" + kUninstallerFile).c_str()))
+        return 2;
+    JournalEnd();
+    return 0;
+}
+
+// Files (not folders) below destination.
+size_t FilesIn(const std::string& destination) {
+    size_t n = 0;
+    for (const std::string& name : ListTree(destination))
+        n += name.back() == '\\' ? 0 : 1;
+    return n;
+}
+
 }  // namespace
+
+// A removal stopped at every call in turn: after the recovery the product
+// is either still installed and registered, its record whole (the removal
+// runs again and ends), or gone with its record and key; never registered
+// without its record, nor a record without its key.
+TEST_F(Crash, RemovalIsLeftToRunAgainOrFinished) {
+    Version first = MakeVersion(FirstFiles(), "1.0");
+    unsigned long stops = 0, again = 0, finished = 0;
+    for (unsigned long n = 1;; ++n) {
+        std::string destination = Prepare(&first);
+        State installed = StateOf(destination, key);
+        pid_t child = fork();
+        if (child == 0) {
+            PosixCrashAtCall(n);
+            _exit(Remove(destination, key));
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (code == 0) {
+            EXPECT_EQ(0u, FilesIn(destination)) << "a removal that was not stopped";
+            break;
+        }
+        ASSERT_EQ(kPosixCrashExit, code) << "at call " << n;
+        ++stops;
+        RecoveryReport report = RecoverDestination(destination.c_str(), nullptr);
+        EXPECT_TRUE(report.verdict == kRecoveryNone || report.verdict == kRecoveryDone) << "at call " << n;
+        std::string record = destination + "\\UnInstall\\" + kRecordFile;
+        bool registered = !KeyValues(key).empty();
+        bool recorded = GetFileAttributesA(record.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (registered && recorded && KeyValues(key) == installed.values) {
+            ++again;
+            EXPECT_EQ(0, Remove(destination, key)) << "the removal run again, after call " << n;
+        } else if (!registered && !recorded) {
+            ++finished;
+        } else {
+            ADD_FAILURE() << "stopped at call " << n << ": registered " << registered << ", record " << recorded;
+        }
+        EXPECT_EQ(0u, FilesIn(destination)) << "stopped at call " << n;
+        EXPECT_FALSE(JournalFileFound((destination + "\\UnInstall").c_str(), nullptr, nullptr, 0));
+    }
+    printf("crash: removal: %lu stops; %lu left to run again, %lu finished by the recovery\n", stops, again, finished);
+    EXPECT_GT(stops, 5u);
+    EXPECT_GT(again, 0u);
+    EXPECT_GT(finished, 0u) << "no stop fell after the record began to go";
+}
 
 TEST_F(Crash, FreshInstallationIsGoneOrWhole) {
     Sweep s = Run(nullptr, MakeVersion(SecondFiles(), "2.0"));
