@@ -9,6 +9,7 @@
 
 #include "common.h"
 #include "package/extract.h"
+#include "package/journal.h"
 #include "package/record.h"
 #include "base/state.h"
 #include "platform/win32api.h"
@@ -60,6 +61,10 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     Check(h != INVALID_HANDLE_VALUE, "cannot open", l.input);
     SectionResult r = ExtractSection(l.target.c_str(), mode, h);
+    // The program section's journal stays open until the installation
+    // commits: here it ends with the section.
+    if (r == kSectionOk)
+        JournalEnd();
     if (r == kSectionOk) {
         std::string prefix = l.target + "\\";
         for (size_t i = 0; i < WrittenCount(); ++i) {
