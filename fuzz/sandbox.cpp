@@ -62,6 +62,10 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     Check(h != INVALID_HANDLE_VALUE, "cannot open", l.input);
     SectionResult r = ExtractSection(l.target.c_str(), mode, h);
+    // The program section's journal stays open until the installation
+    // commits: here it ends with the section.
+    if (r == kSectionOk)
+        JournalEnd();
     if (r == kSectionOk) {
         std::string prefix = l.target + "\\";
         for (size_t i = 0; i < WrittenCount(); ++i) {
@@ -73,10 +77,7 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
         Check(Names(l.target).empty(), "a refused section left files in", l.target);
     }
     CloseHandle(h);
-    // The run ends: a whole section's journal goes (nothing was kept in an
-    // empty target to commit), and the folders it held go with it.
-    if (r == kSectionOk)
-        JournalEnd();
+    // The run ends: the folders it held while it wrote go with it.
     TreeRelease();
     Check(PosixOpenHandles() == handles, "a file handle stayed open after mode", std::to_string(mode));
     CheckNothingOutside(l);
