@@ -111,21 +111,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     int fd = OpenFor(path, access, disposition, flags, &link);
     if (fd < 0)
         return INVALID_HANDLE_VALUE;
-    struct stat st;
-    fstat(fd, &st);
-    bool folder = S_ISDIR(st.st_mode);
-    PosixFile* f = new PosixFile{kPosixFile,
-                                 fd,
-                                 !link && !folder && (access & GENERIC_READ) != 0,
-                                 !link && !folder && (access & GENERIC_WRITE) != 0,
-                                 uses,
-                                 share,
-                                 st.st_dev,
-                                 st.st_ino,
-                                 link,
-                                 path,
-                                 -1,
-                                 ""};
+    PosixFile* f = PosixNewFile(fd, link, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0, uses, share,
+                                path, -1, "");
     PosixEnterFile(f);
     SetLastError((existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS)) ? ERROR_ALREADY_EXISTS
                                                                                            : ERROR_SUCCESS);

@@ -94,3 +94,13 @@ void PosixHoldOpen(const char* path, int refusals) {
     Handles().heldPath = PosixUnixPath(path);
     Handles().heldRefusals = refusals;
 }
+
+PosixFile* PosixNewFile(int fd, bool link, bool readable, bool writable, DWORD uses, DWORD share,
+                        const std::string& path, int parentFd, const std::string& name) {
+    struct stat st;
+    fstat(fd, &st);
+    bool data = !link && !S_ISDIR(st.st_mode);
+    return new PosixFile{kPosixFile, fd,    data && readable, data && writable,
+                         uses,       share, st.st_dev,        st.st_ino,
+                         link,       path,  parentFd,         name};
+}

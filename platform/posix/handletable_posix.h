@@ -46,6 +46,11 @@ void PosixHandleOpened();
 void PosixHandleClosed();
 // Enters a file just opened into the table, or takes one out before it is
 // deleted; each counts as a handle.
+// A new file object for fd, as the handle table keeps it (not yet entered):
+// readable and writable as asked, unless it is a link or a folder, which no
+// data call reads or writes.
+PosixFile* PosixNewFile(int fd, bool link, bool readable, bool writable, DWORD uses, DWORD share,
+                        const std::string& path, int parentFd, const std::string& name);
 void PosixEnterFile(PosixFile* f);
 void PosixLeaveFile(PosixFile* f);
 // True (last error ERROR_SHARING_VIOLATION) when an open of the file st

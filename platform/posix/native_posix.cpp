@@ -160,8 +160,9 @@ NTSTATUS CreateNewName(int dirfd, const std::string& name, ACCESS_MASK access, U
 // leads to it (another process moved it: Windows would still know it).
 bool StillNamed(const PosixFile* f, struct stat* st) {
     struct stat own;
-    return f->parentFd >= 0 && !f->name.empty() && fstatat(f->parentFd, f->name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
-           own.st_dev == f->device && own.st_ino == f->inode && (*st = own, true);
+    return f->parentFd >= 0 && !f->name.empty() &&
+           fstatat(f->parentFd, f->name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 && own.st_dev == f->device &&
+           own.st_ino == f->inode && (*st = own, true);
 }
 
 NTSTATUS Rename(PosixFile* f, const FILE_RENAME_INFORMATION* info, ULONG length) {
@@ -242,8 +243,8 @@ int MultiByteToWideChar(UINT, DWORD, LPCSTR in, int inLength, WCHAR* out, int ou
     return static_cast<int>(n);
 }
 
-NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* object, IO_STATUS_BLOCK* io,
-                      LARGE_INTEGER*, ULONG, ULONG share, ULONG disposition, ULONG options, PVOID, ULONG) {
+NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* object, IO_STATUS_BLOCK* io, LARGE_INTEGER*,
+                      ULONG, ULONG share, ULONG disposition, ULONG options, PVOID, ULONG) {
     *file = nullptr;
     if (PosixInjectedFault())
         return kDeviceError;
@@ -267,22 +268,9 @@ NTSTATUS NtCreateFile(HANDLE* file, ACCESS_MASK access, OBJECT_ATTRIBUTES* objec
                     : CreateNewName(folder->fd, name, access, options, object->SecurityDescriptor, &fd);
     if (status != kSuccess)
         return status;
-    struct stat st;
-    fstat(fd, &st);
-    bool isFolder = S_ISDIR(st.st_mode);
     DWORD uses = Uses(access);
-    PosixFile* f = new PosixFile{kPosixFile,
-                                 fd,
-                                 !link && !isFolder && (uses & FILE_SHARE_READ) != 0,
-                                 !link && !isFolder && (uses & FILE_SHARE_WRITE) != 0,
-                                 uses,
-                                 share,
-                                 st.st_dev,
-                                 st.st_ino,
-                                 link,
-                                 path,
-                                 dup(folder->fd),
-                                 name};
+    PosixFile* f = PosixNewFile(fd, link, (uses & FILE_SHARE_READ) != 0, (uses & FILE_SHARE_WRITE) != 0, uses, share,
+                                path, dup(folder->fd), name);
     PosixEnterFile(f);
     *file = f;
     if (io) {
