@@ -41,12 +41,15 @@ std::string Parent(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// The folder of this program, DEST\UnInstall; "" when its name cannot be had.
-std::string OwnFolder() {
+// This program's own path; "" when it cannot be had.
+std::string OwnPath() {
     char self[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    return Parent(n > 0 && n < sizeof self ? self : "");
+    return n > 0 && n < sizeof self ? self : "";
 }
+
+// The folder of this program, DEST\UnInstall; "" when its name cannot be had.
+std::string OwnFolder() { return Parent(OwnPath()); }
 
 // The elevated half's channel to its user's half (INVALID_HANDLE_VALUE
 // without one).
@@ -209,13 +212,6 @@ int UninstallWith(const PrivateRecord& copy, const std::string& uninstallFolder,
     Say(FinalMessage(outcome, destination), caption, stays ? MB_ICONWARNING : MB_ICONINFORMATION);
     *gone = !stays;
     return RemovalExitCode(stays ? kSomethingStayed : kRemoved, outcome);
-}
-
-// This program's own path; "" when it cannot be had.
-std::string OwnPath() {
-    char self[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    return n > 0 && n < sizeof self ? self : "";
 }
 
 // The product's key as the record names it, read before the record is
