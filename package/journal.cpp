@@ -17,6 +17,7 @@
 #include "package/journalfile.h"
 #include "package/journalformat.h"
 #include "package/recovery.h"
+#include "trust/relative.h"
 #include "trust/folder.h"
 
 namespace {
@@ -79,15 +80,11 @@ bool PrepareRecordFolder(const char* destination, const char* productKey, bool m
     return true;
 }
 
-// The file's index, which names it on its volume whatever its name; asked
-// of the file system alone (GetFileInformationByHandle asks the volume too,
-// which costs Wine a thousand times as much).
+// The file's index, which names it on its volume whatever its name.
 bool Identity(HANDLE file, char* high, char* low) {
-    IO_STATUS_BLOCK io;
-    FILE_INTERNAL_INFORMATION info;
-    if (NtQueryInformationFile(file, &io, &info, sizeof info, FileInternalInformation) != 0)
+    uint64_t index = 0;
+    if (!IndexThrough(file, &index))
         return false;
-    uint64_t index = static_cast<uint64_t>(info.IndexNumber.QuadPart);
     snprintf(high, 9, "%lX", static_cast<unsigned long>(index >> 32));
     snprintf(low, 9, "%lX", static_cast<unsigned long>(index & 0xFFFFFFFFu));
     return true;

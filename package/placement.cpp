@@ -71,11 +71,7 @@ void Unmake(HANDLE file) {
 
 // Whether the file held open may stay where it is: one name, and an
 // administrator as its owner.
-bool MayStay(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1 &&
-           JudgeHandle(file, 0).verdict == kOnlyAdministrators;
-}
+bool MayStay(HANDLE file) { return NamesThrough(file) == 1 && JudgeHandle(file, 0).verdict == kOnlyAdministrators; }
 
 }  // namespace
 

@@ -57,6 +57,31 @@ HANDLE Create(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD 
     return opened;
 }
 
+// The final path of a held folder, asked of the system once for each run
+// of names opened in it: the thread's last folder is remembered by its
+// handle and its index, so a handle closed and given to another folder is
+// asked again.
+struct FolderPath {
+    HANDLE folder;
+    uint64_t index;
+    char path[MAX_PATH + 16];
+};
+
+bool FolderFinalPath(HANDLE folder, char* out, size_t size) {
+    static thread_local FolderPath last = {INVALID_HANDLE_VALUE, 0, ""};
+    uint64_t index = 0;
+    if (!IndexThrough(folder, &index))
+        return false;
+    if (last.folder != folder || last.index != index || last.path[0] == '\0') {
+        last.path[0] = '\0';
+        if (!FinalPath(folder, last.path, sizeof last.path))
+            return false;
+        last.folder = folder;
+        last.index = index;
+    }
+    return snprintf(out, size, "%s", last.path) < static_cast<int>(size);
+}
+
 // Under Wine, whether what opened is name in folder itself: its final path
 // is the folder's and that name (a link to a folder beside it has another
 // last name). Elsewhere a name opened as itself is never anything else.
@@ -64,7 +89,7 @@ bool StaysIn(HANDLE folder, const char* name, HANDLE opened) {
     if (!WineRun())
         return true;
     char outer[MAX_PATH + 16], inner[MAX_PATH + 16], expected[2 * MAX_PATH + 32];
-    if (!FinalPath(folder, outer, sizeof outer) || !FinalPath(opened, inner, sizeof inner))
+    if (!FolderFinalPath(folder, outer, sizeof outer) || !FinalPath(opened, inner, sizeof inner))
         return false;
     size_t n = strlen(outer);
     if (n > 0 && outer[n - 1] == '\\')
@@ -174,7 +199,26 @@ bool SetAttributesThrough(HANDLE file, DWORD attributes) {
     return status >= 0 || Failed(status);
 }
 
+// Both asked of the file system alone: GetFileInformationByHandle asks the
+// volume too, which under Wine costs as much as opening and reading a
+// small file.
 DWORD AttributesThrough(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(file, &info) ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+    FILE_BASIC_INFO info;
+    return GetFileInformationByHandleEx(file, FileBasicInfo, &info, sizeof info) ? info.FileAttributes
+                                                                               : INVALID_FILE_ATTRIBUTES;
+}
+
+bool IndexThrough(HANDLE file, uint64_t* index) {
+    IO_STATUS_BLOCK io;
+    FILE_INTERNAL_INFORMATION info;
+    NTSTATUS status = NtQueryInformationFile(file, &io, &info, sizeof info, FileInternalInformation);
+    if (status < 0)
+        return Failed(status);
+    *index = static_cast<uint64_t>(info.IndexNumber.QuadPart);
+    return true;
+}
+
+DWORD NamesThrough(HANDLE file) {
+    FILE_STANDARD_INFO info;
+    return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) ? info.NumberOfLinks : 0;
 }

@@ -66,5 +66,11 @@ bool SetAttributesThrough(HANDLE file, DWORD attributes);
 // The attributes of what file is open on; INVALID_FILE_ATTRIBUTES when they
 // cannot be read.
 DWORD AttributesThrough(HANDLE file);
+// The index that names what file is open on within its volume, whatever
+// its name.
+bool IndexThrough(HANDLE file, uint64_t* index);
+// The number of names (hard links) of what file is open on; 0 when it
+// cannot be read.
+DWORD NamesThrough(HANDLE file);
 
 #endif

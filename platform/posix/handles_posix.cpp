@@ -94,14 +94,31 @@ DWORD GetFinalPathNameByHandleA(HANDLE h, LPSTR out, DWORD size, DWORD flags) {
 
 BOOL GetFileInformationByHandleEx(HANDLE h, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (kind != FileAttributeTagInfo || size < sizeof(FILE_ATTRIBUTE_TAG_INFO))
+    const DWORD needed = kind == FileAttributeTagInfo ? sizeof(FILE_ATTRIBUTE_TAG_INFO)
+                         : kind == FileBasicInfo      ? sizeof(FILE_BASIC_INFO)
+                         : kind == FileStandardInfo   ? sizeof(FILE_STANDARD_INFO)
+                                                      : ~0u;
+    if (size < needed)
         return PosixFail(ERROR_INVALID_PARAMETER);
     if (!GetFileInformationByHandle(h, &info))
         return FALSE;
-    FILE_ATTRIBUTE_TAG_INFO* tag = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(out);
-    tag->FileAttributes = info.dwFileAttributes;
-    // IO_REPARSE_TAG_SYMLINK: a symbolic link is the only reparse point here.
-    tag->ReparseTag = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? 0xA000000Cu : 0;
+    if (kind == FileBasicInfo) {
+        FILE_BASIC_INFO* basic = static_cast<FILE_BASIC_INFO*>(out);
+        memset(basic, 0, sizeof *basic);
+        basic->FileAttributes = info.dwFileAttributes;
+    } else if (kind == FileStandardInfo) {
+        FILE_STANDARD_INFO* standard = static_cast<FILE_STANDARD_INFO*>(out);
+        memset(standard, 0, sizeof *standard);
+        standard->EndOfFile = static_cast<int64_t>(static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+        standard->AllocationSize = standard->EndOfFile;
+        standard->NumberOfLinks = info.nNumberOfLinks;
+        standard->Directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    } else {
+        FILE_ATTRIBUTE_TAG_INFO* tag = static_cast<FILE_ATTRIBUTE_TAG_INFO*>(out);
+        tag->FileAttributes = info.dwFileAttributes;
+        // IO_REPARSE_TAG_SYMLINK: a symbolic link is the only reparse point here.
+        tag->ReparseTag = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? 0xA000000Cu : 0;
+    }
     return TRUE;
 }
 

@@ -213,11 +213,26 @@ BOOL FindClose(HANDLE find);
 BOOL FlushFileBuffers(HANDLE h);
 
 // What a handle tells of its file: attributes and reparse tag (a symbolic
-// link opened as itself reads as IO_REPARSE_TAG_SYMLINK).
-enum FILE_INFO_BY_HANDLE_CLASS { FileAttributeTagInfo = 9 };
+// link opened as itself reads as IO_REPARSE_TAG_SYMLINK), attributes and
+// times, sizes and the number of its names.
+enum FILE_INFO_BY_HANDLE_CLASS { FileBasicInfo = 0, FileStandardInfo = 1, FileAttributeTagInfo = 9 };
 struct FILE_ATTRIBUTE_TAG_INFO {
     DWORD FileAttributes;
     DWORD ReparseTag;
+};
+struct FILE_BASIC_INFO {
+    int64_t CreationTime;
+    int64_t LastAccessTime;
+    int64_t LastWriteTime;
+    int64_t ChangeTime;
+    DWORD FileAttributes;
+};
+struct FILE_STANDARD_INFO {
+    int64_t AllocationSize;
+    int64_t EndOfFile;
+    DWORD NumberOfLinks;
+    unsigned char DeletePending;
+    unsigned char Directory;
 };
 BOOL GetFileInformationByHandleEx(HANDLE h, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID out, DWORD size);
 

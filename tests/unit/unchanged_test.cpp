@@ -289,35 +289,43 @@ TEST_F(Unchanged, ALinkWhereAnUnchangedFileWasIsRefused) {
 // A file the list calls unchanged stays in place only with one name and an
 // administrator as its owner: one with a second name outside the product,
 // or a user's, is replaced over a kept copy, and the other name keeps the
-// bytes it had.
-#ifndef _WIN32
+// bytes it had. (Files keep no owner under Wine: there the owner's part is
+// shown natively only.)
 TEST_F(Unchanged, AnUnchangedFileWithASecondNameOrAUsersOwnerIsReplaced) {
     Files files = {{"a.txt", FromText("alpha")}, {"b.txt", FromText("beta")}, {"c.txt", FromText("gamma")}};
     std::string list;
     for (const auto& f : files)
         list += ListLine(f.first, f.second);
     Before b = Install(files, list);
+    std::vector<std::string> replaced = {"b.txt"};
+#ifdef _WIN32
+    ASSERT_TRUE(CreateHardLinkA((b.root + "\\second.txt").c_str(), (b.target + "\\b.txt").c_str(), nullptr));
+#else
     auto unix = [](std::string p) {
         std::replace(p.begin(), p.end(), '\\', '/');
         return p;
     };
     ASSERT_EQ(0, link(unix(b.target + "\\b.txt").c_str(), unix(b.root + "\\second.txt").c_str()));
     PosixSetDescriptor((b.target + "\\c.txt").c_str(), "O:S-1-5-21-1111-2222-3333-1001D:P(A;;FA;;;SY)(A;;FA;;;BA)");
+    replaced.push_back("c.txt");
+#endif
     ASSERT_EQ(kSectionOk, Extract(SectionOf(files), b));
-    EXPECT_EQ(std::vector<std::string>{"a.txt"}, Entries(b, kEntryUnchanged));
-    std::vector<std::string> written = Entries(b, kEntryFile);
+    std::vector<std::string> stayed = Entries(b, kEntryUnchanged), written = Entries(b, kEntryFile);
+    std::sort(stayed.begin(), stayed.end());
     std::sort(written.begin(), written.end());
-    EXPECT_EQ((std::vector<std::string>{"b.txt", "c.txt"}), written);
-    EXPECT_EQ(2u, KeptNames(b.target).size());
+    EXPECT_EQ(replaced, written);
+    EXPECT_EQ(3u, stayed.size() + written.size()) << ::testing::PrintToString(stayed);
+    EXPECT_EQ(replaced.size(), KeptNames(b.target).size());
     WrittenCommit();
     EXPECT_EQ(std::vector<std::string>{}, KeptNames(b.target));
     Bytes got;
     ASSERT_TRUE(ReadBytes(b.root + "\\second.txt", &got));
     EXPECT_EQ(files["b.txt"], got) << "the second name is not the product's file any more";
+#ifndef _WIN32
     PosixSetDescriptor((b.target + "\\c.txt").c_str(), nullptr);
+#endif
     TreeRelease();
 }
-#endif
 
 // A path named twice in one section: the second member wins, as one file
 // after another would have it, and taking back gives the earlier file back.
