@@ -182,11 +182,9 @@ bool HeldCopyIn(const char* source, const char* path) {
 }
 
 bool HeldFileThere(const char* path) {
-    HANDLE file = HeldOpenExisting(path, FILE_READ_ATTRIBUTES, kShareAll);
-    if (file == INVALID_HANDLE_VALUE)
-        return GetLastError() == kErrorLink || GetLastError() == ERROR_SHARING_VIOLATION;
-    CloseHandle(file);
-    return true;
+    const char* leaf;
+    HANDLE folder = FolderOf(path, &leaf);
+    return folder != INVALID_HANDLE_VALUE && NameTakenIn(folder, leaf);
 }
 
 bool KeptOriginalThere(const char* keptPath) {

@@ -230,22 +230,20 @@ OwnerJudgement JudgeDescriptor(const char* sddl, uint32_t harmful, const char* t
 OwnerJudgement JudgeOwner(const char* sddl, const char* trustedAccount) { return Judge(sddl, false, 0, trustedAccount); }
 
 bool ReadDescriptor(HANDLE handle, char* out, size_t size) {
-    PSID owner = nullptr;
-    PACL list = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    // One question (GetSecurityInfo asks twice: the size, then the
+    // descriptor). One larger than this room would not fit as text either.
+    const SECURITY_INFORMATION kWhat = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    alignas(8) unsigned char descriptor[4096];
+    DWORD needed = 0;
     out[0] = '\0';
-    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                        nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS)
+    if (!GetKernelObjectSecurity(handle, kWhat, descriptor, sizeof descriptor, &needed))
         return false;
     LPSTR text = nullptr;
     bool fits = false;
-    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
-                                                             OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                                             &text, nullptr)) {
+    if (ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, kWhat, &text, nullptr)) {
         fits = snprintf(out, size, "%s", text) < static_cast<int>(size);
         LocalFree(text);
     }
-    LocalFree(descriptor);
     if (!fits)
         out[0] = '\0';
     return fits;

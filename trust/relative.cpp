@@ -57,45 +57,89 @@ HANDLE Create(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD 
     return opened;
 }
 
-// The final path of a held folder, asked of the system once for each run
-// of names opened in it: the thread's last folder is remembered by its
-// handle and its index, so a handle closed and given to another folder is
-// asked again.
-struct FolderPath {
+#ifdef _WIN32
+// The system's own name of what h is open on ("\??\C:\..." and the like),
+// in code-page bytes: one question of the system, where
+// GetFinalPathNameByHandle asks twice and then maps the name to a drive.
+bool NativeName(HANDLE h, char* out, size_t size) {
+    union {
+        OBJECT_NAME_INFORMATION info;
+        unsigned char bytes[sizeof(OBJECT_NAME_INFORMATION) + 2 * sizeof(WCHAR) * MAX_PATH];
+    } name;
+    ULONG got = 0;
+    NTSTATUS status = NtQueryObject(h, ObjectNameInformation, &name, sizeof name, &got);
+    if (status < 0)
+        return Failed(status);
+    int chars = name.info.Name.Length / static_cast<int>(sizeof(WCHAR));
+    int n = chars > 0 ? WideCharToMultiByte(CP_ACP, 0, name.info.Name.Buffer, chars, out, static_cast<int>(size) - 1,
+                                            nullptr, nullptr)
+                      : 0;
+    if (n <= 0)
+        return false;
+    out[n] = '\0';
+    return true;
+}
+
+// The native names of the folders names were last opened in, asked of the
+// system once each: the file pool's workers take turns in the same few
+// folders. A folder is known by its handle and its index, so a handle
+// closed and given to another folder is asked again.
+struct FolderName {
     HANDLE folder;
     uint64_t index;
-    char path[MAX_PATH + 16];
+    char name[2 * MAX_PATH];
 };
 
-bool FolderFinalPath(HANDLE folder, char* out, size_t size) {
-    static thread_local FolderPath last = {INVALID_HANDLE_VALUE, 0, ""};
+struct FolderNames {
+    SRWLOCK lock;
+    FolderName recent[16];
+    unsigned next;
+};
+
+bool FolderNativeName(HANDLE folder, char* out, size_t size) {
+    static FolderNames names = {SRWLOCK_INIT, {}, 0};
     uint64_t index = 0;
     if (!IndexThrough(folder, &index))
         return false;
-    if (last.folder != folder || last.index != index || last.path[0] == '\0') {
-        last.path[0] = '\0';
-        if (!FinalPath(folder, last.path, sizeof last.path))
-            return false;
-        last.folder = folder;
-        last.index = index;
-    }
-    return snprintf(out, size, "%s", last.path) < static_cast<int>(size);
+    AcquireSRWLockExclusive(&names.lock);
+    const FolderName* known = nullptr;
+    for (const FolderName& f : names.recent)
+        if (f.folder == folder && f.index == index && f.name[0] != '\0')
+            known = &f;
+    bool found = known && snprintf(out, size, "%s", known->name) < static_cast<int>(size);
+    ReleaseSRWLockExclusive(&names.lock);
+    if (found || !NativeName(folder, out, size))
+        return found;
+    AcquireSRWLockExclusive(&names.lock);
+    FolderName* slot = &names.recent[names.next++ % 16];
+    slot->folder = folder;
+    slot->index = index;
+    snprintf(slot->name, sizeof slot->name, "%s", out);
+    ReleaseSRWLockExclusive(&names.lock);
+    return true;
 }
+#endif
 
-// Under Wine, whether what opened is name in folder itself: its final path
+// Under Wine, whether what opened is name in folder itself: its own name
 // is the folder's and that name (a link to a folder beside it has another
-// last name). Elsewhere a name opened as itself is never anything else.
+// last name). Elsewhere a name opened as itself is never anything else,
+// and the stand-in opens a link as itself as Windows does.
 bool StaysIn(HANDLE folder, const char* name, HANDLE opened) {
+#ifdef _WIN32
     if (!WineRun())
         return true;
-    char outer[MAX_PATH + 16], inner[MAX_PATH + 16], expected[2 * MAX_PATH + 32];
-    if (!FolderFinalPath(folder, outer, sizeof outer) || !FinalPath(opened, inner, sizeof inner))
+    char outer[2 * MAX_PATH], inner[2 * MAX_PATH], expected[3 * MAX_PATH];
+    if (!FolderNativeName(folder, outer, sizeof outer) || !NativeName(opened, inner, sizeof inner))
         return false;
     size_t n = strlen(outer);
     if (n > 0 && outer[n - 1] == '\\')
         outer[--n] = '\0';
     snprintf(expected, sizeof expected, "%s\\%s", outer, name);
     return SamePath(inner, expected);
+#else
+    (void)folder, (void)name, (void)opened;
+    return true;
+#endif
 }
 
 // What an existing name opened as itself is.
@@ -133,6 +177,16 @@ HANDLE OpenIn(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD 
         return INVALID_HANDLE_VALUE;
     }
     return opened;
+}
+
+bool NameTakenIn(HANDLE folder, const char* name) {
+    bool made = false;
+    HANDLE seen = Create(folder, name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT, nullptr, &made);
+    if (seen == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(seen);
+    return true;
 }
 
 HANDLE OpenLinkIn(HANDLE folder, const char* name, bool follow, NameFound* found) {

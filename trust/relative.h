@@ -37,6 +37,10 @@ bool WineRun();
 HANDLE OpenIn(HANDLE folder, const char* name, DWORD access, DWORD share, DWORD disposition, DWORD options,
               SECURITY_ATTRIBUTES* security = nullptr, bool* created = nullptr);
 
+// Whether something other than a folder stands at name in folder: opened
+// as itself only to be seen (a link counts; under Wine one that leads to a
+// file does) and let go at once.
+bool NameTakenIn(HANDLE folder, const char* name);
 // What OpenLinkIn found at a name.
 struct NameFound {
     bool reparse;  // a reparse point, or (Wine) a name that led elsewhere

@@ -207,6 +207,22 @@ DWORD GetSecurityInfo(HANDLE h, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID* owne
     return ERROR_SUCCESS;
 }
 
+BOOL GetKernelObjectSecurity(HANDLE h, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             DWORD* needed) {
+    if (PosixInjectedFault())
+        return PosixFail(ERROR_WRITE_FAULT);
+    PosixFile* f = PosixFileOf(h);
+    struct stat st;
+    if (!f || fstat(f->fd, &st) != 0)
+        return PosixFail(ERROR_INVALID_HANDLE);
+    std::string text = PosixDescriptorText(st);
+    *needed = static_cast<DWORD>(text.size() + 1);
+    if (size < *needed)
+        return PosixFail(ERROR_INSUFFICIENT_BUFFER);
+    memcpy(descriptor, text.c_str(), text.size() + 1);
+    return TRUE;
+}
+
 BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
                                                           SECURITY_INFORMATION, LPSTR* text, PULONG size) {
     if (!descriptor || revision != SDDL_REVISION_1)

@@ -437,6 +437,10 @@ enum SE_OBJECT_TYPE { SE_FILE_OBJECT = 1 };
 // with LocalFree; owner and dacl point into it.
 DWORD GetSecurityInfo(HANDLE h, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner, PSID* group, PACL* dacl,
                       PACL* sacl, PSECURITY_DESCRIPTOR* descriptor);
+// The same descriptor's text copied into descriptor; needed tells its
+// size, and a buffer too small fails with ERROR_INSUFFICIENT_BUFFER.
+BOOL GetKernelObjectSecurity(HANDLE h, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR descriptor, DWORD size,
+                             DWORD* needed);
 BOOL ConvertSecurityDescriptorToStringSecurityDescriptorA(PSECURITY_DESCRIPTOR descriptor, DWORD revision,
                                                           SECURITY_INFORMATION what, LPSTR* text, PULONG size);
 #define PROTECTED_DACL_SECURITY_INFORMATION 0x80000000u
