@@ -74,7 +74,15 @@ void ExtractOnce(const Layout& l, unsigned short mode, bool reporting) {
             Check(path.compare(0, prefix.size(), prefix) == 0, "written outside the target:", path);
         }
     } else {
-        Check(Names(l.target).empty(), "a refused section left files in", l.target);
+        std::string left;
+        for (const std::string& name : Names(l.target)) {
+            left += " " + name;
+            struct stat st;
+            if (stat(Posix(l.target + "\\" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                for (const std::string& inner : Names(l.target + "\\" + name))
+                    left += " " + name + "\\" + inner;
+        }
+        Check(left.empty(), "a refused section left files in", l.target + ":" + left + " (result " + std::to_string(r) + ")");
     }
     CloseHandle(h);
     // The run ends: the folders it held while it wrote go with it.

@@ -77,11 +77,18 @@ bool Has(const ParsedJournal& j, char type) {
     return false;
 }
 
-// Whether a U record says the move to kept never happened.
-bool MoveFailed(const ParsedJournal& j, const char* kept) {
-    for (size_t i = 0; i < j.count; ++i)
-        if (j.records[i].type == 'U' && strcmp(j.records[i].second, kept) == 0)
-            return true;
+// Whether a U record says the move of the K record k never happened. The
+// same move can be tried again after it succeeded (a path named twice in
+// one section meets its own kept copy), so the first later record of the
+// same path and kept name, a U or the next K, tells.
+bool MoveFailed(const ParsedJournal& j, size_t k) {
+    const JournalRecord& move = j.records[k];
+    for (size_t i = k + 1; i < j.count; ++i) {
+        const JournalRecord& later = j.records[i];
+        if ((later.type == 'U' || later.type == 'K') && strcmp(later.second, move.second) == 0 &&
+            strcmp(later.path, move.path) == 0)
+            return later.type == 'U';
+    }
     return false;
 }
 
@@ -170,9 +177,10 @@ void UndoIntended(Recovery* r, const JournalRecord& p) {
 }
 
 // The kept copy of a K record back under its name.
-void UndoKept(Recovery* r, const JournalRecord& k) {
+void UndoKept(Recovery* r, size_t index) {
+    const JournalRecord& k = r->journal->records[index];
     BY_HANDLE_FILE_INFORMATION info;
-    if (MoveFailed(*r->journal, k.second) || Look(k.second, &info) != kPlainFile)
+    if (MoveFailed(*r->journal, index) || Look(k.second, &info) != kPlainFile)
         return;
     if (r->spare && SamePath(k.path, r->spare)) {
         // The name holds the program this process runs from.
@@ -242,7 +250,7 @@ void TakeBack(Recovery* r) {
         else if (rec.type == 'P')
             UndoIntended(r, rec);
         else if (rec.type == 'K')
-            UndoKept(r, rec);
+            UndoKept(r, i);
         else if (rec.type == 'V')
             UndoValue(r, rec);
         else if (rec.type == 'N')
@@ -257,7 +265,7 @@ void FinishCommit(Recovery* r) {
     BY_HANDLE_FILE_INFORMATION info;
     for (size_t i = 0; i < j.count; ++i) {
         const JournalRecord& k = j.records[i];
-        if (k.type != 'K' || MoveFailed(j, k.second) || Look(k.second, &info) != kPlainFile)
+        if (k.type != 'K' || MoveFailed(j, i) || Look(k.second, &info) != kPlainFile)
             continue;
         if (Delete(k.second))
             ++r->report->kept;

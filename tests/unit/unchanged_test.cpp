@@ -327,12 +327,15 @@ TEST_F(Unchanged, AnUnchangedFileWithASecondNameOrAUsersOwnerIsReplaced) {
     TreeRelease();
 }
 
-// A path named twice in one section: the second member wins, as one file
-// after another would have it, and taking back gives the earlier file back.
-TEST_F(Unchanged, APathNamedTwiceEndsWithItsLastMember) {
+// A path named three times in one section: the last member wins, as one
+// file after another would have it, and taking back gives the earlier file
+// back. The third member's move meets the kept copy of the second's, whose
+// name it tries first: the journal's take-back still puts each copy back.
+TEST_F(Unchanged, APathNamedThreeTimesEndsWithItsLastMember) {
     Before b = Install({{"a.txt", FromText("version 1")}}, ListLine("a.txt", FromText("version 1")));
-    Bytes list = FromText("a.txt\r\nb.txt\r\na.txt\r\n");
-    std::vector<Bytes> plain = {list, FromText("version 1"), FromText("b"), FromText("version 2")};
+    Bytes list = FromText("a.txt\r\nb.txt\r\na.txt\r\na.txt\r\n");
+    std::vector<Bytes> plain = {list, FromText("version 1"), FromText("b"), FromText("version 2"),
+                                FromText("version 3")};
     std::vector<Bytes> members;
     uint64_t sum = 0;
     for (const Bytes& p : plain) {
@@ -356,9 +359,12 @@ TEST_F(Unchanged, APathNamedTwiceEndsWithItsLastMember) {
     ASSERT_EQ(kSectionOk, Extract(section, b));
     Bytes got;
     ASSERT_TRUE(ReadBytes(b.target + "\\a.txt", &got));
-    EXPECT_EQ(FromText("version 2"), got);
+    EXPECT_EQ(FromText("version 3"), got);
+    EXPECT_EQ(2u, KeptNames(b.target).size());
     WrittenTakeBack();
     ExpectAsBefore(b, "taken back");
+    ASSERT_TRUE(ReadBytes(b.target + "\\a.txt", &got));
+    EXPECT_EQ(FromText("version 1"), got);
 }
 
 // The list is read from its own bytes: lines that do not parse are passed
