@@ -155,6 +155,10 @@ SectionResult Walk(const char* path, size_t parentLength, bool create, SECURITY_
     char folder[MAX_PATH];
     for (size_t end = nameAt; above != INVALID_HANDLE_VALUE && NextPathFolder(target, true, &end, folder);) {
         HANDLE held = TreeFind(folder);
+        // A folder held already keeps its own spelling for the folders
+        // below it, as the record and the journal name them.
+        if (held != INVALID_HANDLE_VALUE)
+            TreeSpelling(target, strlen(folder));
         if (held == INVALID_HANDLE_VALUE) {
             bool created = false;
             SectionResult result = HoldOne(above, folder, folder + nameAt, create, security, willMake, &created);
