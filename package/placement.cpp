@@ -11,6 +11,7 @@
 #include "base/files.h"
 #include "base/format.h"
 #include "base/names.h"
+#include "base/state.h"
 #include "base/switches.h"
 #include "lang/texts.h"
 #include "package/heldfiles.h"
@@ -69,9 +70,15 @@ void Unmake(HANDLE file) {
     CloseHandle(file);
 }
 
-// Whether the file held open may stay where it is: one name, and an
-// administrator as its owner.
-bool MayStay(HANDLE file) { return NamesThrough(file) == 1 && JudgeHandle(file, 0).verdict == kOnlyAdministrators; }
+// Whether the file held open may stay where it is: one name, and as its
+// owner an administrator or, in an installation for one user, that user,
+// whose files its earlier run made.
+bool MayStay(HANDLE file) {
+    const char* trusted = *RunScope() == kScopeUser ? RunningAccount() : TrustedAccount();
+    char sddl[4096];
+    return NamesThrough(file) == 1 && ReadDescriptor(file, sddl, sizeof sddl) &&
+           JudgeOwner(sddl, trusted).verdict == kOnlyAdministrators;
+}
 
 }  // namespace
 

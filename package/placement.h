@@ -30,7 +30,8 @@ SectionResult RecordStale(const char* folder);
 // held, and as itself. INVALID_HANDLE_VALUE when no plain file stands
 // there, it cannot be held so, or it may not stay: a file left in place
 // must have one name (no hard link elsewhere) and an administrator as its
-// owner (trust/owner.h), else it is replaced.
+// owner (trust/owner.h), or in an installation for one user that user,
+// else it is replaced.
 HANDLE HoldInPlace(const char* path);
 
 // The two ways that need no question and no record, for the file pool's

@@ -16,8 +16,10 @@
 #include "helpers.h"
 #include "package/extract.h"
 #include "package/heldtree.h"
+#include "package/placement.h"
 #include "package/record.h"
 #include "trust/digest.h"
+#include "trust/owner.h"
 
 namespace {
 
@@ -326,6 +328,39 @@ TEST_F(Unchanged, AnUnchangedFileWithASecondNameOrAUsersOwnerIsReplaced) {
 #endif
     TreeRelease();
 }
+
+#ifndef _WIN32
+// Whose file may stay in place: an administrator's, or in an installation
+// for one user that user's (the owner of what its earlier run made), never
+// another user's.
+TEST_F(Unchanged, AFileStaysForItsScopesOwnersOnly) {
+    Before b = Install({{"a.txt", FromText("alpha")}}, ListLine("a.txt", FromText("alpha")));
+    std::string path = b.target + "\\a.txt", self = RunningAccount();
+    struct Row {
+        InstallScope scope;
+        std::string owner;
+        bool stays;
+    } rows[] = {
+        {kScopeMachine, "BA", true},
+        {kScopeMachine, self, false},
+        {kScopeUser, self, true},
+        {kScopeUser, "BA", true},
+        {kScopeUser, "S-1-5-21-1111-2222-3333-1001", false},
+    };
+    ASSERT_TRUE(TreeHoldRoot(b.target.c_str()));
+    for (const Row& r : rows) {
+        *RunScope() = r.scope;
+        PosixSetDescriptor(path.c_str(), ("O:" + r.owner + "D:P(A;;FA;;;SY)(A;;FA;;;BA)").c_str());
+        HANDLE held = HoldInPlace(path.c_str());
+        EXPECT_EQ(r.stays, held != INVALID_HANDLE_VALUE) << r.scope << " " << r.owner;
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+    }
+    *RunScope() = kScopeMachine;
+    PosixSetDescriptor(path.c_str(), nullptr);
+    TreeRelease();
+}
+#endif
 
 // A path named three times in one section: the last member wins, as one
 // file after another would have it, and taking back gives the earlier file
