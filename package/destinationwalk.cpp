@@ -131,7 +131,7 @@ bool JudgeRoot(HANDLE root, const char* path, const char* trusted, WalkResult* r
 WalkResult WalkDestination(const char* path, bool earlier, SECURITY_ATTRIBUTES* (*security)(const char* folder),
                            bool forUser) {
     WalkResult result = {kWalkAccepted, "", {kOnlyAdministrators, ""}};
-    const char* trusted = forUser ? RunningAccount() : TrustedAccount();
+    const char* trusted = TrustedAccount(forUser);
     earlier = earlier && !forUser;
     TreeRelease();
     // The drive's root is only held: it cannot be renamed or deleted, and

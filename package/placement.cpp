@@ -74,10 +74,9 @@ void Unmake(HANDLE file) {
 // owner an administrator or, in an installation for one user, that user,
 // whose files its earlier run made.
 bool MayStay(HANDLE file) {
-    const char* trusted = *RunScope() == kScopeUser ? RunningAccount() : TrustedAccount();
     char sddl[4096];
     return NamesThrough(file) == 1 && ReadDescriptor(file, sddl, sizeof sddl) &&
-           JudgeOwner(sddl, trusted).verdict == kOnlyAdministrators;
+           JudgeOwner(sddl, TrustedAccount(*RunScope() == kScopeUser)).verdict == kOnlyAdministrators;
 }
 
 }  // namespace

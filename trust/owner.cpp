@@ -287,7 +287,7 @@ const char* RunningAccount() {
     return account.sid;
 }
 
-const char* TrustedAccount() { return WineRun() ? RunningAccount() : ""; }
+const char* TrustedAccount(bool forUser) { return forUser || WineRun() ? RunningAccount() : ""; }
 
 OwnerJudgement JudgeHandle(HANDLE handle, uint32_t harmful) {
     char sddl[4096];

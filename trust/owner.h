@@ -72,9 +72,10 @@ bool ReadDescriptor(HANDLE handle, char* out, size_t size);
 // alone, trusts that user's own folders as an elevated run trusts the
 // administrators'.
 const char* RunningAccount();
-// The account that counts as an administrator beside the three: under Wine
-// the account the program runs as, elsewhere "" (none).
-const char* TrustedAccount();
+// The account that counts as an administrator beside the three: in an
+// installation for one user (forUser) that user, under Wine the account the
+// program runs as, elsewhere "" (none).
+const char* TrustedAccount(bool forUser = false);
 
 // ReadDescriptor and JudgeDescriptor (harmful 0: JudgeOwner) with
 // TrustedAccount, in one step.
